@@ -1,0 +1,120 @@
+// The audio engine: internet streams in, sound out.
+//
+// One call per operation the player needs. Streams are addressed by 32-bit handles that are not
+// reused soon after a free; every call taking a handle fails with ErrorCode::Handle on 0 or on a
+// freed handle and changes nothing. Every call sets the calling thread's last error code (Ok on
+// success), read with ErrorGetCode().
+//
+// Threads: the download callback and the sync callbacks run on the stream's download thread.
+// Nothing in the engine holds one of its own locks while calling them, so a callback may block on
+// the user-interface thread while that thread calls into the engine (StreamFree included).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+namespace vle {
+
+using Handle = std::uint32_t;
+using SyncHandle = std::uint32_t;
+
+// Interface version 2.4 in the upper 16 bits, build number in the lower ones.
+inline constexpr std::uint32_t kVersion = 0x02040001;
+
+// Last-error codes. Stable numbers: the probe prints them and tests compare them.
+enum class ErrorCode : int {
+    Ok = 0,
+    Memory = 1,        // out of memory
+    FileOpen = 2,      // the URL could not be opened: bad address, refused or unreachable host
+    Driver = 3,        // no usable sound output device
+    Handle = 5,        // 0 or a freed handle
+    Format = 6,        // the stream's format is not supported (or needs the plug-in)
+    Init = 8,          // Init() has not succeeded yet
+    Already = 14,      // already initialised
+    IllegalParam = 20, // a parameter is out of range or null where it may not be
+    NotAvailable = 37, // the requested data is not available (no tags of that kind, ...)
+    Timeout = 40,      // nothing usable arrived within the connection timeout
+    FileForm = 41,     // the body is not audio (an HTML page, say)
+    Codec = 44,        // no decoder for the stream's codec
+    HttpStatus = 45,   // the server answered with an HTTP status of 400 or above
+    Aborted = 46,      // creation was cancelled from another thread
+    Unknown = -1,
+};
+
+// Short upper-case name of a code, e.g. "FILEOPEN".
+const char* ErrorName(ErrorCode code);
+
+// Configuration options of SetConfig().
+enum class Config {
+    NetPlaylist,  // 1: URLs that are playlists (.pls .m3u .asx .xspf) open their entries
+    NetPrebuf,    // 1: creation waits until the buffer is 75 % full; 0: returns once identified
+    NetTimeout,   // connection and first-data timeout in milliseconds (default 10000)
+};
+
+// Pointer options of SetConfigPtr().
+enum class ConfigPtr {
+    // A zero-terminated proxy text ("host:port" or "user:pass@host:port"); null or "" = direct.
+    // The text is read again at every stream creation, so later edits of the buffer count.
+    NetProxy,
+};
+
+enum class FilePos { Current, Download, End };
+enum class TagKind { Icy, Http, Meta };
+enum class SyncType { Meta };
+enum class Attribute { Volume };
+
+// ChannelIsActive() results.
+enum class ActiveState : int { Stopped = 0, Playing = 1, Stalled = 2, Paused = 3 };
+
+// StreamCreateURL() flags.
+inline constexpr std::uint32_t kStreamStatus = 0x800000;  // pass header lines to the download proc
+
+// ChannelGetData() flags.
+inline constexpr std::uint32_t kDataFft1024 = 0x80000002;  // 512 float magnitudes
+
+// Download callback: (buffer, length, user). length 0 with a buffer: one zero-terminated response
+// header line (the status line first); length > 0: downloaded audio bytes with any ICY metadata
+// removed; null buffer: the download has ended, for whatever reason (called exactly once).
+using DownloadProc = void(const void* buffer, std::uint32_t length, void* user);
+// Sync callback: (sync handle, stream handle, data, user).
+using SyncProc = void(SyncHandle sync, Handle stream, std::uint32_t data, void* user);
+
+// Set from another thread to abandon a StreamCreateURL() that is still connecting or identifying.
+using CancelFlag = std::shared_ptr<std::atomic<bool>>;
+
+inline constexpr std::uint64_t kPosFailed = ~std::uint64_t{0};
+
+// Name of the plug-in that enables ASF/WMA streams.
+inline constexpr const char* kWmaPlugin = "wma";
+
+bool PluginLoad(const char* name, std::uint32_t flags);
+std::uint32_t GetVersion();
+// device -1 = default output. Opens the output at `freq` Hz, stereo.
+bool Init(int device, std::uint32_t freq, std::uint32_t flags, void* window);
+bool SetConfig(Config option, std::uint32_t value);
+bool SetConfigPtr(ConfigPtr option, const char* value);
+// Blocks until the stream's format is identified; returns 0 on failure (see ErrorGetCode()).
+Handle StreamCreateURL(const char* url, std::uint64_t offset, std::uint32_t flags,
+                       DownloadProc* proc, void* user, CancelFlag cancel = nullptr);
+std::uint64_t StreamGetFilePosition(Handle stream, FilePos which);
+// ICY and HTTP: zero-terminated lines, the last one empty. META: one zero-terminated text.
+// The pointer stays valid until the tag changes or the stream is freed.
+const char* ChannelGetTags(Handle stream, TagKind kind);
+SyncHandle ChannelSetSync(Handle stream, SyncType type, std::uint64_t param, SyncProc* proc,
+                          void* user);
+bool ChannelSetAttribute(Handle stream, Attribute attrib, float value);
+bool ChannelPlay(Handle stream, bool restart);
+bool ChannelStop(Handle stream);
+// ActiveState as an integer; 0 also for a dead handle.
+int ChannelIsActive(Handle stream);
+// Fills `buffer` and returns the number of bytes written, or -1 on failure.
+int ChannelGetData(Handle stream, float* buffer, std::uint32_t flags);
+// Silences and releases the stream at once; never waits for a thread that may be blocked.
+bool StreamFree(Handle stream);
+// The calling thread's last error code, as an integer.
+int ErrorGetCode();
+// Frees every stream and closes the output device.
+bool Free();
+
+}  // namespace vle

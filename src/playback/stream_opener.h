@@ -1,0 +1,53 @@
+// The stream-opening worker: opens one station at a time on a thread of its own and reports each
+// step synchronously through the reporter. Shared by the main window and the command-line probe.
+//
+// Threads: Start(), Cancel(), StopAndFree() and the accessors are called on the owner's thread;
+// the worker and the engine's download thread call the reporter. The owner never waits for the
+// worker: Cancel() marks the opening abandoned, and the worker frees whatever it created when it
+// notices. The internal state is shared with the worker, so the opener may be destroyed while a
+// worker is still blocked in a report.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/engine.h"
+#include "playback/stream_status.h"
+
+namespace velmora {
+
+class StreamOpener {
+public:
+    // Called synchronously from the worker and the engine's threads; must copy what it keeps.
+    using Reporter = std::function<void(const StatusReport&)>;
+    // Raw downloaded bytes (length > 0) and the end of the download (null data), for recording.
+    using DataSink = std::function<void(const void* data, std::uint32_t length)>;
+    // The volume slider's position, 0..100, read by the worker before playback starts.
+    using VolumeSource = std::function<int()>;
+
+    StreamOpener(Reporter reporter, VolumeSource volume, DataSink data = nullptr);
+    ~StreamOpener();
+    StreamOpener(const StreamOpener&) = delete;
+    StreamOpener& operator=(const StreamOpener&) = delete;
+
+    // Starts a worker for `url`. False, doing nothing, while another opening runs (the caller beeps).
+    bool Start(const std::string& url);
+    // Abandons a running opening: it is aborted, and nothing it created starts playing.
+    void Cancel();
+    // Stop: cancels a running opening, then stops and frees the current stream.
+    void StopAndFree();
+    // True from Start() until the worker has finished (or Cancel()).
+    bool IsOpening() const;
+    // The stream being played, 0 before the first opening and after a failed one.
+    vle::Handle CurrentStream() const;
+    // Reads the metadata of the current stream and reports its title (status 7).
+    void ShowStreamTitle();
+
+    struct State;
+
+private:
+    std::shared_ptr<State> state_;
+};
+
+}  // namespace velmora

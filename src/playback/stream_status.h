@@ -1,0 +1,50 @@
+// The stream-opening status protocol and the text rules the opening worker applies to what the
+// server sends. Plain functions: no window, no engine state.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+// Window message number of status reports (first user message 1024 + 101).
+inline constexpr unsigned WM_STREAMSTATUS = 1125;
+
+enum class StreamStatus : int {
+    Connecting = 0,   // worker started; Label4 "Connecting...", Label3 and Label5 emptied
+    CannotPlay = 1,   // creation failed; Label4 "Can't play the stream"
+    Buffering = 2,    // number: percentage; Label4 "Buffering... N%"
+    StationName = 3,  // text: icy-name value; Label4
+    Bitrate = 4,      // text: "Bitrate: N kbps"; Label5
+    Title = 7,        // text: stream title; Label3
+    ServerLine = 8,   // text: a response header line; Label5
+};
+
+// One report: a number (Buffering) or a text (the others). Texts are the server's bytes as received.
+struct StatusReport {
+    StreamStatus code;
+    std::int64_t number = 0;
+    std::string text;
+};
+
+// Percentage of the buffering wait: (download - current) * 100 / end in signed 64-bit arithmetic,
+// truncated toward zero, low 32 bits kept. An end of 0 yields 100 (no usable end position).
+std::uint32_t BufferingPercent(std::uint64_t end, std::uint64_t download, std::uint64_t current);
+// The wait ends above 75 as an unsigned 32-bit number (so also on any negative result).
+inline bool BufferingDone(std::uint32_t percent) { return percent > 75; }
+
+// Walks zero-terminated tag lines up to the empty line; calls `report` for every "icy-name:"
+// (StationName, rest of the line unchanged) and "icy-br:" line (Bitrate, "Bitrate: <rest> kbps").
+void WalkStationTags(const char* tags, const std::function<void(const StatusReport&)>& report);
+
+// The title of a metadata text: after "StreamTitle=" and its quote, up to two characters before
+// the first ";" of the whole text. nullopt when there is no "StreamTitle=".
+std::optional<std::string> ParseStreamTitle(std::string_view meta);
+
+// Label text of a Buffering report: "Buffering... 42%".
+std::string BufferingText(std::int64_t percent);
+
+}  // namespace velmora
