@@ -140,6 +140,11 @@ void TAboutBox::SetHeaderPicture(const QPixmap& header) {
     image1_->setPixmap(header);
 }
 
+int TAboutBox::ShowWithHeader(const QPixmap& header) {
+    SetHeaderPicture(header);
+    return exec();
+}
+
 void TAboutBox::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         accept();

@@ -23,6 +23,8 @@ class TAboutBox : public QDialog {
 
     // Copies the main window's current header picture; call before each showing.
     void SetHeaderPicture(const QPixmap& header);
+    // Shows the box modally over a copy of `header`; returns when it is closed.
+    int ShowWithHeader(const QPixmap& header);
     // Sets every text again through the message look-up (after a catalogue switch).
     void Retranslate();
 

@@ -1,0 +1,120 @@
+#include "app/settings_menu.h"
+
+#include <QAction>
+#include <QIcon>
+#include <QMenu>
+#include <QWidget>
+
+#include "app/about_box.h"
+#include "app/backgrounds.h"
+#include "i18n/message.h"
+
+// Resources compiled into a static library are only linked when referenced.
+static void InitMenuArtwork() {
+    Q_INIT_RESOURCE(menu);
+}
+
+namespace velmora {
+
+namespace {
+
+const char* const kEnglishProperty = "velmoraCaption";
+
+QAction* AddItem(QMenu* menu, const char* name, const char* caption,
+                 const char* picture = nullptr) {
+    QAction* a = menu->addAction(Msg(caption));
+    a->setObjectName(QString::fromLatin1(name));
+    a->setProperty(kEnglishProperty, QString::fromLatin1(caption));
+    if (picture) a->setIcon(QIcon(QStringLiteral(":/menu/%1.png").arg(QLatin1String(picture))));
+    return a;
+}
+
+QAction* AddSeparator(QMenu* menu, const char* name) {
+    QAction* a = menu->addSeparator();
+    a->setObjectName(QString::fromLatin1(name));
+    return a;
+}
+
+QMenu* AddSubmenu(QMenu* menu, const char* name, const char* caption, const char* picture,
+                  QAction** item) {
+    QMenu* sub = new QMenu(menu);
+    sub->setObjectName(QString::fromLatin1(name) + QStringLiteral("Menu"));
+    *item = menu->addMenu(sub);
+    (*item)->setObjectName(QString::fromLatin1(name));
+    (*item)->setText(Msg(caption));
+    (*item)->setProperty(kEnglishProperty, QString::fromLatin1(caption));
+    (*item)->setIcon(QIcon(QStringLiteral(":/menu/%1.png").arg(QLatin1String(picture))));
+    return sub;
+}
+
+QAction* Checkable(QAction* a, bool checked) {
+    a->setCheckable(true);
+    a->setChecked(checked);
+    return a;
+}
+
+}  // namespace
+
+SettingsMenu BuildSettingsMenu(QWidget* parent) {
+    InitMenuArtwork();
+    SettingsMenu m;
+    QMenu* p = new QMenu(parent);
+    p->setObjectName(QStringLiteral("PopupMenu1"));
+    m.PopupMenu1 = p;
+
+    m.ProxyServer1 = AddItem(p, "ProxyServer1", "Proxy", "proxy");
+    m.N1 = AddSeparator(p, "N1");
+    m.BackgroundMenu = AddSubmenu(p, "Background1", "Background", "background", &m.Background1);
+    for (size_t i = 0; i < kBackgrounds.size(); ++i) {
+        m.Backgrounds[i] = Checkable(
+            AddItem(m.BackgroundMenu, kBackgrounds[i].item_name, kBackgrounds[i].caption), false);
+    }
+    m.ShowDate1 = Checkable(AddItem(p, "ShowDate1", "Show Date"), true);
+    m.ShowTime1 = Checkable(AddItem(p, "ShowTime1", "Show Time"), true);
+    m.N2 = AddSeparator(p, "N2");
+    m.LanguageMenu =
+        AddSubmenu(p, "SelectLanguage1", "Select Language", "language", &m.SelectLanguage1);
+    m.English1 = AddItem(m.LanguageMenu, "English1", "English", "english");
+    m.German1 = AddItem(m.LanguageMenu, "German1", "German", "german");
+    m.Russian1 = AddItem(m.LanguageMenu, "Russian1", "Russian", "russian");
+    m.N4 = AddSeparator(p, "N4");
+    m.ChannelListExport1 = AddItem(p, "ChannelListExport1", "Export Channel-List", "export");
+    m.ChannelListImport1 = AddItem(p, "ChannelListImport1", "Import Channel-List", "import");
+    m.N3 = AddSeparator(p, "N3");
+    m.Checkfornewversion1 = AddItem(p, "Checkfornewversion1", "Check for new version...", "update");
+    m.Autocheckoff1 = Checkable(AddItem(p, "Autocheckoff1", "Auto check off"), false);
+    m.Autocheckoff1->setVisible(false);
+    m.N6 = AddSeparator(p, "N6");
+    m.Website1 = AddItem(p, "Website1", "Website", "website");
+    m.About1 = AddItem(p, "About1", "About", "about");
+    m.N5 = AddSeparator(p, "N5");
+    m.Close1 = AddItem(p, "Close1", "Close", "close");
+
+    // Their features are not in the program yet; shown so the menu keeps its final shape.
+    for (QAction* a : {m.ProxyServer1, m.SelectLanguage1, m.ChannelListExport1,
+                       m.ChannelListImport1, m.Checkfornewversion1}) {
+        a->setEnabled(false);
+    }
+
+    QObject::connect(m.Website1, &QAction::triggered, p, [] { OpenWebsite(); });
+    return m;
+}
+
+void RetranslateSettingsMenu(const SettingsMenu& menu) {
+    QList<QAction*> all = menu.PopupMenu1->actions();
+    for (QMenu* sub : {menu.BackgroundMenu, menu.LanguageMenu}) all += sub->actions();
+    for (QAction* a : all) {
+        const QVariant english = a->property(kEnglishProperty);
+        if (english.isValid()) a->setText(Msg(english.toString().toUtf8().constData()));
+    }
+}
+
+QPoint SettingsMenuPosition(const QWidget* window) {
+    return window->frameGeometry().topLeft() + kSettingsMenuOffset;
+}
+
+void PopupSettingsMenu(const SettingsMenu& menu, const QWidget* window) {
+    menu.PopupMenu1->popup(SettingsMenuPosition(window));
+}
+
+}  // namespace velmora

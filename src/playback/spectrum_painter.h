@@ -1,0 +1,58 @@
+// The analyser painter: turns the lowest 129 FFT bands into falling bars (or lines) with peak
+// marks, composed in one off-screen image created once and copied to the screen in one step.
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <array>
+
+class QPainter;
+class QPaintDevice;
+class QPalette;
+
+namespace velmora {
+
+class TSpectrumPainter {
+  public:
+    static constexpr int kBands = 129;
+    static constexpr int kStyleLines = 0;
+    static constexpr int kStyleBars = 1;
+
+    TSpectrumPainter(int width, int height);
+
+    // Draws one frame from `fft` (at least 129 magnitudes, band 0 first) into the frame image and
+    // copies the whole image to `target` at (0, 0). x and y shift the drawing inside the image; the
+    // bars stand on the line y + height, and anything outside the image is clipped.
+    void Render(QPainter& target, const float* fft, int x, int y);
+    void Render(QPaintDevice* target, const float* fft, int x, int y);
+
+    // The last composed frame.
+    const QImage& Frame() const { return frame_; }
+
+    // Settings, set directly by the owner.
+    QColor BackgroundColor{0, 0, 0};
+    int LevelCap = 100;
+    QColor BarColor{255, 255, 255};
+    QColor PeakColor{255, 255, 0};
+    int DrawStyle = kStyleLines;
+    int PeakDecay = 1;
+    int BarDecay = 3;
+    int BarWidth = 5;
+    bool ShowPeaks = true;
+
+    // Carried from frame to frame and from stream to stream; nothing resets them.
+    std::array<int, kBands> PeakLevels{};
+    std::array<int, kBands> BarLevels{};
+
+  private:
+    void Compose(const float* fft, int x, int y);
+
+    QImage frame_;
+};
+
+// What the analyser looks like once running: bars in the desktop's colours (button face behind,
+// highlight bars, window-text peaks) with levels capped at 80 pixels. Applied after each frame
+// so the colours follow a changed colour scheme.
+void ApplySystemLook(TSpectrumPainter& painter, const QPalette& palette);
+
+}  // namespace velmora
