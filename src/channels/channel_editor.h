@@ -1,0 +1,88 @@
+// TForm3, the channel editor: adds a channel or a separator row to the user's list, or changes the
+// selected channel in place. One dialog for the whole run, shown modally for each use.
+#pragma once
+
+#include <QDialog>
+#include <QPalette>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace velmora {
+
+class ChannelListModel;
+
+class TForm3 final : public QDialog {
+    Q_OBJECT
+  public:
+    // `list` is the main window's user list, which the dialog changes directly.
+    explicit TForm3(ChannelListModel* list, QWidget* parent = nullptr);
+
+    // Add button of the user panel: add mode, then shown modally.
+    void OpenForAdd();
+    // Edit button: edit mode for the selected channel, then shown modally; with no channel
+    // selected, reports that instead.
+    void OpenForEdit();
+
+    // The two halves of the openers, without the modal loop.
+    void PrepareAddMode();
+    // False (after telling the user) when no channel is selected.
+    bool PrepareEditMode();
+
+    // "Top" rather than "Bottom" for new rows; saved in the settings.
+    bool PositionTop() const;
+    void SetPositionTop(bool top);
+
+    // Sets every text through the current catalogue.
+    void RetranslateUi();
+
+    QLineEdit* LabeledEdit1() const { return name_; }
+    QLineEdit* LabeledEdit2() const { return playlist_; }
+    QLineEdit* LabeledEdit3() const { return homepage_; }
+    QLineEdit* LabeledEdit4() const { return programs_; }
+    QRadioButton* RadioButton1() const { return top_; }
+    QRadioButton* RadioButton2() const { return bottom_; }
+    QPushButton* BitBtn1() const { return ok_add_; }
+    QPushButton* BitBtn2() const { return cancel_; }
+    QPushButton* BitBtn3() const { return ok_edit_; }
+    QPushButton* BitBtn5() const { return separator_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+  private:
+    void BitBtn1Click();
+    void BitBtn3Click();
+    void BitBtn5Click();
+    bool Validate();
+    void RefuseEqualsSign();
+    void PaintNormal(QLineEdit* field);
+    void PaintYellow(QLineEdit* field);
+
+    ChannelListModel* list_;
+    QPalette normal_palette_;
+    bool edit_mode_ = false;
+    QLabel* title_;
+    QGroupBox* required_;
+    QGroupBox* optional_;
+    QGroupBox* position_;
+    QLineEdit* name_;
+    QLineEdit* playlist_;
+    QLineEdit* homepage_;
+    QLineEdit* programs_;
+    QLabel* labels_[4];
+    QRadioButton* top_;
+    QRadioButton* bottom_;
+    QPushButton* separator_;
+    QPushButton* ok_add_;
+    QPushButton* ok_edit_;
+    QPushButton* cancel_;
+};
+
+}  // namespace velmora
