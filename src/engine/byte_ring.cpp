@@ -1,0 +1,137 @@
+#include "engine/byte_ring.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace vle {
+
+namespace {
+// Waits are sliced so that `keep_waiting` (cancel flags set from outside) is seen promptly.
+constexpr auto kSlice = std::chrono::milliseconds(20);
+}
+
+ByteRing::ByteRing(std::size_t capacity) : buf_(capacity) {}
+
+bool ByteRing::Write(const std::uint8_t* data, std::size_t size) {
+    std::unique_lock lock(m_);
+    while (size > 0) {
+        cv_.wait(lock, [&] { return aborted_ || FillLocked() < buf_.size(); });
+        if (aborted_) return false;
+        const std::size_t cap = buf_.size();
+        const std::size_t at = static_cast<std::size_t>(written_ % cap);
+        const std::size_t n = std::min({size, cap - FillLocked(), cap - at});
+        std::memcpy(buf_.data() + at, data, n);
+        written_ += n;
+        data += n;
+        size -= n;
+        cv_.notify_all();
+    }
+    return true;
+}
+
+ByteRing::ReadResult ByteRing::Read(std::uint8_t* dst, std::size_t size, std::uint64_t limit,
+                                    std::chrono::steady_clock::time_point deadline,
+                                    std::size_t* got, const std::function<bool()>& keep_waiting) {
+    *got = 0;
+    std::unique_lock lock(m_);
+    for (;;) {
+        if (aborted_) return ReadResult::Aborted;
+        if (read_ >= limit) return ReadResult::End;
+        const std::size_t fill = FillLocked();
+        const bool refilled = !starved_ || fill >= std::min(refill_, buf_.size()) || finished_;
+        if (fill > 0 && refilled) break;
+        if (fill == 0 && finished_) return ReadResult::End;
+        if (fill == 0 && refill_ > 0) starved_ = true;
+        if (std::chrono::steady_clock::now() >= deadline) return ReadResult::Timeout;
+        if (keep_waiting && !keep_waiting()) return ReadResult::Aborted;
+        cv_.wait_for(lock, kSlice);
+    }
+    starved_ = false;
+    const std::size_t cap = buf_.size();
+    const std::size_t at = static_cast<std::size_t>(read_ % cap);
+    std::size_t n = std::min({size, FillLocked(), cap - at});
+    n = static_cast<std::size_t>(std::min<std::uint64_t>(n, limit - read_));
+    std::memcpy(dst, buf_.data() + at, n);
+    read_ += n;
+    *got = n;
+    cv_.notify_all();
+    return ReadResult::Data;
+}
+
+std::size_t ByteRing::Peek(std::uint8_t* dst, std::size_t size) {
+    std::lock_guard lock(m_);
+    const std::size_t cap = buf_.size();
+    const std::size_t n = std::min(size, FillLocked());
+    for (std::size_t i = 0; i < n; ++i) dst[i] = buf_[(read_ + i) % cap];
+    return n;
+}
+
+bool ByteRing::WaitForFill(std::size_t bytes, std::chrono::steady_clock::time_point deadline,
+                           const std::function<bool()>& keep_waiting) {
+    std::unique_lock lock(m_);
+    bytes = std::min(bytes, buf_.size());
+    for (;;) {
+        if (FillLocked() >= bytes) return true;
+        if (aborted_ || finished_) return false;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        if (keep_waiting && !keep_waiting()) return false;
+        cv_.wait_for(lock, kSlice);
+    }
+}
+
+void ByteRing::MarkBoundary(std::uint64_t position) {
+    std::lock_guard lock(m_);
+    boundaries_.push_back(position);
+}
+
+std::uint64_t ByteRing::NextBoundary(std::uint64_t position) {
+    std::lock_guard lock(m_);
+    for (auto b : boundaries_)
+        if (b > position) return b;
+    return std::numeric_limits<std::uint64_t>::max();
+}
+
+void ByteRing::DropBoundariesUpTo(std::uint64_t position) {
+    std::lock_guard lock(m_);
+    while (!boundaries_.empty() && boundaries_.front() <= position) boundaries_.pop_front();
+}
+
+void ByteRing::SetRefillLevel(std::size_t bytes) {
+    std::lock_guard lock(m_);
+    refill_ = bytes;
+}
+
+bool ByteRing::starved() const {
+    std::lock_guard lock(m_);
+    return starved_ && !finished_ && !aborted_;
+}
+
+void ByteRing::Finish() {
+    std::lock_guard lock(m_);
+    finished_ = true;
+    cv_.notify_all();
+}
+
+void ByteRing::Abort() {
+    std::lock_guard lock(m_);
+    aborted_ = true;
+    cv_.notify_all();
+}
+
+std::uint64_t ByteRing::written() const {
+    std::lock_guard lock(m_);
+    return written_;
+}
+
+std::uint64_t ByteRing::read() const {
+    std::lock_guard lock(m_);
+    return read_;
+}
+
+bool ByteRing::finished() const {
+    std::lock_guard lock(m_);
+    return finished_;
+}
+
+}  // namespace vle

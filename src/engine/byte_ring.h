@@ -1,0 +1,69 @@
+// The download buffer between the download thread (writer) and the decoder (reader): a fixed-size
+// ring with running totals, chain boundaries, and waits that end on abort.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+namespace vle {
+
+class ByteRing {
+public:
+    explicit ByteRing(std::size_t capacity);
+
+    enum class ReadResult { Data, End, Aborted, Timeout };
+
+    // Blocks while the ring is full; false once aborted.
+    bool Write(const std::uint8_t* data, std::size_t size);
+    // Reads up to `size` bytes, never past `limit` (an absolute position). Waits for data until
+    // `deadline` (none when `deadline` is max()) or abort; `keep_waiting` is polled while waiting.
+    ReadResult Read(std::uint8_t* dst, std::size_t size, std::uint64_t limit,
+                    std::chrono::steady_clock::time_point deadline, std::size_t* got,
+                    const std::function<bool()>& keep_waiting);
+    // Copies up to `size` unread bytes without consuming them.
+    std::size_t Peek(std::uint8_t* dst, std::size_t size);
+    // Waits until at least `bytes` are unread, the writer finished, abort, the deadline or
+    // `keep_waiting` returns false. True when the bytes are there.
+    bool WaitForFill(std::size_t bytes, std::chrono::steady_clock::time_point deadline,
+                     const std::function<bool()>& keep_waiting);
+
+    void MarkBoundary(std::uint64_t position);
+    // The first boundary above `position`, or max() when none.
+    std::uint64_t NextBoundary(std::uint64_t position);
+    void DropBoundariesUpTo(std::uint64_t position);
+
+    // After a drain the reader waits for this fill (bytes) before reading again.
+    void SetRefillLevel(std::size_t bytes);
+    bool starved() const;
+
+    void Finish();  // the writer is done: readers get End after the last byte
+    void Abort();   // everyone stops waiting
+
+    std::size_t capacity() const { return buf_.size(); }
+    std::uint64_t written() const;
+    std::uint64_t read() const;
+    bool finished() const;
+
+private:
+    std::size_t FillLocked() const { return static_cast<std::size_t>(written_ - read_); }
+
+    // --- protected by m_
+    mutable std::mutex m_;
+    std::condition_variable cv_;
+    std::vector<std::uint8_t> buf_;
+    std::uint64_t written_ = 0;
+    std::uint64_t read_ = 0;
+    bool finished_ = false;
+    bool aborted_ = false;
+    bool starved_ = false;
+    std::size_t refill_ = 0;
+    std::deque<std::uint64_t> boundaries_;
+};
+
+}  // namespace vle

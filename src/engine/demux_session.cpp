@@ -1,0 +1,252 @@
+#include "engine/demux_session.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+}
+
+#include <cstring>
+#include <limits>
+#include <thread>
+
+#include "engine/stream_core.h"
+
+namespace vle {
+namespace {
+
+constexpr int kAvioBufferSize = 8192;
+
+int ReadPacket(void* opaque, std::uint8_t* buf, int size) {
+    auto* s = static_cast<DemuxSession*>(opaque);
+    StreamCore* core = s->core;
+    std::shared_ptr<ByteRing> ring;
+    {
+        std::lock_guard lock(core->ev_m);
+        ring = core->ring;
+    }
+    if (!ring) return AVERROR_EXIT;
+    std::size_t got = 0;
+    const auto r = ring->Read(buf, static_cast<std::size_t>(size), s->limit, s->deadline, &got,
+                              [core] { return core->Alive(); });
+    switch (r) {
+        case ByteRing::ReadResult::Data: return static_cast<int>(got);
+        case ByteRing::ReadResult::End: return AVERROR_EOF;
+        case ByteRing::ReadResult::Timeout: return AVERROR(ETIMEDOUT);
+        case ByteRing::ReadResult::Aborted: break;
+    }
+    return AVERROR_EXIT;
+}
+
+int Interrupt(void* opaque) { return static_cast<StreamCore*>(opaque)->Alive() ? 0 : 1; }
+
+}  // namespace
+
+DemuxSession::~DemuxSession() {
+    avcodec_free_context(&dec);
+    if (fmt) avformat_close_input(&fmt);
+    if (avio) {
+        av_freep(&avio->buffer);
+        avio_context_free(&avio);
+    }
+}
+
+std::unique_ptr<DemuxSession> OpenDemuxSession(StreamCore& core,
+                                               std::chrono::steady_clock::time_point deadline,
+                                               bool allow_asf, ErrorCode* error) {
+    auto s = std::make_unique<DemuxSession>();
+    s->core = &core;
+    s->deadline = deadline;
+    std::shared_ptr<ByteRing> ring;
+    {
+        std::lock_guard lock(core.ev_m);
+        ring = core.ring;
+    }
+    s->limit = ring->NextBoundary(ring->read());
+
+    auto* buffer = static_cast<std::uint8_t*>(av_malloc(kAvioBufferSize));
+    s->avio = avio_alloc_context(buffer, kAvioBufferSize, 0, s.get(), &ReadPacket, nullptr, nullptr);
+    s->fmt = avformat_alloc_context();
+    if (!buffer || !s->avio || !s->fmt) {
+        if (!s->avio) av_free(buffer);
+        *error = ErrorCode::Memory;
+        return nullptr;
+    }
+    s->avio->seekable = 0;
+    s->fmt->pb = s->avio;
+    s->fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
+    s->fmt->interrupt_callback = {&Interrupt, &core};
+    // Radio streams start anywhere: a few kilobytes identify them, and waiting for more would
+    // delay the start on a slow station.
+    s->fmt->probesize = 64 * 1024;
+    s->fmt->max_analyze_duration = AV_TIME_BASE / 2;
+    s->fmt->format_probesize = 64 * 1024;
+
+    const auto fail = [&](ErrorCode code) -> std::unique_ptr<DemuxSession> {
+        if (!core.Alive()) code = ErrorCode::Aborted;
+        else if (std::chrono::steady_clock::now() >= deadline) code = ErrorCode::Timeout;
+        *error = code;
+        return nullptr;
+    };
+
+    AVFormatContext* fmt = s->fmt;
+    if (avformat_open_input(&fmt, nullptr, nullptr, nullptr) < 0) {
+        s->fmt = nullptr;  // freed by the failed open
+        return fail(ErrorCode::FileForm);
+    }
+    if (std::strcmp(s->fmt->iformat->name, "asf") == 0 && !allow_asf) return fail(ErrorCode::Format);
+    if (avformat_find_stream_info(s->fmt, nullptr) < 0) return fail(ErrorCode::FileForm);
+    s->stream_index = av_find_best_stream(s->fmt, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (s->stream_index < 0) return fail(ErrorCode::Format);
+    for (unsigned i = 0; i < s->fmt->nb_streams; ++i)
+        if (static_cast<int>(i) != s->stream_index) s->fmt->streams[i]->discard = AVDISCARD_ALL;
+    const AVCodecParameters* par = s->fmt->streams[s->stream_index]->codecpar;
+    const bool wma = par->codec_id == AV_CODEC_ID_WMAV1 || par->codec_id == AV_CODEC_ID_WMAV2 ||
+                     par->codec_id == AV_CODEC_ID_WMAPRO || par->codec_id == AV_CODEC_ID_WMAVOICE ||
+                     par->codec_id == AV_CODEC_ID_WMALOSSLESS;
+    if (wma && !allow_asf) return fail(ErrorCode::Format);
+    const AVCodec* codec = avcodec_find_decoder(par->codec_id);
+    if (!codec) return fail(ErrorCode::Codec);
+    s->dec = avcodec_alloc_context3(codec);
+    if (!s->dec) return fail(ErrorCode::Memory);
+    if (avcodec_parameters_to_context(s->dec, par) < 0) return fail(ErrorCode::Codec);
+    s->dec->thread_count = 1;
+    if (avcodec_open2(s->dec, codec, nullptr) < 0) return fail(ErrorCode::Codec);
+    return s;
+}
+
+namespace {
+
+// Decodes the stream into its PCM FIFO until the end, restarting the demuxer at chain boundaries.
+class Decoder {
+public:
+    Decoder(std::shared_ptr<StreamCore> core, int rate, bool allow_asf)
+        : core_(std::move(core)), rate_(rate), allow_asf_(allow_asf) {}
+    ~Decoder() {
+        swr_free(&swr_);
+        av_channel_layout_uninit(&in_layout_);
+        av_frame_free(&frame_);
+        av_packet_free(&packet_);
+    }
+
+    void Run() {
+        session_ = std::move(core_->session);
+        packet_ = av_packet_alloc();
+        frame_ = av_frame_alloc();
+        while (session_ && packet_ && frame_ && core_->Alive()) {
+            session_->deadline = std::chrono::steady_clock::time_point::max();
+            if (!DecodeSession()) break;
+            // The session ended at a chain boundary: the next logical stream starts right there.
+            std::shared_ptr<ByteRing> ring = Ring();
+            const std::uint64_t at = session_->limit;
+            if (at == std::numeric_limits<std::uint64_t>::max() || ring->read() != at) break;
+            session_.reset();
+            ring->DropBoundariesUpTo(at);
+            ErrorCode err;
+            session_ = OpenDemuxSession(*core_, std::chrono::steady_clock::time_point::max(),
+                                        allow_asf_, &err);
+        }
+        FlushResampler();
+        session_.reset();
+        core_->decoder_done = true;
+    }
+
+private:
+    std::shared_ptr<ByteRing> Ring() {
+        std::lock_guard lock(core_->ev_m);
+        return core_->ring;
+    }
+
+    // Returns true when the demuxer reached the end of its part of the stream.
+    bool DecodeSession() {
+        for (;;) {
+            if (!core_->Alive()) return false;
+            const int r = av_read_frame(session_->fmt, packet_);
+            if (r < 0) {
+                // Drain what the decoder still holds.
+                avcodec_send_packet(session_->dec, nullptr);
+                ReceiveFrames();
+                return r == AVERROR_EOF;
+            }
+            if (packet_->stream_index == session_->stream_index) {
+                const int s = avcodec_send_packet(session_->dec, packet_);
+                // A damaged packet is skipped; radio streams have them after a reconnect.
+                if (s >= 0 || s == AVERROR(EAGAIN)) ReceiveFrames();
+            }
+            av_packet_unref(packet_);
+        }
+    }
+
+    void ReceiveFrames() {
+        while (avcodec_receive_frame(session_->dec, frame_) >= 0) {
+            Resample(frame_);
+            av_frame_unref(frame_);
+        }
+    }
+
+    void Resample(const AVFrame* f) {
+        if (!swr_ || f->format != in_format_ || f->sample_rate != in_rate_ ||
+            av_channel_layout_compare(&f->ch_layout, &in_layout_) != 0) {
+            FlushResampler();
+            swr_free(&swr_);
+            AVChannelLayout out = AV_CHANNEL_LAYOUT_STEREO;
+            AVChannelLayout in;
+            if (f->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+                av_channel_layout_default(&in, f->ch_layout.nb_channels);
+            else
+                av_channel_layout_copy(&in, &f->ch_layout);
+            if (swr_alloc_set_opts2(&swr_, &out, AV_SAMPLE_FMT_FLT, rate_, &in,
+                                    static_cast<AVSampleFormat>(f->format), f->sample_rate, 0,
+                                    nullptr) < 0 ||
+                swr_init(swr_) < 0) {
+                swr_free(&swr_);
+                av_channel_layout_uninit(&in);
+                return;
+            }
+            av_channel_layout_uninit(&in);
+            av_channel_layout_uninit(&in_layout_);
+            av_channel_layout_copy(&in_layout_, &f->ch_layout);
+            in_format_ = f->format;
+            in_rate_ = f->sample_rate;
+        }
+        const int room = swr_get_out_samples(swr_, f->nb_samples);
+        if (room <= 0) return;
+        out_.resize(static_cast<std::size_t>(room) * 2);
+        auto* dst = reinterpret_cast<std::uint8_t*>(out_.data());
+        const int n = swr_convert(swr_, &dst, room, const_cast<const std::uint8_t**>(f->extended_data),
+                                  f->nb_samples);
+        if (n > 0) core_->pcm.Push(out_.data(), static_cast<std::size_t>(n));
+    }
+
+    void FlushResampler() {
+        if (!swr_) return;
+        const int room = swr_get_out_samples(swr_, 0);
+        if (room <= 0) return;
+        out_.resize(static_cast<std::size_t>(room) * 2);
+        auto* dst = reinterpret_cast<std::uint8_t*>(out_.data());
+        const int n = swr_convert(swr_, &dst, room, nullptr, 0);
+        if (n > 0 && core_->Alive()) core_->pcm.Push(out_.data(), static_cast<std::size_t>(n));
+    }
+
+    std::shared_ptr<StreamCore> core_;
+    int rate_;
+    bool allow_asf_;
+    std::unique_ptr<DemuxSession> session_;
+    AVPacket* packet_ = nullptr;
+    AVFrame* frame_ = nullptr;
+    SwrContext* swr_ = nullptr;
+    int in_format_ = -1;
+    int in_rate_ = 0;
+    AVChannelLayout in_layout_{};
+    std::vector<float> out_;
+};
+
+}  // namespace
+
+void StartDecoder(const std::shared_ptr<StreamCore>& core, int out_rate, bool allow_asf) {
+    std::thread([core, out_rate, allow_asf] {
+        Decoder d(core, out_rate, allow_asf);
+        d.Run();
+    }).detach();
+}
+
+}  // namespace vle

@@ -1,0 +1,43 @@
+// One FFmpeg demuxer and decoder reading a stream's ring buffer, from a start position up to the
+// next Ogg chain boundary, with its resampler to the output format.
+#pragma once
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswresample/swresample.h>
+}
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/engine.h"
+
+namespace vle {
+
+struct StreamCore;
+
+struct DemuxSession {
+    ~DemuxSession();
+
+    StreamCore* core = nullptr;
+    std::uint64_t limit = 0;  // absolute end: the next chain boundary, or max()
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
+    AVIOContext* avio = nullptr;
+    AVFormatContext* fmt = nullptr;
+    AVCodecContext* dec = nullptr;
+    int stream_index = -1;
+};
+
+// Opens a session at the ring's read position: probes the format and opens the decoder. On
+// failure returns null and sets `*error`. `allow_asf` is false until the WMA plug-in is loaded.
+std::unique_ptr<DemuxSession> OpenDemuxSession(StreamCore& core,
+                                               std::chrono::steady_clock::time_point deadline,
+                                               bool allow_asf, ErrorCode* error);
+
+// Starts the detached decoder thread of a created stream (at its first play).
+void StartDecoder(const std::shared_ptr<StreamCore>& core, int out_rate, bool allow_asf);
+
+}  // namespace vle

@@ -1,0 +1,337 @@
+#include "engine/downloader.h"
+
+#include <curl/curl.h>
+
+extern "C" {
+#include <libavformat/avio.h>
+}
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "engine/icy_reader.h"
+#include "engine/ogg_scanner.h"
+#include "engine/stream_core.h"
+
+namespace vle {
+
+std::size_t DownloadBufferSize(long kbps) {
+    if (kbps <= 0) kbps = 128;
+    const std::size_t bytes = static_cast<std::size_t>(kbps) * 1000 / 8 * 5;
+    return std::max<std::size_t>(bytes, 32 * 1024);
+}
+
+namespace {
+
+constexpr const char* kUserAgent = "Velmora/2.4";
+
+bool StartsWithNoCase(const std::string& s, const char* prefix) {
+    const std::size_t n = std::strlen(prefix);
+    return s.size() >= n && strncasecmp(s.c_str(), prefix, n) == 0;
+}
+
+std::string HeaderValue(const std::string& line) {
+    const auto colon = line.find(':');
+    if (colon == std::string::npos) return {};
+    std::string v = line.substr(colon + 1);
+    v.erase(0, v.find_first_not_of(" \t"));
+    return v;
+}
+
+// Everything the download thread keeps for itself.
+class Download {
+public:
+    explicit Download(std::shared_ptr<StreamCore> core) : core_(std::move(core)) {}
+
+    void Run() {
+        const std::string& url = core_->url;
+        if (url.rfind("mms://", 0) == 0 || url.rfind("mmsh://", 0) == 0 ||
+            url.rfind("mmst://", 0) == 0)
+            RunFfmpegProtocol();
+        else
+            RunCurl();
+        Finish();
+    }
+
+private:
+    // --- header lines of the current response
+    void OnHeaderLine(std::string line) {
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        if (StartsWithNoCase(line, "HTTP/") || StartsWithNoCase(line, "ICY")) {
+            // A new response (the first, or one after a redirect): start its header list afresh.
+            lines_.clear();
+            status_ = 0;
+            const auto sp = line.find(' ');
+            if (sp != std::string::npos) status_ = std::strtol(line.c_str() + sp + 1, nullptr, 10);
+            is_icy_ = StartsWithNoCase(line, "ICY");
+        }
+        if (!line.empty()) {
+            lines_.push_back(line);
+            if (core_->pass_status && core_->proc && core_->Alive())
+                core_->proc(line.c_str(), 0, core_->user);
+            return;
+        }
+        // The blank line ends a response. Redirects that curl follows and interim answers are
+        // not the stream's.
+        if (status_ < 200 || (status_ >= 300 && status_ < 400 && HasLocation())) return;
+        HeadersComplete();
+    }
+
+    bool HasLocation() const {
+        return std::any_of(lines_.begin(), lines_.end(),
+                           [](const std::string& l) { return StartsWithNoCase(l, "location:"); });
+    }
+
+    void HeadersComplete() {
+        std::string ctype;
+        long metaint = 0, br = 0;
+        std::string joined;
+        for (const auto& l : lines_) {
+            if (StartsWithNoCase(l, "content-type:")) ctype = HeaderValue(l);
+            else if (StartsWithNoCase(l, "icy-metaint:")) metaint = std::atol(HeaderValue(l).c_str());
+            else if (StartsWithNoCase(l, "icy-br:")) br = std::atol(HeaderValue(l).c_str());
+            joined += l;
+            joined += '\0';
+        }
+        joined += '\0';
+        {
+            std::lock_guard lock(core_->tag_m);
+            (is_icy_ ? core_->tags_icy : core_->tags_http) = joined;
+        }
+        if (metaint < 0 || metaint > 1 << 24) metaint = 0;
+        StartBody(metaint, br, ctype, status_);
+    }
+
+    void StartBody(long metaint, long br, const std::string& ctype, long status) {
+        icy_ = std::make_unique<IcyReader>(static_cast<std::size_t>(metaint));
+        ring_ = std::make_shared<ByteRing>(DownloadBufferSize(br));
+        ogg_ = std::make_unique<OggScanner>(
+            [ring = ring_.get()](std::uint64_t at) { ring->MarkBoundary(at); },
+            [core = core_.get()](const std::string& title) {
+                core->SetMeta("StreamTitle='" + title + "';");
+            });
+        std::lock_guard lock(core_->ev_m);
+        core_->status = status;
+        core_->content_type = ctype;
+        core_->metaint = metaint;
+        core_->icy_br = br;
+        core_->ring = ring_;
+        core_->headers_done = true;
+        core_->ev_cv.notify_all();
+    }
+
+    // --- body bytes
+    bool OnBody(const std::uint8_t* data, std::size_t size) {
+        if (!core_->Alive()) return false;
+        if (!ring_) StartBody(0, 0, {}, status_ ? status_ : 200);  // a body without headers
+        bool ok = true;
+        icy_->Feed(
+            data, size,
+            [&](const std::uint8_t* audio, std::size_t n) {
+                if (!ok) return;
+                if (ogg_->active()) ogg_->Feed(audio, n);
+                Deliver(audio, n);
+                ok = ring_->Write(audio, n);
+            },
+            [&](const std::string& text) { core_->SetMeta(text); });
+        return ok && core_->Alive();
+    }
+
+    // Hands audio bytes to the download callback once the creator has taken the body for audio;
+    // until then they wait in the backlog (a playlist body or an HTML page never reaches it).
+    void Deliver(const std::uint8_t* data, std::size_t n) {
+        if (!core_->proc) return;
+        StreamCore::Decision d;
+        {
+            std::lock_guard lock(core_->ev_m);
+            d = core_->decision;
+        }
+        if (d == StreamCore::Decision::Pending) {
+            backlog_.append(reinterpret_cast<const char*>(data), n);
+            return;
+        }
+        if (d == StreamCore::Decision::Reject) return;
+        FlushBacklog();
+        if (core_->Alive()) core_->proc(data, static_cast<std::uint32_t>(n), core_->user);
+    }
+
+    void FlushBacklog() {
+        if (backlog_.empty() || !core_->Alive()) return;
+        std::string b;
+        b.swap(backlog_);
+        core_->proc(b.data(), static_cast<std::uint32_t>(b.size()), core_->user);
+    }
+
+    void Finish() {
+        std::shared_ptr<ByteRing> ring;
+        {
+            std::lock_guard lock(core_->ev_m);
+            core_->transfer_ended = true;
+            core_->curl_result = result_;
+            ring = core_->ring;
+            core_->ev_cv.notify_all();
+        }
+        if (ring) ring->Finish();
+        if (!core_->proc) return;
+        // The end is reported once, after the backlog, to a stream that was taken for audio.
+        std::unique_lock lock(core_->ev_m);
+        while (core_->decision == StreamCore::Decision::Pending && core_->Alive())
+            core_->ev_cv.wait_for(lock, std::chrono::milliseconds(20));
+        const bool audio = core_->decision == StreamCore::Decision::Audio;
+        lock.unlock();
+        if (!audio || !core_->Alive()) return;
+        FlushBacklog();
+        if (core_->Alive()) core_->proc(nullptr, 0, core_->user);
+    }
+
+    // --- curl
+    static std::size_t WriteCb(char* ptr, std::size_t size, std::size_t nmemb, void* ud) {
+        auto* self = static_cast<Download*>(ud);
+        const std::size_t n = size * nmemb;
+        return self->OnBody(reinterpret_cast<const std::uint8_t*>(ptr), n) ? n : 0;
+    }
+    static std::size_t HeaderCb(char* ptr, std::size_t size, std::size_t nmemb, void* ud) {
+        auto* self = static_cast<Download*>(ud);
+        self->OnHeaderLine(std::string(ptr, size * nmemb));
+        return self->core_->Alive() ? size * nmemb : 0;
+    }
+    static int ProgressCb(void* ud, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+        return static_cast<Download*>(ud)->core_->Alive() ? 0 : 1;
+    }
+
+    void RunCurl() {
+        CURL* easy = curl_easy_init();
+        CURLM* multi = curl_multi_init();
+        if (!easy || !multi) {
+            result_ = CURLE_OUT_OF_MEMORY;
+            if (easy) curl_easy_cleanup(easy);
+            if (multi) curl_multi_cleanup(multi);
+            return;
+        }
+        curl_slist* headers = curl_slist_append(nullptr, "Icy-MetaData: 1");
+        curl_slist* aliases = curl_slist_append(nullptr, "ICY 200 OK");
+        aliases = curl_slist_append(aliases, "ICY 200");
+        curl_easy_setopt(easy, CURLOPT_URL, core_->url.c_str());
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+        curl_easy_setopt(easy, CURLOPT_HTTP200ALIASES, aliases);
+        curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent);
+        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
+        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, core_->timeout_ms);
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Download::WriteCb);
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+        curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Download::HeaderCb);
+        curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+        curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Download::ProgressCb);
+        curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+        curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 16384L);
+        curl_easy_setopt(easy, CURLOPT_TCP_KEEPALIVE, 1L);
+        if (core_->proxy) {
+            curl_easy_setopt(easy, CURLOPT_PROXY, core_->proxy->host_port.c_str());
+            curl_easy_setopt(easy, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
+            if (!core_->proxy->user.empty()) {
+                curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, core_->proxy->user.c_str());
+                curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, core_->proxy->password.c_str());
+            }
+        } else {
+            // "Direct" means direct: no proxy from the environment either.
+            curl_easy_setopt(easy, CURLOPT_PROXY, "");
+        }
+        curl_multi_add_handle(multi, easy);
+        {
+            std::lock_guard lock(wake_m_);
+            multi_ = multi;
+        }
+        {
+            std::lock_guard lock(core_->ev_m);
+            core_->wake = [this] {
+                std::lock_guard l(wake_m_);
+                if (multi_) curl_multi_wakeup(multi_);
+            };
+        }
+        int running = 1;
+        while (running && core_->Alive()) {
+            if (curl_multi_perform(multi, &running) != CURLM_OK) break;
+            if (!running) break;
+            curl_multi_poll(multi, nullptr, 0, 200, nullptr);
+        }
+        result_ = CURLE_ABORTED_BY_CALLBACK;
+        int left = 0;
+        while (CURLMsg* msg = curl_multi_info_read(multi, &left))
+            if (msg->msg == CURLMSG_DONE) result_ = msg->data.result;
+        {
+            std::lock_guard lock(core_->ev_m);
+            core_->wake = nullptr;
+        }
+        {
+            std::lock_guard lock(wake_m_);
+            multi_ = nullptr;
+        }
+        curl_multi_remove_handle(multi, easy);
+        curl_easy_cleanup(easy);
+        curl_multi_cleanup(multi);
+        curl_slist_free_all(headers);
+        curl_slist_free_all(aliases);
+    }
+
+    // --- mms and mmsh: the bytes of an ASF stream through FFmpeg's protocols
+    static int Interrupt(void* ud) { return static_cast<StreamCore*>(ud)->Alive() ? 0 : 1; }
+
+    void RunFfmpegProtocol() {
+        std::vector<std::string> tries;
+        const std::string& url = core_->url;
+        if (url.rfind("mms://", 0) == 0) {
+            tries = {"mmsh://" + url.substr(6), "mmst://" + url.substr(6)};
+        } else {
+            tries = {url};
+        }
+        AVIOInterruptCB cb{&Download::Interrupt, core_.get()};
+        AVIOContext* pb = nullptr;
+        for (const auto& u : tries) {
+            if (avio_open2(&pb, u.c_str(), AVIO_FLAG_READ, &cb, nullptr) >= 0) break;
+            pb = nullptr;
+            if (!core_->Alive()) break;
+        }
+        if (!pb) {
+            result_ = CURLE_COULDNT_CONNECT;
+            return;
+        }
+        StartBody(0, 0, "video/x-ms-asf", 200);
+        std::vector<std::uint8_t> buf(16384);
+        while (core_->Alive()) {
+            const int n = avio_read(pb, buf.data(), static_cast<int>(buf.size()));
+            if (n <= 0) break;
+            if (!OnBody(buf.data(), static_cast<std::size_t>(n))) break;
+        }
+        result_ = CURLE_OK;
+        avio_closep(&pb);
+    }
+
+    std::shared_ptr<StreamCore> core_;
+    std::vector<std::string> lines_;
+    long status_ = 0;
+    bool is_icy_ = false;
+    std::unique_ptr<IcyReader> icy_;
+    std::unique_ptr<OggScanner> ogg_;
+    std::shared_ptr<ByteRing> ring_;
+    std::string backlog_;
+    int result_ = 0;
+    std::mutex wake_m_;
+    CURLM* multi_ = nullptr;  // guarded by wake_m_, for the wake-up from other threads
+};
+
+}  // namespace
+
+void StartDownload(const std::shared_ptr<StreamCore>& core) {
+    std::thread([core] {
+        Download d(core);
+        d.Run();
+    }).detach();
+}
+
+}  // namespace vle

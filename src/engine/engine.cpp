@@ -1,0 +1,504 @@
+#include "engine/engine.h"
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+
+#include "engine/demux_session.h"
+#include "engine/downloader.h"
+#include "engine/output.h"
+#include "engine/playlist.h"
+#include "engine/spectrum.h"
+#include "engine/stream_core.h"
+
+namespace vle {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+thread_local ErrorCode t_error = ErrorCode::Ok;
+
+struct Global {
+    std::mutex m;  // guards everything below
+    bool initialized = false;
+    bool wma_plugin = false;
+    bool playlists = true;
+    bool prebuffer = false;
+    long timeout_ms = 10000;
+    const char* proxy = nullptr;
+    Output output;
+    std::unordered_map<Handle, std::shared_ptr<StreamCore>> streams;
+    Handle next_handle = 0x10000;
+    std::atomic<SyncHandle> next_sync{1};
+};
+
+// Never destroyed: detached stream threads may outlive main().
+Global& G() {
+    static Global* g = [] {
+        curl_global_init(CURL_GLOBAL_ALL);
+        return new Global();
+    }();
+    return *g;
+}
+
+template <typename T>
+T Fail(ErrorCode code, T value) {
+    t_error = code;
+    return value;
+}
+
+bool Ok() {
+    t_error = ErrorCode::Ok;
+    return true;
+}
+
+std::shared_ptr<StreamCore> Find(Handle h) {
+    if (h == 0) return nullptr;
+    Global& g = G();
+    std::lock_guard lock(g.m);
+    const auto it = g.streams.find(h);
+    return it == g.streams.end() ? nullptr : it->second;
+}
+
+// What one creation needs from its caller, shared by every connection it tries.
+struct CreateRequest {
+    DownloadProc* proc;
+    void* user;
+    bool pass_status;
+    CancelFlag cancel;
+    Clock::time_point deadline;
+    long timeout_ms;
+    std::optional<ProxyAddress> proxy;
+    bool playlists;
+    bool prebuffer;
+    bool allow_asf;
+    int rate;
+};
+
+bool Cancelled(const CreateRequest& r) { return r.cancel && r.cancel->load(); }
+
+bool IsPlainText(const std::string& s) {
+    if (s.empty()) return false;
+    for (unsigned char c : s)
+        if (c < 0x20 && c != '\r' && c != '\n' && c != '\t') return false;
+    return true;
+}
+
+std::shared_ptr<StreamCore> Connect(const CreateRequest& req, const std::string& url,
+                                    ErrorCode* err) {
+    auto core = std::make_shared<StreamCore>();
+    core->url = url;
+    core->proxy = req.proxy;
+    core->proc = req.proc;
+    core->user = req.user;
+    core->pass_status = req.pass_status;
+    core->cancel = req.cancel;
+    core->timeout_ms = req.timeout_ms;
+    core->deadline = req.deadline;
+    StartDownload(core);
+    std::unique_lock lock(core->ev_m);
+    while (!core->headers_done && !core->transfer_ended) {
+        if (Cancelled(req)) {
+            lock.unlock();
+            core->Kill();
+            *err = ErrorCode::Aborted;
+            return nullptr;
+        }
+        if (Clock::now() >= req.deadline) {
+            lock.unlock();
+            core->Kill();
+            *err = ErrorCode::Timeout;
+            return nullptr;
+        }
+        core->ev_cv.wait_for(lock, std::chrono::milliseconds(20));
+    }
+    if (!core->headers_done) {
+        const int cr = core->curl_result;
+        lock.unlock();
+        core->Kill();
+        *err = cr == CURLE_OPERATION_TIMEDOUT ? ErrorCode::Timeout : ErrorCode::FileOpen;
+        return nullptr;
+    }
+    if (core->status < 200 || core->status >= 300) {
+        lock.unlock();
+        core->Kill();
+        *err = core->status >= 400 ? ErrorCode::HttpStatus : ErrorCode::FileOpen;
+        return nullptr;
+    }
+    return core;
+}
+
+void Decide(StreamCore& core, StreamCore::Decision d) {
+    std::lock_guard lock(core.ev_m);
+    core.decision = d;
+    core.ev_cv.notify_all();
+}
+
+std::shared_ptr<StreamCore> OpenUrl(const CreateRequest& req, const std::string& url, int depth,
+                                    ErrorCode* err);
+
+// Tries a playlist's entries in order until one opens.
+std::shared_ptr<StreamCore> OpenEntries(const CreateRequest& req,
+                                        const std::vector<std::string>& entries, int depth,
+                                        ErrorCode* err) {
+    *err = ErrorCode::FileForm;  // a playlist without entries
+    for (const auto& e : entries) {
+        if (Cancelled(req)) {
+            *err = ErrorCode::Aborted;
+            return nullptr;
+        }
+        if (auto core = OpenUrl(req, e, depth + 1, err)) return core;
+    }
+    return nullptr;
+}
+
+// Reads a whole playlist body from a connection (they are small; the ring bounds it).
+std::string ReadBody(const CreateRequest& req, StreamCore& core) {
+    std::shared_ptr<ByteRing> ring;
+    {
+        std::lock_guard lock(core.ev_m);
+        ring = core.ring;
+    }
+    ring->WaitForFill(ring->capacity(), req.deadline, [&] { return !Cancelled(req); });
+    std::string body(ring->capacity(), '\0');
+    body.resize(ring->Peek(reinterpret_cast<std::uint8_t*>(body.data()), body.size()));
+    return body;
+}
+
+std::shared_ptr<StreamCore> OpenUrl(const CreateRequest& req, const std::string& url, int depth,
+                                    ErrorCode* err) {
+    if (url.empty() || url.find("://") == std::string::npos) {
+        *err = ErrorCode::FileOpen;
+        return nullptr;
+    }
+    const bool may_list = req.playlists && depth < 3;
+    auto core = Connect(req, url, err);
+    if (!core) return nullptr;
+    std::shared_ptr<ByteRing> ring;
+    std::string ctype;
+    {
+        std::lock_guard lock(core->ev_m);
+        ring = core->ring;
+        ctype = core->content_type;
+    }
+    // Enough of the body to tell a playlist or a web page from audio.
+    ring->WaitForFill(64, req.deadline, [&] { return !Cancelled(req); });
+    std::string head(512, '\0');
+    head.resize(ring->Peek(reinterpret_cast<std::uint8_t*>(head.data()), head.size()));
+
+    PlaylistKind kind = PlaylistKind::None;
+    if (may_list) {
+        kind = PlaylistKindFromContentType(ctype);
+        if (kind == PlaylistKind::None) kind = PlaylistKindFromBody(head);
+        // Plain text under a playlist's name (relative entries, no header line) is a playlist
+        // too; binary data under such a name is audio.
+        if (kind == PlaylistKind::None && IsPlainText(head)) kind = PlaylistKindFromUrl(url);
+    }
+    if (kind != PlaylistKind::None) {
+        Decide(*core, StreamCore::Decision::Reject);
+        const std::string body = ReadBody(req, *core);
+        core->Kill();
+        if (Cancelled(req)) {
+            *err = ErrorCode::Aborted;
+            return nullptr;
+        }
+        return OpenEntries(req, ParsePlaylist(kind, body, url), depth, err);
+    }
+    if (ctype.rfind("text/html", 0) == 0 || LooksLikeHtml(head)) {
+        Decide(*core, StreamCore::Decision::Reject);
+        core->Kill();
+        *err = ErrorCode::FileForm;
+        return nullptr;
+    }
+    if (head.empty()) {
+        Decide(*core, StreamCore::Decision::Reject);
+        core->Kill();
+        *err = Cancelled(req) ? ErrorCode::Aborted
+               : Clock::now() >= req.deadline ? ErrorCode::Timeout
+                                              : ErrorCode::FileForm;
+        return nullptr;
+    }
+    Decide(*core, StreamCore::Decision::Audio);
+    core->session = OpenDemuxSession(*core, req.deadline, req.allow_asf, err);
+    if (!core->session) {
+        core->Kill();
+        return nullptr;
+    }
+    // After a drain the decoder waits for the buffer to fill to three quarters again.
+    ring->SetRefillLevel(ring->capacity() * 3 / 4);
+    if (req.prebuffer)
+        ring->WaitForFill(ring->capacity() * 3 / 4, req.deadline, [&] { return !Cancelled(req); });
+    return core;
+}
+
+}  // namespace
+
+const char* ErrorName(ErrorCode code) {
+    switch (code) {
+        case ErrorCode::Ok: return "OK";
+        case ErrorCode::Memory: return "MEM";
+        case ErrorCode::FileOpen: return "FILEOPEN";
+        case ErrorCode::Driver: return "DRIVER";
+        case ErrorCode::Handle: return "HANDLE";
+        case ErrorCode::Format: return "FORMAT";
+        case ErrorCode::Init: return "INIT";
+        case ErrorCode::Already: return "ALREADY";
+        case ErrorCode::IllegalParam: return "ILLPARAM";
+        case ErrorCode::NotAvailable: return "NOTAVAIL";
+        case ErrorCode::Timeout: return "TIMEOUT";
+        case ErrorCode::FileForm: return "FILEFORM";
+        case ErrorCode::Codec: return "CODEC";
+        case ErrorCode::HttpStatus: return "HTTPSTATUS";
+        case ErrorCode::Aborted: return "ABORTED";
+        case ErrorCode::Unknown: break;
+    }
+    return "UNKNOWN";
+}
+
+bool PluginLoad(const char* name, std::uint32_t) {
+    if (!name || std::strcmp(name, kWmaPlugin) != 0) return Fail(ErrorCode::FileOpen, false);
+    Global& g = G();
+    std::lock_guard lock(g.m);
+    g.wma_plugin = true;
+    return Ok();
+}
+
+std::uint32_t GetVersion() {
+    t_error = ErrorCode::Ok;
+    return kVersion;
+}
+
+bool Init(int device, std::uint32_t freq, std::uint32_t, void*) {
+    Global& g = G();
+    std::lock_guard lock(g.m);
+    if (g.initialized) return Fail(ErrorCode::Already, false);
+    if (device < -1 || freq < 8000 || freq > 192000) return Fail(ErrorCode::IllegalParam, false);
+    ErrorCode err = ErrorCode::Ok;
+    if (!g.output.Open(device, static_cast<int>(freq), &err)) return Fail(err, false);
+    g.initialized = true;
+    return Ok();
+}
+
+bool SetConfig(Config option, std::uint32_t value) {
+    Global& g = G();
+    std::lock_guard lock(g.m);
+    switch (option) {
+        case Config::NetPlaylist: g.playlists = value != 0; break;
+        case Config::NetPrebuf: g.prebuffer = value != 0; break;
+        case Config::NetTimeout:
+            if (value < 100) return Fail(ErrorCode::IllegalParam, false);
+            g.timeout_ms = static_cast<long>(value);
+            break;
+    }
+    return Ok();
+}
+
+bool SetConfigPtr(ConfigPtr option, const char* value) {
+    Global& g = G();
+    std::lock_guard lock(g.m);
+    switch (option) {
+        case ConfigPtr::NetProxy: g.proxy = value; break;
+    }
+    return Ok();
+}
+
+Handle StreamCreateURL(const char* url, std::uint64_t, std::uint32_t flags, DownloadProc* proc,
+                       void* user, CancelFlag cancel) {
+    Global& g = G();
+    CreateRequest req;
+    {
+        std::lock_guard lock(g.m);
+        if (!g.initialized) return Fail(ErrorCode::Init, Handle{0});
+        // The proxy text is read afresh at every creation: the caller edits it in place.
+        if (g.proxy) req.proxy = ParseProxyAddress(std::string(g.proxy, strnlen(g.proxy, 4096)));
+        req.timeout_ms = g.timeout_ms;
+        req.playlists = g.playlists;
+        req.prebuffer = g.prebuffer;
+        req.allow_asf = g.wma_plugin;
+        req.rate = g.output.rate();
+    }
+    req.proc = proc;
+    req.user = user;
+    req.pass_status = (flags & kStreamStatus) != 0;
+    req.cancel = std::move(cancel);
+    req.deadline = Clock::now() + std::chrono::milliseconds(req.timeout_ms);
+    ErrorCode err = ErrorCode::FileOpen;
+    auto core = OpenUrl(req, url ? std::string(url) : std::string(), 0, &err);
+    if (!core) return Fail(err, Handle{0});
+    if (Cancelled(req)) {
+        core->Kill();
+        return Fail(ErrorCode::Aborted, Handle{0});
+    }
+    Handle h;
+    {
+        std::lock_guard lock(g.m);
+        if (!g.initialized) {
+            core->Kill();
+            return Fail(ErrorCode::Init, Handle{0});
+        }
+        do {
+            h = g.next_handle++;
+        } while (h == 0 || g.streams.count(h));
+        core->handle = h;
+        core->created = true;
+        g.streams[h] = core;
+    }
+    t_error = ErrorCode::Ok;
+    return h;
+}
+
+std::uint64_t StreamGetFilePosition(Handle stream, FilePos which) {
+    auto core = Find(stream);
+    if (!core) return Fail(ErrorCode::Handle, kPosFailed);
+    std::shared_ptr<ByteRing> ring;
+    {
+        std::lock_guard lock(core->ev_m);
+        ring = core->ring;
+    }
+    if (!ring) return Fail(ErrorCode::NotAvailable, kPosFailed);
+    t_error = ErrorCode::Ok;
+    switch (which) {
+        case FilePos::End: return ring->capacity();
+        case FilePos::Download: return ring->written();
+        case FilePos::Current: return ring->read();
+    }
+    return Fail(ErrorCode::IllegalParam, kPosFailed);
+}
+
+const char* ChannelGetTags(Handle stream, TagKind kind) {
+    auto core = Find(stream);
+    if (!core) return Fail(ErrorCode::Handle, static_cast<const char*>(nullptr));
+    // Each thread gets its own copy, so a tag that changes on the download thread never pulls
+    // the text out from under a reader.
+    thread_local std::string copies[3];
+    std::string& out = copies[static_cast<int>(kind)];
+    {
+        std::lock_guard lock(core->tag_m);
+        switch (kind) {
+            case TagKind::Icy: out = core->tags_icy; break;
+            case TagKind::Http: out = core->tags_http; break;
+            case TagKind::Meta:
+                if (!core->has_meta) return Fail(ErrorCode::NotAvailable, static_cast<const char*>(nullptr));
+                out = core->meta;
+                break;
+        }
+    }
+    if (kind != TagKind::Meta && out.empty())
+        return Fail(ErrorCode::NotAvailable, static_cast<const char*>(nullptr));
+    t_error = ErrorCode::Ok;
+    return out.c_str();
+}
+
+SyncHandle ChannelSetSync(Handle stream, SyncType, std::uint64_t, SyncProc* proc, void* user) {
+    if (!proc) return Fail(ErrorCode::IllegalParam, SyncHandle{0});
+    auto core = Find(stream);
+    if (!core) return Fail(ErrorCode::Handle, SyncHandle{0});
+    const SyncHandle id = G().next_sync++;
+    {
+        std::lock_guard lock(core->sync_m);
+        core->syncs.push_back({id, proc, user});
+    }
+    t_error = ErrorCode::Ok;
+    return id;
+}
+
+bool ChannelSetAttribute(Handle stream, Attribute, float value) {
+    auto core = Find(stream);
+    if (!core) return Fail(ErrorCode::Handle, false);
+    if (!(value >= 0.0f)) value = 0.0f;
+    if (value > 1.0f) value = 1.0f;
+    core->volume = value;
+    return Ok();
+}
+
+bool ChannelPlay(Handle stream, bool) {
+    auto core = Find(stream);
+    if (!core) return Fail(ErrorCode::Handle, false);
+    Global& g = G();
+    std::lock_guard lock(g.m);
+    if (!g.initialized) return Fail(ErrorCode::Init, false);
+    if (core->ended) return Fail(ErrorCode::NotAvailable, false);
+    if (!core->decoder_started.exchange(true)) StartDecoder(core, g.output.rate(), g.wma_plugin);
+    core->playing = true;
+    g.output.Add(core);
+    return Ok();
+}
+
+bool ChannelStop(Handle stream) {
+    auto core = Find(stream);
+    if (!core) return Fail(ErrorCode::Handle, false);
+    core->playing = false;
+    G().output.Remove(core.get());
+    return Ok();
+}
+
+int ChannelIsActive(Handle stream) {
+    auto core = Find(stream);
+    if (!core) return Fail(ErrorCode::Handle, 0);
+    t_error = ErrorCode::Ok;
+    if (!core->playing || core->ended) return static_cast<int>(ActiveState::Stopped);
+    std::shared_ptr<ByteRing> ring;
+    {
+        std::lock_guard lock(core->ev_m);
+        ring = core->ring;
+    }
+    if (ring && ring->starved() && core->pcm.size() == 0) return static_cast<int>(ActiveState::Stalled);
+    return static_cast<int>(ActiveState::Playing);
+}
+
+int ChannelGetData(Handle stream, float* buffer, std::uint32_t flags) {
+    auto core = Find(stream);
+    if (!core) return Fail(ErrorCode::Handle, -1);
+    if (!buffer || flags != kDataFft1024) return Fail(ErrorCode::IllegalParam, -1);
+    std::array<float, 1024> samples;
+    {
+        std::lock_guard lock(core->fft_m);
+        const std::size_t n = core->history.size();
+        for (std::size_t i = 0; i < n; ++i) samples[i] = core->history[(core->history_pos + i) % n];
+    }
+    FftMagnitudes(samples, buffer);
+    t_error = ErrorCode::Ok;
+    return 512 * static_cast<int>(sizeof(float));
+}
+
+bool StreamFree(Handle stream) {
+    Global& g = G();
+    std::shared_ptr<StreamCore> core;
+    {
+        std::lock_guard lock(g.m);
+        const auto it = g.streams.find(stream);
+        if (stream == 0 || it == g.streams.end()) return Fail(ErrorCode::Handle, false);
+        core = std::move(it->second);
+        g.streams.erase(it);
+    }
+    core->playing = false;
+    core->Kill();
+    g.output.Remove(core.get());
+    return Ok();
+}
+
+int ErrorGetCode() { return static_cast<int>(t_error); }
+
+bool Free() {
+    Global& g = G();
+    std::unordered_map<Handle, std::shared_ptr<StreamCore>> streams;
+    {
+        std::lock_guard lock(g.m);
+        if (!g.initialized) return Fail(ErrorCode::Init, false);
+        streams.swap(g.streams);
+        g.initialized = false;
+    }
+    for (auto& [h, core] : streams) {
+        core->playing = false;
+        core->Kill();
+    }
+    g.output.Close();
+    return Ok();
+}
+
+}  // namespace vle

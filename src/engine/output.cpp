@@ -1,0 +1,124 @@
+#include "engine/output.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "engine/stream_core.h"
+
+namespace vle {
+
+namespace {
+// Volume changes glide over about 10 ms so that they never click.
+constexpr float kVolumeStep = 1.0f / 441.0f;
+}  // namespace
+
+bool Output::Open(int device, int freq, ErrorCode* error) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        *error = ErrorCode::Driver;
+        return false;
+    }
+    SDL_AudioSpec want{};
+    want.freq = freq;
+    want.format = AUDIO_F32SYS;
+    want.channels = 2;
+    want.samples = 1024;
+    want.callback = &Output::Callback;
+    want.userdata = this;
+    const char* name = nullptr;
+    std::string chosen;
+    if (device >= 0) {
+        const char* n = SDL_GetAudioDeviceName(device, 0);
+        if (!n) {
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            *error = ErrorCode::Driver;
+            return false;
+        }
+        chosen = n;
+        name = chosen.c_str();
+    }
+    SDL_AudioSpec have{};
+    dev_ = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
+    if (dev_ == 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        *error = ErrorCode::Driver;
+        return false;
+    }
+    rate_ = freq;
+    SDL_PauseAudioDevice(dev_, 0);
+    return true;
+}
+
+void Output::Close() {
+    if (!dev_) return;
+    SDL_CloseAudioDevice(dev_);  // waits for a running callback to return
+    dev_ = 0;
+    {
+        std::lock_guard lock(m_);
+        playing_.clear();
+    }
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+void Output::Add(const std::shared_ptr<StreamCore>& core) {
+    std::lock_guard lock(m_);
+    if (std::find(playing_.begin(), playing_.end(), core) == playing_.end())
+        playing_.push_back(core);
+}
+
+void Output::Remove(const StreamCore* core) {
+    std::lock_guard lock(m_);
+    playing_.erase(std::remove_if(playing_.begin(), playing_.end(),
+                                  [core](const auto& p) { return p.get() == core; }),
+                   playing_.end());
+}
+
+void Output::Callback(void* ud, Uint8* stream, int len) {
+    std::memset(stream, 0, static_cast<std::size_t>(len));
+    static_cast<Output*>(ud)->Mix(reinterpret_cast<float*>(stream), len / 8);
+}
+
+void Output::Mix(float* out, int frames) {
+    std::vector<std::shared_ptr<StreamCore>> finished;
+    {
+        std::lock_guard lock(m_);
+        scratch_.resize(static_cast<std::size_t>(frames) * 2);
+        for (const auto& core : playing_) {
+            if (!core->playing.load() || core->dead.load()) continue;
+            const std::size_t n = core->pcm.Pop(scratch_.data(), static_cast<std::size_t>(frames));
+            if (n == 0 && core->decoder_done.load() && core->pcm.size() == 0) {
+                core->ended = true;
+                finished.push_back(core);
+                continue;
+            }
+            const float target = core->volume.load();
+            if (!core->mix_volume_set) {
+                core->mix_volume = target;
+                core->mix_volume_set = true;
+            }
+            float v = core->mix_volume;
+            {
+                // The analyser looks at what is played, before the volume.
+                std::lock_guard fl(core->fft_m);
+                for (std::size_t i = 0; i < n; ++i) {
+                    core->history[core->history_pos] =
+                        0.5f * (scratch_[2 * i] + scratch_[2 * i + 1]);
+                    core->history_pos = (core->history_pos + 1) % core->history.size();
+                }
+            }
+            for (std::size_t i = 0; i < n; ++i) {
+                if (v != target) v = v < target ? std::min(target, v + kVolumeStep)
+                                                : std::max(target, v - kVolumeStep);
+                out[2 * i] += scratch_[2 * i] * v;
+                out[2 * i + 1] += scratch_[2 * i + 1] * v;
+            }
+            core->mix_volume = v;
+        }
+        for (const auto& f : finished)
+            playing_.erase(std::remove(playing_.begin(), playing_.end(), f), playing_.end());
+    }
+    for (int i = 0; i < frames * 2; ++i) out[i] = std::clamp(out[i], -1.0f, 1.0f);
+    // `finished` may hold the last references: they are released here, outside the lock.
+}
+
+}  // namespace vle

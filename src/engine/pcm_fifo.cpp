@@ -1,0 +1,50 @@
+#include "engine/pcm_fifo.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vle {
+
+bool PcmFifo::Push(const float* frames, std::size_t count) {
+    std::unique_lock lock(m_);
+    const std::size_t cap = Frames();
+    while (count > 0) {
+        cv_.wait(lock, [&] { return aborted_ || fill_ < cap; });
+        if (aborted_) return false;
+        const std::size_t tail = (head_ + fill_) % cap;
+        const std::size_t n = std::min({count, cap - fill_, cap - tail});
+        std::memcpy(buf_.data() + tail * 2, frames, n * 2 * sizeof(float));
+        fill_ += n;
+        frames += n * 2;
+        count -= n;
+    }
+    return true;
+}
+
+std::size_t PcmFifo::Pop(float* out, std::size_t count) {
+    std::lock_guard lock(m_);
+    const std::size_t cap = Frames();
+    std::size_t done = 0;
+    while (done < count && fill_ > 0) {
+        const std::size_t n = std::min({count - done, fill_, cap - head_});
+        std::memcpy(out + done * 2, buf_.data() + head_ * 2, n * 2 * sizeof(float));
+        head_ = (head_ + n) % cap;
+        fill_ -= n;
+        done += n;
+    }
+    if (done) cv_.notify_all();
+    return done;
+}
+
+std::size_t PcmFifo::size() const {
+    std::lock_guard lock(m_);
+    return fill_;
+}
+
+void PcmFifo::Abort() {
+    std::lock_guard lock(m_);
+    aborted_ = true;
+    cv_.notify_all();
+}
+
+}  // namespace vle

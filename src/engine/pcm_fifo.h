@@ -1,0 +1,34 @@
+// Decoded audio between the decoder thread and the output: interleaved stereo float frames.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <vector>
+
+namespace vle {
+
+class PcmFifo {
+public:
+    explicit PcmFifo(std::size_t frames) : buf_(frames * 2) {}
+
+    // Blocks while full; false once aborted.
+    bool Push(const float* frames, std::size_t count);
+    // Takes up to `count` frames without waiting; returns how many.
+    std::size_t Pop(float* out, std::size_t count);
+    std::size_t size() const;
+    void Abort();
+
+private:
+    std::size_t Frames() const { return buf_.size() / 2; }
+
+    // --- protected by m_
+    mutable std::mutex m_;
+    std::condition_variable cv_;
+    std::vector<float> buf_;
+    std::size_t head_ = 0;  // next frame to read
+    std::size_t fill_ = 0;  // frames stored
+    bool aborted_ = false;
+};
+
+}  // namespace vle

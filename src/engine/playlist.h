@@ -1,0 +1,29 @@
+// Radio playlists: .pls, .m3u, .asx and .xspf. Recognised by address, content type or body, parsed
+// into the entry addresses in playing order.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vle {
+
+enum class PlaylistKind { None, Pls, M3u, Asx, Xspf };
+
+// By the address's extension (query and fragment ignored).
+PlaylistKind PlaylistKindFromUrl(std::string_view url);
+// By the response's content type (parameters ignored).
+PlaylistKind PlaylistKindFromContentType(std::string_view content_type);
+// By the first bytes of a body.
+PlaylistKind PlaylistKindFromBody(std::string_view head);
+// True when the first bytes are an HTML page rather than audio.
+bool LooksLikeHtml(std::string_view head);
+
+// Entry addresses in order; relative entries are resolved against `base_url`.
+std::vector<std::string> ParsePlaylist(PlaylistKind kind, std::string_view body,
+                                       std::string_view base_url);
+
+// `ref` made absolute against `base` ("http://host/dir/list.pls" + "a.mp3").
+std::string ResolveUrl(std::string_view base, std::string_view ref);
+
+}  // namespace vle

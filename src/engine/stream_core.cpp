@@ -1,0 +1,43 @@
+#include "engine/stream_core.h"
+
+#include "engine/demux_session.h"
+
+namespace vle {
+
+StreamCore::StreamCore() = default;
+StreamCore::~StreamCore() = default;
+
+void StreamCore::Kill() {
+    dead.store(true, std::memory_order_release);
+    std::shared_ptr<ByteRing> r;
+    {
+        std::lock_guard lock(ev_m);
+        r = ring;
+        // The download thread clears `wake` under this lock before it goes away.
+        if (wake) wake();
+        ev_cv.notify_all();
+    }
+    if (r) r->Abort();
+    pcm.Abort();
+}
+
+void StreamCore::SetMeta(const std::string& text) {
+    {
+        std::lock_guard lock(tag_m);
+        if (has_meta && meta == text) return;
+        meta = text;
+        has_meta = true;
+    }
+    std::vector<Sync> copy;
+    {
+        std::lock_guard lock(sync_m);
+        copy = syncs;
+    }
+    // Called without any lock held: a sync may block on the user-interface thread.
+    for (const auto& s : copy) {
+        if (!Alive()) return;
+        s.proc(s.id, handle.load(), 0, s.user);
+    }
+}
+
+}  // namespace vle

@@ -1,0 +1,110 @@
+// The shared state of one stream. Owned jointly (shared_ptr) by the handle table, the download
+// thread, the decoder thread and the output mixer, so that freeing a handle never waits for any of
+// them: each lets go when it notices `dead`.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/byte_ring.h"
+#include "engine/engine.h"
+#include "engine/pcm_fifo.h"
+#include "engine/proxy_address.h"
+
+namespace vle {
+
+struct DemuxSession;
+
+struct StreamCore {
+    StreamCore();
+    ~StreamCore();
+
+    // --- set before any thread starts, read-only afterwards
+    std::string url;
+    std::optional<ProxyAddress> proxy;
+    DownloadProc* proc = nullptr;
+    void* user = nullptr;
+    bool pass_status = false;
+    CancelFlag cancel;
+    long timeout_ms = 10000;
+    std::chrono::steady_clock::time_point deadline;
+
+    // --- any thread
+    std::atomic<Handle> handle{0};
+    std::atomic<bool> dead{false};
+    std::atomic<bool> created{false};  // creation returned it; the cancel flag no longer applies
+
+    // False once freed, or while still being created with its creation cancelled.
+    bool Alive() const {
+        if (dead.load(std::memory_order_acquire)) return false;
+        if (!created.load(std::memory_order_acquire) && cancel && cancel->load()) return false;
+        return true;
+    }
+    // Marks the stream dead and wakes every thread that waits for it.
+    void Kill();
+
+    // --- connection facts; protected by ev_m, waited for on ev_cv
+    enum class Decision { Pending, Audio, Reject };
+    std::mutex ev_m;
+    std::condition_variable ev_cv;
+    bool headers_done = false;
+    bool transfer_ended = false;
+    long status = 0;
+    std::string content_type;
+    long metaint = 0;
+    long icy_br = 0;
+    int curl_result = 0;
+    Decision decision = Decision::Pending;
+    std::shared_ptr<ByteRing> ring;  // made when the headers are complete
+    // Wakes the download thread's network wait (set by the download thread).
+    std::function<void()> wake;
+
+    // --- tags; protected by tag_m
+    std::mutex tag_m;
+    std::string tags_icy;   // "line\0line\0\0", empty when absent
+    std::string tags_http;
+    std::string meta;
+    bool has_meta = false;
+
+    // --- syncs; protected by sync_m
+    struct Sync {
+        SyncHandle id;
+        SyncProc* proc;
+        void* user;
+    };
+    std::mutex sync_m;
+    std::vector<Sync> syncs;
+
+    // --- decoding: the creating thread, then the decoder thread only
+    std::unique_ptr<DemuxSession> session;
+
+    // --- playback
+    PcmFifo pcm{22050};
+    std::atomic<float> volume{1.0f};
+    std::atomic<bool> playing{false};
+    std::atomic<bool> decoder_started{false};
+    std::atomic<bool> decoder_done{false};
+    std::atomic<bool> ended{false};
+
+    // Access from the output thread only.
+    float mix_volume = 1.0f;
+    bool mix_volume_set = false;
+
+    // --- the last 1024 mono samples played; protected by fft_m
+    std::mutex fft_m;
+    std::array<float, 1024> history{};
+    std::size_t history_pos = 0;
+
+    // Replaces the META text and runs the syncs when it changed. Download thread.
+    void SetMeta(const std::string& text);
+};
+
+}  // namespace vle
