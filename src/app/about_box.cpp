@@ -154,6 +154,8 @@ void TAboutBox::mousePressEvent(QMouseEvent* event) {
 }
 
 bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
+    // The link takes its own clicks, so opening the website does not also close the box.
+    if (watched == label3_ && event->type() == QEvent::MouseButtonPress) return true;
     if (watched == label3_ && event->type() == QEvent::MouseButtonRelease) {
         OpenWebsite();
         return true;

@@ -1,0 +1,76 @@
+#include "app/about_box.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+
+namespace velmora {
+namespace {
+
+void EnsureApp() {
+    if (QApplication::instance()) return;
+    static int argc = 1;
+    static char name[] = "app_tests";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);
+}
+
+// A left click as the window system delivers it: press, then release, at `pos` of `w`.
+void Click(QWidget* w, QPoint pos) {
+    const QPointF global = w->mapToGlobal(QPointF(pos));
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(pos), global, Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(pos), global, Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &release);
+}
+
+QPixmap Solid(QColor c) {
+    QPixmap p(575, 65);
+    p.fill(c);
+    return p;
+}
+
+// Each showing carries the header passed in; a click on the background, on the header, on a
+// text or on OK closes the box.
+TEST(AboutBox, ShowsCurrentHeaderAndClosesOnAnyClick) {
+    EnsureApp();
+    TAboutBox box;
+    EXPECT_EQ(box.objectName(), "TAboutBox");
+    EXPECT_EQ(box.size(), QSize(369, 266));
+    EXPECT_EQ(box.Image1()->geometry(), QRect(0, 0, 425, 57));
+    EXPECT_EQ(box.BitBtn1()->geometry(), QRect(280, 232, 75, 25));
+
+    const struct {
+        QColor header;
+        std::function<void()> click;
+    } showings[] = {
+        {Qt::blue, [&] { Click(&box, QPoint(20, 150)); }},
+        {Qt::black, [&] { Click(box.Image1(), QPoint(5, 5)); }},
+        {Qt::red, [&] { box.BitBtn1()->click(); }},
+        {Qt::green, [&] { Click(box.findChild<QLabel*>("Copyright"), QPoint(2, 2)); }},
+    };
+    for (const auto& s : showings) {
+        QColor seen;
+        QTimer::singleShot(0, &box, [&] {
+            seen = box.Image1()->pixmap().toImage().pixelColor(10, 10);
+            s.click();
+        });
+        // Guard against a click that fails to close: the test fails instead of hanging.
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, &box, &QDialog::reject);
+        guard.start(5000);
+        EXPECT_EQ(box.ShowWithHeader(Solid(s.header)), QDialog::Accepted);
+        EXPECT_EQ(seen, s.header);
+    }
+}
+
+}  // namespace
+}  // namespace velmora
