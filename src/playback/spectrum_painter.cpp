@@ -30,6 +30,12 @@ void TSpectrumPainter::Compose(const float* fft, int x, int y) {
     QPainter p(&frame_);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.fillRect(frame_.rect(), BackgroundColor);
+    const QRect area = frame_.rect();
+    // Shapes wholly outside the image would be clipped away; skipping them saves most of the
+    // frame's time, since only the first 18 of 129 bars fit a 107-pixel-wide analyser.
+    const auto fill = [&](const QRect& r, const QColor& c) {
+        if (r.intersects(area)) p.fillRect(r, c);
+    };
     for (int i = 0; i < kBands; ++i) {
         const int level = LevelOf(fft[i], LevelCap);
         int& peak = PeakLevels[i];
@@ -41,16 +47,13 @@ void TSpectrumPainter::Compose(const float* fft, int x, int y) {
 
         if (DrawStyle == kStyleLines) {
             // From the base row upward, `bar` pixels; the top end point is left out.
-            if (bar > 0) p.fillRect(QRect(x + i, base - bar + 1, 1, bar), BarColor);
-            if (ShowPeaks) p.fillRect(QRect(x + i, base - peak, 1, 1), BarColor);
+            if (bar > 0) fill(QRect(x + i, base - bar + 1, 1, bar), BarColor);
+            if (ShowPeaks) fill(QRect(x + i, base - peak, 1, 1), BarColor);
         } else if (DrawStyle == kStyleBars) {
             const int left = x + i * (BarWidth + 1);
-            if (ShowPeaks && BarWidth > 0) {
-                p.fillRect(QRect(left, base - peak, BarWidth, 1), PeakColor);
-            }
+            if (ShowPeaks && BarWidth > 0) fill(QRect(left, base - peak, BarWidth, 1), PeakColor);
             // Rows base - bar .. base - 1: the base row itself stays uncovered.
-            if (bar > 0 && BarWidth > 0)
-                p.fillRect(QRect(left, base - bar, BarWidth, bar), BarColor);
+            if (bar > 0 && BarWidth > 0) fill(QRect(left, base - bar, BarWidth, bar), BarColor);
         }
     }
 }
