@@ -126,10 +126,10 @@ void TAboutBox::Retranslate() {
     version_->setText(Msg("Version") + QStringLiteral(" 2.4.5.1"));
     copyright_->setText(Msg("Copyright (C) 2006-2026 Kestrin Software"));
     label2_->setText(
-        Msg("This program is free for private use. It may be passed on unchanged; selling it "
-            "or bundling it with other products needs our written consent."));
+        Msg("Free for private use. Copies may be passed on unchanged; selling them needs "
+            "our written consent."));
     label1_->setText(Msg("Website:"));
-    label3_->setText(QString::fromLatin1(kWebsiteUrl));
+    label3_->setText(QString::fromLatin1(kWebsiteText));
     bitbtn1_->setText(Msg("OK"));
     for (QLabel* l : {label4_, product_name_, version_, copyright_, label1_, label3_}) {
         l->adjustSize();
@@ -143,6 +143,12 @@ void TAboutBox::SetHeaderPicture(const QPixmap& header) {
 int TAboutBox::ShowWithHeader(const QPixmap& header) {
     SetHeaderPicture(header);
     return exec();
+}
+
+void TAboutBox::showEvent(QShowEvent* event) {
+    // Centred on the screen, not on the main window.
+    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    QDialog::showEvent(event);
 }
 
 void TAboutBox::mousePressEvent(QMouseEvent* event) {

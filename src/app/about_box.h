@@ -11,7 +11,9 @@ class QPushButton;
 namespace velmora {
 
 // The maker's website, opened by the menu's "Website" item and the about box's link.
-inline constexpr const char* kWebsiteUrl = "https://www.kestrin-software.example/velmora/";
+inline constexpr const char* kWebsiteUrl = "https://www.kestrin-soft.example/";
+// How the about box shows it.
+inline constexpr const char* kWebsiteText = "www.kestrin-soft.example";
 
 // Asks the desktop to open the maker's website; a failure is not reported.
 void OpenWebsite();
@@ -34,6 +36,7 @@ class TAboutBox : public QDialog {
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
