@@ -1,0 +1,596 @@
+#include "app/main_window.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
+#include <cstring>
+
+#include "app/dialogs.h"
+#include "app/engine_startup.h"
+#include "app/header_clock.h"
+#include "app/picture_button.h"
+#include "app/settings.h"
+#include "app/stream_status_sink.h"
+#include "channels/channel_list_model.h"
+#include "channels/directory.h"
+#include "engine/engine.h"
+#include "i18n/message.h"
+#include "playback/server_text.h"
+#include "playback/spectrum_painter.h"
+#include "playback/stream_opener.h"
+#include "playback/track_bar.h"
+#include "playback/transport.h"
+#include "playback/volume.h"
+
+// The artwork is compiled into a static library, whose resource initialiser nothing else pulls in.
+static void LoadArtwork() {
+    Q_INIT_RESOURCE(assets);
+}
+
+namespace velmora {
+namespace {
+
+constexpr int kHeaderHeight = 57;
+constexpr int kAnalyserWidth = 107;
+constexpr int kAnalyserHeight = 85;
+
+// Server texts are bytes in the station's character set, and never markup.
+QString ServerText(const std::string& bytes) {
+    // A status line ends at its first zero byte.
+    const auto end = bytes.find('\0');
+    return QString::fromStdString(ServerTextToUtf8(std::string_view(bytes).substr(0, end)));
+}
+
+QLabel* MakeLabel(const QString& name, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QTimer* MakeTimer(const QString& name, int interval_ms, bool running, QObject* parent) {
+    auto* timer = new QTimer(parent);
+    timer->setObjectName(name);
+    timer->setInterval(interval_ms);
+    if (running) timer->start();
+    return timer;
+}
+
+// Starting a timer that already runs would restart its interval; leave its rhythm alone.
+void StartIfStopped(QTimer* timer) {
+    if (!timer->isActive()) timer->start();
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+    LoadArtwork();
+    setObjectName("TForm1");
+    setWindowTitle(Msg("Velmora"));
+    QFont f = font();
+    f.setPixelSize(11);
+    setFont(f);
+    setFixedSize(kDesignedClientWidth, kDesignedClientHeight);
+    // Fixed border: system menu and minimise box only.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    CreateControls();
+    FormCreate();
+}
+
+TForm1::~TForm1() {
+    // Reports still under way find the window gone; a worker waiting on one is let go.
+    if (status_sink_) status_sink_->Close();
+    opener_.reset();
+    // Destruction handler: releasing the engine stops and frees every stream.
+    vle::Free();
+}
+
+unsigned TForm1::CurrentStream() const {
+    return opener_ ? opener_->CurrentStream() : 0;
+}
+
+bool TForm1::IsOpening() const {
+    return opener_ && opener_->IsOpening();
+}
+
+// --- controls
+
+void TForm1::CreateControls() {
+    CreateHeader();
+
+    Image6 = MakeLabel("Image6", this);
+    Image6->setPixmap(QPixmap(":/bezel.png"));
+    Image6->setGeometry(5, kHeaderHeight + 6, kAnalyserWidth + 6, kAnalyserHeight + 6);
+    PaintBox1 = new QWidget(this);
+    PaintBox1->setObjectName("PaintBox1");
+    PaintBox1->setGeometry(8, kHeaderHeight + 9, kAnalyserWidth, kAnalyserHeight);
+    Label1 = MakeLabel("Label1", this);
+    Label1->setText("-----------------------------------");
+    Label1->setAlignment(Qt::AlignCenter);
+    Label1->setGeometry(8, kHeaderHeight + 9 + kAnalyserHeight / 2 - 7, kAnalyserWidth, 14);
+    Label1->setStyleSheet("color: #8fb7d9;");
+
+    CreateChannelBox();
+    CreatePlayingBox();
+    CreateProxyPanel();
+    CreateUserPanel();
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    CreateTimers();
+}
+
+void TForm1::CreateHeader() {
+    Image3 = MakeLabel("Image3", this);
+    Image3->setGeometry(0, 0, 681, kHeaderHeight);
+    Image3->setAlignment(Qt::AlignLeft | Qt::AlignTop);  // unscaled, clipped at the bottom
+    static constexpr std::array<const char*, 5> kSources = {"vista", "blue", "red", "black",
+                                                            "win7"};
+    for (int i = 0; i < 5; ++i) {
+        QLabel* source = MakeLabel(QString("Image%1").arg(22 + i), this);
+        source->setPixmap(QPixmap(QString(":/header_%1.jpg").arg(kSources[i])));
+        source->setGeometry(0, 0, source->pixmap().width(), source->pixmap().height());
+        source->hide();
+        header_sources_[i] = source;
+    }
+    Image3->setPixmap(header_sources_[1]->pixmap());  // "Blue" until a background is applied
+
+    Image5 = MakeLabel("Image5", this);
+    Image5->setPixmap(QPixmap(":/logo.png"));
+    Image5->setGeometry(8, 6, 44, 44);
+
+    Label2 = MakeLabel("Label2", this);
+    Label2->setText(Msg("Webradio from all over the world"));
+    QFont slogan = font();
+    slogan.setPixelSize(15);
+    slogan.setBold(true);
+    Label2->setFont(slogan);
+    Label2->setStyleSheet("color: white; background: transparent;");
+    Label2->setGeometry(60, 8, 300, 20);
+
+    Label10 = MakeLabel("Label10", this);
+    Label11 = MakeLabel("Label11", this);
+    SetupClockLabels(Label10, Label11);
+}
+
+void TForm1::CreateChannelBox() {
+    GroupBox1 = new QGroupBox(Msg("Webradio channels"), this);
+    GroupBox1->setObjectName("GroupBox1");
+    GroupBox1->setGeometry(122, kHeaderHeight + 2, 279, 104);
+
+    Label9 = MakeLabel("Label9", GroupBox1);
+    Label9->setText(Msg("Please select a channel"));
+    Label9->setGeometry(10, 20, 196, 16);
+
+    Image10 = new PictureButton("Image10", ":/panel_open.png", GroupBox1);
+    Image10->setToolTip(Msg("Open your webradio channels"));
+    Image10->move(213, 15);
+    Image11 = new PictureButton("Image11", ":/panel_close.png", GroupBox1);
+    Image11->setToolTip(Msg("Close your webradio channels"));
+    Image11->move(213, 15);
+    Image2 = new PictureButton("Image2", ":/menu.png", GroupBox1);
+    Image2->setToolTip(Msg("Menu / Settings"));
+    Image2->move(245, 15);
+
+    ComboBox1 = new QComboBox(GroupBox1);
+    ComboBox1->setObjectName("ComboBox1");
+    ComboBox1->setEditable(false);
+    ComboBox1->setMaxVisibleItems(kDirectoryRowCount);
+    ComboBox1->setFocusPolicy(Qt::ClickFocus);  // skipped by Tab
+    for (const DirectoryRow& row : DirectoryRows()) {
+        ComboBox1->addItem(Msg(std::string(row.text).c_str()));
+    }
+    ComboBox1->setCurrentIndex(1);
+    ComboBox1->setGeometry(10, 42, 259, 22);
+    ComboBox1->installEventFilter(this);
+    connect(ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Click);
+
+    const int row_y = 68;
+    Image1 = new PictureButton("Image1", ":/play.png", GroupBox1);
+    Image1->setToolTip(Msg("Play"));
+    Image1->move(10, row_y);
+    connect(Image1, &PictureButton::clicked, this, &TForm1::Image1Click);
+    Image4 = new PictureButton("Image4", ":/stop.png", GroupBox1);
+    Image4->setToolTip(Msg("Stop"));
+    Image4->move(46, row_y);
+    connect(Image4, &PictureButton::clicked, this, &TForm1::Image4Click);
+
+    Image19 = new PictureButton("Image19", ":/record.png", GroupBox1);
+    Image19->setToolTip(Msg("Record"));
+    Image19->move(88, row_y + 4);
+    Image19->hide();
+    Image20 = MakeLabel("Image20", GroupBox1);
+    Image20->setPixmap(QPixmap(":/record_off.png"));
+    Image20->setToolTip(Msg("Can not record"));
+    Image20->setGeometry(88, row_y + 4, 24, 24);
+    Image21 = new PictureButton("Image21", ":/recordings.png", GroupBox1);
+    Image21->setToolTip(Msg("Open recordings"));
+    Image21->move(116, row_y + 4);
+
+    TrackBar1 = new TTrackBar(GroupBox1);
+    TrackBar1->setObjectName("TrackBar1");
+    TrackBar1->setRange(0, 100);
+    TrackBar1->setValue(kDefaultVolume);
+    TrackBar1->setToolTip(Msg("Volume"));
+    TrackBar1->setGeometry(156, row_y + 6, 81, 20);
+    connect(TrackBar1, &QSlider::valueChanged, this, &TForm1::TrackBar1Change);
+
+    VolumeOn = new PictureButton("VolumeOn", ":/volume_on.png", GroupBox1);
+    VolumeOn->setToolTip(Msg("Volume off"));
+    VolumeOn->move(245, row_y + 6);
+    connect(VolumeOn, &PictureButton::clicked, this, &TForm1::VolumeOnClick);
+    VolumeOff = new PictureButton("VolumeOff", ":/volume_off.png", GroupBox1);
+    VolumeOff->setToolTip(Msg("Volume on"));
+    VolumeOff->move(245, row_y + 6);
+    VolumeOff->hide();
+    connect(VolumeOff, &PictureButton::clicked, this, &TForm1::VolumeOffClick);
+}
+
+void TForm1::CreatePlayingBox() {
+    GroupBox2 = new QGroupBox(Msg("Currently playing"), this);
+    GroupBox2->setObjectName("GroupBox2");
+    GroupBox2->setGeometry(8, kHeaderHeight + 110, 393, 98);
+
+    Label4 = MakeLabel("Label4", GroupBox2);
+    Label4->setText(Msg("Not playing"));
+    Label4->setAlignment(Qt::AlignCenter);
+    Label4->setWordWrap(true);
+    QFont bold = font();
+    bold.setBold(true);
+    Label4->setFont(bold);
+    Label4->setGeometry(10, 16, 340, 30);
+
+    Label5 = MakeLabel("Label5", GroupBox2);
+    Label5->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label5->setGeometry(10, 50, 340, 16);
+
+    Label3 = MakeLabel("Label3", GroupBox2);
+    Label3->setToolTip(Msg("Copy"));
+    Label3->setCursor(Qt::PointingHandCursor);
+    Label3->setGeometry(10, 72, 245, 16);
+
+    Image7 = new PictureButton("Image7", ":/homepage.png", GroupBox2);
+    Image7->setToolTip(Msg("Webradio homepage"));
+    Image7->move(359, 20);
+    connect(Image7, &PictureButton::clicked, this, &TForm1::Image7Click);
+    Image9 = new PictureButton("Image9", ":/programs.png", GroupBox2);
+    Image9->setToolTip(Msg("Programs"));
+    Image9->move(359, 56);
+    connect(Image9, &PictureButton::clicked, this, &TForm1::Image9Click);
+}
+
+void TForm1::CreateProxyPanel() {
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName("Panel1");
+    Panel1->setGeometry(GroupBox2->geometry());
+    Panel1->setAutoFillBackground(true);
+    auto* frame = new QGroupBox(Msg("Proxy-Server"), Panel1);
+    frame->setGeometry(0, 0, Panel1->width(), Panel1->height());
+
+    ed_ProxyServer = new QLineEdit(frame);
+    ed_ProxyServer->setObjectName("ed_ProxyServer");
+    ed_ProxyServer->setMaxLength(kProxyBufferSize - 1);
+    ed_ProxyServer->setEnabled(false);
+    ed_ProxyServer->setGeometry(10, 22, 300, 22);
+    Label8 = MakeLabel("Label8", frame);
+    Label8->setText(Msg("server:port or user:pass@server:port"));
+    Label8->setGeometry(10, 48, 300, 16);
+    cbDirectConnection = new QCheckBox(Msg("Proxy off"), frame);
+    cbDirectConnection->setObjectName("cbDirectConnection");
+    cbDirectConnection->setChecked(true);
+    cbDirectConnection->setGeometry(10, 70, 200, 20);
+    connect(cbDirectConnection, &QCheckBox::clicked, this, &TForm1::cbDirectConnectionClick);
+    BitBtn4 = new QPushButton(Msg("OK"), frame);
+    BitBtn4->setObjectName("BitBtn4");
+    BitBtn4->setGeometry(318, 64, 64, 26);
+    connect(BitBtn4, &QPushButton::clicked, Panel1, &QWidget::hide);
+    Panel1->hide();
+}
+
+void TForm1::CreateUserPanel() {
+    GroupBox4 = new QGroupBox(Msg("Your webradio channels"), this);
+    GroupBox4->setObjectName("GroupBox4");
+    GroupBox4->setGeometry(407, kHeaderHeight + 2, 153, 206);
+    channels_ = new ChannelListModel(GroupBox4);
+    channels_->ListBox1()->setGeometry(8, 20, 137, 152);
+
+    struct ButtonSpec {
+        const char* name;
+        const char* picture;
+        const char* hint;
+    };
+    static constexpr std::array<ButtonSpec, 7> kButtons = {{
+        {"Image12", ":/add.png", "Add"},
+        {"Image13", ":/delete.png", "Delete"},
+        {"Image15", ":/edit.png", "Edit"},
+        {"Image14", ":/delete_all.png", "Delete all"},
+        {"Image16", ":/move_top.png", "Move to top"},
+        {"Image17", ":/move_bottom.png", "Move to bottom"},
+        {"Image18", ":/details.png", "Details"},
+    }};
+    for (std::size_t i = 0; i < kButtons.size(); ++i) {
+        auto* button = new PictureButton(kButtons[i].name, kButtons[i].picture, GroupBox4);
+        button->setToolTip(Msg(kButtons[i].hint));
+        button->move(8 + static_cast<int>(i) * 23, 178);
+        list_buttons_[i] = button;
+    }
+    list_buttons_[6]->setEnabled(false);
+    list_buttons_[6]->hide();
+}
+
+void TForm1::CreateTimers() {
+    Timer1 = MakeTimer("Timer1", 33, true, this);
+    Timer2 = MakeTimer("Timer2", 2000, false, this);
+    Timer3 = MakeTimer("Timer3", 66, true, this);
+    Timer4 = MakeTimer("Timer4", 1000, true, this);
+    Timer5 = MakeTimer("Timer5", 1000, false, this);
+}
+
+// --- creation
+
+void TForm1::FormCreate() {
+    vle::PluginLoad(vle::kWmaPlugin, 0);  // without it WMA streams just fail to open
+    if (!EngineVersionAccepted(vle::GetVersion())) {
+        dialogs().Error(nullptr, Msg("An incorrect version of the audio engine was loaded"));
+        return;
+    }
+    if (!vle::Init(-1, kOutputFrequency, 0, this)) {
+        Label4->setText(Msg("Can't initialize Sound Card"));
+        ShowEngineError(Msg("Can't initialize Sound Card"));
+        return;
+    }
+    vle::SetConfig(vle::Config::NetPlaylist, 1);
+    vle::SetConfig(vle::Config::NetPrebuf, 0);
+    vle::SetConfigPtr(vle::ConfigPtr::NetProxy, proxy_buffer_.data());
+
+    worker_volume_ = std::make_shared<std::atomic<int>>(TrackBar1->value());
+    status_sink_ = StreamStatusSink::Create(
+        this, [this](const StatusReport& report) { OnStreamStatus(report); });
+    opener_ = std::make_unique<StreamOpener>(
+        [sink = status_sink_](const StatusReport& report) { sink->Report(report); },
+        [volume = worker_volume_] { return volume->load(); });
+
+    spectrum_ = std::make_unique<TSpectrumPainter>(PaintBox1->width(), PaintBox1->height());
+    started_up_ = true;
+}
+
+void TForm1::ShowEngineError(const QString& message) {
+    dialogs().Message(this, EngineErrorText(message, vle::ErrorGetCode()));
+}
+
+// --- first showing
+
+void TForm1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (shown_once_) return;
+    shown_once_ = true;
+    FormShow();
+}
+
+void TForm1::FormShow() {
+    DetermineFolders();
+    LoadChannelList();
+    LoadSettings();
+    LayoutByWidth();
+    ApplyProgramsButtonRule();
+    saved_volume_ = TrackBar1->value();
+    ApplyProxyChoice();
+    ApplyLanguage();
+    ApplyBackground();
+}
+
+void TForm1::DetermineFolders() {
+    settings_folder_ = SettingsFolder();
+    program_folder_ = QCoreApplication::applicationDirPath();
+}
+
+// The user list comes from the settings folder, or the default list beside the program.
+void TForm1::LoadChannelList() {}
+
+// Restores the stored choices into the controls, when a settings file exists.
+void TForm1::LoadSettings() {}
+
+void TForm1::LayoutByWidth() {
+    const bool closed = LayoutForClientWidth(width()) == PanelLayout::Closed;
+    Image10->setVisible(closed);
+    Image11->setVisible(!closed);
+    PlaceClockLabels();
+}
+
+void TForm1::PlaceClockLabels() {
+    velmora::PlaceClockLabels(Label10, Label11, LayoutForClientWidth(width()));
+}
+
+void TForm1::ApplyProgramsButtonRule() {
+    if (DirectoryRowLacksPrograms(ComboBox1->currentIndex())) Image9->hide();
+}
+
+void TForm1::ApplyProxyChoice() {
+    cbDirectConnectionClick();
+}
+
+// Chooses the interface language from the settings or the system.
+void TForm1::ApplyLanguage() {}
+
+// Puts the chosen header background into Image3; the designed one stays without a choice.
+void TForm1::ApplyBackground() {}
+
+// --- closing
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void TForm1::FormClose() {
+    SaveSettings();
+    setAttribute(Qt::WA_DeleteOnClose);
+    SaveChannelList();
+}
+
+// Writes the choices into the settings file in the settings folder.
+void TForm1::SaveSettings() {}
+
+// Writes the user list into the settings folder.
+void TForm1::SaveChannelList() {}
+
+// --- stream status
+
+void TForm1::OnStreamStatus(const StatusReport& report) {
+    switch (report.code) {
+        case StreamStatus::Connecting:
+            Label4->setText(Msg("Connecting..."));
+            Label3->clear();
+            Label5->clear();
+            break;
+        case StreamStatus::CannotPlay:
+            Label4->setText(Msg("Can't play the stream"));
+            break;
+        case StreamStatus::Buffering:
+            Label4->setText(QString::fromStdString(BufferingText(report.number)));
+            break;
+        case StreamStatus::StationName:
+            Label4->setText(ServerText(report.text));
+            break;
+        case StreamStatus::Bitrate:
+        case StreamStatus::ServerLine:
+            Label5->setText(ServerText(report.text));
+            break;
+        case StreamStatus::Title:
+            Label3->setText(ServerText(report.text));
+            break;
+    }
+}
+
+// --- transport
+
+void TForm1::Image1Click() {
+    StartIfStopped(Timer2);
+    StartIfStopped(Timer3);
+    if (!opener_) return;
+    if (opener_->IsOpening()) {
+        // The running opening's worker may be reading the proxy text right now; the text is
+        // copied again by the Play that can start the next opening.
+        dialogs().Beep();
+        return;
+    }
+    const QByteArray proxy = ed_ProxyServer->text().toUtf8().left(kProxyBufferSize - 1);
+    std::fill(proxy_buffer_.begin(), proxy_buffer_.end(), '\0');
+    std::memcpy(proxy_buffer_.data(), proxy.constData(), static_cast<std::size_t>(proxy.size()));
+
+    const std::string url =
+        PlayUrl(user_channel_mode_, user_channel_url_.toStdString(), ComboBox1->currentIndex());
+    if (!opener_->Start(url)) dialogs().Beep();
+}
+
+void TForm1::Image4Click() {
+    if (opener_) opener_->StopAndFree();
+}
+
+void TForm1::ComboBox1Click(int row) {
+    channels_->ClearSelection();
+    user_channel_mode_ = false;
+    Image7->show();
+    Image9->show();
+    const DirectoryChoice choice = ChooseDirectoryRow(row);
+    if (choice.row != row) ComboBox1->setCurrentIndex(choice.row);  // raises no click
+    if (!choice.show_programs) Image9->hide();
+    Image1Click();
+}
+
+void TForm1::ComboBox1KeyDown(int virtual_key) {
+    const int row = ComboBox1->currentIndex();
+    const int before = RowBeforeKeyDown(row, virtual_key);
+    if (before != row) ComboBox1->setCurrentIndex(before);  // raises no click
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ComboBox1 && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Up && key->modifiers() == Qt::NoModifier) {
+            ComboBox1KeyDown(kVirtualKeyUp);
+        }
+    }
+    return QWidget::eventFilter(watched, event);  // the drop-down's own handling follows
+}
+
+// --- volume
+
+void TForm1::TrackBar1Change(int position) {
+    VolumeOn->setVisible(MuteButtonVisible(position));
+    VolumeOff->setVisible(!MuteButtonVisible(position));
+    if (worker_volume_) worker_volume_->store(position);
+    vle::ChannelSetAttribute(CurrentStream(), vle::Attribute::Volume, EngineVolume(position));
+}
+
+void TForm1::VolumeOnClick() {
+    saved_volume_ = TrackBar1->value();
+    vle::ChannelSetAttribute(CurrentStream(), vle::Attribute::Volume, 0.0f);
+    VolumeOn->hide();
+    VolumeOff->show();
+    TrackBar1->setValue(0);
+}
+
+void TForm1::VolumeOffClick() {
+    TrackBar1->setValue(UnmutePosition(TrackBar1->value(), saved_volume_));
+    VolumeOn->show();
+    VolumeOff->hide();
+}
+
+// --- station pages
+
+void TForm1::Image7Click() {
+    const int user_row = channels_->SelectedRow();
+    if (user_row >= 0) {
+        OpenWebPage(channels_->ListBox(2)->item(user_row)->text());
+        return;
+    }
+    const int row = ComboBox1->currentIndex();
+    if (IsDirectoryStationRow(row)) {
+        OpenWebPage(QString::fromUtf8(DirectoryRows()[row].homepage));
+    }
+}
+
+void TForm1::Image9Click() {
+    const int user_row = channels_->SelectedRow();
+    if (user_row >= 0) {
+        OpenWebPage(channels_->ListBox(3)->item(user_row)->text());
+        return;
+    }
+    const int row = ComboBox1->currentIndex();
+    if (!IsDirectoryStationRow(row)) return;
+    if (DirectoryRowLacksPrograms(row)) {
+        dialogs().Error(this, Msg("Programs are not available!"));
+        return;
+    }
+    OpenWebPage(QString::fromUtf8(DirectoryRows()[row].programs));
+}
+
+void TForm1::OpenWebPage(const QString& address) {
+    QDesktopServices::openUrl(QUrl(address));  // fire and forget
+}
+
+// --- proxy
+
+void TForm1::cbDirectConnectionClick() {
+    const bool direct = cbDirectConnection->isChecked();
+    vle::SetConfigPtr(vle::ConfigPtr::NetProxy, direct ? nullptr : proxy_buffer_.data());
+    ed_ProxyServer->setEnabled(!direct);
+}
+
+}  // namespace velmora

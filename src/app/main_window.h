@@ -1,0 +1,165 @@
+// TForm1, the main window: the header, the directory and transport controls, the now-playing
+// box and the user channel panel. It wires controls to handlers; the rules live in playback/ and
+// channels/. Status reports of the stream opening arrive through OnStreamStatus.
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <atomic>
+#include <memory>
+
+#include "playback/stream_status.h"
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTimer;
+
+namespace velmora {
+
+class ChannelListModel;
+class PictureButton;
+class StreamOpener;
+class StreamStatusSink;
+class TSpectrumPainter;
+class TTrackBar;
+
+inline constexpr int kDesignedClientWidth = 568;
+inline constexpr int kDesignedClientHeight = 269;
+// Proxy text handed to the engine: the field's 100 characters and the terminating zero.
+inline constexpr int kProxyBufferSize = 101;
+
+class TForm1 final : public QWidget {
+    Q_OBJECT
+  public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // False when the engine could not be used; the program then ends without showing the window.
+    bool StartedUp() const { return started_up_; }
+
+    // The stream being played, 0 before the first opening and after a failed one.
+    unsigned CurrentStream() const;
+    // True while a stream-opening worker runs.
+    bool IsOpening() const;
+    ChannelListModel* Channels() const { return channels_; }
+
+    // WM_STREAMSTATUS: turns one status report into label text.
+    void OnStreamStatus(const velmora::StatusReport& report);
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void CreateControls();
+    void CreateHeader();
+    void CreateChannelBox();
+    void CreatePlayingBox();
+    void CreateProxyPanel();
+    void CreateUserPanel();
+    void CreateTimers();
+    void FormCreate();
+    void ShowEngineError(const QString& message);
+
+    // First showing, in this order.
+    void FormShow();
+    void DetermineFolders();
+    void LoadChannelList();
+    void LoadSettings();
+    void LayoutByWidth();
+    void PlaceClockLabels();
+    void ApplyProgramsButtonRule();
+    void ApplyProxyChoice();
+    void ApplyLanguage();
+    void ApplyBackground();
+
+    void FormClose();
+    void SaveSettings();
+    void SaveChannelList();
+
+    // Handlers.
+    void Image1Click();  // Play
+    void Image4Click();  // Stop
+    void ComboBox1Click(int row);
+    void ComboBox1KeyDown(int virtual_key);
+    void TrackBar1Change(int position);
+    void VolumeOnClick();
+    void VolumeOffClick();
+    void Image7Click();  // homepage
+    void Image9Click();  // programmes
+    void cbDirectConnectionClick();
+    void OpenWebPage(const QString& address);
+
+    bool started_up_ = false;
+    bool shown_once_ = false;
+
+    // --- process-wide state; user-interface thread unless noted
+    std::unique_ptr<StreamOpener> opener_;
+    std::shared_ptr<StreamStatusSink> status_sink_;
+    // The slider position, also read by the opening worker before playback starts.
+    std::shared_ptr<std::atomic<int>> worker_volume_;
+    bool user_channel_mode_ = false;
+    QString user_channel_url_;
+    // Read by the engine (on the opening worker) at each stream creation.
+    std::array<char, kProxyBufferSize> proxy_buffer_{};
+    int saved_volume_ = 0;
+    std::unique_ptr<TSpectrumPainter> spectrum_;
+    QString program_folder_;
+    QString settings_folder_;
+    QString language_name_;
+    QString background_name_;
+
+    // --- controls, by designer name
+    QLabel* Image3 = nullptr;
+    std::array<QLabel*, 5> header_sources_{};  // Image22..Image26
+    QLabel* Image5 = nullptr;
+    QLabel* Image6 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label10 = nullptr;
+    QLabel* Label11 = nullptr;
+    QWidget* PaintBox1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QLabel* Label9 = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    PictureButton* Image1 = nullptr;
+    PictureButton* Image4 = nullptr;
+    PictureButton* Image19 = nullptr;
+    QLabel* Image20 = nullptr;
+    PictureButton* Image21 = nullptr;
+    TTrackBar* TrackBar1 = nullptr;
+    PictureButton* VolumeOn = nullptr;
+    PictureButton* VolumeOff = nullptr;
+    PictureButton* Image2 = nullptr;
+    PictureButton* Image10 = nullptr;
+    PictureButton* Image11 = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    PictureButton* Image7 = nullptr;
+    PictureButton* Image9 = nullptr;
+    QFrame* Panel1 = nullptr;
+    QLineEdit* ed_ProxyServer = nullptr;
+    QCheckBox* cbDirectConnection = nullptr;
+    QLabel* Label8 = nullptr;
+    QPushButton* BitBtn4 = nullptr;
+    QGroupBox* GroupBox4 = nullptr;
+    ChannelListModel* channels_ = nullptr;          // ListBox1..ListBox4
+    std::array<PictureButton*, 7> list_buttons_{};  // Image12..Image18
+    QMenu* PopupMenu1 = nullptr;
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+    QTimer* Timer3 = nullptr;
+    QTimer* Timer4 = nullptr;
+    QTimer* Timer5 = nullptr;
+};
+
+}  // namespace velmora
