@@ -5,8 +5,21 @@
 #include <QStringList>
 
 #include <deque>
+#include <ostream>
 
 #include "app/dialogs.h"
+#include "channels/channel_file.h"
+
+// Readable failure output for texts.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace velmora {
+inline void PrintTo(const ChannelEntry& e, std::ostream* os) {
+    *os << FormatChannelLine(e).toStdString();
+}
+}  // namespace velmora
 
 namespace velmora::testing {
 

@@ -1,0 +1,147 @@
+#include "channels/channel_list_model.h"
+
+#include <gtest/gtest.h>
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWidget>
+
+#include "channel_test_support.h"
+
+namespace velmora {
+namespace {
+
+using testing::App;
+
+std::vector<ChannelEntry> Numbered(int n) {
+    std::vector<ChannelEntry> entries;
+    for (int i = 0; i < n; ++i) {
+        const QString k = QString::number(i);
+        entries.push_back({"name" + k, "play" + k, "home" + k, "prog" + k});
+    }
+    return entries;
+}
+
+// Every list holds the same rows, and each list has `row` as its one selected row (-1: none).
+void ExpectLockstep(const ChannelListModel& m, int row) {
+    for (int i = 0; i < 4; ++i) {
+        QListWidget* list = m.ListBox(i);
+        ASSERT_EQ(list->count(), m.Count()) << "ListBox" << i + 1;
+        const QList<QListWidgetItem*> selected = list->selectedItems();
+        if (row < 0) {
+            EXPECT_TRUE(selected.isEmpty()) << "ListBox" << i + 1;
+        } else {
+            ASSERT_EQ(selected.size(), 1) << "ListBox" << i + 1;
+            EXPECT_EQ(list->row(selected.first()), row) << "ListBox" << i + 1;
+        }
+    }
+    EXPECT_EQ(m.SelectedRow(), row);
+}
+
+// Inserting, replacing and removing change all four lists at one row; the selection follows its
+// entry on insertion and is gone after a removal or a replacement.
+TEST(ChannelListModel, KeepsFourListsInLockstep) {
+    App();
+    QWidget panel;
+    ChannelListModel m(&panel);
+    EXPECT_EQ(m.ListBox(0), m.ListBox1());
+    EXPECT_EQ(m.ListBox(3)->objectName(), "ListBox4");
+    EXPECT_TRUE(m.ListBox(1)->isHidden());
+
+    m.ReplaceAll(Numbered(5));
+    ExpectLockstep(m, -1);
+    EXPECT_EQ(m.Entry(4), Numbered(5)[4]);
+
+    m.SetSelectedRow(2);
+    ExpectLockstep(m, 2);
+    m.Add({"top", "t", "", ""}, ChannelListModel::Position::Top);
+    ExpectLockstep(m, 3);
+    EXPECT_EQ(m.Entry(3).name, "name2");
+    m.Add({"bottom", "b", "", ""}, ChannelListModel::Position::Bottom);
+    ExpectLockstep(m, 3);
+    EXPECT_EQ(m.Entry(6), (ChannelEntry{"bottom", "b", "", ""}));
+
+    m.Remove(3);
+    ExpectLockstep(m, -1);
+    EXPECT_EQ(m.Count(), 6);
+    EXPECT_EQ(m.Entry(3).playlist, "play3");
+
+    m.SetSelectedRow(0);
+    EXPECT_TRUE(m.ReplaceSelected({"new", "n", "h", "p"}));
+    ExpectLockstep(m, -1);
+    EXPECT_EQ(m.Entry(0), (ChannelEntry{"new", "n", "h", "p"}));
+    EXPECT_FALSE(m.ReplaceSelected({"x", "x", "", ""}));
+
+    m.SetSelectedRow(5);
+    EXPECT_FALSE(m.MoveSelectedDown());
+    EXPECT_TRUE(m.MoveSelectedUp());
+    ExpectLockstep(m, 4);
+    EXPECT_EQ(m.Entry(4), (ChannelEntry{"bottom", "b", "", ""}));
+    EXPECT_EQ(m.Entry(5), Numbered(5)[4]);
+
+    m.Clear();
+    ExpectLockstep(m, -1);
+    EXPECT_EQ(m.Count(), 0);
+    EXPECT_FALSE(m.MoveSelectedUp());
+}
+
+// A mouse click or an arrow key in ListBox1 is a choice: the hidden lists follow the row and the
+// model reports it; the model's own changes are not reported as choices.
+TEST(ChannelListModel, UserSelectionIsFollowedAndReported) {
+    App();
+    QWidget panel;
+    panel.resize(200, 200);
+    ChannelListModel m(&panel);
+    m.ListBox1()->setGeometry(8, 16, 137, 152);
+    m.ReplaceAll(Numbered(5));
+    panel.show();
+    int chosen = 0;
+    QObject::connect(&m, &ChannelListModel::Chosen, [&] { ++chosen; });
+
+    QWidget* viewport = m.ListBox1()->viewport();
+    const QPointF at = m.ListBox1()->visualItemRect(m.ListBox1()->item(1)).center();
+    QMouseEvent press(QEvent::MouseButtonPress, at, viewport->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, viewport->mapToGlobal(at), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &press);
+    QApplication::sendEvent(viewport, &release);
+    EXPECT_EQ(chosen, 1);
+    ExpectLockstep(m, 1);
+
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(m.ListBox1(), &down);
+    EXPECT_EQ(chosen, 2);
+    ExpectLockstep(m, 2);
+
+    m.SetSelectedRow(4);
+    m.MoveSelectedUp();
+    m.Add({"x", "x", "", ""}, ChannelListModel::Position::Top);
+    EXPECT_EQ(chosen, 2);
+    ExpectLockstep(m, 4);
+}
+
+// "Channelposition": the first visible row set before the list is shown is in place once it is,
+// and reads back the same.
+TEST(ChannelListModel, FirstVisibleRowIsRestored) {
+    App();
+    QWidget panel;
+    panel.resize(200, 200);
+    ChannelListModel m(&panel);
+    m.ListBox1()->setGeometry(8, 16, 137, 152);
+    m.ReplaceAll(Numbered(100));
+    m.SetTopRow(40);
+    EXPECT_EQ(m.TopRow(), 40);
+    panel.show();
+    QApplication::processEvents();
+    EXPECT_EQ(m.TopRow(), 40);
+    EXPECT_EQ(m.ListBox1()->indexAt(QPoint(4, 4)).row(), 40);
+
+    m.SetTopRow(7);
+    QApplication::processEvents();
+    EXPECT_EQ(m.TopRow(), 7);
+    EXPECT_EQ(m.ListBox1()->indexAt(QPoint(4, 4)).row(), 7);
+}
+
+}  // namespace
+}  // namespace velmora
