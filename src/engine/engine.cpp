@@ -117,6 +117,13 @@ std::shared_ptr<StreamCore> Connect(const CreateRequest& req, const std::string&
         }
         core->ev_cv.wait_for(lock, std::chrono::milliseconds(20));
     }
+    // A cancel also ends the transfer itself, so it can be seen here first.
+    if (Cancelled(req)) {
+        lock.unlock();
+        core->Kill();
+        *err = ErrorCode::Aborted;
+        return nullptr;
+    }
     if (!core->headers_done) {
         const int cr = core->curl_result;
         lock.unlock();
