@@ -88,6 +88,15 @@ int WaitReadable(int fd, int ms) {
     return r;
 }
 
+bool PeerClosed(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 0) <= 0) return false;
+    if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) return true;
+    char c;
+    const ssize_t n = ::recv(fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
+    return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+}
+
 bool ReadHead(int fd, const std::atomic<bool>& stop, std::string* head, std::string* rest) {
     std::string buf;
     char chunk[4096];

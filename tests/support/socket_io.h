@@ -23,6 +23,8 @@ int ConnectLoopback(std::uint16_t port);
 bool ReadHead(int fd, const std::atomic<bool>& stop, std::string* head, std::string* rest);
 // Sends everything; false when the peer is gone or `stop` was set.
 bool SendAll(int fd, std::string_view data, const std::atomic<bool>& stop);
+// True when the peer has closed or reset the connection (checked without blocking).
+bool PeerClosed(int fd);
 // Waits up to `ms` for readable data; >0 readable, 0 timeout, <0 error.
 int WaitReadable(int fd, int ms);
 

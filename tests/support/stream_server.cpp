@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include "support/socket_io.h"
 
@@ -267,9 +268,20 @@ void StreamServer::Serve(std::shared_ptr<Connection> conn) {
 
 void StreamServer::ServeStream(Connection& conn, const StreamRoute& route) {
     using Clock = std::chrono::steady_clock;
-    if (route.stall_before_header) {
+    // Silent waits end when the client gives up, so its connection shows up as finished.
+    auto wait_silently = [&](const std::function<bool()>& done) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return stop_.load(); });
+        while (!stop_ && !done()) {
+            changed_.wait_for(lock, std::chrono::milliseconds(50));
+            lock.unlock();
+            const bool closed = PeerClosed(conn.fd);
+            lock.lock();
+            if (closed) return false;
+        }
+        return !stop_;
+    };
+    if (route.stall_before_header) {
+        wait_silently([] { return false; });
         return;
     }
     const bool chunked = route.style == StatusStyle::Http11Chunked;
@@ -302,9 +314,12 @@ void StreamServer::ServeStream(Connection& conn, const StreamRoute& route) {
         }
         if (total == route.drop_after) return;
         if (total == route.stall_after && !stall_passed) {
-            std::unique_lock lock(mutex_);
-            const std::uint64_t generation = resume_generation_;
-            changed_.wait(lock, [&] { return stop_ || resume_generation_ != generation; });
+            std::uint64_t generation;
+            {
+                std::lock_guard lock(mutex_);
+                generation = resume_generation_;
+            }
+            if (!wait_silently([&] { return resume_generation_ != generation; })) return;
             stall_passed = true;
             continue;
         }

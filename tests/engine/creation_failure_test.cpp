@@ -1,0 +1,74 @@
+// Creation fails with a code that says why: the player shows "can't play" and may retry.
+#include "engine/engine_fixture.h"
+
+namespace velmora::test {
+namespace {
+
+int CreateError(const std::string& url, DownloadRecorder* recorder = nullptr) {
+    const vle::Handle h = vle::StreamCreateURL(
+        url.c_str(), 0, vle::kStreamStatus, recorder ? &DownloadRecorder::Proc : nullptr, recorder);
+    const int code = vle::ErrorGetCode();
+    if (h) {
+        vle::StreamFree(h);
+        return 0;
+    }
+    return code;
+}
+
+constexpr int Code(vle::ErrorCode code) {
+    return static_cast<int>(code);
+}
+
+TEST_F(EngineTest, NonAudioAnswersFailWithTheirCodes) {
+    server_.AddHtml("/page",
+                    "<!DOCTYPE html><html><head><title>Radio</title></head><body>"
+                    "<p>Listen in your browser</p></body></html>");
+    server_.AddError("/missing", 404, "<html><body>no such mount</body></html>");
+    server_.AddError("/busy", 503, "server full");
+    server_.AddRaw("/garbage", std::string("HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n") +
+                                   std::string(20000, '\x01'));
+
+    EXPECT_EQ(CreateError(server_.Url("/page")), Code(vle::ErrorCode::FileForm));
+    DownloadRecorder recorder;
+    EXPECT_EQ(CreateError(server_.Url("/missing"), &recorder), Code(vle::ErrorCode::HttpStatus));
+    // The player shows the server's status line even when creation fails.
+    ASSERT_FALSE(recorder.HeaderLines().empty());
+    EXPECT_EQ(recorder.HeaderLines()[0], "HTTP/1.0 404 Not Found");
+    EXPECT_EQ(CreateError(server_.Url("/busy")), Code(vle::ErrorCode::HttpStatus));
+    const int garbage = CreateError(server_.Url("/garbage"));
+    EXPECT_TRUE(garbage == Code(vle::ErrorCode::FileForm) ||
+                garbage == Code(vle::ErrorCode::Format))
+        << garbage;
+}
+
+TEST_F(EngineTest, UnreachableAndBadAddressesFail) {
+    EXPECT_EQ(CreateError("http://127.0.0.1:" + std::to_string(RefusedPort()) + "/"),
+              Code(vle::ErrorCode::FileOpen));
+    EXPECT_EQ(CreateError(""), Code(vle::ErrorCode::FileOpen));
+    EXPECT_EQ(CreateError("not a url"), Code(vle::ErrorCode::FileOpen));
+}
+
+TEST_F(EngineTest, SilentServersTimeOut) {
+    // One server never answers; the other sends its head and then nothing.
+    StreamRoute mute;
+    mute.audio = "x";
+    mute.stall_before_header = true;
+    server_.AddStream("/mute", mute);
+    SineSpec spec;
+    StreamRoute stall;
+    stall.audio = EncodeSine(spec);
+    stall.stall_after = 0;
+    server_.AddStream("/stall", stall);
+    ASSERT_TRUE(vle::SetConfig(vle::Config::NetTimeout, 1500));
+
+    for (const char* path : {"/mute", "/stall"}) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(CreateError(server_.Url(path)), Code(vle::ErrorCode::Timeout)) << path;
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_GE(took, 1200ms) << path;
+        EXPECT_LT(took, Scaled(4000ms)) << path;
+    }
+}
+
+}  // namespace
+}  // namespace velmora::test

@@ -1,0 +1,121 @@
+// The download callback sees the response head line by line, then exactly the audio bytes the
+// server sent, then one end call; the head is kept as tags.
+#include "engine/engine_fixture.h"
+
+namespace velmora::test {
+namespace {
+
+struct StyleCase {
+    StatusStyle style;
+    const char* status_line;
+    std::size_t metaint;
+};
+
+const char* StyleName(StatusStyle style) {
+    switch (style) {
+        case StatusStyle::Icy:
+            return "Icy";
+        case StatusStyle::Http10:
+            return "Http10";
+        case StatusStyle::Http11Chunked:
+            return "Http11Chunked";
+    }
+    return "";
+}
+
+class DownloadCallbackTest : public EngineTest, public ::testing::WithParamInterface<StyleCase> {};
+
+TEST_P(DownloadCallbackTest, DeliversHeadAudioAndOneEnd) {
+    SineSpec spec;
+    spec.seconds = 3;
+    StreamRoute route;
+    route.audio = EncodeSine(spec);
+    route.style = GetParam().style;
+    route.metaint = GetParam().metaint;
+    route.titles = {{1, "First"}, {3, "Second"}};
+    route.headers = {"icy-name:Loopback FM", "icy-genre:Test", "icy-br:128"};
+    server_.AddStream("/live", route);
+
+    DownloadRecorder recorder;
+    vle::Handle h = Create(server_.Url("/live?session=1"), &recorder);
+    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
+
+    // The head has been passed on by the time creation returns.
+    std::vector<std::string> head = recorder.HeaderLines();
+    ASSERT_FALSE(head.empty());
+    EXPECT_EQ(head[0], GetParam().status_line);
+    std::vector<std::string> wanted = route.headers;
+    std::size_t next = 0;
+    for (const std::string& line : head)
+        if (next < wanted.size() && line == wanted[next]) ++next;
+    EXPECT_EQ(next, wanted.size()) << "header lines missing or out of order";
+
+    // The request asks for metadata and names the player, not a browser.
+    const auto conns = server_.ConnectionsTo("/live");
+    ASSERT_EQ(conns.size(), 1u);
+    EXPECT_EQ(conns[0].Header("Icy-MetaData"), "1");
+    EXPECT_EQ(conns[0].Header("User-Agent").rfind("Velmora/2.4", 0), 0u)
+        << conns[0].Header("User-Agent");
+
+    // The whole stream fits the download buffer, so it arrives without playing.
+    ASSERT_TRUE(recorder.WaitForEnd(Scaled(5000ms)));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(recorder.EndCalls(), 1);
+    EXPECT_FALSE(recorder.HeaderAfterAudio());
+    const std::string sent = server_.ConnectionsTo("/live")[0].sent_audio;
+    ASSERT_EQ(sent.size(), route.audio.size());
+    EXPECT_TRUE(recorder.Audio() == sent)
+        << "received " << recorder.Audio().size() << " bytes, sent " << sent.size();
+    EXPECT_EQ(vle::StreamGetFilePosition(h, vle::FilePos::Download), sent.size());
+
+    // ICY answers keep their head as ICY tags, HTTP answers as HTTP tags.
+    const vle::TagKind kind =
+        GetParam().style == StatusStyle::Icy ? vle::TagKind::Icy : vle::TagKind::Http;
+    std::vector<std::string> tags = TagLines(vle::ChannelGetTags(h, kind));
+    for (const std::string& line : route.headers)
+        EXPECT_NE(std::find(tags.begin(), tags.end(), line), tags.end()) << line;
+
+    // Freeing after the end must not call back again.
+    ASSERT_TRUE(vle::StreamFree(h));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(recorder.EndCalls(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Styles, DownloadCallbackTest,
+                         ::testing::Values(StyleCase{StatusStyle::Icy, "ICY 200 OK", 8192},
+                                           StyleCase{StatusStyle::Http10, "HTTP/1.0 200 OK", 0},
+                                           StyleCase{StatusStyle::Http10, "HTTP/1.0 200 OK", 1000},
+                                           StyleCase{StatusStyle::Http11Chunked, "HTTP/1.1 200 OK",
+                                                     16000}),
+                         [](const auto& info) {
+                             return std::string(StyleName(info.param.style)) + "_metaint" +
+                                    std::to_string(info.param.metaint);
+                         });
+
+TEST_F(EngineTest, DroppedConnectionEndsOnceAndDrains) {
+    // A server that goes away mid-stream ends the download with one end call; what was
+    // buffered still plays, then the stream reports stopped rather than stalled.
+    SineSpec spec;
+    spec.seconds = 5;
+    StreamRoute route;
+    route.audio = EncodeSine(spec);
+    route.metaint = 4096;
+    route.drop_after = 40000;  // about 2.5 s
+    server_.AddStream("/drop", route);
+
+    DownloadRecorder recorder;
+    vle::Handle h = Create(server_.Url("/drop"), &recorder);
+    ASSERT_NE(h, 0u);
+    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    ASSERT_TRUE(recorder.WaitForEnd(Scaled(3000ms)));
+    EXPECT_EQ(vle::ChannelIsActive(h), 1);
+    EXPECT_EQ(recorder.Audio().size(), 40000u);
+    EXPECT_TRUE(recorder.Audio() == server_.ConnectionsTo("/drop")[0].sent_audio);
+
+    ASSERT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(h) == 0; }, Scaled(6000ms)))
+        << "is-active " << vle::ChannelIsActive(h);
+    EXPECT_EQ(recorder.EndCalls(), 1);
+}
+
+}  // namespace
+}  // namespace velmora::test

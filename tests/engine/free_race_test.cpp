@@ -1,0 +1,178 @@
+// Freeing and cancelling from another thread while a stream connects, buffers or plays never
+// blocks, crashes or leaves the stream's connection open.
+#include <deque>
+
+#include "engine/engine_fixture.h"
+
+namespace velmora::test {
+namespace {
+
+int Cycles(int normal) {
+    return kUnderTsan ? normal / 4 : normal;
+}
+
+StreamRoute PacedStream() {
+    SineSpec spec;
+    StreamRoute route;
+    route.audio = EncodeSine(spec);
+    route.loop = true;
+    route.burst_bytes = 48000;
+    route.bytes_per_second = 16000;
+    return route;
+}
+
+TEST_F(EngineTest, CancelWhileConnecting) {
+    StreamRoute mute;
+    mute.audio = "x";
+    mute.stall_before_header = true;
+    server_.AddStream("/mute", mute);
+    StreamRoute head_only = PacedStream();
+    head_only.stall_after = 0;
+    server_.AddStream("/head", head_only);
+
+    // Cancelled before it starts: no connection at all.
+    auto early = std::make_shared<std::atomic<bool>>(true);
+    EXPECT_EQ(Create(server_.Url("/mute"), nullptr, early), 0u);
+    EXPECT_EQ(vle::ErrorGetCode(), static_cast<int>(vle::ErrorCode::Aborted));
+
+    const int cycles = Cycles(200);
+    for (int i = 0; i < cycles; ++i) {
+        auto cancel = std::make_shared<std::atomic<bool>>(false);
+        std::atomic<int> code{-2};
+        std::atomic<vle::Handle> handle{1};
+        const auto start = std::chrono::steady_clock::now();
+        std::thread opener([&, url = server_.Url(i % 2 ? "/mute" : "/head")] {
+            handle =
+                vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus, nullptr, nullptr, cancel);
+            code = vle::ErrorGetCode();
+        });
+        // Vary the moment: before, during and after the connection is made.
+        std::this_thread::sleep_for(std::chrono::microseconds((i % 7) * 700));
+        *cancel = true;
+        opener.join();
+        const auto took = std::chrono::steady_clock::now() - start;
+        ASSERT_EQ(handle, 0u) << "cycle " << i;
+        ASSERT_EQ(code, static_cast<int>(vle::ErrorCode::Aborted)) << "cycle " << i;
+        ASSERT_LT(took, Scaled(1000ms)) << "cycle " << i;
+    }
+    // Every abandoned connection has been closed by the engine.
+    const std::size_t made = server_.Connections().size();
+    EXPECT_TRUE(server_.WaitForFinished(made, Scaled(5000ms)));
+}
+
+TEST_F(EngineTest, FreeFromAnotherThreadWhileBufferingAndPlaying) {
+    server_.AddStream("/paced", PacedStream());
+    const int cycles = Cycles(300);
+    // Kept alive to the end: the engine may still report the end of a freed download.
+    std::deque<DownloadRecorder> recorders;
+    for (int i = 0; i < cycles; ++i) {
+        DownloadRecorder& recorder = recorders.emplace_back();
+        std::atomic<vle::Handle> handle{0};
+        std::thread opener([&, url = server_.Url("/paced")] {
+            handle = vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus,
+                                          &DownloadRecorder::Proc, &recorder);
+        });
+        opener.join();
+        ASSERT_NE(handle, 0u) << "cycle " << i << " error " << vle::ErrorGetCode();
+        // Thirds: free at once (buffering), after play started, after some playing.
+        if (i % 3 >= 1) {
+            ASSERT_TRUE(vle::ChannelPlay(handle, false));
+        }
+        if (i % 3 == 2) std::this_thread::sleep_for(std::chrono::milliseconds(5 + i % 20));
+        std::thread freer([&] { EXPECT_TRUE(vle::StreamFree(handle)); });
+        freer.join();
+        EXPECT_EQ(vle::ChannelIsActive(handle), 0);
+    }
+    // Every freed stream lets go of its connection.
+    EXPECT_TRUE(server_.WaitForFinished(cycles, Scaled(5000ms)));
+    std::this_thread::sleep_for(100ms);
+    for (const DownloadRecorder& r : recorders) ASSERT_LE(r.EndCalls(), 1);
+
+    // The engine still plays after all that.
+    vle::Handle h = Create(server_.Url("/paced"));
+    ASSERT_NE(h, 0u);
+    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    EXPECT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(h) == 1; }, Scaled(3000ms)));
+}
+
+TEST_F(EngineTest, FreeEndsTheDownloadWithOneEndCall) {
+    // A recording relies on the end call to close its file, also when the stream is freed.
+    server_.AddStream("/paced", PacedStream());
+    DownloadRecorder recorder;
+    vle::Handle h = Create(server_.Url("/paced"), &recorder);
+    ASSERT_NE(h, 0u);
+    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    ASSERT_TRUE(recorder.WaitForAudio(50000, Scaled(3000ms)));
+    ASSERT_TRUE(vle::StreamFree(h));
+    EXPECT_TRUE(recorder.WaitForEnd(Scaled(2000ms)));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(recorder.EndCalls(), 1);
+}
+
+TEST_F(EngineTest, FreeDoesNotWaitForABlockedCallback) {
+    // The player's callbacks wait for the user-interface thread, which may be the one freeing.
+    server_.AddStream("/paced", PacedStream());
+    DownloadRecorder recorder;
+    recorder.BlockAudioCalls();
+    vle::Handle h = vle::StreamCreateURL(server_.Url("/paced").c_str(), 0, vle::kStreamStatus,
+                                         &DownloadRecorder::Proc, &recorder);
+    ASSERT_NE(h, 0u);
+    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    ASSERT_TRUE(recorder.WaitUntilBlocked(Scaled(3000ms)));
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(vle::StreamFree(h));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+    EXPECT_EQ(vle::ChannelIsActive(h), 0);
+    recorder.Release();
+    // Out of the callback, the engine's thread lets go of the connection.
+    EXPECT_TRUE(server_.WaitForFinished(1, Scaled(3000ms)));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_LE(recorder.EndCalls(), 1);
+}
+
+struct BlockingSync {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool inside = false;
+    bool release = false;
+    static void Proc(vle::SyncHandle, vle::Handle stream, std::uint32_t, void* user) {
+        auto* self = static_cast<BlockingSync*>(user);
+        // Reads the title like the player does, then waits for the "window".
+        vle::ChannelGetTags(stream, vle::TagKind::Meta);
+        std::unique_lock lock(self->mutex);
+        self->inside = true;
+        self->cv.notify_all();
+        self->cv.wait(lock, [self] { return self->release; });
+    }
+};
+
+TEST_F(EngineTest, FreeDoesNotWaitForABlockedSync) {
+    StreamRoute route = PacedStream();
+    route.metaint = 4000;
+    // Past the burst, so the sync is registered before the first title comes.
+    route.titles = {{14, "One"}, {15, "Two"}};
+    server_.AddStream("/titled", route);
+    BlockingSync sync;
+    vle::Handle h = vle::StreamCreateURL(server_.Url("/titled").c_str(), 0, 0, nullptr, nullptr);
+    ASSERT_NE(h, 0u);
+    ASSERT_NE(vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &BlockingSync::Proc, &sync), 0u);
+    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    {
+        std::unique_lock lock(sync.mutex);
+        ASSERT_TRUE(sync.cv.wait_for(lock, Scaled(4000ms), [&] { return sync.inside; }));
+    }
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(vle::StreamFree(h));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+    {
+        std::lock_guard lock(sync.mutex);
+        sync.release = true;
+    }
+    sync.cv.notify_all();
+    // The engine's thread must come out of the callback and let go of the connection.
+    EXPECT_TRUE(server_.WaitForFinished(1, Scaled(3000ms)));
+}
+
+}  // namespace
+}  // namespace velmora::test

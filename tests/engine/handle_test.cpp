@@ -1,0 +1,131 @@
+// Dead handles fail every call without effect; live ones report sane file positions.
+#include "engine/engine_fixture.h"
+
+namespace velmora::test {
+namespace {
+
+constexpr int kHandleError = static_cast<int>(vle::ErrorCode::Handle);
+
+void ExpectDead(vle::Handle h) {
+    SCOPED_TRACE("handle " + std::to_string(h));
+    float fft[512];
+    MetaRecorder meta;
+    EXPECT_EQ(vle::StreamGetFilePosition(h, vle::FilePos::End), vle::kPosFailed);
+    EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
+    EXPECT_EQ(vle::StreamGetFilePosition(h, vle::FilePos::Download), vle::kPosFailed);
+    EXPECT_EQ(vle::StreamGetFilePosition(h, vle::FilePos::Current), vle::kPosFailed);
+    EXPECT_EQ(vle::ChannelGetTags(h, vle::TagKind::Icy), nullptr);
+    EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
+    EXPECT_EQ(vle::ChannelGetTags(h, vle::TagKind::Meta), nullptr);
+    EXPECT_EQ(vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &MetaRecorder::Proc, &meta), 0u);
+    EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
+    EXPECT_FALSE(vle::ChannelSetAttribute(h, vle::Attribute::Volume, 0.5f));
+    EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
+    EXPECT_FALSE(vle::ChannelPlay(h, false));
+    EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
+    EXPECT_FALSE(vle::ChannelStop(h));
+    EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
+    EXPECT_EQ(vle::ChannelIsActive(h), 0);
+    EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
+    EXPECT_EQ(vle::ChannelGetData(h, fft, vle::kDataFft1024), -1);
+    EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
+    EXPECT_FALSE(vle::StreamFree(h));
+    EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
+}
+
+TEST_F(EngineTest, DeadHandlesFailEveryCall) {
+    SineSpec spec;
+    StreamRoute route;
+    route.audio = EncodeSine(spec);
+    route.loop = true;
+    server_.AddStream("/mount", route);
+
+    ExpectDead(0);
+    vle::Handle h = vle::StreamCreateURL(server_.Url("/mount").c_str(), 0, 0, nullptr, nullptr);
+    ASSERT_NE(h, 0u);
+    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    ASSERT_TRUE(vle::StreamFree(h));
+    EXPECT_EQ(vle::ErrorGetCode(), 0);
+    ExpectDead(h);
+    ExpectDead(h + 1);
+
+    // Freed handles are not handed out again soon, so a stale one stays dead.
+    std::vector<vle::Handle> seen{h};
+    for (int i = 0; i < 20; ++i) {
+        vle::Handle next =
+            vle::StreamCreateURL(server_.Url("/mount").c_str(), 0, 0, nullptr, nullptr);
+        ASSERT_NE(next, 0u);
+        EXPECT_EQ(std::find(seen.begin(), seen.end(), next), seen.end()) << next;
+        seen.push_back(next);
+        ExpectDead(h);
+        ASSERT_TRUE(vle::StreamFree(next));
+    }
+
+    // A success resets the last error; the last error belongs to the calling thread.
+    vle::Handle live = Create(server_.Url("/mount"));
+    ASSERT_NE(live, 0u);
+    EXPECT_FALSE(vle::ChannelPlay(h, false));
+    int other_thread_code = -2;
+    std::thread([&] {
+        vle::ChannelIsActive(live);
+        other_thread_code = vle::ErrorGetCode();
+    }).join();
+    EXPECT_EQ(other_thread_code, 0);
+    EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
+    EXPECT_TRUE(vle::ChannelPlay(live, false));
+    EXPECT_EQ(vle::ErrorGetCode(), 0);
+}
+
+struct EndCase {
+    const char* bitrate_header;  // nullptr: none
+    std::uint64_t end;
+};
+
+class FilePositionTest : public EngineTest, public ::testing::WithParamInterface<EndCase> {};
+
+TEST_P(FilePositionTest, EndIsFiveSecondsAndDownloadLeadsCurrent) {
+    SineSpec spec;
+    spec.seconds = 3;
+    StreamRoute route;
+    route.audio = EncodeSine(spec);
+    route.loop = true;
+    route.burst_bytes = 20000;
+    route.bytes_per_second = 24000;
+    if (GetParam().bitrate_header) route.headers = {GetParam().bitrate_header};
+    server_.AddStream("/mount", route);
+
+    vle::Handle h = Create(server_.Url("/mount"));
+    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
+    EXPECT_EQ(vle::StreamGetFilePosition(h, vle::FilePos::End), GetParam().end);
+    ASSERT_TRUE(vle::ChannelPlay(h, false));
+
+    std::uint64_t last_current = 0;
+    const auto until = std::chrono::steady_clock::now() + 1500ms;
+    while (std::chrono::steady_clock::now() < until) {
+        const std::uint64_t current = vle::StreamGetFilePosition(h, vle::FilePos::Current);
+        const std::uint64_t download = vle::StreamGetFilePosition(h, vle::FilePos::Download);
+        ASSERT_NE(current, vle::kPosFailed);
+        ASSERT_NE(download, vle::kPosFailed);
+        // Read current first: the download position can only have grown since.
+        EXPECT_GE(download, current);
+        EXPECT_LE(download - current, GetParam().end);
+        EXPECT_GE(current, last_current);
+        last_current = current;
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_GT(last_current, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bitrates, FilePositionTest,
+                         ::testing::Values(EndCase{nullptr, 80000}, EndCase{"icy-br:128", 80000},
+                                           EndCase{"icy-br:320", 200000},
+                                           EndCase{"icy-br:64", 40000},
+                                           EndCase{"icy-br:24", 32768}),
+                         [](const auto& info) {
+                             return info.param.bitrate_header
+                                        ? std::string("br") + (info.param.bitrate_header + 7)
+                                        : std::string("no_bitrate");
+                         });
+
+}  // namespace
+}  // namespace velmora::test
