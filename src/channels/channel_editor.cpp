@@ -51,7 +51,9 @@ TForm3::TForm3(ChannelListModel* list, QWidget* parent) : QDialog(parent), list_
 
     QFont bold = font();
     bold.setBold(true);
-    const QFont normal = font();
+    // Set explicitly, so that the fields do not inherit the bold of their group box.
+    QFont normal = font();
+    normal.setBold(false);
 
     title_ = new QLabel(this);
     title_->setObjectName(QStringLiteral("Label1"));
@@ -191,6 +193,7 @@ bool TForm3::PrepareEditMode() {
     playlist_->setText(entry.playlist);
     homepage_->setText(entry.homepage);
     programs_->setText(entry.programs);
+    for (QLineEdit* field : {name_, playlist_, homepage_, programs_}) field->setCursorPosition(0);
     return true;
 }
 

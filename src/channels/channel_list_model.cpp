@@ -11,6 +11,7 @@ ChannelListBox::ChannelListBox(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setUniformItemSizes(true);  // keeps lists of thousands of rows quick to lay out
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(this, &QListWidget::itemClicked, this, &ChannelListBox::Chosen);
 }
 
@@ -163,18 +164,7 @@ void ChannelListModel::SelectInAll(int row) {
 }
 
 void ChannelListModel::FollowListBox1Selection() {
-    if (changing_) return;
-    const int row = SelectedRow();
-    const bool was_changing = std::exchange(changing_, true);
-    for (int i = 1; i < 4; ++i) {
-        if (row < 0) {
-            lists_[i]->clearSelection();
-            lists_[i]->setCurrentRow(-1);
-        } else {
-            lists_[i]->setCurrentRow(row);
-        }
-    }
-    changing_ = was_changing;
+    if (!changing_) SetSelectedRow(SelectedRow());
 }
 
 int ChannelListModel::TopRow() const {
@@ -185,6 +175,18 @@ int ChannelListModel::TopRow() const {
 void ChannelListModel::SetTopRow(int row) {
     box1_->pending_top_row_ = std::max(row, 0);
     box1_->ApplyPendingTopRow();
+}
+
+std::optional<ChannelFileError> LoadChannelList(ChannelListModel& list, const QString& user_file) {
+    const ChannelFileReadResult read = ReadStartupChannelList(user_file, DefaultChannelListPaths());
+    if (read.error) return read.error;
+    list.ReplaceAll(read.entries);
+    return std::nullopt;
+}
+
+std::optional<ChannelFileError> SaveChannelList(const ChannelListModel& list,
+                                                const QString& user_file) {
+    return WriteChannelFile(user_file, list.Entries());
 }
 
 }  // namespace velmora

@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QObject>
 
+#include <optional>
 #include <vector>
 
 #include "channels/channel_file.h"
@@ -89,5 +90,12 @@ class ChannelListModel final : public QObject {
     QListWidget* lists_[4] = {};  // lists_[0] is box1_
     bool changing_ = false;       // set while the model itself changes the lists
 };
+
+// Start-up: fills `list` from `user_file`, or from the shipped default list when the user has no
+// file yet. On failure the list stays as it was and the error names the file.
+std::optional<ChannelFileError> LoadChannelList(ChannelListModel& list, const QString& user_file);
+// Close: writes `list` to `user_file`; on failure the previous file is untouched.
+std::optional<ChannelFileError> SaveChannelList(const ChannelListModel& list,
+                                                const QString& user_file);
 
 }  // namespace velmora

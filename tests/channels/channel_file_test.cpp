@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -219,6 +220,36 @@ TEST(ChannelFile, StartupPrefersUserList) {
         ReadStartupChannelList(dir.filePath("a.vlr"), {dir.filePath("b.vlr")});
     ASSERT_TRUE(missing.error.has_value());
     EXPECT_TRUE(missing.error->Message().contains(dir.filePath("b.vlr")));
+}
+
+// The list shipped beside the program is in the exact line format, with groups of real channels.
+TEST(ChannelFile, ShippedDefaultListIsWellFormed) {
+    const QString path = QFileInfo(__FILE__).dir().filePath("../../data/ChannelList.vlr");
+    const QByteArray bytes = ReadBytes(path);
+    ASSERT_FALSE(bytes.isEmpty());
+    EXPECT_TRUE(bytes.endsWith("\r\n"));
+    EXPECT_EQ(bytes.count("\n"), bytes.count("\r\n"));
+    EXPECT_EQ(bytes.count("\r"), bytes.count("\r\n"));
+
+    int channels = 0, separators = 0;
+    for (const QString& line : SplitChannelFileLines(QString::fromUtf8(bytes))) {
+        const QStringList pieces = ParseChannelLine(line);
+        ASSERT_EQ(pieces.size(), 5) << line.toStdString();
+        EXPECT_TRUE(pieces[0].isEmpty());
+        const ChannelEntry e = ChannelEntryFromLine(line);
+        if (e.IsSeparator()) {
+            ++separators;
+            EXPECT_EQ(e, ChannelEntry::Separator());
+            continue;
+        }
+        ++channels;
+        EXPECT_LE(e.name.size(), 40);
+        EXPECT_TRUE(e.playlist.startsWith("http://") || e.playlist.startsWith("https://"))
+            << line.toStdString();
+        EXPECT_LE(e.homepage.size(), 150);
+    }
+    EXPECT_GE(channels, 12);
+    EXPECT_GE(separators, 2);
 }
 
 }  // namespace

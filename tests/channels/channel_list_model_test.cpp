@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTemporaryDir>
 #include <QWidget>
 
 #include "channel_test_support.h"
@@ -141,6 +143,32 @@ TEST(ChannelListModel, FirstVisibleRowIsRestored) {
     QApplication::processEvents();
     EXPECT_EQ(m.TopRow(), 7);
     EXPECT_EQ(m.ListBox1()->indexAt(QPoint(4, 4)).row(), 7);
+}
+
+// Saving and loading through the user's file; a load that fails leaves the list alone.
+TEST(ChannelListModel, SavesAndLoadsUserFile) {
+    App();
+    QWidget panel;
+    ChannelListModel saved(&panel), loaded(&panel);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("ChannelList.vlr");
+    saved.ReplaceAll(Numbered(3));
+    saved.Add(ChannelEntry::Separator(), ChannelListModel::Position::Top);
+    ASSERT_FALSE(SaveChannelList(saved, path).has_value());
+    loaded.ReplaceAll(Numbered(1));
+    loaded.SetSelectedRow(0);
+    ASSERT_FALSE(LoadChannelList(loaded, path).has_value());
+    EXPECT_EQ(loaded.Entries(), saved.Entries());
+    ExpectLockstep(loaded, -1);
+
+    // A folder where the file should be cannot be read, not even by root.
+    const QString folder = dir.filePath("Folder.vlr");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    loaded.ReplaceAll(Numbered(2));
+    const auto error = LoadChannelList(loaded, folder);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_TRUE(error->Message().contains(folder));
+    EXPECT_EQ(loaded.Entries(), Numbered(2));
 }
 
 }  // namespace
