@@ -177,15 +177,16 @@ void ChannelListModel::SetTopRow(int row) {
     box1_->ApplyPendingTopRow();
 }
 
-std::optional<ChannelFileError> LoadChannelList(ChannelListModel& list, const QString& user_file) {
+std::optional<ChannelFileError> LoadUserChannelList(ChannelListModel& list,
+                                                    const QString& user_file) {
     const ChannelFileReadResult read = ReadStartupChannelList(user_file, DefaultChannelListPaths());
     if (read.error) return read.error;
     list.ReplaceAll(read.entries);
     return std::nullopt;
 }
 
-std::optional<ChannelFileError> SaveChannelList(const ChannelListModel& list,
-                                                const QString& user_file) {
+std::optional<ChannelFileError> SaveUserChannelList(const ChannelListModel& list,
+                                                    const QString& user_file) {
     return WriteChannelFile(user_file, list.Entries());
 }
 

@@ -93,9 +93,10 @@ class ChannelListModel final : public QObject {
 
 // Start-up: fills `list` from `user_file`, or from the shipped default list when the user has no
 // file yet. On failure the list stays as it was and the error names the file.
-std::optional<ChannelFileError> LoadChannelList(ChannelListModel& list, const QString& user_file);
+std::optional<ChannelFileError> LoadUserChannelList(ChannelListModel& list,
+                                                    const QString& user_file);
 // Close: writes `list` to `user_file`; on failure the previous file is untouched.
-std::optional<ChannelFileError> SaveChannelList(const ChannelListModel& list,
-                                                const QString& user_file);
+std::optional<ChannelFileError> SaveUserChannelList(const ChannelListModel& list,
+                                                    const QString& user_file);
 
 }  // namespace velmora

@@ -154,10 +154,10 @@ TEST(ChannelListModel, SavesAndLoadsUserFile) {
     const QString path = dir.filePath("ChannelList.vlr");
     saved.ReplaceAll(Numbered(3));
     saved.Add(ChannelEntry::Separator(), ChannelListModel::Position::Top);
-    ASSERT_FALSE(SaveChannelList(saved, path).has_value());
+    ASSERT_FALSE(SaveUserChannelList(saved, path).has_value());
     loaded.ReplaceAll(Numbered(1));
     loaded.SetSelectedRow(0);
-    ASSERT_FALSE(LoadChannelList(loaded, path).has_value());
+    ASSERT_FALSE(LoadUserChannelList(loaded, path).has_value());
     EXPECT_EQ(loaded.Entries(), saved.Entries());
     ExpectLockstep(loaded, -1);
 
@@ -165,7 +165,7 @@ TEST(ChannelListModel, SavesAndLoadsUserFile) {
     const QString folder = dir.filePath("Folder.vlr");
     ASSERT_TRUE(QDir().mkpath(folder));
     loaded.ReplaceAll(Numbered(2));
-    const auto error = LoadChannelList(loaded, folder);
+    const auto error = LoadUserChannelList(loaded, folder);
     ASSERT_TRUE(error.has_value());
     EXPECT_TRUE(error->Message().contains(folder));
     EXPECT_EQ(loaded.Entries(), Numbered(2));
