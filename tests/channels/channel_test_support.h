@@ -28,8 +28,9 @@ inline QApplication& App() {
     static int argc = 1;
     static char name[] = "channels_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: at exit, Qt's own globals may already be gone.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 // Records every message and question and answers from queued replies; installed while it lives.
