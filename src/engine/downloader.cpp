@@ -60,13 +60,14 @@ private:
     // --- header lines of the current response
     void OnHeaderLine(std::string line) {
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-        if (StartsWithNoCase(line, "HTTP/") || StartsWithNoCase(line, "ICY")) {
+        // "icy-name:" also begins with ICY: a status line is "ICY " or "HTTP/" in capitals.
+        if (line.rfind("HTTP/", 0) == 0 || line.rfind("ICY ", 0) == 0) {
             // A new response (the first, or one after a redirect): start its header list afresh.
             lines_.clear();
             status_ = 0;
             const auto sp = line.find(' ');
             if (sp != std::string::npos) status_ = std::strtol(line.c_str() + sp + 1, nullptr, 10);
-            is_icy_ = StartsWithNoCase(line, "ICY");
+            is_icy_ = line.rfind("ICY ", 0) == 0;
         }
         if (!line.empty()) {
             lines_.push_back(line);

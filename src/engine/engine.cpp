@@ -2,7 +2,13 @@
 
 #include <curl/curl.h>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -285,6 +291,8 @@ bool Init(int device, std::uint32_t freq, std::uint32_t, void*) {
     std::lock_guard lock(g.m);
     if (g.initialized) return Fail(ErrorCode::Already, false);
     if (device < -1 || freq < 8000 || freq > 192000) return Fail(ErrorCode::IllegalParam, false);
+    // Damaged frames are normal on radio streams; FFmpeg's complaints about them are noise.
+    if (!std::getenv("VELMORA_FFMPEG_LOG")) av_log_set_level(AV_LOG_FATAL);
     ErrorCode err = ErrorCode::Ok;
     if (!g.output.Open(device, static_cast<int>(freq), &err)) return Fail(err, false);
     g.initialized = true;
@@ -370,7 +378,12 @@ std::uint64_t StreamGetFilePosition(Handle stream, FilePos which) {
     if (!ring) return Fail(ErrorCode::NotAvailable, kPosFailed);
     t_error = ErrorCode::Ok;
     switch (which) {
-        case FilePos::End: return ring->capacity();
+        case FilePos::End:
+            // A finished download will not fill the buffer any further: what is left of it is
+            // all there is, so a buffering wait ends instead of waiting for bytes never coming.
+            if (ring->finished())
+                return std::min<std::uint64_t>(ring->capacity(), ring->written() - ring->read());
+            return ring->capacity();
         case FilePos::Download: return ring->written();
         case FilePos::Current: return ring->read();
     }
