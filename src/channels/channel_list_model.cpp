@@ -27,6 +27,11 @@ void ChannelListBox::resizeEvent(QResizeEvent* event) {
     ApplyPendingTopRow();
 }
 
+void ChannelListBox::showEvent(QShowEvent* event) {
+    QListWidget::showEvent(event);
+    ApplyPendingTopRow();
+}
+
 void ChannelListBox::ApplyPendingTopRow() {
     if (pending_top_row_ < 0 || !isVisible() || count() == 0) return;
     const int row = std::min(pending_top_row_, count() - 1);

@@ -28,6 +28,7 @@ class ChannelListBox final : public QListWidget {
   protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     friend class ChannelListModel;

@@ -143,6 +143,14 @@ TEST(ChannelListModel, FirstVisibleRowIsRestored) {
     QApplication::processEvents();
     EXPECT_EQ(m.TopRow(), 7);
     EXPECT_EQ(m.ListBox1()->indexAt(QPoint(4, 4)).row(), 7);
+
+    // Set while hidden again, at an unchanged size.
+    panel.hide();
+    m.SetTopRow(60);
+    panel.show();
+    QApplication::processEvents();
+    EXPECT_EQ(m.ListBox1()->indexAt(QPoint(4, 4)).row(), 60);
+    EXPECT_EQ(m.TopRow(), 60);
 }
 
 // Saving and loading through the user's file; a load that fails leaves the list alone.
