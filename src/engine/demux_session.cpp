@@ -25,6 +25,9 @@ int ReadPacket(void* opaque, std::uint8_t* buf, int size) {
         ring = core->ring;
     }
     if (!ring) return AVERROR_EXIT;
+    // The download thread marks a chain boundary before writing its bytes, so asking on every
+    // read finds it before the reader can pass it.
+    if (s->limit == std::numeric_limits<std::uint64_t>::max()) s->limit = ring->NextBoundary(s->start);
     std::size_t got = 0;
     const auto r = ring->Read(buf, static_cast<std::size_t>(size), s->limit, s->deadline, &got,
                               [core] { return core->Alive(); });
@@ -61,7 +64,8 @@ std::unique_ptr<DemuxSession> OpenDemuxSession(StreamCore& core,
         std::lock_guard lock(core.ev_m);
         ring = core.ring;
     }
-    s->limit = ring->NextBoundary(ring->read());
+    s->start = ring->read();
+    s->limit = ring->NextBoundary(s->start);
 
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kAvioBufferSize));
     s->avio = avio_alloc_context(buffer, kAvioBufferSize, 0, s.get(), &ReadPacket, nullptr, nullptr);

@@ -23,7 +23,8 @@ struct DemuxSession {
     ~DemuxSession();
 
     StreamCore* core = nullptr;
-    std::uint64_t limit = 0;  // absolute end: the next chain boundary, or max()
+    std::uint64_t start = 0;  // absolute position where this session began reading
+    std::uint64_t limit = 0;  // absolute end: the next chain boundary, or max() while unknown
     std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
     AVIOContext* avio = nullptr;
     AVFormatContext* fmt = nullptr;

@@ -239,6 +239,7 @@ std::shared_ptr<StreamCore> OpenUrl(const CreateRequest& req, const std::string&
     Decide(*core, StreamCore::Decision::Audio);
     core->session = OpenDemuxSession(*core, req.deadline, req.allow_asf, err);
     if (!core->session) {
+        Decide(*core, StreamCore::Decision::Reject);  // never created: no end call either
         core->Kill();
         return nullptr;
     }
@@ -346,6 +347,7 @@ Handle StreamCreateURL(const char* url, std::uint64_t, std::uint32_t flags, Down
     auto core = OpenUrl(req, url ? std::string(url) : std::string(), 0, &err);
     if (!core) return Fail(err, Handle{0});
     if (Cancelled(req)) {
+        Decide(*core, StreamCore::Decision::Reject);
         core->Kill();
         return Fail(ErrorCode::Aborted, Handle{0});
     }
@@ -353,6 +355,7 @@ Handle StreamCreateURL(const char* url, std::uint64_t, std::uint32_t flags, Down
     {
         std::lock_guard lock(g.m);
         if (!g.initialized) {
+            Decide(*core, StreamCore::Decision::Reject);
             core->Kill();
             return Fail(ErrorCode::Init, Handle{0});
         }
