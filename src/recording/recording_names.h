@@ -1,0 +1,40 @@
+// Where a recording goes and what it is called: the recordings folder in the documents folder, one
+// folder per station, and a file named after the start time and the title. Plain functions.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace velmora {
+
+inline constexpr const char* kRecordingsFolderName = "Velmora Recordings";
+// Characters a cleaned name keeps at most.
+inline constexpr int kRecordingNameMaxLength = 70;
+
+// A label text made fit for a folder or file name: each of \ / : * ? " < > | becomes one blank,
+// blanks and control characters are trimmed from both ends (inner ones stay), and the first 70
+// characters are kept.
+QString CleanRecordingName(const QString& text);
+
+// "yy.mm.dd_hh.nn.ss - <name>.mp3": the cleaned title, or the cleaned station text when the title
+// is empty. The name is shortened further only when it would not fit a file name of 255 bytes.
+QString RecordingFileName(const QDateTime& started, const QString& title, const QString& station);
+
+// The user's documents folder; empty when the system names none.
+QString DocumentsFolder();
+// "<documents>/Velmora Recordings".
+QString RecordingsFolder(const QString& documents);
+// "<recordings folder>/<cleaned station text>".
+QString StationFolder(const QString& recordings_folder, const QString& station);
+
+// The folders and the file of one recording, built from the labels' texts at the moment of the
+// press. The recorder creates the two folders one level each, never the documents folder.
+struct RecordingPlan {
+    QString recordings_folder;
+    QString station_folder;
+    QString file_path;
+};
+RecordingPlan PlanRecording(const QString& documents, const QString& station, const QString& title,
+                            const QDateTime& started);
+
+}  // namespace velmora
