@@ -24,6 +24,7 @@
 #include "app/picture_button.h"
 #include "app/settings.h"
 #include "app/stream_status_sink.h"
+#include "channels/channel_file.h"
 #include "channels/channel_list_model.h"
 #include "channels/directory.h"
 #include "engine/engine.h"
@@ -308,6 +309,7 @@ void TForm1::CreateUserPanel() {
     GroupBox4->setGeometry(407, kHeaderHeight + 2, 153, 206);
     channels_ = new ChannelListModel(GroupBox4);
     channels_->ListBox1()->setGeometry(8, 20, 137, 152);
+    connect(channels_, &ChannelListModel::Chosen, this, &TForm1::ListBox1Click);
 
     struct ButtonSpec {
         const char* name;
@@ -510,6 +512,29 @@ void TForm1::ComboBox1Click(int row) {
     const DirectoryChoice choice = ChooseDirectoryRow(row);
     if (choice.row != row) ComboBox1->setCurrentIndex(choice.row);  // raises no click
     if (!choice.show_programs) Image9->hide();
+    // A new choice abandons an opening still under way, so that the chosen row opens instead.
+    if (opener_) opener_->Cancel();
+    Image1Click();
+}
+
+void TForm1::ListBox1Click() {
+    const int row = channels_->SelectedRow();
+    const QString name = row >= 0 ? channels_->ListBox(0)->item(row)->text() : QString();
+    if (name == kSeparatorName) {
+        user_channel_mode_ = false;
+        list_buttons_[2]->setEnabled(false);  // Image15, "Edit"
+        return;
+    }
+    if (opener_) opener_->StopAndFree();
+    if (row < 0) {
+        dialogs().Error(this, Msg("Please select a channel!"));
+        return;
+    }
+    user_channel_url_ = channels_->ListBox(1)->item(row)->text();
+    Image7->setVisible(!channels_->ListBox(2)->item(row)->text().isEmpty());
+    Image9->setVisible(!channels_->ListBox(3)->item(row)->text().isEmpty());
+    user_channel_mode_ = true;
+    list_buttons_[2]->setEnabled(true);
     Image1Click();
 }
 

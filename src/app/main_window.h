@@ -89,6 +89,7 @@ class TForm1 final : public QWidget {
     void Image4Click();  // Stop
     void ComboBox1Click(int row);
     void ComboBox1KeyDown(int virtual_key);
+    void ListBox1Click();
     void TrackBar1Change(int position);
     void VolumeOnClick();
     void VolumeOffClick();

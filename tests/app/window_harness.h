@@ -1,0 +1,135 @@
+// Shared pieces of the window tests: the application object, dialogs answered by the test, event
+// helpers that click and type like a user, and a recorder of the now-playing labels.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QStringList>
+#include <QWidget>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "app/dialogs.h"
+#include "app/stream_status_sink.h"
+
+namespace velmora::test {
+
+inline void EnsureApp() {
+    if (QApplication::instance()) return;
+    static int argc = 1;
+    static char name[] = "window_tests";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);
+}
+
+// Answers every box at once and remembers what was shown.
+class AnsweringDialogs final : public Dialogs {
+  public:
+    void Error(QWidget*, const QString& text, const QString&) override { errors << text; }
+    void Message(QWidget*, const QString& text, const QString&) override { messages << text; }
+    bool AskYesNo(QWidget*, const QString& text, const QString&) override {
+        questions << text;
+        return false;
+    }
+    QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
+        return {};
+    }
+    QString OpenFileName(QWidget*, const QString&, const QString&) override { return {}; }
+    void Beep() override { ++beeps; }
+
+    QStringList errors, messages, questions;
+    int beeps = 0;
+};
+
+// Runs the event loop until `done` holds or `timeout` passes; returns the last value of `done`.
+inline bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+inline void Pump(std::chrono::milliseconds time) {
+    WaitFor([] { return false; }, time);
+}
+
+inline void ClickAt(QWidget* w, QPoint p, Qt::MouseButton button = Qt::LeftButton) {
+    const QPointF local(p);
+    const QPointF global(w->mapToGlobal(p));
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, button, button, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, button, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(w, &release);
+}
+
+inline void Click(QWidget* w) {
+    ClickAt(w, w->rect().center());
+}
+
+inline void PressKey(QWidget* w, int key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(w, &release);
+}
+
+// Opens the drop-down and clicks row `row` in its list, as a user picks a station.
+inline void PickRow(QComboBox* combo, int row) {
+    combo->showPopup();
+    QAbstractItemView* view = combo->view();
+    const QModelIndex index = combo->model()->index(row, 0);
+    view->scrollTo(index);
+    const QPoint p = view->visualRect(index).center();
+    ClickAt(view->viewport(), p);
+    combo->hidePopup();
+}
+
+// Snapshots the three now-playing labels just before each status report reaches the window, so
+// every intermediate text is seen, however quickly the reports follow one another.
+class LabelRecorder final : public QObject {
+  public:
+    LabelRecorder(QLabel* title, QLabel* status, QLabel* rate)
+        : title_(title), status_(status), rate_(rate) {
+        qApp->installEventFilter(this);
+    }
+    ~LabelRecorder() override { qApp->removeEventFilter(this); }
+
+    // Takes one more snapshot of the labels as they stand now.
+    void Snapshot() {
+        Add(status_texts, status_->text());
+        Add(rate_texts, rate_->text());
+        Add(title_texts, title_->text());
+    }
+
+    QStringList status_texts, rate_texts, title_texts;  // Label4, Label5, Label3
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MetaCall && qobject_cast<StreamStatusSink*>(watched)) {
+            Snapshot();
+        }
+        return false;
+    }
+
+  private:
+    static void Add(QStringList& list, const QString& text) {
+        if (list.isEmpty() || list.back() != text) list << text;
+    }
+    QLabel* title_;
+    QLabel* status_;
+    QLabel* rate_;
+};
+
+}  // namespace velmora::test
