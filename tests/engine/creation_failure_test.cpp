@@ -29,7 +29,7 @@ TEST_F(EngineTest, NonAudioAnswersFailWithTheirCodes) {
                                    std::string(20000, '\x01'));
 
     EXPECT_EQ(CreateError(server_.Url("/page")), Code(vle::ErrorCode::FileForm));
-    DownloadRecorder recorder;
+    DownloadRecorder& recorder = KeepAlive<DownloadRecorder>();
     EXPECT_EQ(CreateError(server_.Url("/missing"), &recorder), Code(vle::ErrorCode::HttpStatus));
     // The player shows the server's status line even when creation fails.
     ASSERT_FALSE(recorder.HeaderLines().empty());

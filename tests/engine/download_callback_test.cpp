@@ -36,7 +36,7 @@ TEST_P(DownloadCallbackTest, DeliversHeadAudioAndOneEnd) {
     route.headers = {"icy-name:Loopback FM", "icy-genre:Test", "icy-br:128"};
     server_.AddStream("/live", route);
 
-    DownloadRecorder recorder;
+    DownloadRecorder& recorder = KeepAlive<DownloadRecorder>();
     vle::Handle h = Create(server_.Url("/live?session=1"), &recorder);
     ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
 
@@ -103,7 +103,7 @@ TEST_F(EngineTest, DroppedConnectionEndsOnceAndDrains) {
     route.drop_after = 40000;  // about 2.5 s
     server_.AddStream("/drop", route);
 
-    DownloadRecorder recorder;
+    DownloadRecorder& recorder = KeepAlive<DownloadRecorder>();
     vle::Handle h = Create(server_.Url("/drop"), &recorder);
     ASSERT_NE(h, 0u);
     ASSERT_TRUE(vle::ChannelPlay(h, false));

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -43,6 +44,18 @@ inline constexpr bool kUnderTsan = false;
 // Everything is several times slower under the race detector.
 inline std::chrono::milliseconds Scaled(std::chrono::milliseconds ms) {
     return kUnderTsan ? ms * 4 : ms;
+}
+
+// A callback target that lives until the process ends: StreamFree does not wait for a callback
+// that is running, so anything a callback touches must outlive every stream that used it.
+template <class T>
+T& KeepAlive() {
+    static std::mutex mutex;
+    static auto* kept = new std::vector<std::shared_ptr<void>>;
+    auto object = std::make_shared<T>();
+    std::lock_guard lock(mutex);
+    kept->push_back(object);
+    return *object;
 }
 
 // Polls `done` every 10 ms until it holds or `timeout` passes; returns its last value.

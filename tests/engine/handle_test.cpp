@@ -9,7 +9,7 @@ constexpr int kHandleError = static_cast<int>(vle::ErrorCode::Handle);
 void ExpectDead(vle::Handle h) {
     SCOPED_TRACE("handle " + std::to_string(h));
     float fft[512];
-    MetaRecorder meta;
+    MetaRecorder& meta = KeepAlive<MetaRecorder>();
     EXPECT_EQ(vle::StreamGetFilePosition(h, vle::FilePos::End), vle::kPosFailed);
     EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
     EXPECT_EQ(vle::StreamGetFilePosition(h, vle::FilePos::Download), vle::kPosFailed);

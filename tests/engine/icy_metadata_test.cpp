@@ -28,7 +28,7 @@ TEST_F(EngineTest, TitlesReachTheSyncInOrderOncePerChange) {
 
     vle::Handle h = Create(server_.Url("/icy"));
     ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
-    MetaRecorder meta;
+    MetaRecorder& meta = KeepAlive<MetaRecorder>();
     ASSERT_NE(vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &MetaRecorder::Proc, &meta), 0u);
     ASSERT_TRUE(vle::ChannelPlay(h, false));
 
@@ -69,7 +69,7 @@ TEST_F(EngineTest, MalformedMetadataKeepsTheAudioIntact) {
     route.titles = {{blocks - 1, "After garbage"}};
     server_.AddStream("/bad", route);
 
-    DownloadRecorder recorder;
+    DownloadRecorder& recorder = KeepAlive<DownloadRecorder>();
     vle::Handle h = Create(server_.Url("/bad"), &recorder);
     ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
     ASSERT_TRUE(vle::ChannelPlay(h, false));

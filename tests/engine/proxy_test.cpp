@@ -23,7 +23,7 @@ TEST_F(EngineTest, ProxyTextIsReadAtEveryCreation) {
     set(proxy.Address());
     ASSERT_TRUE(vle::SetConfigPtr(vle::ConfigPtr::NetProxy, buffer));
 
-    DownloadRecorder recorder;
+    DownloadRecorder& recorder = KeepAlive<DownloadRecorder>();
     vle::Handle h = Create(server_.Url("/mount"), &recorder);
     ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
     ASSERT_EQ(proxy.Requests().size(), 1u);
