@@ -21,7 +21,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace velmora;
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 
 template <class Done>
 bool PumpUntil(Done done, std::chrono::milliseconds timeout) {
@@ -34,10 +36,10 @@ bool PumpUntil(Done done, std::chrono::milliseconds timeout) {
 }
 
 class PaintWatch final : public QObject {
-public:
+  public:
     bool painted = false;
 
-protected:
+  protected:
     bool eventFilter(QObject*, QEvent* e) override {
         if (e->type() == QEvent::Paint) painted = true;
         return false;
@@ -110,9 +112,8 @@ void BM_PlayToFirstAudibleSample(benchmark::State& state) {
         // The engine alone, same server and process: creation to playing.
         state.PauseTiming();
         const auto e0 = Clock::now();
-        const vle::Handle h = vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus,
-                                                   [](const void*, std::uint32_t, void*) {},
-                                                   nullptr);
+        const vle::Handle h = vle::StreamCreateURL(
+            url.c_str(), 0, vle::kStreamStatus, [](const void*, std::uint32_t, void*) {}, nullptr);
         vle::ChannelPlay(h, false);
         while (h && vle::ChannelIsActive(h) != 1) std::this_thread::yield();
         engine_total += Ms(Clock::now() - e0);
@@ -120,8 +121,7 @@ void BM_PlayToFirstAudibleSample(benchmark::State& state) {
         vle::StreamFree(h);
         state.ResumeTiming();
     }
-    state.counters["engine_create_to_playing_ms"] =
-        engine_runs ? engine_total / engine_runs : 0.0;
+    state.counters["engine_create_to_playing_ms"] = engine_runs ? engine_total / engine_runs : 0.0;
     Close(form);
 }
 BENCHMARK(BM_PlayToFirstAudibleSample)
