@@ -83,7 +83,7 @@ std::vector<std::string> ParsePls(std::string_view body) {
         if (low.rfind("file", 0) != 0) continue;
         const auto eq = line.find('=');
         if (eq == std::string_view::npos) continue;
-        const std::string num(line.substr(4, eq - 4));
+        const std::string num(Trim(line.substr(4, eq - 4)));  // "File1 = ..." as INI files allow
         char* end = nullptr;
         const long n = std::strtol(num.c_str(), &end, 10);
         if (end == num.c_str() || *end != '\0') continue;
