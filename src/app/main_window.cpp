@@ -122,7 +122,7 @@ void TForm1::CreateControls() {
     PaintBox1->setObjectName("PaintBox1");
     PaintBox1->setGeometry(8, kHeaderHeight + 9, kAnalyserWidth, kAnalyserHeight);
     Label1 = MakeLabel("Label1", this);
-    Label1->setText("-----------------------------------");
+    Label1->setText(Msg("-----------------------------------"));
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setGeometry(8, kHeaderHeight + 9 + kAnalyserHeight / 2 - 7, kAnalyserWidth, 14);
     Label1->setStyleSheet("color: #8fb7d9;");
