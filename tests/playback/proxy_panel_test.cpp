@@ -1,8 +1,6 @@
 #include "playback/proxy_panel.h"
 
 #include <QCheckBox>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <cstring>
@@ -45,11 +43,6 @@ TEST(ProxyPanel, ControlsAndSwitch) {
     auto* panel = new ProxyPanel(&window);
     window.show();
     EXPECT_FALSE(panel->isVisible());
-    EXPECT_EQ(panel->objectName(), "Panel1");
-    EXPECT_EQ(panel->frame->title(), "Proxy-Server");
-    EXPECT_EQ(panel->cbDirectConnection->text(), "Proxy off");
-    EXPECT_EQ(panel->Label8->text(), "server:port or user:pass@server:port");
-    EXPECT_EQ(panel->BitBtn4->text(), "OK");
     EXPECT_TRUE(panel->DirectConnection());
     EXPECT_FALSE(panel->ed_ProxyServer->isEnabled());
 
