@@ -30,24 +30,29 @@ bool ByteRing::Write(const std::uint8_t* data, std::size_t size) {
     return true;
 }
 
-ByteRing::ReadResult ByteRing::Read(std::uint8_t* dst, std::size_t size, std::uint64_t limit,
+ByteRing::ReadResult ByteRing::Read(std::uint8_t* dst, std::size_t size, std::uint64_t from,
                                     std::chrono::steady_clock::time_point deadline,
                                     std::size_t* got, const std::function<bool()>& keep_waiting) {
     *got = 0;
     std::unique_lock lock(m_);
+    std::uint64_t limit;
     for (;;) {
         if (aborted_) return ReadResult::Aborted;
+        // Asked afresh after every wait: a boundary may arrive with the bytes waited for.
+        limit = NextBoundaryLocked(from);
         if (read_ >= limit) return ReadResult::End;
         const std::size_t fill = FillLocked();
+        if (fill == 0 && finished_) return ReadResult::End;
+        // Catching up with the download is normal; only a dry output makes it a stall.
+        if (fill == 0 && underrun_ && refill_ > 0) starved_ = true;
         const bool refilled = !starved_ || fill >= std::min(refill_, buf_.size()) || finished_;
         if (fill > 0 && refilled) break;
-        if (fill == 0 && finished_) return ReadResult::End;
-        if (fill == 0 && refill_ > 0) starved_ = true;
         if (std::chrono::steady_clock::now() >= deadline) return ReadResult::Timeout;
         if (keep_waiting && !keep_waiting()) return ReadResult::Aborted;
         cv_.wait_for(lock, kSlice);
     }
     starved_ = false;
+    underrun_ = false;
     const std::size_t cap = buf_.size();
     const std::size_t at = static_cast<std::size_t>(read_ % cap);
     std::size_t n = std::min({size, FillLocked(), cap - at});
@@ -87,6 +92,10 @@ void ByteRing::MarkBoundary(std::uint64_t position) {
 
 std::uint64_t ByteRing::NextBoundary(std::uint64_t position) {
     std::lock_guard lock(m_);
+    return NextBoundaryLocked(position);
+}
+
+std::uint64_t ByteRing::NextBoundaryLocked(std::uint64_t position) const {
     for (auto b : boundaries_)
         if (b > position) return b;
     return std::numeric_limits<std::uint64_t>::max();
@@ -102,9 +111,15 @@ void ByteRing::SetRefillLevel(std::size_t bytes) {
     refill_ = bytes;
 }
 
+void ByteRing::MarkUnderrun() {
+    std::lock_guard lock(m_);
+    if (FillLocked() == 0 && !finished_) underrun_ = true;
+    cv_.notify_all();
+}
+
 bool ByteRing::starved() const {
     std::lock_guard lock(m_);
-    return starved_ && !finished_ && !aborted_;
+    return (starved_ || underrun_) && !finished_ && !aborted_;
 }
 
 void ByteRing::Finish() {

@@ -21,9 +21,10 @@ public:
 
     // Blocks while the ring is full; false once aborted.
     bool Write(const std::uint8_t* data, std::size_t size);
-    // Reads up to `size` bytes, never past `limit` (an absolute position). Waits for data until
+    // Reads up to `size` bytes, never past the first chain boundary after `from` (the position
+    // where the reader's part of the stream began), which gives End. Waits for data until
     // `deadline` (none when `deadline` is max()) or abort; `keep_waiting` is polled while waiting.
-    ReadResult Read(std::uint8_t* dst, std::size_t size, std::uint64_t limit,
+    ReadResult Read(std::uint8_t* dst, std::size_t size, std::uint64_t from,
                     std::chrono::steady_clock::time_point deadline, std::size_t* got,
                     const std::function<bool()>& keep_waiting);
     // Copies up to `size` unread bytes without consuming them.
@@ -38,8 +39,10 @@ public:
     std::uint64_t NextBoundary(std::uint64_t position);
     void DropBoundariesUpTo(std::uint64_t position);
 
-    // After a drain the reader waits for this fill (bytes) before reading again.
+    // After the output ran dry the reader waits for this fill (bytes) before reading again.
     void SetRefillLevel(std::size_t bytes);
+    // The output ran out of decoded audio: the stream stalls until the ring is refilled.
+    void MarkUnderrun();
     bool starved() const;
 
     void Finish();  // the writer is done: readers get End after the last byte
@@ -52,6 +55,7 @@ public:
 
 private:
     std::size_t FillLocked() const { return static_cast<std::size_t>(written_ - read_); }
+    std::uint64_t NextBoundaryLocked(std::uint64_t position) const;
 
     // --- protected by m_
     mutable std::mutex m_;
@@ -62,6 +66,7 @@ private:
     bool finished_ = false;
     bool aborted_ = false;
     bool starved_ = false;
+    bool underrun_ = false;
     std::size_t refill_ = 0;
     std::deque<std::uint64_t> boundaries_;
 };

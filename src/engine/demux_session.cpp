@@ -25,11 +25,8 @@ int ReadPacket(void* opaque, std::uint8_t* buf, int size) {
         ring = core->ring;
     }
     if (!ring) return AVERROR_EXIT;
-    // The download thread marks a chain boundary before writing its bytes, so asking on every
-    // read finds it before the reader can pass it.
-    if (s->limit == std::numeric_limits<std::uint64_t>::max()) s->limit = ring->NextBoundary(s->start);
     std::size_t got = 0;
-    const auto r = ring->Read(buf, static_cast<std::size_t>(size), s->limit, s->deadline, &got,
+    const auto r = ring->Read(buf, static_cast<std::size_t>(size), s->start, s->deadline, &got,
                               [core] { return core->Alive(); });
     switch (r) {
         case ByteRing::ReadResult::Data: return static_cast<int>(got);
@@ -55,7 +52,7 @@ DemuxSession::~DemuxSession() {
 
 std::unique_ptr<DemuxSession> OpenDemuxSession(StreamCore& core,
                                                std::chrono::steady_clock::time_point deadline,
-                                               bool allow_asf, ErrorCode* error) {
+                                               bool allow_asf, bool analyze, ErrorCode* error) {
     auto s = std::make_unique<DemuxSession>();
     s->core = &core;
     s->deadline = deadline;
@@ -65,7 +62,6 @@ std::unique_ptr<DemuxSession> OpenDemuxSession(StreamCore& core,
         ring = core.ring;
     }
     s->start = ring->read();
-    s->limit = ring->NextBoundary(s->start);
 
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kAvioBufferSize));
     s->avio = avio_alloc_context(buffer, kAvioBufferSize, 0, s.get(), &ReadPacket, nullptr, nullptr);
@@ -98,7 +94,12 @@ std::unique_ptr<DemuxSession> OpenDemuxSession(StreamCore& core,
         return fail(ErrorCode::FileForm);
     }
     if (std::strcmp(s->fmt->iformat->name, "asf") == 0 && !allow_asf) return fail(ErrorCode::Format);
-    if (avformat_find_stream_info(s->fmt, nullptr) < 0) return fail(ErrorCode::FileForm);
+    // A chain restarted mid-stream carries its parameters in its headers; analysing it would read
+    // ahead into data that may not have arrived yet and stall the music at every song change.
+    const bool known = !analyze && s->fmt->nb_streams > 0 &&
+                       s->fmt->streams[0]->codecpar->sample_rate > 0 &&
+                       s->fmt->streams[0]->codecpar->ch_layout.nb_channels > 0;
+    if (!known && avformat_find_stream_info(s->fmt, nullptr) < 0) return fail(ErrorCode::FileForm);
     s->stream_index = av_find_best_stream(s->fmt, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (s->stream_index < 0) return fail(ErrorCode::Format);
     for (unsigned i = 0; i < s->fmt->nb_streams; ++i)
@@ -141,13 +142,13 @@ public:
             if (!DecodeSession()) break;
             // The session ended at a chain boundary: the next logical stream starts right there.
             std::shared_ptr<ByteRing> ring = Ring();
-            const std::uint64_t at = session_->limit;
+            const std::uint64_t at = ring->NextBoundary(session_->start);
             if (at == std::numeric_limits<std::uint64_t>::max() || ring->read() != at) break;
             session_.reset();
             ring->DropBoundariesUpTo(at);
             ErrorCode err;
             session_ = OpenDemuxSession(*core_, std::chrono::steady_clock::time_point::max(),
-                                        allow_asf_, &err);
+                                        allow_asf_, false, &err);
         }
         FlushResampler();
         session_.reset();
@@ -166,7 +167,7 @@ private:
             if (!core_->Alive()) return false;
             const int r = av_read_frame(session_->fmt, packet_);
             if (r < 0) {
-                // Drain what the decoder still holds.
+                    // Drain what the decoder still holds.
                 avcodec_send_packet(session_->dec, nullptr);
                 ReceiveFrames();
                 return r == AVERROR_EOF;

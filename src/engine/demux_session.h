@@ -23,8 +23,8 @@ struct DemuxSession {
     ~DemuxSession();
 
     StreamCore* core = nullptr;
-    std::uint64_t start = 0;  // absolute position where this session began reading
-    std::uint64_t limit = 0;  // absolute end: the next chain boundary, or max() while unknown
+    // Absolute position where this session began reading; it ends at the next chain boundary.
+    std::uint64_t start = 0;
     std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
     AVIOContext* avio = nullptr;
     AVFormatContext* fmt = nullptr;
@@ -34,9 +34,10 @@ struct DemuxSession {
 
 // Opens a session at the ring's read position: probes the format and opens the decoder. On
 // failure returns null and sets `*error`. `allow_asf` is false until the WMA plug-in is loaded.
+// `analyze` reads ahead to complete the codec parameters when the headers leave them open.
 std::unique_ptr<DemuxSession> OpenDemuxSession(StreamCore& core,
                                                std::chrono::steady_clock::time_point deadline,
-                                               bool allow_asf, ErrorCode* error);
+                                               bool allow_asf, bool analyze, ErrorCode* error);
 
 // Starts the detached decoder thread of a created stream (at its first play).
 void StartDecoder(const std::shared_ptr<StreamCore>& core, int out_rate, bool allow_asf);

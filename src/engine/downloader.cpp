@@ -133,9 +133,17 @@ private:
             data, size,
             [&](const std::uint8_t* audio, std::size_t n) {
                 if (!ok) return;
-                if (ogg_->active()) ogg_->Feed(audio, n);
                 Deliver(audio, n);
-                ok = ring_->Write(audio, n);
+                if (!ogg_->active() && held_.empty()) {
+                    ok = ring_->Write(audio, n);
+                    return;
+                }
+                ogg_->Feed(audio, n);
+                held_.insert(held_.end(), audio, audio + n);
+                const std::size_t keep = std::min(ogg_->pending_header(), held_.size());
+                const std::size_t ready = held_.size() - keep;
+                ok = ring_->Write(held_.data(), ready);
+                held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(ready));
             },
             [&](const std::string& text) { core_->SetMeta(text); });
         return ok && core_->Alive();
@@ -167,6 +175,9 @@ private:
     }
 
     void Finish() {
+        // A partial page header held back at the end is still part of the stream.
+        if (ring_ && !held_.empty() && core_->Alive()) ring_->Write(held_.data(), held_.size());
+        held_.clear();
         std::shared_ptr<ByteRing> ring;
         {
             std::lock_guard lock(core_->ev_m);
@@ -322,6 +333,7 @@ private:
     std::unique_ptr<OggScanner> ogg_;
     std::shared_ptr<ByteRing> ring_;
     std::string backlog_;
+    std::vector<std::uint8_t> held_;  // audio bytes of an incomplete Ogg page header
     int result_ = 0;
     std::mutex wake_m_;
     CURLM* multi_ = nullptr;  // guarded by wake_m_, for the wake-up from other threads

@@ -237,7 +237,7 @@ std::shared_ptr<StreamCore> OpenUrl(const CreateRequest& req, const std::string&
         return nullptr;
     }
     Decide(*core, StreamCore::Decision::Audio);
-    core->session = OpenDemuxSession(*core, req.deadline, req.allow_asf, err);
+    core->session = OpenDemuxSession(*core, req.deadline, req.allow_asf, true, err);
     if (!core->session) {
         Decide(*core, StreamCore::Decision::Reject);  // never created: no end call either
         core->Kill();

@@ -31,6 +31,9 @@ public:
     // Feeds the next bytes of the stream. Gives up quietly on data that is not Ogg.
     void Feed(const std::uint8_t* data, std::size_t size);
     bool active() const { return active_; }
+    // Bytes at the end of what was fed that belong to a page header not yet complete. They must
+    // not reach the reader before the header is known: it may start a new chain.
+    std::size_t pending_header() const { return active_ && !in_body_ ? header_.size() : 0; }
 
 private:
     void PageHeaderDone();

@@ -14,6 +14,8 @@ constexpr float kVolumeStep = 1.0f / 441.0f;
 }  // namespace
 
 bool Output::Open(int device, int freq, ErrorCode* error) {
+    // The program handles its own signals; SDL's handlers would swallow SIGINT and SIGTERM.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         *error = ErrorCode::Driver;
         return false;
@@ -90,6 +92,12 @@ void Output::Mix(float* out, int frames) {
                 core->ended = true;
                 finished.push_back(core);
                 continue;
+            }
+            if (n > 0) {
+                core->mix_started = true;
+            } else if (core->mix_started && core->ring && !core->decoder_done.load()) {
+                // Before the first samples the decoder is merely starting, not starved.
+                core->ring->MarkUnderrun();
             }
             const float target = core->volume.load();
             if (!core->mix_volume_set) {

@@ -9,7 +9,13 @@ bool PcmFifo::Push(const float* frames, std::size_t count) {
     std::unique_lock lock(m_);
     const std::size_t cap = Frames();
     while (count > 0) {
-        cv_.wait(lock, [&] { return aborted_ || fill_ < cap; });
+        if (fill_ == cap) {
+            // Full: sleep until half has been played, so that the decoder runs in long stretches
+            // instead of being woken for every output period.
+            waiting_ = true;
+            cv_.wait(lock, [&] { return aborted_ || fill_ <= cap / 2; });
+            waiting_ = false;
+        }
         if (aborted_) return false;
         const std::size_t tail = (head_ + fill_) % cap;
         const std::size_t n = std::min({count, cap - fill_, cap - tail});
@@ -32,7 +38,7 @@ std::size_t PcmFifo::Pop(float* out, std::size_t count) {
         fill_ -= n;
         done += n;
     }
-    if (done) cv_.notify_all();
+    if (done && waiting_ && fill_ <= cap / 2) cv_.notify_all();
     return done;
 }
 

@@ -12,7 +12,7 @@ class PcmFifo {
 public:
     explicit PcmFifo(std::size_t frames) : buf_(frames * 2) {}
 
-    // Blocks while full; false once aborted.
+    // Blocks while full, until half of it has been taken; false once aborted.
     bool Push(const float* frames, std::size_t count);
     // Takes up to `count` frames without waiting; returns how many.
     std::size_t Pop(float* out, std::size_t count);
@@ -29,6 +29,7 @@ private:
     std::size_t head_ = 0;  // next frame to read
     std::size_t fill_ = 0;  // frames stored
     bool aborted_ = false;
+    bool waiting_ = false;  // Push() sleeps until the FIFO is half empty
 };
 
 }  // namespace vle

@@ -63,7 +63,9 @@ struct StreamCore {
     long icy_br = 0;
     int curl_result = 0;
     Decision decision = Decision::Pending;
-    std::shared_ptr<ByteRing> ring;  // made when the headers are complete
+    // Made when the headers are complete, before creation returns; fixed from then on, so the
+    // output thread reads it without the lock once the stream plays.
+    std::shared_ptr<ByteRing> ring;
     // Wakes the download thread's network wait (set by the download thread).
     std::function<void()> wake;
 
@@ -97,6 +99,7 @@ struct StreamCore {
     // Access from the output thread only.
     float mix_volume = 1.0f;
     bool mix_volume_set = false;
+    bool mix_started = false;
 
     // --- the last 1024 mono samples played; protected by fft_m
     std::mutex fft_m;
