@@ -101,8 +101,13 @@ void StreamOpener::State::Run(const std::string& url, std::uint64_t gen,
     const char* tags = vle::ChannelGetTags(h, vle::TagKind::Icy);
     if (!tags) tags = vle::ChannelGetTags(h, vle::TagKind::Http);
     WalkStationTags(tags, [&](const StatusReport& r) { Report(r); });
+    const char* meta_before = vle::ChannelGetTags(h, vle::TagKind::Meta);
+    const std::string shown = meta_before ? meta_before : "";
     ShowStreamTitle();
     vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &State::MetaSyncProc, this);
+    // A title that changed between the first look and the sync's registration has no sync call.
+    const char* meta_after = vle::ChannelGetTags(h, vle::TagKind::Meta);
+    if (meta_after && shown != meta_after) ShowStreamTitle();
     if (abandoned(h)) return finish();
     const int vol = volume ? volume() : 100;
     vle::ChannelSetAttribute(h, vle::Attribute::Volume, static_cast<float>(vol) / 100.0f);
