@@ -91,14 +91,11 @@ int main(int argc, char** argv) {
     std::atomic<int> failure{0};
     std::atomic<bool> failed{false};
     std::mutex rec_m;
-    std::int64_t last_pct = -1;
 
     velmora::StreamOpener opener(
         [&](const velmora::StatusReport& r) {
             const int code = static_cast<int>(r.code);
             if (r.code == velmora::StreamStatus::Buffering) {
-                if (r.number == last_pct) return;  // every poll is reported; print changes
-                last_pct = r.number;
                 Line("status 2 " + std::to_string(r.number));
             } else if (r.code == velmora::StreamStatus::CannotPlay) {
                 failure = static_cast<int>(r.number);
