@@ -479,10 +479,25 @@ int ChannelGetData(Handle stream, float* buffer, std::uint32_t flags) {
     if (!core) return Fail(ErrorCode::Handle, -1);
     if (!buffer || flags != kDataFft1024) return Fail(ErrorCode::IllegalParam, -1);
     std::array<float, 1024> samples;
+    const int period = G().output.period();
+    const int rate = G().output.rate();
     {
         std::lock_guard lock(core->fft_m);
-        const std::size_t n = core->history.size();
-        for (std::size_t i = 0; i < n; ++i) samples[i] = core->history[(core->history_pos + i) % n];
+        // The last period handed over sounds from its hand-over on, for one period's time.
+        const auto since = std::chrono::steady_clock::now() - core->history_time;
+        const auto into = static_cast<std::int64_t>(
+            std::chrono::duration<double>(since).count() * rate);
+        const std::uint64_t start_of_period =
+            core->history_written >= static_cast<std::uint64_t>(period)
+                ? core->history_written - static_cast<std::uint64_t>(period)
+                : 0;
+        const std::uint64_t playing =
+            start_of_period + static_cast<std::uint64_t>(std::clamp<std::int64_t>(into, 0, period));
+        const std::size_t mask = StreamCore::kHistory - 1;
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            const std::uint64_t at = playing - samples.size() + i;
+            samples[i] = playing >= samples.size() - i ? core->history[at & mask] : 0.0f;
+        }
     }
     FftMagnitudes(samples, buffer);
     t_error = ErrorCode::Ok;

@@ -24,7 +24,9 @@ bool Output::Open(int device, int freq, ErrorCode* error) {
     want.freq = freq;
     want.format = AUDIO_F32SYS;
     want.channels = 2;
-    want.samples = 1024;
+    // 2048 frames (46 ms) a period: half the wake-ups of 1024 for the same sound; the analyser
+    // finds its place inside the period by the clock.
+    want.samples = kPeriodFrames;
     want.callback = &Output::Callback;
     want.userdata = this;
     const char* name = nullptr;
@@ -47,7 +49,8 @@ bool Output::Open(int device, int freq, ErrorCode* error) {
         return false;
     }
     rate_ = freq;
-    SDL_PauseAudioDevice(dev_, 0);
+    period_ = have.samples ? have.samples : kPeriodFrames;
+    // Paused while nothing plays: an idle player costs no CPU.
     return true;
 }
 
@@ -63,16 +66,25 @@ void Output::Close() {
 }
 
 void Output::Add(const std::shared_ptr<StreamCore>& core) {
-    std::lock_guard lock(m_);
-    if (std::find(playing_.begin(), playing_.end(), core) == playing_.end())
-        playing_.push_back(core);
+    {
+        std::lock_guard lock(m_);
+        if (std::find(playing_.begin(), playing_.end(), core) == playing_.end())
+            playing_.push_back(core);
+    }
+    // Outside m_: pausing waits for a running callback, which may be waiting for m_.
+    if (dev_) SDL_PauseAudioDevice(dev_, 0);
 }
 
 void Output::Remove(const StreamCore* core) {
-    std::lock_guard lock(m_);
-    playing_.erase(std::remove_if(playing_.begin(), playing_.end(),
-                                  [core](const auto& p) { return p.get() == core; }),
-                   playing_.end());
+    bool empty;
+    {
+        std::lock_guard lock(m_);
+        playing_.erase(std::remove_if(playing_.begin(), playing_.end(),
+                                      [core](const auto& p) { return p.get() == core; }),
+                       playing_.end());
+        empty = playing_.empty();
+    }
+    if (empty && dev_) SDL_PauseAudioDevice(dev_, 1);
 }
 
 void Output::Callback(void* ud, Uint8* stream, int len) {
@@ -81,6 +93,7 @@ void Output::Callback(void* ud, Uint8* stream, int len) {
 }
 
 void Output::Mix(float* out, int frames) {
+    const auto now = std::chrono::steady_clock::now();
     std::vector<std::shared_ptr<StreamCore>> finished;
     {
         std::lock_guard lock(m_);
@@ -106,13 +119,18 @@ void Output::Mix(float* out, int frames) {
             }
             float v = core->mix_volume;
             {
-                // The analyser looks at what is played, before the volume.
+                // The analyser looks at what is played, before the volume. A short period is
+                // padded with the silence that the output plays.
                 std::lock_guard fl(core->fft_m);
-                for (std::size_t i = 0; i < n; ++i) {
-                    core->history[core->history_pos] =
-                        0.5f * (scratch_[2 * i] + scratch_[2 * i + 1]);
-                    core->history_pos = (core->history_pos + 1) % core->history.size();
+                const std::size_t mask = StreamCore::kHistory - 1;
+                for (int i = 0; i < frames; ++i) {
+                    const float v = static_cast<std::size_t>(i) < n
+                                        ? 0.5f * (scratch_[2 * i] + scratch_[2 * i + 1])
+                                        : 0.0f;
+                    core->history[(core->history_written + i) & mask] = v;
                 }
+                core->history_written += static_cast<std::uint64_t>(frames);
+                core->history_time = now;
             }
             for (std::size_t i = 0; i < n; ++i) {
                 if (v != target) v = v < target ? std::min(target, v + kVolumeStep)

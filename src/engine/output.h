@@ -20,6 +20,9 @@ public:
     void Close();
     bool is_open() const { return dev_ != 0; }
     int rate() const { return rate_; }
+    // Frames the device takes per callback.
+    int period() const { return period_; }
+    static constexpr int kPeriodFrames = 2048;
 
     void Add(const std::shared_ptr<StreamCore>& core);
     void Remove(const StreamCore* core);
@@ -30,6 +33,7 @@ private:
 
     SDL_AudioDeviceID dev_ = 0;
     int rate_ = 44100;
+    int period_ = kPeriodFrames;
     // --- protected by m_; the callback holds it while mixing (well under a millisecond)
     std::mutex m_;
     std::vector<std::shared_ptr<StreamCore>> playing_;

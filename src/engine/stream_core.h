@@ -101,10 +101,14 @@ struct StreamCore {
     bool mix_volume_set = false;
     bool mix_started = false;
 
-    // --- the last 1024 mono samples played; protected by fft_m
+    // --- mono samples handed to the output, for the analyser; protected by fft_m. The output
+    // takes a whole period at a time, so the time of the last hand-over tells which of them
+    // are sounding now.
+    static constexpr std::size_t kHistory = 16384;  // a period and an FFT window, rounded up
     std::mutex fft_m;
-    std::array<float, 1024> history{};
-    std::size_t history_pos = 0;
+    std::array<float, kHistory> history{};
+    std::uint64_t history_written = 0;
+    std::chrono::steady_clock::time_point history_time{};
 
     // Replaces the META text and runs the syncs when it changed. Download thread.
     void SetMeta(const std::string& text);
