@@ -8,7 +8,7 @@ namespace velmora {
 namespace {
 
 class QtDialogs final : public Dialogs {
-public:
+  public:
     void Error(QWidget* owner, const QString& text, const QString& caption) override {
         QMessageBox::critical(owner, Caption(caption), text, QMessageBox::Ok);
     }
@@ -35,7 +35,7 @@ public:
     }
     void Beep() override { QApplication::beep(); }
 
-private:
+  private:
     static QString Caption(const QString& c) {
         return c.isEmpty() ? QApplication::applicationName() : c;
     }
@@ -46,7 +46,11 @@ Dialogs* g_current = nullptr;
 
 }  // namespace
 
-Dialogs& dialogs() { return g_current ? *g_current : g_qt_dialogs; }
-void SetDialogs(Dialogs* d) { g_current = d; }
+Dialogs& dialogs() {
+    return g_current ? *g_current : g_qt_dialogs;
+}
+void SetDialogs(Dialogs* d) {
+    g_current = d;
+}
 
 }  // namespace velmora

@@ -10,7 +10,7 @@ class QWidget;
 namespace velmora {
 
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
     // Error box with one OK button. An empty caption uses the application's title.
     virtual void Error(QWidget* owner, const QString& text, const QString& caption = {}) = 0;

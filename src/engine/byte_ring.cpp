@@ -9,7 +9,7 @@ namespace vle {
 namespace {
 // Waits are sliced so that `keep_waiting` (cancel flags set from outside) is seen promptly.
 constexpr auto kSlice = std::chrono::milliseconds(20);
-}
+}  // namespace
 
 ByteRing::ByteRing(std::size_t capacity) : buf_(capacity) {}
 

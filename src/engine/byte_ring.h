@@ -14,7 +14,7 @@
 namespace vle {
 
 class ByteRing {
-public:
+  public:
     explicit ByteRing(std::size_t capacity);
 
     enum class ReadResult { Data, End, Aborted, Timeout };
@@ -53,7 +53,7 @@ public:
     std::uint64_t read() const;
     bool finished() const;
 
-private:
+  private:
     std::size_t FillLocked() const { return static_cast<std::size_t>(written_ - read_); }
     std::uint64_t NextBoundaryLocked(std::uint64_t position) const;
 

@@ -29,15 +29,21 @@ int ReadPacket(void* opaque, std::uint8_t* buf, int size) {
     const auto r = ring->Read(buf, static_cast<std::size_t>(size), s->start, s->deadline, &got,
                               [core] { return core->Alive(); });
     switch (r) {
-        case ByteRing::ReadResult::Data: return static_cast<int>(got);
-        case ByteRing::ReadResult::End: return AVERROR_EOF;
-        case ByteRing::ReadResult::Timeout: return AVERROR(ETIMEDOUT);
-        case ByteRing::ReadResult::Aborted: break;
+        case ByteRing::ReadResult::Data:
+            return static_cast<int>(got);
+        case ByteRing::ReadResult::End:
+            return AVERROR_EOF;
+        case ByteRing::ReadResult::Timeout:
+            return AVERROR(ETIMEDOUT);
+        case ByteRing::ReadResult::Aborted:
+            break;
     }
     return AVERROR_EXIT;
 }
 
-int Interrupt(void* opaque) { return static_cast<StreamCore*>(opaque)->Alive() ? 0 : 1; }
+int Interrupt(void* opaque) {
+    return static_cast<StreamCore*>(opaque)->Alive() ? 0 : 1;
+}
 
 }  // namespace
 
@@ -64,7 +70,8 @@ std::unique_ptr<DemuxSession> OpenDemuxSession(StreamCore& core,
     s->start = ring->read();
 
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kAvioBufferSize));
-    s->avio = avio_alloc_context(buffer, kAvioBufferSize, 0, s.get(), &ReadPacket, nullptr, nullptr);
+    s->avio =
+        avio_alloc_context(buffer, kAvioBufferSize, 0, s.get(), &ReadPacket, nullptr, nullptr);
     s->fmt = avformat_alloc_context();
     if (!buffer || !s->avio || !s->fmt) {
         if (!s->avio) av_free(buffer);
@@ -82,8 +89,10 @@ std::unique_ptr<DemuxSession> OpenDemuxSession(StreamCore& core,
     s->fmt->format_probesize = 64 * 1024;
 
     const auto fail = [&](ErrorCode code) -> std::unique_ptr<DemuxSession> {
-        if (!core.Alive()) code = ErrorCode::Aborted;
-        else if (std::chrono::steady_clock::now() >= deadline) code = ErrorCode::Timeout;
+        if (!core.Alive())
+            code = ErrorCode::Aborted;
+        else if (std::chrono::steady_clock::now() >= deadline)
+            code = ErrorCode::Timeout;
         *error = code;
         return nullptr;
     };
@@ -93,7 +102,8 @@ std::unique_ptr<DemuxSession> OpenDemuxSession(StreamCore& core,
         s->fmt = nullptr;  // freed by the failed open
         return fail(ErrorCode::FileForm);
     }
-    if (std::strcmp(s->fmt->iformat->name, "asf") == 0 && !allow_asf) return fail(ErrorCode::Format);
+    if (std::strcmp(s->fmt->iformat->name, "asf") == 0 && !allow_asf)
+        return fail(ErrorCode::Format);
     // A chain restarted mid-stream carries its parameters in its headers; analysing it would read
     // ahead into data that may not have arrived yet and stall the music at every song change.
     const bool known = !analyze && s->fmt->nb_streams > 0 &&
@@ -123,7 +133,7 @@ namespace {
 
 // Decodes the stream into its PCM FIFO until the end, restarting the demuxer at chain boundaries.
 class Decoder {
-public:
+  public:
     Decoder(std::shared_ptr<StreamCore> core, int rate, bool allow_asf)
         : core_(std::move(core)), rate_(rate), allow_asf_(allow_asf) {}
     ~Decoder() {
@@ -155,7 +165,7 @@ public:
         core_->decoder_done = true;
     }
 
-private:
+  private:
     std::shared_ptr<ByteRing> Ring() {
         std::lock_guard lock(core_->ev_m);
         return core_->ring;
@@ -167,7 +177,7 @@ private:
             if (!core_->Alive()) return false;
             const int r = av_read_frame(session_->fmt, packet_);
             if (r < 0) {
-                    // Drain what the decoder still holds.
+                // Drain what the decoder still holds.
                 avcodec_send_packet(session_->dec, nullptr);
                 ReceiveFrames();
                 return r == AVERROR_EOF;
@@ -217,8 +227,8 @@ private:
         if (room <= 0) return;
         out_.resize(static_cast<std::size_t>(room) * 2);
         auto* dst = reinterpret_cast<std::uint8_t*>(out_.data());
-        const int n = swr_convert(swr_, &dst, room, const_cast<const std::uint8_t**>(f->extended_data),
-                                  f->nb_samples);
+        const int n = swr_convert(
+            swr_, &dst, room, const_cast<const std::uint8_t**>(f->extended_data), f->nb_samples);
         if (n > 0) core_->pcm.Push(out_.data(), static_cast<std::size_t>(n));
     }
 

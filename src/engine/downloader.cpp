@@ -43,7 +43,7 @@ std::string HeaderValue(const std::string& line) {
 
 // Everything the download thread keeps for itself.
 class Download {
-public:
+  public:
     explicit Download(std::shared_ptr<StreamCore> core) : core_(std::move(core)) {}
 
     void Run() {
@@ -56,7 +56,7 @@ public:
         Finish();
     }
 
-private:
+  private:
     // --- header lines of the current response
     void OnHeaderLine(std::string line) {
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
@@ -91,9 +91,12 @@ private:
         long metaint = 0, br = 0;
         std::string joined;
         for (const auto& l : lines_) {
-            if (StartsWithNoCase(l, "content-type:")) ctype = HeaderValue(l);
-            else if (StartsWithNoCase(l, "icy-metaint:")) metaint = std::atol(HeaderValue(l).c_str());
-            else if (StartsWithNoCase(l, "icy-br:")) br = std::atol(HeaderValue(l).c_str());
+            if (StartsWithNoCase(l, "content-type:"))
+                ctype = HeaderValue(l);
+            else if (StartsWithNoCase(l, "icy-metaint:"))
+                metaint = std::atol(HeaderValue(l).c_str());
+            else if (StartsWithNoCase(l, "icy-br:"))
+                br = std::atol(HeaderValue(l).c_str());
             joined += l;
             joined += '\0';
         }

@@ -9,7 +9,8 @@ namespace vle {
 
 struct StreamCore;
 
-// Download buffer size: 5 seconds at the bit rate (kbps; 0 = unknown, taken as 128), at least 32 KiB.
+// Download buffer size: 5 seconds at the bit rate (kbps; 0 = unknown, taken as 128), at least 32
+// KiB.
 std::size_t DownloadBufferSize(long kbps);
 
 // Starts the detached download thread; it holds `core` until it ends.

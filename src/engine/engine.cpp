@@ -86,7 +86,9 @@ struct CreateRequest {
     int rate;
 };
 
-bool Cancelled(const CreateRequest& r) { return r.cancel && r.cancel->load(); }
+bool Cancelled(const CreateRequest& r) {
+    return r.cancel && r.cancel->load();
+}
 
 bool IsPlainText(const std::string& s) {
     if (s.empty()) return false;
@@ -231,7 +233,7 @@ std::shared_ptr<StreamCore> OpenUrl(const CreateRequest& req, const std::string&
     if (head.empty()) {
         Decide(*core, StreamCore::Decision::Reject);
         core->Kill();
-        *err = Cancelled(req) ? ErrorCode::Aborted
+        *err = Cancelled(req)                 ? ErrorCode::Aborted
                : Clock::now() >= req.deadline ? ErrorCode::Timeout
                                               : ErrorCode::FileForm;
         return nullptr;
@@ -254,22 +256,38 @@ std::shared_ptr<StreamCore> OpenUrl(const CreateRequest& req, const std::string&
 
 const char* ErrorName(ErrorCode code) {
     switch (code) {
-        case ErrorCode::Ok: return "OK";
-        case ErrorCode::Memory: return "MEM";
-        case ErrorCode::FileOpen: return "FILEOPEN";
-        case ErrorCode::Driver: return "DRIVER";
-        case ErrorCode::Handle: return "HANDLE";
-        case ErrorCode::Format: return "FORMAT";
-        case ErrorCode::Init: return "INIT";
-        case ErrorCode::Already: return "ALREADY";
-        case ErrorCode::IllegalParam: return "ILLPARAM";
-        case ErrorCode::NotAvailable: return "NOTAVAIL";
-        case ErrorCode::Timeout: return "TIMEOUT";
-        case ErrorCode::FileForm: return "FILEFORM";
-        case ErrorCode::Codec: return "CODEC";
-        case ErrorCode::HttpStatus: return "HTTPSTATUS";
-        case ErrorCode::Aborted: return "ABORTED";
-        case ErrorCode::Unknown: break;
+        case ErrorCode::Ok:
+            return "OK";
+        case ErrorCode::Memory:
+            return "MEM";
+        case ErrorCode::FileOpen:
+            return "FILEOPEN";
+        case ErrorCode::Driver:
+            return "DRIVER";
+        case ErrorCode::Handle:
+            return "HANDLE";
+        case ErrorCode::Format:
+            return "FORMAT";
+        case ErrorCode::Init:
+            return "INIT";
+        case ErrorCode::Already:
+            return "ALREADY";
+        case ErrorCode::IllegalParam:
+            return "ILLPARAM";
+        case ErrorCode::NotAvailable:
+            return "NOTAVAIL";
+        case ErrorCode::Timeout:
+            return "TIMEOUT";
+        case ErrorCode::FileForm:
+            return "FILEFORM";
+        case ErrorCode::Codec:
+            return "CODEC";
+        case ErrorCode::HttpStatus:
+            return "HTTPSTATUS";
+        case ErrorCode::Aborted:
+            return "ABORTED";
+        case ErrorCode::Unknown:
+            break;
     }
     return "UNKNOWN";
 }
@@ -304,8 +322,12 @@ bool SetConfig(Config option, std::uint32_t value) {
     Global& g = G();
     std::lock_guard lock(g.m);
     switch (option) {
-        case Config::NetPlaylist: g.playlists = value != 0; break;
-        case Config::NetPrebuf: g.prebuffer = value != 0; break;
+        case Config::NetPlaylist:
+            g.playlists = value != 0;
+            break;
+        case Config::NetPrebuf:
+            g.prebuffer = value != 0;
+            break;
         case Config::NetTimeout:
             if (value < 100) return Fail(ErrorCode::IllegalParam, false);
             g.timeout_ms = static_cast<long>(value);
@@ -318,7 +340,9 @@ bool SetConfigPtr(ConfigPtr option, const char* value) {
     Global& g = G();
     std::lock_guard lock(g.m);
     switch (option) {
-        case ConfigPtr::NetProxy: g.proxy = value; break;
+        case ConfigPtr::NetProxy:
+            g.proxy = value;
+            break;
     }
     return Ok();
 }
@@ -387,8 +411,10 @@ std::uint64_t StreamGetFilePosition(Handle stream, FilePos which) {
             if (ring->finished())
                 return std::min<std::uint64_t>(ring->capacity(), ring->written() - ring->read());
             return ring->capacity();
-        case FilePos::Download: return ring->written();
-        case FilePos::Current: return ring->read();
+        case FilePos::Download:
+            return ring->written();
+        case FilePos::Current:
+            return ring->read();
     }
     return Fail(ErrorCode::IllegalParam, kPosFailed);
 }
@@ -403,10 +429,15 @@ const char* ChannelGetTags(Handle stream, TagKind kind) {
     {
         std::lock_guard lock(core->tag_m);
         switch (kind) {
-            case TagKind::Icy: out = core->tags_icy; break;
-            case TagKind::Http: out = core->tags_http; break;
+            case TagKind::Icy:
+                out = core->tags_icy;
+                break;
+            case TagKind::Http:
+                out = core->tags_http;
+                break;
             case TagKind::Meta:
-                if (!core->has_meta) return Fail(ErrorCode::NotAvailable, static_cast<const char*>(nullptr));
+                if (!core->has_meta)
+                    return Fail(ErrorCode::NotAvailable, static_cast<const char*>(nullptr));
                 out = core->meta;
                 break;
         }
@@ -470,7 +501,8 @@ int ChannelIsActive(Handle stream) {
         std::lock_guard lock(core->ev_m);
         ring = core->ring;
     }
-    if (ring && ring->starved() && core->pcm.size() == 0) return static_cast<int>(ActiveState::Stalled);
+    if (ring && ring->starved() && core->pcm.size() == 0)
+        return static_cast<int>(ActiveState::Stalled);
     return static_cast<int>(ActiveState::Playing);
 }
 
@@ -485,8 +517,8 @@ int ChannelGetData(Handle stream, float* buffer, std::uint32_t flags) {
         std::lock_guard lock(core->fft_m);
         // The last period handed over sounds from its hand-over on, for one period's time.
         const auto since = std::chrono::steady_clock::now() - core->history_time;
-        const auto into = static_cast<std::int64_t>(
-            std::chrono::duration<double>(since).count() * rate);
+        const auto into =
+            static_cast<std::int64_t>(std::chrono::duration<double>(since).count() * rate);
         const std::uint64_t start_of_period =
             core->history_written >= static_cast<std::uint64_t>(period)
                 ? core->history_written - static_cast<std::uint64_t>(period)
@@ -520,7 +552,9 @@ bool StreamFree(Handle stream) {
     return Ok();
 }
 
-int ErrorGetCode() { return static_cast<int>(t_error); }
+int ErrorGetCode() {
+    return static_cast<int>(t_error);
+}
 
 bool Free() {
     Global& g = G();

@@ -25,20 +25,20 @@ inline constexpr std::uint32_t kVersion = 0x02040001;
 // Last-error codes. Stable numbers: the probe prints them and tests compare them.
 enum class ErrorCode : int {
     Ok = 0,
-    Memory = 1,        // out of memory
-    FileOpen = 2,      // the URL could not be opened: bad address, refused or unreachable host
-    Driver = 3,        // no usable sound output device
-    Handle = 5,        // 0 or a freed handle
-    Format = 6,        // the stream's format is not supported (or needs the plug-in)
-    Init = 8,          // Init() has not succeeded yet
-    Already = 14,      // already initialised
-    IllegalParam = 20, // a parameter is out of range or null where it may not be
-    NotAvailable = 37, // the requested data is not available (no tags of that kind, ...)
-    Timeout = 40,      // nothing usable arrived within the connection timeout
-    FileForm = 41,     // the body is not audio (an HTML page, say)
-    Codec = 44,        // no decoder for the stream's codec
-    HttpStatus = 45,   // the server answered with an HTTP status of 400 or above
-    Aborted = 46,      // creation was cancelled from another thread
+    Memory = 1,         // out of memory
+    FileOpen = 2,       // the URL could not be opened: bad address, refused or unreachable host
+    Driver = 3,         // no usable sound output device
+    Handle = 5,         // 0 or a freed handle
+    Format = 6,         // the stream's format is not supported (or needs the plug-in)
+    Init = 8,           // Init() has not succeeded yet
+    Already = 14,       // already initialised
+    IllegalParam = 20,  // a parameter is out of range or null where it may not be
+    NotAvailable = 37,  // the requested data is not available (no tags of that kind, ...)
+    Timeout = 40,       // nothing usable arrived within the connection timeout
+    FileForm = 41,      // the body is not audio (an HTML page, say)
+    Codec = 44,         // no decoder for the stream's codec
+    HttpStatus = 45,    // the server answered with an HTTP status of 400 or above
+    Aborted = 46,       // creation was cancelled from another thread
     Unknown = -1,
 };
 

@@ -10,7 +10,7 @@
 namespace vle {
 
 class IcyReader {
-public:
+  public:
     using AudioFn = std::function<void(const std::uint8_t* data, std::size_t size)>;
     using MetaFn = std::function<void(const std::string& text)>;
 
@@ -21,7 +21,7 @@ public:
     // complete non-empty metadata block (text up to its first zero byte).
     void Feed(const std::uint8_t* data, std::size_t size, const AudioFn& audio, const MetaFn& meta);
 
-private:
+  private:
     enum class Phase { Audio, Length, Meta };
     std::size_t metaint_;
     Phase phase_ = Phase::Audio;

@@ -24,10 +24,14 @@ std::string UpperKey(const std::string& field) {
 
 std::vector<std::string> ParseCommentPacket(const std::string& packet) {
     std::size_t off;
-    if (packet.size() >= 7 && packet.compare(0, 7, "\x03vorbis") == 0) off = 7;
-    else if (packet.size() >= 8 && packet.compare(0, 8, "OpusTags") == 0) off = 8;
-    else if (!packet.empty() && (static_cast<unsigned char>(packet[0]) & 0x7f) == 4) off = 4;
-    else return {};
+    if (packet.size() >= 7 && packet.compare(0, 7, "\x03vorbis") == 0)
+        off = 7;
+    else if (packet.size() >= 8 && packet.compare(0, 8, "OpusTags") == 0)
+        off = 8;
+    else if (!packet.empty() && (static_cast<unsigned char>(packet[0]) & 0x7f) == 4)
+        off = 4;
+    else
+        return {};
     const auto* p = reinterpret_cast<const std::uint8_t*>(packet.data());
     const std::size_t n = packet.size();
     std::vector<std::string> fields;
@@ -79,8 +83,6 @@ void OggScanner::Feed(const std::uint8_t* data, std::size_t size) {
             }
             if (header_.size() == header_need_) PageHeaderDone();
         } else {
-            std::size_t n = size;
-            if (lace_index_ >= lacing_.size()) n = 0;
             std::size_t taken = 0;
             while (taken < size && lace_index_ < lacing_.size()) {
                 const std::size_t k = std::min(size - taken, lace_left_);
@@ -89,33 +91,16 @@ void OggScanner::Feed(const std::uint8_t* data, std::size_t size) {
                 lace_left_ -= k;
                 if (lace_left_ == 0) {
                     // A lacing value below 255 ends the packet.
-                    if (lacing_[lace_index_] < 255 && page_serial_ == chain_serial_) {
-                        if (collecting_ && packet_index_ == 1) {
-                            collecting_ = false;
-                            const std::string t = CommentTitle(ParseCommentPacket(packet_));
-                            packet_.clear();
-                            if (!t.empty()) title_(t);
-                        }
-                        ++packet_index_;
-                    }
+                    if (lacing_[lace_index_] < 255) PacketEnded();
                     ++lace_index_;
                     while (lace_index_ < lacing_.size() && lacing_[lace_index_] == 0) {
                         // Zero-length lace: an empty packet (or the end of a 255-multiple one).
-                        if (page_serial_ == chain_serial_) {
-                            if (collecting_ && packet_index_ == 1) {
-                                collecting_ = false;
-                                const std::string t = CommentTitle(ParseCommentPacket(packet_));
-                                packet_.clear();
-                                if (!t.empty()) title_(t);
-                            }
-                            ++packet_index_;
-                        }
+                        PacketEnded();
                         ++lace_index_;
                     }
                     if (lace_index_ < lacing_.size()) lace_left_ = lacing_[lace_index_];
                 }
             }
-            (void)n;
             data += taken;
             size -= taken;
             pos_ += taken;
@@ -146,7 +131,7 @@ void OggScanner::PageHeaderDone() {
     lace_index_ = 0;
     // Skip leading zero laces (empty packets) so lace_left_ always counts real bytes.
     while (lace_index_ < lacing_.size() && lacing_[lace_index_] == 0) {
-        if (page_serial_ == chain_serial_) ++packet_index_;
+        PacketEnded();
         ++lace_index_;
     }
     lace_left_ = lace_index_ < lacing_.size() ? lacing_[lace_index_] : 0;
@@ -155,6 +140,17 @@ void OggScanner::PageHeaderDone() {
         header_.clear();
         header_need_ = 27;
     }
+}
+
+void OggScanner::PacketEnded() {
+    if (page_serial_ != chain_serial_) return;
+    if (collecting_ && packet_index_ == 1) {
+        collecting_ = false;
+        const std::string t = CommentTitle(ParseCommentPacket(packet_));
+        packet_.clear();
+        if (!t.empty()) title_(t);
+    }
+    ++packet_index_;
 }
 
 void OggScanner::BodyBytes(const std::uint8_t* data, std::size_t size) {

@@ -19,7 +19,7 @@ std::string CommentTitle(const std::vector<std::string>& fields);
 std::vector<std::string> ParseCommentPacket(const std::string& packet);
 
 class OggScanner {
-public:
+  public:
     // offset: absolute byte position where a new chain (not the first) begins.
     using BoundaryFn = std::function<void(std::uint64_t offset)>;
     // The title of a chain, as soon as its comment header has arrived.
@@ -35,9 +35,10 @@ public:
     // not reach the reader before the header is known: it may start a new chain.
     std::size_t pending_header() const { return active_ && !in_body_ ? header_.size() : 0; }
 
-private:
+  private:
     void PageHeaderDone();
     void BodyBytes(const std::uint8_t* data, std::size_t size);
+    void PacketEnded();
 
     BoundaryFn boundary_;
     TitleFn title_;

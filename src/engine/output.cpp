@@ -133,8 +133,9 @@ void Output::Mix(float* out, int frames) {
                 core->history_time = now;
             }
             for (std::size_t i = 0; i < n; ++i) {
-                if (v != target) v = v < target ? std::min(target, v + kVolumeStep)
-                                                : std::max(target, v - kVolumeStep);
+                if (v != target)
+                    v = v < target ? std::min(target, v + kVolumeStep)
+                                   : std::max(target, v - kVolumeStep);
                 out[2 * i] += scratch_[2 * i] * v;
                 out[2 * i + 1] += scratch_[2 * i + 1] * v;
             }

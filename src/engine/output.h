@@ -14,7 +14,7 @@ namespace vle {
 struct StreamCore;
 
 class Output {
-public:
+  public:
     // Opens the device (-1 = default) at `freq` Hz, stereo float. On failure sets `*error`.
     bool Open(int device, int freq, ErrorCode* error);
     void Close();
@@ -27,7 +27,7 @@ public:
     void Add(const std::shared_ptr<StreamCore>& core);
     void Remove(const StreamCore* core);
 
-private:
+  private:
     static void Callback(void* ud, Uint8* stream, int len);
     void Mix(float* out, int frames);
 

@@ -9,7 +9,7 @@
 namespace vle {
 
 class PcmFifo {
-public:
+  public:
     explicit PcmFifo(std::size_t frames) : buf_(frames * 2) {}
 
     // Blocks while full, until half of it has been taken; false once aborted.
@@ -19,7 +19,7 @@ public:
     std::size_t size() const;
     void Abort();
 
-private:
+  private:
     std::size_t Frames() const { return buf_.size() / 2; }
 
     // --- protected by m_

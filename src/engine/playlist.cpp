@@ -56,11 +56,16 @@ std::string XmlUnescape(std::string_view s) {
             continue;
         }
         const std::string ent = Lower(s.substr(i + 1, semi - i - 1));
-        if (ent == "amp") r += '&';
-        else if (ent == "lt") r += '<';
-        else if (ent == "gt") r += '>';
-        else if (ent == "quot") r += '"';
-        else if (ent == "apos") r += '\'';
+        if (ent == "amp")
+            r += '&';
+        else if (ent == "lt")
+            r += '<';
+        else if (ent == "gt")
+            r += '>';
+        else if (ent == "quot")
+            r += '"';
+        else if (ent == "apos")
+            r += '\'';
         else if (!ent.empty() && ent[0] == '#') {
             const long code = ent.size() > 1 && ent[1] == 'x'
                                   ? std::strtol(ent.c_str() + 2, nullptr, 16)
@@ -138,8 +143,8 @@ void CollectAttr(std::string_view body, std::string_view low, const std::vector<
                     if (vend == std::string_view::npos) vend = tag.size();
                 } else {
                     vend = vstart;
-                    while (vend < tag.size() && !std::isspace(static_cast<unsigned char>(tag[vend])) &&
-                           tag[vend] != '/')
+                    while (vend < tag.size() &&
+                           !std::isspace(static_cast<unsigned char>(tag[vend])) && tag[vend] != '/')
                         ++vend;
                 }
                 // Take the value from the original body: addresses are case-sensitive.
@@ -258,11 +263,20 @@ std::vector<std::string> ParsePlaylist(PlaylistKind kind, std::string_view body,
                                        std::string_view base_url) {
     std::vector<std::string> raw;
     switch (kind) {
-        case PlaylistKind::Pls: raw = ParsePls(body); break;
-        case PlaylistKind::M3u: raw = ParseM3u(body); break;
-        case PlaylistKind::Asx: raw = ParseAsx(body); break;
-        case PlaylistKind::Xspf: raw = ParseXspf(body); break;
-        case PlaylistKind::None: break;
+        case PlaylistKind::Pls:
+            raw = ParsePls(body);
+            break;
+        case PlaylistKind::M3u:
+            raw = ParseM3u(body);
+            break;
+        case PlaylistKind::Asx:
+            raw = ParseAsx(body);
+            break;
+        case PlaylistKind::Xspf:
+            raw = ParseXspf(body);
+            break;
+        case PlaylistKind::None:
+            break;
     }
     std::vector<std::string> out;
     for (auto& r : raw) out.push_back(ResolveUrl(base_url, r));

@@ -71,7 +71,7 @@ struct StreamCore {
 
     // --- tags; protected by tag_m
     std::mutex tag_m;
-    std::string tags_icy;   // "line\0line\0\0", empty when absent
+    std::string tags_icy;  // "line\0line\0\0", empty when absent
     std::string tags_http;
     std::string meta;
     bool has_meta = false;

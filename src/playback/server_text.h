@@ -9,8 +9,8 @@ namespace velmora {
 
 // True when `bytes` is well-formed UTF-8.
 bool IsValidUtf8(std::string_view bytes);
-// The bytes as UTF-8: unchanged when valid UTF-8, else read as Windows-1251 when the high bytes look
-// Cyrillic, else as Windows-1252.
+// The bytes as UTF-8: unchanged when valid UTF-8, else read as Windows-1251 when the high bytes
+// look Cyrillic, else as Windows-1252.
 std::string ServerTextToUtf8(std::string_view bytes);
 // The single-byte code page ServerTextToUtf8 would pick for non-UTF-8 bytes: "WINDOWS-1251" or
 // "WINDOWS-1252".

@@ -71,8 +71,8 @@ void StreamOpener::State::Run(const std::string& url, std::uint64_t gen,
     if (cancel->load()) return finish();
     Report({StreamStatus::Connecting, 0, {}});
 
-    const vle::Handle h =
-        vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus, &State::DownloadProc, this, cancel);
+    const vle::Handle h = vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus,
+                                               &State::DownloadProc, this, cancel);
     if (h == 0) {
         if (cancel->load()) return finish();
         current = 0;
@@ -87,9 +87,9 @@ void StreamOpener::State::Run(const std::string& url, std::uint64_t gen,
     for (;;) {
         const std::uint64_t end = vle::StreamGetFilePosition(h, vle::FilePos::End);
         if (end == vle::kPosFailed) break;
-        const std::uint32_t pct = BufferingPercent(
-            end, vle::StreamGetFilePosition(h, vle::FilePos::Download),
-            vle::StreamGetFilePosition(h, vle::FilePos::Current));
+        const std::uint32_t pct =
+            BufferingPercent(end, vle::StreamGetFilePosition(h, vle::FilePos::Download),
+                             vle::StreamGetFilePosition(h, vle::FilePos::Current));
         Report({StreamStatus::Buffering, static_cast<std::int32_t>(pct), {}});
         if (BufferingDone(pct)) break;
         if (abandoned(h)) return finish();
@@ -164,8 +164,12 @@ bool StreamOpener::IsOpening() const {
     return state_->generation != 0;
 }
 
-vle::Handle StreamOpener::CurrentStream() const { return state_->current.load(); }
+vle::Handle StreamOpener::CurrentStream() const {
+    return state_->current.load();
+}
 
-void StreamOpener::ShowStreamTitle() { state_->ShowStreamTitle(); }
+void StreamOpener::ShowStreamTitle() {
+    state_->ShowStreamTitle();
+}
 
 }  // namespace velmora

@@ -18,7 +18,7 @@
 namespace velmora {
 
 class StreamOpener {
-public:
+  public:
     // Called synchronously from the worker and the engine's threads; must copy what it keeps.
     using Reporter = std::function<void(const StatusReport&)>;
     // Raw downloaded bytes (length > 0) and the end of the download (null data), for recording.
@@ -31,7 +31,8 @@ public:
     StreamOpener(const StreamOpener&) = delete;
     StreamOpener& operator=(const StreamOpener&) = delete;
 
-    // Starts a worker for `url`. False, doing nothing, while another opening runs (the caller beeps).
+    // Starts a worker for `url`. False, doing nothing, while another opening runs (the caller
+    // beeps).
     bool Start(const std::string& url);
     // Abandons a running opening: it is aborted, and nothing it created starts playing.
     void Cancel();
@@ -46,7 +47,7 @@ public:
 
     struct State;
 
-private:
+  private:
     std::shared_ptr<State> state_;
 };
 

@@ -29,7 +29,8 @@ std::optional<std::string> ParseStreamTitle(std::string_view meta) {
     const auto semi = meta.find(';');
     // 1-based positions as the rule is stated: title starts at p + 13 and is q - p - 14 long.
     const std::int64_t p1 = static_cast<std::int64_t>(p) + 1;
-    const std::int64_t q1 = semi == std::string_view::npos ? 0 : static_cast<std::int64_t>(semi) + 1;
+    const std::int64_t q1 =
+        semi == std::string_view::npos ? 0 : static_cast<std::int64_t>(semi) + 1;
     const std::int64_t start = p1 + 13 - 1;
     const std::int64_t len = q1 - p1 - 14;
     if (len <= 0 || start >= static_cast<std::int64_t>(meta.size())) return std::string();

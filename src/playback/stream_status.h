@@ -23,7 +23,8 @@ enum class StreamStatus : int {
     ServerLine = 8,   // text: a response header line; Label5
 };
 
-// One report: a number (Buffering) or a text (the others). Texts are the server's bytes as received.
+// One report: a number (Buffering) or a text (the others). Texts are the server's bytes as
+// received.
 struct StatusReport {
     StreamStatus code;
     std::int64_t number = 0;
@@ -34,7 +35,9 @@ struct StatusReport {
 // truncated toward zero, low 32 bits kept. An end of 0 yields 100 (no usable end position).
 std::uint32_t BufferingPercent(std::uint64_t end, std::uint64_t download, std::uint64_t current);
 // The wait ends above 75 as an unsigned 32-bit number (so also on any negative result).
-inline bool BufferingDone(std::uint32_t percent) { return percent > 75; }
+inline bool BufferingDone(std::uint32_t percent) {
+    return percent > 75;
+}
 
 // Walks zero-terminated tag lines up to the empty line; calls `report` for every "icy-name:"
 // (StationName, rest of the line unchanged) and "icy-br:" line (Bitrate, "Bitrate: <rest> kbps").
