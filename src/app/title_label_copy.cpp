@@ -1,0 +1,52 @@
+#include "app/title_label_copy.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMouseEvent>
+
+#include "playback/now_playing.h"
+
+namespace velmora {
+
+TitleLabelCopy::TitleLabelCopy(QLabel* label) : QObject(label), label_(label) {
+    label_->setMouseTracking(true);  // moves without a button pressed refresh the hint
+    label_->installEventFilter(this);
+}
+
+void TitleLabelCopy::Label3MouseMove() {
+    const TitleHint hint = TitleLabelHint(label_->text());
+    if (hint.hand_cursor) {
+        label_->setCursor(Qt::PointingHandCursor);
+    } else {
+        label_->unsetCursor();
+    }
+    label_->setToolTip(hint.hint);
+}
+
+void TitleLabelCopy::Label3Click() {
+    QGuiApplication::clipboard()->setText(label_->text());
+}
+
+bool TitleLabelCopy::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != label_) return false;
+    switch (event->type()) {
+        case QEvent::MouseMove:
+            Label3MouseMove();
+            break;
+        case QEvent::MouseButtonRelease: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            // A press dragged off the label and released elsewhere is no click.
+            if (mouse->button() == Qt::LeftButton &&
+                label_->rect().contains(mouse->position().toPoint())) {
+                Label3Click();
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    return false;
+}
+
+}  // namespace velmora
