@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 
+#include "playback/now_playing.h"
 #include "playback/stream_status.h"
 
 class QCheckBox;
@@ -24,6 +25,8 @@ namespace velmora {
 
 class ChannelListModel;
 class PictureButton;
+class ProxyPanel;
+class RecordingControl;
 class StreamOpener;
 class StreamStatusSink;
 class TSpectrumPainter;
@@ -31,8 +34,6 @@ class TTrackBar;
 
 inline constexpr int kDesignedClientWidth = 568;
 inline constexpr int kDesignedClientHeight = 269;
-// Proxy text handed to the engine: the field's 100 characters and the terminating zero.
-inline constexpr int kProxyBufferSize = 101;
 
 class TForm1 final : public QWidget {
     Q_OBJECT
@@ -47,6 +48,8 @@ class TForm1 final : public QWidget {
     unsigned CurrentStream() const;
     // True while a stream-opening worker runs.
     bool IsOpening() const;
+    // Automatic replays since the last reset (RetryCount).
+    int RetryCount() const { return replay_.RetryCount(); }
     ChannelListModel* Channels() const { return channels_; }
 
     // WM_STREAMSTATUS: turns one status report into label text.
@@ -65,6 +68,7 @@ class TForm1 final : public QWidget {
     void CreateProxyPanel();
     void CreateUserPanel();
     void CreateTimers();
+    void WireNowPlaying();
     void FormCreate();
     void ShowEngineError(const QString& message);
 
@@ -96,6 +100,9 @@ class TForm1 final : public QWidget {
     void Image7Click();  // homepage
     void Image9Click();  // programmes
     void cbDirectConnectionClick();
+    void Timer2Timer();  // automatic replay
+    void Timer3Timer();  // once-per-start fixes
+    void StopRecording();
     void OpenWebPage(const QString& address);
 
     bool started_up_ = false;
@@ -108,8 +115,9 @@ class TForm1 final : public QWidget {
     std::shared_ptr<std::atomic<int>> worker_volume_;
     bool user_channel_mode_ = false;
     QString user_channel_url_;
-    // Read by the engine (on the opening worker) at each stream creation.
-    std::array<char, kProxyBufferSize> proxy_buffer_{};
+    // RetryCount of the automatic replay.
+    AutoReplay replay_;
+    RecordingControl* recording_ = nullptr;
     int saved_volume_ = 0;
     std::unique_ptr<TSpectrumPainter> spectrum_;
     QString program_folder_;
@@ -147,7 +155,7 @@ class TForm1 final : public QWidget {
     QLabel* Label5 = nullptr;
     PictureButton* Image7 = nullptr;
     PictureButton* Image9 = nullptr;
-    QFrame* Panel1 = nullptr;
+    ProxyPanel* Panel1 = nullptr;  // owns the buffer the engine reads the proxy text from
     QLineEdit* ed_ProxyServer = nullptr;
     QCheckBox* cbDirectConnection = nullptr;
     QLabel* Label8 = nullptr;

@@ -1,0 +1,106 @@
+// A main window in a home folder of its own, for tests that play, record and route streams: HOME
+// and XDG_CONFIG_HOME point at a temporary folder for the whole suite, so the documents folder,
+// the settings and the channel list are the test's, never the user's.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <optional>
+
+#include "app/main_window.h"
+#include "app/window_harness.h"
+#include "channels/channel_list_model.h"
+#include "engine/engine.h"
+#include "support/test_audio.h"
+
+namespace velmora::test {
+
+class PlayingWindowTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        saved_home_ = qgetenv("HOME");
+        saved_config_ = qgetenv("XDG_CONFIG_HOME");
+        home_ = new QTemporaryDir;
+        ASSERT_TRUE(home_->isValid());
+        qputenv("HOME", QFile::encodeName(home_->path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_->path() + "/.config"));
+    }
+    static void TearDownTestSuite() {
+        qputenv("HOME", saved_home_);
+        if (saved_config_.isEmpty()) {
+            qunsetenv("XDG_CONFIG_HOME");
+        } else {
+            qputenv("XDG_CONFIG_HOME", saved_config_);
+        }
+        delete home_;
+        home_ = nullptr;
+    }
+
+    void SetUp() override {
+        EnsureApp();
+        // Each test starts without a documents folder and without stored settings.
+        QDir(Documents()).removeRecursively();
+        QDir(home_->path() + "/.config").removeRecursively();
+        SetDialogs(&answers_);
+        form_ = new TForm1;
+        ASSERT_TRUE(form_->StartedUp());
+        form_->show();
+        label3_ = Child<QLabel>("Label3");
+        label4_ = Child<QLabel>("Label4");
+        label5_ = Child<QLabel>("Label5");
+    }
+    void TearDown() override {
+        if (form_) {
+            form_->close();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        SetDialogs(nullptr);
+    }
+
+    static QString Documents() { return home_->path() + "/Documents"; }
+
+    template <class T>
+    T* Child(const char* name) {
+        T* w = form_->findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+
+    // Puts the channels into the user list and clicks row `row`, which plays its address.
+    void ChooseUserChannel(const std::vector<ChannelEntry>& entries, int row = 0) {
+        form_->Channels()->ReplaceAll(entries);
+        QListWidget* list = form_->Channels()->ListBox1();
+        ClickAt(list->viewport(), list->visualItemRect(list->item(row)).center());
+    }
+    void PlayUserChannel(const std::string& url, const QString& name = "Loopback") {
+        ChooseUserChannel({{name, QString::fromStdString(url), {}, {}}});
+    }
+
+    bool Playing() const {
+        return vle::ChannelIsActive(form_->CurrentStream()) ==
+               static_cast<int>(vle::ActiveState::Playing);
+    }
+
+    static std::string Mp3(double seconds) {
+        SineSpec spec;
+        spec.seconds = seconds;
+        return EncodeSine(spec);
+    }
+
+    AnsweringDialogs answers_;
+    TForm1* form_ = nullptr;
+    QLabel* label3_ = nullptr;
+    QLabel* label4_ = nullptr;
+    QLabel* label5_ = nullptr;
+
+    static inline QTemporaryDir* home_ = nullptr;
+    static inline QByteArray saved_home_;
+    static inline QByteArray saved_config_;
+};
+
+}  // namespace velmora::test

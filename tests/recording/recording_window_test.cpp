@@ -1,0 +1,230 @@
+// Recording through the real window: the record, stop and open-recordings buttons over a
+// loopback station, with the documents folder in a temporary home.
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QUrl>
+
+#include "app/playing_window_fixture.h"
+#include "app/recording_control.h"
+#include "recording/recording_names.h"
+#include "support/stream_server.h"
+
+namespace velmora::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Records the folders the window asks the desktop to open, instead of a file browser.
+class FolderRecorder final : public QObject {
+    Q_OBJECT
+  public:
+    FolderRecorder() { QDesktopServices::setUrlHandler("file", this, "Open"); }
+    ~FolderRecorder() override { QDesktopServices::unsetUrlHandler("file"); }
+    QStringList folders;
+  public slots:
+    void Open(const QUrl& url) { folders << url.toLocalFile(); }
+};
+
+class RecordingWindowTest : public PlayingWindowTest {
+  protected:
+    // Plays a looping station with ICY titles from the user list until the record button shows.
+    void PlayStation(StreamServer& server, const std::string& station,
+                     std::vector<StreamRoute::Title> titles) {
+        StreamRoute route;
+        route.audio = Mp3(10.0);
+        route.loop = true;
+        route.metaint = 4096;
+        route.headers = {"icy-name:" + station};
+        route.titles = std::move(titles);
+        route.burst_bytes = 32768;
+        route.bytes_per_second = 32000;
+        server.AddStream("/live", route);
+        PlayUserChannel(server.Url("/live"));
+        ASSERT_TRUE(WaitFor([&] { return Playing() && Record()->isVisible(); }, 8s))
+            << label4_->text().toStdString();
+    }
+
+    QWidget* Record() { return Child<QWidget>("Image19"); }
+    QTimer* Blink() { return Child<QTimer>("Timer5"); }
+    bool Recording() { return Blink()->isActive(); }
+
+    // The recording's file holds one unbroken span of the audio the server sent.
+    static void ExpectSpanOfSent(const QString& path, const StreamServer& server, qint64 at_least) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+        const std::string recorded = file.readAll().toStdString();
+        EXPECT_GE(static_cast<qint64>(recorded.size()), at_least) << path.toStdString();
+        const auto sent = server.ConnectionsTo("/live");
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_NE(sent[0].sent_audio.find(recorded), std::string::npos)
+            << "recorded " << recorded.size() << " bytes are not one span of the "
+            << sent[0].sent_audio.size() << " sent";
+    }
+
+    // The file names a recording started between `from` and now may get.
+    static QStringList NamesSince(const QDateTime& from, const QString& title,
+                                  const QString& station) {
+        QStringList names;
+        for (QDateTime t = from; t <= QDateTime::currentDateTime().addSecs(1); t = t.addSecs(1)) {
+            names << RecordingFileName(t, title, station);
+        }
+        return names;
+    }
+};
+
+// Two recordings across title changes: one file each in the station's folder, named after the
+// start time and the title at the press, holding a span of the served audio. Stop once ends the
+// first and the music plays on; the record button ends the second.
+TEST_F(RecordingWindowTest, RecordsAcrossTitleChanges) {
+    const QString first = "Artist / Song: Live";
+    const QString second = "Next: " + QString(94, QChar('n'));
+    StreamServer server;
+    FolderRecorder folders;
+    Click(Child<QWidget>("Image21"));
+    EXPECT_EQ(answers_.errors, QStringList{"There are no audio recordings!"});
+    answers_.errors.clear();
+
+    PlayStation(server, "Loop: FM/2", {{12, first.toStdString()}, {24, second.toStdString()}});
+    ASSERT_TRUE(WaitFor([&] { return label3_->text() == first; }, 5s));
+    ASSERT_TRUE(QDir().mkpath(Documents()));
+    const QDateTime pressed = QDateTime::currentDateTime().addMSecs(-1000);
+    Click(Record());
+    ASSERT_TRUE(Recording());
+    const QString station_folder = Documents() + "/Velmora Recordings/Loop  FM 2";
+    const QString first_path = form_->findChild<RecordingControl*>()->FilePath();
+    EXPECT_EQ(QFileInfo(first_path).absolutePath(), station_folder);
+    EXPECT_TRUE(NamesSince(pressed, first, "Loop: FM/2").contains(QFileInfo(first_path).fileName()))
+        << first_path.toStdString();
+    EXPECT_TRUE(QFileInfo(first_path).fileName().endsWith(" - Artist   Song  Live.mp3"));
+    // The button blinks while recording.
+    EXPECT_TRUE(WaitFor([&] { return !Record()->isVisible(); }, 1500ms));
+    EXPECT_TRUE(WaitFor([&] { return Record()->isVisible(); }, 1500ms));
+
+    ASSERT_TRUE(WaitFor([&] { return label3_->text() == second; }, 5s));
+    const qint64 at_change = QFileInfo(first_path).size();
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo(first_path).size() > at_change + 8000; }, 3s));
+    Click(Child<QWidget>("Image4"));
+    EXPECT_FALSE(Recording());
+    EXPECT_TRUE(Record()->isVisible());
+    const qint64 size_at_stop = QFileInfo(first_path).size();
+    Pump(300ms);
+    EXPECT_TRUE(Playing());
+    EXPECT_EQ(QFileInfo(first_path).size(), size_at_stop);
+    ExpectSpanOfSent(first_path, server, at_change + 8000);
+
+    // The second recording is named after the long title, cut to 70 characters.
+    const QDateTime pressed_again = QDateTime::currentDateTime().addMSecs(-1000);
+    Click(Record());
+    ASSERT_TRUE(Recording());
+    const QString second_path = form_->findChild<RecordingControl*>()->FilePath();
+    EXPECT_TRUE(NamesSince(pressed_again, second, "Loop: FM/2")
+                    .contains(QFileInfo(second_path).fileName()));
+    EXPECT_TRUE(
+        QFileInfo(second_path).fileName().endsWith(" - Next  " + QString(64, QChar('n')) + ".mp3"));
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo(second_path).size() > 16000; }, 3s));
+    ASSERT_TRUE(WaitFor([&] { return !Record()->isVisible(); }, 1500ms));
+    ASSERT_TRUE(WaitFor([&] { return Record()->isVisible(); }, 1500ms));
+    Click(Record());
+    EXPECT_FALSE(Recording());
+    EXPECT_TRUE(Playing());
+    ExpectSpanOfSent(second_path, server, 16000);
+    EXPECT_EQ(QDir(station_folder).entryList(QDir::Files).size(), 2);
+
+    Click(Child<QWidget>("Image21"));
+    EXPECT_EQ(folders.folders, QStringList{Documents() + "/Velmora Recordings"});
+    EXPECT_TRUE(answers_.errors.isEmpty()) << answers_.errors.join("|").toStdString();
+}
+
+// Failures of a recording leave it on without a file until it is ended: a recordings folder
+// that cannot be created, a file that cannot be created, and a full disk found while writing,
+// which is told on the window's thread. A separator leaves a recording alone; Play ends it.
+TEST_F(RecordingWindowTest, FailuresKeepTheRecordingOnWithoutAFile) {
+    StreamServer server;
+    PlayStation(server, "Fail FM", {{0, "Tune"}});
+    ASSERT_TRUE(WaitFor([&] { return label3_->text() == "Tune"; }, 5s));
+    QWidget* stop = Child<QWidget>("Image4");
+
+    // No documents folder: the recordings folder cannot be made in it.
+    Click(Record());
+    EXPECT_EQ(answers_.errors, QStringList{"Recording Error!"});
+    EXPECT_TRUE(Recording());
+    EXPECT_FALSE(QFileInfo::exists(Documents()));
+    Click(stop);
+    EXPECT_FALSE(Recording());
+    EXPECT_TRUE(Playing());
+
+    // Every name the file may get is taken by a folder.
+    const QString station_folder = Documents() + "/Velmora Recordings/Fail FM";
+    ASSERT_TRUE(QDir().mkpath(station_folder));
+    QDateTime now = QDateTime::currentDateTime();
+    for (int s = 0; s < 3; ++s) {
+        QDir(station_folder).mkdir(RecordingFileName(now.addSecs(s), "Tune", "Fail FM"));
+    }
+    answers_.errors.clear();
+    Click(Record());
+    ASSERT_EQ(answers_.errors.size(), 1);
+    EXPECT_TRUE(answers_.errors[0].contains(station_folder + "/"))
+        << answers_.errors[0].toStdString();
+    EXPECT_TRUE(answers_.errors[0].contains(" - Tune.mp3"));
+    EXPECT_TRUE(Recording());
+    Click(stop);
+    EXPECT_FALSE(Recording());
+    QDir(station_folder).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(station_folder));
+
+    // Every name the file may get leads to a device that is always full.
+    if (QFile::exists("/dev/full")) {
+        now = QDateTime::currentDateTime();
+        for (int s = 0; s < 3; ++s) {
+            QFile::link("/dev/full", station_folder + "/" +
+                                         RecordingFileName(now.addSecs(s), "Tune", "Fail FM"));
+        }
+        answers_.errors.clear();
+        Click(Record());
+        ASSERT_TRUE(WaitFor([&] { return !answers_.errors.isEmpty(); }, 3s));
+        EXPECT_TRUE(answers_.errors[0].startsWith("The file \"" + station_folder))
+            << answers_.errors[0].toStdString();
+        EXPECT_TRUE(answers_.errors[0].contains("could not be written"));
+        Pump(300ms);
+        EXPECT_EQ(answers_.errors.size(), 1);  // told once, not per block
+        EXPECT_TRUE(Recording());
+        Click(stop);
+        EXPECT_FALSE(Recording());
+        QDir(station_folder).removeRecursively();
+    }
+
+    // A separator row is no choice; choosing the station again ends the recording, and so does
+    // Play, each before opening again.
+    form_->Channels()->ReplaceAll({{"Fail FM", QString::fromStdString(server.Url("/live")), {}, {}},
+                                   ChannelEntry::Separator()});
+    QListWidget* list = form_->Channels()->ListBox1();
+    const auto choose = [&](int row) {
+        ClickAt(list->viewport(), list->visualItemRect(list->item(row)).center());
+    };
+    answers_.errors.clear();
+    Click(Record());
+    ASSERT_TRUE(Recording());
+    choose(1);
+    EXPECT_TRUE(Recording());
+    EXPECT_TRUE(Playing());
+    choose(0);
+    EXPECT_FALSE(Recording());
+    ASSERT_TRUE(WaitFor([&] { return Playing() && !Child<QTimer>("Timer3")->isActive(); }, 8s));
+    Click(Record());
+    ASSERT_TRUE(Recording());
+    Click(Child<QWidget>("Image1"));
+    EXPECT_FALSE(Recording());
+    EXPECT_TRUE(answers_.errors.isEmpty()) << answers_.errors.join("|").toStdString();
+
+    // Without a recording, Stop stops the music.
+    ASSERT_TRUE(WaitFor([&] { return Playing(); }, 8s));
+    Click(stop);
+    EXPECT_FALSE(Playing());
+}
+
+}  // namespace
+}  // namespace velmora::test
+
+#include "recording_window_test.moc"
