@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -18,20 +19,20 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/about_box.h"
 #include "app/dialogs.h"
 #include "app/engine_startup.h"
 #include "app/header_clock.h"
 #include "app/picture_button.h"
-#include "app/recording_control.h"
 #include "app/settings.h"
+#include "app/settings_binding.h"
 #include "app/stream_status_sink.h"
-#include "app/title_label_copy.h"
+#include "channels/channel_editor.h"
 #include "channels/channel_file.h"
 #include "channels/channel_list_model.h"
 #include "channels/directory.h"
 #include "engine/engine.h"
 #include "i18n/message.h"
-#include "playback/proxy_panel.h"
 #include "playback/server_text.h"
 #include "playback/spectrum_painter.h"
 #include "playback/stream_opener.h"
@@ -121,7 +122,7 @@ void TForm1::CreateControls() {
     Image6 = MakeLabel("Image6", this);
     Image6->setPixmap(QPixmap(":/bezel.png"));
     Image6->setGeometry(5, kHeaderHeight + 6, kAnalyserWidth + 6, kAnalyserHeight + 6);
-    PaintBox1 = new QWidget(this);
+    PaintBox1 = new TPaintBox(this);
     PaintBox1->setObjectName("PaintBox1");
     PaintBox1->setGeometry(8, kHeaderHeight + 9, kAnalyserWidth, kAnalyserHeight);
     Label1 = MakeLabel("Label1", this);
@@ -134,10 +135,11 @@ void TForm1::CreateControls() {
     CreatePlayingBox();
     CreateProxyPanel();
     CreateUserPanel();
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName("PopupMenu1");
+    menu_ = BuildSettingsMenu(this);
+    PopupMenu1 = menu_.PopupMenu1;
     CreateTimers();
-    WireNowPlaying();
+    WireMenu();
+    WireUserPanel();
 }
 
 void TForm1::CreateHeader() {
@@ -280,12 +282,31 @@ void TForm1::CreatePlayingBox() {
 }
 
 void TForm1::CreateProxyPanel() {
-    Panel1 = new ProxyPanel(this);
-    Panel1->setGeometry(GroupBox2->geometry());  // over the "Currently playing" frame
-    ed_ProxyServer = Panel1->ed_ProxyServer;
-    cbDirectConnection = Panel1->cbDirectConnection;
-    Label8 = Panel1->Label8;
-    BitBtn4 = Panel1->BitBtn4;
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName("Panel1");
+    Panel1->setGeometry(GroupBox2->geometry());
+    Panel1->setAutoFillBackground(true);
+    auto* frame = new QGroupBox(Msg("Proxy-Server"), Panel1);
+    frame->setGeometry(0, 0, Panel1->width(), Panel1->height());
+
+    ed_ProxyServer = new QLineEdit(frame);
+    ed_ProxyServer->setObjectName("ed_ProxyServer");
+    ed_ProxyServer->setMaxLength(kProxyBufferSize - 1);
+    ed_ProxyServer->setEnabled(false);
+    ed_ProxyServer->setGeometry(10, 22, 300, 22);
+    Label8 = MakeLabel("Label8", frame);
+    Label8->setText(Msg("server:port or user:pass@server:port"));
+    Label8->setGeometry(10, 48, 300, 16);
+    cbDirectConnection = new QCheckBox(Msg("Proxy off"), frame);
+    cbDirectConnection->setObjectName("cbDirectConnection");
+    cbDirectConnection->setChecked(true);
+    cbDirectConnection->setGeometry(10, 70, 200, 20);
+    connect(cbDirectConnection, &QCheckBox::clicked, this, &TForm1::cbDirectConnectionClick);
+    BitBtn4 = new QPushButton(Msg("OK"), frame);
+    BitBtn4->setObjectName("BitBtn4");
+    BitBtn4->setGeometry(318, 64, 64, 26);
+    connect(BitBtn4, &QPushButton::clicked, Panel1, &QWidget::hide);
+    Panel1->hide();
 }
 
 void TForm1::CreateUserPanel() {
@@ -328,18 +349,6 @@ void TForm1::CreateTimers() {
     Timer5 = MakeTimer("Timer5", 1000, false, this);
 }
 
-void TForm1::WireNowPlaying() {
-    connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
-    connect(Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
-    new TitleLabelCopy(Label3);
-
-    recording_ = new RecordingControl({this, Image19, Timer5, Label4, Label3},
-                                      [this] { return CurrentStream(); }, this);
-    connect(Timer5, &QTimer::timeout, recording_, &RecordingControl::Timer5Timer);
-    connect(Image19, &PictureButton::clicked, recording_, &RecordingControl::Image19Click);
-    connect(Image21, &PictureButton::clicked, recording_, &RecordingControl::Image21Click);
-}
-
 // --- creation
 
 void TForm1::FormCreate() {
@@ -355,17 +364,40 @@ void TForm1::FormCreate() {
     }
     vle::SetConfig(vle::Config::NetPlaylist, 1);
     vle::SetConfig(vle::Config::NetPrebuf, 0);
-    vle::SetConfigPtr(vle::ConfigPtr::NetProxy, Panel1->Buffer().data());
+    vle::SetConfigPtr(vle::ConfigPtr::NetProxy, proxy_buffer_.data());
 
     worker_volume_ = std::make_shared<std::atomic<int>>(TrackBar1->value());
     status_sink_ = StreamStatusSink::Create(
         this, [this](const StatusReport& report) { OnStreamStatus(report); });
     opener_ = std::make_unique<StreamOpener>(
         [sink = status_sink_](const StatusReport& report) { sink->Report(report); },
-        [volume = worker_volume_] { return volume->load(); }, recording_->DataSink());
+        [volume = worker_volume_] { return volume->load(); });
 
     spectrum_ = std::make_unique<TSpectrumPainter>(PaintBox1->width(), PaintBox1->height());
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     started_up_ = true;
+}
+
+void TForm1::SetSecondaryWindows(TAboutBox* about_box, TForm3* form3) {
+    about_box_ = about_box;
+    form3_ = form3;
+}
+
+void TForm1::EnsureSecondaryWindows() {
+    if (!about_box_) about_box_ = new TAboutBox(this);
+    if (!form3_) form3_ = new TForm3(channels_, this);
+}
+
+// One analyser frame while the current stream plays; the look is set after drawing, so the first
+// frame of a run still shows the painter's own colours.
+void TForm1::Timer1Timer() {
+    const unsigned stream = CurrentStream();
+    if (vle::ChannelIsActive(stream) != static_cast<int>(vle::ActiveState::Playing)) return;
+    Label1->hide();
+    std::array<float, 513> fft{};
+    if (vle::ChannelGetData(stream, fft.data(), vle::kDataFft1024) < 0) fft.fill(0.0f);
+    spectrum_->Render(*PaintBox1, fft.data(), 0, -1);
+    ApplySystemLook(*spectrum_, palette());
 }
 
 void TForm1::ShowEngineError(const QString& message) {
@@ -382,8 +414,10 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::FormShow() {
+    EnsureSecondaryWindows();
     DetermineFolders();
-    LoadChannelList();
+    // Without any list the rest of the start-up is skipped, as for any failing step.
+    if (!LoadChannelList()) return;
     LoadSettings();
     LayoutByWidth();
     ApplyProgramsButtonRule();
@@ -398,11 +432,41 @@ void TForm1::DetermineFolders() {
     program_folder_ = QCoreApplication::applicationDirPath();
 }
 
-// The user list comes from the settings folder, or the default list beside the program.
-void TForm1::LoadChannelList() {}
+QString TForm1::SettingsFile() const {
+    return settings_folder_ + QLatin1Char('/') + QLatin1String(kSettingsFileName);
+}
+
+QString TForm1::ChannelListFile() const {
+    return settings_folder_ + QLatin1Char('/') + kChannelListFileName;
+}
+
+SettingsControls TForm1::BoundControls() {
+    SettingsControls c;
+    c.window = this;
+    c.ComboBox1 = ComboBox1;
+    c.TrackBar1 = TrackBar1;
+    c.cbDirectConnection = cbDirectConnection;
+    c.ed_ProxyServer = ed_ProxyServer;
+    c.ShowDate1 = menu_.ShowDate1;
+    c.ShowTime1 = menu_.ShowTime1;
+    c.RadioButton1 = form3_->RadioButton1();
+    c.RadioButton2 = form3_->RadioButton2();
+    c.LanguageName = &language_name_;
+    c.channels = channels_;
+    c.BackgroundName = &background_name_;
+    c.Autocheckoff1 = menu_.Autocheckoff1;
+    return c;
+}
 
 // Restores the stored choices into the controls, when a settings file exists.
-void TForm1::LoadSettings() {}
+void TForm1::LoadSettings() {
+    const LoadedSettings loaded = velmora::LoadSettings(SettingsFile());
+    // An unreadable file reads as the defaults of every key.
+    if (!loaded.settings) return;
+    ApplySettings(*loaded.settings, BoundControls());
+    Label10->setVisible(menu_.ShowDate1->isChecked());
+    Label11->setVisible(menu_.ShowTime1->isChecked());
+}
 
 void TForm1::LayoutByWidth() {
     const bool closed = LayoutForClientWidth(width()) == PanelLayout::Closed;
@@ -426,27 +490,41 @@ void TForm1::ApplyProxyChoice() {
 // Chooses the interface language from the settings or the system.
 void TForm1::ApplyLanguage() {}
 
-// Puts the chosen header background into Image3; the designed one stays without a choice.
-void TForm1::ApplyBackground() {}
+// Puts the stored header background into Image3; a name that matches none keeps the designed one.
+void TForm1::ApplyBackground() {
+    if (const std::optional<Background> b = MatchStoredBackground(background_name_)) {
+        ShowBackground(*b);
+    }
+}
 
 // --- closing
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    FormClose();
-    event->accept();
+    if (FormClose()) {
+        event->accept();
+    } else {
+        event->ignore();  // a file could not be written: the window stays open
+    }
 }
 
-void TForm1::FormClose() {
-    SaveSettings();
+bool TForm1::FormClose() {
+    if (settings_folder_.isEmpty()) DetermineFolders();  // closed without ever being shown
+    EnsureSecondaryWindows();
+    QDir().mkpath(settings_folder_);  // a failure shows when the settings are written
+    if (!SaveSettings()) return false;
+    if (!SaveChannelList()) return false;
     setAttribute(Qt::WA_DeleteOnClose);
-    SaveChannelList();
+    return true;
 }
 
 // Writes the choices into the settings file in the settings folder.
-void TForm1::SaveSettings() {}
-
-// Writes the user list into the settings folder.
-void TForm1::SaveChannelList() {}
+bool TForm1::SaveSettings() {
+    const FileStatus status =
+        velmora::SaveSettings(SettingsFile(), CollectSettings(BoundControls()));
+    if (status.ok()) return true;
+    dialogs().Error(this, status.Message());
+    return false;
+}
 
 // --- stream status
 
@@ -479,7 +557,6 @@ void TForm1::OnStreamStatus(const StatusReport& report) {
 // --- transport
 
 void TForm1::Image1Click() {
-    StopRecording();
     StartIfStopped(Timer2);
     StartIfStopped(Timer3);
     if (!opener_) return;
@@ -489,7 +566,9 @@ void TForm1::Image1Click() {
         dialogs().Beep();
         return;
     }
-    Panel1->CopyAddressToBuffer();
+    const QByteArray proxy = ed_ProxyServer->text().toUtf8().left(kProxyBufferSize - 1);
+    std::fill(proxy_buffer_.begin(), proxy_buffer_.end(), '\0');
+    std::memcpy(proxy_buffer_.data(), proxy.constData(), static_cast<std::size_t>(proxy.size()));
 
     const std::string url =
         PlayUrl(user_channel_mode_, user_channel_url_.toStdString(), ComboBox1->currentIndex());
@@ -497,16 +576,10 @@ void TForm1::Image1Click() {
 }
 
 void TForm1::Image4Click() {
-    // While recording, the first press only ends the recording; the music plays on.
-    if (recording_->Active()) {
-        StopRecording();
-        return;
-    }
     if (opener_) opener_->StopAndFree();
 }
 
 void TForm1::ComboBox1Click(int row) {
-    StopRecording();
     channels_->ClearSelection();
     user_channel_mode_ = false;
     Image7->show();
@@ -527,7 +600,6 @@ void TForm1::ListBox1Click() {
         list_buttons_[2]->setEnabled(false);  // Image15, "Edit"
         return;
     }
-    StopRecording();
     if (opener_) opener_->StopAndFree();
     if (row < 0) {
         dialogs().Error(this, Msg("Please select a channel!"));
@@ -616,55 +688,9 @@ void TForm1::OpenWebPage(const QString& address) {
 // --- proxy
 
 void TForm1::cbDirectConnectionClick() {
-    Panel1->cbDirectConnectionClick();
-}
-
-// --- now playing
-
-void TForm1::Timer2Timer() {
-    switch (replay_.Tick(Label4->text())) {
-        case ReplayTick::Wait:
-            break;
-        case ReplayTick::Replay:
-            Image1Click();
-            break;
-        case ReplayTick::StopTimer:
-            Timer2->stop();
-            break;
-    }
-}
-
-void TForm1::Timer3Timer() {
-    if (vle::ChannelIsActive(CurrentStream()) != static_cast<int>(vle::ActiveState::Playing)) {
-        return;
-    }
-    StartFixInput in;
-    in.slider_position = TrackBar1->value();
-    in.user_channel_mode = user_channel_mode_;
-    in.directory_row = ComboBox1->currentIndex();
-    in.user_row = channels_->SelectedRow();
-    if (in.user_row >= 0) {
-        in.user_channel_name = channels_->ListBox(0)->item(in.user_row)->text();
-        in.user_channel_url = channels_->ListBox(1)->item(in.user_row)->text();
-    }
-    const StartFixes fixes = PlaybackStartFixes(in);
-    VolumeOn->setVisible(fixes.volume_on_visible);
-    VolumeOff->setVisible(!fixes.volume_on_visible);
-    if (fixes.station_text) Label4->setText(*fixes.station_text);
-    if (fixes.bitrate_text) Label5->setText(*fixes.bitrate_text);
-    if (fixes.record_offered) {
-        Image19->setVisible(*fixes.record_offered);
-        Image20->setVisible(!*fixes.record_offered);
-    }
-    Timer2->stop();
-    replay_.Reset();
-    Timer3->stop();
-}
-
-// --- recording
-
-void TForm1::StopRecording() {
-    recording_->StopRecording();
+    const bool direct = cbDirectConnection->isChecked();
+    vle::SetConfigPtr(vle::ConfigPtr::NetProxy, direct ? nullptr : proxy_buffer_.data());
+    ed_ProxyServer->setEnabled(!direct);
 }
 
 }  // namespace velmora

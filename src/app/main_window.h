@@ -8,7 +8,9 @@
 #include <atomic>
 #include <memory>
 
-#include "playback/now_playing.h"
+#include "app/backgrounds.h"
+#include "app/settings_menu.h"
+#include "channels/channel_operations.h"
 #include "playback/stream_status.h"
 
 class QCheckBox;
@@ -25,17 +27,21 @@ namespace velmora {
 
 class ChannelListModel;
 class PictureButton;
-class ProxyPanel;
-class RecordingControl;
 class StreamOpener;
 class StreamStatusSink;
+class TAboutBox;
+class TForm3;
+class TPaintBox;
 class TSpectrumPainter;
 class TTrackBar;
+struct SettingsControls;
 
 inline constexpr int kDesignedClientWidth = 568;
 inline constexpr int kDesignedClientHeight = 269;
+// Proxy text handed to the engine: the field's 100 characters and the terminating zero.
+inline constexpr int kProxyBufferSize = 101;
 
-class TForm1 final : public QWidget {
+class TForm1 final : public QWidget, private ChannelListHost {
     Q_OBJECT
   public:
     explicit TForm1(QWidget* parent = nullptr);
@@ -48,9 +54,10 @@ class TForm1 final : public QWidget {
     unsigned CurrentStream() const;
     // True while a stream-opening worker runs.
     bool IsOpening() const;
-    // Automatic replays since the last reset (RetryCount).
-    int RetryCount() const { return replay_.RetryCount(); }
     ChannelListModel* Channels() const { return channels_; }
+    // The about box and the channel editor, created after this window and owned by it. Any not
+    // given by the first showing is created then.
+    void SetSecondaryWindows(TAboutBox* about_box, TForm3* form3);
 
     // WM_STREAMSTATUS: turns one status report into label text.
     void OnStreamStatus(const velmora::StatusReport& report);
@@ -68,14 +75,16 @@ class TForm1 final : public QWidget {
     void CreateProxyPanel();
     void CreateUserPanel();
     void CreateTimers();
-    void WireNowPlaying();
+    void WireMenu();
+    void WireUserPanel();
+    void EnsureSecondaryWindows();
     void FormCreate();
     void ShowEngineError(const QString& message);
 
     // First showing, in this order.
     void FormShow();
     void DetermineFolders();
-    void LoadChannelList();
+    bool LoadChannelList();  // false, after telling the user, when no list could be read
     void LoadSettings();
     void LayoutByWidth();
     void PlaceClockLabels();
@@ -84,9 +93,13 @@ class TForm1 final : public QWidget {
     void ApplyLanguage();
     void ApplyBackground();
 
-    void FormClose();
-    void SaveSettings();
-    void SaveChannelList();
+    // Each false, after telling the user, when a file could not be written; the close is abandoned.
+    bool FormClose();
+    bool SaveSettings();
+    bool SaveChannelList();
+    QString SettingsFile() const;
+    QString ChannelListFile() const;
+    SettingsControls BoundControls();
 
     // Handlers.
     void Image1Click();  // Play
@@ -100,10 +113,30 @@ class TForm1 final : public QWidget {
     void Image7Click();  // homepage
     void Image9Click();  // programmes
     void cbDirectConnectionClick();
-    void Timer2Timer();  // automatic replay
-    void Timer3Timer();  // once-per-start fixes
-    void StopRecording();
     void OpenWebPage(const QString& address);
+    void Timer1Timer();  // analyser frame
+    void Timer4Timer();  // clock
+    // Settings menu.
+    void Image2Click();
+    void ShowDate1Click();
+    void ShowTime1Click();
+    void BackgroundClick(Background background);
+    void ShowBackground(Background background);
+    void About1Click();
+    // User panel.
+    void Image10Click();  // open
+    void Image11Click();  // close
+    void Image12Click();  // add
+    void Image13Click();  // delete
+    void Image14Click();  // delete all
+    void Image15Click();  // edit
+    void Image16Click();  // move up
+    void Image17Click();  // move down
+    void ChannelListExport1Click();
+    void ChannelListImport1Click();
+    // ChannelListHost, for deleting a channel.
+    void StopAndReleaseStream() override;
+    void ResetNowPlaying() override;
 
     bool started_up_ = false;
     bool shown_once_ = false;
@@ -115,15 +148,16 @@ class TForm1 final : public QWidget {
     std::shared_ptr<std::atomic<int>> worker_volume_;
     bool user_channel_mode_ = false;
     QString user_channel_url_;
-    // RetryCount of the automatic replay.
-    AutoReplay replay_;
-    RecordingControl* recording_ = nullptr;
+    // Read by the engine (on the opening worker) at each stream creation.
+    std::array<char, kProxyBufferSize> proxy_buffer_{};
     int saved_volume_ = 0;
     std::unique_ptr<TSpectrumPainter> spectrum_;
     QString program_folder_;
     QString settings_folder_;
     QString language_name_;
     QString background_name_;
+    TAboutBox* about_box_ = nullptr;  // owned as a child
+    TForm3* form3_ = nullptr;         // owned as a child
 
     // --- controls, by designer name
     QLabel* Image3 = nullptr;
@@ -133,7 +167,7 @@ class TForm1 final : public QWidget {
     QLabel* Label2 = nullptr;
     QLabel* Label10 = nullptr;
     QLabel* Label11 = nullptr;
-    QWidget* PaintBox1 = nullptr;
+    TPaintBox* PaintBox1 = nullptr;
     QLabel* Label1 = nullptr;
     QGroupBox* GroupBox1 = nullptr;
     QLabel* Label9 = nullptr;
@@ -155,7 +189,7 @@ class TForm1 final : public QWidget {
     QLabel* Label5 = nullptr;
     PictureButton* Image7 = nullptr;
     PictureButton* Image9 = nullptr;
-    ProxyPanel* Panel1 = nullptr;  // owns the buffer the engine reads the proxy text from
+    QFrame* Panel1 = nullptr;
     QLineEdit* ed_ProxyServer = nullptr;
     QCheckBox* cbDirectConnection = nullptr;
     QLabel* Label8 = nullptr;
@@ -163,6 +197,8 @@ class TForm1 final : public QWidget {
     QGroupBox* GroupBox4 = nullptr;
     ChannelListModel* channels_ = nullptr;          // ListBox1..ListBox4
     std::array<PictureButton*, 7> list_buttons_{};  // Image12..Image18
+    // PopupMenu1 and its items.
+    SettingsMenu menu_;
     QMenu* PopupMenu1 = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;

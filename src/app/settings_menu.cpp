@@ -91,8 +91,7 @@ SettingsMenu BuildSettingsMenu(QWidget* parent) {
     m.Close1 = AddItem(p, "Close1", "Close", "close");
 
     // Their features are not in the program yet; shown so the menu keeps its final shape.
-    for (QAction* a : {m.ProxyServer1, m.SelectLanguage1, m.ChannelListExport1,
-                       m.ChannelListImport1, m.Checkfornewversion1}) {
+    for (QAction* a : {m.ProxyServer1, m.SelectLanguage1, m.Checkfornewversion1}) {
         a->setEnabled(false);
     }
 

@@ -44,7 +44,7 @@ struct SettingsMenu {
 
 // Builds the menu as a child of `parent`. "Show Date" and "Show Time" are marked; the background
 // items are checkable, unmarked and enabled; "Auto check off" is hidden and unmarked. The proxy,
-// language, export, import and update-check items are disabled until their features exist.
+// language and update-check items are disabled until their features exist.
 SettingsMenu BuildSettingsMenu(QWidget* parent);
 // Sets every caption again through the message look-up.
 void RetranslateSettingsMenu(const SettingsMenu& menu);

@@ -18,6 +18,19 @@ int LevelOf(float magnitude, int cap) {
 
 }  // namespace
 
+TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {}
+
+void TPaintBox::ShowFrame(const QImage* frame) {
+    frame_ = frame;
+    update();
+}
+
+void TPaintBox::paintEvent(QPaintEvent*) {
+    if (!frame_) return;
+    QPainter p(this);
+    p.drawImage(QPoint(0, 0), *frame_);
+}
+
 TSpectrumPainter::TSpectrumPainter(int width, int height)
     : frame_(width, height, QImage::Format_RGB32) {
     frame_.fill(BackgroundColor);
@@ -67,6 +80,11 @@ void TSpectrumPainter::Render(QPaintDevice* target, const float* fft, int x, int
     Compose(fft, x, y);
     QPainter p(target);
     p.drawImage(QPoint(0, 0), frame_);
+}
+
+void TSpectrumPainter::Render(TPaintBox& target, const float* fft, int x, int y) {
+    Compose(fft, x, y);
+    target.ShowFrame(&frame_);
 }
 
 void ApplySystemLook(TSpectrumPainter& painter, const QPalette& palette) {

@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QWidget>
 #include <array>
 
 class QPainter;
@@ -11,6 +12,23 @@ class QPaintDevice;
 class QPalette;
 
 namespace velmora {
+
+class TSpectrumPainter;
+
+// PaintBox1, the analyser's surface: shows the painter's last frame in one block copy and keeps it
+// until the next one; before the first frame it draws nothing, so the window shows through.
+class TPaintBox final : public QWidget {
+  public:
+    explicit TPaintBox(QWidget* parent = nullptr);
+    // The frame to show from now on (the painter's image, which outlives this widget's use of it).
+    void ShowFrame(const QImage* frame);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    const QImage* frame_ = nullptr;
+};
 
 class TSpectrumPainter {
   public:
@@ -25,6 +43,8 @@ class TSpectrumPainter {
     // bars stand on the line y + height, and anything outside the image is clipped.
     void Render(QPainter& target, const float* fft, int x, int y);
     void Render(QPaintDevice* target, const float* fft, int x, int y);
+    // The same for the analyser's widget, which copies the image when it next paints.
+    void Render(TPaintBox& target, const float* fft, int x, int y);
 
     // The last composed frame.
     const QImage& Frame() const { return frame_; }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "app/engine_startup.h"
+#include "app/program_windows.h"
 #include "app/window_harness.h"
 #include "channels/channel_list_model.h"
 #include "channels/directory.h"
@@ -46,8 +47,8 @@ class MainWindowTest : public ::testing::Test {
     void SetUp() override {
         test::EnsureApp();
         SetDialogs(&answers_);
-        form_ = new TForm1;
-        ASSERT_TRUE(form_->StartedUp());
+        form_ = CreateProgramWindows();
+        ASSERT_NE(form_, nullptr);
         form_->show();
         label3_ = Child<QLabel>("Label3");
         label4_ = Child<QLabel>("Label4");
@@ -106,6 +107,7 @@ class MainWindowTest : public ::testing::Test {
         return n >= times;
     }
 
+    test::SettingsHome home_;
     test::AnsweringDialogs answers_;
     TForm1* form_ = nullptr;
     QLabel* label3_ = nullptr;
@@ -150,7 +152,7 @@ TEST_F(MainWindowTest, PlayShowsEveryStepAndFollowsTheTitle) {
     EXPECT_EQ(label3_->text(), "First Song");
 
     EXPECT_TRUE(WaitFor([&] { return label3_->text() == "Second Song"; }, 10s));
-    EXPECT_TRUE(answers_.errors.isEmpty());
+    EXPECT_TRUE(answers_.errors.isEmpty()) << answers_.errors.join(" | ").toStdString();
     EXPECT_TRUE(answers_.messages.isEmpty());
 }
 

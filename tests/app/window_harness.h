@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <atomic>
 #include <chrono>
@@ -37,16 +38,42 @@ class AnsweringDialogs final : public Dialogs {
     void Message(QWidget*, const QString& text, const QString&) override { messages << text; }
     bool AskYesNo(QWidget*, const QString& text, const QString&) override {
         questions << text;
-        return false;
+        return answer_yes;
     }
-    QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
-        return {};
+    QString SaveFileName(QWidget*, const QString&, const QString& suggested,
+                         const QString&) override {
+        suggested_names << suggested;
+        return save_file;
     }
-    QString OpenFileName(QWidget*, const QString&, const QString&) override { return {}; }
+    QString OpenFileName(QWidget*, const QString&, const QString&) override { return open_file; }
     void Beep() override { ++beeps; }
 
-    QStringList errors, messages, questions;
+    QStringList errors, messages, questions, suggested_names;
     int beeps = 0;
+    // The answers given: No, and cancelled file dialogs, unless a test says otherwise.
+    bool answer_yes = false;
+    QString save_file, open_file;
+};
+
+// Points the settings folder ($XDG_CONFIG_HOME/Kestrin/VLR) at a fresh temporary folder for the
+// lifetime of the object, so windows that load and save settings touch nothing of the user's.
+class SettingsHome {
+  public:
+    SettingsHome() : old_(qgetenv("XDG_CONFIG_HOME")) {
+        qputenv("XDG_CONFIG_HOME", dir_.path().toUtf8());
+    }
+    ~SettingsHome() { qputenv("XDG_CONFIG_HOME", old_); }
+    SettingsHome(const SettingsHome&) = delete;
+    SettingsHome& operator=(const SettingsHome&) = delete;
+
+    QString Root() const { return dir_.path(); }
+    QString Folder() const { return dir_.path() + "/Kestrin/VLR"; }
+    QString SettingsFile() const { return Folder() + "/Config-t.ini"; }
+    QString ChannelListFile() const { return Folder() + "/ChannelList.vlr"; }
+
+  private:
+    QTemporaryDir dir_;
+    QByteArray old_;
 };
 
 // Runs the event loop until `done` holds or `timeout` passes; returns the last value of `done`.

@@ -75,6 +75,7 @@ TEST_F(WindowLifetime, ClosingWhileOpeningOrPlayingEndsCleanly) {
                 test::ClickAt(list->viewport(), list->visualItemRect(list->item(0)).center());
             };
 
+            test::SettingsHome home;
             // The worker blocks on its first report; the window goes before answering it.
             auto* form = new TForm1;
             form->show();

@@ -1,0 +1,21 @@
+#include "app/program_windows.h"
+
+#include "app/about_box.h"
+#include "app/main_window.h"
+#include "channels/channel_editor.h"
+
+namespace velmora {
+
+TForm1* CreateProgramWindows() {
+    auto* form1 = new TForm1;
+    if (!form1->StartedUp()) {
+        delete form1;
+        return nullptr;
+    }
+    auto* about_box = new TAboutBox(form1);
+    auto* form3 = new TForm3(form1->Channels(), form1);
+    form1->SetSecondaryWindows(about_box, form3);
+    return form1;
+}
+
+}  // namespace velmora
