@@ -24,15 +24,18 @@
 #include "app/engine_startup.h"
 #include "app/header_clock.h"
 #include "app/picture_button.h"
+#include "app/recording_control.h"
 #include "app/settings.h"
 #include "app/settings_binding.h"
 #include "app/stream_status_sink.h"
+#include "app/title_label_copy.h"
 #include "channels/channel_editor.h"
 #include "channels/channel_file.h"
 #include "channels/channel_list_model.h"
 #include "channels/directory.h"
 #include "engine/engine.h"
 #include "i18n/message.h"
+#include "playback/proxy_panel.h"
 #include "playback/server_text.h"
 #include "playback/spectrum_painter.h"
 #include "playback/stream_opener.h"
@@ -138,6 +141,7 @@ void TForm1::CreateControls() {
     menu_ = BuildSettingsMenu(this);
     PopupMenu1 = menu_.PopupMenu1;
     CreateTimers();
+    WireNowPlaying();
     WireMenu();
     WireUserPanel();
 }
@@ -282,31 +286,12 @@ void TForm1::CreatePlayingBox() {
 }
 
 void TForm1::CreateProxyPanel() {
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName("Panel1");
-    Panel1->setGeometry(GroupBox2->geometry());
-    Panel1->setAutoFillBackground(true);
-    auto* frame = new QGroupBox(Msg("Proxy-Server"), Panel1);
-    frame->setGeometry(0, 0, Panel1->width(), Panel1->height());
-
-    ed_ProxyServer = new QLineEdit(frame);
-    ed_ProxyServer->setObjectName("ed_ProxyServer");
-    ed_ProxyServer->setMaxLength(kProxyBufferSize - 1);
-    ed_ProxyServer->setEnabled(false);
-    ed_ProxyServer->setGeometry(10, 22, 300, 22);
-    Label8 = MakeLabel("Label8", frame);
-    Label8->setText(Msg("server:port or user:pass@server:port"));
-    Label8->setGeometry(10, 48, 300, 16);
-    cbDirectConnection = new QCheckBox(Msg("Proxy off"), frame);
-    cbDirectConnection->setObjectName("cbDirectConnection");
-    cbDirectConnection->setChecked(true);
-    cbDirectConnection->setGeometry(10, 70, 200, 20);
-    connect(cbDirectConnection, &QCheckBox::clicked, this, &TForm1::cbDirectConnectionClick);
-    BitBtn4 = new QPushButton(Msg("OK"), frame);
-    BitBtn4->setObjectName("BitBtn4");
-    BitBtn4->setGeometry(318, 64, 64, 26);
-    connect(BitBtn4, &QPushButton::clicked, Panel1, &QWidget::hide);
-    Panel1->hide();
+    Panel1 = new ProxyPanel(this);
+    Panel1->setGeometry(GroupBox2->geometry());  // over the "Currently playing" frame
+    ed_ProxyServer = Panel1->ed_ProxyServer;
+    cbDirectConnection = Panel1->cbDirectConnection;
+    Label8 = Panel1->Label8;
+    BitBtn4 = Panel1->BitBtn4;
 }
 
 void TForm1::CreateUserPanel() {
@@ -349,6 +334,18 @@ void TForm1::CreateTimers() {
     Timer5 = MakeTimer("Timer5", 1000, false, this);
 }
 
+void TForm1::WireNowPlaying() {
+    connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
+    connect(Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
+    new TitleLabelCopy(Label3);
+
+    recording_ = new RecordingControl({this, Image19, Timer5, Label4, Label3},
+                                      [this] { return CurrentStream(); }, this);
+    connect(Timer5, &QTimer::timeout, recording_, &RecordingControl::Timer5Timer);
+    connect(Image19, &PictureButton::clicked, recording_, &RecordingControl::Image19Click);
+    connect(Image21, &PictureButton::clicked, recording_, &RecordingControl::Image21Click);
+}
+
 // --- creation
 
 void TForm1::FormCreate() {
@@ -364,14 +361,14 @@ void TForm1::FormCreate() {
     }
     vle::SetConfig(vle::Config::NetPlaylist, 1);
     vle::SetConfig(vle::Config::NetPrebuf, 0);
-    vle::SetConfigPtr(vle::ConfigPtr::NetProxy, proxy_buffer_.data());
+    vle::SetConfigPtr(vle::ConfigPtr::NetProxy, Panel1->Buffer().data());
 
     worker_volume_ = std::make_shared<std::atomic<int>>(TrackBar1->value());
     status_sink_ = StreamStatusSink::Create(
         this, [this](const StatusReport& report) { OnStreamStatus(report); });
     opener_ = std::make_unique<StreamOpener>(
         [sink = status_sink_](const StatusReport& report) { sink->Report(report); },
-        [volume = worker_volume_] { return volume->load(); });
+        [volume = worker_volume_] { return volume->load(); }, recording_->DataSink());
 
     spectrum_ = std::make_unique<TSpectrumPainter>(PaintBox1->width(), PaintBox1->height());
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
@@ -557,6 +554,7 @@ void TForm1::OnStreamStatus(const StatusReport& report) {
 // --- transport
 
 void TForm1::Image1Click() {
+    StopRecording();
     StartIfStopped(Timer2);
     StartIfStopped(Timer3);
     if (!opener_) return;
@@ -566,9 +564,7 @@ void TForm1::Image1Click() {
         dialogs().Beep();
         return;
     }
-    const QByteArray proxy = ed_ProxyServer->text().toUtf8().left(kProxyBufferSize - 1);
-    std::fill(proxy_buffer_.begin(), proxy_buffer_.end(), '\0');
-    std::memcpy(proxy_buffer_.data(), proxy.constData(), static_cast<std::size_t>(proxy.size()));
+    Panel1->CopyAddressToBuffer();
 
     const std::string url =
         PlayUrl(user_channel_mode_, user_channel_url_.toStdString(), ComboBox1->currentIndex());
@@ -576,10 +572,16 @@ void TForm1::Image1Click() {
 }
 
 void TForm1::Image4Click() {
+    // While recording, the first press only ends the recording; the music plays on.
+    if (recording_->Active()) {
+        StopRecording();
+        return;
+    }
     if (opener_) opener_->StopAndFree();
 }
 
 void TForm1::ComboBox1Click(int row) {
+    StopRecording();
     channels_->ClearSelection();
     user_channel_mode_ = false;
     Image7->show();
@@ -600,6 +602,7 @@ void TForm1::ListBox1Click() {
         list_buttons_[2]->setEnabled(false);  // Image15, "Edit"
         return;
     }
+    StopRecording();
     if (opener_) opener_->StopAndFree();
     if (row < 0) {
         dialogs().Error(this, Msg("Please select a channel!"));
@@ -688,9 +691,55 @@ void TForm1::OpenWebPage(const QString& address) {
 // --- proxy
 
 void TForm1::cbDirectConnectionClick() {
-    const bool direct = cbDirectConnection->isChecked();
-    vle::SetConfigPtr(vle::ConfigPtr::NetProxy, direct ? nullptr : proxy_buffer_.data());
-    ed_ProxyServer->setEnabled(!direct);
+    Panel1->cbDirectConnectionClick();
+}
+
+// --- now playing
+
+void TForm1::Timer2Timer() {
+    switch (replay_.Tick(Label4->text())) {
+        case ReplayTick::Wait:
+            break;
+        case ReplayTick::Replay:
+            Image1Click();
+            break;
+        case ReplayTick::StopTimer:
+            Timer2->stop();
+            break;
+    }
+}
+
+void TForm1::Timer3Timer() {
+    if (vle::ChannelIsActive(CurrentStream()) != static_cast<int>(vle::ActiveState::Playing)) {
+        return;
+    }
+    StartFixInput in;
+    in.slider_position = TrackBar1->value();
+    in.user_channel_mode = user_channel_mode_;
+    in.directory_row = ComboBox1->currentIndex();
+    in.user_row = channels_->SelectedRow();
+    if (in.user_row >= 0) {
+        in.user_channel_name = channels_->ListBox(0)->item(in.user_row)->text();
+        in.user_channel_url = channels_->ListBox(1)->item(in.user_row)->text();
+    }
+    const StartFixes fixes = PlaybackStartFixes(in);
+    VolumeOn->setVisible(fixes.volume_on_visible);
+    VolumeOff->setVisible(!fixes.volume_on_visible);
+    if (fixes.station_text) Label4->setText(*fixes.station_text);
+    if (fixes.bitrate_text) Label5->setText(*fixes.bitrate_text);
+    if (fixes.record_offered) {
+        Image19->setVisible(*fixes.record_offered);
+        Image20->setVisible(!*fixes.record_offered);
+    }
+    Timer2->stop();
+    replay_.Reset();
+    Timer3->stop();
+}
+
+// --- recording
+
+void TForm1::StopRecording() {
+    recording_->StopRecording();
 }
 
 }  // namespace velmora

@@ -11,6 +11,7 @@
 #include "app/backgrounds.h"
 #include "app/settings_menu.h"
 #include "channels/channel_operations.h"
+#include "playback/now_playing.h"
 #include "playback/stream_status.h"
 
 class QCheckBox;
@@ -27,6 +28,8 @@ namespace velmora {
 
 class ChannelListModel;
 class PictureButton;
+class ProxyPanel;
+class RecordingControl;
 class StreamOpener;
 class StreamStatusSink;
 class TAboutBox;
@@ -38,8 +41,6 @@ struct SettingsControls;
 
 inline constexpr int kDesignedClientWidth = 568;
 inline constexpr int kDesignedClientHeight = 269;
-// Proxy text handed to the engine: the field's 100 characters and the terminating zero.
-inline constexpr int kProxyBufferSize = 101;
 
 class TForm1 final : public QWidget, private ChannelListHost {
     Q_OBJECT
@@ -54,6 +55,8 @@ class TForm1 final : public QWidget, private ChannelListHost {
     unsigned CurrentStream() const;
     // True while a stream-opening worker runs.
     bool IsOpening() const;
+    // Automatic replays since the last reset (RetryCount).
+    int RetryCount() const { return replay_.RetryCount(); }
     ChannelListModel* Channels() const { return channels_; }
     // The about box and the channel editor, created after this window and owned by it. Any not
     // given by the first showing is created then.
@@ -75,6 +78,7 @@ class TForm1 final : public QWidget, private ChannelListHost {
     void CreateProxyPanel();
     void CreateUserPanel();
     void CreateTimers();
+    void WireNowPlaying();
     void WireMenu();
     void WireUserPanel();
     void EnsureSecondaryWindows();
@@ -113,6 +117,9 @@ class TForm1 final : public QWidget, private ChannelListHost {
     void Image7Click();  // homepage
     void Image9Click();  // programmes
     void cbDirectConnectionClick();
+    void Timer2Timer();  // automatic replay
+    void Timer3Timer();  // once-per-start fixes
+    void StopRecording();
     void OpenWebPage(const QString& address);
     void Timer1Timer();  // analyser frame
     void Timer4Timer();  // clock
@@ -148,8 +155,9 @@ class TForm1 final : public QWidget, private ChannelListHost {
     std::shared_ptr<std::atomic<int>> worker_volume_;
     bool user_channel_mode_ = false;
     QString user_channel_url_;
-    // Read by the engine (on the opening worker) at each stream creation.
-    std::array<char, kProxyBufferSize> proxy_buffer_{};
+    // RetryCount of the automatic replay.
+    AutoReplay replay_;
+    RecordingControl* recording_ = nullptr;
     int saved_volume_ = 0;
     std::unique_ptr<TSpectrumPainter> spectrum_;
     QString program_folder_;
@@ -189,7 +197,7 @@ class TForm1 final : public QWidget, private ChannelListHost {
     QLabel* Label5 = nullptr;
     PictureButton* Image7 = nullptr;
     PictureButton* Image9 = nullptr;
-    QFrame* Panel1 = nullptr;
+    ProxyPanel* Panel1 = nullptr;  // owns the buffer the engine reads the proxy text from
     QLineEdit* ed_ProxyServer = nullptr;
     QCheckBox* cbDirectConnection = nullptr;
     QLabel* Label8 = nullptr;
