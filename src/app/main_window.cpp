@@ -18,6 +18,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "app/about_box.h"
 #include "app/dialogs.h"
@@ -104,7 +105,14 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
 TForm1::~TForm1() {
     // Reports still under way find the window gone; a worker waiting on one is let go.
     if (status_sink_) status_sink_->Close();
-    opener_.reset();
+    if (opener_) {
+        opener_->StopAndFree();
+        // The engine still calls the opener's download callback after a stream is freed (the
+        // end of the download comes later), so the opener, like the recorder it feeds, is kept
+        // until the process ends.
+        static auto* kept = new std::vector<std::unique_ptr<StreamOpener>>;
+        kept->push_back(std::move(opener_));
+    }
     // Destruction handler: releasing the engine stops and frees every stream.
     vle::Free();
 }
