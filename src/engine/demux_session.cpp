@@ -14,7 +14,7 @@ extern "C" {
 namespace vle {
 namespace {
 
-constexpr int kAvioBufferSize = 8192;
+constexpr int kAvioBufferSize = 32768;
 
 int ReadPacket(void* opaque, std::uint8_t* buf, int size) {
     auto* s = static_cast<DemuxSession*>(opaque);

@@ -24,8 +24,9 @@ bool Output::Open(int device, int freq, ErrorCode* error) {
     want.freq = freq;
     want.format = AUDIO_F32SYS;
     want.channels = 2;
-    // 2048 frames (46 ms) a period: half the wake-ups of 1024 for the same sound; the analyser
-    // finds its place inside the period by the clock.
+    // 4096 frames (93 ms) a period: a radio stream buffers seconds anyway, and each period costs
+    // the system a wake-up whatever it carries. The analyser finds its place inside the period by
+    // the clock.
     want.samples = kPeriodFrames;
     want.callback = &Output::Callback;
     want.userdata = this;
@@ -88,29 +89,43 @@ void Output::Remove(const StreamCore* core) {
 }
 
 void Output::Callback(void* ud, Uint8* stream, int len) {
-    std::memset(stream, 0, static_cast<std::size_t>(len));
     static_cast<Output*>(ud)->Mix(reinterpret_cast<float*>(stream), len / 8);
 }
 
 void Output::Mix(float* out, int frames) {
     const auto now = std::chrono::steady_clock::now();
+    const std::size_t count = static_cast<std::size_t>(frames);
     std::vector<std::shared_ptr<StreamCore>> finished;
+    bool silent = true;  // `out` holds nothing yet
     {
         std::lock_guard lock(m_);
-        scratch_.resize(static_cast<std::size_t>(frames) * 2);
+        scratch_.resize(count * 2);
         for (const auto& core : playing_) {
             if (!core->playing.load() || core->dead.load()) continue;
-            const std::size_t n = core->pcm.Pop(scratch_.data(), static_cast<std::size_t>(frames));
+            // The first stream decodes straight into the device's buffer; others are added.
+            float* buf = silent ? out : scratch_.data();
+            const std::size_t n = core->pcm.Pop(buf, count);
             if (n == 0 && core->decoder_done.load() && core->pcm.size() == 0) {
                 core->ended = true;
                 finished.push_back(core);
                 continue;
             }
+            if (n < count) std::fill(buf + 2 * n, buf + 2 * count, 0.0f);
             if (n > 0) {
                 core->mix_started = true;
             } else if (core->mix_started && core->ring && !core->decoder_done.load()) {
                 // Before the first samples the decoder is merely starting, not starved.
                 core->ring->MarkUnderrun();
+            }
+            {
+                // The analyser looks at what is played, before the volume.
+                std::lock_guard fl(core->fft_m);
+                const std::size_t mask = StreamCore::kHistory - 1;
+                for (std::size_t i = 0; i < count; ++i)
+                    core->history[(core->history_written + i) & mask] =
+                        0.5f * (buf[2 * i] + buf[2 * i + 1]);
+                core->history_written += count;
+                core->history_time = now;
             }
             const float target = core->volume.load();
             if (!core->mix_volume_set) {
@@ -118,33 +133,32 @@ void Output::Mix(float* out, int frames) {
                 core->mix_volume_set = true;
             }
             float v = core->mix_volume;
-            {
-                // The analyser looks at what is played, before the volume. A short period is
-                // padded with the silence that the output plays.
-                std::lock_guard fl(core->fft_m);
-                const std::size_t mask = StreamCore::kHistory - 1;
-                for (int i = 0; i < frames; ++i) {
-                    const float v = static_cast<std::size_t>(i) < n
-                                        ? 0.5f * (scratch_[2 * i] + scratch_[2 * i + 1])
-                                        : 0.0f;
-                    core->history[(core->history_written + i) & mask] = v;
+            if (buf == out) {
+                if (v != target || v != 1.0f) {
+                    for (std::size_t i = 0; i < n; ++i) {
+                        if (v != target)
+                            v = v < target ? std::min(target, v + kVolumeStep)
+                                           : std::max(target, v - kVolumeStep);
+                        out[2 * i] *= v;
+                        out[2 * i + 1] *= v;
+                    }
                 }
-                core->history_written += static_cast<std::uint64_t>(frames);
-                core->history_time = now;
-            }
-            for (std::size_t i = 0; i < n; ++i) {
-                if (v != target)
-                    v = v < target ? std::min(target, v + kVolumeStep)
-                                   : std::max(target, v - kVolumeStep);
-                out[2 * i] += scratch_[2 * i] * v;
-                out[2 * i + 1] += scratch_[2 * i + 1] * v;
+            } else {
+                for (std::size_t i = 0; i < n; ++i) {
+                    if (v != target)
+                        v = v < target ? std::min(target, v + kVolumeStep)
+                                       : std::max(target, v - kVolumeStep);
+                    out[2 * i] += scratch_[2 * i] * v;
+                    out[2 * i + 1] += scratch_[2 * i + 1] * v;
+                }
             }
             core->mix_volume = v;
+            silent = false;
         }
         for (const auto& f : finished)
             playing_.erase(std::remove(playing_.begin(), playing_.end(), f), playing_.end());
     }
-    for (int i = 0; i < frames * 2; ++i) out[i] = std::clamp(out[i], -1.0f, 1.0f);
+    if (silent) std::fill(out, out + 2 * count, 0.0f);
     // `finished` may hold the last references: they are released here, outside the lock.
 }
 

@@ -22,7 +22,7 @@ class Output {
     int rate() const { return rate_; }
     // Frames the device takes per callback.
     int period() const { return period_; }
-    static constexpr int kPeriodFrames = 2048;
+    static constexpr int kPeriodFrames = 4096;
 
     void Add(const std::shared_ptr<StreamCore>& core);
     void Remove(const StreamCore* core);
