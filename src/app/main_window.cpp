@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -346,9 +347,11 @@ void TForm1::WireNowPlaying() {
     connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
     connect(Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
     new TitleLabelCopy(Label3);
+    menu_.ProxyServer1->setEnabled(true);
+    connect(menu_.ProxyServer1, &QAction::triggered, Panel1, &ProxyPanel::ProxyServer1Click);
 
-    recording_ = new RecordingControl({this, Image19, Timer5, Label4, Label3},
-                                      [this] { return CurrentStream(); }, this);
+    recording_ = new RecordingControl(
+        {this, Image19, Timer5, Label4, Label3}, [this] { return CurrentStream(); }, this);
     connect(Timer5, &QTimer::timeout, recording_, &RecordingControl::Timer5Timer);
     connect(Image19, &PictureButton::clicked, recording_, &RecordingControl::Image19Click);
     connect(Image21, &PictureButton::clicked, recording_, &RecordingControl::Image21Click);

@@ -1,0 +1,246 @@
+// The now-playing box of the real window: automatic replay, the fixes once playback starts, the
+// title label's copy function and the proxy panel, over loopback servers and the real engine.
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMouseEvent>
+
+#include "app/playing_window_fixture.h"
+#include "channels/directory.h"
+#include "support/http_proxy.h"
+#include "support/playlist_bodies.h"
+#include "support/stream_server.h"
+
+namespace velmora::test {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// What the window had done by the end of one tick of the replay timer.
+struct ReplayTickSeen {
+    Clock::duration at;
+    bool replayed;  // a new opening was started by the tick
+    int retry_count;
+};
+
+// Watches the replay timer; connected after the window's own handler, so it sees its outcome.
+class ReplayWatch {
+  public:
+    ReplayWatch(QTimer* timer2, TForm1* form, std::function<void(const ReplayTickSeen&)> also = {})
+        : start_(Clock::now()) {
+        QObject::connect(timer2, &QTimer::timeout, &context_, [=, this] {
+            // The new worker's first report waits for this thread, so it is still opening.
+            ticks.push_back({Clock::now() - start_, form->IsOpening(), form->RetryCount()});
+            if (also) also(ticks.back());
+        });
+    }
+    std::vector<ReplayTickSeen> ticks;
+
+  private:
+    QObject context_;
+    Clock::time_point start_;
+};
+
+// A station whose server is down: "Connecting...", "Can't play the stream", then exactly four
+// replays about two seconds apart, and the tick after the fourth stops the timer.
+TEST_F(PlayingWindowTest, DownServerIsReplayedFourTimes) {
+    auto* timer2 = Child<QTimer>("Timer2");
+    ReplayWatch watch(timer2, form_);
+    LabelRecorder rec(label3_, label4_, label5_);
+    PlayUserChannel("http://127.0.0.1:1/down");
+    ASSERT_TRUE(timer2->isActive());
+    ASSERT_TRUE(WaitFor([&] { return !timer2->isActive(); }, 13s));
+    ASSERT_TRUE(WaitFor([&] { return !form_->IsOpening(); }, 2s));
+    rec.Snapshot();
+
+    ASSERT_EQ(watch.ticks.size(), 5u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_TRUE(watch.ticks[i].replayed) << i;
+        EXPECT_EQ(watch.ticks[i].retry_count, static_cast<int>(i) + 1);
+    }
+    EXPECT_FALSE(watch.ticks[4].replayed);
+    EXPECT_EQ(watch.ticks[4].retry_count, 0);
+    for (std::size_t i = 0; i < watch.ticks.size(); ++i) {
+        const auto gap = watch.ticks[i].at - (i ? watch.ticks[i - 1].at : Clock::duration{});
+        EXPECT_GT(gap, 1700ms) << i;
+        EXPECT_LT(gap, 2600ms) << i;
+    }
+    QStringList expected;
+    for (int i = 0; i < 5; ++i)
+        expected << "Connecting..."
+                 << "Can't play the stream";
+    EXPECT_EQ(rec.status_texts.mid(1), expected);
+    EXPECT_EQ(label4_->text(), "Can't play the stream");
+    EXPECT_TRUE(answers_.errors.isEmpty());
+    EXPECT_EQ(answers_.beeps, 0);
+}
+
+// Two failed openings, then a replay that plays: the count goes back to 0, both timers stop and
+// recording is offered for the plain stream address.
+TEST_F(PlayingWindowTest, SuccessfulReplayResetsTheCount) {
+    StreamServer server;
+    auto* timer2 = Child<QTimer>("Timer2");
+    auto* timer3 = Child<QTimer>("Timer3");
+    // The station comes up while the second replay is connecting.
+    ReplayWatch watch(timer2, form_, [&](const ReplayTickSeen& tick) {
+        if (tick.replayed && tick.retry_count == 2) {
+            StreamRoute route;
+            route.audio = Mp3(2.0);
+            route.headers = {"icy-name:Late FM"};
+            route.loop = true;
+            server.AddStream("/late", route);
+        }
+    });
+    PlayUserChannel(server.Url("/late"));
+    ASSERT_TRUE(WaitFor([&] { return Playing() && !timer3->isActive(); }, 8s))
+        << label4_->text().toStdString();
+    EXPECT_FALSE(timer2->isActive());
+    EXPECT_EQ(form_->RetryCount(), 0);
+    ASSERT_EQ(watch.ticks.size(), 2u);
+    EXPECT_EQ(server.ConnectionsTo("/late").size(), 3u);
+    EXPECT_EQ(label4_->text(), "Late FM");
+    EXPECT_TRUE(Child<QWidget>("Image19")->isVisible());
+    EXPECT_FALSE(Child<QWidget>("Image20")->isVisible());
+}
+
+// Directory rows, with the loopback server standing in as the proxy for the stations' hosts: a
+// ".pls" station keeps the texts its server announces and offers recording; an ".asx" station
+// shows the row's fixed texts instead of the announced ones and refuses recording.
+TEST_F(PlayingWindowTest, DirectoryRowsFixedTextsAndRecordOffer) {
+    StreamServer server;
+    StreamRoute announced;
+    announced.audio = Mp3(2.0);
+    announced.loop = true;
+    announced.headers = {"icy-name:Kultura Loop", "icy-br:128"};
+    server.AddStream("/pls-stream", announced);
+    announced.headers = {"icy-name:Svoboda Loop", "icy-br:64"};
+    server.AddStream("/asx-stream", announced);
+    // The proxy asks for the stations' absolute addresses; the server answers by their paths.
+    server.AddBody("/live/kultura.pls", 200, kPlsType, PlsBody({server.Url("/pls-stream")}));
+    server.AddBody("/live/svoboda96.asx", 200, kAsxType, AsxBody({server.Url("/asx-stream")}));
+    ASSERT_NE(DirectoryUrl(3).find("/live/kultura.pls"), std::string_view::npos);
+    ASSERT_NE(DirectoryUrl(9).find("/live/svoboda96.asx"), std::string_view::npos);
+
+    Child<QAction>("ProxyServer1")->trigger();
+    auto* direct = Child<QCheckBox>("cbDirectConnection");
+    ClickAt(direct, {6, direct->height() / 2});
+    ASSERT_FALSE(direct->isChecked());
+    Child<QLineEdit>("ed_ProxyServer")->setText("127.0.0.1:" + QString::number(server.port()));
+    auto* combo = Child<QComboBox>("ComboBox1");
+    auto* timer3 = Child<QTimer>("Timer3");
+    QWidget* record = Child<QWidget>("Image19");
+    QWidget* cannot_record = Child<QWidget>("Image20");
+    EXPECT_FALSE(record->isVisible());
+    EXPECT_TRUE(cannot_record->isVisible());
+
+    PickRow(combo, 3);
+    ASSERT_TRUE(WaitFor([&] { return Playing() && !timer3->isActive(); }, 8s))
+        << label4_->text().toStdString();
+    EXPECT_EQ(label4_->text(), "Kultura Loop");
+    EXPECT_EQ(label5_->text(), "Bitrate: 128 kbps");
+    EXPECT_TRUE(record->isVisible());
+    EXPECT_FALSE(cannot_record->isVisible());
+
+    const vle::Handle first = form_->CurrentStream();
+    PickRow(combo, 9);
+    ASSERT_TRUE(WaitFor(
+        [&] { return form_->CurrentStream() != first && Playing() && !timer3->isActive(); }, 8s))
+        << label4_->text().toStdString();
+    EXPECT_EQ(label4_->text(), QString::fromUtf8(DirectoryRows()[9].fixed_name));
+    EXPECT_EQ(label5_->text(), "Bitrate: 96 kbps");
+    EXPECT_FALSE(record->isVisible());
+    EXPECT_TRUE(cannot_record->isVisible());
+    EXPECT_EQ(server.ConnectionsTo("/asx-stream").size(), 1u);
+}
+
+// Hint and cursor follow the title as the mouse moves over it; a click copies the text, an
+// empty one too.
+TEST_F(PlayingWindowTest, TitleLabelHintAndCopy) {
+    const auto move_over = [&] {
+        const QPointF p(5, 5);
+        QMouseEvent move(QEvent::MouseMove, p, label3_->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(label3_, &move);
+    };
+    const QString fifty(50, QChar('t'));
+    label3_->setText(fifty);
+    move_over();
+    EXPECT_EQ(label3_->toolTip(), "Copy");
+    EXPECT_EQ(label3_->cursor().shape(), Qt::PointingHandCursor);
+
+    const QString fifty_one = "Artist / " + QString(42, QChar('s'));
+    ASSERT_EQ(fifty_one.size(), 51);
+    label3_->setText(fifty_one);
+    move_over();
+    EXPECT_EQ(label3_->toolTip(), fifty_one);
+    Click(label3_);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), fifty_one);
+
+    label3_->clear();
+    move_over();
+    EXPECT_TRUE(label3_->toolTip().isEmpty());
+    EXPECT_EQ(label3_->cursor().shape(), Qt::ArrowCursor);
+    Click(label3_);
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().isEmpty());
+}
+
+// The menu shows the panel over the "Currently playing" frame. With "Proxy off" cleared the
+// stream goes through the authenticating proxy, without pressing OK; ticked, the next Play goes
+// direct although the address stays. Both survive a restart.
+TEST_F(PlayingWindowTest, ProxyPanelRoutesTheNextPlay) {
+    StreamServer server;
+    StreamRoute route;
+    route.audio = Mp3(2.0);
+    route.loop = true;
+    server.AddStream("/mount", route);
+    HttpProxy proxy("listener", "s3cret");
+
+    auto* panel = Child<QWidget>("Panel1");
+    auto* direct = Child<QCheckBox>("cbDirectConnection");
+    auto* field = Child<QLineEdit>("ed_ProxyServer");
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_TRUE(direct->isChecked());
+    EXPECT_FALSE(field->isEnabled());
+    auto* item = Child<QAction>("ProxyServer1");
+    ASSERT_TRUE(item->isEnabled());
+    item->trigger();
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->geometry(), Child<QGroupBox>("GroupBox2")->geometry());
+
+    ClickAt(direct, {6, direct->height() / 2});
+    ASSERT_FALSE(direct->isChecked());
+    ASSERT_TRUE(field->isEnabled());
+    field->setText(QString::fromStdString(proxy.Address()));
+    PlayUserChannel(server.Url("/mount"));
+    ASSERT_TRUE(WaitFor([&] { return Playing(); }, 8s)) << label4_->text().toStdString();
+    ASSERT_EQ(proxy.Requests().size(), 1u);
+    EXPECT_TRUE(proxy.Requests()[0].authorised);
+    EXPECT_NE(proxy.Requests()[0].request_line.find(server.Url("/mount")), std::string::npos);
+
+    ClickAt(direct, {6, direct->height() / 2});
+    ASSERT_TRUE(direct->isChecked());
+    EXPECT_FALSE(field->isEnabled());
+    Click(Child<QWidget>("BitBtn4"));
+    EXPECT_FALSE(panel->isVisible());
+    const vle::Handle proxied = form_->CurrentStream();
+    Click(Child<QWidget>("Image1"));
+    ASSERT_TRUE(WaitFor([&] { return form_->CurrentStream() != proxied && Playing(); }, 8s));
+    EXPECT_EQ(proxy.Requests().size(), 1u);
+    EXPECT_EQ(server.ConnectionsTo("/mount").size(), 2u);
+
+    // The settings keep the switch and the address.
+    form_->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    form_ = new TForm1;
+    form_->show();
+    EXPECT_TRUE(Child<QCheckBox>("cbDirectConnection")->isChecked());
+    EXPECT_EQ(Child<QLineEdit>("ed_ProxyServer")->text(), QString::fromStdString(proxy.Address()));
+    EXPECT_FALSE(Child<QLineEdit>("ed_ProxyServer")->isEnabled());
+    EXPECT_TRUE(answers_.errors.isEmpty()) << answers_.errors.join("|").toStdString();
+}
+
+}  // namespace
+}  // namespace velmora::test
