@@ -151,7 +151,7 @@ int main(int argc, char** argv) {
                 Line(buf);
             }
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     opener.StopAndFree();
     {
