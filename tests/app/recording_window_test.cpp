@@ -3,7 +3,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
+#include <QThread>
 #include <QUrl>
 
 #include "app/playing_window_fixture.h"
@@ -25,6 +25,44 @@ class FolderRecorder final : public QObject {
     QStringList folders;
   public slots:
     void Open(const QUrl& url) { folders << url.toLocalFile(); }
+};
+
+// Passes every box on to the test's answers and counts those asked for off the window's thread.
+class ThreadCheckingDialogs final : public Dialogs {
+  public:
+    explicit ThreadCheckingDialogs(Dialogs& answers) : answers_(answers) {}
+    void Error(QWidget* owner, const QString& text, const QString& caption) override {
+        Check();
+        answers_.Error(owner, text, caption);
+    }
+    void Message(QWidget* owner, const QString& text, const QString& caption) override {
+        Check();
+        answers_.Message(owner, text, caption);
+    }
+    bool AskYesNo(QWidget* owner, const QString& text, const QString& caption) override {
+        Check();
+        return answers_.AskYesNo(owner, text, caption);
+    }
+    QString SaveFileName(QWidget* owner, const QString& caption, const QString& suggested,
+                         const QString& filter) override {
+        Check();
+        return answers_.SaveFileName(owner, caption, suggested, filter);
+    }
+    QString OpenFileName(QWidget* owner, const QString& caption, const QString& filter) override {
+        Check();
+        return answers_.OpenFileName(owner, caption, filter);
+    }
+    void Beep() override {
+        Check();
+        answers_.Beep();
+    }
+    std::atomic<int> off_thread{0};
+
+  private:
+    void Check() {
+        if (QThread::currentThread() != qApp->thread()) ++off_thread;
+    }
+    Dialogs& answers_;
 };
 
 class RecordingWindowTest : public PlayingWindowTest {
@@ -182,8 +220,12 @@ TEST_F(RecordingWindowTest, FailuresKeepTheRecordingOnWithoutAFile) {
                                          RecordingFileName(now.addSecs(s), "Tune", "Fail FM"));
         }
         answers_.errors.clear();
+        ThreadCheckingDialogs checking(answers_);
+        SetDialogs(&checking);
         Click(Record());
         ASSERT_TRUE(WaitFor([&] { return !answers_.errors.isEmpty(); }, 3s));
+        SetDialogs(&answers_);
+        EXPECT_EQ(checking.off_thread, 0);
         EXPECT_TRUE(answers_.errors[0].startsWith("The file \"" + station_folder))
             << answers_.errors[0].toStdString();
         EXPECT_TRUE(answers_.errors[0].contains("could not be written"));
