@@ -4,6 +4,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace velmora {
 
@@ -21,8 +22,11 @@ struct StreamOpener::State {
     std::uint64_t last_generation = 0;
     vle::CancelFlag cancel;
 
+    // Set when the opener is gone: late engine callbacks then find a live state that does nothing.
+    std::atomic<bool> retired{false};
+
     void Report(const StatusReport& r) {
-        if (reporter) reporter(r);
+        if (reporter && !retired.load()) reporter(r);
     }
 
     void ShowStreamTitle() {
@@ -40,7 +44,7 @@ struct StreamOpener::State {
             s->Report({StreamStatus::ServerLine, 0, std::string(static_cast<const char*>(buffer))});
             return;
         }
-        if (s->data) s->data(buffer, length);
+        if (s->data && !s->retired.load()) s->data(buffer, length);
     }
 
     static void MetaSyncProc(vle::SyncHandle, vle::Handle, std::uint32_t, void* user) {
@@ -125,10 +129,16 @@ StreamOpener::StreamOpener(Reporter reporter, VolumeSource volume, DataSink data
 
 StreamOpener::~StreamOpener() {
     Cancel();
-    // Running workers keep the state alive through their own references.
     const vle::Handle h = state_->current.load();
     vle::ChannelStop(h);
     vle::StreamFree(h);
+    state_->retired = true;
+    // The engine may still call back into the state after the free (the end of the download),
+    // and holds only a plain pointer: the state is kept, silenced, until the process ends.
+    static auto* retired = new std::vector<std::shared_ptr<State>>();
+    static std::mutex retired_m;
+    std::lock_guard lock(retired_m);
+    retired->push_back(state_);
 }
 
 bool StreamOpener::Start(const std::string& url) {
