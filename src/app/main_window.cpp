@@ -177,11 +177,13 @@ void TForm1::CreateHeader() {
     Label2 = MakeLabel("Label2", this);
     Label2->setText(Msg("Webradio from all over the world"));
     QFont slogan = font();
-    slogan.setPixelSize(15);
+    slogan.setPixelSize(14);
     slogan.setBold(true);
     Label2->setFont(slogan);
     Label2->setStyleSheet("color: white; background: transparent;");
-    Label2->setGeometry(60, 8, 300, 20);
+    // On the lower row, beside the time: the date on the upper row reaches this far left when the
+    // user panel is closed.
+    Label2->setGeometry(60, 30, 280, 20);
 
     Label10 = MakeLabel("Label10", this);
     Label11 = MakeLabel("Label11", this);
