@@ -308,7 +308,8 @@ void TForm1::CreateProxyPanel() {
 void TForm1::CreateUserPanel() {
     GroupBox4 = new QGroupBox(Msg("Your webradio channels"), this);
     GroupBox4->setObjectName("GroupBox4");
-    GroupBox4->setGeometry(407, kHeaderHeight + 2, 153, 206);
+    // Just right of the closed window's 407 pixels, ending 9 pixels inside the open one's 570.
+    GroupBox4->setGeometry(408, kHeaderHeight + 2, 153, 206);
     channels_ = new ChannelListModel(GroupBox4);
     channels_->ListBox1()->setGeometry(8, 20, 137, 152);
     connect(channels_, &ChannelListModel::Chosen, this, &TForm1::ListBox1Click);

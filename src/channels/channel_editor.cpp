@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QValidator>
 
 #include "app/dialogs.h"
@@ -283,6 +284,8 @@ void TForm3::keyPressEvent(QKeyEvent* event) {
 
 void TForm3::showEvent(QShowEvent* event) {
     RetranslateUi();
+    // Centred on the desktop, not over the main window that owns it.
+    if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
     QDialog::showEvent(event);
     name_->setFocus();
 }
