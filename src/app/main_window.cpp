@@ -429,6 +429,7 @@ void TForm1::FormShow() {
     DetermineFolders();
     // Without any list the rest of the start-up is skipped, as for any failing step.
     if (!LoadChannelList()) return;
+    startup_loaded_ = true;
     LoadSettings();
     LayoutByWidth();
     ApplyProgramsButtonRule();
@@ -521,6 +522,12 @@ void TForm1::closeEvent(QCloseEvent* event) {
 bool TForm1::FormClose() {
     if (settings_folder_.isEmpty()) DetermineFolders();  // closed without ever being shown
     EnsureSecondaryWindows();
+    // When the list could not be read at start-up, neither it nor the settings were loaded:
+    // writing now would replace the user's files with an empty list and the designed defaults.
+    if (shown_once_ && !startup_loaded_) {
+        setAttribute(Qt::WA_DeleteOnClose);
+        return true;
+    }
     QDir().mkpath(settings_folder_);  // a failure shows when the settings are written
     if (!SaveSettings()) return false;
     if (!SaveChannelList()) return false;

@@ -147,6 +147,8 @@ class TForm1 final : public QWidget, private ChannelListHost {
 
     bool started_up_ = false;
     bool shown_once_ = false;
+    // The user's list (and so the settings after it) was read at the first showing.
+    bool startup_loaded_ = false;
 
     // --- process-wide state; user-interface thread unless noted
     std::unique_ptr<StreamOpener> opener_;

@@ -243,3 +243,41 @@ TEST_F(WindowSettingsTest, UnwritableFilesKeepTheWindowOpen) {
 
 }  // namespace
 }  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// A list that cannot be read at start-up leaves the rest of the start-up undone; closing then must
+// not replace the user's list and settings with an empty list and the designed defaults.
+TEST(WindowStartupFailure, UnreadableListLeavesTheUsersFilesAlone) {
+    test::EnsureApp();
+    test::SettingsHome home;
+    test::AnsweringDialogs answers;
+    SetDialogs(&answers);
+    const QByteArray settings = "[Default]\nVolume=30\nBackground=Red\n";
+    {
+        QDir().mkpath(QFileInfo(home.SettingsFile()).path());
+        QFile f(home.SettingsFile());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(settings);
+    }
+    // A folder where the list file should be: it exists, and no read of it can succeed.
+    const QString list = QFileInfo(home.SettingsFile()).path() + "/ChannelList.vlr";
+    ASSERT_TRUE(QDir().mkpath(list));
+
+    TForm1* form = CreateProgramWindows();
+    ASSERT_NE(form, nullptr);
+    form->show();
+    EXPECT_FALSE(answers.errors.isEmpty());  // the failed read was shown
+    EXPECT_TRUE(form->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    QFile f(home.SettingsFile());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), settings);
+    EXPECT_TRUE(QFileInfo(list).isDir());
+    SetDialogs(nullptr);
+}
+
+}  // namespace
+}  // namespace velmora
