@@ -89,7 +89,7 @@ struct StreamCore {
     std::unique_ptr<DemuxSession> session;
 
     // --- playback
-    PcmFifo pcm{22050};
+    PcmFifo pcm{88200};  // 2 s: the decoder works in long, cache-friendly batches
     std::atomic<float> volume{1.0f};
     std::atomic<bool> playing{false};
     std::atomic<bool> decoder_started{false};
