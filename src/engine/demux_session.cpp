@@ -14,7 +14,8 @@ extern "C" {
 namespace vle {
 namespace {
 
-constexpr int kAvioBufferSize = 32768;
+// Small: what identifying the stream reads is taken out of the buffer that the start waits to fill.
+constexpr int kAvioBufferSize = 8192;
 
 int ReadPacket(void* opaque, std::uint8_t* buf, int size) {
     auto* s = static_cast<DemuxSession*>(opaque);
