@@ -35,9 +35,9 @@
 #include "app/main_window.h"
 #include "app/picture_button.h"
 #include "app/window_harness.h"
-#include "server_process.h"
 #include "channels/channel_list_model.h"
 #include "engine/engine.h"
+#include "server_process.h"
 #include "support/test_audio.h"
 
 extern char** environ;
@@ -81,9 +81,9 @@ bool PlayingState(vle::Handle h) {
 }
 
 struct Phase {
-    double wall = 0;        // seconds from the click to the stop
-    double cpu = 0;         // process CPU seconds over that time
-    double main_cpu = 0;    // of which the user-interface thread
+    double wall = 0;      // seconds from the click to the stop
+    double cpu = 0;       // process CPU seconds over that time
+    double main_cpu = 0;  // of which the user-interface thread
     double percent() const { return cpu * 100 / wall; }
     double main_percent() const { return main_cpu * 100 / wall; }
 };
@@ -267,10 +267,11 @@ int main(int argc, char** argv) {
                 Median(with_main));
     std::printf("BM_AnalyserCpu/ui_thread_without        %7.3f %% of one core\n",
                 Median(without_main));
-    std::printf("BM_AnalyserCpu/analyser_share           %7.3f %% of one core "
-                "(UI thread alone %.3f %%; target < 1 %%) %s\n",
-                share, ui_share, share < 1.0 ? "OK" : "MISS");
-    std::printf("(%d round(s) of %.0f s per phase, 128 kbps MP3, analyser every 33 ms)\n",
-                o.rounds, o.seconds);
+    std::printf(
+        "BM_AnalyserCpu/analyser_share           %7.3f %% of one core "
+        "(UI thread alone %.3f %%; target < 1 %%) %s\n",
+        share, ui_share, share < 1.0 ? "OK" : "MISS");
+    std::printf("(%d round(s) of %.0f s per phase, 128 kbps MP3, analyser every 33 ms)\n", o.rounds,
+                o.seconds);
     return share < 1.0 ? 0 : 1;
 }

@@ -42,8 +42,8 @@ using Clock = std::chrono::steady_clock;
 using namespace velmora;
 
 constexpr int kBitRate = 320000;
-constexpr double kLeadSeconds = 5;       // played before the recording starts
-constexpr double kRecordSeconds = 180;   // recorded at least, up to the end of the stream
+constexpr double kLeadSeconds = 5;      // played before the recording starts
+constexpr double kRecordSeconds = 180;  // recorded at least, up to the end of the stream
 constexpr std::size_t kLeadBytes = static_cast<std::size_t>(kLeadSeconds * kBitRate / 8);
 
 struct Options {
@@ -64,7 +64,7 @@ double Median(std::vector<double> v) {
 }
 
 struct Run {
-    double cpu = 0;         // process CPU seconds from the opening to the end of playing
+    double cpu = 0;  // process CPU seconds from the opening to the end of playing
     double wall = 0;
     double append_cpu = 0;  // of which inside StreamRecorder::Append
     std::uint64_t sink_bytes = 0;
@@ -277,16 +277,19 @@ int main(int argc, char** argv) {
     const double append_added = Median(record_append) - Median(play_append);
     std::printf("BM_RecordCpu/playing_only           %9.1f ms CPU\n", p * 1e3);
     std::printf("BM_RecordCpu/playing_and_recording  %9.1f ms CPU\n", r * 1e3);
-    std::printf("BM_RecordCpu/recording_adds         %9.1f ms CPU, %+.2f %% of playing's CPU, "
-                "%.4f %% of one core over the %.1f s recorded\n",
-                added * 1e3, added * 100 / p, added * 100 / recorded_seconds, recorded_seconds);
-    std::printf("BM_RecordCpu/append_while_recording %9.2f ms CPU (%.2f ms while only playing), "
-                "adds %.4f %% of one core over the %.1f s recorded\n",
-                Median(record_append) * 1e3, Median(play_append) * 1e3,
-                append_added * 100 / recorded_seconds, recorded_seconds);
-    std::printf("BM_RecordCpu/recorded_file          %zu bytes (the stream's last %zu of %zu), "
-                "identical to the bytes sent: OK\n",
-                recorded_bytes, recorded_bytes, stream_bytes);
+    std::printf(
+        "BM_RecordCpu/recording_adds         %9.1f ms CPU, %+.2f %% of playing's CPU, "
+        "%.4f %% of one core over the %.1f s recorded\n",
+        added * 1e3, added * 100 / p, added * 100 / recorded_seconds, recorded_seconds);
+    std::printf(
+        "BM_RecordCpu/append_while_recording %9.2f ms CPU (%.2f ms while only playing), "
+        "adds %.4f %% of one core over the %.1f s recorded\n",
+        Median(record_append) * 1e3, Median(play_append) * 1e3,
+        append_added * 100 / recorded_seconds, recorded_seconds);
+    std::printf(
+        "BM_RecordCpu/recorded_file          %zu bytes (the stream's last %zu of %zu), "
+        "identical to the bytes sent: OK\n",
+        recorded_bytes, recorded_bytes, stream_bytes);
     std::printf("(%d round(s), 320 kbps MP3 paced at %.1f times real time)\n", o.rounds,
                 static_cast<double>(o.rate) * 8 / kBitRate);
     return 0;
