@@ -528,7 +528,10 @@ int ChannelGetData(Handle stream, float* buffer, std::uint32_t flags) {
         const std::size_t mask = StreamCore::kHistory - 1;
         for (std::size_t i = 0; i < samples.size(); ++i) {
             const std::uint64_t at = playing - samples.size() + i;
-            samples[i] = playing >= samples.size() - i ? core->history[at & mask] : 0.0f;
+            samples[i] =
+                playing >= samples.size() - i
+                    ? 0.5f * (core->history[2 * (at & mask)] + core->history[2 * (at & mask) + 1])
+                    : 0.0f;
         }
     }
     FftMagnitudes(samples, buffer);

@@ -120,10 +120,10 @@ void Output::Mix(float* out, int frames) {
             {
                 // The analyser looks at what is played, before the volume.
                 std::lock_guard fl(core->fft_m);
-                const std::size_t mask = StreamCore::kHistory - 1;
-                for (std::size_t i = 0; i < count; ++i)
-                    core->history[(core->history_written + i) & mask] =
-                        0.5f * (buf[2 * i] + buf[2 * i + 1]);
+                const std::size_t at = core->history_written & (StreamCore::kHistory - 1);
+                const std::size_t first = std::min(count, StreamCore::kHistory - at);
+                std::copy(buf, buf + 2 * first, core->history.begin() + 2 * at);
+                std::copy(buf + 2 * first, buf + 2 * count, core->history.begin());
                 core->history_written += count;
                 core->history_time = now;
             }

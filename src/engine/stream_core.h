@@ -104,9 +104,10 @@ struct StreamCore {
     // --- mono samples handed to the output, for the analyser; protected by fft_m. The output
     // takes a whole period at a time, so the time of the last hand-over tells which of them
     // are sounding now.
-    static constexpr std::size_t kHistory = 16384;  // a period and an FFT window, rounded up
+    static constexpr std::size_t kHistory =
+        16384;  // frames: a period and an FFT window, rounded up
     std::mutex fft_m;
-    std::array<float, kHistory> history{};
+    std::array<float, kHistory * 2> history{};  // stereo frames; mixed to mono only when asked
     std::uint64_t history_written = 0;
     std::chrono::steady_clock::time_point history_time{};
 
