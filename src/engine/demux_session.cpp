@@ -224,23 +224,28 @@ class Decoder {
             in_format_ = f->format;
             in_rate_ = f->sample_rate;
         }
-        const int room = swr_get_out_samples(swr_, f->nb_samples);
-        if (room <= 0) return;
-        out_.resize(static_cast<std::size_t>(room) * 2);
-        auto* dst = reinterpret_cast<std::uint8_t*>(out_.data());
-        const int n = swr_convert(
-            swr_, &dst, room, const_cast<const std::uint8_t**>(f->extended_data), f->nb_samples);
-        if (n > 0) core_->pcm.Push(out_.data(), static_cast<std::size_t>(n));
+        Convert(const_cast<const std::uint8_t**>(f->extended_data), f->nb_samples);
+    }
+
+    // Resamples straight into the decoded-audio queue; null input drains what the resampler holds.
+    void Convert(const std::uint8_t** in, int count) {
+        for (;;) {
+            float* dst = nullptr;
+            const std::size_t room = core_->pcm.Reserve(&dst);
+            if (room == 0) return;  // freed
+            auto* out = reinterpret_cast<std::uint8_t*>(dst);
+            const int n = swr_convert(swr_, &out, static_cast<int>(room), in, count);
+            if (n <= 0) return;
+            core_->pcm.Commit(static_cast<std::size_t>(n));
+            if (static_cast<std::size_t>(n) < room) return;
+            // What did not fit stays in the resampler. Asking again with no new input (but not
+            // null input, which would mean the end of the stream) takes it out.
+            count = 0;
+        }
     }
 
     void FlushResampler() {
-        if (!swr_) return;
-        const int room = swr_get_out_samples(swr_, 0);
-        if (room <= 0) return;
-        out_.resize(static_cast<std::size_t>(room) * 2);
-        auto* dst = reinterpret_cast<std::uint8_t*>(out_.data());
-        const int n = swr_convert(swr_, &dst, room, nullptr, 0);
-        if (n > 0 && core_->Alive()) core_->pcm.Push(out_.data(), static_cast<std::size_t>(n));
+        if (swr_ && core_->Alive()) Convert(nullptr, 0);
     }
 
     std::shared_ptr<StreamCore> core_;
@@ -253,7 +258,6 @@ class Decoder {
     int in_format_ = -1;
     int in_rate_ = 0;
     AVChannelLayout in_layout_{};
-    std::vector<float> out_;
 };
 
 }  // namespace

@@ -27,6 +27,26 @@ bool PcmFifo::Push(const float* frames, std::size_t count) {
     return true;
 }
 
+std::size_t PcmFifo::Reserve(float** where) {
+    std::unique_lock lock(m_);
+    const std::size_t cap = Frames();
+    if (fill_ == cap) {
+        waiting_ = true;
+        cv_.wait(lock, [&] { return aborted_ || fill_ <= cap / 2; });
+        waiting_ = false;
+    }
+    if (aborted_) return 0;
+    // The consumer never reads beyond fill_, so the run can be written without the lock.
+    const std::size_t tail = (head_ + fill_) % cap;
+    *where = buf_.data() + tail * 2;
+    return std::min(cap - fill_, cap - tail);
+}
+
+void PcmFifo::Commit(std::size_t count) {
+    std::lock_guard lock(m_);
+    fill_ += count;
+}
+
 std::size_t PcmFifo::Pop(float* out, std::size_t count) {
     std::lock_guard lock(m_);
     const std::size_t cap = Frames();

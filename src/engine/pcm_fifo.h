@@ -14,6 +14,11 @@ class PcmFifo {
 
     // Blocks while full, until half of it has been taken; false once aborted.
     bool Push(const float* frames, std::size_t count);
+    // For writing in place (the one producer only): blocks while full, until half of it has been
+    // taken, then gives the free frames at the tail as one run; 0 once aborted.
+    std::size_t Reserve(float** where);
+    // Makes `count` frames written at the reserved place readable.
+    void Commit(std::size_t count);
     // Takes up to `count` frames without waiting; returns how many.
     std::size_t Pop(float* out, std::size_t count);
     std::size_t size() const;
