@@ -9,16 +9,12 @@
 #include <QTimer>
 #include <functional>
 
+#include "support/qt_test_helpers.h"
+
 namespace velmora {
 namespace {
 
-void EnsureApp() {
-    if (QApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
+using test::EnsureApp;
 
 // A left click as the window system delivers it: press, then release, at `pos` of `w`.
 void Click(QWidget* w, QPoint pos) {

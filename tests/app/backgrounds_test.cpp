@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QApplication>
 
+#include "support/qt_test_helpers.h"
+
 namespace velmora {
 namespace {
 
@@ -23,13 +25,7 @@ TEST(Backgrounds, StoredNameMatching) {
 // The current background is marked and disabled, the others unmarked and enabled; with none
 // current, all five can be chosen.
 TEST(Backgrounds, ItemStatesOnRealActions) {
-    // Actions belong to a GUI application; run alone, this test must make its own.
-    if (!QApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "app_tests";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
+    test::EnsureApp();  // actions belong to a GUI application
     std::array<QAction*, 5> items{};
     std::array<std::unique_ptr<QAction>, 5> owned;
     for (size_t i = 0; i < items.size(); ++i) {

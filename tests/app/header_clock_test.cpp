@@ -6,16 +6,12 @@
 #include <QLabel>
 #include <QWidget>
 
+#include "support/qt_test_helpers.h"
+
 namespace velmora {
 namespace {
 
-void EnsureApp() {
-    if (QApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
+using test::EnsureApp;
 
 // The date is "dddd, d. mmmm yyyy" in the given locale's names, no leading zero on the day.
 TEST(HeaderClock, DateTextUsesLocaleNames) {

@@ -8,20 +8,13 @@
 #include <QTemporaryDir>
 #include <climits>
 
+#include "support/qt_test_helpers.h"
+
 namespace velmora {
 namespace {
 
-QByteArray ReadBytes(const QString& path) {
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
-    return f.readAll();
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-    f.write(bytes);
-}
+using test::ReadBytes;
+using test::WriteBytes;
 
 // Integers: decimal with sign, "$" and "0x" hexadecimal as 32 bits, everything else refused.
 TEST(IniInteger, ParsesTheProfileFormsAndRefusesTheRest) {

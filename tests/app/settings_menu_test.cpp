@@ -9,16 +9,12 @@
 
 #include "app/about_box.h"
 
+#include "support/qt_test_helpers.h"
+
 namespace velmora {
 namespace {
 
-void EnsureApp() {
-    if (QApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
+using test::EnsureApp;
 
 QStringList Names(const QList<QAction*>& actions) {
     QStringList names;

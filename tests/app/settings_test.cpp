@@ -7,20 +7,13 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "support/qt_test_helpers.h"
+
 namespace velmora {
 namespace {
 
-QByteArray ReadBytes(const QString& path) {
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
-    return f.readAll();
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-    f.write(bytes);
-}
+using test::ReadBytes;
+using test::WriteBytes;
 
 Settings LoadExisting(const QString& path) {
     const LoadedSettings loaded = LoadSettings(path);

@@ -21,15 +21,9 @@
 #include "app/dialogs.h"
 #include "app/stream_status_sink.h"
 
-namespace velmora::test {
+#include "support/qt_test_helpers.h"
 
-inline void EnsureApp() {
-    if (QApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "window_tests";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
+namespace velmora::test {
 
 // Answers every box at once and remembers what was shown.
 class AnsweringDialogs final : public Dialogs {

@@ -18,22 +18,18 @@
 #include "channels/channel_file.h"
 #include "channels/channel_list_model.h"
 
+#include "support/qt_test_helpers.h"
+
 namespace velmora {
 namespace {
 
 using test::Click;
 
-QByteArray ReadBytes(const QString& path) {
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
-    return f.readAll();
-}
+using test::ReadBytes;
 
 void WriteBytes(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-    f.write(bytes);
+    test::WriteBytes(path, bytes);
 }
 
 class WindowSettingsTest : public ::testing::Test {

@@ -14,20 +14,13 @@
 #include <csignal>
 #include <functional>
 
+#include "support/qt_test_helpers.h"
+
 namespace velmora {
 namespace {
 
-QByteArray ReadBytes(const QString& path) {
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
-    return f.readAll();
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
+using test::ReadBytes;
+using test::WriteBytes;
 
 std::vector<ChannelEntry> ReadOk(const QString& path) {
     const ChannelFileReadResult r = ReadChannelFile(path);

@@ -1,0 +1,35 @@
+// Small helpers shared by the tests that use Qt: one application object per process, and whole-file
+// reads and writes with the failure reported as a test failure.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+namespace velmora::test {
+
+// Widgets, actions and pixmaps need a GUI application; a test run on its own must make one.
+inline void EnsureApp() {
+    if (QApplication::instance()) return;
+    static int argc = 1;
+    static char name[] = "velmora_tests";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);
+}
+
+inline QByteArray ReadBytes(const QString& path) {
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+    return f.readAll();
+}
+
+inline void WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+}  // namespace velmora::test
