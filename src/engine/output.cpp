@@ -51,7 +51,7 @@ bool Output::Open(int device, int freq, ErrorCode* error) {
     }
     rate_ = freq;
     period_ = have.samples ? have.samples : kPeriodFrames;
-    // Paused while nothing plays: an idle player costs no CPU.
+    // Starts paused; it runs only while something plays, so an idle player mixes nothing.
     return true;
 }
 
