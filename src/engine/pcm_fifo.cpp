@@ -5,41 +5,27 @@
 
 namespace vle {
 
-bool PcmFifo::Push(const float* frames, std::size_t count) {
-    std::unique_lock lock(m_);
-    const std::size_t cap = Frames();
-    while (count > 0) {
-        if (fill_ == cap) {
-            // Full: sleep until half has been played, so that the decoder runs in long stretches
-            // instead of being woken for every output period.
-            waiting_ = true;
-            cv_.wait(lock, [&] { return aborted_ || fill_ <= cap / 2; });
-            waiting_ = false;
-        }
-        if (aborted_) return false;
-        const std::size_t tail = (head_ + fill_) % cap;
-        const std::size_t n = std::min({count, cap - fill_, cap - tail});
-        std::memcpy(buf_.data() + tail * 2, frames, n * 2 * sizeof(float));
-        fill_ += n;
-        frames += n * 2;
-        count -= n;
-    }
-    return true;
-}
-
 std::size_t PcmFifo::Reserve(float** where) {
     std::unique_lock lock(m_);
     const std::size_t cap = Frames();
     if (fill_ == cap) {
         waiting_ = true;
-        cv_.wait(lock, [&] { return aborted_ || fill_ <= cap / 2; });
+        cv_.wait(lock, [&] { return aborted_ || fill_ <= resume_at_; });
         waiting_ = false;
     }
     if (aborted_) return 0;
     // The consumer never reads beyond fill_, so the run can be written without the lock.
     const std::size_t tail = (head_ + fill_) % cap;
-    *where = buf_.data() + tail * 2;
+    *where = buf_.get() + tail * 2;
     return std::min(cap - fill_, cap - tail);
+}
+
+bool PcmFifo::WaitUntilLow() {
+    std::unique_lock lock(m_);
+    waiting_ = true;
+    cv_.wait(lock, [&] { return aborted_ || fill_ <= resume_at_; });
+    waiting_ = false;
+    return !aborted_;
 }
 
 void PcmFifo::Commit(std::size_t count) {
@@ -53,12 +39,12 @@ std::size_t PcmFifo::Pop(float* out, std::size_t count) {
     std::size_t done = 0;
     while (done < count && fill_ > 0) {
         const std::size_t n = std::min({count - done, fill_, cap - head_});
-        std::memcpy(out + done * 2, buf_.data() + head_ * 2, n * 2 * sizeof(float));
+        std::memcpy(out + done * 2, buf_.get() + head_ * 2, n * 2 * sizeof(float));
         head_ = (head_ + n) % cap;
         fill_ -= n;
         done += n;
     }
-    if (done && waiting_ && fill_ <= cap / 2) cv_.notify_all();
+    if (done && waiting_ && fill_ <= resume_at_) cv_.notify_all();
     return done;
 }
 

@@ -89,7 +89,9 @@ struct StreamCore {
     std::unique_ptr<DemuxSession> session;
 
     // --- playback
-    PcmFifo pcm{88200};  // 2 s: the decoder works in long, cache-friendly batches
+    // 4 s, refilled from 0.5 s: every wake-up of the decoder costs it its caches, so it works in
+    // batches of seconds.
+    PcmFifo pcm{176400, 22050};
     std::atomic<float> volume{1.0f};
     std::atomic<bool> playing{false};
     std::atomic<bool> decoder_started{false};
