@@ -513,27 +513,15 @@ int ChannelGetData(Handle stream, float* buffer, std::uint32_t flags) {
     std::array<float, 1024> samples;
     const int period = G().output.period();
     const int rate = G().output.rate();
-    {
-        std::lock_guard lock(core->fft_m);
-        // The last period handed over sounds from its hand-over on, for one period's time.
-        const auto since = std::chrono::steady_clock::now() - core->history_time;
-        const auto into =
-            static_cast<std::int64_t>(std::chrono::duration<double>(since).count() * rate);
-        const std::uint64_t start_of_period =
-            core->history_written >= static_cast<std::uint64_t>(period)
-                ? core->history_written - static_cast<std::uint64_t>(period)
-                : 0;
-        const std::uint64_t playing =
-            start_of_period + static_cast<std::uint64_t>(std::clamp<std::int64_t>(into, 0, period));
-        const std::size_t mask = StreamCore::kHistory - 1;
-        for (std::size_t i = 0; i < samples.size(); ++i) {
-            const std::uint64_t at = playing - samples.size() + i;
-            samples[i] =
-                playing >= samples.size() - i
-                    ? 0.5f * (core->history[2 * (at & mask)] + core->history[2 * (at & mask) + 1])
-                    : 0.0f;
-        }
-    }
+    // The last period taken sounds from its taking on, for one period's time; frames it lacked
+    // were silence.
+    const PcmFifo::Taken last = core->pcm.LastTaken();
+    const auto since = std::chrono::steady_clock::now() - last.at;
+    const auto into = std::clamp<std::int64_t>(
+        static_cast<std::int64_t>(std::chrono::duration<double>(since).count() * rate), 0, period);
+    const std::int64_t playing = static_cast<std::int64_t>(last.first) + into;
+    core->pcm.CopyMono(playing - static_cast<std::int64_t>(samples.size()), samples.size(),
+                       last.first + last.frames, samples.data());
     FftMagnitudes(samples, buffer);
     t_error = ErrorCode::Ok;
     return 512 * static_cast<int>(sizeof(float));

@@ -104,7 +104,7 @@ void Output::Mix(float* out, int frames) {
             if (!core->playing.load() || core->dead.load()) continue;
             // The first stream decodes straight into the device's buffer; others are added.
             float* buf = silent ? out : scratch_.data();
-            const std::size_t n = core->pcm.Pop(buf, count);
+            const std::size_t n = core->pcm.Pop(buf, count, now);
             if (n == 0 && core->decoder_done.load() && core->pcm.size() == 0) {
                 core->ended = true;
                 finished.push_back(core);
@@ -116,16 +116,6 @@ void Output::Mix(float* out, int frames) {
             } else if (core->mix_started && core->ring && !core->decoder_done.load()) {
                 // Before the first samples the decoder is merely starting, not starved.
                 core->ring->MarkUnderrun();
-            }
-            {
-                // The analyser looks at what is played, before the volume.
-                std::lock_guard fl(core->fft_m);
-                const std::size_t at = core->history_written & (StreamCore::kHistory - 1);
-                const std::size_t first = std::min(count, StreamCore::kHistory - at);
-                std::copy(buf, buf + 2 * first, core->history.begin() + 2 * at);
-                std::copy(buf + 2 * first, buf + 2 * count, core->history.begin());
-                core->history_written += count;
-                core->history_time = now;
             }
             const float target = core->volume.load();
             if (!core->mix_volume_set) {

@@ -7,17 +7,17 @@ namespace vle {
 
 std::size_t PcmFifo::Reserve(float** where) {
     std::unique_lock lock(m_);
-    const std::size_t cap = Frames();
-    if (fill_ == cap) {
+    if (fill_ >= Usable()) {
         waiting_ = true;
         cv_.wait(lock, [&] { return aborted_ || fill_ <= resume_at_; });
         waiting_ = false;
     }
     if (aborted_) return 0;
-    // The consumer never reads beyond fill_, so the run can be written without the lock.
-    const std::size_t tail = (head_ + fill_) % cap;
+    // The consumer never reads beyond fill_, and the kept frames lie behind head_, so the run can
+    // be written without the lock.
+    const std::size_t tail = (head_ + fill_) % frames_;
     *where = buf_.get() + tail * 2;
-    return std::min(cap - fill_, cap - tail);
+    return std::min(Usable() - fill_, frames_ - tail);
 }
 
 bool PcmFifo::WaitUntilLow() {
@@ -33,19 +33,44 @@ void PcmFifo::Commit(std::size_t count) {
     fill_ += count;
 }
 
-std::size_t PcmFifo::Pop(float* out, std::size_t count) {
+std::size_t PcmFifo::Pop(float* out, std::size_t count, std::chrono::steady_clock::time_point at) {
     std::lock_guard lock(m_);
-    const std::size_t cap = Frames();
     std::size_t done = 0;
     while (done < count && fill_ > 0) {
-        const std::size_t n = std::min({count - done, fill_, cap - head_});
+        const std::size_t n = std::min({count - done, fill_, frames_ - head_});
         std::memcpy(out + done * 2, buf_.get() + head_ * 2, n * 2 * sizeof(float));
-        head_ = (head_ + n) % cap;
+        head_ = (head_ + n) % frames_;
         fill_ -= n;
         done += n;
     }
+    last_ = {taken_, done, at};
+    taken_ += done;
     if (done && waiting_ && fill_ <= resume_at_) cv_.notify_all();
     return done;
+}
+
+PcmFifo::Taken PcmFifo::LastTaken() const {
+    std::lock_guard lock(m_);
+    return last_;
+}
+
+void PcmFifo::CopyMono(std::int64_t first, std::size_t count, std::uint64_t limit,
+                       float* mono) const {
+    std::lock_guard lock(m_);
+    // Frame taken_ - 1 sits just behind head_.
+    const std::uint64_t end = std::min(limit, taken_);
+    const std::uint64_t begin = taken_ > kept_ ? taken_ - kept_ : 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::int64_t f = first + static_cast<std::int64_t>(i);
+        const auto u = static_cast<std::uint64_t>(f);
+        if (f < 0 || u < begin || u >= end) {
+            mono[i] = 0.0f;
+            continue;
+        }
+        const std::size_t back = static_cast<std::size_t>(taken_ - u);  // 1 .. kept_
+        const std::size_t at = (head_ + frames_ - back) % frames_;
+        mono[i] = 0.5f * (buf_[2 * at] + buf_[2 * at + 1]);
+    }
 }
 
 std::size_t PcmFifo::size() const {

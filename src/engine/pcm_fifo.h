@@ -1,8 +1,11 @@
 // Decoded audio between the decoder thread and the output: interleaved stereo float frames.
+// The frames played last stay readable for the analyser: the producer never writes over them.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 
@@ -10,9 +13,13 @@ namespace vle {
 
 class PcmFifo {
   public:
-    // A full FIFO lets its producer sleep until no more than `resume_at` frames are left.
-    PcmFifo(std::size_t frames, std::size_t resume_at)
-        : buf_(new float[frames * 2]), frames_(frames), resume_at_(resume_at) {}
+    // Holds `frames` frames; a full FIFO lets its producer sleep until no more than `resume_at`
+    // are left. The last `kept` frames taken stay readable through CopyMono().
+    PcmFifo(std::size_t frames, std::size_t resume_at, std::size_t kept)
+        : buf_(new float[(frames + kept) * 2]),
+          frames_(frames + kept),
+          resume_at_(resume_at),
+          kept_(kept) {}
 
     // For writing in place (the one producer only): blocks while full, until it has drained to
     // the resume level, then gives the free frames at the tail as one run; 0 once aborted.
@@ -21,13 +28,26 @@ class PcmFifo {
     bool WaitUntilLow();
     // Makes `count` frames written at the reserved place readable.
     void Commit(std::size_t count);
-    // Takes up to `count` frames without waiting; returns how many.
-    std::size_t Pop(float* out, std::size_t count);
+
+    // What one Pop() took: frames [first, first + frames) of the stream, at `at`.
+    struct Taken {
+        std::uint64_t first = 0;
+        std::size_t frames = 0;
+        std::chrono::steady_clock::time_point at{};
+    };
+    // Takes up to `count` frames without waiting; returns how many, and remembers them as the
+    // last taken at `at`.
+    std::size_t Pop(float* out, std::size_t count, std::chrono::steady_clock::time_point at);
+    Taken LastTaken() const;
+    // Frames [first, first + count) of the stream mixed to mono into `mono`; frames not taken
+    // before `limit`, not yet taken or no longer kept read as silence.
+    void CopyMono(std::int64_t first, std::size_t count, std::uint64_t limit, float* mono) const;
+
     std::size_t size() const;
     void Abort();
 
   private:
-    std::size_t Frames() const { return frames_; }
+    std::size_t Usable() const { return frames_ - kept_; }
 
     // --- protected by m_
     mutable std::mutex m_;
@@ -37,8 +57,11 @@ class PcmFifo {
     std::unique_ptr<float[]> buf_;
     const std::size_t frames_;
     const std::size_t resume_at_;
-    std::size_t head_ = 0;  // next frame to read
-    std::size_t fill_ = 0;  // frames stored
+    const std::size_t kept_;
+    std::size_t head_ = 0;     // next frame to read
+    std::size_t fill_ = 0;     // frames stored
+    std::uint64_t taken_ = 0;  // frames taken since the start
+    Taken last_;
     bool aborted_ = false;
     bool waiting_ = false;  // the producer sleeps until the FIFO has drained
 };

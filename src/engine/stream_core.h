@@ -90,8 +90,10 @@ struct StreamCore {
 
     // --- playback
     // 4 s, refilled from 0.5 s: every wake-up of the decoder costs it its caches, so it works in
-    // batches of seconds.
-    PcmFifo pcm{176400, 22050};
+    // batches of seconds. The analyser reads what was played from it: the output takes a whole
+    // period at a time, and the time it took the last one tells which frames sound now. 16384
+    // frames cover two periods and an FFT window.
+    PcmFifo pcm{176400, 22050, 16384};
     std::atomic<float> volume{1.0f};
     std::atomic<bool> playing{false};
     std::atomic<bool> decoder_started{false};
@@ -102,16 +104,6 @@ struct StreamCore {
     float mix_volume = 1.0f;
     bool mix_volume_set = false;
     bool mix_started = false;
-
-    // --- mono samples handed to the output, for the analyser; protected by fft_m. The output
-    // takes a whole period at a time, so the time of the last hand-over tells which of them
-    // are sounding now.
-    static constexpr std::size_t kHistory =
-        16384;  // frames: a period and an FFT window, rounded up
-    std::mutex fft_m;
-    std::array<float, kHistory * 2> history{};  // stereo frames; mixed to mono only when asked
-    std::uint64_t history_written = 0;
-    std::chrono::steady_clock::time_point history_time{};
 
     // Replaces the META text and runs the syncs when it changed. Download thread.
     void SetMeta(const std::string& text);
