@@ -56,20 +56,19 @@ PcmFifo::Taken PcmFifo::LastTaken() const {
 
 void PcmFifo::CopyMono(std::int64_t first, std::size_t count, std::uint64_t limit,
                        float* mono) const {
+    std::fill(mono, mono + count, 0.0f);
     std::lock_guard lock(m_);
+    const auto taken = static_cast<std::int64_t>(taken_);
+    const std::int64_t from =
+        std::max({first, taken - static_cast<std::int64_t>(kept_), std::int64_t{0}});
+    const std::int64_t to = std::min(first + static_cast<std::int64_t>(count),
+                                     static_cast<std::int64_t>(std::min(limit, taken_)));
+    if (from >= to) return;
     // Frame taken_ - 1 sits just behind head_.
-    const std::uint64_t end = std::min(limit, taken_);
-    const std::uint64_t begin = taken_ > kept_ ? taken_ - kept_ : 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::int64_t f = first + static_cast<std::int64_t>(i);
-        const auto u = static_cast<std::uint64_t>(f);
-        if (f < 0 || u < begin || u >= end) {
-            mono[i] = 0.0f;
-            continue;
-        }
-        const std::size_t back = static_cast<std::size_t>(taken_ - u);  // 1 .. kept_
-        const std::size_t at = (head_ + frames_ - back) % frames_;
-        mono[i] = 0.5f * (buf_[2 * at] + buf_[2 * at + 1]);
+    std::size_t at = (head_ + frames_ - static_cast<std::size_t>(taken - from)) % frames_;
+    for (std::int64_t f = from; f < to; ++f) {
+        mono[f - first] = 0.5f * (buf_[2 * at] + buf_[2 * at + 1]);
+        if (++at == frames_) at = 0;
     }
 }
 

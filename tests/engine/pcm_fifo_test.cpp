@@ -60,6 +60,15 @@ TEST(PcmFifo, PlayedFramesStayReadableWhileTheProducerFillsUp) {
         EXPECT_EQ(mono[3], 0.0f);
         EXPECT_EQ(mono[9], 0.0f);
     }
+    // Early on, a window reaching back before the first frame reads silence there.
+    PcmFifo young(10, 5, 8);
+    float first = 1;
+    Produce(young, first, 4);
+    young.Pop(out.data(), 4, Clock::now());
+    young.CopyMono(-4, 8, 4, mono.data());
+    EXPECT_EQ(std::vector<float>(mono.begin(), mono.begin() + 8),
+              (std::vector<float>{0, 0, 0, 0, 1, 2, 3, 4}));
+
     // A pop of an empty queue is remembered as taking nothing.
     PcmFifo empty(10, 5, 4);
     EXPECT_EQ(empty.Pop(out.data(), 8, Clock::now()), 0u);
