@@ -38,6 +38,7 @@ extern "C" {
 }
 
 #include "engine/engine.h"
+#include "server_process.h"
 #include "support/stream_server.h"
 #include "support/test_audio.h"
 
@@ -46,6 +47,7 @@ extern char** environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using velmora::bench::ServerProcess;
 using velmora::test::AudioCodec;
 using velmora::test::StreamRoute;
 using velmora::test::StreamServer;
@@ -175,73 +177,6 @@ StreamRoute IcyRoute(const std::string& audio) {
         r.titles.push_back({b, "Bench Artist - Song " + std::to_string(b / 8)});
     return r;
 }
-
-// --- a stream server in a child process, so that its CPU and its memory (it records every byte
-// it sends) stay out of the figures. Forked before the engine starts any thread.
-class ServerProcess {
-  public:
-    ServerProcess(const StreamRoute& route) {
-        int to_child[2], to_parent[2];
-        if (pipe(to_child) != 0 || pipe(to_parent) != 0) {
-            std::perror("pipe");
-            std::exit(2);
-        }
-        pid_ = fork();
-        if (pid_ < 0) {
-            std::perror("fork");
-            std::exit(2);
-        }
-        if (pid_ == 0) {
-            close(to_child[1]);
-            close(to_parent[0]);
-            Serve(route, to_child[0], to_parent[1]);
-            _exit(0);
-        }
-        close(to_child[0]);
-        close(to_parent[1]);
-        cmd_ = to_child[1];
-        reply_ = to_parent[0];
-        ReadPort();
-    }
-    ~ServerProcess() {
-        close(cmd_);
-        close(reply_);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-    }
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/stream"; }
-    // A fresh server on a new port: the old one's connection records are dropped.
-    void Renew() {
-        const char c = 'n';
-        if (write(cmd_, &c, 1) != 1) std::exit(2);
-        ReadPort();
-    }
-
-  private:
-    static void Serve(const StreamRoute& route, int cmd, int reply) {
-        std::signal(SIGPIPE, SIG_IGN);
-        for (;;) {
-            {
-                StreamServer server;
-                server.AddStream("/stream", route);
-                const std::uint16_t port = server.port();
-                if (write(reply, &port, sizeof port) != sizeof port) return;
-                char c;
-                if (read(cmd, &c, 1) != 1) return;
-            }
-        }
-    }
-    void ReadPort() {
-        if (read(reply_, &port_, sizeof port_) != sizeof port_) {
-            std::fprintf(stderr, "engine_bench: the server process did not start\n");
-            std::exit(2);
-        }
-    }
-
-    pid_t pid_ = -1;
-    int cmd_ = -1, reply_ = -1;
-    std::uint16_t port_ = 0;
-};
 
 bool InitEngine() {
     if (vle::Init(-1, 44100, 0, nullptr)) return true;
@@ -391,7 +326,8 @@ double IdleRate(pid_t output_tid, double seconds) {
 int RunDecode(const Options& o) {
     const int runs = o.runs > 0 ? o.runs : o.realtime ? 1 : 7;
     const std::string audio = Mp3(o.seconds);
-    ServerProcess server(IcyRoute(audio));  // all at once: the engine is the only brake
+    ServerProcess server(
+        [&] { return IcyRoute(audio); });  // all at once: the engine is the only brake
     if (o.realtime) {
         // The dummy driver takes a period every period's length: what a listener's machine does.
         setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -538,7 +474,7 @@ int RunMemory(const Options& o) {
     route.burst_bytes = 16000;
     route.bytes_per_second = 16000;
     route.loop = true;
-    ServerProcess server(route);
+    ServerProcess server([&] { return route; });
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     if (!InitEngine()) return 2;
     vle::SetConfig(vle::Config::NetPlaylist, 1);

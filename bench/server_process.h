@@ -4,7 +4,7 @@
 // the application object and the engine), as a fork copies only the calling thread.
 //
 // Commands over a pipe: the parent can ask for the audio bytes the server sent on a connection,
-// and closing the pipe ends the child.
+// or for a fresh server, and closing the pipe ends the child.
 #pragma once
 
 #include <chrono>
@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include <sys/prctl.h>
@@ -44,10 +45,7 @@ class ServerProcess {
         close(to_parent[1]);
         cmd_ = to_child[1];
         reply_ = to_parent[0];
-        if (!ReadAll(reply_, &port_, sizeof port_)) {
-            std::fprintf(stderr, "the server process did not start\n");
-            std::exit(2);
-        }
+        ReadPort();
     }
     ~ServerProcess() {
         close(cmd_);
@@ -59,6 +57,14 @@ class ServerProcess {
     ServerProcess& operator=(const ServerProcess&) = delete;
 
     std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/stream"; }
+
+    // A fresh server on a new port: the old one's connection records, which hold every byte sent,
+    // are dropped.
+    void Renew() {
+        const char c = 'n';
+        if (write(cmd_, &c, 1) != 1) Die("write");
+        ReadPort();
+    }
 
     // The audio bytes sent on connection `index` (0: the first ever made), after waiting up to
     // `wait_ms` for the server to have closed it. `finished` tells whether it had; `connections`
@@ -81,6 +87,12 @@ class ServerProcess {
     }
 
   private:
+    void ReadPort() {
+        if (!ReadAll(reply_, &port_, sizeof port_)) {
+            std::fprintf(stderr, "the server process did not start\n");
+            std::exit(2);
+        }
+    }
     [[noreturn]] static void Die(const char* what) {
         std::perror(what);
         std::exit(2);
@@ -108,17 +120,28 @@ class ServerProcess {
 
     static void Serve(const std::function<test::StreamRoute()>& make_route, int cmd, int reply) {
         std::signal(SIGPIPE, SIG_IGN);
-        test::StreamServer server;
-        server.AddStream("/stream", make_route());
-        const std::uint16_t port = server.port();
-        if (!WriteAll(reply, &port, sizeof port)) return;
+        const test::StreamRoute route = make_route();
+        std::unique_ptr<test::StreamServer> server;
+        const auto start = [&] {
+            server.reset();
+            server = std::make_unique<test::StreamServer>();
+            server->AddStream("/stream", route);
+            const std::uint16_t port = server->port();
+            return WriteAll(reply, &port, sizeof port);
+        };
+        if (!start()) return;
         for (;;) {
             char c = 0;
-            if (read(cmd, &c, 1) != 1 || c != 'a') return;
+            if (read(cmd, &c, 1) != 1) return;
+            if (c == 'n') {
+                if (!start()) return;
+                continue;
+            }
+            if (c != 'a') return;
             std::uint32_t ask[2] = {};
             if (!ReadAll(cmd, ask, sizeof ask)) return;
-            server.WaitForFinished(ask[0] + 1, std::chrono::milliseconds(ask[1]));
-            const auto all = server.ConnectionsTo("/stream");
+            server->WaitForFinished(ask[0] + 1, std::chrono::milliseconds(ask[1]));
+            const auto all = server->ConnectionsTo("/stream");
             std::uint32_t head[2] = {static_cast<std::uint32_t>(all.size()), 0};
             std::string audio;
             if (ask[0] < all.size()) {
