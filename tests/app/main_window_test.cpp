@@ -56,18 +56,13 @@ class MainWindowTest : public ::testing::Test {
         combo_ = Child<QComboBox>("ComboBox1");
     }
     void TearDown() override {
-        if (form_) {
-            form_->close();
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        }
+        if (form_) test::CloseAndFlush(form_);
         SetDialogs(nullptr);
     }
 
     template <class T>
     T* Child(const char* name) {
-        T* w = form_->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name;
-        return w;
+        return test::FindChild<T>(form_, name);
     }
 
     // Puts one channel into the user list and clicks it, which plays its address.

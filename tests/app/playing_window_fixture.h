@@ -55,10 +55,7 @@ class PlayingWindowTest : public ::testing::Test {
         label5_ = Child<QLabel>("Label5");
     }
     void TearDown() override {
-        if (form_) {
-            form_->close();
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        }
+        if (form_) CloseAndFlush(form_);
         SetDialogs(nullptr);
     }
 
@@ -66,9 +63,7 @@ class PlayingWindowTest : public ::testing::Test {
 
     template <class T>
     T* Child(const char* name) {
-        T* w = form_->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name;
-        return w;
+        return FindChild<T>(form_, name);
     }
 
     // Puts the channels into the user list and clicks row `row`, which plays its address.

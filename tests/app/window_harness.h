@@ -95,6 +95,26 @@ inline void ClickAt(QWidget* w, QPoint p, Qt::MouseButton button = Qt::LeftButto
     QApplication::sendEvent(w, &release);
 }
 
+// The child of `root` named `name`; a missing one fails the test.
+template <class T>
+T* FindChild(const QObject* root, const char* name) {
+    T* w = root->findChild<T*>(name);
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+}
+
+// Closes a window as the user does and lets Qt delete what asked for deferred deletion; true when
+// the window agreed to close.
+inline bool CloseAndFlush(QWidget* window) {
+    const bool closed = window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return closed;
+}
+
+inline int RightEdge(const QWidget* w) {
+    return w->x() + w->width();
+}
+
 inline void Click(QWidget* w) {
     ClickAt(w, w->rect().center());
 }

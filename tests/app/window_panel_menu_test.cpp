@@ -35,24 +35,16 @@ class WindowPanelMenuTest : public ::testing::Test {
         list_ = form_->Channels()->ListBox1();
     }
     void TearDown() override {
-        if (form_) {
-            form_->close();
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        }
+        if (form_) test::CloseAndFlush(form_);
         SetDialogs(nullptr);
     }
 
     template <class T>
     T* Child(const char* name) {
-        T* w = form_->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name;
-        return w;
+        return test::FindChild<T>(form_, name);
     }
     QAction* Item(const char* name) { return Child<QAction>(name); }
-    int RightEdge(const char* label) {
-        const QLabel* l = Child<QLabel>(label);
-        return l->x() + l->width();
-    }
+    int RightEdge(const char* label) { return test::RightEdge(Child<QLabel>(label)); }
     void ClickRow(int row) {
         test::ClickAt(list_->viewport(), list_->visualItemRect(list_->item(row)).center());
     }

@@ -50,23 +50,17 @@ class WindowSettingsTest : public ::testing::Test {
     }
     // Closes as the user does; true when the window went (and has been freed).
     bool CloseWindow() {
-        const bool closed = form_->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        const bool closed = test::CloseAndFlush(form_);
         if (closed) form_ = nullptr;
         return closed;
     }
 
     template <class T>
     T* Child(const char* name) {
-        T* w = form_->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name;
-        return w;
+        return test::FindChild<T>(form_, name);
     }
     QAction* Item(const char* name) { return Child<QAction>(name); }
-    int RightEdge(const char* label) {
-        const QLabel* l = Child<QLabel>(label);
-        return l->x() + l->width();
-    }
+    int RightEdge(const char* label) { return test::RightEdge(Child<QLabel>(label)); }
 
     test::SettingsHome home_;
     test::AnsweringDialogs answers_;
