@@ -149,4 +149,9 @@ bool ByteRing::finished() const {
     return finished_;
 }
 
+bool ByteRing::caught_up() const {
+    std::lock_guard lock(m_);
+    return FillLocked() == 0 && !finished_;
+}
+
 }  // namespace vle

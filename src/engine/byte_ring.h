@@ -52,6 +52,8 @@ class ByteRing {
     std::uint64_t written() const;
     std::uint64_t read() const;
     bool finished() const;
+    // Everything downloaded so far has been read, and more is to come.
+    bool caught_up() const;
 
   private:
     std::size_t FillLocked() const { return static_cast<std::size_t>(written_ - read_); }

@@ -29,8 +29,7 @@ int ReadPacket(void* opaque, std::uint8_t* buf, int size) {
     // Caught up with the download while much is decoded: rather than waking for every packet
     // that arrives, sleep until the output has played the queue down to its low level. By then
     // the download has refilled the buffer, and the decoder runs one long batch again.
-    if (ring->written() == ring->read() && !ring->finished() && !core->pcm.WaitUntilLow())
-        return AVERROR_EXIT;
+    if (ring->caught_up() && !core->pcm.WaitUntilLow()) return AVERROR_EXIT;
     std::size_t got = 0;
     const auto r = ring->Read(buf, static_cast<std::size_t>(size), s->start, s->deadline, &got,
                               [core] { return core->Alive(); });

@@ -5,13 +5,15 @@
 
 namespace vle {
 
+void PcmFifo::WaitForResumeLocked(std::unique_lock<std::mutex>& lock) {
+    waiting_ = true;
+    cv_.wait(lock, [&] { return aborted_ || fill_ <= resume_at_; });
+    waiting_ = false;
+}
+
 std::size_t PcmFifo::Reserve(float** where) {
     std::unique_lock lock(m_);
-    if (fill_ >= Usable()) {
-        waiting_ = true;
-        cv_.wait(lock, [&] { return aborted_ || fill_ <= resume_at_; });
-        waiting_ = false;
-    }
+    if (fill_ >= Usable()) WaitForResumeLocked(lock);
     if (aborted_) return 0;
     // The consumer never reads beyond fill_, and the kept frames lie behind head_, so the run can
     // be written without the lock.
@@ -22,9 +24,7 @@ std::size_t PcmFifo::Reserve(float** where) {
 
 bool PcmFifo::WaitUntilLow() {
     std::unique_lock lock(m_);
-    waiting_ = true;
-    cv_.wait(lock, [&] { return aborted_ || fill_ <= resume_at_; });
-    waiting_ = false;
+    WaitForResumeLocked(lock);
     return !aborted_;
 }
 

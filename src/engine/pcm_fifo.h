@@ -48,6 +48,8 @@ class PcmFifo {
 
   private:
     std::size_t Usable() const { return frames_ - kept_; }
+    // Sleeps until the consumer has drained the FIFO to the resume level, or it is aborted.
+    void WaitForResumeLocked(std::unique_lock<std::mutex>& lock);
 
     // --- protected by m_
     mutable std::mutex m_;
