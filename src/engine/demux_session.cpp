@@ -50,6 +50,15 @@ int Interrupt(void* opaque) {
     return static_cast<StreamCore*>(opaque)->Alive() ? 0 : 1;
 }
 
+// The demuxers of the formats radio streams come in. A stranger's body must never pick one that
+// opens further files or addresses (concat, HLS, image sequences...).
+constexpr const char* kAudioFormats = "mp3,aac,ogg,flac,asf";
+
+// Every byte comes from the stream's buffer: no demuxer may open anything else.
+int RefuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
+    return AVERROR(EPERM);
+}
+
 }  // namespace
 
 DemuxSession::~DemuxSession() {
@@ -92,6 +101,13 @@ std::unique_ptr<DemuxSession> OpenDemuxSession(StreamCore& core,
     s->fmt->probesize = 64 * 1024;
     s->fmt->max_analyze_duration = AV_TIME_BASE / 2;
     s->fmt->format_probesize = 64 * 1024;
+    s->fmt->format_whitelist = av_strdup(kAudioFormats);
+    s->fmt->protocol_whitelist = av_strdup("");  // an empty list allows no protocol at all
+    s->fmt->io_open = &RefuseNestedOpen;
+    if (!s->fmt->format_whitelist || !s->fmt->protocol_whitelist) {
+        *error = ErrorCode::Memory;
+        return nullptr;
+    }
 
     const auto fail = [&](ErrorCode code) -> std::unique_ptr<DemuxSession> {
         if (!core.Alive())
@@ -268,8 +284,13 @@ class Decoder {
 
 void StartDecoder(const std::shared_ptr<StreamCore>& core, int out_rate, bool allow_asf) {
     std::thread([core, out_rate, allow_asf] {
-        Decoder d(core, out_rate, allow_asf);
-        d.Run();
+        try {
+            Decoder d(core, out_rate, allow_asf);
+            d.Run();
+        } catch (...) {
+            // The stream ends (the output sees the decoder done), the process goes on.
+            core->decoder_done = true;
+        }
     }).detach();
 }
 

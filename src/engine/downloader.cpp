@@ -7,8 +7,11 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <thread>
 
@@ -20,13 +23,52 @@ namespace vle {
 
 std::size_t DownloadBufferSize(long kbps) {
     if (kbps <= 0) kbps = 128;
+    kbps = std::min(kbps, kMaxStreamKbps);
     const std::size_t bytes = static_cast<std::size_t>(kbps) * 1000 / 8 * 5;
     return std::max<std::size_t>(bytes, 32 * 1024);
 }
 
 namespace {
 
+// A header's leading decimal number; -1 when it has none or it does not fit.
+long long HeaderNumber(std::string_view value) {
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+        value.remove_prefix(1);
+    long long n = -1;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+    if (ec != std::errc() || end == value.data()) return -1;
+    return n;
+}
+
+}  // namespace
+
+long StreamRateKbps(std::string_view value) {
+    const long long n = HeaderNumber(value);
+    if (n <= 0) return 0;
+    if (n <= kMaxStreamKbps) return static_cast<long>(n);
+    // bit/s: the lowest real rates are 8 kbps
+    const long long k = n / 1000;
+    if (k >= 8 && k <= kMaxStreamKbps) return static_cast<long>(k);
+    return 0;
+}
+
+Transport TransportFor(std::string_view url) {
+    const auto colon = url.find("://");
+    if (colon == std::string_view::npos) return Transport::Refused;
+    std::string scheme(url.substr(0, colon));
+    for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (scheme == "http" || scheme == "https") return Transport::Curl;
+    if (scheme == "mms" || scheme == "mmsh" || scheme == "mmst") return Transport::Ffmpeg;
+    return Transport::Refused;
+}
+
+namespace {
+
 constexpr const char* kUserAgent = "Velmora/2.4";
+// One response's header lines together: real servers send a few hundred bytes.
+constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
+// What curl may fetch, for the address itself and for every redirect.
+constexpr const char* kCurlProtocols = "http,https";
 
 bool StartsWithNoCase(const std::string& s, const char* prefix) {
     const std::size_t n = std::strlen(prefix);
@@ -47,23 +89,47 @@ class Download {
     explicit Download(std::shared_ptr<StreamCore> core) : core_(std::move(core)) {}
 
     void Run() {
-        const std::string& url = core_->url;
-        if (url.rfind("mms://", 0) == 0 || url.rfind("mmsh://", 0) == 0 ||
-            url.rfind("mmst://", 0) == 0)
-            RunFfmpegProtocol();
-        else
-            RunCurl();
+        // Nothing thrown may leave the thread: the stream ends with a code instead.
+        try {
+            switch (TransportFor(core_->url)) {
+                case Transport::Ffmpeg:
+                    RunFfmpegProtocol();
+                    break;
+                case Transport::Curl:
+                    RunCurl();
+                    break;
+                case Transport::Refused:
+                    Fail(ErrorCode::Protocol);
+                    break;
+            }
+        } catch (const std::bad_alloc&) {
+            Fail(ErrorCode::Memory);
+        } catch (...) {
+            Fail(ErrorCode::Unknown);
+        }
         Finish();
+    }
+
+    // Ends the transfer for a reason of the download's own; the first reason counts.
+    void Fail(ErrorCode code) {
+        if (failure_ == ErrorCode::Ok) failure_ = code;
     }
 
   private:
     // --- header lines of the current response
-    void OnHeaderLine(std::string line) {
+    // False when the answer is not one to go on with.
+    bool OnHeaderLine(std::string line) {
+        header_bytes_ += line.size();
+        if (header_bytes_ > kMaxHeaderBytes) {
+            Fail(ErrorCode::FileForm);
+            return false;
+        }
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
         // "icy-name:" also begins with ICY: a status line is "ICY " or "HTTP/" in capitals.
         if (line.rfind("HTTP/", 0) == 0 || line.rfind("ICY ", 0) == 0) {
             // A new response (the first, or one after a redirect): start its header list afresh.
             lines_.clear();
+            header_bytes_ = line.size();
             status_ = 0;
             const auto sp = line.find(' ');
             if (sp != std::string::npos) status_ = std::strtol(line.c_str() + sp + 1, nullptr, 10);
@@ -73,12 +139,13 @@ class Download {
             lines_.push_back(line);
             if (core_->pass_status && core_->proc && core_->Alive())
                 core_->proc(line.c_str(), 0, core_->user);
-            return;
+            return true;
         }
         // The blank line ends a response. Redirects that curl follows and interim answers are
         // not the stream's.
-        if (status_ < 200 || (status_ >= 300 && status_ < 400 && HasLocation())) return;
+        if (status_ < 200 || (status_ >= 300 && status_ < 400 && HasLocation())) return true;
         HeadersComplete();
+        return true;
     }
 
     bool HasLocation() const {
@@ -88,15 +155,16 @@ class Download {
 
     void HeadersComplete() {
         std::string ctype;
-        long metaint = 0, br = 0;
+        long long metaint = 0;
+        long br = 0;
         std::string joined;
         for (const auto& l : lines_) {
             if (StartsWithNoCase(l, "content-type:"))
                 ctype = HeaderValue(l);
             else if (StartsWithNoCase(l, "icy-metaint:"))
-                metaint = std::atol(HeaderValue(l).c_str());
+                metaint = HeaderNumber(HeaderValue(l));
             else if (StartsWithNoCase(l, "icy-br:"))
-                br = std::atol(HeaderValue(l).c_str());
+                br = StreamRateKbps(HeaderValue(l));
             joined += l;
             joined += '\0';
         }
@@ -106,10 +174,13 @@ class Download {
             (is_icy_ ? core_->tags_icy : core_->tags_http) = joined;
         }
         if (metaint < 0 || metaint > 1 << 24) metaint = 0;
-        StartBody(metaint, br, ctype, status_);
+        char* effective = nullptr;
+        if (easy_) curl_easy_getinfo(easy_, CURLINFO_EFFECTIVE_URL, &effective);
+        StartBody(static_cast<long>(metaint), br, ctype, status_, effective ? effective : "");
     }
 
-    void StartBody(long metaint, long br, const std::string& ctype, long status) {
+    void StartBody(long metaint, long br, const std::string& ctype, long status,
+                   const std::string& final_url) {
         icy_ = std::make_unique<IcyReader>(static_cast<std::size_t>(metaint));
         ring_ = std::make_shared<ByteRing>(DownloadBufferSize(br));
         ogg_ = std::make_unique<OggScanner>(
@@ -122,6 +193,7 @@ class Download {
         core_->content_type = ctype;
         core_->metaint = metaint;
         core_->icy_br = br;
+        core_->final_url = final_url.empty() ? core_->url : final_url;
         core_->ring = ring_;
         core_->headers_done = true;
         core_->ev_cv.notify_all();
@@ -130,7 +202,8 @@ class Download {
     // --- body bytes
     bool OnBody(const std::uint8_t* data, std::size_t size) {
         if (!core_->Alive()) return false;
-        if (!ring_) StartBody(0, 0, {}, status_ ? status_ : 200);  // a body without headers
+        if (!ring_ && status_ == 0) return OnUnframedAnswer(data, size);
+        if (!ring_) StartBody(0, 0, {}, status_, {});  // a body after an answer curl let through
         bool ok = true;
         icy_->Feed(
             data, size,
@@ -150,6 +223,40 @@ class Download {
             },
             [&](const std::string& text) { core_->SetMeta(text); });
         return ok && core_->Alive();
+    }
+
+    // curl knows only "ICY 200" as a status line; other ICY answers ("ICY 404 Resource Not
+    // Found") reach us as the start of a body. Their header block is read here; anything else
+    // that is not HTTP is refused.
+    bool OnUnframedAnswer(const std::uint8_t* data, std::size_t size) {
+        unframed_.append(reinterpret_cast<const char*>(data), size);
+        const std::size_t n = std::min<std::size_t>(unframed_.size(), 4);
+        if (unframed_.compare(0, n, std::string_view("ICY ").substr(0, n)) != 0) {
+            Fail(ErrorCode::FileForm);
+            return false;
+        }
+        std::size_t at = 0;
+        for (;;) {
+            const auto eol = unframed_.find('\n', at);
+            if (eol == std::string::npos) break;
+            std::string line = unframed_.substr(at, eol + 1 - at);
+            at = eol + 1;
+            const bool blank = line == "\n" || line == "\r\n";
+            if (!OnHeaderLine(std::move(line))) return false;
+            if (blank) {
+                if (!ring_) StartBody(0, 0, {}, status_, {});
+                std::string rest = unframed_.substr(at);
+                unframed_.clear();
+                return rest.empty() ||
+                       OnBody(reinterpret_cast<const std::uint8_t*>(rest.data()), rest.size());
+            }
+        }
+        unframed_.erase(0, at);
+        if (unframed_.size() > kMaxHeaderBytes) {
+            Fail(ErrorCode::FileForm);
+            return false;
+        }
+        return true;
     }
 
     // Hands audio bytes to the download callback once the creator has taken the body for audio;
@@ -186,6 +293,7 @@ class Download {
             std::lock_guard lock(core_->ev_m);
             core_->transfer_ended = true;
             core_->curl_result = result_;
+            core_->failure = failure_;
             ring = core_->ring;
             core_->ev_cv.notify_all();
         }
@@ -204,35 +312,84 @@ class Download {
     }
 
     // --- curl
+    // curl is C: nothing may be thrown through it. A failure ends the transfer with a code.
     static std::size_t WriteCb(char* ptr, std::size_t size, std::size_t nmemb, void* ud) {
         auto* self = static_cast<Download*>(ud);
         const std::size_t n = size * nmemb;
-        return self->OnBody(reinterpret_cast<const std::uint8_t*>(ptr), n) ? n : 0;
+        try {
+            return self->OnBody(reinterpret_cast<const std::uint8_t*>(ptr), n) ? n : 0;
+        } catch (const std::bad_alloc&) {
+            self->Fail(ErrorCode::Memory);
+        } catch (...) {
+            self->Fail(ErrorCode::Unknown);
+        }
+        return 0;
     }
     static std::size_t HeaderCb(char* ptr, std::size_t size, std::size_t nmemb, void* ud) {
         auto* self = static_cast<Download*>(ud);
-        self->OnHeaderLine(std::string(ptr, size * nmemb));
-        return self->core_->Alive() ? size * nmemb : 0;
+        const std::size_t n = size * nmemb;
+        try {
+            if (!self->OnHeaderLine(std::string(ptr, n))) return 0;
+            return self->core_->Alive() ? n : 0;
+        } catch (const std::bad_alloc&) {
+            self->Fail(ErrorCode::Memory);
+        } catch (...) {
+            self->Fail(ErrorCode::Unknown);
+        }
+        return 0;
     }
     static int ProgressCb(void* ud, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
         return static_cast<Download*>(ud)->core_->Alive() ? 0 : 1;
     }
 
     void RunCurl() {
-        CURL* easy = curl_easy_init();
-        CURLM* multi = curl_multi_init();
-        if (!easy || !multi) {
-            result_ = CURLE_OUT_OF_MEMORY;
-            if (easy) curl_easy_cleanup(easy);
-            if (multi) curl_multi_cleanup(multi);
+        // Owned here so that a throw on the way out still frees them and unhooks the wake-up.
+        struct Handles {
+            CURL* easy = curl_easy_init();
+            CURLM* multi = curl_multi_init();
+            curl_slist* headers = nullptr;
+            curl_slist* aliases = nullptr;
+            ~Handles() {
+                if (multi && easy) curl_multi_remove_handle(multi, easy);
+                if (easy) curl_easy_cleanup(easy);
+                if (multi) curl_multi_cleanup(multi);
+                curl_slist_free_all(headers);
+                curl_slist_free_all(aliases);
+            }
+        } h;
+        struct Unhook {
+            Download& d;
+            ~Unhook() {
+                {
+                    std::lock_guard lock(d.core_->ev_m);
+                    d.core_->wake = nullptr;
+                }
+                std::lock_guard lock(d.wake_m_);
+                d.multi_ = nullptr;
+                d.easy_ = nullptr;
+            }
+        };
+        result_ = CURLE_OUT_OF_MEMORY;
+        if (!h.easy || !h.multi) return;
+        CURL* easy = h.easy;
+        CURLM* multi = h.multi;
+        h.headers = curl_slist_append(nullptr, "Icy-MetaData: 1");
+        h.aliases = curl_slist_append(nullptr, "ICY 200 OK");
+        if (h.aliases) h.aliases = curl_slist_append(h.aliases, "ICY 200");
+        if (!h.headers || !h.aliases) return;
+        // Only web addresses are fetched, also where a redirect points: never file://, ftp://,
+        // gopher:// and the like, which a stranger's server could use against this machine.
+        if (curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, kCurlProtocols) != CURLE_OK ||
+            curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, kCurlProtocols) != CURLE_OK) {
+            result_ = CURLE_UNSUPPORTED_PROTOCOL;
+            Fail(ErrorCode::Protocol);
             return;
         }
-        curl_slist* headers = curl_slist_append(nullptr, "Icy-MetaData: 1");
-        curl_slist* aliases = curl_slist_append(nullptr, "ICY 200 OK");
-        aliases = curl_slist_append(aliases, "ICY 200");
         curl_easy_setopt(easy, CURLOPT_URL, core_->url.c_str());
-        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
-        curl_easy_setopt(easy, CURLOPT_HTTP200ALIASES, aliases);
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, h.headers);
+        curl_easy_setopt(easy, CURLOPT_HTTP200ALIASES, h.aliases);
+        // An ICY answer other than 200 is not HTTP to curl; it arrives as a body, read above.
+        curl_easy_setopt(easy, CURLOPT_HTTP09_ALLOWED, 1L);
         curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent);
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
@@ -258,7 +415,9 @@ class Download {
             // "Direct" means direct: no proxy from the environment either.
             curl_easy_setopt(easy, CURLOPT_PROXY, "");
         }
-        curl_multi_add_handle(multi, easy);
+        if (curl_multi_add_handle(multi, easy) != CURLM_OK) return;
+        easy_ = easy;
+        Unhook unhook{*this};
         {
             std::lock_guard lock(wake_m_);
             multi_ = multi;
@@ -280,19 +439,6 @@ class Download {
         int left = 0;
         while (CURLMsg* msg = curl_multi_info_read(multi, &left))
             if (msg->msg == CURLMSG_DONE) result_ = msg->data.result;
-        {
-            std::lock_guard lock(core_->ev_m);
-            core_->wake = nullptr;
-        }
-        {
-            std::lock_guard lock(wake_m_);
-            multi_ = nullptr;
-        }
-        curl_multi_remove_handle(multi, easy);
-        curl_easy_cleanup(easy);
-        curl_multi_cleanup(multi);
-        curl_slist_free_all(headers);
-        curl_slist_free_all(aliases);
     }
 
     // --- mms and mmsh: the bytes of an ASF stream through FFmpeg's protocols
@@ -317,7 +463,7 @@ class Download {
             result_ = CURLE_COULDNT_CONNECT;
             return;
         }
-        StartBody(0, 0, "video/x-ms-asf", 200);
+        StartBody(0, 0, "video/x-ms-asf", 200, {});
         std::vector<std::uint8_t> buf(16384);
         while (core_->Alive()) {
             const int n = avio_read(pb, buf.data(), static_cast<int>(buf.size()));
@@ -337,7 +483,11 @@ class Download {
     std::shared_ptr<ByteRing> ring_;
     std::string backlog_;
     std::vector<std::uint8_t> held_;  // audio bytes of an incomplete Ogg page header
+    std::string unframed_;            // the start of an answer curl did not take for HTTP
+    std::size_t header_bytes_ = 0;    // of the current response
     int result_ = 0;
+    ErrorCode failure_ = ErrorCode::Ok;
+    CURL* easy_ = nullptr;  // this thread only, while the transfer runs
     std::mutex wake_m_;
     CURLM* multi_ = nullptr;  // guarded by wake_m_, for the wake-up from other threads
 };
@@ -346,8 +496,22 @@ class Download {
 
 void StartDownload(const std::shared_ptr<StreamCore>& core) {
     std::thread([core] {
-        Download d(core);
-        d.Run();
+        try {
+            Download d(core);
+            d.Run();
+        } catch (...) {
+            // Run() catches what the transfer throws; this is the last guard, so that a failed
+            // end of the download ends the stream rather than the process.
+            std::shared_ptr<ByteRing> ring;
+            {
+                std::lock_guard lock(core->ev_m);
+                core->transfer_ended = true;
+                if (core->failure == ErrorCode::Ok) core->failure = ErrorCode::Memory;
+                ring = core->ring;
+                core->ev_cv.notify_all();
+            }
+            if (ring) ring->Finish();
+        }
     }).detach();
 }
 

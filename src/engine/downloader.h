@@ -4,14 +4,27 @@
 
 #include <cstddef>
 #include <memory>
+#include <string_view>
 
 namespace vle {
 
 struct StreamCore;
 
+// The highest stream rate taken at its word, in kbps: lossless CD audio needs 1411.
+inline constexpr long kMaxStreamKbps = 1536;
+
 // Download buffer size: 5 seconds at the bit rate (kbps; 0 = unknown, taken as 128), at least 32
-// KiB.
+// KiB; rates above kMaxStreamKbps count as kMaxStreamKbps.
 std::size_t DownloadBufferSize(long kbps);
+
+// The stream rate an "icy-br:" value states, in kbps; 0 when unknown. Servers that give bit/s
+// ("128000") are understood; values no real stream has, or that do not parse, are unknown.
+long StreamRateKbps(std::string_view value);
+
+// How an address is fetched: curl for http and https, FFmpeg's protocols for mms, mmsh and mmst.
+// Every other scheme (file, ftp, gopher, dict...) is never fetched.
+enum class Transport { Curl, Ffmpeg, Refused };
+Transport TransportFor(std::string_view url);
 
 // Starts the detached download thread; it holds `core` until it ends.
 void StartDownload(const std::shared_ptr<StreamCore>& core);

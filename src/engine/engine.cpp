@@ -11,6 +11,9 @@ extern "C" {
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
+#include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -36,7 +39,8 @@ struct Global {
     bool playlists = true;
     bool prebuffer = false;
     long timeout_ms = 10000;
-    const char* proxy = nullptr;
+    // The engine's own copy: a caller's buffer may change or go away while a creation runs.
+    std::optional<std::string> proxy;
     Output output;
     std::unordered_map<Handle, std::shared_ptr<StreamCore>> streams;
     Handle next_handle = 0x10000;
@@ -84,6 +88,8 @@ struct CreateRequest {
     bool prebuffer;
     bool allow_asf;
     int rate;
+    // Playlists already opened by this creation: one that lists itself is not read again.
+    std::set<std::string> visited;
 };
 
 bool Cancelled(const CreateRequest& r) {
@@ -95,6 +101,19 @@ bool IsPlainText(const std::string& s) {
     for (unsigned char c : s)
         if (c < 0x20 && c != '\r' && c != '\n' && c != '\t') return false;
     return true;
+}
+
+// Why a transfer ended before its headers were complete.
+ErrorCode TransferError(int curl_result, ErrorCode failure) {
+    if (failure != ErrorCode::Ok) return failure;
+    switch (curl_result) {
+        case CURLE_OPERATION_TIMEDOUT:
+            return ErrorCode::Timeout;
+        case CURLE_UNSUPPORTED_PROTOCOL:  // a redirect to a scheme that is not fetched
+            return ErrorCode::Protocol;
+        default:
+            return ErrorCode::FileOpen;
+    }
 }
 
 std::shared_ptr<StreamCore> Connect(const CreateRequest& req, const std::string& url,
@@ -133,10 +152,10 @@ std::shared_ptr<StreamCore> Connect(const CreateRequest& req, const std::string&
         return nullptr;
     }
     if (!core->headers_done) {
-        const int cr = core->curl_result;
+        const ErrorCode code = TransferError(core->curl_result, core->failure);
         lock.unlock();
         core->Kill();
-        *err = cr == CURLE_OPERATION_TIMEDOUT ? ErrorCode::Timeout : ErrorCode::FileOpen;
+        *err = code;
         return nullptr;
     }
     if (core->status < 200 || core->status >= 300) {
@@ -154,17 +173,21 @@ void Decide(StreamCore& core, StreamCore::Decision d) {
     core.ev_cv.notify_all();
 }
 
-std::shared_ptr<StreamCore> OpenUrl(const CreateRequest& req, const std::string& url, int depth,
+std::shared_ptr<StreamCore> OpenUrl(CreateRequest& req, const std::string& url, int depth,
                                     ErrorCode* err);
 
-// Tries a playlist's entries in order until one opens.
-std::shared_ptr<StreamCore> OpenEntries(const CreateRequest& req,
-                                        const std::vector<std::string>& entries, int depth,
-                                        ErrorCode* err) {
+// Tries a playlist's entries in order until one opens, within the creation's time.
+std::shared_ptr<StreamCore> OpenEntries(CreateRequest& req, const std::vector<std::string>& entries,
+                                        int depth, ErrorCode* err) {
     *err = ErrorCode::FileForm;  // a playlist without entries
     for (const auto& e : entries) {
         if (Cancelled(req)) {
             *err = ErrorCode::Aborted;
+            return nullptr;
+        }
+        // Dead entries fail fast, but thousands of them add up.
+        if (Clock::now() >= req.deadline) {
+            *err = ErrorCode::Timeout;
             return nullptr;
         }
         if (auto core = OpenUrl(req, e, depth + 1, err)) return core;
@@ -172,34 +195,60 @@ std::shared_ptr<StreamCore> OpenEntries(const CreateRequest& req,
     return nullptr;
 }
 
-// Reads a whole playlist body from a connection (they are small; the ring bounds it).
+// Playlists are small; a body beyond this is not one worth waiting for.
+constexpr std::size_t kMaxPlaylistBytes = 1024 * 1024;
+
+// Reads a playlist body to its end, or up to kMaxPlaylistBytes.
 std::string ReadBody(const CreateRequest& req, StreamCore& core) {
     std::shared_ptr<ByteRing> ring;
     {
         std::lock_guard lock(core.ev_m);
         ring = core.ring;
     }
-    ring->WaitForFill(ring->capacity(), req.deadline, [&] { return !Cancelled(req); });
-    std::string body(ring->capacity(), '\0');
-    body.resize(ring->Peek(reinterpret_cast<std::uint8_t*>(body.data()), body.size()));
+    std::string body;
+    std::uint8_t chunk[16384];
+    const std::uint64_t from = ring->read();
+    while (body.size() < kMaxPlaylistBytes) {
+        std::size_t got = 0;
+        const std::size_t want = std::min(sizeof chunk, kMaxPlaylistBytes - body.size());
+        if (ring->Read(chunk, want, from, req.deadline, &got, [&] { return !Cancelled(req); }) !=
+            ByteRing::ReadResult::Data)
+            break;
+        body.append(reinterpret_cast<const char*>(chunk), got);
+    }
     return body;
 }
 
-std::shared_ptr<StreamCore> OpenUrl(const CreateRequest& req, const std::string& url, int depth,
+std::shared_ptr<StreamCore> OpenUrl(CreateRequest& req, const std::string& url, int depth,
                                     ErrorCode* err) {
     if (url.empty() || url.find("://") == std::string::npos) {
         *err = ErrorCode::FileOpen;
         return nullptr;
     }
+    // Checked before anything is fetched: a playlist's entries are a stranger's addresses.
+    if (TransportFor(url) == Transport::Refused) {
+        *err = ErrorCode::Protocol;
+        return nullptr;
+    }
     const bool may_list = req.playlists && depth < 3;
     auto core = Connect(req, url, err);
     if (!core) return nullptr;
+    // A throw below must not leave the connection running on its own.
+    struct EndUnlessKept {
+        std::shared_ptr<StreamCore> core;
+        ~EndUnlessKept() {
+            if (!core) return;
+            Decide(*core, StreamCore::Decision::Reject);
+            core->Kill();
+        }
+    } guard{core};
     std::shared_ptr<ByteRing> ring;
-    std::string ctype;
+    std::string ctype, final_url;
     {
         std::lock_guard lock(core->ev_m);
         ring = core->ring;
         ctype = core->content_type;
+        final_url = core->final_url;
     }
     // Enough of the body to tell a playlist or a web page from audio.
     ring->WaitForFill(64, req.deadline, [&] { return !Cancelled(req); });
@@ -222,7 +271,15 @@ std::shared_ptr<StreamCore> OpenUrl(const CreateRequest& req, const std::string&
             *err = ErrorCode::Aborted;
             return nullptr;
         }
-        return OpenEntries(req, ParsePlaylist(kind, body, url), depth, err);
+        const bool seen = req.visited.count(url) || req.visited.count(final_url);
+        req.visited.insert(url);
+        req.visited.insert(final_url);
+        if (seen) {
+            *err = ErrorCode::FileForm;  // a playlist that lists itself, directly or not
+            return nullptr;
+        }
+        // Relative entries are relative to where the list came from after any redirect.
+        return OpenEntries(req, ParsePlaylist(kind, body, final_url), depth, err);
     }
     if (ctype.rfind("text/html", 0) == 0 || LooksLikeHtml(head)) {
         Decide(*core, StreamCore::Decision::Reject);
@@ -238,17 +295,20 @@ std::shared_ptr<StreamCore> OpenUrl(const CreateRequest& req, const std::string&
                                               : ErrorCode::FileForm;
         return nullptr;
     }
-    Decide(*core, StreamCore::Decision::Audio);
+    // The caller sees no byte of the body before the demuxer took it for audio: an entry given
+    // up here delivers neither data nor an end call.
     core->session = OpenDemuxSession(*core, req.deadline, req.allow_asf, true, err);
     if (!core->session) {
-        Decide(*core, StreamCore::Decision::Reject);  // never created: no end call either
+        Decide(*core, StreamCore::Decision::Reject);
         core->Kill();
         return nullptr;
     }
+    Decide(*core, StreamCore::Decision::Audio);
     // After a drain the decoder waits for the buffer to fill to three quarters again.
     ring->SetRefillLevel(ring->capacity() * 3 / 4);
     if (req.prebuffer)
         ring->WaitForFill(ring->capacity() * 3 / 4, req.deadline, [&] { return !Cancelled(req); });
+    guard.core = nullptr;
     return core;
 }
 
@@ -286,6 +346,8 @@ const char* ErrorName(ErrorCode code) {
             return "HTTPSTATUS";
         case ErrorCode::Aborted:
             return "ABORTED";
+        case ErrorCode::Protocol:
+            return "PROTOCOL";
         case ErrorCode::Unknown:
             break;
     }
@@ -341,7 +403,10 @@ bool SetConfigPtr(ConfigPtr option, const char* value) {
     std::lock_guard lock(g.m);
     switch (option) {
         case ConfigPtr::NetProxy:
-            g.proxy = value;
+            if (value)
+                g.proxy.emplace(value, strnlen(value, 4096));
+            else
+                g.proxy.reset();
             break;
     }
     return Ok();
@@ -354,8 +419,7 @@ Handle StreamCreateURL(const char* url, std::uint64_t, std::uint32_t flags, Down
     {
         std::lock_guard lock(g.m);
         if (!g.initialized) return Fail(ErrorCode::Init, Handle{0});
-        // The proxy text is read afresh at every creation: the caller edits it in place.
-        if (g.proxy) req.proxy = ParseProxyAddress(std::string(g.proxy, strnlen(g.proxy, 4096)));
+        if (g.proxy) req.proxy = ParseProxyAddress(*g.proxy);
         req.timeout_ms = g.timeout_ms;
         req.playlists = g.playlists;
         req.prebuffer = g.prebuffer;
@@ -368,7 +432,15 @@ Handle StreamCreateURL(const char* url, std::uint64_t, std::uint32_t flags, Down
     req.cancel = std::move(cancel);
     req.deadline = Clock::now() + std::chrono::milliseconds(req.timeout_ms);
     ErrorCode err = ErrorCode::FileOpen;
-    auto core = OpenUrl(req, url ? std::string(url) : std::string(), 0, &err);
+    std::shared_ptr<StreamCore> core;
+    // Runs on the caller's thread: whatever fails in here is an error code, never a throw.
+    try {
+        core = OpenUrl(req, url ? std::string(url) : std::string(), 0, &err);
+    } catch (const std::bad_alloc&) {
+        err = ErrorCode::Memory;
+    } catch (...) {
+        err = ErrorCode::Unknown;
+    }
     if (!core) return Fail(err, Handle{0});
     if (Cancelled(req)) {
         Decide(*core, StreamCore::Decision::Reject);
@@ -386,9 +458,15 @@ Handle StreamCreateURL(const char* url, std::uint64_t, std::uint32_t flags, Down
         do {
             h = g.next_handle++;
         } while (h == 0 || g.streams.count(h));
+        try {
+            g.streams[h] = core;
+        } catch (const std::bad_alloc&) {
+            Decide(*core, StreamCore::Decision::Reject);
+            core->Kill();
+            return Fail(ErrorCode::Memory, Handle{0});
+        }
         core->handle = h;
         core->created = true;
-        g.streams[h] = core;
     }
     t_error = ErrorCode::Ok;
     return h;

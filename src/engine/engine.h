@@ -39,6 +39,7 @@ enum class ErrorCode : int {
     Codec = 44,         // no decoder for the stream's codec
     HttpStatus = 45,    // the server answered with an HTTP status of 400 or above
     Aborted = 46,       // creation was cancelled from another thread
+    Protocol = 47,      // the address's scheme is not one the engine opens (file, ftp, gopher...)
     Unknown = -1,
 };
 
@@ -55,7 +56,7 @@ enum class Config {
 // Pointer options of SetConfigPtr().
 enum class ConfigPtr {
     // A zero-terminated proxy text ("host:port" or "user:pass@host:port"); null or "" = direct.
-    // The text is read again at every stream creation, so later edits of the buffer count.
+    // The engine keeps its own copy: edits of the caller's buffer count from the next call on.
     NetProxy,
 };
 
@@ -73,6 +74,9 @@ inline constexpr std::uint32_t kStreamStatus = 0x800000;  // pass header lines t
 // ChannelGetData() flags.
 inline constexpr std::uint32_t kDataFft1024 = 0x80000002;  // 512 float magnitudes
 
+// Addresses opened: http and https (also as playlist entries and redirect targets), and mms, mmsh
+// and mmst for ASF streams. Any other scheme fails with ErrorCode::Protocol and is never fetched.
+//
 // Download callback: (buffer, length, user). length 0 with a buffer: one zero-terminated response
 // header line (the status line first); length > 0: downloaded audio bytes with any ICY metadata
 // removed; null buffer: the download has ended, for whatever reason (called exactly once).

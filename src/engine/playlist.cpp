@@ -1,9 +1,12 @@
 #include "engine/playlist.h"
 
+#include <curl/curl.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <map>
+#include <memory>
 
 namespace vle {
 namespace {
@@ -79,16 +82,18 @@ std::string XmlUnescape(std::string_view s) {
     return r;
 }
 
-std::vector<std::string> ParsePls(std::string_view body) {
-    // FileN=... keyed by N so that entries play in their numbered order.
+// `key`N=... lines keyed by N so that entries play in their numbered order: .pls "FileN" and the
+// INI form of Windows Media references, "RefN".
+std::vector<std::string> ParseNumbered(std::string_view body, std::string_view key) {
     std::map<long, std::string> files;
     for (auto line : Lines(body)) {
         line = Trim(line);
         const std::string low = Lower(line.substr(0, std::min<std::size_t>(line.size(), 8)));
-        if (low.rfind("file", 0) != 0) continue;
+        if (low.rfind(key, 0) != 0) continue;
         const auto eq = line.find('=');
         if (eq == std::string_view::npos) continue;
-        const std::string num(Trim(line.substr(4, eq - 4)));  // "File1 = ..." as INI files allow
+        // "File1 = ..." as INI files allow
+        const std::string num(Trim(line.substr(key.size(), eq - key.size())));
         char* end = nullptr;
         const long n = std::strtol(num.c_str(), &end, 10);
         if (end == num.c_str() || *end != '\0') continue;
@@ -158,7 +163,15 @@ void CollectAttr(std::string_view body, std::string_view low, const std::vector<
     }
 }
 
+bool IsReferenceIni(std::string_view head) {
+    std::string low = Lower(Trim(head.substr(0, std::min<std::size_t>(head.size(), 64))));
+    if (low.rfind("\xef\xbb\xbf", 0) == 0) low.erase(0, 3);
+    return low.rfind("[reference]", 0) == 0;
+}
+
 std::vector<std::string> ParseAsx(std::string_view body) {
+    // Stations serve both forms of Windows Media references under .asx addresses.
+    if (IsReferenceIni(body)) return ParseNumbered(body, "ref");
     std::vector<std::string> out;
     const std::string low = Lower(body);
     CollectAttr(body, low, {"ref", "entryref"}, "href", out);
@@ -220,7 +233,7 @@ PlaylistKind PlaylistKindFromBody(std::string_view head) {
     if (low.rfind("\xef\xbb\xbf", 0) == 0) low.erase(0, 3);
     if (low.rfind("[playlist]", 0) == 0) return PlaylistKind::Pls;
     if (low.rfind("#extm3u", 0) == 0) return PlaylistKind::M3u;
-    if (low.rfind("<asx", 0) == 0) return PlaylistKind::Asx;
+    if (low.rfind("<asx", 0) == 0 || low.rfind("[reference]", 0) == 0) return PlaylistKind::Asx;
     if (low.rfind("<?xml", 0) == 0 || low.rfind("<playlist", 0) == 0) {
         if (low.find("<playlist") != std::string::npos && low.find("xspf") != std::string::npos)
             return PlaylistKind::Xspf;
@@ -247,16 +260,18 @@ bool LooksLikeHtml(std::string_view head) {
 
 std::string ResolveUrl(std::string_view base, std::string_view ref) {
     if (HasScheme(ref)) return std::string(ref);
-    const auto scheme = base.find("://");
-    if (scheme == std::string_view::npos) return std::string(ref);
-    const auto host_end = base.find('/', scheme + 3);
-    const std::string_view origin = base.substr(0, host_end);
-    if (ref.rfind("//", 0) == 0) return std::string(base.substr(0, scheme + 1)) + std::string(ref);
-    if (!ref.empty() && ref[0] == '/') return std::string(origin) + std::string(ref);
-    if (host_end == std::string_view::npos) return std::string(origin) + "/" + std::string(ref);
-    std::string_view path = base.substr(0, base.find_first_of("?#"));
-    path = path.substr(0, path.rfind('/') + 1);
-    return std::string(path) + std::string(ref);
+    // The URL standard's rules (../, ?query, //host), as curl applies them to redirects.
+    std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> u(curl_url(), &curl_url_cleanup);
+    if (!u) return {};
+    constexpr unsigned kFlags = CURLU_NON_SUPPORT_SCHEME | CURLU_URLENCODE;
+    if (curl_url_set(u.get(), CURLUPART_URL, std::string(base).c_str(), kFlags) != CURLUE_OK ||
+        curl_url_set(u.get(), CURLUPART_URL, std::string(ref).c_str(), kFlags) != CURLUE_OK)
+        return {};
+    char* joined = nullptr;
+    if (curl_url_get(u.get(), CURLUPART_URL, &joined, 0) != CURLUE_OK || !joined) return {};
+    std::string out(joined);
+    curl_free(joined);
+    return out;
 }
 
 std::vector<std::string> ParsePlaylist(PlaylistKind kind, std::string_view body,
@@ -264,7 +279,7 @@ std::vector<std::string> ParsePlaylist(PlaylistKind kind, std::string_view body,
     std::vector<std::string> raw;
     switch (kind) {
         case PlaylistKind::Pls:
-            raw = ParsePls(body);
+            raw = ParseNumbered(body, "file");
             break;
         case PlaylistKind::M3u:
             raw = ParseM3u(body);
@@ -279,7 +294,10 @@ std::vector<std::string> ParsePlaylist(PlaylistKind kind, std::string_view body,
             break;
     }
     std::vector<std::string> out;
-    for (auto& r : raw) out.push_back(ResolveUrl(base_url, r));
+    for (auto& r : raw) {
+        std::string url = ResolveUrl(base_url, r);
+        if (!url.empty()) out.push_back(std::move(url));  // an entry that is no address at all
+    }
     return out;
 }
 

@@ -62,6 +62,10 @@ struct StreamCore {
     long metaint = 0;
     long icy_br = 0;
     int curl_result = 0;
+    // Why the download thread itself gave up (a hostile answer, out of memory); Ok otherwise.
+    ErrorCode failure = ErrorCode::Ok;
+    // The address that answered, after redirects: relative playlist entries resolve against it.
+    std::string final_url;
     Decision decision = Decision::Pending;
     // Made when the headers are complete, before creation returns; fixed from then on, so the
     // output thread reads it without the lock once the stream plays.

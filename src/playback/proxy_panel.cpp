@@ -77,6 +77,8 @@ void ProxyPanel::cbDirectConnectionClick() {
 
 void ProxyPanel::CopyAddressToBuffer() {
     buffer_.Assign(ed_ProxyServer->text());
+    // The engine works from its own copy of the text: hand the new one over.
+    if (!DirectConnection()) vle::SetConfigPtr(vle::ConfigPtr::NetProxy, buffer_.data());
 }
 
 bool ProxyPanel::DirectConnection() const {

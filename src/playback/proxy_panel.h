@@ -1,5 +1,5 @@
-// The proxy panel laid over the now-playing box, and the buffer whose address the engine reads
-// the proxy text from at every stream creation.
+// The proxy panel laid over the now-playing box, and the buffer whose text the engine is given
+// (it keeps a copy of its own).
 #pragma once
 
 #include <QFrame>
@@ -19,8 +19,8 @@ namespace velmora {
 inline constexpr int kProxyAddressMaxLength = 100;
 
 // ProxyBuffer: the proxy text as the engine reads it, zero-terminated. It holds the field's full
-// 100 characters as UTF-8 (a longer encoding is cut at a character boundary). The engine reads it
-// on the opening worker, so it is written only while no opening runs.
+// 100 characters as UTF-8 (a longer encoding is cut at a character boundary). The engine copies
+// it when it is handed over, so an opening still running never sees it change.
 class ProxyBuffer {
   public:
     static constexpr std::size_t kSize = kProxyAddressMaxLength + 1;
@@ -46,7 +46,8 @@ class ProxyPanel final : public QFrame {
     // Applies the "Proxy off" switch: ticked gives the engine no proxy and locks the field;
     // cleared gives it the buffer's address and unlocks the field. Also run once at start-up.
     void cbDirectConnectionClick();
-    // Play: copies the field's current text into the buffer, whatever the switch says.
+    // Play: copies the field's current text into the buffer, whatever the switch says, and gives
+    // it to the engine unless "Proxy off" is ticked.
     void CopyAddressToBuffer();
     void ProxyServer1Click() { show(); }
     void BitBtn4Click() { hide(); }

@@ -1,11 +1,11 @@
-// Streams go through the configured proxy, whose text is read again at every creation.
+// Streams go through the configured proxy, whose text the engine copies when it is set.
 #include "engine/engine_fixture.h"
 #include "support/http_proxy.h"
 
 namespace velmora::test {
 namespace {
 
-TEST_F(EngineTest, ProxyTextIsReadAtEveryCreation) {
+TEST_F(EngineTest, ProxyTextIsCopiedWhenSet) {
     SineSpec spec;
     StreamRoute route;
     route.audio = EncodeSine(spec);
@@ -15,13 +15,16 @@ TEST_F(EngineTest, ProxyTextIsReadAtEveryCreation) {
     server_.AddStream("/mount", route);
     HttpProxy proxy("listener", "s3cret");
 
-    // The player keeps one buffer and edits it in place.
+    // The player keeps one buffer, edits it in place and hands it over again.
     static char buffer[101] = {};
     const auto set = [](const std::string& text) {
         std::snprintf(buffer, sizeof buffer, "%s", text.c_str());
+        ASSERT_TRUE(vle::SetConfigPtr(vle::ConfigPtr::NetProxy, buffer));
     };
     set(proxy.Address());
-    ASSERT_TRUE(vle::SetConfigPtr(vle::ConfigPtr::NetProxy, buffer));
+    // An edit not handed over does not count: a creation on another thread never reads the
+    // caller's buffer while it changes.
+    std::snprintf(buffer, sizeof buffer, "127.0.0.1:%u", unsigned{RefusedPort()});
 
     DownloadRecorder& recorder = KeepAlive<DownloadRecorder>();
     vle::Handle h = Create(server_.Url("/mount"), &recorder);
