@@ -230,6 +230,10 @@ std::shared_ptr<StreamCore> OpenUrl(CreateRequest& req, const std::string& url, 
         *err = ErrorCode::Protocol;
         return nullptr;
     }
+    if (req.visited.count(url)) {
+        *err = ErrorCode::FileForm;  // a playlist that lists itself
+        return nullptr;
+    }
     const bool may_list = req.playlists && depth < 3;
     auto core = Connect(req, url, err);
     if (!core) return nullptr;
@@ -271,11 +275,12 @@ std::shared_ptr<StreamCore> OpenUrl(CreateRequest& req, const std::string& url, 
             *err = ErrorCode::Aborted;
             return nullptr;
         }
-        const bool seen = req.visited.count(url) || req.visited.count(final_url);
+        // Also by way of a redirect.
+        const bool seen = final_url != url && req.visited.count(final_url);
         req.visited.insert(url);
         req.visited.insert(final_url);
         if (seen) {
-            *err = ErrorCode::FileForm;  // a playlist that lists itself, directly or not
+            *err = ErrorCode::FileForm;
             return nullptr;
         }
         // Relative entries are relative to where the list came from after any redirect.
