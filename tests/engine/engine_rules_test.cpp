@@ -203,12 +203,23 @@ TEST(PlaylistParseTest, ParsesEachKindWithRealBodies) {
          "<track><title>t</title><location>two.ogg</location></track></trackList></playlist>",
          {"http://a.example/1?x=1&y=2", "http://radio.example/lists/two.ogg"}},
         {PlaylistKind::Pls, "[playlist]\nNumberOfEntries=0\n", {}},
+        // Windows Media references in INI form, as served under .asx addresses.
+        {PlaylistKind::Asx,
+         "[Reference]\r\nRef2=http://b.example/2?MSWMExt=.asf\r\nRef1=../live?sid=1\r\n",
+         {"http://radio.example/live?sid=1", "http://b.example/2?MSWMExt=.asf"}},
     };
     for (const auto& r : rows) EXPECT_EQ(ParsePlaylist(r.kind, r.body, base), r.entries) << r.body;
 
     EXPECT_EQ(ResolveUrl("http://h.example", "a.mp3"), "http://h.example/a.mp3");
     EXPECT_EQ(ResolveUrl("https://h.example/d/l.m3u", "//cdn.example/s"), "https://cdn.example/s");
     EXPECT_EQ(ResolveUrl("http://h.example/d/l.m3u", "mmsh://w.example/s"), "mmsh://w.example/s");
+    // By the URL standard: dot segments collapse, a bare ?query replaces the base's query.
+    EXPECT_EQ(ResolveUrl("http://h.example/a/b/l.asx?x=1", "../s?sid=2"),
+              "http://h.example/a/s?sid=2");
+    EXPECT_EQ(ResolveUrl("http://h.example/d/l.m3u?x=1", "?y=2"), "http://h.example/d/l.m3u?y=2");
+    EXPECT_EQ(ResolveUrl("http://h.example/d/", "/../x/./y"), "http://h.example/x/y");
+    EXPECT_EQ(ResolveUrl("http://h.example:8000/d/l.pls", "a b.mp3"),
+              "http://h.example:8000/d/a%20b.mp3");
 }
 
 TEST(PlaylistParseTest, RecognisesKindsByAddressContentTypeAndBody) {
@@ -247,6 +258,7 @@ TEST(PlaylistParseTest, RecognisesKindsByAddressContentTypeAndBody) {
         {"#EXTM3U\n#EXTINF:-1,x\nhttp://a", PlaylistKind::M3u, false},
         {"http://a.example/1\r\nhttp://a.example/2\r\n", PlaylistKind::M3u, false},
         {"  <asx version=\"3.0\"><entry>", PlaylistKind::Asx, false},
+        {"[Reference]\r\nRef1=http://a", PlaylistKind::Asx, false},
         {"<?xml version=\"1.0\"?><asx version=\"3.0\">", PlaylistKind::Asx, false},
         {"<?xml version=\"1.0\"?>\n<playlist version=\"1\" xmlns=\"http://xspf.org/ns/0/\">",
          PlaylistKind::Xspf, false},
