@@ -104,7 +104,8 @@ int main(int argc, char** argv) {
             } else if (r.code == velmora::StreamStatus::Connecting) {
                 Line("status 0 Connecting...");
             } else {
-                Line("status " + std::to_string(code) + " " + velmora::ServerTextToUtf8(r.text));
+                Line("status " + std::to_string(code) + " " +
+                     velmora::PrintableText(velmora::ServerTextToUtf8(r.text)));
             }
         },
         [] { return 100; },

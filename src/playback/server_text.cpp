@@ -86,4 +86,23 @@ std::string ServerTextToUtf8(std::string_view s) {
     return out;
 }
 
+std::string PrintableText(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x20 || c == 0x7F) {
+            out += '?';
+        } else if (c == 0xC2 && i + 1 < utf8.size() &&
+                   static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+            out += '?';  // U+0080..U+009F, among them the one-byte CSI
+            ++i;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 }  // namespace velmora

@@ -15,5 +15,8 @@ std::string ServerTextToUtf8(std::string_view bytes);
 // The single-byte code page ServerTextToUtf8 would pick for non-UTF-8 bytes: "WINDOWS-1251" or
 // "WINDOWS-1252".
 const char* GuessSingleByteCodePage(std::string_view bytes);
+// UTF-8 text with every control character (C0, DEL and C1; tab included) replaced by '?', for a
+// terminal: a server's escape sequences must not rewrite the user's screen or window title.
+std::string PrintableText(std::string_view utf8);
 
 }  // namespace velmora
