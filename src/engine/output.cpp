@@ -89,7 +89,12 @@ void Output::Remove(const StreamCore* core) {
 }
 
 void Output::Callback(void* ud, Uint8* stream, int len) {
-    static_cast<Output*>(ud)->Mix(reinterpret_cast<float*>(stream), len / 8);
+    // SDL's thread: nothing may be thrown out of it. A mix that failed plays silence.
+    try {
+        static_cast<Output*>(ud)->Mix(reinterpret_cast<float*>(stream), len / 8);
+    } catch (...) {
+        std::memset(stream, 0, static_cast<std::size_t>(len));
+    }
 }
 
 void Output::Mix(float* out, int frames) {
