@@ -86,9 +86,7 @@ TEST_F(HostileTest, HeaderRatesSizeABoundedBuffer) {
         EXPECT_EQ(vle::StreamGetFilePosition(h, vle::FilePos::End), r.buffer) << r.icy_br;
         vle::StreamFree(h);
     }
-    EXPECT_EQ(vle::StreamRateKbps(" 96,96"), 96);
-    EXPECT_EQ(vle::StreamRateKbps("fast"), 0);
-    EXPECT_EQ(vle::DownloadBufferSize(1L << 40), vle::DownloadBufferSize(vle::kMaxStreamKbps));
+    EXPECT_EQ(vle::StreamRateKbps(" 96,96"), 96);  // as some servers repeat it
 }
 
 TEST_F(HostileTest, OnlyWebAddressesAreFetched) {
