@@ -474,7 +474,7 @@ std::string Path(const IcecastCase& c) {
 // Play as the window does it: the opener connects, waits for the buffer, reads the tags and plays.
 // Each time is set beside the least any player could do with the same server and buffer: the
 // connection (until the response head arrived) plus the real-time refill of whatever three
-// quarters of the buffer the 64 KiB burst leaves open.
+// quarters of the buffer the burst leaves open.
 int RunIcecast(const Options& o) {
     const int runs = o.runs > 0 ? o.runs : 5;
     setenv("SDL_AUDIODRIVER", "dummy", 0);
@@ -511,13 +511,14 @@ int RunIcecast(const Options& o) {
         const std::string url = server.Url(Path(c));
         std::vector<double> minimum, active, sound;
         for (int i = -1; i < runs; ++i) {  // one warm-up run
-            std::atomic<std::int64_t> head_ns{0};
+            // Shared with the reporter: a late report from the engine may outlive this run.
+            auto head_ns = std::make_shared<std::atomic<std::int64_t>>(0);
             const auto t0 = Clock::now();
             velmora::StreamOpener opener(
-                [&](const velmora::StatusReport& r) {
+                [head_ns, t0](const velmora::StatusReport& r) {
                     std::int64_t none = 0;
                     if (r.code == velmora::StreamStatus::ServerLine)
-                        head_ns.compare_exchange_strong(
+                        head_ns->compare_exchange_strong(
                             none,
                             std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - t0)
                                 .count());
@@ -542,7 +543,11 @@ int RunIcecast(const Options& o) {
                 if (vle::ChannelGetData(h, fft, vle::kDataFft1024) > 0 &&
                     *std::max_element(fft + 1, fft + 512) > 0.05f)
                     break;
-                if (Clock::now() > t1 + std::chrono::seconds(3)) break;
+                if (Clock::now() > t1 + std::chrono::seconds(3)) {
+                    std::fprintf(stderr, "engine_bench: %s: no sound within 3 s\n", c.name);
+                    ok = false;
+                    break;
+                }
                 std::this_thread::sleep_for(std::chrono::microseconds(500));
             }
             const auto t2 = Clock::now();
@@ -550,7 +555,7 @@ int RunIcecast(const Options& o) {
                 static_cast<double>(vle::StreamGetFilePosition(h, vle::FilePos::End));
             opener.StopAndFree();
             if (i < 0) continue;
-            const double connect = static_cast<double>(head_ns.load()) * 1e-6;
+            const double connect = static_cast<double>(head_ns->load()) * 1e-6;
             const double refill =
                 std::max(0.0, 0.75 * end - static_cast<double>(c.burst)) / (c.kbps * 125.0);
             minimum.push_back(connect + refill * 1e3);
