@@ -16,11 +16,13 @@ ByteRing::ByteRing(std::size_t capacity) : buf_(capacity) {}
 bool ByteRing::Write(const std::uint8_t* data, std::size_t size) {
     std::unique_lock lock(m_);
     while (size > 0) {
-        cv_.wait(lock, [&] { return aborted_ || FillLocked() < buf_.size(); });
+        // Room is counted from the unplayed bytes, not the unread ones: bytes a holding reader
+        // took are still in the buffer as far as the listener is concerned.
+        cv_.wait(lock, [&] { return aborted_ || UnplayedLocked() < buf_.size(); });
         if (aborted_) return false;
         const std::size_t cap = buf_.size();
         const std::size_t at = static_cast<std::size_t>(written_ % cap);
-        const std::size_t n = std::min({size, cap - FillLocked(), cap - at});
+        const std::size_t n = std::min({size, cap - UnplayedLocked(), cap - at});
         std::memcpy(buf_.data() + at, data, n);
         written_ += n;
         data += n;
@@ -32,7 +34,8 @@ bool ByteRing::Write(const std::uint8_t* data, std::size_t size) {
 
 ByteRing::ReadResult ByteRing::Read(std::uint8_t* dst, std::size_t size, std::uint64_t from,
                                     std::chrono::steady_clock::time_point deadline,
-                                    std::size_t* got, const std::function<bool()>& keep_waiting) {
+                                    std::size_t* got, const std::function<bool()>& keep_waiting,
+                                    bool hold) {
     *got = 0;
     std::unique_lock lock(m_);
     std::uint64_t limit;
@@ -47,6 +50,12 @@ ByteRing::ReadResult ByteRing::Read(std::uint8_t* dst, std::size_t size, std::ui
         if (fill == 0 && underrun_ && refill_ > 0) starved_ = true;
         const bool refilled = !starved_ || fill >= std::min(refill_, buf_.size()) || finished_;
         if (fill > 0 && refilled) break;
+        // A reader that holds a whole buffer and wants more would wait for a writer that waits
+        // for room: what it holds then counts as played.
+        if (played_ < read_ && UnplayedLocked() >= buf_.size()) {
+            played_ = read_;
+            cv_.notify_all();
+        }
         if (std::chrono::steady_clock::now() >= deadline) return ReadResult::Timeout;
         if (keep_waiting && !keep_waiting()) return ReadResult::Aborted;
         cv_.wait_for(lock, kSlice);
@@ -59,6 +68,7 @@ ByteRing::ReadResult ByteRing::Read(std::uint8_t* dst, std::size_t size, std::ui
     n = static_cast<std::size_t>(std::min<std::uint64_t>(n, limit - read_));
     std::memcpy(dst, buf_.data() + at, n);
     read_ += n;
+    if (!hold) played_ = read_;
     *got = n;
     cv_.notify_all();
     return ReadResult::Data;
@@ -77,7 +87,7 @@ bool ByteRing::WaitForFill(std::size_t bytes, std::chrono::steady_clock::time_po
     std::unique_lock lock(m_);
     bytes = std::min(bytes, buf_.size());
     for (;;) {
-        if (FillLocked() >= bytes) return true;
+        if (UnplayedLocked() >= bytes) return true;
         if (aborted_ || finished_) return false;
         if (std::chrono::steady_clock::now() >= deadline) return false;
         if (keep_waiting && !keep_waiting()) return false;
@@ -142,6 +152,11 @@ std::uint64_t ByteRing::written() const {
 std::uint64_t ByteRing::read() const {
     std::lock_guard lock(m_);
     return read_;
+}
+
+std::uint64_t ByteRing::played() const {
+    std::lock_guard lock(m_);
+    return played_;
 }
 
 bool ByteRing::finished() const {

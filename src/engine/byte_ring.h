@@ -19,17 +19,19 @@ class ByteRing {
 
     enum class ReadResult { Data, End, Aborted, Timeout };
 
-    // Blocks while the ring is full; false once aborted.
+    // Blocks while the ring holds `capacity` unplayed bytes; false once aborted.
     bool Write(const std::uint8_t* data, std::size_t size);
     // Reads up to `size` bytes, never past the first chain boundary after `from` (the position
     // where the reader's part of the stream began), which gives End. Waits for data until
     // `deadline` (none when `deadline` is max()) or abort; `keep_waiting` is polled while waiting.
+    // With `hold`, the bytes read still count as unplayed (identification reads ahead of the
+    // decoder); the next read without it counts everything read so far as played.
     ReadResult Read(std::uint8_t* dst, std::size_t size, std::uint64_t from,
                     std::chrono::steady_clock::time_point deadline, std::size_t* got,
-                    const std::function<bool()>& keep_waiting);
+                    const std::function<bool()>& keep_waiting, bool hold = false);
     // Copies up to `size` unread bytes without consuming them.
     std::size_t Peek(std::uint8_t* dst, std::size_t size);
-    // Waits until at least `bytes` are unread, the writer finished, abort, the deadline or
+    // Waits until at least `bytes` are unplayed, the writer finished, abort, the deadline or
     // `keep_waiting` returns false. True when the bytes are there.
     bool WaitForFill(std::size_t bytes, std::chrono::steady_clock::time_point deadline,
                      const std::function<bool()>& keep_waiting);
@@ -51,12 +53,15 @@ class ByteRing {
     std::size_t capacity() const { return buf_.size(); }
     std::uint64_t written() const;
     std::uint64_t read() const;
+    // Where the unplayed bytes begin: read() less what a holding reader has taken.
+    std::uint64_t played() const;
     bool finished() const;
     // Everything downloaded so far has been read, and more is to come.
     bool caught_up() const;
 
   private:
     std::size_t FillLocked() const { return static_cast<std::size_t>(written_ - read_); }
+    std::size_t UnplayedLocked() const { return static_cast<std::size_t>(written_ - played_); }
     std::uint64_t NextBoundaryLocked(std::uint64_t position) const;
 
     // --- protected by m_
@@ -65,6 +70,7 @@ class ByteRing {
     std::vector<std::uint8_t> buf_;
     std::uint64_t written_ = 0;
     std::uint64_t read_ = 0;
+    std::uint64_t played_ = 0;  // <= read_; written_ - played_ <= capacity
     bool finished_ = false;
     bool aborted_ = false;
     bool starved_ = false;

@@ -5,6 +5,7 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <thread>
@@ -14,7 +15,7 @@ extern "C" {
 namespace vle {
 namespace {
 
-// Small: what identifying the stream reads is taken out of the buffer that the start waits to fill.
+// Small: the demuxer asks the ring for no more than it needs to identify and decode a frame.
 constexpr int kAvioBufferSize = 8192;
 
 int ReadPacket(void* opaque, std::uint8_t* buf, int size) {
@@ -31,8 +32,9 @@ int ReadPacket(void* opaque, std::uint8_t* buf, int size) {
     // the download has refilled the buffer, and the decoder runs one long batch again.
     if (ring->caught_up() && !core->pcm.WaitUntilLow()) return AVERROR_EXIT;
     std::size_t got = 0;
-    const auto r = ring->Read(buf, static_cast<std::size_t>(size), s->start, s->deadline, &got,
-                              [core] { return core->Alive(); });
+    const auto r = ring->Read(
+        buf, static_cast<std::size_t>(size), s->start, s->deadline, &got,
+        [core] { return core->Alive(); }, s->hold);
     switch (r) {
         case ByteRing::ReadResult::Data:
             return static_cast<int>(got);
@@ -82,6 +84,8 @@ std::unique_ptr<DemuxSession> OpenDemuxSession(StreamCore& core,
         ring = core.ring;
     }
     s->start = ring->read();
+    // Only the creation analyses the stream, and nothing has played before it returns.
+    s->hold = analyze;
 
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kAvioBufferSize));
     s->avio =
@@ -96,11 +100,15 @@ std::unique_ptr<DemuxSession> OpenDemuxSession(StreamCore& core,
     s->fmt->pb = s->avio;
     s->fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
     s->fmt->interrupt_callback = {&Interrupt, &core};
-    // Radio streams start anywhere: a few kilobytes identify them, and waiting for more would
-    // delay the start on a slow station.
-    s->fmt->probesize = 64 * 1024;
+    // Radio streams start anywhere. MP3 joined mid-frame never probes certain, so FFmpeg reads
+    // the whole probe size: keep it within the pre-buffer (three quarters of the ring), so that a
+    // station without a burst is identified by the time the buffer is ready anyway. Below 16 KiB
+    // AAC joined mid-frame can pass for MP3.
+    const std::int64_t probe = std::clamp<std::int64_t>(
+        static_cast<std::int64_t>(ring->capacity() * 3 / 4), 16 * 1024, 64 * 1024);
+    s->fmt->probesize = probe;
     s->fmt->max_analyze_duration = AV_TIME_BASE / 2;
-    s->fmt->format_probesize = 64 * 1024;
+    s->fmt->format_probesize = static_cast<int>(probe);
     s->fmt->format_whitelist = av_strdup(kAudioFormats);
     s->fmt->protocol_whitelist = av_strdup("");  // an empty list allows no protocol at all
     s->fmt->io_open = &RefuseNestedOpen;
@@ -170,6 +178,8 @@ class Decoder {
         frame_ = av_frame_alloc();
         while (session_ && packet_ && frame_ && core_->Alive()) {
             session_->deadline = std::chrono::steady_clock::time_point::max();
+            // Decoding now: what identification read is decoded before the demuxer reads on.
+            session_->hold = false;
             if (!DecodeSession()) break;
             // The session ended at a chain boundary: the next logical stream starts right there.
             std::shared_ptr<ByteRing> ring = Ring();

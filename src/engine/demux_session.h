@@ -30,6 +30,9 @@ struct DemuxSession {
     AVFormatContext* fmt = nullptr;
     AVCodecContext* dec = nullptr;
     int stream_index = -1;
+    // Identifying at creation: what the demuxer reads stays counted as unplayed until the
+    // decoder reads on from there.
+    bool hold = false;
 };
 
 // Opens a session at the ring's read position: probes the format and opens the decoder. On

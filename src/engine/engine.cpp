@@ -492,12 +492,14 @@ std::uint64_t StreamGetFilePosition(Handle stream, FilePos which) {
             // A finished download will not fill the buffer any further: what is left of it is
             // all there is, so a buffering wait ends instead of waiting for bytes never coming.
             if (ring->finished())
-                return std::min<std::uint64_t>(ring->capacity(), ring->written() - ring->read());
+                return std::min<std::uint64_t>(ring->capacity(), ring->written() - ring->played());
             return ring->capacity();
         case FilePos::Download:
             return ring->written();
         case FilePos::Current:
-            return ring->read();
+            // Not what the demuxer has read: identification reads ahead, and none of it has
+            // played yet.
+            return ring->played();
     }
     return Fail(ErrorCode::IllegalParam, kPosFailed);
 }

@@ -82,6 +82,18 @@ struct StreamServer::Connection {
     bool done = false;        // guarded by the server's mutex
 };
 
+StreamRoute IcecastRoute(std::string audio, std::size_t bytes_per_second,
+                         std::size_t start_offset) {
+    StreamRoute r;
+    r.audio = std::move(audio);
+    r.style = StatusStyle::Http10;
+    r.burst_bytes = 65536;
+    r.bytes_per_second = bytes_per_second;
+    r.loop = true;
+    r.start_offset = start_offset;
+    return r;
+}
+
 std::string ConnectionRecord::Header(const std::string& name) const {
     std::vector<std::string> lines{request_line};
     lines.insert(lines.end(), headers.begin(), headers.end());
@@ -303,7 +315,7 @@ void StreamServer::ServeStream(Connection& conn, const StreamRoute& route) {
     };
 
     const std::string& audio = route.audio;
-    std::size_t pos = 0, total = 0, block = 0;
+    std::size_t pos = audio.empty() ? 0 : route.start_offset % audio.size(), total = 0, block = 0;
     std::size_t until_meta = route.metaint;
     bool stall_passed = false;
     const auto start = Clock::now();

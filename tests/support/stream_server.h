@@ -49,11 +49,19 @@ struct StreamRoute {
     std::size_t burst_bytes = 0;
     std::size_t bytes_per_second = 0;
     bool loop = false;  // repeat the audio forever instead of closing after it
+    // The first audio byte sent: a listener joining a live source comes in mid-frame.
+    std::size_t start_offset = 0;
 
     std::size_t drop_after = kNever;   // close the connection after this many audio bytes
     std::size_t stall_after = kNever;  // stop sending (socket kept open) after this many bytes
     bool stall_before_header = false;  // accept, read the request, never answer
 };
+
+// An Icecast 2.4 mount with its default burst-size, as a new listener meets it: the last 64 KiB
+// the source sent at once, then real time at `bytes_per_second`, forever. Joining a live source
+// lands anywhere in the audio, so `start_offset` is usually mid-frame; Ogg mounts start with their
+// header pages (offset 0), which the server keeps for every new listener.
+StreamRoute IcecastRoute(std::string audio, std::size_t bytes_per_second, std::size_t start_offset);
 
 // What one connection received and sent.
 struct ConnectionRecord {

@@ -1,0 +1,79 @@
+// The start of a stream: what identification reads stays counted as unplayed audio, so a server's
+// burst ends the buffering wait at once instead of a refill at real time.
+#include <thread>
+
+#include "engine/byte_ring.h"
+#include "engine/engine_fixture.h"
+
+namespace velmora::test {
+namespace {
+
+TEST(ByteRingHold, HeldBytesStayUnplayedAndGiveWayWhenTheReaderWantsMoreThanTheRing) {
+    vle::ByteRing ring(100);
+    const std::vector<std::uint8_t> in(100, 7);
+    std::vector<std::uint8_t> out(100);
+    std::size_t got = 0;
+    const auto deadline = std::chrono::steady_clock::now() + Scaled(5000ms);
+    ASSERT_TRUE(ring.Write(in.data(), 100));
+    ASSERT_EQ(ring.Read(out.data(), 100, 0, deadline, &got, nullptr, true),
+              vle::ByteRing::ReadResult::Data);
+    EXPECT_EQ(ring.read(), 100u);
+    EXPECT_EQ(ring.played(), 0u);
+
+    // The ring is full of unplayed bytes, so the writer waits for room; the holding reader
+    // waiting for more must let go, or each waits for the other until the deadline.
+    std::thread writer([&] { ring.Write(in.data(), 10); });
+    EXPECT_EQ(ring.Read(out.data(), 100, 0, deadline, &got, nullptr, true),
+              vle::ByteRing::ReadResult::Data);
+    EXPECT_EQ(got, 10u);
+    ring.Abort();  // frees a writer still blocked when the reader timed out
+    writer.join();
+    EXPECT_EQ(ring.played(), 100u);
+    EXPECT_EQ(ring.read(), 110u);
+}
+
+TEST_F(EngineTest, IcecastBurstCountsAsUnplayedAfterCreation) {
+    struct Case {
+        AudioCodec codec;
+        int kbps;
+        bool burst_fills_three_quarters;
+    };
+    for (const Case c : {Case{AudioCodec::Mp3, 128, true}, Case{AudioCodec::Aac, 64, true},
+                         Case{AudioCodec::Mp3, 320, false}}) {
+        SCOPED_TRACE(std::string(CodecName(c.codec)) + " " + std::to_string(c.kbps));
+        SineSpec spec;
+        spec.codec = c.codec;
+        spec.bit_rate = c.kbps * 1000;
+        spec.seconds = 6;
+        StreamRoute route = IcecastRoute(EncodeSine(spec), c.kbps * 125u, 1001);
+        route.content_type = CodecContentType(c.codec);
+        route.headers = {"icy-br:" + std::to_string(c.kbps)};
+        const std::string path = "/" + std::to_string(c.kbps) + CodecName(c.codec);
+        server_.AddStream(path, route);
+
+        const vle::Handle h = Create(server_.Url(path));
+        ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
+        const std::uint64_t end = vle::StreamGetFilePosition(h, vle::FilePos::End);
+        const std::uint64_t burst = std::min<std::uint64_t>(route.burst_bytes, end);
+        ASSERT_TRUE(WaitUntil(
+            [&] { return vle::StreamGetFilePosition(h, vle::FilePos::Download) >= burst; },
+            Scaled(5000ms)));
+        const std::uint64_t current = vle::StreamGetFilePosition(h, vle::FilePos::Current);
+        const std::uint64_t download = vle::StreamGetFilePosition(h, vle::FilePos::Download);
+        EXPECT_EQ(current, 0u) << "identification counted as played";
+        EXPECT_LE(download - current, end);
+        EXPECT_EQ((download - current) * 100 / end > 75, c.burst_fills_three_quarters)
+            << download << " of " << end;
+
+        // Playing decodes what identification read, then reads on.
+        ASSERT_TRUE(vle::ChannelPlay(h, false));
+        ExpectPlaysBin(h, 24);
+        EXPECT_TRUE(
+            WaitUntil([&] { return vle::StreamGetFilePosition(h, vle::FilePos::Current) >= burst; },
+                      Scaled(5000ms)));
+        vle::StreamFree(h);
+    }
+}
+
+}  // namespace
+}  // namespace velmora::test
