@@ -43,11 +43,12 @@ inline bool BufferingDone(std::uint32_t percent) {
 // (StationName, rest of the line unchanged) and "icy-br:" line (Bitrate, "Bitrate: <rest> kbps").
 void WalkStationTags(const char* tags, const std::function<void(const StatusReport&)>& report);
 
-// The title of a metadata text: after "StreamTitle=" and its quote, up to two characters before
+// The title of a metadata text: after "StreamTitle=" and its quote, up to the "';" that closes
+// it, or up to a quote that ends the text. A title closed by neither ends two characters before
 // the first ";" of the whole text. nullopt when there is no "StreamTitle=".
 std::optional<std::string> ParseStreamTitle(std::string_view meta);
 
-// Label text of a Buffering report: "Buffering... 42%".
+// Label text of a Buffering report: "Buffering... 42%", the number held within 0..100.
 std::string BufferingText(std::int64_t percent);
 
 }  // namespace velmora
