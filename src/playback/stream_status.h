@@ -24,11 +24,13 @@ enum class StreamStatus : int {
 };
 
 // One report: a number (Buffering) or a text (the others). Texts are the server's bytes as
-// received.
+// received. `opening` names the opening it belongs to (StreamOpener::Start()'s result), so that
+// a receiver can drop the reports of an opening it has abandoned; 0 belongs to none.
 struct StatusReport {
     StreamStatus code;
     std::int64_t number = 0;
     std::string text;
+    std::uint64_t opening = 0;
 };
 
 // Percentage of the buffering wait: (download - current) * 100 / end in signed 64-bit arithmetic,
