@@ -12,7 +12,9 @@ namespace velmora {
 // value and look it up here.
 struct StreamOpener::Opening {
     std::uint64_t id = 0;
-    std::shared_ptr<State> owner;
+    // Weak: the opener's state refers to its current opening; a callback after the opener is
+    // gone finds no owner and does nothing.
+    std::weak_ptr<State> owner;
     std::atomic<vle::Handle> handle{0};
 
     // --- protected by sink_m; held only to swap or copy the pointer, never while calling it
@@ -92,7 +94,7 @@ struct StreamOpener::State {
     vle::CancelFlag cancel;
     std::shared_ptr<Opening> current_opening;  // the opening of `current`
 
-    // Set when the opener is gone: late engine callbacks then find a live state that does nothing.
+    // Set when the opener is gone: a worker still running then reports nothing.
     std::atomic<bool> retired{false};
 
     void Report(StatusReport r, std::uint64_t opening) {
@@ -112,22 +114,23 @@ struct StreamOpener::State {
         const std::uint64_t id = OpeningId(user);
         const std::shared_ptr<Opening> o = OpeningRegistry::Get().Find(id);
         if (!o) return;
-        State& s = *o->owner;
-        if (buffer && length == 0) {
-            s.Report({StreamStatus::ServerLine, 0, std::string(static_cast<const char*>(buffer))},
-                     id);
+        const std::shared_ptr<State> s = o->owner.lock();
+        if (s && buffer && length == 0) {
+            s->Report({StreamStatus::ServerLine, 0, std::string(static_cast<const char*>(buffer))},
+                      id);
             return;
         }
         const std::shared_ptr<const DataSink> sink = o->Sink();
-        if (sink && !s.retired.load()) (*sink)(buffer, length);
+        if (s && sink && !s->retired.load()) (*sink)(buffer, length);
         // The end of the download is the stream's last call.
         if (!buffer) OpeningRegistry::Get().Remove(id);
     }
 
     static void MetaSyncProc(vle::SyncHandle, vle::Handle stream, std::uint32_t, void* user) {
         const std::uint64_t id = OpeningId(user);
-        if (const std::shared_ptr<Opening> o = OpeningRegistry::Get().Find(id)) {
-            o->owner->ShowStreamTitle(stream, id);
+        const std::shared_ptr<Opening> o = OpeningRegistry::Get().Find(id);
+        if (const std::shared_ptr<State> s = o ? o->owner.lock() : nullptr) {
+            s->ShowStreamTitle(stream, id);
         }
     }
 
@@ -222,7 +225,7 @@ StreamOpener::~StreamOpener() {
     const vle::Handle h = state_->current.load();
     vle::ChannelStop(h);
     vle::StreamFree(h);
-    // Openings whose download has not ended yet keep the state; it does nothing from now on.
+    // A worker still running keeps the state; it reports nothing from now on.
     state_->retired = true;
 }
 
