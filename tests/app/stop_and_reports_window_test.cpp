@@ -1,7 +1,9 @@
 // The now-playing box under a user who changes their mind: Stop and new choices end the replay
 // and the opening, late reports of an abandoned opening are dropped, an unnamed station shows
 // the channel's name, and a recording stays with its stream on a disk that does not keep up.
+#include <QDesktopServices>
 #include <QListWidget>
+#include <QUrl>
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -259,5 +261,30 @@ TEST_F(StopAndReportsTest, RecordingBelongsToItsStream) {
     EXPECT_TRUE(WaitFor([&] { return !OpenHere(next); }, 1s));  // after a write under way
 }
 
+// Takes the web pages the window asks the desktop to open, instead of a browser.
+class PageRecorder final : public QObject {
+    Q_OBJECT
+  public:
+    PageRecorder() { QDesktopServices::setUrlHandler("http", this, "Open"); }
+    ~PageRecorder() override { QDesktopServices::unsetUrlHandler("http"); }
+    QStringList pages;
+  public slots:
+    void Open(const QUrl& url) { pages << url.toString(); }
+};
+
+// Homepage and programs addresses typed without a scheme open as web pages.
+TEST_F(StopAndReportsTest, StationPagesWithoutSchemeOpen) {
+    PageRecorder browser;
+    form_->Channels()->ReplaceAll(
+        {{"Typed", "http://127.0.0.1:1/x", "www.radio.example", "radio.example/shows"}});
+    Choose(0);
+    Click(Child<QWidget>("Image7"));
+    Click(Child<QWidget>("Image9"));
+    EXPECT_EQ(browser.pages,
+              (QStringList{"http://www.radio.example", "http://radio.example/shows"}));
+}
+
 }  // namespace
 }  // namespace velmora::test
+
+#include "stop_and_reports_window_test.moc"
