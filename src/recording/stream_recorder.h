@@ -4,8 +4,8 @@
 //
 // "Active" is the user's recording switch (the blinking button); the file may be gone while it is
 // on: after a failed start, after the download ended or after a write error. Bytes are written
-// only while both hold, so the file holds exactly the blocks appended between its creation and the
-// close, in order.
+// only while both hold, whole blocks in order; a block already being written when the recording
+// is stopped is finished (stopping does not wait for it), and nothing follows it.
 #pragma once
 
 #include <QString>
