@@ -31,6 +31,7 @@
 #include "app/settings_binding.h"
 #include "app/stream_status_sink.h"
 #include "app/title_label_copy.h"
+#include "app/web_address.h"
 #include "channels/channel_editor.h"
 #include "channels/channel_file.h"
 #include "channels/channel_list_model.h"
@@ -106,14 +107,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
 TForm1::~TForm1() {
     // Reports still under way find the window gone; a worker waiting on one is let go.
     if (status_sink_) status_sink_->Close();
-    if (opener_) {
-        opener_->StopAndFree();
-        // The engine still calls the opener's download callback after a stream is freed (the
-        // end of the download comes later), so the opener, like the recorder it feeds, is kept
-        // until the process ends.
-        static auto* kept = new std::vector<std::unique_ptr<StreamOpener>>;
-        kept->push_back(std::move(opener_));
-    }
+    // Callbacks still due from freed streams find their openings by number and do nothing.
+    opener_.reset();
     // Destruction handler: releasing the engine stops and frees every stream.
     vle::Free();
 }
@@ -354,7 +349,11 @@ void TForm1::WireNowPlaying() {
     connect(menu_.ProxyServer1, &QAction::triggered, Panel1, &ProxyPanel::ProxyServer1Click);
 
     recording_ = new RecordingControl(
-        {this, Image19, Timer5, Label4, Label3}, [this] { return CurrentStream(); }, this);
+        {this, Image19, Timer5, Label4, Label3}, [this] { return CurrentStream(); },
+        [this](StreamOpener::DataSink sink) {
+            return opener_ && opener_->AttachSink(std::move(sink));
+        },
+        [this] { return channel_name_; }, this);
     connect(Timer5, &QTimer::timeout, recording_, &RecordingControl::Timer5Timer);
     connect(Image19, &PictureButton::clicked, recording_, &RecordingControl::Image19Click);
     connect(Image21, &PictureButton::clicked, recording_, &RecordingControl::Image21Click);
@@ -382,7 +381,7 @@ void TForm1::FormCreate() {
         this, [this](const StatusReport& report) { OnStreamStatus(report); });
     opener_ = std::make_unique<StreamOpener>(
         [sink = status_sink_](const StatusReport& report) { sink->Report(report); },
-        [volume = worker_volume_] { return volume->load(); }, recording_->DataSink());
+        [volume = worker_volume_] { return volume->load(); });
 
     spectrum_ = std::make_unique<TSpectrumPainter>(PaintBox1->width(), PaintBox1->height());
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
@@ -547,6 +546,9 @@ bool TForm1::SaveSettings() {
 // --- stream status
 
 void TForm1::OnStreamStatus(const StatusReport& report) {
+    // Reports of an abandoned opening, or of a stream already stopped, would overwrite the
+    // labels of what the user chose since.
+    if (report.opening == 0 || report.opening != opening_) return;
     switch (report.code) {
         case StreamStatus::Connecting:
             Label4->setText(Msg("Connecting..."));
@@ -561,6 +563,7 @@ void TForm1::OnStreamStatus(const StatusReport& report) {
             break;
         case StreamStatus::StationName:
             Label4->setText(ServerText(report.text));
+            station_named_ = station_named_ || !Label4->text().trimmed().isEmpty();
             break;
         case StreamStatus::Bitrate:
         case StreamStatus::ServerLine:
@@ -575,6 +578,11 @@ void TForm1::OnStreamStatus(const StatusReport& report) {
 // --- transport
 
 void TForm1::Image1Click() {
+    EndReplay();
+    Play();
+}
+
+void TForm1::Play() {
     StopRecording();
     StartIfStopped(Timer2);
     StartIfStopped(Timer3);
@@ -589,7 +597,14 @@ void TForm1::Image1Click() {
 
     const std::string url =
         PlayUrl(user_channel_mode_, user_channel_url_.toStdString(), ComboBox1->currentIndex());
-    if (!opener_->Start(url)) dialogs().Beep();
+    const std::uint64_t opening = opener_->Start(url);
+    if (opening == 0) {
+        dialogs().Beep();
+        return;
+    }
+    opening_ = opening;
+    channel_name_ = user_channel_mode_ ? user_channel_name_ : ComboBox1->currentText();
+    station_named_ = false;
 }
 
 void TForm1::Image4Click() {
@@ -598,7 +613,27 @@ void TForm1::Image4Click() {
         StopRecording();
         return;
     }
+    EndReplay();
+    AbandonOpening();
+    opening_ = 0;
     if (opener_) opener_->StopAndFree();
+}
+
+// The user's Stop, Play or new choice: a station that failed earlier is not replayed any more.
+void TForm1::EndReplay() {
+    Timer2->stop();
+    replay_.Reset();
+}
+
+// Cancels an opening still under way; the labels then say that nothing plays instead of keeping
+// its last "Connecting..." or "Buffering...".
+void TForm1::AbandonOpening() {
+    if (!opener_ || !opener_->IsOpening()) return;
+    opener_->Cancel();
+    opening_ = 0;
+    Label3->clear();
+    Label4->setText(Msg("Not playing"));
+    Label5->clear();
 }
 
 void TForm1::ComboBox1Click(int row) {
@@ -611,8 +646,9 @@ void TForm1::ComboBox1Click(int row) {
     if (choice.row != row) ComboBox1->setCurrentIndex(choice.row);  // raises no click
     if (!choice.show_programs) Image9->hide();
     // A new choice abandons an opening still under way, so that the chosen row opens instead.
-    if (opener_) opener_->Cancel();
-    Image1Click();
+    EndReplay();
+    AbandonOpening();
+    Play();
 }
 
 void TForm1::ListBox1Click() {
@@ -624,17 +660,21 @@ void TForm1::ListBox1Click() {
         return;
     }
     StopRecording();
+    EndReplay();
+    AbandonOpening();
+    opening_ = 0;
     if (opener_) opener_->StopAndFree();
     if (row < 0) {
         dialogs().Error(this, Msg("Please select a channel!"));
         return;
     }
     user_channel_url_ = channels_->ListBox(1)->item(row)->text();
+    user_channel_name_ = name;
     Image7->setVisible(!channels_->ListBox(2)->item(row)->text().isEmpty());
     Image9->setVisible(!channels_->ListBox(3)->item(row)->text().isEmpty());
     user_channel_mode_ = true;
     list_buttons_[2]->setEnabled(true);
-    Image1Click();
+    Play();
 }
 
 void TForm1::ComboBox1KeyDown(int virtual_key) {
@@ -706,7 +746,8 @@ void TForm1::Image9Click() {
 }
 
 void TForm1::OpenWebPage(const QString& address) {
-    QDesktopServices::openUrl(QUrl(address));  // fire and forget
+    const QUrl url = WebPageUrl(address);
+    if (!url.isEmpty()) QDesktopServices::openUrl(url);  // fire and forget
 }
 
 // --- proxy
@@ -722,7 +763,7 @@ void TForm1::Timer2Timer() {
         case ReplayTick::Wait:
             break;
         case ReplayTick::Replay:
-            Image1Click();
+            Play();
             break;
         case ReplayTick::StopTimer:
             Timer2->stop();
@@ -743,6 +784,8 @@ void TForm1::Timer3Timer() {
         in.user_channel_name = channels_->ListBox(0)->item(in.user_row)->text();
         in.user_channel_url = channels_->ListBox(1)->item(in.user_row)->text();
     }
+    // A station that names itself nowhere is shown, and recorded, under the channel's own name.
+    if (!station_named_ && !channel_name_.isEmpty()) Label4->setText(channel_name_);
     const StartFixes fixes = PlaybackStartFixes(in);
     VolumeOn->setVisible(fixes.volume_on_visible);
     VolumeOff->setVisible(!fixes.volume_on_visible);

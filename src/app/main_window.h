@@ -106,8 +106,11 @@ class TForm1 final : public QWidget, private ChannelListHost {
     SettingsControls BoundControls();
 
     // Handlers.
-    void Image1Click();  // Play
+    void Image1Click();  // Play, as the user presses it
+    void Play();         // Play, also run by the automatic replay
     void Image4Click();  // Stop
+    void EndReplay();
+    void AbandonOpening();
     void ComboBox1Click(int row);
     void ComboBox1KeyDown(int virtual_key);
     void ListBox1Click();
@@ -157,6 +160,12 @@ class TForm1 final : public QWidget, private ChannelListHost {
     std::shared_ptr<std::atomic<int>> worker_volume_;
     bool user_channel_mode_ = false;
     QString user_channel_url_;
+    QString user_channel_name_;
+    // The opening whose reports the labels show; 0 after Stop and while none was started.
+    std::uint64_t opening_ = 0;
+    // The played channel's own name, and whether its server has named the station.
+    QString channel_name_;
+    bool station_named_ = false;
     // RetryCount of the automatic replay.
     AutoReplay replay_;
     RecordingControl* recording_ = nullptr;

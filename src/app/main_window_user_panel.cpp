@@ -100,6 +100,7 @@ void TForm1::ChannelListImport1Click() {
 
 // Deleting any entry ends whatever plays; a recording goes on.
 void TForm1::StopAndReleaseStream() {
+    opening_ = 0;  // what the stopped stream still reports is not shown
     if (opener_) opener_->StopAndFree();
 }
 

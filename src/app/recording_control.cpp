@@ -10,8 +10,6 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
-#include <mutex>
-#include <vector>
 
 #include "app/dialogs.h"
 #include "i18n/message.h"
@@ -21,15 +19,6 @@
 namespace velmora {
 namespace {
 
-// Recorders stay alive until the process ends: the engine does not wait for its callbacks when a
-// stream is freed, so a late block may still arrive after the window has gone.
-void KeepForProcess(std::shared_ptr<StreamRecorder> recorder) {
-    static std::mutex mutex;
-    static auto* kept = new std::vector<std::shared_ptr<StreamRecorder>>;
-    std::lock_guard lock(mutex);
-    kept->push_back(std::move(recorder));
-}
-
 QString Native(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
@@ -37,8 +26,12 @@ QString Native(const QString& path) {
 }  // namespace
 
 RecordingControl::RecordingControl(const Controls& controls, StreamSource current_stream,
-                                   QObject* parent)
-    : QObject(parent), controls_(controls), current_stream_(std::move(current_stream)) {
+                                   StreamAttacher attach, NameSource channel_name, QObject* parent)
+    : QObject(parent),
+      controls_(controls),
+      current_stream_(std::move(current_stream)),
+      attach_(std::move(attach)),
+      channel_name_(std::move(channel_name)) {
     // A write error happens on the download thread; the message belongs on the user-interface
     // thread, and only while this control still exists. The guard is read there alone.
     auto guard = std::make_shared<const QPointer<RecordingControl>>(this);
@@ -52,13 +45,6 @@ RecordingControl::RecordingControl(const Controls& controls, StreamSource curren
             },
             Qt::QueuedConnection);
     });
-    KeepForProcess(recorder_);
-}
-
-StreamOpener::DataSink RecordingControl::DataSink() const {
-    return [recorder = recorder_](const void* data, std::uint32_t length) {
-        recorder->Append(data, length);
-    };
 }
 
 void RecordingControl::Image19Click() {
@@ -71,11 +57,15 @@ void RecordingControl::Image19Click() {
     }
     // Recording counts as on, and blinks, even when the folders or the file fail below.
     controls_.Timer5->start();
-    const RecordingPlan plan = PlanRecording(DocumentsFolder(), controls_.station->text(),
-                                             controls_.title->text(), QDateTime::currentDateTime());
+    const RecordingPlan plan =
+        PlanRecording(DocumentsFolder(), controls_.station->text(), controls_.title->text(),
+                      QDateTime::currentDateTime(), channel_name_ ? channel_name_() : QString());
     const RecordingStartResult result = recorder_->Start(plan);
     switch (result.error) {
         case RecordingStartError::None:
+            // The file belongs to the playing stream: its end of download closes this file and
+            // no other, and a later stream never writes into it.
+            if (attach_) attach_(recorder_->SinkForCurrentFile());
             break;
         case RecordingStartError::Folder:
             dialogs().Error(controls_.owner, Msg("Recording Error!"));

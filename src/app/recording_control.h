@@ -31,13 +31,13 @@ class RecordingControl final : public QObject {
     };
     // The stream being played, read when the record button is pressed.
     using StreamSource = std::function<vle::Handle()>;
+    // Hands the playing stream's bytes to a new recording's file; false when no stream plays.
+    using StreamAttacher = std::function<bool(StreamOpener::DataSink)>;
+    // The channel's own name, for a station label that names no usable folder.
+    using NameSource = std::function<QString()>;
 
-    RecordingControl(const Controls& controls, StreamSource current_stream, QObject* parent);
-
-    // For the stream opener: the download thread's blocks and end of download. The recorder
-    // behind it is never destroyed, since the engine may deliver a block after a stream was
-    // freed and the window is gone.
-    StreamOpener::DataSink DataSink() const;
+    RecordingControl(const Controls& controls, StreamSource current_stream, StreamAttacher attach,
+                     NameSource channel_name, QObject* parent);
 
     // Starts or ends a recording; ignored unless the current stream is playing.
     void Image19Click();
@@ -58,6 +58,8 @@ class RecordingControl final : public QObject {
 
     const Controls controls_;
     const StreamSource current_stream_;
+    const StreamAttacher attach_;
+    const NameSource channel_name_;
     std::shared_ptr<StreamRecorder> recorder_;
 };
 

@@ -4,9 +4,81 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
-#include <vector>
+#include <unordered_map>
 
 namespace velmora {
+
+// One opening and the stream it created. The engine's callbacks carry its number as their user
+// value and look it up here.
+struct StreamOpener::Opening {
+    std::uint64_t id = 0;
+    // Weak: the opener's state refers to its current opening; a callback after the opener is
+    // gone finds no owner and does nothing.
+    std::weak_ptr<State> owner;
+    std::atomic<vle::Handle> handle{0};
+
+    // --- protected by sink_m; held only to swap or copy the pointer, never while calling it
+    std::mutex sink_m;
+    std::shared_ptr<const DataSink> sink;
+
+    std::shared_ptr<const DataSink> Sink() {
+        std::lock_guard lock(sink_m);
+        return sink;
+    }
+    void SetSink(DataSink s) {
+        auto next = s ? std::make_shared<const DataSink>(std::move(s)) : nullptr;
+        std::lock_guard lock(sink_m);
+        sink.swap(next);
+    }
+};
+
+namespace {
+
+using Opening = StreamOpener::Opening;
+
+std::atomic<std::uint64_t> g_last_opening{0};
+
+// The openings the engine may still call back for, by number. An opening leaves it when its
+// download has ended, or when it created no stream.
+class OpeningRegistry {
+  public:
+    static OpeningRegistry& Get() {
+        // Never destroyed: engine threads may still call back while the process ends.
+        static auto* registry = new OpeningRegistry;
+        return *registry;
+    }
+    void Add(const std::shared_ptr<Opening>& opening) {
+        std::lock_guard lock(m_);
+        openings_[opening->id] = opening;
+    }
+    std::shared_ptr<Opening> Find(std::uint64_t id) {
+        std::lock_guard lock(m_);
+        const auto it = openings_.find(id);
+        return it == openings_.end() ? nullptr : it->second;
+    }
+    void Remove(std::uint64_t id) {
+        std::shared_ptr<Opening> gone;  // released outside the lock
+        std::lock_guard lock(m_);
+        if (const auto it = openings_.find(id); it != openings_.end()) {
+            gone = std::move(it->second);
+            openings_.erase(it);
+        }
+    }
+
+  private:
+    std::mutex m_;
+    std::unordered_map<std::uint64_t, std::shared_ptr<Opening>> openings_;
+};
+
+void* UserValue(std::uint64_t id) {
+    return reinterpret_cast<void*>(static_cast<std::uintptr_t>(id));
+}
+
+std::uint64_t OpeningId(void* user) {
+    return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(user));
+}
+
+}  // namespace
 
 struct StreamOpener::State {
     Reporter reporter;
@@ -18,48 +90,61 @@ struct StreamOpener::State {
 
     // --- protected by m; never held while reporting
     std::mutex m;
-    std::uint64_t generation = 0;  // of the opening that may still start playing; 0 = none
-    std::uint64_t last_generation = 0;
+    std::uint64_t running = 0;  // the opening that may still start playing; 0 = none
     vle::CancelFlag cancel;
+    std::shared_ptr<Opening> current_opening;  // the opening of `current`
 
-    // Set when the opener is gone: late engine callbacks then find a live state that does nothing.
+    // Set when the opener is gone: a worker still running then reports nothing.
     std::atomic<bool> retired{false};
 
-    void Report(const StatusReport& r) {
+    void Report(StatusReport r, std::uint64_t opening) {
+        r.opening = opening;
         if (reporter && !retired.load()) reporter(r);
     }
 
-    void ShowStreamTitle() {
-        const vle::Handle h = current.load();
+    void ShowStreamTitle(vle::Handle h, std::uint64_t opening) {
         const char* meta = vle::ChannelGetTags(h, vle::TagKind::Meta);
         if (!meta) return;
         const auto title = ParseStreamTitle(meta);
         if (!title) return;
-        Report({StreamStatus::Title, 0, *title});
+        Report({StreamStatus::Title, 0, *title}, opening);
     }
 
     static void DownloadProc(const void* buffer, std::uint32_t length, void* user) {
-        auto* s = static_cast<State*>(user);
-        if (buffer && length == 0) {
-            s->Report({StreamStatus::ServerLine, 0, std::string(static_cast<const char*>(buffer))});
+        const std::uint64_t id = OpeningId(user);
+        const std::shared_ptr<Opening> o = OpeningRegistry::Get().Find(id);
+        if (!o) return;
+        const std::shared_ptr<State> s = o->owner.lock();
+        if (s && buffer && length == 0) {
+            s->Report({StreamStatus::ServerLine, 0, std::string(static_cast<const char*>(buffer))},
+                      id);
             return;
         }
-        if (s->data && !s->retired.load()) s->data(buffer, length);
+        const std::shared_ptr<const DataSink> sink = o->Sink();
+        if (s && sink && !s->retired.load()) (*sink)(buffer, length);
+        // The end of the download is the stream's last call.
+        if (!buffer) OpeningRegistry::Get().Remove(id);
     }
 
-    static void MetaSyncProc(vle::SyncHandle, vle::Handle, std::uint32_t, void* user) {
-        static_cast<State*>(user)->ShowStreamTitle();
+    static void MetaSyncProc(vle::SyncHandle, vle::Handle stream, std::uint32_t, void* user) {
+        const std::uint64_t id = OpeningId(user);
+        const std::shared_ptr<Opening> o = OpeningRegistry::Get().Find(id);
+        if (const std::shared_ptr<State> s = o ? o->owner.lock() : nullptr) {
+            s->ShowStreamTitle(stream, id);
+        }
     }
 
-    void Run(const std::string& url, std::uint64_t gen, const vle::CancelFlag& cancel);
+    void Run(const std::string& url, const std::shared_ptr<Opening>& opening,
+             const vle::CancelFlag& cancel);
 };
 
-void StreamOpener::State::Run(const std::string& url, std::uint64_t gen,
+void StreamOpener::State::Run(const std::string& url, const std::shared_ptr<Opening>& opening,
                               const vle::CancelFlag& cancel) {
+    const std::uint64_t id = opening->id;
     // Ends this opening: the marker is cleared only if no newer opening replaced it.
     const auto finish = [&] {
         std::lock_guard lock(m);
-        if (generation == gen) generation = 0;
+        if (running == id) running = 0;
     };
     // Frees what this opening created when the owner abandoned it meanwhile.
     const auto abandoned = [&](vle::Handle h) {
@@ -73,18 +158,26 @@ void StreamOpener::State::Run(const std::string& url, std::uint64_t gen,
 
     vle::StreamFree(current.load());
     if (cancel->load()) return finish();
-    Report({StreamStatus::Connecting, 0, {}});
+    Report({StreamStatus::Connecting, 0, {}}, id);
 
+    OpeningRegistry::Get().Add(opening);
     const vle::Handle h = vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus,
-                                               &State::DownloadProc, this, cancel);
+                                               &State::DownloadProc, UserValue(id), cancel);
     if (h == 0) {
+        // No stream: nothing more of this opening is wanted, whatever still calls back.
+        OpeningRegistry::Get().Remove(id);
         if (cancel->load()) return finish();
         current = 0;
         // The engine's error code rides along for diagnostics; the window shows only the text.
-        Report({StreamStatus::CannotPlay, vle::ErrorGetCode(), {}});
+        Report({StreamStatus::CannotPlay, vle::ErrorGetCode(), {}}, id);
         return finish();
     }
+    opening->handle = h;
     if (abandoned(h)) return finish();
+    {
+        std::lock_guard lock(m);
+        current_opening = opening;
+    }
     current = h;
 
     // Buffering wait until the buffer is more than three quarters full.
@@ -94,7 +187,7 @@ void StreamOpener::State::Run(const std::string& url, std::uint64_t gen,
         const std::uint32_t pct =
             BufferingPercent(end, vle::StreamGetFilePosition(h, vle::FilePos::Download),
                              vle::StreamGetFilePosition(h, vle::FilePos::Current));
-        Report({StreamStatus::Buffering, static_cast<std::int32_t>(pct), {}});
+        Report({StreamStatus::Buffering, static_cast<std::int32_t>(pct), {}}, id);
         if (BufferingDone(pct)) break;
         if (abandoned(h)) return finish();
         // The reports pace the loop; this pause keeps a slow station from flooding the window.
@@ -104,14 +197,14 @@ void StreamOpener::State::Run(const std::string& url, std::uint64_t gen,
 
     const char* tags = vle::ChannelGetTags(h, vle::TagKind::Icy);
     if (!tags) tags = vle::ChannelGetTags(h, vle::TagKind::Http);
-    WalkStationTags(tags, [&](const StatusReport& r) { Report(r); });
+    WalkStationTags(tags, [&](const StatusReport& r) { Report(r, id); });
     const char* meta_before = vle::ChannelGetTags(h, vle::TagKind::Meta);
     const std::string shown = meta_before ? meta_before : "";
-    ShowStreamTitle();
-    vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &State::MetaSyncProc, this);
+    ShowStreamTitle(h, id);
+    vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &State::MetaSyncProc, UserValue(id));
     // A title that changed between the first look and the sync's registration has no sync call.
     const char* meta_after = vle::ChannelGetTags(h, vle::TagKind::Meta);
-    if (meta_after && shown != meta_after) ShowStreamTitle();
+    if (meta_after && shown != meta_after) ShowStreamTitle(h, id);
     if (abandoned(h)) return finish();
     const int vol = volume ? volume() : 100;
     vle::ChannelSetAttribute(h, vle::Attribute::Volume, static_cast<float>(vol) / 100.0f);
@@ -132,34 +225,33 @@ StreamOpener::~StreamOpener() {
     const vle::Handle h = state_->current.load();
     vle::ChannelStop(h);
     vle::StreamFree(h);
+    // A worker still running keeps the state; it reports nothing from now on.
     state_->retired = true;
-    // The engine may still call back into the state after the free (the end of the download),
-    // and holds only a plain pointer: the state is kept, silenced, until the process ends.
-    static auto* retired = new std::vector<std::shared_ptr<State>>();
-    static std::mutex retired_m;
-    std::lock_guard lock(retired_m);
-    retired->push_back(state_);
 }
 
-bool StreamOpener::Start(const std::string& url) {
-    std::uint64_t gen;
+std::uint64_t StreamOpener::Start(const std::string& url) {
+    auto opening = std::make_shared<Opening>();
+    opening->id = ++g_last_opening;
+    opening->owner = state_;
+    if (state_->data) opening->SetSink(state_->data);
     vle::CancelFlag cancel = std::make_shared<std::atomic<bool>>(false);
     {
         std::lock_guard lock(state_->m);
-        if (state_->generation != 0) return false;
-        gen = ++state_->last_generation;
-        state_->generation = gen;
+        if (state_->running != 0) return 0;
+        state_->running = opening->id;
         state_->cancel = cancel;
     }
-    std::thread([state = state_, url, gen, cancel] { state->Run(url, gen, cancel); }).detach();
-    return true;
+    std::thread([state = state_, url, opening, cancel] {
+        state->Run(url, opening, cancel);
+    }).detach();
+    return opening->id;
 }
 
 void StreamOpener::Cancel() {
     std::lock_guard lock(state_->m);
-    if (state_->generation == 0) return;
+    if (state_->running == 0) return;
     if (state_->cancel) state_->cancel->store(true);
-    state_->generation = 0;
+    state_->running = 0;
 }
 
 void StreamOpener::StopAndFree() {
@@ -171,7 +263,7 @@ void StreamOpener::StopAndFree() {
 
 bool StreamOpener::IsOpening() const {
     std::lock_guard lock(state_->m);
-    return state_->generation != 0;
+    return state_->running != 0;
 }
 
 vle::Handle StreamOpener::CurrentStream() const {
@@ -179,7 +271,25 @@ vle::Handle StreamOpener::CurrentStream() const {
 }
 
 void StreamOpener::ShowStreamTitle() {
-    state_->ShowStreamTitle();
+    std::shared_ptr<Opening> opening;
+    {
+        std::lock_guard lock(state_->m);
+        opening = state_->current_opening;
+    }
+    const vle::Handle h = state_->current.load();
+    state_->ShowStreamTitle(h, opening && opening->handle == h ? opening->id : 0);
+}
+
+bool StreamOpener::AttachSink(DataSink sink) {
+    std::shared_ptr<Opening> opening;
+    {
+        std::lock_guard lock(state_->m);
+        opening = state_->current_opening;
+    }
+    const vle::Handle h = state_->current.load();
+    if (!opening || h == 0 || opening->handle != h) return false;
+    opening->SetSink(std::move(sink));
+    return true;
 }
 
 }  // namespace velmora

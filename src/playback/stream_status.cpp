@@ -1,5 +1,6 @@
 #include "playback/stream_status.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace velmora {
@@ -26,19 +27,25 @@ void WalkStationTags(const char* tags, const std::function<void(const StatusRepo
 std::optional<std::string> ParseStreamTitle(std::string_view meta) {
     const auto p = meta.find("StreamTitle=");
     if (p == std::string_view::npos) return std::nullopt;
+    // The title starts after "StreamTitle=" and its opening quote.
+    const std::size_t start = p + 13;
+    if (start >= meta.size()) return std::string();
+    // It runs to the "';" that closes it, so ";" inside a title and fields before it are harmless.
+    if (const auto close = meta.find("';", start); close != std::string_view::npos) {
+        return std::string(meta.substr(start, close - start));
+    }
+    // The last field of a block may end in its quote alone.
+    if (meta.back() == '\'') return std::string(meta.substr(start, meta.size() - 1 - start));
+    // Unclosed: the title ends two characters before the first ";" of the whole text.
     const auto semi = meta.find(';');
-    // 1-based positions as the rule is stated: title starts at p + 13 and is q - p - 14 long.
-    const std::int64_t p1 = static_cast<std::int64_t>(p) + 1;
-    const std::int64_t q1 =
-        semi == std::string_view::npos ? 0 : static_cast<std::int64_t>(semi) + 1;
-    const std::int64_t start = p1 + 13 - 1;
-    const std::int64_t len = q1 - p1 - 14;
-    if (len <= 0 || start >= static_cast<std::int64_t>(meta.size())) return std::string();
-    return std::string(meta.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(len)));
+    if (semi == std::string_view::npos || semi < start + 1) return std::string();
+    return std::string(meta.substr(start, semi - 1 - start));
 }
 
 std::string BufferingText(std::int64_t percent) {
-    return "Buffering... " + std::to_string(static_cast<std::int32_t>(percent)) + "%";
+    // The wait also ends on nonsense such as a negative share; the label never shows one.
+    const std::int64_t shown = std::clamp<std::int64_t>(static_cast<std::int32_t>(percent), 0, 100);
+    return "Buffering... " + std::to_string(shown) + "%";
 }
 
 }  // namespace velmora

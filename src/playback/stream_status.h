@@ -24,11 +24,13 @@ enum class StreamStatus : int {
 };
 
 // One report: a number (Buffering) or a text (the others). Texts are the server's bytes as
-// received.
+// received. `opening` names the opening it belongs to (StreamOpener::Start()'s result), so that
+// a receiver can drop the reports of an opening it has abandoned; 0 belongs to none.
 struct StatusReport {
     StreamStatus code;
     std::int64_t number = 0;
     std::string text;
+    std::uint64_t opening = 0;
 };
 
 // Percentage of the buffering wait: (download - current) * 100 / end in signed 64-bit arithmetic,
@@ -43,11 +45,12 @@ inline bool BufferingDone(std::uint32_t percent) {
 // (StationName, rest of the line unchanged) and "icy-br:" line (Bitrate, "Bitrate: <rest> kbps").
 void WalkStationTags(const char* tags, const std::function<void(const StatusReport&)>& report);
 
-// The title of a metadata text: after "StreamTitle=" and its quote, up to two characters before
+// The title of a metadata text: after "StreamTitle=" and its quote, up to the "';" that closes
+// it, or up to a quote that ends the text. A title closed by neither ends two characters before
 // the first ";" of the whole text. nullopt when there is no "StreamTitle=".
 std::optional<std::string> ParseStreamTitle(std::string_view meta);
 
-// Label text of a Buffering report: "Buffering... 42%".
+// Label text of a Buffering report: "Buffering... 42%", the number held within 0..100.
 std::string BufferingText(std::int64_t percent);
 
 }  // namespace velmora

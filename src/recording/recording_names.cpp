@@ -8,8 +8,14 @@ namespace {
 // Longest file or folder name the usual Linux file systems take, in bytes.
 constexpr int kNameMaxBytes = 255;
 
+// Blanks on the ends are trimmed; control characters became blanks before.
 bool IsTrimmed(QChar c) {
-    return c.unicode() <= u' ' || c.category() == QChar::Other_Control;
+    return c.unicode() <= u' ';
+}
+
+// ".", ".." and the empty name lead out of or onto the recordings folder itself.
+bool IsUsableFolderName(const QString& name) {
+    return !name.isEmpty() && name != u"." && name != u"..";
 }
 
 // The first `count` characters, a surrogate pair counting as one character.
@@ -35,11 +41,22 @@ QString FitName(QString text, qsizetype fixed_bytes) {
 QString CleanRecordingName(const QString& text) {
     QString s = text;
     for (QChar c : {u'\\', u'/', u':', u'*', u'?', u'"', u'<', u'>', u'|'}) s.replace(c, u' ');
+    for (QChar& c : s) {
+        if (c.unicode() < u' ' || c.category() == QChar::Other_Control) c = u' ';
+    }
     qsizetype begin = 0;
     qsizetype end = s.size();
     while (begin < end && IsTrimmed(s[begin])) ++begin;
     while (end > begin && IsTrimmed(s[end - 1])) --end;
     return LeftCharacters(s.mid(begin, end - begin), kRecordingNameMaxLength);
+}
+
+QString StationFolderName(const QString& station, const QString& channel) {
+    for (const QString& candidate : {station, channel}) {
+        const QString name = FitName(CleanRecordingName(candidate), 0);
+        if (IsUsableFolderName(name)) return name;
+    }
+    return QStringLiteral("Velmora");
 }
 
 QString RecordingFileName(const QDateTime& started, const QString& title, const QString& station) {
@@ -58,16 +75,18 @@ QString RecordingsFolder(const QString& documents) {
     return documents + u'/' + QLatin1StringView(kRecordingsFolderName);
 }
 
-QString StationFolder(const QString& recordings_folder, const QString& station) {
-    return recordings_folder + u'/' + FitName(CleanRecordingName(station), 0);
+QString StationFolder(const QString& recordings_folder, const QString& station,
+                      const QString& channel) {
+    return recordings_folder + u'/' + StationFolderName(station, channel);
 }
 
 RecordingPlan PlanRecording(const QString& documents, const QString& station, const QString& title,
-                            const QDateTime& started) {
+                            const QDateTime& started, const QString& channel) {
     RecordingPlan plan;
     plan.recordings_folder = RecordingsFolder(documents);
-    plan.station_folder = StationFolder(plan.recordings_folder, station);
-    plan.file_path = plan.station_folder + u'/' + RecordingFileName(started, title, station);
+    const QString folder = StationFolderName(station, channel);
+    plan.station_folder = plan.recordings_folder + u'/' + folder;
+    plan.file_path = plan.station_folder + u'/' + RecordingFileName(started, title, folder);
     return plan;
 }
 

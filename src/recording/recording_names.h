@@ -11,10 +11,15 @@ inline constexpr const char* kRecordingsFolderName = "Velmora Recordings";
 // Characters a cleaned name keeps at most.
 inline constexpr int kRecordingNameMaxLength = 70;
 
-// A label text made fit for a folder or file name: each of \ / : * ? " < > | becomes one blank,
-// blanks and control characters are trimmed from both ends (inner ones stay), and the first 70
-// characters are kept.
+// A label text made fit for a folder or file name: each of \ / : * ? " < > | and each control
+// character becomes one blank, blanks are trimmed from both ends (inner ones stay), and the first
+// 70 characters are kept.
 QString CleanRecordingName(const QString& text);
+
+// The cleaned station text as a folder name. A server may send anything: a name that cleans to
+// nothing, "." or ".." would file the recording elsewhere, so the channel's own name is used
+// instead, and a fixed name when that is no better.
+QString StationFolderName(const QString& station, const QString& channel);
 
 // "yy.mm.dd_hh.nn.ss - <name>.mp3": the cleaned title, or the cleaned station text when the title
 // is empty. The name is shortened further only when it would not fit a file name of 255 bytes.
@@ -24,8 +29,9 @@ QString RecordingFileName(const QDateTime& started, const QString& title, const 
 QString DocumentsFolder();
 // "<documents>/Velmora Recordings".
 QString RecordingsFolder(const QString& documents);
-// "<recordings folder>/<cleaned station text>".
-QString StationFolder(const QString& recordings_folder, const QString& station);
+// "<recordings folder>/<station folder name>".
+QString StationFolder(const QString& recordings_folder, const QString& station,
+                      const QString& channel = {});
 
 // The folders and the file of one recording, built from the labels' texts at the moment of the
 // press. The recorder creates the two folders one level each, never the documents folder.
@@ -34,7 +40,8 @@ struct RecordingPlan {
     QString station_folder;
     QString file_path;
 };
+// `channel` is the channel's own name, standing in for a station text unfit for a folder.
 RecordingPlan PlanRecording(const QString& documents, const QString& station, const QString& title,
-                            const QDateTime& started);
+                            const QDateTime& started, const QString& channel = {});
 
 }  // namespace velmora

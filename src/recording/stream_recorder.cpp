@@ -27,60 +27,24 @@ int MakeFolder(const QString& folder) {
 
 }  // namespace
 
-StreamRecorder::StreamRecorder(WriteFailedHandler on_write_failed)
-    : on_write_failed_(std::move(on_write_failed)) {}
+RecordingSession::RecordingSession(int fd, QString path, WriteFailedHandler on_write_failed)
+    : path_(std::move(path)), on_write_failed_(std::move(on_write_failed)), fd_(fd) {}
 
-StreamRecorder::~StreamRecorder() {
-    std::lock_guard lock(mutex_);
-    CloseLocked();
+RecordingSession::~RecordingSession() {
+    if (fd_ >= 0) ::close(fd_);
 }
 
-RecordingStartResult StreamRecorder::Start(const RecordingPlan& plan) {
-    active_.store(true);
-    {
-        std::lock_guard lock(mutex_);
-        CloseLocked();
-        path_ = plan.file_path;
-    }
-    for (const QString& folder : {plan.recordings_folder, plan.station_folder}) {
-        if (const int error = MakeFolder(folder)) {
-            return {RecordingStartError::Folder, folder, SystemReason(error)};
-        }
-    }
-    const QByteArray native = QFile::encodeName(plan.file_path);
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return {RecordingStartError::File, plan.file_path, SystemReason(errno)};
-
-    std::lock_guard lock(mutex_);
-    if (!active_.load()) {
-        // Stopped from another thread while the file was being created.
-        ::close(fd);
-    } else {
-        CloseLocked();
-        fd_ = fd;
-    }
-    return {RecordingStartError::None, plan.file_path, {}};
-}
-
-bool StreamRecorder::Stop() {
-    if (!active_.exchange(false)) return false;
-    std::lock_guard lock(mutex_);
-    CloseLocked();
-    return true;
-}
-
-void StreamRecorder::Append(const void* data, std::uint32_t length) {
-    if (!data) {
-        std::lock_guard lock(mutex_);
-        CloseLocked();
-        return;
-    }
-    if (length == 0 || !active_.load()) return;
-
+void RecordingSession::Append(const void* data, std::uint32_t length) {
     RecordingWriteError failure;
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(write_m_);
         if (fd_ < 0) return;
+        if (!data) {
+            ::close(fd_);
+            fd_ = -1;
+            has_file_ = false;
+            return;
+        }
         const char* p = static_cast<const char*>(data);
         std::size_t left = length;
         while (left > 0) {
@@ -88,7 +52,9 @@ void StreamRecorder::Append(const void* data, std::uint32_t length) {
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) {
                 failure = {path_, SystemReason(n < 0 ? errno : EIO)};
-                CloseLocked();
+                ::close(fd_);
+                fd_ = -1;
+                has_file_ = false;
                 break;
             }
             p += n;
@@ -99,9 +65,67 @@ void StreamRecorder::Append(const void* data, std::uint32_t length) {
     if (on_write_failed_) on_write_failed_(failure);
 }
 
+StreamRecorder::StreamRecorder(WriteFailedHandler on_write_failed)
+    : on_write_failed_(std::move(on_write_failed)) {}
+
+StreamRecorder::~StreamRecorder() = default;
+
+RecordingStartResult StreamRecorder::Start(const RecordingPlan& plan) {
+    active_.store(true);
+    std::shared_ptr<RecordingSession> earlier;  // let go outside the lock
+    {
+        std::lock_guard lock(mutex_);
+        earlier.swap(session_);
+        path_ = plan.file_path;
+    }
+    earlier.reset();
+    for (const QString& folder : {plan.recordings_folder, plan.station_folder}) {
+        if (const int error = MakeFolder(folder)) {
+            return {RecordingStartError::Folder, folder, SystemReason(error)};
+        }
+    }
+    const QByteArray native = QFile::encodeName(plan.file_path);
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return {RecordingStartError::File, plan.file_path, SystemReason(errno)};
+
+    auto session = std::make_shared<RecordingSession>(fd, plan.file_path, on_write_failed_);
+    {
+        std::lock_guard lock(mutex_);
+        // Stopped from another thread while the file was being created: the file is let go.
+        if (active_.load()) session_.swap(session);
+    }
+    return {RecordingStartError::None, plan.file_path, {}};
+}
+
+bool StreamRecorder::Stop() {
+    if (!active_.exchange(false)) return false;
+    std::shared_ptr<RecordingSession> gone;
+    {
+        std::lock_guard lock(mutex_);
+        gone.swap(session_);
+    }
+    // A write under way holds its own reference and closes the file when it is done.
+    return true;
+}
+
+void StreamRecorder::Append(const void* data, std::uint32_t length) {
+    if (data && (length == 0 || !active_.load())) return;
+    if (const std::shared_ptr<RecordingSession> session = Session()) session->Append(data, length);
+}
+
+StreamRecorder::Sink StreamRecorder::SinkForCurrentFile() const {
+    return [weak = std::weak_ptr<RecordingSession>(Session())](const void* data,
+                                                               std::uint32_t length) {
+        if (data && length == 0) return;
+        if (const std::shared_ptr<RecordingSession> session = weak.lock()) {
+            session->Append(data, length);
+        }
+    };
+}
+
 bool StreamRecorder::HasFile() const {
-    std::lock_guard lock(mutex_);
-    return fd_ >= 0;
+    const std::shared_ptr<RecordingSession> session = Session();
+    return session && session->HasFile();
 }
 
 QString StreamRecorder::Path() const {
@@ -109,10 +133,9 @@ QString StreamRecorder::Path() const {
     return path_;
 }
 
-void StreamRecorder::CloseLocked() {
-    if (fd_ < 0) return;
-    ::close(fd_);
-    fd_ = -1;
+std::shared_ptr<RecordingSession> StreamRecorder::Session() const {
+    std::lock_guard lock(mutex_);
+    return session_;
 }
 
 }  // namespace velmora

@@ -39,7 +39,11 @@ TEST(StreamStatusTest, BufferingPercentAndTheEndOfTheWait) {
         EXPECT_EQ(BufferingDone(p), r.done) << p;
     }
     EXPECT_EQ(BufferingText(42), "Buffering... 42%");
-    EXPECT_EQ(BufferingText(BufferingPercent(100, 10, 20)), "Buffering... -10%");
+    // The label holds the percentage within 0..100 whatever the worker computes.
+    EXPECT_EQ(BufferingText(BufferingPercent(100, 10, 20)), "Buffering... 0%");
+    EXPECT_EQ(BufferingText(BufferingPercent(1, std::uint64_t{1} << 32 | 5, 0)),
+              "Buffering... 100%");
+    EXPECT_EQ(BufferingText(BufferingPercent(80000, 80000, 0)), "Buffering... 100%");
 }
 
 // Tag lines as the engine hands them over: each zero-terminated, then an empty one.
@@ -83,11 +87,22 @@ TEST(StreamStatusTest, StreamTitleFromMetadata) {
         {"StreamTitle='Artist - Song';", "Artist - Song"},
         {"StreamTitle='';", ""},
         {"junkStreamTitle='T';", "T"},
-        // The first ";" of the whole text ends the title, two characters before it.
-        {"StreamTitle='A;B';", ""},
-        {"StreamTitle='AB;C';", "A"},
-        {"StreamUrl='u';StreamTitle='Late';", ""},
-        {"StreamTitle='No semicolon'", ""},
+        // The "';" that closes the title ends it: a ";" inside stays, fields before it are skipped.
+        {"StreamTitle='Simon & Garfunkel; Live - The Boxer';",
+         "Simon & Garfunkel; Live - The Boxer"},
+        {"StreamUrl='http://x/a;b';StreamTitle='Nina Simone - Feeling Good';",
+         "Nina Simone - Feeling Good"},
+        {"StreamTitle='A;B';", "A;B"},
+        {"StreamTitle='It's';StreamUrl='';", "It's"},
+        // A quote that ends the block closes the title too.
+        {"StreamTitle='No semicolon'", "No semicolon"},
+        {"StreamTitle=''", ""},
+        {"StreamTitle='", ""},
+        {"StreamTitle=", ""},
+        // Not closed at all: two characters before the first ";" of the whole text.
+        {"StreamTitle='A;B", ""},
+        {"StreamTitle='AB;C", "A"},
+        {"StreamUrl='u';StreamTitle='Late", ""},
         {"StreamTitle='x", ""},
         {"StreamUrl='http://x/';", std::nullopt},
         {"streamtitle='lower';", std::nullopt},

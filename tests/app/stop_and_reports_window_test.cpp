@@ -1,0 +1,290 @@
+// The now-playing box under a user who changes their mind: Stop and new choices end the replay
+// and the opening, late reports of an abandoned opening are dropped, an unnamed station shows
+// the channel's name, and a recording stays with its stream on a disk that does not keep up.
+#include <QDesktopServices>
+#include <QListWidget>
+#include <QUrl>
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/playing_window_fixture.h"
+#include "app/recording_control.h"
+#include "recording/recording_names.h"
+#include "support/stream_server.h"
+
+namespace velmora::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class StopAndReportsTest : public PlayingWindowTest {
+  protected:
+    void SetUp() override {
+        PlayingWindowTest::SetUp();
+        // The replay's rhythm, shortened: what matters is whether it ticks at all.
+        Child<QTimer>("Timer2")->setInterval(50);
+    }
+    StreamRoute Station(const std::string& name) {
+        StreamRoute route;
+        route.audio = Mp3(4.0);
+        route.loop = true;
+        if (!name.empty()) route.headers = {"icy-name:" + name};
+        return route;
+    }
+    void Choose(int row) {
+        QListWidget* list = form_->Channels()->ListBox1();
+        ClickAt(list->viewport(), list->visualItemRect(list->item(row)).center());
+    }
+    void SetChannels(const std::vector<std::pair<QString, std::string>>& channels) {
+        std::vector<ChannelEntry> entries;
+        for (const auto& [name, url] : channels) {
+            entries.push_back({name, QString::fromStdString(url), {}, {}});
+        }
+        form_->Channels()->ReplaceAll(entries);
+    }
+    bool Started() { return Playing() && !Child<QTimer>("Timer3")->isActive(); }
+};
+
+// A failed station is not replayed after Stop, even once its server is back; Stop while the
+// opening buffers shows "Not playing" for good, not the last percentage.
+TEST_F(StopAndReportsTest, StopEndsTheReplayAndTheOpening) {
+    StreamServer server;
+    auto* timer2 = Child<QTimer>("Timer2");
+    PlayUserChannel(server.Url("/late"));
+    ASSERT_TRUE(WaitFor([&] { return label4_->text() == "Can't play the stream"; }, 5s));
+    Click(Child<QWidget>("Image4"));
+    EXPECT_FALSE(timer2->isActive());
+    EXPECT_EQ(form_->RetryCount(), 0);
+    const std::size_t tries = server.ConnectionsTo("/late").size();
+    server.AddStream("/late", Station("Late FM"));
+    Pump(500ms);
+    EXPECT_EQ(server.ConnectionsTo("/late").size(), tries);
+    EXPECT_FALSE(Playing());
+
+    StreamRoute stuck = Station("Stuck FM");
+    stuck.stall_after = 30000;  // well short of three quarters of the buffer
+    server.AddStream("/stuck", stuck);
+    PlayUserChannel(server.Url("/stuck"));
+    ASSERT_TRUE(WaitFor([&] { return label4_->text().startsWith("Buffering... "); }, 5s))
+        << label4_->text().toStdString();
+    Click(Child<QWidget>("Image4"));
+    Pump(300ms);
+    EXPECT_EQ(label4_->text(), "Not playing");
+    EXPECT_TRUE(label5_->text().isEmpty());
+    EXPECT_FALSE(form_->IsOpening());
+    EXPECT_FALSE(Playing());
+}
+
+// Fires `act` once, on the user-interface thread, just before the first status report that
+// arrives while `ready` holds: the report is then one of an opening the user has left.
+class BeforeReport final : public QObject {
+  public:
+    BeforeReport(std::function<bool()> ready, std::function<void()> act)
+        : ready_(std::move(ready)), act_(std::move(act)) {
+        qApp->installEventFilter(this);
+    }
+    ~BeforeReport() override { qApp->removeEventFilter(this); }
+    bool fired = false;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!fired && event->type() == QEvent::MetaCall &&
+            qobject_cast<StreamStatusSink*>(watched) && ready_()) {
+            fired = true;
+            act_();
+        }
+        return false;
+    }
+
+  private:
+    std::function<bool()> ready_;
+    std::function<void()> act_;
+};
+
+// The user picks another channel while the first one's worker reports its tags: the name and
+// bit rate of the abandoned station never reach the labels of the new one.
+TEST_F(StopAndReportsTest, ReportsOfAnAbandonedOpeningAreDropped) {
+    StreamServer server;
+    StreamRoute old_station = Station("Old FM");
+    old_station.headers.push_back("icy-br:128");
+    server.AddStream("/old", old_station);
+    StreamRoute silent;
+    silent.stall_before_header = true;
+    server.AddStream("/silent", silent);
+    SetChannels({{"Old", server.Url("/old")}, {"Silent", server.Url("/silent")}});
+
+    // The report after the last buffering one is the first station tag.
+    BeforeReport choose_again(
+        [&] {
+            const QString t = label4_->text();
+            return t.startsWith("Buffering... ") && t.mid(13).chopped(1).toInt() > 75;
+        },
+        [&] {
+            Choose(1);
+            // The new opening's first report is queued before the old one's next.
+            std::this_thread::sleep_for(200ms);
+        });
+    LabelRecorder rec(label3_, label4_, label5_);
+    Choose(0);
+    ASSERT_TRUE(WaitFor([&] { return choose_again.fired; }, 5s));
+    ASSERT_TRUE(WaitFor([&] { return server.ConnectionsTo("/silent").size() == 1; }, 3s))
+        << label4_->text().toStdString();
+    Pump(500ms);
+    rec.Snapshot();
+    EXPECT_EQ(label4_->text(), "Connecting...") << rec.status_texts.join("|").toStdString();
+    EXPECT_TRUE(label5_->text().isEmpty()) << rec.rate_texts.join("|").toStdString();
+    EXPECT_TRUE(label3_->text().isEmpty());
+}
+
+// A station that sends no name is shown, and recorded, under the channel's name, not under the
+// last buffering text.
+TEST_F(StopAndReportsTest, UnnamedStationTakesTheChannelName) {
+    StreamServer server;
+    server.AddStream("/anon", Station(""));
+    PlayUserChannel(server.Url("/anon"), "My Channel");
+    ASSERT_TRUE(WaitFor([&] { return Started(); }, 8s)) << label4_->text().toStdString();
+    EXPECT_EQ(label4_->text(), "My Channel");
+    ASSERT_TRUE(QDir().mkpath(Documents()));
+    Click(Child<QWidget>("Image19"));
+    const QString path = form_->findChild<RecordingControl*>()->FilePath();
+    EXPECT_EQ(QFileInfo(path).absolutePath(), Documents() + "/Velmora Recordings/My Channel");
+    Click(Child<QWidget>("Image4"));
+}
+
+// Pipes standing in for a disk that takes nothing until the test reads: every file name a
+// recording may get in the next seconds is a pipe with a small buffer.
+class SlowDisk {
+  public:
+    SlowDisk(const QString& folder, const QString& station) {
+        EXPECT_TRUE(QDir().mkpath(folder));
+        const QDateTime now = QDateTime::currentDateTime();
+        for (int s = -1; s < 5; ++s) {
+            const QByteArray path =
+                QFile::encodeName(folder + "/" + RecordingFileName(now.addSecs(s), "", station));
+            EXPECT_EQ(::mkfifo(path.constData(), 0600), 0);
+            const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            EXPECT_GE(fd, 0);
+            ::fcntl(fd, F_SETPIPE_SZ, 4096);
+            readers_.push_back(fd);
+        }
+    }
+    ~SlowDisk() {
+        for (int fd : readers_) ::close(fd);
+    }
+    // True when a writer has filled half its pipe; a write that does not fit then waits.
+    bool Full() const {
+        for (int fd : readers_) {
+            int queued = 0;
+            if (::ioctl(fd, FIONREAD, &queued) == 0 && queued >= ::fcntl(fd, F_GETPIPE_SZ) / 2) {
+                return true;
+            }
+        }
+        return false;
+    }
+    void Drain() {
+        char buffer[8192];
+        for (int fd : readers_) {
+            while (::read(fd, buffer, sizeof buffer) > 0) {
+            }
+        }
+    }
+
+  private:
+    std::vector<int> readers_;
+};
+
+// True while this process holds `path` open.
+bool OpenHere(const QString& path) {
+    const QString target = QFileInfo(path).canonicalFilePath();
+    for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::System | QDir::Files)) {
+        if (fd.symLinkTarget() == target) return true;
+    }
+    return false;
+}
+
+// The download thread is stuck writing a recording: Stop answers at once, and when that write
+// finally ends, the freed stream's end of download leaves the next station's recording open.
+TEST_F(StopAndReportsTest, RecordingBelongsToItsStream) {
+    StreamServer server;
+    StreamRoute fast = Station("Slow Disk FM");
+    fast.burst_bytes = 32768;
+    fast.bytes_per_second = 64000;
+    server.AddStream("/a", fast);
+    server.AddStream("/b", Station("Next FM"));
+    SetChannels({{"A", server.Url("/a")}, {"B", server.Url("/b")}});
+    auto* record = Child<QWidget>("Image19");
+    Choose(0);
+    ASSERT_TRUE(WaitFor([&] { return Started() && record->isVisible(); }, 8s));
+
+    SlowDisk disk(Documents() + "/Velmora Recordings/Slow Disk FM", "Slow Disk FM");
+    Click(record);
+    ASSERT_TRUE(WaitFor([&] { return disk.Full(); }, 5s))
+        << form_->findChild<RecordingControl*>()->FilePath().toStdString() << " "
+        << answers_.errors.join("|").toStdString();
+    Pump(300ms);  // the download thread is now inside a write that cannot finish
+
+    std::atomic<bool> answered{false};
+    std::thread watchdog([&] {
+        // Lets a frozen window go on, so that the test fails instead of hanging.
+        for (int i = 0; i < 300 && !answered; ++i) std::this_thread::sleep_for(10ms);
+        while (!answered) {
+            disk.Drain();
+            std::this_thread::sleep_for(10ms);
+        }
+    });
+    const auto before = std::chrono::steady_clock::now();
+    Click(Child<QWidget>("Image4"));
+    const auto took = std::chrono::steady_clock::now() - before;
+    answered = true;
+    watchdog.join();
+    EXPECT_LT(took, 500ms);
+    EXPECT_FALSE(Child<QTimer>("Timer5")->isActive());
+
+    Choose(1);
+    ASSERT_TRUE(WaitFor([&] { return Started() && label4_->text() == "Next FM"; }, 8s));
+    Click(record);
+    const QString next = form_->findChild<RecordingControl*>()->FilePath();
+    ASSERT_TRUE(next.contains("/Next FM/")) << next.toStdString();
+    ASSERT_TRUE(OpenHere(next));
+
+    // The stuck write ends; the first stream's download then ends too.
+    for (int i = 0; i < 30; ++i) {
+        disk.Drain();
+        Pump(10ms);
+    }
+    Pump(300ms);
+    EXPECT_TRUE(OpenHere(next)) << "the end of the first stream closed the next one's recording";
+    Click(Child<QWidget>("Image4"));
+    EXPECT_TRUE(WaitFor([&] { return !OpenHere(next); }, 1s));  // after a write under way
+}
+
+// Takes the web pages the window asks the desktop to open, instead of a browser.
+class PageRecorder final : public QObject {
+    Q_OBJECT
+  public:
+    PageRecorder() { QDesktopServices::setUrlHandler("http", this, "Open"); }
+    ~PageRecorder() override { QDesktopServices::unsetUrlHandler("http"); }
+    QStringList pages;
+  public slots:
+    void Open(const QUrl& url) { pages << url.toString(); }
+};
+
+// Homepage and programs addresses typed without a scheme open as web pages.
+TEST_F(StopAndReportsTest, StationPagesWithoutSchemeOpen) {
+    PageRecorder browser;
+    form_->Channels()->ReplaceAll(
+        {{"Typed", "http://127.0.0.1:1/x", "www.radio.example", "radio.example/shows"}});
+    Choose(0);
+    Click(Child<QWidget>("Image7"));
+    Click(Child<QWidget>("Image9"));
+    EXPECT_EQ(browser.pages,
+              (QStringList{"http://www.radio.example", "http://radio.example/shows"}));
+}
+
+}  // namespace
+}  // namespace velmora::test
+
+#include "stop_and_reports_window_test.moc"

@@ -1,0 +1,28 @@
+#include "app/web_address.h"
+
+#include <gtest/gtest.h>
+
+namespace velmora {
+namespace {
+
+// Station pages as users type them open in the browser; addresses with a scheme stay as given.
+TEST(WebAddress, AddressesWithoutSchemeOpenAsHttp) {
+    const struct {
+        QString typed, opened;
+    } rows[] = {
+        {"www.radio.example", "http://www.radio.example"},
+        {" radio.example/shows?day=1 ", "http://radio.example/shows?day=1"},
+        {"radio.example:8000/live", "http://radio.example:8000/live"},
+        {"localhost:8080", "http://localhost:8080"},
+        {"http://radio.example/", "http://radio.example/"},
+        {"HTTPS://radio.example/a", "https://radio.example/a"},
+        {"mailto:studio@radio.example", "mailto:studio@radio.example"},
+        {"", ""},
+        {"   ", ""},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(WebPageUrl(r.typed).toString(), r.opened) << r.typed.toStdString();
+}
+
+}  // namespace
+}  // namespace velmora
