@@ -5,12 +5,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <string>
 #include <string_view>
 
+#include "app/file_writer.h"
 #include "i18n/message.h"
 #include "playback/server_text.h"
 
@@ -135,18 +135,9 @@ ChannelFileReadResult ReadChannelFile(const QString& path) {
 
 std::optional<ChannelFileError> WriteChannelFile(const QString& path,
                                                  const std::vector<ChannelEntry>& entries) {
-    QSaveFile file(path);
-    const auto failed = [&] {
-        return ChannelFileError{ChannelFileError::Kind::CannotCreate, path, file.errorString()};
-    };
-    if (!file.open(QIODevice::WriteOnly)) return failed();
-    const QByteArray bytes = EncodeChannelFile(entries);
-    if (file.write(bytes) != bytes.size()) {
-        const ChannelFileError error = failed();
-        file.cancelWriting();
-        return error;
+    if (const auto error = ReplaceFileContent(path, EncodeChannelFile(entries))) {
+        return ChannelFileError{ChannelFileError::Kind::CannotCreate, path, error->Reason()};
     }
-    if (!file.commit()) return failed();
     return std::nullopt;
 }
 
