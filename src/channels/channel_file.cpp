@@ -146,7 +146,7 @@ ChannelFileReadResult ReadStartupChannelList(const QString& user_file,
     if (QFileInfo::exists(user_file)) return ReadChannelFile(user_file);
     for (const QString& candidate : default_files)
         if (QFileInfo::exists(candidate)) return ReadChannelFile(candidate);
-    return ReadChannelFile(default_files.isEmpty() ? user_file : default_files.first());
+    return {};  // nothing to read: the user starts with an empty list
 }
 
 QStringList DefaultChannelListPaths() {

@@ -70,8 +70,7 @@ std::optional<ChannelFileError> WriteChannelFile(const QString& path,
 inline const QString kChannelListFileName = QStringLiteral("ChannelList.vlr");
 
 // Reads the user's list at `user_file`; when that file does not exist, the first existing file of
-// `default_files` (the list shipped with the program). When none exists, the error names the first
-// default file.
+// `default_files` (the list shipped with the program). When none exists, the list is empty.
 ChannelFileReadResult ReadStartupChannelList(const QString& user_file,
                                              const QStringList& default_files);
 // Where the shipped default list may be: beside the executable, then the installed data folders.

@@ -198,8 +198,8 @@ TEST(ChannelFile, FailedWriteKeepsOldFile) {
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList({"ChannelList.vlr"}));
 }
 
-// Start-up reads the user's list when there is one, else the shipped default; a missing file is
-// reported with its name.
+// Start-up reads the user's list when there is one, else the shipped default, else starts empty;
+// a file that cannot be read is reported with its name.
 TEST(ChannelFile, StartupPrefersUserList) {
     QTemporaryDir dir;
     const QString user = dir.filePath("user.vlr");
@@ -212,10 +212,16 @@ TEST(ChannelFile, StartupPrefersUserList) {
     EXPECT_FALSE(r.error.has_value());
     EXPECT_TRUE(r.entries.empty());
 
-    const ChannelFileReadResult missing =
+    // Neither list: an empty list, not an error. A list that exists but cannot be read is one.
+    const ChannelFileReadResult none =
         ReadStartupChannelList(dir.filePath("a.vlr"), {dir.filePath("b.vlr")});
-    ASSERT_TRUE(missing.error.has_value());
-    EXPECT_TRUE(missing.error->Message().contains(dir.filePath("b.vlr")));
+    EXPECT_FALSE(none.error.has_value());
+    EXPECT_TRUE(none.entries.empty());
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("b.vlr")));
+    const ChannelFileReadResult unreadable =
+        ReadStartupChannelList(dir.filePath("a.vlr"), {dir.filePath("b.vlr")});
+    ASSERT_TRUE(unreadable.error.has_value());
+    EXPECT_TRUE(unreadable.error->Message().contains(dir.filePath("b.vlr")));
 }
 
 // The list shipped beside the program is in the exact line format, with groups of real channels.
