@@ -38,8 +38,8 @@ ChannelEntry ChannelEntryFromLine(const QString& line);
 
 // `text` cut into lines at CR LF, LF or CR. A line end at the very end adds no empty line.
 QStringList SplitChannelFileLines(const QString& text);
-// The file's bytes as text: UTF-8 when they are valid UTF-8, else the single-byte code page of an
-// older install (Windows-1252, or Windows-1251 for Cyrillic).
+// The file's bytes as text, line by line: a line of valid UTF-8 as UTF-8, else the single-byte code
+// page of an older install, Windows-1251 or Windows-1252, whichever gives words of one script.
 QString DecodeChannelFileBytes(const QByteArray& bytes);
 // The whole file content for `entries`: UTF-8, every line ended by CR LF.
 QByteArray EncodeChannelFile(const std::vector<ChannelEntry>& entries);

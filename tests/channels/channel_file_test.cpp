@@ -98,8 +98,8 @@ TEST(ChannelFile, ParseLineTable) {
     EXPECT_EQ(ParseChannelLine(FormatChannelLine(ChannelEntry::Separator())).size(), 5);
 }
 
-// CR-only, LF-only and mixed line ends all read; a missing final line end loses nothing, a blank
-// line in the middle stays an (empty) entry rather than vanishing.
+// CR-only, LF-only and mixed line ends all read; a missing final line end loses nothing; a line
+// with no characters (doubled line ends, CR CR LF, LF CR) is not an entry.
 TEST(ChannelFile, AcceptsEveryLineEnd) {
     QTemporaryDir dir;
     const QString path = dir.filePath("x.vlr");
@@ -109,11 +109,11 @@ TEST(ChannelFile, AcceptsEveryLineEnd) {
         WriteBytes(path, bytes);
         EXPECT_EQ(ReadOk(path), two) << bytes;
     }
-    WriteBytes(path, "=A=a===\r\n\r\n=B=b=hb==\r\n");
-    const std::vector<ChannelEntry> with_blank = ReadOk(path);
-    ASSERT_EQ(with_blank.size(), 3u);
-    EXPECT_EQ(with_blank[1], ChannelEntry{});
-    EXPECT_EQ(with_blank[2], two[1]);
+    for (const char* bytes : {"=A=a===\r\n\r\n=B=b=hb==\r\n", "\r\n=A=a===\r\r\n=B=b=hb==\n\r",
+                              "=A=a===\n\n\n=B=b=hb==\r\r"}) {
+        WriteBytes(path, bytes);
+        EXPECT_EQ(ReadOk(path), two) << bytes;
+    }
 
     EXPECT_EQ(SplitChannelFileLines("a\r\r\nb\n\rc"), QStringList({"a", "", "b", "", "c"}));
     EXPECT_TRUE(SplitChannelFileLines("").isEmpty());
@@ -155,6 +155,41 @@ TEST(ChannelFile, ReadsSingleByteCodePages) {
     got = ReadOk(path);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].name, QString::fromUtf8("Ü"));
+}
+
+// Each line is decoded on its own: UTF-8 when valid, else Windows-1251 or Windows-1252, whichever
+// gives words of one script, so files mixing lines of different origins read right.
+TEST(ChannelFile, DecodesEachLineByItself) {
+    const struct {
+        const char* bytes;
+        const char* text;  // UTF-8
+    } rows[] = {
+        {"\xD6"
+         "1",
+         "Ö1"},
+        {"=\xD6"
+         "1=http://oe1.example.at/live.m3u===",
+         "=Ö1=http://oe1.example.at/live.m3u==="},
+        {"\xD0\xE0\xE4\xE8\xEE", "Радио"},
+        {"\xD2\xC2 \xD6\xE5\xED\xF2\xF0", "ТВ Центр"},
+        {"\xD1"
+         "and\xFA \xC4rger \xD6sterreich",
+         "Ñandú Ärger Österreich"},
+        // A file whose lines mix the two code pages.
+        {"=\xD6"
+         "1=a===\r\n=\xD0\xE0\xE4\xE8\xEE=b===\r\n=M\xFC"
+         "nchner Kl\xE4nge=c===\r\n",
+         "=Ö1=a===\r\n=Радио=b===\r\n=Münchner Klänge=c===\r\n"},
+        // A UTF-8 file with one line pasted in Windows-1252.
+        {"\xEF\xBB\xBF=\xD0\xA0\xD0\xB0\xD0\xB4\xD0\xB8\xD0\xBE=a===\n=Caf\xE9 Ol\xE9=b===\n"
+         "=\xC3\x96"
+         "1=c===\n",
+         "=Радио=a===\n=Café Olé=b===\n=Ö1=c===\n"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(DecodeChannelFileBytes(QByteArray(row.bytes)), QString::fromUtf8(row.text))
+            << row.text;
+    }
 }
 
 // A save that cannot complete leaves the previous list byte for byte and names the file: into a
