@@ -54,7 +54,8 @@ struct ChannelFileError {
     QString Message() const;
 };
 
-// The entries of the file at `path`, or why it could not be read.
+// The entries of the file at `path`, or why it could not be read. A line with no characters is not
+// an entry.
 struct ChannelFileReadResult {
     std::vector<ChannelEntry> entries;
     std::optional<ChannelFileError> error;

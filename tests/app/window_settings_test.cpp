@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include <QAction>
 #include <QCheckBox>
@@ -248,31 +247,6 @@ TEST_F(WindowSettingsTest, UnwritableFilesKeepTheWindowOpen) {
     EXPECT_TRUE(CloseWindow());
     SetFileWriterCalls(nullptr);
     EXPECT_FALSE(QFile::exists(home_.ChannelListFile()));
-}
-
-// A full disk at close: nothing reaches the files, the close is refused with the reason, and the
-// next close quits with both files as they were.
-TEST_F(WindowSettingsTest, FullDiskAtCloseKeepsBothFiles) {
-    const QByteArray settings = "[Default]\r\nVolume=40\r\n";
-    const QByteArray list = "=Jazz=http://jazz.example.org/a.m3u===\r\n";
-    WriteBytes(home_.SettingsFile(), settings);
-    WriteBytes(home_.ChannelListFile(), list);
-    FileWriterCalls full = SystemFileWriterCalls();
-    full.write = [](int, const void*, size_t) -> ssize_t {
-        errno = ENOSPC;
-        return -1;
-    };
-    SetFileWriterCalls(&full);
-    OpenWindow();
-    Child<QSlider>("TrackBar1")->setValue(70);
-    EXPECT_FALSE(CloseWindow());
-    ASSERT_EQ(answers_.errors.size(), 1);
-    EXPECT_TRUE(answers_.errors[0].contains(QString::fromLocal8Bit(std::strerror(ENOSPC))))
-        << answers_.errors[0].toStdString();
-    EXPECT_TRUE(CloseWindow());
-    SetFileWriterCalls(nullptr);
-    EXPECT_EQ(ReadBytes(home_.SettingsFile()), settings);
-    EXPECT_EQ(ReadBytes(home_.ChannelListFile()), list);
 }
 
 }  // namespace
