@@ -1,14 +1,12 @@
 #include "app/ini_file.h"
 
-#include <sys/stat.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <climits>
 #include <string>
 
+#include "app/file_writer.h"
 #include "i18n/message.h"
 #include "playback/server_text.h"
 
@@ -111,7 +109,7 @@ std::optional<int> ParseIniInteger(const QString& text) {
 
 FileStatus IniFile::Load(const QString& path) {
     lines_.clear();
-    crlf_ = false;
+    eol_ = QStringLiteral("\n");
     QFile file(path);
     if (!file.exists()) return FileStatus::Ok();
     if (!file.open(QIODevice::ReadOnly)) {
@@ -126,47 +124,37 @@ FileStatus IniFile::Load(const QString& path) {
 }
 
 void IniFile::SetText(const QString& text) {
-    crlf_ = text.contains(QLatin1String("\r\n"));
-    lines_ = text.split(u'\n');
-    if (!lines_.isEmpty() && lines_.last().isEmpty()) lines_.removeLast();
-    for (QString& line : lines_) {
-        if (line.endsWith(u'\r')) line.chop(1);
+    // Files from other systems end lines in CR LF, LF or a lone CR; each is written back as it
+    // came.
+    if (text.contains(QLatin1String("\r\n"))) {
+        eol_ = QStringLiteral("\r\n");
+    } else if (text.contains(u'\r') && !text.contains(u'\n')) {
+        eol_ = QStringLiteral("\r");
+    } else {
+        eol_ = QStringLiteral("\n");
     }
+    lines_.clear();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\r' && text[i] != u'\n') continue;
+        lines_.append(text.mid(start, i - start));
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) lines_.append(text.mid(start));
 }
 
 QString IniFile::Text() const {
-    const QString eol = crlf_ ? QStringLiteral("\r\n") : QStringLiteral("\n");
     QString out;
-    for (const QString& line : lines_) out += line + eol;
+    for (const QString& line : lines_) out += line + eol_;
     return out;
 }
 
 FileStatus IniFile::Save(const QString& path) const {
-    const QFileInfo info(path);
     // A failure here shows up as the failure to create the file below.
-    QDir().mkpath(info.absolutePath());
-    if (info.exists()) {
-        struct stat st {};
-        const QByteArray native = QFile::encodeName(info.absoluteFilePath());
-        const bool no_write_bits = ::stat(native.constData(), &st) == 0 &&
-                                   (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
-        if (no_write_bits || !info.isWritable()) {
-            return FileStatus::Failed(FileStatus::Operation::Write, path,
-                                      Msg("the file is read-only"));
-        }
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return FileStatus::Failed(FileStatus::Operation::Write, path, file.errorString());
-    }
-    const QByteArray bytes = Text().toUtf8();
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return FileStatus::Failed(FileStatus::Operation::Write, path, reason);
-    }
-    if (!file.commit()) {
-        return FileStatus::Failed(FileStatus::Operation::Write, path, file.errorString());
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    if (const auto error = ReplaceFileContent(path, Text().toUtf8())) {
+        return FileStatus::Failed(FileStatus::Operation::Write, path, error->Reason());
     }
     return FileStatus::Ok();
 }

@@ -87,7 +87,7 @@ class IniFile {
     int SectionEnd(int header) const;
 
     QStringList lines_;
-    bool crlf_ = false;
+    QString eol_ = QStringLiteral("\n");  // the file's own line end
 };
 
 }  // namespace velmora

@@ -183,6 +183,8 @@ void TForm1::CreateHeader() {
     Label10 = MakeLabel("Label10", this);
     Label11 = MakeLabel("Label11", this);
     SetupClockLabels(Label10, Label11);
+    // Where the designed window has them, for a start-up that stops before its own layout step.
+    velmora::PlaceClockLabels(Label10, Label11, PanelLayout::Open);
 }
 
 void TForm1::CreateChannelBox() {
@@ -521,15 +523,20 @@ void TForm1::closeEvent(QCloseEvent* event) {
 bool TForm1::FormClose() {
     if (settings_folder_.isEmpty()) DetermineFolders();  // closed without ever being shown
     EnsureSecondaryWindows();
-    // When the list could not be read at start-up, neither it nor the settings were loaded:
-    // writing now would replace the user's files with an empty list and the designed defaults.
     if (shown_once_ && !startup_loaded_) {
-        setAttribute(Qt::WA_DeleteOnClose);
-        return true;
+        // The user's list could not be read at start-up, so neither it nor the settings were
+        // loaded: writing now would replace the user's files with this session's list and the
+        // designed defaults.
+        dialogs().Error(this, Msg("The channel list \"%1\" could not be read when the program "
+                                  "started. It was left as it was, and neither the list nor "
+                                  "the settings were saved.")
+                                  .arg(QDir::toNativeSeparators(ChannelListFile())));
+    } else if (!save_refused_) {
+        QDir().mkpath(settings_folder_);  // a failure shows when the settings are written
+        // A refused close is refused once: the user has been told, and closing again quits.
+        save_refused_ = !SaveSettings() || !SaveChannelList();
+        if (save_refused_) return false;
     }
-    QDir().mkpath(settings_folder_);  // a failure shows when the settings are written
-    if (!SaveSettings()) return false;
-    if (!SaveChannelList()) return false;
     setAttribute(Qt::WA_DeleteOnClose);
     return true;
 }
@@ -539,8 +546,13 @@ bool TForm1::SaveSettings() {
     const FileStatus status =
         velmora::SaveSettings(SettingsFile(), CollectSettings(BoundControls()));
     if (status.ok()) return true;
-    dialogs().Error(this, status.Message());
+    ShowSaveFailure(status.Message());
     return false;
+}
+
+void TForm1::ShowSaveFailure(const QString& message) {
+    dialogs().Error(this, message + QStringLiteral("\n\n") +
+                              Msg("Close the window again to quit without saving."));
 }
 
 // --- stream status

@@ -101,6 +101,8 @@ class TForm1 final : public QWidget, private ChannelListHost {
     bool FormClose();
     bool SaveSettings();
     bool SaveChannelList();
+    // The write failure, and that closing again quits without saving.
+    void ShowSaveFailure(const QString& message);
     QString SettingsFile() const;
     QString ChannelListFile() const;
     SettingsControls BoundControls();
@@ -152,6 +154,8 @@ class TForm1 final : public QWidget, private ChannelListHost {
     bool shown_once_ = false;
     // The user's list (and so the settings after it) was read at the first showing.
     bool startup_loaded_ = false;
+    // A close was refused because a file could not be written; the next close quits unsaved.
+    bool save_refused_ = false;
 
     // --- process-wide state; user-interface thread unless noted
     std::unique_ptr<StreamOpener> opener_;

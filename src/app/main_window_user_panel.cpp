@@ -31,11 +31,13 @@ void TForm1::WireUserPanel() {
     connect(list_buttons_[kMoveDown], &PictureButton::clicked, this, &TForm1::Image17Click);
 }
 
-// The user list comes from the settings folder, or the default list beside the program.
+// The user list comes from the settings folder, or the default list beside the program, or starts
+// empty when there is neither.
 bool TForm1::LoadChannelList() {
     if (const auto error = LoadUserChannelList(*channels_, ChannelListFile())) {
         dialogs().Error(this, error->Message());
-        return false;
+        // Only the user's own list is worth protecting; a broken shipped list leaves an empty one.
+        return error->path != ChannelListFile();
     }
     return true;
 }
@@ -43,7 +45,7 @@ bool TForm1::LoadChannelList() {
 // Writes the user list into the settings folder; the previous file survives a failure.
 bool TForm1::SaveChannelList() {
     if (const auto error = SaveUserChannelList(*channels_, ChannelListFile())) {
-        dialogs().Error(this, error->Message());
+        ShowSaveFailure(error->Message());
         return false;
     }
     return true;

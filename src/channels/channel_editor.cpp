@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QValidator>
+#include <algorithm>
 
 #include "app/dialogs.h"
 #include "channels/channel_list_model.h"
@@ -40,6 +41,12 @@ void UpdateLongTextHint(QLineEdit* field, int threshold) {
 
 constexpr int kPlaylistHintLength = 46;
 constexpr int kPageHintLength = 53;
+
+// Typing stops at `limit`, or at the length of a longer text the field was given: an entry saved
+// by another program or an older version is never cut, and never grows past the limit either.
+void HoldTypingTo(QLineEdit* field, int limit) {
+    field->setMaxLength(std::max(limit, static_cast<int>(field->text().size())));
+}
 
 }  // namespace
 
@@ -81,6 +88,9 @@ TForm3::TForm3(ChannelListModel* list, QWidget* parent) : QDialog(parent), list_
         field->setFont(normal);
         field->setGeometry(8, y, 321, 21);
         field->setMaxLength(max_length);
+        field->setProperty("typingLimit", max_length);
+        connect(field, &QLineEdit::textEdited, this,
+                [field, max_length] { HoldTypingTo(field, max_length); });
         field->setMouseTracking(true);
         label->setBuddy(field);
         labels_[index] = label;
@@ -173,7 +183,10 @@ void TForm3::PrepareAddMode() {
     ok_add_->show();
     ok_edit_->hide();
     separator_->setEnabled(true);
-    for (QLineEdit* field : {name_, playlist_, homepage_, programs_}) field->clear();
+    for (QLineEdit* field : {name_, playlist_, homepage_, programs_}) {
+        field->clear();
+        HoldTypingTo(field, field->property("typingLimit").toInt());
+    }
 }
 
 bool TForm3::PrepareEditMode() {
@@ -190,11 +203,15 @@ bool TForm3::PrepareEditMode() {
     ok_edit_->show();
     separator_->setEnabled(false);
     const ChannelEntry entry = list_->Entry(row);
-    name_->setText(entry.name);
-    playlist_->setText(entry.playlist);
-    homepage_->setText(entry.homepage);
-    programs_->setText(entry.programs);
-    for (QLineEdit* field : {name_, playlist_, homepage_, programs_}) field->setCursorPosition(0);
+    const QString texts[] = {entry.name, entry.playlist, entry.homepage, entry.programs};
+    QLineEdit* const fields[] = {name_, playlist_, homepage_, programs_};
+    for (int i = 0; i < 4; ++i) {
+        // Room for the whole text first: a line edit cuts what exceeds its length.
+        fields[i]->setMaxLength(std::max(fields[i]->property("typingLimit").toInt(),
+                                         static_cast<int>(texts[i].size())));
+        fields[i]->setText(texts[i]);
+        fields[i]->setCursorPosition(0);
+    }
     return true;
 }
 

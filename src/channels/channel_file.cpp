@@ -5,12 +5,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
+#include <QStringDecoder>
 
 #include <string>
 #include <string_view>
 
+#include "app/file_writer.h"
 #include "i18n/message.h"
 #include "playback/server_text.h"
 
@@ -48,51 +49,65 @@ QStringList SplitChannelFileLines(const QString& text) {
     return lines;
 }
 
-QString DecodeChannelFileBytes(const QByteArray& bytes) {
-    const std::string_view all(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    if (IsValidUtf8(all)) {
-        QString text = QString::fromUtf8(bytes);
-        if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
-        return text;
-    }
-    // A single-byte file. The code page is guessed from the fields that hold non-ASCII bytes only:
-    // the ASCII letters of the addresses would otherwise outweigh a Cyrillic name. Those fields are
-    // converted together, joined by LF, so that they all get the same code page; a single-byte code
-    // page turns each byte into one character, so the LFs split the result back into the fields.
-    struct Span {
-        std::size_t begin, end;
+namespace {
+
+// How many words look wrong in one reading of a line. Windows-1252 text read as Windows-1251 puts
+// Cyrillic letters inside Latin words ("Цsterreich"); Cyrillic read as Windows-1252 gives words
+// spelt only with accented letters ("Ðàäèî"); bytes a code page leaves undefined count too.
+int MisreadWords(const QString& text) {
+    int misread = 0;
+    int basic = 0, accented = 0, cyrillic = 0;
+    const auto end_word = [&] {
+        if (cyrillic > 0 && basic + accented > 0) ++misread;
+        if (cyrillic == 0 && basic == 0 && accented >= 2) ++misread;
+        basic = accented = cyrillic = 0;
     };
-    std::vector<Span> spans;
-    std::string sample;
-    std::size_t start = 0;
-    bool high = false;
-    for (std::size_t i = 0; i <= all.size(); ++i) {
-        const char c = i < all.size() ? all[i] : '\n';
-        if (c == '=' || c == '\r' || c == '\n') {
-            if (high) {
-                spans.push_back({start, i});
-                sample.append(all.substr(start, i - start));
-                sample.push_back('\n');
-            }
-            start = i + 1;
-            high = false;
-        } else if (static_cast<unsigned char>(c) >= 0x80) {
-            high = true;
+    for (const QChar c : text) {
+        if (c == QChar::ReplacementCharacter) ++misread;
+        if (!c.isLetter()) {
+            end_word();
+        } else if (c.unicode() < 0x80) {
+            ++basic;
+        } else if (c.script() == QChar::Script_Cyrillic) {
+            ++cyrillic;
+        } else {
+            ++accented;
         }
     }
-    const QStringList converted =
-        QString::fromUtf8(QByteArray::fromStdString(ServerTextToUtf8(sample)))
-            .split(QLatin1Char('\n'));
+    end_word();
+    return misread;
+}
 
-    QString text;
-    text.reserve(bytes.size());
-    std::size_t pos = 0;
-    for (std::size_t k = 0; k < spans.size(); ++k) {
-        text += QLatin1StringView(all.data() + pos, static_cast<qsizetype>(spans[k].begin - pos));
-        text += converted.value(static_cast<qsizetype>(k));
-        pos = spans[k].end;
+// One line: UTF-8 when it is valid UTF-8, else the reading of the two code pages that older
+// installs wrote in which its words are of one script; Windows-1252 when both read as well.
+QString DecodeLine(QByteArrayView line, QStringDecoder& cp1251, QStringDecoder& cp1252) {
+    if (IsValidUtf8(std::string_view(line.data(), static_cast<std::size_t>(line.size())))) {
+        return QString::fromUtf8(line);
     }
-    text += QLatin1StringView(all.data() + pos, static_cast<qsizetype>(all.size() - pos));
+    const QString cyrillic = cp1251.decode(line);
+    const QString western = cp1252.decode(line);
+    return MisreadWords(cyrillic) < MisreadWords(western) ? cyrillic : western;
+}
+
+}  // namespace
+
+QString DecodeChannelFileBytes(const QByteArray& bytes) {
+    QByteArrayView all(bytes);
+    if (all.startsWith("\xEF\xBB\xBF")) all = all.sliced(3);
+    // Debian's Qt converts code pages through ICU, which knows both.
+    QStringDecoder cp1251("windows-1251");
+    QStringDecoder cp1252("windows-1252");
+    // Files mix lines of different origins (an old list with names pasted from elsewhere), so
+    // each line is decoded on its own. CR and LF are the same byte in all three encodings.
+    QString text;
+    text.reserve(all.size());
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= all.size(); ++i) {
+        if (i < all.size() && all[i] != '\r' && all[i] != '\n') continue;
+        text += DecodeLine(all.sliced(start, i - start), cp1251, cp1252);
+        if (i < all.size()) text += QLatin1Char(all[i]);
+        start = i + 1;
+    }
     return text;
 }
 
@@ -129,24 +144,19 @@ ChannelFileReadResult ReadChannelFile(const QString& path) {
     }
     const QStringList lines = SplitChannelFileLines(DecodeChannelFileBytes(bytes));
     result.entries.reserve(static_cast<std::size_t>(lines.size()));
-    for (const QString& line : lines) result.entries.push_back(ChannelEntryFromLine(line));
+    for (const QString& line : lines) {
+        // Doubled line ends (CR CR LF, LF CR) hold nothing; as entries they would play "".
+        if (line.isEmpty()) continue;
+        result.entries.push_back(ChannelEntryFromLine(line));
+    }
     return result;
 }
 
 std::optional<ChannelFileError> WriteChannelFile(const QString& path,
                                                  const std::vector<ChannelEntry>& entries) {
-    QSaveFile file(path);
-    const auto failed = [&] {
-        return ChannelFileError{ChannelFileError::Kind::CannotCreate, path, file.errorString()};
-    };
-    if (!file.open(QIODevice::WriteOnly)) return failed();
-    const QByteArray bytes = EncodeChannelFile(entries);
-    if (file.write(bytes) != bytes.size()) {
-        const ChannelFileError error = failed();
-        file.cancelWriting();
-        return error;
+    if (const auto error = ReplaceFileContent(path, EncodeChannelFile(entries))) {
+        return ChannelFileError{ChannelFileError::Kind::CannotCreate, path, error->Reason()};
     }
-    if (!file.commit()) return failed();
     return std::nullopt;
 }
 
@@ -155,7 +165,7 @@ ChannelFileReadResult ReadStartupChannelList(const QString& user_file,
     if (QFileInfo::exists(user_file)) return ReadChannelFile(user_file);
     for (const QString& candidate : default_files)
         if (QFileInfo::exists(candidate)) return ReadChannelFile(candidate);
-    return ReadChannelFile(default_files.isEmpty() ? user_file : default_files.first());
+    return {};  // nothing to read: the user starts with an empty list
 }
 
 QStringList DefaultChannelListPaths() {

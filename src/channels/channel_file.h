@@ -38,8 +38,8 @@ ChannelEntry ChannelEntryFromLine(const QString& line);
 
 // `text` cut into lines at CR LF, LF or CR. A line end at the very end adds no empty line.
 QStringList SplitChannelFileLines(const QString& text);
-// The file's bytes as text: UTF-8 when they are valid UTF-8, else the single-byte code page of an
-// older install (Windows-1252, or Windows-1251 for Cyrillic).
+// The file's bytes as text, line by line: a line of valid UTF-8 as UTF-8, else the single-byte code
+// page of an older install, Windows-1251 or Windows-1252, whichever gives words of one script.
 QString DecodeChannelFileBytes(const QByteArray& bytes);
 // The whole file content for `entries`: UTF-8, every line ended by CR LF.
 QByteArray EncodeChannelFile(const std::vector<ChannelEntry>& entries);
@@ -54,7 +54,8 @@ struct ChannelFileError {
     QString Message() const;
 };
 
-// The entries of the file at `path`, or why it could not be read.
+// The entries of the file at `path`, or why it could not be read. A line with no characters is not
+// an entry.
 struct ChannelFileReadResult {
     std::vector<ChannelEntry> entries;
     std::optional<ChannelFileError> error;
@@ -70,8 +71,7 @@ std::optional<ChannelFileError> WriteChannelFile(const QString& path,
 inline const QString kChannelListFileName = QStringLiteral("ChannelList.vlr");
 
 // Reads the user's list at `user_file`; when that file does not exist, the first existing file of
-// `default_files` (the list shipped with the program). When none exists, the error names the first
-// default file.
+// `default_files` (the list shipped with the program). When none exists, the list is empty.
 ChannelFileReadResult ReadStartupChannelList(const QString& user_file,
                                              const QStringList& default_files);
 // Where the shipped default list may be: beside the executable, then the installed data folders.

@@ -122,6 +122,15 @@ TEST(IniFile, LoadsRealFilesInTheirEncodingAndLineEnds) {
     ASSERT_TRUE(ini.Save(path).ok());
     EXPECT_EQ(ReadBytes(path), QByteArray("[Default]\r\nProxyIP=caf\xc3\xa9\r\nLast=10\r\n"));
 
+    // Lone CRs end lines too, and stay the file's line ends.
+    WriteBytes(path, "[Default]\rVolume=40\rLanguage=German\r");
+    ASSERT_TRUE(ini.Load(path).ok());
+    EXPECT_EQ(ini.ReadInteger("Default", "Volume", 90), 40);
+    EXPECT_EQ(ini.ReadString("Default", "Language"), "German");
+    ini.WriteInteger("Default", "Channel", 3);
+    ASSERT_TRUE(ini.Save(path).ok());
+    EXPECT_EQ(ReadBytes(path), QByteArray("[Default]\rVolume=40\rLanguage=German\rChannel=3\r"));
+
     IniFile missing;
     EXPECT_TRUE(missing.Load(dir.filePath("none.ini")).ok());
     EXPECT_EQ(missing.Text(), QString());

@@ -2,6 +2,8 @@
 // writes, how hand-edited values land in the controls, and a close that cannot write.
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
@@ -11,7 +13,9 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <QTimer>
 
+#include "app/file_writer.h"
 #include "app/main_window.h"
 #include "app/program_windows.h"
 #include "app/window_harness.h"
@@ -39,6 +43,7 @@ class WindowSettingsTest : public ::testing::Test {
         SetDialogs(&answers_);
     }
     void TearDown() override {
+        SetFileWriterCalls(nullptr);
         if (form_) CloseWindow();
         SetDialogs(nullptr);
     }
@@ -201,8 +206,8 @@ TEST_F(WindowSettingsTest, HandEditedValuesAndForeignKeys) {
 }
 
 // A settings file that cannot be written: a message naming it, the window stays open and the
-// list is not written; once writable again, the close goes through. A list that cannot be written
-// likewise keeps the window open, after the settings have been saved.
+// list is not written; a second close after that message quits without saving. A list that cannot
+// be written likewise keeps the window open once, after the settings have been saved.
 TEST_F(WindowSettingsTest, UnwritableFilesKeepTheWindowOpen) {
     WriteBytes(home_.SettingsFile(), "[Default]\nVolume=20\n");
     ASSERT_EQ(::chmod(QFile::encodeName(home_.SettingsFile()).constData(), 0444), 0);
@@ -215,20 +220,33 @@ TEST_F(WindowSettingsTest, UnwritableFilesKeepTheWindowOpen) {
     EXPECT_TRUE(form_->isVisible());
     EXPECT_EQ(ReadBytes(home_.SettingsFile()), "[Default]\nVolume=20\n");
     EXPECT_FALSE(QFile::exists(home_.ChannelListFile()));
+    EXPECT_TRUE(CloseWindow());
+    EXPECT_EQ(answers_.errors.size(), 1);
+    EXPECT_EQ(ReadBytes(home_.SettingsFile()), "[Default]\nVolume=20\n");
+    EXPECT_FALSE(QFile::exists(home_.ChannelListFile()));
 
     ASSERT_EQ(::chmod(QFile::encodeName(home_.SettingsFile()).constData(), 0644), 0);
-    // A folder where the list file belongs cannot be replaced by a file.
-    ASSERT_TRUE(QDir().mkpath(home_.ChannelListFile()));
+    // The list cannot be put in place; the settings can.
+    FileWriterCalls list_refused = SystemFileWriterCalls();
+    list_refused.rename = [](const char* from, const char* to) {
+        if (QByteArray(to).endsWith("/ChannelList.vlr")) {
+            errno = EACCES;
+            return -1;
+        }
+        return ::rename(from, to);
+    };
+    SetFileWriterCalls(&list_refused);
+    OpenWindow();
+    Child<QSlider>("TrackBar1")->setValue(70);
     EXPECT_FALSE(CloseWindow());
     ASSERT_EQ(answers_.errors.size(), 2);
     EXPECT_TRUE(answers_.errors[1].contains(home_.ChannelListFile()))
         << answers_.errors[1].toStdString();
-    EXPECT_TRUE(ReadBytes(home_.SettingsFile()).contains("Volume=60\n"));
+    EXPECT_TRUE(ReadBytes(home_.SettingsFile()).contains("Volume=70\n"));
     EXPECT_TRUE(form_->isVisible());
-
-    ASSERT_TRUE(QDir(home_.ChannelListFile()).removeRecursively());
     EXPECT_TRUE(CloseWindow());
-    EXPECT_TRUE(QFile::exists(home_.ChannelListFile()));
+    SetFileWriterCalls(nullptr);
+    EXPECT_FALSE(QFile::exists(home_.ChannelListFile()));
 }
 
 }  // namespace
@@ -258,9 +276,17 @@ TEST(WindowStartupFailure, UnreadableListLeavesTheUsersFilesAlone) {
     TForm1* form = CreateProgramWindows();
     ASSERT_NE(form, nullptr);
     form->show();
-    EXPECT_FALSE(answers.errors.isEmpty());  // the failed read was shown
+    ASSERT_EQ(answers.errors.size(), 1);  // the failed read was shown
+    // The header's clock still sits at its right edge, the designed window being open.
+    EXPECT_EQ(test::RightEdge(test::FindChild<QLabel>(form, "Label10")), 561);
+    EXPECT_EQ(test::RightEdge(test::FindChild<QLabel>(form, "Label11")), 561);
+    QMetaObject::invokeMethod(form->findChild<QTimer*>("Timer4"), "timeout");
+    EXPECT_EQ(test::RightEdge(test::FindChild<QLabel>(form, "Label10")), 561);
     EXPECT_TRUE(form->close());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // The user is told at close that the list was not saved.
+    ASSERT_EQ(answers.errors.size(), 2);
+    EXPECT_TRUE(answers.errors[1].contains(list)) << answers.errors[1].toStdString();
 
     QFile f(home.SettingsFile());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));

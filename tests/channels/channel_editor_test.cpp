@@ -133,6 +133,33 @@ TEST(ChannelEditor, EditsThirdOfFiveInPlace) {
     EXPECT_TRUE(f.form.BitBtn5()->isEnabled());
 }
 
+// Edit keeps texts longer than the editor's limits whole on OK; typing cannot make them longer,
+// and add mode holds typing to the limits again.
+TEST(ChannelEditor, NeverShortensWhatItWasGiven) {
+    EditorFixture f;
+    const ChannelEntry long_entry{QString(60, 'n'), "http://x/" + QString(400, 'p'),
+                                  "http://h/" + QString(200, 'h'), "http://p/" + QString(300, 'q')};
+    f.list.ReplaceAll({long_entry});
+    f.list.SetSelectedRow(0);
+    ASSERT_TRUE(f.form.PrepareEditMode());
+    f.form.show();
+    QLineEdit* name = f.form.LabeledEdit1();
+    name->end(false);
+    Type(name, Qt::Key_N, "n");
+    EXPECT_EQ(name->text().size(), 60);
+    Type(name, Qt::Key_Backspace, QString());
+    Type(name, Qt::Key_N, "n");
+    EXPECT_EQ(name->text().size(), 59);
+    f.form.BitBtn3()->click();
+    ChannelEntry expected = long_entry;
+    expected.name.chop(1);  // the user's own deletion
+    EXPECT_EQ(f.list.Entry(0), expected);
+
+    f.form.PrepareAddMode();
+    f.form.LabeledEdit1()->insert(QString(50, 'a'));  // as a paste would
+    EXPECT_EQ(f.form.LabeledEdit1()->text().size(), 40);
+}
+
 // "Top" and "Bottom" place new rows; a selected row moves with its entry; the separator ignores
 // what the fields hold.
 TEST(ChannelEditor, AddsAtChosenPositionAndSeparators) {

@@ -98,8 +98,8 @@ TEST(ChannelFile, ParseLineTable) {
     EXPECT_EQ(ParseChannelLine(FormatChannelLine(ChannelEntry::Separator())).size(), 5);
 }
 
-// CR-only, LF-only and mixed line ends all read; a missing final line end loses nothing, a blank
-// line in the middle stays an (empty) entry rather than vanishing.
+// CR-only, LF-only and mixed line ends all read; a missing final line end loses nothing; a line
+// with no characters (doubled line ends, CR CR LF, LF CR) is not an entry.
 TEST(ChannelFile, AcceptsEveryLineEnd) {
     QTemporaryDir dir;
     const QString path = dir.filePath("x.vlr");
@@ -109,11 +109,11 @@ TEST(ChannelFile, AcceptsEveryLineEnd) {
         WriteBytes(path, bytes);
         EXPECT_EQ(ReadOk(path), two) << bytes;
     }
-    WriteBytes(path, "=A=a===\r\n\r\n=B=b=hb==\r\n");
-    const std::vector<ChannelEntry> with_blank = ReadOk(path);
-    ASSERT_EQ(with_blank.size(), 3u);
-    EXPECT_EQ(with_blank[1], ChannelEntry{});
-    EXPECT_EQ(with_blank[2], two[1]);
+    for (const char* bytes : {"=A=a===\r\n\r\n=B=b=hb==\r\n", "\r\n=A=a===\r\r\n=B=b=hb==\n\r",
+                              "=A=a===\n\n\n=B=b=hb==\r\r"}) {
+        WriteBytes(path, bytes);
+        EXPECT_EQ(ReadOk(path), two) << bytes;
+    }
 
     EXPECT_EQ(SplitChannelFileLines("a\r\r\nb\n\rc"), QStringList({"a", "", "b", "", "c"}));
     EXPECT_TRUE(SplitChannelFileLines("").isEmpty());
@@ -157,6 +157,41 @@ TEST(ChannelFile, ReadsSingleByteCodePages) {
     EXPECT_EQ(got[0].name, QString::fromUtf8("Ü"));
 }
 
+// Each line is decoded on its own: UTF-8 when valid, else Windows-1251 or Windows-1252, whichever
+// gives words of one script, so files mixing lines of different origins read right.
+TEST(ChannelFile, DecodesEachLineByItself) {
+    const struct {
+        const char* bytes;
+        const char* text;  // UTF-8
+    } rows[] = {
+        {"\xD6"
+         "1",
+         "Ö1"},
+        {"=\xD6"
+         "1=http://oe1.example.at/live.m3u===",
+         "=Ö1=http://oe1.example.at/live.m3u==="},
+        {"\xD0\xE0\xE4\xE8\xEE", "Радио"},
+        {"\xD2\xC2 \xD6\xE5\xED\xF2\xF0", "ТВ Центр"},
+        {"\xD1"
+         "and\xFA \xC4rger \xD6sterreich",
+         "Ñandú Ärger Österreich"},
+        // A file whose lines mix the two code pages.
+        {"=\xD6"
+         "1=a===\r\n=\xD0\xE0\xE4\xE8\xEE=b===\r\n=M\xFC"
+         "nchner Kl\xE4nge=c===\r\n",
+         "=Ö1=a===\r\n=Радио=b===\r\n=Münchner Klänge=c===\r\n"},
+        // A UTF-8 file with one line pasted in Windows-1252.
+        {"\xEF\xBB\xBF=\xD0\xA0\xD0\xB0\xD0\xB4\xD0\xB8\xD0\xBE=a===\n=Caf\xE9 Ol\xE9=b===\n"
+         "=\xC3\x96"
+         "1=c===\n",
+         "=Радио=a===\n=Café Olé=b===\n=Ö1=c===\n"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(DecodeChannelFileBytes(QByteArray(row.bytes)), QString::fromUtf8(row.text))
+            << row.text;
+    }
+}
+
 // A save that cannot complete leaves the previous list byte for byte and names the file: into a
 // folder the user may not write to, and when the disk refuses the data half-way.
 TEST(ChannelFile, FailedWriteKeepsOldFile) {
@@ -181,22 +216,25 @@ TEST(ChannelFile, FailedWriteKeepsOldFile) {
     ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
     EXPECT_EQ(ReadBytes(path), old_bytes);
 
-    // The file-size limit makes the write fail after some bytes were written.
-    const int full_disk_result = RunInChild([&] {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{1024, 1024};
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
-        const auto error = WriteChannelFile(path, big);
-        if (!error) return 1;
-        return error->Message().contains(QDir::toNativeSeparators(path)) ? 0 : 2;
-    });
-    EXPECT_EQ(full_disk_result, 0);
-    EXPECT_EQ(ReadBytes(path), old_bytes);
+    // The file-size limit makes the write fail after some bytes were written; a small list fails
+    // only when the buffered bytes reach the disk.
+    for (const auto& list : {big, std::vector<ChannelEntry>{kNoPages}}) {
+        const int full_disk_result = RunInChild([&] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{20, 20};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
+            const auto error = WriteChannelFile(path, list);
+            if (!error) return 1;
+            return error->Message().contains(QDir::toNativeSeparators(path)) ? 0 : 2;
+        });
+        EXPECT_EQ(full_disk_result, 0) << list.size();
+        EXPECT_EQ(ReadBytes(path), old_bytes) << list.size();
+    }
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList({"ChannelList.vlr"}));
 }
 
-// Start-up reads the user's list when there is one, else the shipped default; a missing file is
-// reported with its name.
+// Start-up reads the user's list when there is one, else the shipped default, else starts empty;
+// a file that cannot be read is reported with its name.
 TEST(ChannelFile, StartupPrefersUserList) {
     QTemporaryDir dir;
     const QString user = dir.filePath("user.vlr");
@@ -209,10 +247,16 @@ TEST(ChannelFile, StartupPrefersUserList) {
     EXPECT_FALSE(r.error.has_value());
     EXPECT_TRUE(r.entries.empty());
 
-    const ChannelFileReadResult missing =
+    // Neither list: an empty list, not an error. A list that exists but cannot be read is one.
+    const ChannelFileReadResult none =
         ReadStartupChannelList(dir.filePath("a.vlr"), {dir.filePath("b.vlr")});
-    ASSERT_TRUE(missing.error.has_value());
-    EXPECT_TRUE(missing.error->Message().contains(dir.filePath("b.vlr")));
+    EXPECT_FALSE(none.error.has_value());
+    EXPECT_TRUE(none.entries.empty());
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("b.vlr")));
+    const ChannelFileReadResult unreadable =
+        ReadStartupChannelList(dir.filePath("a.vlr"), {dir.filePath("b.vlr")});
+    ASSERT_TRUE(unreadable.error.has_value());
+    EXPECT_TRUE(unreadable.error->Message().contains(dir.filePath("b.vlr")));
 }
 
 // The list shipped beside the program is in the exact line format, with groups of real channels.
