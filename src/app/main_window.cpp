@@ -153,6 +153,7 @@ void TForm1::CreateControls() {
     WireNowPlaying();
     WireMenu();
     WireUserPanel();
+    CreateSelfUpdater();
 }
 
 void TForm1::CreateHeader() {
@@ -436,6 +437,7 @@ void TForm1::FormShow() {
     saved_volume_ = TrackBar1->value();
     ApplyProxyChoice();
     ApplyLanguage();
+    ApplyUpdateSettings();
     ApplyBackground();
 }
 
