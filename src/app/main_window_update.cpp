@@ -31,14 +31,16 @@ void TForm1::CreateSelfUpdater() {
     SelfUpdater1->OnBeforeEnd = [this] { return FormClose(); };
 
     menu_.Checkfornewversion1->setEnabled(true);
-    connect(menu_.Checkfornewversion1, &QAction::triggered, this, &TForm1::Checkfornewversion1Click);
+    connect(menu_.Checkfornewversion1, &QAction::triggered, this,
+            &TForm1::Checkfornewversion1Click);
     connect(menu_.Autocheckoff1, &QAction::triggered, this, &TForm1::Autocheckoff1Click);
 }
 
 // At the first showing, after the settings and the language: the information address of the
 // language, and no automatic check when "Auto check off" is ticked.
 void TForm1::ApplyUpdateSettings() {
-    SelfUpdater1->InfoFileURL = QString::fromStdString(InfoFileUrlForLanguage(language_name_.toStdString()));
+    SelfUpdater1->InfoFileURL =
+        QString::fromStdString(InfoFileUrlForLanguage(language_name_.toStdString()));
     if (menu_.Autocheckoff1->isChecked()) SelfUpdater1->Active = false;
 }
 

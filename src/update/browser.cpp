@@ -19,7 +19,8 @@ constexpr int kQueryTimeoutMs = 3000;
 
 QString QueryDefaultHandler(const QString& mime_type) {
     QProcess p;
-    p.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), mime_type});
+    p.start(QStringLiteral("xdg-mime"),
+            {QStringLiteral("query"), QStringLiteral("default"), mime_type});
     if (!p.waitForFinished(kQueryTimeoutMs) || p.exitStatus() != QProcess::NormalExit ||
         p.exitCode() != 0) {
         p.kill();
@@ -80,8 +81,8 @@ QString AssociatedProgram(const QString& extension) {
         extension.compare(QStringLiteral(".htm"), Qt::CaseInsensitive) == 0) {
         mime_type = QStringLiteral("x-scheme-handler/http");
     } else {
-        const QMimeType t =
-            QMimeDatabase().mimeTypeForFile(QStringLiteral("x") + extension, QMimeDatabase::MatchExtension);
+        const QMimeType t = QMimeDatabase().mimeTypeForFile(QStringLiteral("x") + extension,
+                                                            QMimeDatabase::MatchExtension);
         if (t.isDefault()) return {};
         mime_type = t.name();
     }

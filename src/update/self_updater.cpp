@@ -83,7 +83,8 @@ QString CannotReplaceReason(const QString& program_file) {
     if (!info.isFile()) return QStringLiteral("%1 is not a file").arg(program_file);
     const QString path = info.absoluteFilePath();
     // Files under /usr belong to the package manager, even for a user allowed to write there.
-    if (path.startsWith(QStringLiteral("/usr/")) && !path.startsWith(QStringLiteral("/usr/local/"))) {
+    if (path.startsWith(QStringLiteral("/usr/")) &&
+        !path.startsWith(QStringLiteral("/usr/local/"))) {
         return QStringLiteral("%1 belongs to the system's packages").arg(path);
     }
     if (::access(info.absolutePath().toLocal8Bit().constData(), W_OK | X_OK) != 0) {
@@ -165,11 +166,12 @@ void TSelfUpdater::StartDownload(const QString& address) {
                                      Username, Password, static_cast<bool>(OnProgress));
     download_thread_ = t;
     // Blocking: the worker waits until the handler has run, so the handler may touch windows.
-    connect(t, &TSelfUpdaterThread::Progress, this,
-            [this](QObject* sender, qint64 total, qint64 read, int percents) {
-                if (OnProgress) OnProgress(sender, total, read, percents);
-            },
-            Qt::BlockingQueuedConnection);
+    connect(
+        t, &TSelfUpdaterThread::Progress, this,
+        [this](QObject* sender, qint64 total, qint64 read, int percents) {
+            if (OnProgress) OnProgress(sender, total, read, percents);
+        },
+        Qt::BlockingQueuedConnection);
     connect(t, &QThread::finished, this, [this, t] { DownloadFinished(t); });
     connect(t, &QThread::finished, t, &QObject::deleteLater);
     t->start();
@@ -198,8 +200,7 @@ QString TSelfUpdater::ErrorMessage() const {
                 "The downloaded update is damaged: it does not match its checksum.\r\nNothing "
                 "was changed.");
         case UpdateError::CannotReplace:
-            return Msg(
-                       "The program file %1 cannot be replaced by this user (for example, it "
+            return Msg("The program file %1 cannot be replaced by this user (for example, it "
                        "was installed by the system's package manager).\r\nNothing was changed.")
                 .arg(ProgramFile);
         case UpdateError::UpgraderNotWritten:
@@ -296,8 +297,8 @@ bool TSelfUpdater::WriteUpgrader(QString* error) const {
     const QByteArray native = path.toLocal8Bit();
     const std::string_view image = UpgraderImage();
     ::unlink(native.constData());  // a running old copy stays intact; a planted link goes
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                          0755);
+    const int fd =
+        ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0755);
     bool ok = fd >= 0 && ::fchmod(fd, 0755) == 0;
     for (std::size_t done = 0; ok && done < image.size();) {
         const ssize_t w = ::write(fd, image.data() + done, image.size() - done);
@@ -318,12 +319,14 @@ bool TSelfUpdater::StartUpgrader(const QString& download_url, QString* error) co
     const QFileInfo program(ProgramFile);
     QProcess p;
     p.setProgram(temp_folder_ + QLatin1Char('/') + QLatin1String(kUpgraderName));
-    p.setArguments({program.fileName(), temp_folder_ + QLatin1Char('/') + QLatin1String(kDownloadName),
+    p.setArguments({program.fileName(),
+                    temp_folder_ + QLatin1Char('/') + QLatin1String(kDownloadName),
                     QString::fromStdString(UrlFileName(download_url.toStdString()))});
     p.setWorkingDirectory(program.absolutePath());
     // The upgrader waits for this process to end before it touches the program file.
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("VELMORA_PLAYER_PID"), QString::number(QCoreApplication::applicationPid()));
+    env.insert(QStringLiteral("VELMORA_PLAYER_PID"),
+               QString::number(QCoreApplication::applicationPid()));
     p.setProcessEnvironment(env);
     if (p.startDetached()) return true;
     *error = p.errorString();

@@ -85,7 +85,8 @@ struct TSelfUpdaterThread::Transfer {
         fd = ::open(s.FilePath.toLocal8Bit().constData(),
                     O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) {
-            Fail(QStringLiteral("cannot create %1: %2").arg(s.FilePath, QString::fromLocal8Bit(std::strerror(errno))));
+            Fail(QStringLiteral("cannot create %1: %2")
+                     .arg(s.FilePath, QString::fromLocal8Bit(std::strerror(errno))));
             return false;
         }
         return true;

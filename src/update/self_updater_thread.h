@@ -39,12 +39,12 @@ class TSelfUpdaterThread final : public QThread {
 
     // --- written by the run; read by the completion handler once the thread has finished
     bool Success = false;
-    std::string Received;          // text mode: the body's bytes
-    std::int64_t TotalSize = -1;   // Content-Length, -1 when absent
-    std::int64_t ReadSize = 0;     // body bytes received
-    std::int64_t ChunkSize = 0;    // bytes of the last piece
-    long HttpStatus = 0;           // of the last response
-    QString Failure;               // why it failed, for diagnostics
+    std::string Received;         // text mode: the body's bytes
+    std::int64_t TotalSize = -1;  // Content-Length, -1 when absent
+    std::int64_t ReadSize = 0;    // body bytes received
+    std::int64_t ChunkSize = 0;   // bytes of the last piece
+    long HttpStatus = 0;          // of the last response
+    QString Failure;              // why it failed, for diagnostics
 
   signals:
     void Progress(QObject* sender, qint64 total_size, qint64 read_size, int read_percents);

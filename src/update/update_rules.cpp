@@ -76,8 +76,8 @@ std::string DateSortKey(std::string_view date) {
     return key;
 }
 
-bool IsNewerVersion(VersionControl control, const UpdateInfo& info,
-                    std::string_view version_number, std::string_view version_date) {
+bool IsNewerVersion(VersionControl control, const UpdateInfo& info, std::string_view version_number,
+                    std::string_view version_date) {
     if (control == VersionControl::byNumber) return info.version != version_number;
     return DateSortKey(info.date) > DateSortKey(version_date);
 }
@@ -176,7 +176,13 @@ bool SameExecutableKind(std::string_view candidate, std::string_view own) {
     // e_ident (16 bytes), e_type (2), e_machine (2).
     constexpr std::size_t kHeader = 20;
     if (candidate.size() < kHeader || own.size() < kHeader) return false;
-    if (candidate.substr(0, 4) != "\x7f" "ELF" || own.substr(0, 4) != "\x7f" "ELF") return false;
+    if (candidate.substr(0, 4) !=
+            "\x7f"
+            "ELF" ||
+        own.substr(0, 4) !=
+            "\x7f"
+            "ELF")
+        return false;
     // Class (32/64 bit) and byte order must match ours; the version byte is always 1.
     if (candidate[4] != own[4] || candidate[5] != own[5] || candidate[6] != 1) return false;
     const bool little = own[5] == 1;

@@ -41,8 +41,8 @@ std::string DateSortKey(std::string_view date);
 
 // byNumber: the file's version differs from ours in any way. byDate: the file's date key is
 // greater than ours, compared as text.
-bool IsNewerVersion(VersionControl control, const UpdateInfo& info,
-                    std::string_view version_number, std::string_view version_date);
+bool IsNewerVersion(VersionControl control, const UpdateInfo& info, std::string_view version_number,
+                    std::string_view version_date);
 
 // "#served=" as a decimal integer; -1 when empty, absent or not a whole 32-bit number.
 int UsersServed(std::string_view served);

@@ -111,14 +111,15 @@ int main(int argc, char** argv) {
     // A copy beside the program, so that the rename is atomic: the program file is at every
     // moment either the old one or the new one, whole.
     const auto slash = program.rfind('/');
-    std::string temp = program.substr(0, slash + 1) + "." + program.substr(slash + 1) + ".new-XXXXXX";
+    std::string temp =
+        program.substr(0, slash + 1) + "." + program.substr(slash + 1) + ".new-XXXXXX";
     const int out = ::mkstemp(temp.data());
     if (out < 0) {
         ::close(in);
         return Fail("cannot create a file beside", program);
     }
-    const bool written = CopyAll(in, out) && ::fchmod(out, old_stat.st_mode & 07777) == 0 &&
-                         ::fsync(out) == 0;
+    const bool written =
+        CopyAll(in, out) && ::fchmod(out, old_stat.st_mode & 07777) == 0 && ::fsync(out) == 0;
     ::close(in);
     if (::close(out) != 0 || !written || ::rename(temp.c_str(), program.c_str()) != 0) {
         const int e = errno;

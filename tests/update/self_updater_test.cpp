@@ -212,7 +212,8 @@ TEST_F(SelfUpdaterTest, DownloadFailuresReplaceNothing) {
          installed, UpdateError::Transfer},
         {"not a program", Http("200 OK\r\nContent-Length: 12", "#!/bin/sh\nls"), "", installed,
          UpdateError::NotExecutable},
-        {"bad checksum", Http("200 OK\r\nContent-Length: " + std::to_string(program.size()), program),
+        {"bad checksum",
+         Http("200 OK\r\nContent-Length: " + std::to_string(program.size()), program),
          std::string(64, '0'), installed, UpdateError::ChecksumMismatch},
         {"packaged", Http("200 OK\r\nContent-Length: " + std::to_string(program.size()), program),
          digest, "/usr/bin/env", UpdateError::CannotReplace},
@@ -224,8 +225,8 @@ TEST_F(SelfUpdaterTest, DownloadFailuresReplaceNothing) {
         const std::string path = "/file" + std::to_string(++routes_);
         server_.AddRaw(path, r.file_response);
         updater_->ProgramFile = r.program_file;
-        Check(Http("200 OK", "#version=1\r\n#url=" + server_.Url(path) + "\r\n#sha256=" + r.sha +
-                                 "\r\n"));
+        Check(Http("200 OK",
+                   "#version=1\r\n#url=" + server_.Url(path) + "\r\n#sha256=" + r.sha + "\r\n"));
         EXPECT_EQ(outcomes_, QStringList{"error"}) << r.name;
         EXPECT_EQ(updater_->LastError(), r.error) << r.name;
         EXPECT_FALSE(updater_->ErrorMessage().isEmpty());

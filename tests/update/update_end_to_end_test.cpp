@@ -65,8 +65,9 @@ struct PlayerRun {
         server.AddBody("/files/velmora", 200, "application/octet-stream", new_bytes.toStdString());
         server.AddBody("/downloads/update/selfupdate_en.cgi", 200, "text/plain",
                        "#version=2452\r\n#caption=Velmora update\r\n#message=[A new version]\r\n"
-                       "#url=" + server.Url("/files/velmora") + "\r\n#sha256=" +
-                           sha256.toStdString() + "\r\n");
+                       "#url=" +
+                           server.Url("/files/velmora") + "\r\n#sha256=" + sha256.toStdString() +
+                           "\r\n");
     }
 
     // Runs the player until it ends by itself; its exit code, or -1 when it had to be killed.

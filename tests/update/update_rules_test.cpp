@@ -23,10 +23,10 @@ TEST(UpdateInfoTest, ValuesEndAtTheFirstLineBreakOfAnyKind) {
         {"#version=2451\n#message=[a]\n", "2451", "a"},
         {"#version=2451\r#message=[a]\r", "2451", "a"},
         {"#message=[line one\r\nline two]\r\n#version=2451\r\n", "2451", "line one\r\nline two"},
-        {"#version=2451", "", ""},              // no line break after it: empty
-        {"#message=[never closed\r\n", "", ""},  // no "]": empty
-        {"#VERSION=2451\r\n", "2451", ""},      // keywords ignore case
-        {"#version= 2451 \r\n", " 2451 ", ""},  // values keep their blanks
+        {"#version=2451", "", ""},                       // no line break after it: empty
+        {"#message=[never closed\r\n", "", ""},          // no "]": empty
+        {"#VERSION=2451\r\n", "2451", ""},               // keywords ignore case
+        {"#version= 2451 \r\n", " 2451 ", ""},           // values keep their blanks
         {"text #version=7\r\n#version=8\r\n", "7", ""},  // first occurrence, anywhere
     };
     for (const Row& r : rows) {
@@ -42,8 +42,8 @@ TEST(UpdateInfoTest, ValuesEndAtTheFirstLineBreakOfAnyKind) {
 // byNumber offers any different version, a lower one too; byDate compares year, month, day keys.
 TEST(UpdateInfoTest, VersionRules) {
     UpdateInfo info;
-    for (const auto& [file, offered] : {std::pair{"2451", false}, {"2450", true}, {"2452", true},
-                                        {"", true}, {" 2451", true}}) {
+    for (const auto& [file, offered] :
+         {std::pair{"2451", false}, {"2450", true}, {"2452", true}, {"", true}, {" 2451", true}}) {
         info.version = file;
         EXPECT_EQ(IsNewerVersion(VersionControl::byNumber, info, "2451", ""), offered) << file;
     }
@@ -51,16 +51,24 @@ TEST(UpdateInfoTest, VersionRules) {
     EXPECT_EQ(DateSortKey("1/15/2010"), "2010115");
     EXPECT_EQ(DateSortKey("11/01/2009"), "20091101");
     EXPECT_EQ(DateSortKey("2009-11-01"), "");
-    for (const auto& [file, offered] : {std::pair{"12/01/2009", true}, {"10/31/2009", false},
-                                        {"11/01/2009", false}, {"11/02/2009", true}, {"", false}}) {
+    for (const auto& [file, offered] : {std::pair{"12/01/2009", true},
+                                        {"10/31/2009", false},
+                                        {"11/01/2009", false},
+                                        {"11/02/2009", true},
+                                        {"", false}}) {
         info.date = file;
         EXPECT_EQ(IsNewerVersion(VersionControl::byDate, info, "", "11/01/2009"), offered) << file;
     }
 }
 
 TEST(UpdateInfoTest, NumbersServedRedirectAndPercentages) {
-    for (const auto& [text, value] : {std::pair{"12", 12}, {"", -1}, {"x", -1}, {" 5", -1},
-                                      {"5 ", -1}, {"99999999999", -1}, {"-3", -3}}) {
+    for (const auto& [text, value] : {std::pair{"12", 12},
+                                      {"", -1},
+                                      {"x", -1},
+                                      {" 5", -1},
+                                      {"5 ", -1},
+                                      {"99999999999", -1},
+                                      {"-3", -3}}) {
         EXPECT_EQ(UsersServed(text), value) << text;
     }
     for (const auto& [text, redirect] :
@@ -78,8 +86,8 @@ TEST(UpdateInfoTest, NumbersServedRedirectAndPercentages) {
                          Row{2, 3, 67}, Row{10, 10, 100}, Row{5, 0, 0}}) {
         EXPECT_EQ(ReadPercents(r.read, r.total), r.percents) << r.read << "/" << r.total;
     }
-    for (const auto& [text, value] : {std::pair{" 1234\r\n", 1234LL}, {"0", 0LL}, {"12a", -1LL},
-                                      {"-1", -1LL}, {"", -1LL}}) {
+    for (const auto& [text, value] :
+         {std::pair{" 1234\r\n", 1234LL}, {"0", 0LL}, {"12a", -1LL}, {"-1", -1LL}, {"", -1LL}}) {
         EXPECT_EQ(ParseContentLength(text), value) << text;
     }
     EXPECT_EQ(UrlFileName("http://h/files/velmora"), "velmora");
@@ -99,13 +107,16 @@ TEST(UpdateHostTest, AddressOfEachLanguageAndTheHostOverride) {
     EXPECT_EQ(InfoFileUrlForLanguage("english"), "");
     unsetenv("VELMORA_UPDATE_HOST");
 
-    for (const auto& [host, loopback] :
-         {std::pair{"127.0.0.1:8080", true}, {"localhost", true}, {"[::1]:80", true},
-          {"::1", true}, {"update.velmora.example", false}, {"10.0.0.1", false}}) {
+    for (const auto& [host, loopback] : {std::pair{"127.0.0.1:8080", true},
+                                         {"localhost", true},
+                                         {"[::1]:80", true},
+                                         {"::1", true},
+                                         {"update.velmora.example", false},
+                                         {"10.0.0.1", false}}) {
         EXPECT_EQ(IsLoopbackHost(host), loopback) << host;
     }
-    EXPECT_FALSE(AnyInterfaceOnline({{"lo", true, true, true}, {"eth0", false, false, true},
-                                     {"wlan0", true, false, false}}));
+    EXPECT_FALSE(AnyInterfaceOnline(
+        {{"lo", true, true, true}, {"eth0", false, false, true}, {"wlan0", true, false, false}}));
     EXPECT_TRUE(AnyInterfaceOnline({{"lo", true, true, true}, {"eth0", true, false, true}}));
 }
 
@@ -126,7 +137,8 @@ TEST(BrowserTest, CommandReduction) {
         {"browser", "browser"},
         {"", ""},
     };
-    for (const auto& [command, program] : rows) EXPECT_EQ(ReduceCommand(command), program) << command;
+    for (const auto& [command, program] : rows)
+        EXPECT_EQ(ReduceCommand(command), program) << command;
 
     EXPECT_EQ(DesktopEntryExec("[Desktop Entry]\nName=B\nExec=browser %u\n"
                                "[Desktop Action new]\nExec=browser --new %u\n"),
