@@ -124,7 +124,13 @@ TSelfUpdater::TSelfUpdater(QObject* owner) : QObject(owner) {
 TSelfUpdater::~TSelfUpdater() {
     // Running transfers are not waited for: they end soon and delete themselves.
     for (TSelfUpdaterThread* t : {check_thread_.data(), download_thread_.data()}) {
-        if (t) t->Abort();
+        if (!t) continue;
+        t->Abort();
+        if (t->isFinished()) {
+            t->deleteLater();
+        } else {
+            connect(t, &QThread::finished, t, &QObject::deleteLater);
+        }
     }
 }
 
@@ -147,8 +153,12 @@ void TSelfUpdater::StartCheck() {
     if (check_thread_) return;
     auto* t = new TSelfUpdaterThread(this, InfoFileURL, false, {}, Username, Password, false);
     check_thread_ = t;
-    connect(t, &QThread::finished, this, [this, t] { CheckFinished(t); });
-    connect(t, &QThread::finished, t, &QObject::deleteLater);
+    // Deleted only after the handler: its boxes run nested event loops, which would otherwise
+    // delete the worker while the handler still reads it.
+    connect(t, &QThread::finished, this, [this, t] {
+        CheckFinished(t);
+        t->deleteLater();
+    });
     t->start();
 }
 
@@ -172,8 +182,10 @@ void TSelfUpdater::StartDownload(const QString& address) {
             if (OnProgress) OnProgress(sender, total, read, percents);
         },
         Qt::BlockingQueuedConnection);
-    connect(t, &QThread::finished, this, [this, t] { DownloadFinished(t); });
-    connect(t, &QThread::finished, t, &QObject::deleteLater);
+    connect(t, &QThread::finished, this, [this, t] {
+        DownloadFinished(t);
+        t->deleteLater();
+    });
     t->start();
 }
 

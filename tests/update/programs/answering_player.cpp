@@ -2,7 +2,9 @@
 // question with Yes, every message with OK, each written as one line to $VELMORA_TEST_DIALOG_LOG.
 // $VELMORA_TEST_START_INTERVAL_MS shortens the updater's start timer.
 #include <QApplication>
+#include <QEventLoop>
 #include <QFile>
+#include <QTimer>
 
 #include "app/dialogs.h"
 #include "app/main_window.h"
@@ -15,7 +17,13 @@ namespace {
 class LoggingDialogs final : public velmora::Dialogs {
   public:
     void Error(QWidget*, const QString& text, const QString&) override { Log("error", text); }
-    void Message(QWidget*, const QString& text, const QString&) override { Log("message", text); }
+    // Like a modal box, the message runs an event loop of its own for a while.
+    void Message(QWidget*, const QString& text, const QString&) override {
+        Log("message", text);
+        QEventLoop loop;
+        QTimer::singleShot(200, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
     bool AskYesNo(QWidget*, const QString& text, const QString& caption) override {
         Log("question", caption + " | " + text);
         return true;
