@@ -3,89 +3,28 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
-#include <chrono>
-#include <thread>
 
-#include "app/dialogs.h"
-#include "app/main_window.h"
-#include "app/program_windows.h"
 #include "support/qt_test_helpers.h"
 #include "support/stream_server.h"
+#include "update/update_test_support.h"
 
 namespace velmora {
 namespace {
 
 using namespace std::chrono_literals;
-
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    const auto until = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
-
-void Pump(std::chrono::milliseconds time) {
-    WaitFor([] { return false; }, time);
-}
-
-QString BuiltProgram(const char* name) {
-    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath() + QLatin1Char('/') +
-           QLatin1String(name);
-}
-
-std::string Http(const std::string& head, const std::string& body) {
-    return "HTTP/1.0 " + head + "\r\n\r\n" + body;
-}
-
-// Answers every box (questions as told) and remembers what was shown, captions included.
-class Answers final : public Dialogs {
-  public:
-    void Error(QWidget*, const QString& text, const QString&) override { errors << text; }
-    void Message(QWidget*, const QString& text, const QString&) override { messages << text; }
-    bool AskYesNo(QWidget*, const QString& text, const QString& caption) override {
-        questions << caption + QStringLiteral(" | ") + text;
-        return yes;
-    }
-    QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
-        return {};
-    }
-    QString OpenFileName(QWidget*, const QString&, const QString&) override { return {}; }
-    void Beep() override { ++beeps; }
-    QStringList errors, messages, questions;
-    int beeps = 0;
-    bool yes = false;
-};
-
-// Keeps $XDG_CACHE_HOME and $XDG_CONFIG_HOME in temporary folders for the test's lifetime.
-class PrivateHome {
-  public:
-    PrivateHome() : cache_(qgetenv("XDG_CACHE_HOME")), config_(qgetenv("XDG_CONFIG_HOME")) {
-        qputenv("XDG_CACHE_HOME", (dir_.path() + "/cache").toUtf8());
-        qputenv("XDG_CONFIG_HOME", (dir_.path() + "/config").toUtf8());
-    }
-    ~PrivateHome() {
-        qputenv("XDG_CACHE_HOME", cache_);
-        qputenv("XDG_CONFIG_HOME", config_);
-    }
-    QString Path() const { return dir_.path(); }
-
-  private:
-    QTemporaryDir dir_;
-    QByteArray cache_, config_;
-};
+using test::Answers;
+using test::BuiltProgram;
+using test::Http;
+using test::Pump;
+using test::WaitFor;
 
 class SelfUpdaterTest : public ::testing::Test {
   protected:
@@ -117,7 +56,7 @@ class SelfUpdaterTest : public ::testing::Test {
 
     QString Download() const { return updater_->TempFolder() + "/Upgrade.tmp"; }
 
-    PrivateHome home_;
+    test::PrivateHome home_;
     test::StreamServer server_;
     Answers answers_;
     QObject owner_;

@@ -12,16 +12,13 @@
 
 #include "support/qt_test_helpers.h"
 #include "support/stream_server.h"
+#include "update/update_test_support.h"
 
 namespace velmora {
 namespace {
 
 using namespace std::chrono_literals;
-
-QString BuiltProgram(const char* name) {
-    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath() + QLatin1Char('/') +
-           QLatin1String(name);
-}
+using test::BuiltProgram;
 
 bool WaitForFile(const QString& path, std::chrono::milliseconds timeout) {
     const auto until = std::chrono::steady_clock::now() + timeout;
@@ -70,9 +67,8 @@ struct PlayerRun {
                            "\r\n");
     }
 
-    // Runs the player until it ends by itself; its exit code, or -1 when it had to be killed.
-    int Run() {
-        QProcess player;
+    // Starts the copy pointed at the loopback server, in private folders, with boxes answered.
+    void Start(QProcess& player) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", dir.path() + "/config");
         env.insert("XDG_CACHE_HOME", dir.path() + "/cache");
@@ -86,12 +82,6 @@ struct PlayerRun {
         player.setWorkingDirectory(dir.path());
         player.setProcessChannelMode(QProcess::ForwardedChannels);
         player.start(program, {});
-        if (!player.waitForFinished(30000)) {
-            player.kill();
-            player.waitForFinished();
-            return -1;
-        }
-        return player.exitCode();
     }
 };
 
@@ -103,7 +93,10 @@ TEST(UpdateEndToEndTest, PlayerReplacesAndRestartsItself) {
     run.Prepare(QCryptographicHash::hash(test::ReadBytes(BuiltProgram("update_new_version")),
                                          QCryptographicHash::Sha256)
                     .toHex());
-    ASSERT_EQ(run.Run(), 0);
+    QProcess player;
+    run.Start(player);
+    ASSERT_TRUE(player.waitForFinished(30000));
+    ASSERT_EQ(player.exitCode(), 0);
     ASSERT_TRUE(WaitForFile(run.marker, 20s)) << test::ReadBytes(run.log).toStdString();
 
     EXPECT_EQ(test::ReadBytes(run.program), run.new_bytes);
@@ -139,16 +132,7 @@ TEST(UpdateEndToEndTest, ChecksumMismatchReplacesNothing) {
     PlayerRun run;
     run.Prepare(QByteArray(64, 'f'));
     QProcess player;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", run.dir.path() + "/config");
-    env.insert("XDG_CACHE_HOME", run.dir.path() + "/cache");
-    env.insert("VELMORA_UPDATE_HOST", QString("127.0.0.1:%1").arg(run.server.port()));
-    env.insert("VELMORA_TEST_DIALOG_LOG", run.log);
-    env.insert("VELMORA_TEST_START_INTERVAL_MS", "300");
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("SDL_AUDIODRIVER", "dummy");
-    player.setProcessEnvironment(env);
-    player.start(run.program, {});
+    run.Start(player);
     ASSERT_TRUE(player.waitForStarted());
     const auto until = std::chrono::steady_clock::now() + 20s;
     while (!QuietRead(run.log).contains("error:") && std::chrono::steady_clock::now() < until) {

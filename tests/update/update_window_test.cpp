@@ -1,47 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QDir>
-#include <QMenu>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <chrono>
-#include <thread>
 
-#include "app/dialogs.h"
 #include "app/main_window.h"
 #include "app/program_windows.h"
 #include "support/qt_test_helpers.h"
 #include "support/stream_server.h"
 #include "update/self_updater.h"
+#include "update/update_test_support.h"
 
 namespace velmora {
 namespace {
 
 using namespace std::chrono_literals;
-
-class Answers final : public Dialogs {
-  public:
-    void Error(QWidget*, const QString& text, const QString&) override { errors << text; }
-    void Message(QWidget*, const QString& text, const QString&) override { messages << text; }
-    bool AskYesNo(QWidget*, const QString&, const QString&) override { return false; }
-    QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
-        return {};
-    }
-    QString OpenFileName(QWidget*, const QString&, const QString&) override { return {}; }
-    void Beep() override { ++beeps; }
-    QStringList errors, messages;
-    int beeps = 0;
-};
-
-void Pump(std::chrono::milliseconds time) {
-    const auto until = std::chrono::steady_clock::now() + time;
-    while (std::chrono::steady_clock::now() < until) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(2ms);
-    }
-}
+using test::Answers;
 
 // The main window reports errors and "no update" only after the user asked for a check; "Auto
 // check off" stops the automatic check but not the menu command.
@@ -66,11 +39,9 @@ TEST(UpdateWindowTest, BoxesOnlyAfterAManualCheck) {
         {"manual, no language", "Autocheckoff=1\r\n", true, 0, 1, 0},
     };
     for (const Row& r : rows) {
-        QTemporaryDir home;
-        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
-        qputenv("XDG_CACHE_HOME", (home.path() + "/cache").toUtf8());
-        QDir().mkpath(home.path() + "/Kestrin/VLR");
-        test::WriteBytes(home.path() + "/Kestrin/VLR/Config-t.ini",
+        test::PrivateHome home;
+        QDir().mkpath(home.Path() + "/config/Kestrin/VLR");
+        test::WriteBytes(home.Path() + "/config/Kestrin/VLR/Config-t.ini",
                          QByteArray("[Default]\r\n") + r.settings);
         Answers answers;
         SetDialogs(&answers);
@@ -82,7 +53,7 @@ TEST(UpdateWindowTest, BoxesOnlyAfterAManualCheck) {
         ASSERT_NE(updater, nullptr);
         updater->SetStartInterval(20);
         if (r.manual) form->findChild<QAction*>("Checkfornewversion1")->trigger();
-        Pump(400ms);
+        test::Pump(400ms);
         EXPECT_FALSE(updater->Checking()) << r.name;
         EXPECT_EQ(server.Connections().size() - before, r.requests) << r.name;
         EXPECT_EQ(answers.errors.size(), r.errors) << r.name;
@@ -99,8 +70,6 @@ TEST(UpdateWindowTest, BoxesOnlyAfterAManualCheck) {
         SetDialogs(nullptr);
     }
     qunsetenv("VELMORA_UPDATE_HOST");
-    qunsetenv("XDG_CACHE_HOME");
-    qunsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace
