@@ -146,7 +146,6 @@ class TForm1 final : public QWidget, private ChannelListHost {
     void CreateSelfUpdater();
     void ApplyUpdateSettings();
     void Checkfornewversion1Click();
-    void Autocheckoff1Click();
     void SelfUpdater1Error();
     void SelfUpdater1NoUpdateAvailable();
     void SelfUpdater1Done();

@@ -33,7 +33,8 @@ void TForm1::CreateSelfUpdater() {
     menu_.Checkfornewversion1->setEnabled(true);
     connect(menu_.Checkfornewversion1, &QAction::triggered, this,
             &TForm1::Checkfornewversion1Click);
-    connect(menu_.Autocheckoff1, &QAction::triggered, this, &TForm1::Autocheckoff1Click);
+    // "Auto check off" flips its own mark; the mark is stored at close and counts from the next
+    // start (ApplyUpdateSettings).
 }
 
 // At the first showing, after the settings and the language: the information address of the
@@ -48,9 +49,6 @@ void TForm1::Checkfornewversion1Click() {
     manual_check_ = true;
     SelfUpdater1->StartCheck();
 }
-
-// The item has already flipped its own mark; it is stored at close and counts from the next start.
-void TForm1::Autocheckoff1Click() {}
 
 void TForm1::SelfUpdater1Error() {
     // An automatic check fails silently, but not an update the user has accepted.
