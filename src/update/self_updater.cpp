@@ -140,7 +140,7 @@ void TSelfUpdater::SetStartInterval(int ms) {
 
 bool TSelfUpdater::OnlineNow() const {
     // A host on this machine is reachable whatever the network interfaces say.
-    return IsLoopbackHost(QUrl(InfoFileURL).authority().toStdString()) || IsOnline();
+    return IsLoopbackHost(QUrl(InfoFileURL).host().toStdString()) || IsOnline();
 }
 
 void TSelfUpdater::TimerTick() {
