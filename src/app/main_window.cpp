@@ -148,6 +148,7 @@ void TForm1::CreateControls() {
     WireNowPlaying();
     WireMenu();
     WireUserPanel();
+    CreateSelfUpdater();
 }
 
 void TForm1::CreateHeader() {
@@ -437,6 +438,7 @@ void TForm1::FormShow() {
     saved_volume_ = TrackBar1->value();
     ApplyProxyChoice();
     ApplyLanguage();
+    ApplyUpdateSettings();
     ApplyBackground();
 }
 

@@ -35,6 +35,7 @@ class StreamStatusSink;
 class TAboutBox;
 class TForm3;
 class TPaintBox;
+class TSelfUpdater;
 class TSpectrumPainter;
 class TTrackBar;
 struct SettingsControls;
@@ -146,6 +147,13 @@ class TForm1 final : public QWidget, private ChannelListHost {
     void Image17Click();  // move down
     void ChannelListExport1Click();
     void ChannelListImport1Click();
+    // Self-update.
+    void CreateSelfUpdater();
+    void ApplyUpdateSettings();
+    void Checkfornewversion1Click();
+    void SelfUpdater1Error();
+    void SelfUpdater1NoUpdateAvailable();
+    void SelfUpdater1Done();
     // ChannelListHost, for deleting a channel.
     void StopAndReleaseStream() override;
     void ResetNowPlaying() override;
@@ -228,6 +236,9 @@ class TForm1 final : public QWidget, private ChannelListHost {
     QTimer* Timer3 = nullptr;
     QTimer* Timer4 = nullptr;
     QTimer* Timer5 = nullptr;
+    // The one updater, and whether the user has asked for a check in this run.
+    TSelfUpdater* SelfUpdater1 = nullptr;
+    bool manual_check_ = false;
 };
 
 }  // namespace velmora

@@ -1,0 +1,208 @@
+#include "update/self_updater_thread.h"
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "app/about_box.h"
+#include "update/update_rules.h"
+
+namespace velmora {
+
+QString UpdaterAgentName() {
+    return QStringLiteral("Velmora-Updater (%1)").arg(QLatin1String(kWebsiteUrl));
+}
+
+struct TSelfUpdaterThread::Transfer {
+    TSelfUpdaterThread* self = nullptr;
+    CURL* curl = nullptr;
+    std::string content_length;  // of the response being received
+    bool has_content_length = false;
+    bool begun = false;
+    bool failed = false;
+    int fd = -1;
+
+    void Fail(const QString& why) {
+        if (!failed) self->Failure = why;
+        failed = true;
+    }
+
+    // Every response of a redirect chain starts with its status line; only the last one counts.
+    static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user) {
+        auto& t = *static_cast<Transfer*>(user);
+        const std::string_view line(data, size * count);
+        if (line.rfind("HTTP/", 0) == 0) {
+            t.has_content_length = false;
+            t.content_length.clear();
+        } else if (line.size() > 15 && strncasecmp(line.data(), "content-length:", 15) == 0) {
+            t.has_content_length = true;
+            t.content_length = std::string(line.substr(15));
+        }
+        return size * count;
+    }
+
+    static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
+        auto& t = *static_cast<Transfer*>(user);
+        const std::size_t n = size * count;
+        if (!t.Begin()) return 0;
+        for (std::size_t at = 0; at < n; at += kPieceSize) {
+            if (!t.Take(data + at, std::min(kPieceSize, n - at))) return 0;  // aborts the transfer
+        }
+        return n;
+    }
+
+    static int OnXferInfo(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+        return static_cast<Transfer*>(user)->self->abort_ ? 1 : 0;
+    }
+
+    // The response's headers are complete: apply the Content-Length and status rules, and in
+    // file mode create the file.
+    bool Begin() {
+        if (begun) return !failed;
+        begun = true;
+        TSelfUpdaterThread& s = *self;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &s.HttpStatus);
+        if (has_content_length) {
+            s.TotalSize = ParseContentLength(content_length);
+            if (s.TotalSize < 0) {
+                Fail(QStringLiteral("Content-Length is not a whole number"));
+                return false;
+            }
+        }
+        if (!s.DownloadToFile) return true;
+        if (!has_content_length) {
+            Fail(QStringLiteral("no Content-Length"));
+            return false;
+        }
+        if (s.HttpStatus < 200 || s.HttpStatus > 299) {
+            Fail(QStringLiteral("HTTP status %1").arg(s.HttpStatus));
+            return false;
+        }
+        ::unlink(s.FilePath.toLocal8Bit().constData());  // never write through a planted link
+        fd = ::open(s.FilePath.toLocal8Bit().constData(),
+                    O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0) {
+            Fail(QStringLiteral("cannot create %1: %2")
+                     .arg(s.FilePath, QString::fromLocal8Bit(std::strerror(errno))));
+            return false;
+        }
+        return true;
+    }
+
+    bool Take(const char* data, std::size_t size) {
+        TSelfUpdaterThread& s = *self;
+        if (s.DownloadToFile) {
+            for (std::size_t done = 0; done < size;) {
+                const ssize_t w = ::write(fd, data + done, size - done);
+                if (w < 0 && errno == EINTR) continue;
+                if (w <= 0) {
+                    Fail(QStringLiteral("cannot write %1").arg(s.FilePath));
+                    return false;
+                }
+                done += static_cast<std::size_t>(w);
+            }
+        } else {
+            if (static_cast<std::int64_t>(s.Received.size() + size) > kMaxTextSize) {
+                Fail(QStringLiteral("text body too large"));
+                return false;
+            }
+            s.Received.append(data, size);
+        }
+        s.ChunkSize = static_cast<std::int64_t>(size);
+        s.ReadSize += s.ChunkSize;
+        if (s.DownloadToFile && s.report_progress_) {
+            emit s.Progress(&s, s.TotalSize, s.ReadSize, ReadPercents(s.ReadSize, s.TotalSize));
+        }
+        return true;
+    }
+};
+
+TSelfUpdaterThread::TSelfUpdaterThread(QObject* owner, QString url, bool download_to_file,
+                                       QString file_path, QString username, QString password,
+                                       bool report_progress)
+    : Owner(owner),
+      Url(std::move(url)),
+      DownloadToFile(download_to_file),
+      FilePath(std::move(file_path)),
+      username_(std::move(username)),
+      password_(std::move(password)),
+      report_progress_(report_progress) {}
+
+TSelfUpdaterThread::~TSelfUpdaterThread() {
+    // Only deleted after it finished, or at the end of the process.
+    abort_ = true;
+    wait();
+}
+
+void TSelfUpdaterThread::run() {
+    Transfer t;
+    t.self = this;
+    CURL* curl = curl_easy_init();
+    if (!curl) {
+        Failure = QStringLiteral("curl_easy_init failed");
+        return;
+    }
+    t.curl = curl;
+    const QByteArray url = Url.trimmed().toUtf8();
+    const QByteArray agent = UpdaterAgentName().toUtf8();
+    const QByteArray user = username_.toUtf8();
+    const QByteArray pass = password_.toUtf8();
+    // Always from the server, never from a cache on the way.
+    curl_slist* headers = curl_slist_append(nullptr, "Cache-Control: no-cache");
+    headers = curl_slist_append(headers, "Pragma: no-cache");
+
+    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0);
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, agent.constData());
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+    // The system proxy comes from http_proxy / https_proxy / no_proxy, which curl reads itself
+    // when no proxy is set on the handle: the player's own proxy setting is not used here.
+    if (!user.isEmpty()) curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
+    if (!pass.isEmpty()) curl_easy_setopt(curl, CURLOPT_PASSWORD, pass.constData());
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 20L);
+    // A server that stops sending fails the transfer instead of holding it for ever.
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 30L);
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, static_cast<long>(kPieceSize));
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Transfer::OnXferInfo);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
+
+    ReadSize = 0;
+    Received.clear();
+    const CURLcode rc = url.isEmpty() ? CURLE_URL_MALFORMAT : curl_easy_perform(curl);
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &HttpStatus);
+    if (rc == CURLE_OK) t.Begin();  // an empty body still has its headers checked
+    if (rc != CURLE_OK && !t.failed && ReadSize == 0) {
+        t.Fail(QString::fromUtf8(curl_easy_strerror(rc)));
+    }
+    if (t.fd >= 0 && ::close(t.fd) != 0) t.Fail(QStringLiteral("cannot write %1").arg(FilePath));
+    curl_slist_free_all(headers);
+    curl_easy_cleanup(curl);
+
+    if (t.failed || abort_) {
+        Success = false;
+    } else if (DownloadToFile) {
+        Success = ReadSize == TotalSize;
+        if (!Success) Failure = QStringLiteral("%1 of %2 bytes").arg(ReadSize).arg(TotalSize);
+    } else {
+        // The status is not examined: an error page is a body like any other.
+        Success = ReadSize > 0;
+        if (!Success && Failure.isEmpty()) Failure = QStringLiteral("empty body");
+    }
+}
+
+}  // namespace velmora

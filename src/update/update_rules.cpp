@@ -1,0 +1,205 @@
+#include "update/update_rules.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cstdlib>
+#include <limits>
+
+namespace velmora {
+
+namespace {
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string Lower(std::string_view s) {
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(), LowerAscii);
+    return out;
+}
+
+std::string_view Trim(std::string_view s, std::string_view blanks = " \t\r\n") {
+    const auto first = s.find_first_not_of(blanks);
+    if (first == std::string_view::npos) return {};
+    const auto last = s.find_last_not_of(blanks);
+    return s.substr(first, last - first + 1);
+}
+
+struct LanguagePath {
+    std::string_view language;
+    std::string_view path;
+};
+constexpr std::array<LanguagePath, 3> kLanguagePaths = {{
+    {"English", "/downloads/update/selfupdate_en.cgi"},
+    {"German", "/downloads/update/selfupdate_de.cgi"},
+    {"Russian", "/downloads/update/selfupdate_ru.cgi"},
+}};
+
+}  // namespace
+
+std::string InfoValue(std::string_view keyword, std::string_view text, char terminator) {
+    if (keyword.empty()) return {};
+    const auto at = Lower(text).find(Lower(keyword));
+    if (at == std::string::npos) return {};
+    const std::string_view rest = text.substr(at + keyword.size());
+    std::size_t end = rest.find(terminator);
+    if (terminator == '\r') end = std::min(end, rest.find('\n'));
+    if (end == std::string_view::npos) return {};
+    return std::string(rest.substr(0, end));
+}
+
+UpdateInfo ParseUpdateInfo(std::string_view body) {
+    UpdateInfo info;
+    info.is_info_file = !body.empty() && body.front() == '#';
+    info.version = InfoValue("#version=", body, '\r');
+    info.date = InfoValue("#date=", body, '\r');
+    info.served = InfoValue("#served=", body, '\r');
+    info.caption = InfoValue("#caption=", body, '\r');
+    info.message = InfoValue("#message=[", body, ']');
+    info.redirect = InfoValue("#redirect=", body, '\r');
+    info.url = InfoValue("#url=", body, '\r');
+    info.sha256 = InfoValue("#sha256=", body, '\r');
+    return info;
+}
+
+std::string DateSortKey(std::string_view date) {
+    const auto first = date.find('/');
+    if (first == std::string_view::npos) return {};
+    const auto second = date.find('/', first + 1);
+    if (second == std::string_view::npos) return {};
+    std::string key(date.substr(second + 1));
+    key += date.substr(0, first);
+    key += date.substr(first + 1, second - first - 1);
+    return key;
+}
+
+bool IsNewerVersion(VersionControl control, const UpdateInfo& info, std::string_view version_number,
+                    std::string_view version_date) {
+    if (control == VersionControl::byNumber) return info.version != version_number;
+    return DateSortKey(info.date) > DateSortKey(version_date);
+}
+
+int UsersServed(std::string_view served) {
+    int value = 0;
+    const char* end = served.data() + served.size();
+    const auto [ptr, ec] = std::from_chars(served.data(), end, value);
+    if (served.empty() || ec != std::errc() || ptr != end) return -1;
+    return value;
+}
+
+bool IsRedirect(const UpdateInfo& info) {
+    return Lower(info.redirect) == "yes";
+}
+
+int ReadPercents(std::int64_t read, std::int64_t total) {
+    if (total <= 0) return 0;
+    const std::int64_t scaled = read * 100;
+    std::int64_t q = scaled / total;
+    const std::int64_t twice_rest = (scaled % total) * 2;
+    if (twice_rest > total || (twice_rest == total && q % 2 != 0)) ++q;
+    return static_cast<int>(q);
+}
+
+std::int64_t ParseContentLength(std::string_view value) {
+    value = Trim(value);
+    std::int64_t n = -1;
+    const char* end = value.data() + value.size();
+    const auto [ptr, ec] = std::from_chars(value.data(), end, n);
+    if (value.empty() || ec != std::errc() || ptr != end || n < 0) return -1;
+    return n;
+}
+
+std::string UrlFileName(std::string_view url) {
+    const auto slash = url.rfind('/');
+    return std::string(slash == std::string_view::npos ? url : url.substr(slash + 1));
+}
+
+std::string UpdateHost() {
+    const char* env = std::getenv("VELMORA_UPDATE_HOST");
+    if (env && *env) return env;
+    return kDefaultUpdateHost;
+}
+
+std::string InfoFileUrlForLanguage(std::string_view language_name) {
+    for (const LanguagePath& lp : kLanguagePaths) {
+        if (lp.language == language_name) return "http://" + UpdateHost() + std::string(lp.path);
+    }
+    return {};
+}
+
+bool IsLoopbackHost(std::string_view host) {
+    std::string h = Lower(host);
+    if (!h.empty() && h.front() == '[') {
+        const auto close = h.find(']');
+        h = h.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+    } else if (std::count(h.begin(), h.end(), ':') == 1) {
+        h = h.substr(0, h.find(':'));  // host:port
+    }
+    return h == "localhost" || h == "::1" || h.rfind("127.", 0) == 0;
+}
+
+std::string ReduceCommand(std::string_view command) {
+    std::string cmd(command);
+    const auto q1 = cmd.find('"');
+    const auto q2 = q1 == std::string::npos ? q1 : cmd.find('"', q1 + 1);
+    if (q2 != std::string::npos) {
+        if (q1 == 0) {
+            cmd = cmd.substr(1, q2 - 1);  // the quoted program path
+        } else {
+            // A quoted parameter after the program goes, with the blank before it.
+            cmd.erase(q1 - 1, q2 - q1 + 2);
+            cmd.erase(std::remove(cmd.begin(), cmd.end(), '"'), cmd.end());
+        }
+        return std::string(Trim(cmd, " "));
+    }
+    if (q1 != std::string::npos) cmd.erase(q1, 1);
+    std::string program = cmd;
+    std::string parameters;
+    auto split_at = [&](std::string_view separator) {
+        const auto at = cmd.find(separator);
+        if (at == std::string::npos) return;
+        program = cmd.substr(0, at);
+        parameters = cmd.substr(at + 1);
+    };
+    if (cmd.find('\\') == std::string::npos && cmd.find(':') == std::string::npos) split_at(" ");
+    for (std::string_view separator : {" -", " /", " \\", ",", " %"}) {
+        if (!parameters.empty()) break;
+        split_at(separator);
+    }
+    return std::string(Trim(program, " "));
+}
+
+bool SameExecutableKind(std::string_view candidate, std::string_view own) {
+    // e_ident (16 bytes), e_type (2), e_machine (2).
+    constexpr std::size_t kHeader = 20;
+    if (candidate.size() < kHeader || own.size() < kHeader) return false;
+    if (candidate.substr(0, 4) !=
+            "\x7f"
+            "ELF" ||
+        own.substr(0, 4) !=
+            "\x7f"
+            "ELF")
+        return false;
+    // Class (32/64 bit) and byte order must match ours; the version byte is always 1.
+    if (candidate[4] != own[4] || candidate[5] != own[5] || candidate[6] != 1) return false;
+    const bool little = own[5] == 1;
+    auto half = [little](std::string_view h, std::size_t at) {
+        const auto lo = static_cast<unsigned char>(h[little ? at : at + 1]);
+        const auto hi = static_cast<unsigned char>(h[little ? at + 1 : at]);
+        return static_cast<unsigned>(lo | (hi << 8));
+    };
+    constexpr unsigned kExec = 2, kDyn = 3;
+    const unsigned type = half(candidate, 16);
+    return (type == kExec || type == kDyn) && half(candidate, 18) == half(own, 18);
+}
+
+bool Sha256Matches(std::string_view hex, std::string_view digest_hex) {
+    hex = Trim(hex);
+    if (hex.size() != 64 || digest_hex.size() != 64) return false;
+    return Lower(hex) == Lower(digest_hex);
+}
+
+}  // namespace velmora

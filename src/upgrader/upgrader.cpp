@@ -1,0 +1,135 @@
+// Upgrader: the small program the player writes out and starts to replace itself.
+//
+//   Upgrader PROGRAM NEW_FILE [DOWNLOAD_NAME]
+//
+// Started in the program's folder while the player still runs. It waits until the player (the
+// process VELMORA_PLAYER_PID names) has ended, puts NEW_FILE in place of PROGRAM atomically (a copy
+// in the same folder renamed over it, with the old file's mode), deletes NEW_FILE and starts the
+// program again in its place. Nothing is replaced when anything before the rename fails.
+// DOWNLOAD_NAME, the file name of the download address, is informational only.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+namespace {
+
+// Long enough for the player to save its files and end; a player still running after that is
+// not one that is ending.
+constexpr int kWaitMs = 60000;
+
+int Fail(const char* what, const std::string& subject) {
+    std::fprintf(stderr, "Upgrader: %s %s: %s\n", what, subject.c_str(), std::strerror(errno));
+    return 1;
+}
+
+bool Alive(pid_t pid) {
+    return ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
+// True once the process has ended, false when it still runs after kWaitMs.
+bool WaitForEnd(pid_t pid) {
+#ifdef SYS_pidfd_open
+    const int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (fd >= 0) {
+        pollfd p{fd, POLLIN, 0};
+        int r;
+        do {
+            r = ::poll(&p, 1, kWaitMs);
+        } while (r < 0 && errno == EINTR);
+        ::close(fd);
+        return r > 0;
+    }
+    if (errno == ESRCH) return true;
+#endif
+    // Kernels without pidfd: look every 50 ms.
+    for (int waited = 0; waited < kWaitMs; waited += 50) {
+        if (!Alive(pid)) return true;
+        const timespec step{0, 50 * 1000 * 1000};
+        ::nanosleep(&step, nullptr);
+    }
+    return !Alive(pid);
+}
+
+bool CopyAll(int from, int to) {
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(from, buf, sizeof buf);
+        if (n == 0) return true;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(to, buf + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) return false;
+            done += w;
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s PROGRAM NEW_FILE [DOWNLOAD_NAME]\n", argv[0]);
+        return 2;
+    }
+    std::string program = argv[1];
+    const std::string new_file = argv[2];
+    if (program.find('/') == std::string::npos) {
+        char cwd[4096];
+        if (!::getcwd(cwd, sizeof cwd)) return Fail("cannot read the working folder for", program);
+        program = std::string(cwd) + "/" + program;
+    }
+
+    if (const char* env = std::getenv("VELMORA_PLAYER_PID")) {
+        const long pid = std::strtol(env, nullptr, 10);
+        if (pid > 0 && !WaitForEnd(static_cast<pid_t>(pid))) {
+            std::fprintf(stderr, "Upgrader: the player (%ld) did not end; nothing replaced\n", pid);
+            return 3;
+        }
+    }
+
+    struct stat old_stat {};
+    if (::stat(program.c_str(), &old_stat) != 0 || !S_ISREG(old_stat.st_mode)) {
+        return Fail("cannot replace", program);
+    }
+    const int in = ::open(new_file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return Fail("cannot read", new_file);
+
+    // A copy beside the program, so that the rename is atomic: the program file is at every
+    // moment either the old one or the new one, whole.
+    const auto slash = program.rfind('/');
+    std::string temp =
+        program.substr(0, slash + 1) + "." + program.substr(slash + 1) + ".new-XXXXXX";
+    const int out = ::mkstemp(temp.data());
+    if (out < 0) {
+        ::close(in);
+        return Fail("cannot create a file beside", program);
+    }
+    const bool written =
+        CopyAll(in, out) && ::fchmod(out, old_stat.st_mode & 07777) == 0 && ::fsync(out) == 0;
+    ::close(in);
+    if (::close(out) != 0 || !written || ::rename(temp.c_str(), program.c_str()) != 0) {
+        const int e = errno;
+        ::unlink(temp.c_str());
+        errno = e;
+        return Fail("cannot replace", program);
+    }
+    ::unlink(new_file.c_str());
+
+    ::unsetenv("VELMORA_PLAYER_PID");
+    ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    return Fail("replaced, but cannot start", program);
+}

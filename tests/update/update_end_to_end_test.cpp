@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <chrono>
+#include <thread>
+
+#include "support/qt_test_helpers.h"
+#include "support/stream_server.h"
+#include "update/update_test_support.h"
+
+namespace velmora {
+namespace {
+
+using namespace std::chrono_literals;
+using test::BuiltProgram;
+
+bool WaitForFile(const QString& path, std::chrono::milliseconds timeout) {
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    while (!QFile::exists(path)) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+QByteArray QuietRead(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct PlayerRun {
+    QTemporaryDir dir;
+    QString app, program, cache, log, marker, settings;
+    QByteArray old_bytes, new_bytes;
+    test::StreamServer server;
+
+    // A copy of the player in its own folder, with settings that choose English, and a server
+    // that offers `new_version` with the checksum `sha256`.
+    void Prepare(const QByteArray& sha256) {
+        app = dir.path() + "/app";
+        program = app + "/velmora";
+        cache = dir.path() + "/cache/velmora/update";
+        log = dir.path() + "/dialogs.log";
+        marker = dir.path() + "/started";
+        QDir().mkpath(app);
+        old_bytes = test::ReadBytes(BuiltProgram("update_test_player"));
+        new_bytes = test::ReadBytes(BuiltProgram("update_new_version"));
+        test::WriteBytes(program, old_bytes);
+        // The player is installed with its default channel list beside it.
+        QFile::copy(BuiltProgram("ChannelList.vlr"), app + "/ChannelList.vlr");
+        ASSERT_EQ(chmod(program.toLocal8Bit().constData(), 0750), 0);
+        QDir().mkpath(dir.path() + "/config/Kestrin/VLR");
+        settings = dir.path() + "/config/Kestrin/VLR/Config-t.ini";
+        test::WriteBytes(settings, "[Default]\r\nVolume=37\r\nLanguage=English\r\n");
+
+        server.AddBody("/files/velmora", 200, "application/octet-stream", new_bytes.toStdString());
+        server.AddBody("/downloads/update/selfupdate_en.cgi", 200, "text/plain",
+                       "#version=2452\r\n#caption=Velmora update\r\n#message=[A new version]\r\n"
+                       "#url=" +
+                           server.Url("/files/velmora") + "\r\n#sha256=" + sha256.toStdString() +
+                           "\r\n");
+    }
+
+    // Starts the copy pointed at the loopback server, in private folders, with boxes answered.
+    void Start(QProcess& player) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", dir.path() + "/config");
+        env.insert("XDG_CACHE_HOME", dir.path() + "/cache");
+        env.insert("VELMORA_UPDATE_HOST", QString("127.0.0.1:%1").arg(server.port()));
+        env.insert("VELMORA_TEST_DIALOG_LOG", log);
+        env.insert("VELMORA_TEST_MARKER", marker);
+        env.insert("VELMORA_TEST_START_INTERVAL_MS", "300");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("SDL_AUDIODRIVER", "dummy");
+        player.setProcessEnvironment(env);
+        player.setWorkingDirectory(dir.path());
+        player.setProcessChannelMode(QProcess::ForwardedChannels);
+        player.start(program, {});
+    }
+};
+
+// The player checks by itself, is offered a new program, downloads it, saves its files and
+// ends; the upgrader puts the new program in place, keeping the file's mode, and starts it.
+TEST(UpdateEndToEndTest, PlayerReplacesAndRestartsItself) {
+    test::EnsureApp();
+    PlayerRun run;
+    run.Prepare(QCryptographicHash::hash(test::ReadBytes(BuiltProgram("update_new_version")),
+                                         QCryptographicHash::Sha256)
+                    .toHex());
+    QProcess player;
+    run.Start(player);
+    ASSERT_TRUE(player.waitForFinished(30000));
+    ASSERT_EQ(player.exitCode(), 0);
+    ASSERT_TRUE(WaitForFile(run.marker, 20s)) << test::ReadBytes(run.log).toStdString();
+
+    EXPECT_EQ(test::ReadBytes(run.program), run.new_bytes);
+    struct stat st {};
+    ASSERT_EQ(stat(run.program.toLocal8Bit().constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0750u);
+    const QByteArray marker = test::ReadBytes(run.marker);
+    EXPECT_TRUE(marker.contains(("in " + run.app).toUtf8())) << marker.toStdString();
+    EXPECT_TRUE(marker.contains("pid-variable unset")) << marker.toStdString();
+    const QByteArray log = test::ReadBytes(run.log);
+    EXPECT_TRUE(log.contains("question: Velmora update | A new version\n")) << log.toStdString();
+    EXPECT_TRUE(log.contains("message: Upgrade done! Press OK to restart program.\n"));
+    EXPECT_FALSE(log.contains("error:"));
+    const auto info = run.server.ConnectionsTo("/downloads/update/selfupdate_en.cgi");
+    ASSERT_EQ(info.size(), 1u);
+    EXPECT_EQ(info[0].Header("User-Agent").rfind("Velmora-Updater (", 0), 0u);
+    EXPECT_EQ(info[0].request_line, "GET /downloads/update/selfupdate_en.cgi HTTP/1.0");
+    // Saved before ending, as a close does.
+    const QByteArray settings = test::ReadBytes(run.settings);
+    EXPECT_TRUE(settings.contains("Volume=37")) << settings.toStdString();
+    EXPECT_TRUE(settings.contains("Language=English"));
+    EXPECT_TRUE(QFile::exists(QFileInfo(run.settings).path() + "/ChannelList.vlr"));
+    EXPECT_FALSE(QFile::exists(run.cache + "/Upgrade.tmp"));
+    EXPECT_TRUE(QFileInfo(run.cache + "/Upgrader").isExecutable());
+    EXPECT_EQ(QDir(run.app).entryList(QDir::Hidden | QDir::Files),
+              QStringList({"ChannelList.vlr", "velmora"}));  // no leftovers
+}
+
+// A download that does not match its checksum replaces nothing, and the player tells the user
+// and keeps running (it is closed here after the message).
+TEST(UpdateEndToEndTest, ChecksumMismatchReplacesNothing) {
+    test::EnsureApp();
+    PlayerRun run;
+    run.Prepare(QByteArray(64, 'f'));
+    QProcess player;
+    run.Start(player);
+    ASSERT_TRUE(player.waitForStarted());
+    const auto until = std::chrono::steady_clock::now() + 20s;
+    while (!QuietRead(run.log).contains("error:") && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(50ms);
+    }
+    const QByteArray log = test::ReadBytes(run.log);
+    EXPECT_TRUE(log.contains("error: The downloaded update is damaged")) << log.toStdString();
+    EXPECT_EQ(player.state(), QProcess::Running);  // still playing
+    player.terminate();
+    player.waitForFinished(5000);
+    EXPECT_EQ(test::ReadBytes(run.program), run.old_bytes);
+    EXPECT_FALSE(QFile::exists(run.cache + "/Upgrader"));
+}
+
+}  // namespace
+}  // namespace velmora
