@@ -38,6 +38,7 @@
 #include "channels/directory.h"
 #include "engine/engine.h"
 #include "i18n/message.h"
+#include "mpris/mpris_service.h"
 #include "playback/proxy_panel.h"
 #include "playback/server_text.h"
 #include "playback/spectrum_painter.h"
@@ -102,6 +103,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
     CreateControls();
     FormCreate();
+    CreateMediaKeys();
 }
 
 TForm1::~TForm1() {
@@ -578,6 +580,7 @@ void TForm1::OnStreamStatus(const StatusReport& report) {
         case StreamStatus::StationName:
             Label4->setText(ServerText(report.text));
             station_named_ = station_named_ || !Label4->text().trimmed().isEmpty();
+            if (!Label4->text().trimmed().isEmpty()) server_station_ = Label4->text().trimmed();
             break;
         case StreamStatus::Bitrate:
         case StreamStatus::ServerLine:
@@ -587,6 +590,7 @@ void TForm1::OnStreamStatus(const StatusReport& report) {
             Label3->setText(ServerText(report.text));
             break;
     }
+    mpris_->Changed();
 }
 
 // --- transport
@@ -619,6 +623,8 @@ void TForm1::Play() {
     opening_ = opening;
     channel_name_ = user_channel_mode_ ? user_channel_name_ : ComboBox1->currentText();
     station_named_ = false;
+    server_station_.clear();
+    mpris_->Changed();
 }
 
 void TForm1::Image4Click() {
@@ -631,6 +637,7 @@ void TForm1::Image4Click() {
     AbandonOpening();
     opening_ = 0;
     if (opener_) opener_->StopAndFree();
+    mpris_->Changed();
 }
 
 // The user's Stop, Play or new choice: a station that failed earlier is not replayed any more.
@@ -648,6 +655,7 @@ void TForm1::AbandonOpening() {
     Label3->clear();
     Label4->setText(Msg("Not playing"));
     Label5->clear();
+    mpris_->Changed();
 }
 
 void TForm1::ComboBox1Click(int row) {

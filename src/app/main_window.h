@@ -27,6 +27,7 @@ class QTimer;
 namespace velmora {
 
 class ChannelListModel;
+class MprisService;
 class PictureButton;
 class ProxyPanel;
 class RecordingControl;
@@ -149,6 +150,8 @@ class TForm1 final : public QWidget, private ChannelListHost {
     void ChannelListImport1Click();
     // Self-update.
     void CreateSelfUpdater();
+    // Media keys and panel widgets, through the session bus when there is one.
+    void CreateMediaKeys();
     void ApplyUpdateSettings();
     void Checkfornewversion1Click();
     void SelfUpdater1Error();
@@ -178,6 +181,8 @@ class TForm1 final : public QWidget, private ChannelListHost {
     // The played channel's own name, and whether its server has named the station.
     QString channel_name_;
     bool station_named_ = false;
+    // The station name its server sent for the played channel; empty while none came.
+    QString server_station_;
     // RetryCount of the automatic replay.
     AutoReplay replay_;
     RecordingControl* recording_ = nullptr;
@@ -239,6 +244,7 @@ class TForm1 final : public QWidget, private ChannelListHost {
     // The one updater, and whether the user has asked for a check in this run.
     TSelfUpdater* SelfUpdater1 = nullptr;
     bool manual_check_ = false;
+    MprisService* mpris_ = nullptr;  // owned as a child
 };
 
 }  // namespace velmora

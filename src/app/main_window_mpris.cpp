@@ -1,0 +1,53 @@
+// TForm1's media keys: the remote control on the session bus and what it may do to the window.
+#include <QComboBox>
+#include <QDBusConnection>
+#include <QLabel>
+
+#include "app/main_window.h"
+#include "engine/engine.h"
+#include "mpris/mpris_rules.h"
+#include "mpris/mpris_service.h"
+#include "playback/track_bar.h"
+
+namespace velmora {
+
+void TForm1::CreateMediaKeys() {
+    MprisPlayer player;
+    player.now_playing = [this] {
+        MprisNowPlaying now;
+        // Playing from Play until Stop, a failed opening or the stream's end.
+        now.playing =
+            opening_ != 0 && (IsOpening() || vle::ChannelIsActive(CurrentStream()) !=
+                                                 static_cast<int>(vle::ActiveState::Stopped));
+        now.station = server_station_.isEmpty() ? channel_name_ : server_station_;
+        now.title = Label3->text();
+        now.volume = TrackBar1->value();
+        return now;
+    };
+    player.play = [this] { Image1Click(); };
+    // A paused radio is silent: Stop ends a recording and the sound together.
+    player.stop = [this] {
+        StopRecording();
+        Image4Click();
+    };
+    player.skip = [this](int step) {
+        const int row = AdjacentStationRow(ComboBox1->currentIndex(), step);
+        ComboBox1->setCurrentIndex(row);  // raises no click
+        ComboBox1Click(row);
+    };
+    player.set_volume = [this](int position) { TrackBar1->setValue(position); };
+    player.raise = [this] {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        show();
+        raise();
+        activateWindow();
+    };
+    player.quit = [this] { close(); };
+    mpris_ = new MprisService(std::move(player), this);
+    mpris_->setObjectName(QStringLiteral("MprisService"));
+    connect(TrackBar1, &QSlider::valueChanged, mpris_, &MprisService::Changed);
+    // Without a session bus (or without a working engine) the player runs without media keys.
+    if (started_up_) mpris_->Register(QDBusConnection::sessionBus());
+}
+
+}  // namespace velmora
