@@ -42,7 +42,9 @@ std::optional<int> SliderPositionForVolume(double volume) {
 }
 
 int AdjacentStationRow(int row, int step) {
-    int next = row;
+    // No row at all counts as just outside the end the step comes from.
+    const bool in_table = row >= 0 && row < kDirectoryRowCount;
+    int next = in_table ? row : (step > 0 ? kDirectoryRowCount - 1 : 0);
     for (int i = 0; i < kDirectoryRowCount; ++i) {
         next = ((next + step) % kDirectoryRowCount + kDirectoryRowCount) % kDirectoryRowCount;
         if (IsDirectoryStationRow(next)) return next;

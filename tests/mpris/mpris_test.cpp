@@ -1,0 +1,329 @@
+// The media-key service: its rules as plain functions, then the real window driven through a
+// private session bus started by the test, with a loopback station and the real engine.
+#include <QComboBox>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
+#include <QPointer>
+#include <QProcess>
+#include <QSlider>
+#include <cmath>
+
+#include "app/playing_window_fixture.h"
+#include "channels/directory.h"
+#include "mpris/mpris_rules.h"
+#include "mpris/mpris_service.h"
+#include "support/stream_server.h"
+
+namespace velmora::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Titles split into artist and title only where both sides hold something.
+TEST(MprisRules, SplitsStreamTitles) {
+    struct Row {
+        const char* in;
+        const char* artist;
+        const char* title;
+    };
+    const Row rows[] = {
+        {"Artist - Song", "Artist", "Song"},
+        {"  Artist  -  Song  ", "Artist", "Song"},
+        {"A - B - C", "A", "B - C"},
+        {"Song only", "", "Song only"},
+        {"Hyphen-ated - Song", "Hyphen-ated", "Song"},
+        {"Artist-Song", "", "Artist-Song"},
+        {" - Song", "", "- Song"},
+        {"Artist - ", "", "Artist -"},
+        {"", "", ""},
+        {"Кино - Группа крови", "Кино", "Группа крови"},
+    };
+    for (const Row& r : rows) {
+        const TitleParts parts = SplitStreamTitle(QString::fromUtf8(r.in));
+        EXPECT_EQ(parts.artist, QString::fromUtf8(r.artist)) << r.in;
+        EXPECT_EQ(parts.title, QString::fromUtf8(r.title)) << r.in;
+    }
+}
+
+// The metadata carries D-Bus types panels insist on: an object path id and a list of artists.
+TEST(MprisRules, MetadataAndVolumeAndStationSteps) {
+    const QVariantMap none = NowPlayingMetadata("", " ", "/t/1");
+    EXPECT_EQ(none.keys(), QStringList{"mpris:trackid"});
+    EXPECT_EQ(none["mpris:trackid"].value<QDBusObjectPath>().path(), kNoTrackPath);
+
+    const QVariantMap station_only = NowPlayingMetadata("Loopback FM", "", "/t/2");
+    EXPECT_EQ(station_only["xesam:album"].toString(), "Loopback FM");
+    EXPECT_EQ(station_only["xesam:title"].toString(), "Loopback FM");
+    EXPECT_FALSE(station_only.contains("xesam:artist"));
+
+    const QVariantMap full = NowPlayingMetadata("Loopback FM", "Artist - Song", "/t/3");
+    EXPECT_EQ(full["mpris:trackid"].value<QDBusObjectPath>().path(), "/t/3");
+    EXPECT_EQ(full["xesam:artist"].toStringList(), QStringList{"Artist"});
+    EXPECT_EQ(full["xesam:title"].toString(), "Song");
+
+    const std::pair<double, int> volumes[] = {{0.0, 0},   {0.3, 30},  {0.555, 56},
+                                              {1.0, 100}, {1.7, 100}, {-0.2, 0}};
+    for (const auto& [volume, position] : volumes) {
+        EXPECT_EQ(SliderPositionForVolume(volume), position) << volume;
+    }
+    EXPECT_FALSE(SliderPositionForVolume(std::nan("")));
+
+    // Every station row reaches the next station row of the table, and back, headers skipped.
+    std::vector<int> stations;
+    for (int row = 0; row < kDirectoryRowCount; ++row) {
+        if (IsDirectoryStationRow(row)) stations.push_back(row);
+    }
+    for (std::size_t i = 0; i < stations.size(); ++i) {
+        const int next = stations[(i + 1) % stations.size()];
+        EXPECT_EQ(AdjacentStationRow(stations[i], +1), next) << stations[i];
+        EXPECT_EQ(AdjacentStationRow(next, -1), stations[i]) << next;
+    }
+    EXPECT_EQ(AdjacentStationRow(0, +1), stations.front());  // on a header row
+    EXPECT_EQ(AdjacentStationRow(-1, -1), stations.back());  // no row at all
+}
+
+// Receives PropertiesChanged of the player interface.
+class ChangeWatch final : public QObject {
+    Q_OBJECT
+  public:
+    QList<QVariantMap> changes;
+    bool Saw(const QString& name, const QVariant& value) const {
+        for (const QVariantMap& c : changes) {
+            if (c.contains(name) && c[name] == value) return true;
+        }
+        return false;
+    }
+  public slots:
+    void Changed(const QString& interface, const QVariantMap& changed, const QStringList&) {
+        if (interface == "org.mpris.MediaPlayer2.Player") changes << changed;
+    }
+};
+
+class MprisWindowTest : public PlayingWindowTest {
+  protected:
+    static void SetUpTestSuite() {
+        PlayingWindowTest::SetUpTestSuite();
+        // The window takes the process's session bus, so the private one is set before any
+        // window exists.
+        bus_daemon_ = new QProcess;
+        bus_daemon_->start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        ASSERT_TRUE(bus_daemon_->waitForStarted(5000)) << "dbus-daemon is needed";
+        ASSERT_TRUE(bus_daemon_->waitForReadyRead(5000));
+        address_ = bus_daemon_->readLine().trimmed();
+        ASSERT_FALSE(address_.isEmpty());
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address_);
+    }
+    static void TearDownTestSuite() {
+        QDBusConnection::disconnectFromBus("mpris_test_client");
+        bus_daemon_->kill();
+        bus_daemon_->waitForFinished(5000);
+        delete bus_daemon_;
+        bus_daemon_ = nullptr;
+        PlayingWindowTest::TearDownTestSuite();
+    }
+
+    void SetUp() override {
+        PlayingWindowTest::SetUp();
+        service_ = form_->findChild<MprisService*>();
+        ASSERT_NE(service_, nullptr);
+        ASSERT_EQ(service_->ServiceName(), kMprisServiceName);
+        service_->SetWatchInterval(50);
+        ASSERT_TRUE(client_.isConnected());
+        ASSERT_TRUE(client_.connect(kMprisServiceName, kMprisObjectPath,
+                                    "org.freedesktop.DBus.Properties", "PropertiesChanged", &watch_,
+                                    SLOT(Changed(QString, QVariantMap, QStringList))));
+    }
+    void TearDown() override {
+        client_.disconnect(kMprisServiceName, kMprisObjectPath, "org.freedesktop.DBus.Properties",
+                           "PropertiesChanged", &watch_,
+                           SLOT(Changed(QString, QVariantMap, QStringList)));
+        PlayingWindowTest::TearDown();
+    }
+
+    // One call through the bus, the window's event loop running meanwhile.
+    QDBusMessage Call(const QString& interface, const QString& method, QVariantList args = {}) {
+        QDBusMessage m =
+            QDBusMessage::createMethodCall(kMprisServiceName, kMprisObjectPath, interface, method);
+        m.setArguments(args);
+        QDBusPendingCall pending = client_.asyncCall(m, 5000);
+        EXPECT_TRUE(WaitFor([&] { return pending.isFinished(); }, 6s)) << method.toStdString();
+        EXPECT_FALSE(pending.isError()) << pending.error().message().toStdString();
+        return pending.reply();
+    }
+    QDBusMessage Player(const QString& method) {
+        return Call("org.mpris.MediaPlayer2.Player", method);
+    }
+    QVariant Property(const QString& name) {
+        const QDBusMessage reply =
+            Call("org.freedesktop.DBus.Properties", "Get", {"org.mpris.MediaPlayer2.Player", name});
+        if (reply.arguments().isEmpty()) return {};
+        return reply.arguments()[0].value<QDBusVariant>().variant();
+    }
+    void SetVolume(double volume) {
+        Call(
+            "org.freedesktop.DBus.Properties", "Set",
+            {"org.mpris.MediaPlayer2.Player", "Volume", QVariant::fromValue(QDBusVariant(volume))});
+    }
+    bool StatusIs(const char* status) {
+        return WaitFor([&] { return Property("PlaybackStatus").toString() == status; }, 8s);
+    }
+    // Metadata as a panel reads it: the nested a{sv} arrives as a D-Bus argument.
+    QVariantMap Metadata() {
+        const QVariant v = Property("Metadata");
+        QVariantMap map;
+        if (v.metaType() == QMetaType::fromType<QDBusArgument>()) {
+            v.value<QDBusArgument>() >> map;
+        } else {
+            map = v.toMap();
+        }
+        return map;
+    }
+
+    static StreamRoute Station(double seconds, bool loop) {
+        StreamRoute route;
+        route.audio = Mp3(seconds);
+        route.loop = loop;
+        route.metaint = 4096;
+        route.headers = {"icy-name:Loopback FM"};
+        route.titles = {{0, "Loopback Band - First Song"}};
+        route.burst_bytes = 32768;
+        route.bytes_per_second = 32000;
+        return route;
+    }
+
+    static inline QProcess* bus_daemon_ = nullptr;
+    static inline QByteArray address_;
+    QDBusConnection client_ = QDBusConnection::connectToBus(QString(address_), "mpris_test_client");
+    ChangeWatch watch_;
+    MprisService* service_ = nullptr;
+};
+
+// PlayPause stops the playing station and plays the current choice again; Play while playing
+// does not reconnect; Pause and Stop stop; status and metadata are announced as they change, and
+// a stream that ends by itself reads as stopped.
+TEST_F(MprisWindowTest, TransportStatusAndMetadata) {
+    StreamServer server;
+    server.AddStream("/live", Station(10.0, true));
+    PlayUserChannel(server.Url("/live"));
+    ASSERT_TRUE(WaitFor([&] { return Playing(); }, 8s));
+    ASSERT_TRUE(StatusIs("Playing"));
+    ASSERT_TRUE(WaitFor([&] { return Metadata().value("xesam:title") == "First Song"; }, 5s));
+    QVariantMap metadata = Metadata();
+    EXPECT_EQ(metadata["xesam:album"].toString(), "Loopback FM");
+    EXPECT_EQ(metadata["xesam:artist"].toStringList(), QStringList{"Loopback Band"});
+    EXPECT_NE(metadata["mpris:trackid"].value<QDBusObjectPath>().path(), kNoTrackPath);
+    EXPECT_TRUE(watch_.Saw("PlaybackStatus", "Playing"));
+    EXPECT_TRUE(std::any_of(watch_.changes.begin(), watch_.changes.end(),
+                            [](const QVariantMap& c) { return c.contains("Metadata"); }));
+
+    Player("Play");
+    Pump(300ms);
+    EXPECT_EQ(server.ConnectionsTo("/live").size(), 1u) << "Play restarted a playing station";
+    EXPECT_TRUE(Playing());
+
+    for (const char* stop : {"PlayPause", "Pause", "Stop"}) {
+        Player(stop);
+        EXPECT_TRUE(WaitFor([&] { return !Playing(); }, 3s)) << stop;
+        EXPECT_TRUE(StatusIs("Stopped")) << stop;
+        EXPECT_TRUE(WaitFor([&] { return watch_.Saw("PlaybackStatus", "Stopped"); }, 2s));
+        EXPECT_EQ(Metadata().value("xesam:album").toString(), "Loopback FM") << stop;
+        Player("PlayPause");
+        EXPECT_TRUE(WaitFor([&] { return Playing(); }, 8s)) << stop;
+        EXPECT_TRUE(StatusIs("Playing")) << stop;
+    }
+    EXPECT_EQ(server.ConnectionsTo("/live").size(), 4u);
+
+    // A short station that the server ends.
+    server.AddStream("/short", Station(3.0, false));
+    PlayUserChannel(server.Url("/short"), "Short");
+    ASSERT_TRUE(WaitFor([&] { return Playing(); }, 8s));
+    watch_.changes.clear();
+    // Announced unasked: panels do not poll.
+    EXPECT_TRUE(WaitFor([&] { return watch_.Saw("PlaybackStatus", "Stopped"); }, 8s))
+        << "a finished stream still reads as playing";
+}
+
+// Next and Previous walk the directory's station rows, header rows skipped, wrapping at the ends,
+// and leave the user's list for the directory.
+TEST_F(MprisWindowTest, NextAndPreviousSkipHeaderRows) {
+    auto* combo = Child<QComboBox>("ComboBox1");
+    StreamServer server;
+    server.AddStream("/live", Station(10.0, true));
+    PlayUserChannel(server.Url("/live"));
+    combo->setCurrentIndex(11);
+
+    struct Step {
+        const char* method;
+        int row;
+    };
+    const Step steps[] = {{"Next", 13}, {"Previous", 11}, {"Previous", 10}};
+    for (const Step& s : steps) {
+        Player(s.method);
+        EXPECT_TRUE(WaitFor([&] { return combo->currentIndex() == s.row; }, 3s))
+            << s.method << " gave " << combo->currentIndex() << ", not " << s.row;
+        EXPECT_EQ(form_->Channels()->SelectedRow(), -1);
+    }
+    combo->setCurrentIndex(1);
+    Player("Previous");
+    EXPECT_TRUE(WaitFor([&] { return combo->currentIndex() == kDirectoryRowCount - 1; }, 3s));
+    Player("Next");
+    EXPECT_TRUE(WaitFor([&] { return combo->currentIndex() == 1; }, 3s));
+    Player("Stop");
+}
+
+// The bus volume and the slider are one value both ways; Quit closes the window normally, so the
+// settings are saved.
+TEST_F(MprisWindowTest, VolumeFollowsTheSliderAndQuitSaves) {
+    auto* slider = Child<QSlider>("TrackBar1");
+    const std::pair<double, int> sets[] = {{0.3, 30}, {1.7, 100}, {-1.0, 0}};
+    for (const auto& [volume, position] : sets) {
+        SetVolume(volume);
+        EXPECT_TRUE(WaitFor([&] { return slider->value() == position; }, 2s)) << volume;
+    }
+    EXPECT_TRUE(Child<QWidget>("VolumeOff")->isVisible());
+
+    slider->setValue(55);
+    EXPECT_DOUBLE_EQ(Property("Volume").toDouble(), 0.55);
+    EXPECT_TRUE(WaitFor([&] { return watch_.Saw("Volume", 0.55); }, 2s));
+
+    QPointer<TForm1> form = form_;
+    Call("org.mpris.MediaPlayer2", "Quit");
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return form.isNull();
+        },
+        3s));
+    form_ = nullptr;
+    const QByteArray settings = ReadBytes(home_->path() + "/.config/Kestrin/VLR/Config-t.ini");
+    EXPECT_TRUE(settings.contains("Volume=55")) << settings.toStdString();
+}
+
+// A second player takes a name of its own; a bus that cannot be reached is refused quietly.
+TEST_F(MprisWindowTest, SecondPlayerAndMissingBus) {
+    QDBusConnection other = QDBusConnection::connectToBus(QString(address_), "mpris_test_other");
+    {
+        MprisService second({[] { return MprisNowPlaying{}; }, {}, {}, {}, {}, {}, {}});
+        ASSERT_TRUE(second.Register(other));
+        EXPECT_EQ(second.ServiceName(), QString("%1.instance%2")
+                                            .arg(kMprisServiceName)
+                                            .arg(QCoreApplication::applicationPid()));
+    }
+    QDBusConnection::disconnectFromBus("mpris_test_other");
+
+    QDBusConnection none =
+        QDBusConnection::connectToBus(QString("unix:path=/nonexistent/bus"), "mpris_test_none");
+    MprisService lonely({[] { return MprisNowPlaying{}; }, {}, {}, {}, {}, {}, {}});
+    EXPECT_FALSE(lonely.Register(none));
+    EXPECT_TRUE(lonely.ServiceName().isEmpty());
+    QDBusConnection::disconnectFromBus("mpris_test_none");
+}
+
+}  // namespace
+}  // namespace velmora::test
+
+#include "mpris_test.moc"
