@@ -225,9 +225,16 @@ TEST_F(MprisWindowTest, TransportStatusAndMetadata) {
     EXPECT_EQ(server.ConnectionsTo("/live").size(), 1u) << "Play restarted a playing station";
     EXPECT_TRUE(Playing());
 
+    // The window's Stop only ends a recording; a paused player must be silent as well.
+    auto* record = Child<QWidget>("Image19");
+    ASSERT_TRUE(WaitFor([&] { return record->isVisible(); }, 5s));
+    Click(record);
+    ASSERT_TRUE(Child<QTimer>("Timer5")->isActive());
+
     for (const char* stop : {"PlayPause", "Pause", "Stop"}) {
         Player(stop);
         EXPECT_TRUE(WaitFor([&] { return !Playing(); }, 3s)) << stop;
+        EXPECT_FALSE(Child<QTimer>("Timer5")->isActive()) << stop;
         EXPECT_TRUE(StatusIs("Stopped")) << stop;
         EXPECT_TRUE(WaitFor([&] { return watch_.Saw("PlaybackStatus", "Stopped"); }, 2s));
         EXPECT_EQ(Metadata().value("xesam:album").toString(), "Loopback FM") << stop;
