@@ -35,7 +35,7 @@ $(TSAN_BUILD)/CMakeCache.txt:
 
 test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
-	QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy \
+	QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) --timeout 600
 
 bench: build
