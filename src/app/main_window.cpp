@@ -58,11 +58,9 @@ constexpr int kHeaderHeight = 57;
 constexpr int kAnalyserWidth = 107;
 constexpr int kAnalyserHeight = 85;
 
-// Server texts are bytes in the station's character set, and never markup.
-QString ServerText(const std::string& bytes) {
-    // A status line ends at its first zero byte.
-    const auto end = bytes.find('\0');
-    return QString::fromStdString(ServerTextToUtf8(std::string_view(bytes).substr(0, end)));
+// A status line ends at its first zero byte.
+std::string_view StatusText(const std::string& bytes) {
+    return std::string_view(bytes).substr(0, bytes.find('\0'));
 }
 
 QLabel* MakeLabel(const QString& name, QWidget* parent) {
@@ -576,15 +574,18 @@ void TForm1::OnStreamStatus(const StatusReport& report) {
             Label4->setText(QString::fromStdString(BufferingText(report.number)));
             break;
         case StreamStatus::StationName:
-            Label4->setText(ServerText(report.text));
+            // Server texts are bytes in the station's character set, and never markup.
+            Label4->setText(
+                QString::fromStdString(text_decoder_.DecodeName(StatusText(report.text))));
             station_named_ = station_named_ || !Label4->text().trimmed().isEmpty();
             break;
         case StreamStatus::Bitrate:
         case StreamStatus::ServerLine:
-            Label5->setText(ServerText(report.text));
+            Label5->setText(QString::fromStdString(text_decoder_.Decode(StatusText(report.text))));
             break;
         case StreamStatus::Title:
-            Label3->setText(ServerText(report.text));
+            Label3->setText(
+                QString::fromStdString(text_decoder_.DecodeName(StatusText(report.text))));
             break;
     }
 }
@@ -619,6 +620,7 @@ void TForm1::Play() {
     opening_ = opening;
     channel_name_ = user_channel_mode_ ? user_channel_name_ : ComboBox1->currentText();
     station_named_ = false;
+    text_decoder_.Reset();
 }
 
 void TForm1::Image4Click() {
