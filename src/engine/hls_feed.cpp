@@ -206,9 +206,12 @@ class Feed {
                 return;
             }
             if (packet_->stream_index == id3_) {
-                if (auto title = Id3Title(std::string_view(
-                        reinterpret_cast<const char*>(packet_->data), packet_->size)))
-                    core_->SetMeta("StreamTitle='" + *title + "';");
+                std::string_view tag(reinterpret_cast<const char*>(packet_->data),
+                                     static_cast<std::size_t>(packet_->size));
+                // Metadata PES packets may still carry their 5-byte access-unit cell header.
+                const auto at = tag.substr(0, 16).find("ID3");
+                if (at != std::string_view::npos) tag.remove_prefix(at);
+                if (auto title = Id3Title(tag)) core_->SetMeta("StreamTitle='" + *title + "';");
             } else if (packet_->stream_index == audio_) {
                 if (!started) {
                     if (fmt_->streams[audio_]->codecpar->codec_id == AV_CODEC_ID_AAC &&
