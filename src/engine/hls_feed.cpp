@@ -6,8 +6,8 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
-#include <cstring>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -147,6 +147,10 @@ class Feed {
         fmt_->interrupt_callback = {&Interrupt, core_.get()};
         fmt_->format_whitelist = av_strdup(kHlsFormats);
         fmt_->protocol_whitelist = av_strdup(kHlsProtocols);
+        if (!fmt_->format_whitelist || !fmt_->protocol_whitelist) {
+            Fail(ErrorCode::Memory);  // no list at all would allow everything
+            return false;
+        }
         fmt_->probesize = 64 * 1024;
         fmt_->max_analyze_duration = AV_TIME_BASE / 2;
         AVDictionary* opts = nullptr;
@@ -222,29 +226,9 @@ class Feed {
                     Publish(static_cast<long>(kbps));
                     started = true;
                 }
-                TakeMetadata();
                 if (!ring_->Write(packet_->data, static_cast<std::size_t>(packet_->size))) return;
             }
             av_packet_unref(packet_);
-        }
-    }
-
-    // A title the segments' own tags carry (an ID3 header before ADTS, say).
-    void TakeMetadata() {
-        AVStream* st = fmt_->streams[audio_];
-        if (!(st->event_flags & AVSTREAM_EVENT_FLAG_METADATA_UPDATED) &&
-            !(fmt_->event_flags & AVFMT_EVENT_FLAG_METADATA_UPDATED) && metadata_seen_)
-            return;
-        metadata_seen_ = true;
-        st->event_flags &= ~AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
-        fmt_->event_flags &= ~AVFMT_EVENT_FLAG_METADATA_UPDATED;
-        for (AVDictionary* d : {st->metadata, fmt_->metadata}) {
-            const AVDictionaryEntry* t = av_dict_get(d, "title", nullptr, 0);
-            if (!t || !*t->value) continue;
-            const AVDictionaryEntry* a = av_dict_get(d, "artist", nullptr, 0);
-            std::string title = a && *a->value ? std::string(a->value) + " - " : std::string();
-            core_->SetMeta("StreamTitle='" + title + t->value + "';");
-            return;
         }
     }
 
@@ -288,7 +272,6 @@ class Feed {
     AVPacket* packet_ = nullptr;
     int audio_ = -1;
     int id3_ = -1;
-    bool metadata_seen_ = false;
     std::shared_ptr<ByteRing> ring_;
     ErrorCode failure_ = ErrorCode::Ok;
 };
