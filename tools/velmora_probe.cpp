@@ -91,6 +91,9 @@ int main(int argc, char** argv) {
     std::atomic<int> failure{0};
     std::atomic<bool> failed{false};
     std::mutex rec_m;
+    // The station's texts are decoded as the window decodes them: one code page per stream.
+    std::mutex text_m;
+    velmora::ServerTextDecoder texts;
 
     velmora::StreamOpener opener(
         [&](const velmora::StatusReport& r) {
@@ -104,8 +107,17 @@ int main(int argc, char** argv) {
             } else if (r.code == velmora::StreamStatus::Connecting) {
                 Line("status 0 Connecting...");
             } else {
-                Line("status " + std::to_string(code) + " " +
-                     velmora::PrintableText(velmora::ServerTextToUtf8(r.text)));
+                const std::string_view bytes =
+                    std::string_view(r.text).substr(0, r.text.find('\0'));
+                std::string text;
+                {
+                    std::lock_guard lock(text_m);
+                    text = r.code == velmora::StreamStatus::StationName ||
+                                   r.code == velmora::StreamStatus::Title
+                               ? texts.DecodeName(bytes)
+                               : texts.Decode(bytes);
+                }
+                Line("status " + std::to_string(code) + " " + velmora::PrintableText(text));
             }
         },
         [] { return 100; },

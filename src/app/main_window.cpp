@@ -59,11 +59,9 @@ constexpr int kHeaderHeight = 57;
 constexpr int kAnalyserWidth = 107;
 constexpr int kAnalyserHeight = 85;
 
-// Server texts are bytes in the station's character set, and never markup.
-QString ServerText(const std::string& bytes) {
-    // A status line ends at its first zero byte.
-    const auto end = bytes.find('\0');
-    return QString::fromStdString(ServerTextToUtf8(std::string_view(bytes).substr(0, end)));
+// A status line ends at its first zero byte.
+std::string_view StatusText(const std::string& bytes) {
+    return std::string_view(bytes).substr(0, bytes.find('\0'));
 }
 
 QLabel* MakeLabel(const QString& name, QWidget* parent) {
@@ -578,16 +576,19 @@ void TForm1::OnStreamStatus(const StatusReport& report) {
             Label4->setText(QString::fromStdString(BufferingText(report.number)));
             break;
         case StreamStatus::StationName:
-            Label4->setText(ServerText(report.text));
+            // Server texts are bytes in the station's character set, and never markup.
+            Label4->setText(
+                QString::fromStdString(text_decoder_.DecodeName(StatusText(report.text))));
             station_named_ = station_named_ || !Label4->text().trimmed().isEmpty();
             if (!Label4->text().trimmed().isEmpty()) server_station_ = Label4->text().trimmed();
             break;
         case StreamStatus::Bitrate:
         case StreamStatus::ServerLine:
-            Label5->setText(ServerText(report.text));
+            Label5->setText(QString::fromStdString(text_decoder_.Decode(StatusText(report.text))));
             break;
         case StreamStatus::Title:
-            Label3->setText(ServerText(report.text));
+            Label3->setText(
+                QString::fromStdString(text_decoder_.DecodeName(StatusText(report.text))));
             break;
     }
     mpris_->Changed();
@@ -625,6 +626,7 @@ void TForm1::Play() {
     station_named_ = false;
     server_station_.clear();
     mpris_->Changed();
+    text_decoder_.Reset();
 }
 
 void TForm1::Image4Click() {

@@ -12,6 +12,7 @@
 #include "app/settings_menu.h"
 #include "channels/channel_operations.h"
 #include "playback/now_playing.h"
+#include "playback/server_text.h"
 #include "playback/stream_status.h"
 
 class QCheckBox;
@@ -183,6 +184,8 @@ class TForm1 final : public QWidget, private ChannelListHost {
     bool station_named_ = false;
     // The station name its server sent for the played channel; empty while none came.
     QString server_station_;
+    // The playing stream's character set, decided by its texts; reset at each opening.
+    ServerTextDecoder text_decoder_;
     // RetryCount of the automatic replay.
     AutoReplay replay_;
     RecordingControl* recording_ = nullptr;

@@ -51,42 +51,13 @@ QStringList SplitChannelFileLines(const QString& text) {
 
 namespace {
 
-// How many words look wrong in one reading of a line. Windows-1252 text read as Windows-1251 puts
-// Cyrillic letters inside Latin words ("Цsterreich"); Cyrillic read as Windows-1252 gives words
-// spelt only with accented letters ("Ðàäèî"); bytes a code page leaves undefined count too.
-int MisreadWords(const QString& text) {
-    int misread = 0;
-    int basic = 0, accented = 0, cyrillic = 0;
-    const auto end_word = [&] {
-        if (cyrillic > 0 && basic + accented > 0) ++misread;
-        if (cyrillic == 0 && basic == 0 && accented >= 2) ++misread;
-        basic = accented = cyrillic = 0;
-    };
-    for (const QChar c : text) {
-        if (c == QChar::ReplacementCharacter) ++misread;
-        if (!c.isLetter()) {
-            end_word();
-        } else if (c.unicode() < 0x80) {
-            ++basic;
-        } else if (c.script() == QChar::Script_Cyrillic) {
-            ++cyrillic;
-        } else {
-            ++accented;
-        }
-    }
-    end_word();
-    return misread;
-}
-
 // One line: UTF-8 when it is valid UTF-8, else the reading of the two code pages that older
 // installs wrote in which its words are of one script; Windows-1252 when both read as well.
 QString DecodeLine(QByteArrayView line, QStringDecoder& cp1251, QStringDecoder& cp1252) {
-    if (IsValidUtf8(std::string_view(line.data(), static_cast<std::size_t>(line.size())))) {
-        return QString::fromUtf8(line);
-    }
-    const QString cyrillic = cp1251.decode(line);
-    const QString western = cp1252.decode(line);
-    return MisreadWords(cyrillic) < MisreadWords(western) ? cyrillic : western;
+    const std::string_view bytes(line.data(), static_cast<std::size_t>(line.size()));
+    if (IsValidUtf8(bytes)) return QString::fromUtf8(line);
+    return PreferredCodePage(bytes) == CodePage::Windows1251 ? cp1251.decode(line)
+                                                             : cp1252.decode(line);
 }
 
 }  // namespace

@@ -20,6 +20,7 @@ extern "C" {
 
 #include "engine/demux_session.h"
 #include "engine/downloader.h"
+#include "engine/hls_feed.h"
 #include "engine/output.h"
 #include "engine/playlist.h"
 #include "engine/spectrum.h"
@@ -116,8 +117,10 @@ ErrorCode TransferError(int curl_result, ErrorCode failure) {
     }
 }
 
-std::shared_ptr<StreamCore> Connect(const CreateRequest& req, const std::string& url,
-                                    ErrorCode* err) {
+// `start` begins the transfer that fills the stream's buffer: a download, or an HLS feed.
+std::shared_ptr<StreamCore> Connect(
+    const CreateRequest& req, const std::string& url, ErrorCode* err,
+    void (*start)(const std::shared_ptr<StreamCore>&) = &StartDownload) {
     auto core = std::make_shared<StreamCore>();
     core->url = url;
     core->proxy = req.proxy;
@@ -127,7 +130,7 @@ std::shared_ptr<StreamCore> Connect(const CreateRequest& req, const std::string&
     core->cancel = req.cancel;
     core->timeout_ms = req.timeout_ms;
     core->deadline = req.deadline;
-    StartDownload(core);
+    start(core);
     std::unique_lock lock(core->ev_m);
     while (!core->headers_done && !core->transfer_ended) {
         if (Cancelled(req)) {
@@ -219,6 +222,29 @@ std::string ReadBody(const CreateRequest& req, StreamCore& core) {
     return body;
 }
 
+// An HLS playlist: FFmpeg's HLS demuxer fetches it and its segments itself.
+std::shared_ptr<StreamCore> OpenHls(CreateRequest& req, const std::string& url, ErrorCode* err) {
+    auto core = Connect(req, url, err, &StartHlsFeed);
+    if (!core) return nullptr;
+    std::shared_ptr<ByteRing> ring;
+    {
+        std::lock_guard lock(core->ev_m);
+        ring = core->ring;
+    }
+    // The feed has checked the framing; the decoder is opened on the buffer as for a download.
+    core->session = OpenDemuxSession(*core, req.deadline, req.allow_asf, true, err);
+    if (!core->session) {
+        Decide(*core, StreamCore::Decision::Reject);
+        core->Kill();
+        return nullptr;
+    }
+    Decide(*core, StreamCore::Decision::Audio);
+    ring->SetRefillLevel(ring->capacity() * 3 / 4);
+    if (req.prebuffer)
+        ring->WaitForFill(ring->capacity() * 3 / 4, req.deadline, [&] { return !Cancelled(req); });
+    return core;
+}
+
 std::shared_ptr<StreamCore> OpenUrl(CreateRequest& req, const std::string& url, int depth,
                                     ErrorCode* err) {
     if (url.empty() || url.find("://") == std::string::npos) {
@@ -283,6 +309,7 @@ std::shared_ptr<StreamCore> OpenUrl(CreateRequest& req, const std::string& url, 
             *err = ErrorCode::FileForm;
             return nullptr;
         }
+        if (IsHlsPlaylist(body)) return OpenHls(req, final_url, err);
         // Relative entries are relative to where the list came from after any redirect.
         return OpenEntries(req, ParsePlaylist(kind, body, final_url), depth, err);
     }

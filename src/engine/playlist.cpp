@@ -208,7 +208,7 @@ PlaylistKind PlaylistKindFromUrl(std::string_view url) {
         return PlaylistKind::None;
     const std::string ext = path.substr(dot + 1);
     if (ext == "pls") return PlaylistKind::Pls;
-    if (ext == "m3u") return PlaylistKind::M3u;
+    if (ext == "m3u" || ext == "m3u8") return PlaylistKind::M3u;
     if (ext == "asx" || ext == "wax" || ext == "wvx") return PlaylistKind::Asx;
     if (ext == "xspf") return PlaylistKind::Xspf;
     return PlaylistKind::None;
@@ -299,6 +299,16 @@ std::vector<std::string> ParsePlaylist(PlaylistKind kind, std::string_view body,
         if (!url.empty()) out.push_back(std::move(url));  // an entry that is no address at all
     }
     return out;
+}
+
+bool IsHlsPlaylist(std::string_view body) {
+    if (body.rfind("\xEF\xBB\xBF", 0) == 0) body.remove_prefix(3);
+    if (body.rfind("#EXTM3U", 0) != 0) return false;
+    // Plain .m3u lists use #EXTM3U and #EXTINF too; only HLS has the #EXT-X- tags.
+    for (std::size_t at = body.find("#EXT-X-"); at != std::string_view::npos;
+         at = body.find("#EXT-X-", at + 1))
+        if (body[at - 1] == '\n' || body[at - 1] == '\r') return true;
+    return false;
 }
 
 }  // namespace vle

@@ -19,6 +19,10 @@ PlaylistKind PlaylistKindFromBody(std::string_view head);
 // True when the first bytes are an HTML page rather than audio.
 bool LooksLikeHtml(std::string_view head);
 
+// True when an M3U body is an HLS playlist (media or master): #EXTM3U first, and #EXT-X- tags.
+// Its entries are segments or variants, opened by the HLS feed rather than one by one.
+bool IsHlsPlaylist(std::string_view body);
+
 // Entry addresses in order; relative entries are resolved against `base_url`.
 std::vector<std::string> ParsePlaylist(PlaylistKind kind, std::string_view body,
                                        std::string_view base_url);

@@ -59,7 +59,9 @@ StartFixes PlaybackStartFixes(const StartFixInput& in) {
 }
 
 bool UserChannelCannotRecord(const QString& url) {
-    return url.contains(u".asx", Qt::CaseSensitive) || url.contains(u"mms://", Qt::CaseSensitive);
+    // HLS streams reach the engine as decoded segments, never as the station's bytes.
+    return url.contains(u".asx", Qt::CaseSensitive) || url.contains(u"mms://", Qt::CaseSensitive) ||
+           url.contains(u".m3u8", Qt::CaseInsensitive);
 }
 
 TitleHint TitleLabelHint(const QString& title) {

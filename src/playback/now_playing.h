@@ -61,7 +61,7 @@ struct StartFixes {
 StartFixes PlaybackStartFixes(const StartFixInput& in);
 
 // True for playlist addresses whose streams cannot be recorded: ".asx" or "mms://" anywhere,
-// case counting.
+// case counting, and HLS playlists (".m3u8" in any case).
 bool UserChannelCannotRecord(const QString& url);
 
 struct TitleHint {

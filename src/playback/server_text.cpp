@@ -2,8 +2,10 @@
 
 #include <iconv.h>
 
-#include <cerrno>
+#include <array>
+#include <charconv>
 #include <cstdint>
+#include <system_error>
 
 namespace velmora {
 
@@ -43,47 +45,188 @@ bool IsValidUtf8(std::string_view s) {
     return true;
 }
 
-const char* GuessSingleByteCodePage(std::string_view s) {
-    // Windows-1251 puts the Cyrillic alphabet at 0xC0..0xFF; Western text in Windows-1252 uses
-    // that range for scattered accented letters. Mostly-high-byte words point to Cyrillic.
-    std::size_t high = 0, cyr_letters = 0, latin_letters = 0;
-    for (unsigned char c : s) {
-        if (c >= 0x80) ++high;
-        if (c >= 0xC0) ++cyr_letters;
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) ++latin_letters;
-    }
-    if (high > 0 && cyr_letters * 2 >= high && cyr_letters >= latin_letters / 2)
-        return "WINDOWS-1251";
-    return "WINDOWS-1252";
-}
+namespace {
 
-std::string ServerTextToUtf8(std::string_view s) {
-    if (IsValidUtf8(s)) return std::string(s);
-    iconv_t cd = iconv_open("UTF-8", GuessSingleByteCodePage(s));
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(s);
-    std::string out(s.size() * 3 + 4, '\0');
-    char* in = const_cast<char*>(s.data());
-    std::size_t in_left = s.size();
-    char* o = out.data();
-    std::size_t out_left = out.size();
-    while (in_left > 0) {
-        if (iconv(cd, &in, &in_left, &o, &out_left) == static_cast<std::size_t>(-1)) {
-            if (errno == EILSEQ || errno == EINVAL) {
-                // Bytes the code page leaves undefined (0x81 in 1252, say) become '?'.
-                ++in;
-                --in_left;
-                if (out_left > 0) {
-                    *o++ = '?';
-                    --out_left;
-                }
-                continue;
-            }
-            break;
-        }
+using HighHalf = std::array<char32_t, 128>;
+constexpr char32_t kUndefined = 0xFFFD;
+
+// What the code page makes of the bytes 0x80..0xFF, asked of iconv once.
+HighHalf ReadHighHalf(const char* name) {
+    HighHalf t;
+    t.fill(kUndefined);
+    iconv_t cd = iconv_open("UTF-32LE", name);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return t;
+    for (int b = 0x80; b <= 0xFF; ++b) {
+        char in_byte = static_cast<char>(b);
+        unsigned char out[4] = {};
+        char* in = &in_byte;
+        char* o = reinterpret_cast<char*>(out);
+        std::size_t in_left = 1, out_left = sizeof out;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd, &in, &in_left, &o, &out_left) != static_cast<std::size_t>(-1) &&
+            out_left == 0)
+            t[b - 0x80] = out[0] | (out[1] << 8) | (out[2] << 16) | (char32_t{out[3]} << 24);
     }
     iconv_close(cd);
-    out.resize(out.size() - out_left);
+    return t;
+}
+
+const HighHalf& HighHalfOf(CodePage page) {
+    static const HighHalf cp1251 = ReadHighHalf("WINDOWS-1251");
+    static const HighHalf cp1252 = ReadHighHalf("WINDOWS-1252");
+    return page == CodePage::Windows1251 ? cp1251 : cp1252;
+}
+
+char32_t CharAt(unsigned char c, const HighHalf& high) {
+    return c < 0x80 ? c : high[c - 0x80];
+}
+
+enum class LetterKind { None, Basic, Accented, Cyrillic };
+
+// Letters of the two code pages' repertoires, by script.
+LetterKind KindOf(char32_t c) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return LetterKind::Basic;
+    if (c >= 0x400 && c <= 0x52F) return LetterKind::Cyrillic;
+    if (c == 0xAA || c == 0xB5 || c == 0xBA || c == 0x192) return LetterKind::Accented;
+    if (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7) return LetterKind::Accented;
+    return LetterKind::None;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+}  // namespace
+
+const char* CodePageName(CodePage page) {
+    return page == CodePage::Windows1251 ? "WINDOWS-1251" : "WINDOWS-1252";
+}
+
+int MisreadWords(std::string_view bytes, CodePage page) {
+    const HighHalf& high = HighHalfOf(page);
+    int misread = 0;
+    int basic = 0, accented = 0, cyrillic = 0;
+    const auto end_word = [&] {
+        // Windows-1252 read as Windows-1251 puts Cyrillic letters inside Latin words
+        // ("Цsterreich"); Cyrillic read as Windows-1252 gives words of accented letters only
+        // ("Ðàäèî").
+        if (cyrillic > 0 && basic + accented > 0) ++misread;
+        if (cyrillic == 0 && basic == 0 && accented >= 2) ++misread;
+        basic = accented = cyrillic = 0;
+    };
+    for (unsigned char b : bytes) {
+        const char32_t c = CharAt(b, high);
+        if (c == kUndefined) ++misread;
+        switch (KindOf(c)) {
+            case LetterKind::None:
+                end_word();
+                break;
+            case LetterKind::Basic:
+                ++basic;
+                break;
+            case LetterKind::Accented:
+                ++accented;
+                break;
+            case LetterKind::Cyrillic:
+                ++cyrillic;
+                break;
+        }
+    }
+    end_word();
+    return misread;
+}
+
+std::optional<CodePage> PreferredCodePage(std::string_view bytes) {
+    const int cyrillic = MisreadWords(bytes, CodePage::Windows1251);
+    const int western = MisreadWords(bytes, CodePage::Windows1252);
+    if (cyrillic == western) return std::nullopt;
+    return cyrillic < western ? CodePage::Windows1251 : CodePage::Windows1252;
+}
+
+std::string CodePageToUtf8(std::string_view bytes, CodePage page) {
+    const HighHalf& high = HighHalfOf(page);
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (unsigned char b : bytes) {
+        const char32_t c = CharAt(b, high);
+        AppendUtf8(out, c == kUndefined ? U'?' : c);
+    }
     return out;
+}
+
+const char* GuessSingleByteCodePage(std::string_view bytes) {
+    return CodePageName(PreferredCodePage(bytes).value_or(CodePage::Windows1252));
+}
+
+std::string ServerTextToUtf8(std::string_view bytes) {
+    if (IsValidUtf8(bytes)) return std::string(bytes);
+    return CodePageToUtf8(bytes, PreferredCodePage(bytes).value_or(CodePage::Windows1252));
+}
+
+std::string DecodeHtmlEntities(std::string_view s) {
+    static constexpr struct {
+        std::string_view name;
+        char32_t c;
+    } kNamed[] = {{"amp", '&'},  {"lt", '<'},    {"gt", '>'},
+                  {"quot", '"'}, {"apos", '\''}, {"nbsp", 0xA0}};
+    std::string out;
+    out.reserve(s.size());
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const std::size_t semi = s[i] == '&' ? s.find(';', i + 1) : std::string_view::npos;
+        // The longest reference is "&#x10FFFF;"; anything longer is text.
+        if (semi == std::string_view::npos || semi - i > 10) {
+            out += s[i++];
+            continue;
+        }
+        const std::string_view ref = s.substr(i + 1, semi - i - 1);
+        std::optional<char32_t> c;
+        if (ref.size() > 1 && ref[0] == '#') {
+            const bool hex = ref[1] == 'x' || ref[1] == 'X';
+            const std::string_view digits = ref.substr(hex ? 2 : 1);
+            std::uint32_t v = 0;
+            const auto [end, ec] =
+                std::from_chars(digits.data(), digits.data() + digits.size(), v, hex ? 16 : 10);
+            if (ec == std::errc() && end == digits.data() + digits.size() && !digits.empty() &&
+                v >= 0x20 && !(v >= 0x7F && v <= 0x9F) && !(v >= 0xD800 && v <= 0xDFFF) &&
+                v <= 0x10FFFF)
+                c = v;
+        } else {
+            for (const auto& n : kNamed)
+                if (n.name == ref) c = n.c;
+        }
+        if (!c) {
+            out += s[i++];
+            continue;
+        }
+        AppendUtf8(out, *c);
+        i = semi + 1;
+    }
+    return out;
+}
+
+std::string ServerTextDecoder::Decode(std::string_view bytes) {
+    if (IsValidUtf8(bytes)) return std::string(bytes);
+    if (const auto preferred = PreferredCodePage(bytes)) page_ = preferred;
+    return CodePageToUtf8(bytes, page_.value_or(CodePage::Windows1252));
+}
+
+std::string ServerTextDecoder::DecodeName(std::string_view bytes) {
+    return DecodeHtmlEntities(Decode(bytes));
 }
 
 std::string PrintableText(std::string_view utf8) {

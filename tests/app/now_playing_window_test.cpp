@@ -156,6 +156,38 @@ TEST_F(PlayingWindowTest, DirectoryRowsFixedTextsAndRecordOffer) {
     EXPECT_EQ(server.ConnectionsTo("/asx-stream").size(), 1u);
 }
 
+// Each station's texts show in its own character set: a Windows-1251 name decides the stream,
+// so a later title that fits either code page reads as Cyrillic; the next station starts
+// undecided and reads the same title bytes as Western. References are resolved.
+TEST_F(PlayingWindowTest, StationTextsShowInTheStreamsCharacterSet) {
+    StreamServer server;
+    StreamRoute route;
+    route.audio = Mp3(2.0);
+    route.loop = true;
+    route.metaint = 8192;
+    route.headers = {"icy-name:\xD0\xE0\xE4\xE8\xEE &amp; \xCC\xE8\xF0"};
+    route.titles = {{0, "Track \xC0"}};
+    server.AddStream("/cyrillic", route);
+    route.headers = {"icy-name:Deux &#39;FM&#39;"};
+    server.AddStream("/western", route);
+
+    const struct {
+        const char* path;
+        const char* station;
+        const char* title;
+    } rows[] = {
+        {"/cyrillic", "\xD0\xA0\xD0\xB0\xD0\xB4\xD0\xB8\xD0\xBE & \xD0\x9C\xD0\xB8\xD1\x80",
+         "Track \xD0\x90"},
+        {"/western", "Deux 'FM'", "Track \xC3\x80"},
+    };
+    for (const auto& r : rows) {
+        PlayUserChannel(server.Url(r.path));
+        EXPECT_TRUE(WaitFor([&] { return label3_->text() == QString::fromUtf8(r.title); }, 8s))
+            << r.path << ": " << label3_->text().toStdString();
+        EXPECT_EQ(label4_->text(), QString::fromUtf8(r.station)) << r.path;
+    }
+}
+
 // Hint and cursor follow the title as the mouse moves over it; a click copies the text, an
 // empty one too.
 TEST_F(PlayingWindowTest, TitleLabelHintAndCopy) {

@@ -230,6 +230,7 @@ TEST(PlaylistParseTest, RecognisesKindsByAddressContentTypeAndBody) {
         {"http://h.example/listen.pls", PlaylistKind::Pls},
         {"HTTP://H.EXAMPLE/LIVE.M3U?sid=1#top", PlaylistKind::M3u},
         {"http://h.example/a.asx", PlaylistKind::Asx},
+        {"https://h.example/hls/Live.M3U8?token=1", PlaylistKind::M3u},
         {"http://h.example/a.wax", PlaylistKind::Asx},
         {"http://h.example/a.xspf", PlaylistKind::Xspf},
         {"http://radio.pls", PlaylistKind::None},  // a host name, not a file
@@ -273,6 +274,21 @@ TEST(PlaylistParseTest, RecognisesKindsByAddressContentTypeAndBody) {
         EXPECT_EQ(PlaylistKindFromBody(r.head), r.kind) << r.head.substr(0, 40);
         EXPECT_EQ(LooksLikeHtml(r.head), r.html) << r.head.substr(0, 40);
     }
+}
+
+// Only M3U bodies with #EXT-X- tags go to the HLS demuxer; plain lists open entry by entry.
+TEST(PlaylistParseTest, TellsHlsFromPlainM3u) {
+    const struct {
+        std::string body;
+        bool hls;
+    } rows[] = {
+        {"#EXTM3U\n#EXT-X-TARGETDURATION:6\n#EXTINF:6,\nseg1.ts\n", true},
+        {"\xef\xbb\xbf#EXTM3U\r\n#EXT-X-STREAM-INF:BANDWIDTH=64000\r\nlow.m3u8\r\n", true},
+        {"#EXTM3U\n#EXTINF:-1,Radio #EXT-X-FM\nhttp://a.example/live\n", false},
+        {"http://a.example/1\n#EXT-X-ENDLIST\n", false},  // no #EXTM3U first
+        {"#EXTM3U\n", false},
+    };
+    for (const auto& r : rows) EXPECT_EQ(IsHlsPlaylist(r.body), r.hls) << r.body;
 }
 
 // --- proxy text

@@ -88,8 +88,8 @@ TEST(PlaybackStartFixes, DirectoryRows) {
     EXPECT_TRUE(*PlaybackStartFixes(StartFixInput{}).record_offered);
 }
 
-// User channels: ".asx" or "mms://" anywhere (case counting) shows the list name, empties the
-// bit rate and refuses recording; the mute pictures follow the slider either way.
+// User channels: ".asx" or "mms://" anywhere (case counting), or an HLS ".m3u8", shows the list
+// name, empties the bit rate and refuses recording; the mute pictures follow the slider either way.
 TEST(PlaybackStartFixes, UserChannelsAndMutePictures) {
     struct Row {
         const char* url;
@@ -102,6 +102,8 @@ TEST(PlaybackStartFixes, UserChannelsAndMutePictures) {
         {"http://x.example.org/LIST.ASX", true},
         {"MMS://x.example.org/live", true},
         {"http://x.example.org/live.pls", true},
+        {"https://x.example.org/hls/Live.M3U8?token=1", false},  // HLS, any case
+        {"http://x.example.org/live.m3u", true},
     };
     for (const Row& r : rows) {
         StartFixInput in;

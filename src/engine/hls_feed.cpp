@@ -1,0 +1,312 @@
+#include "engine/hls_feed.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+}
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <new>
+#include <thread>
+
+#include "engine/downloader.h"
+#include "engine/stream_core.h"
+
+namespace vle {
+namespace {
+
+// The HLS demuxer, and the segment formats radio streams use. No image sequences, no concat.
+constexpr const char* kHlsFormats = "hls,mpegts,aac,mp3";
+// Segments and keys come over the network only; crypto wraps an http(s) segment.
+constexpr const char* kHlsProtocols = "http,https,tcp,tls,crypto";
+
+using IoOpen = int (*)(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**);
+IoOpen g_default_open = nullptr;
+
+// Every address the playlist names is a stranger's: only http(s) ones are opened, whatever the
+// protocol whitelist would let through.
+int OpenNetworkOnly(AVFormatContext* s, AVIOContext** pb, const char* url, int flags,
+                    AVDictionary** options) {
+    std::string_view u(url ? url : "");
+    if (u.rfind("crypto+", 0) == 0 || u.rfind("crypto:", 0) == 0) u.remove_prefix(7);
+    const bool network = u.rfind("http://", 0) == 0 || u.rfind("https://", 0) == 0;
+    if (!network || (flags & AVIO_FLAG_WRITE)) return AVERROR(EPERM);
+    return g_default_open(s, pb, url, flags, options);
+}
+
+int Interrupt(void* opaque) {
+    return static_cast<StreamCore*>(opaque)->Alive() ? 0 : 1;
+}
+
+bool IsAdts(const AVPacket* p) {
+    return p->size >= 7 && p->data[0] == 0xFF && (p->data[1] & 0xF6) == 0xF0;
+}
+
+void AppendUtf8(std::string& out, std::uint32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// An ID3v2 text frame's content (encoding byte, then the text) as UTF-8, up to its first
+// terminator.
+std::string Id3Text(std::string_view f) {
+    if (f.empty()) return {};
+    const int enc = static_cast<unsigned char>(f[0]);
+    f.remove_prefix(1);
+    std::string out;
+    if (enc == 0 || enc == 3) {
+        f = f.substr(0, f.find('\0'));
+        if (enc == 3) return std::string(f);
+        for (unsigned char c : f) AppendUtf8(out, c);  // ISO-8859-1
+        return out;
+    }
+    bool big = enc == 2;
+    std::size_t i = 0;
+    if (enc == 1 && f.size() >= 2) {
+        big = static_cast<unsigned char>(f[0]) == 0xFE;
+        i = 2;
+    }
+    const auto unit = [&](std::size_t at) -> std::uint32_t {
+        const auto a = static_cast<unsigned char>(f[at]), b = static_cast<unsigned char>(f[at + 1]);
+        return big ? (a << 8 | b) : (b << 8 | a);
+    };
+    for (; i + 1 < f.size(); i += 2) {
+        std::uint32_t c = unit(i);
+        if (c == 0) break;
+        if (c >= 0xD800 && c <= 0xDBFF && i + 3 < f.size()) {
+            const std::uint32_t lo = unit(i + 2);
+            if (lo >= 0xDC00 && lo <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (lo - 0xDC00);
+                i += 2;
+            }
+        }
+        if (c >= 0xD800 && c <= 0xDFFF) c = '?';
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+std::uint32_t Be32(std::string_view s, std::size_t at, bool syncsafe) {
+    std::uint32_t v = 0;
+    for (int k = 0; k < 4; ++k)
+        v = syncsafe ? (v << 7) | (static_cast<unsigned char>(s[at + k]) & 0x7F)
+                     : (v << 8) | static_cast<unsigned char>(s[at + k]);
+    return v;
+}
+
+class Feed {
+  public:
+    explicit Feed(std::shared_ptr<StreamCore> core) : core_(std::move(core)) {}
+    ~Feed() {
+        av_packet_free(&packet_);
+        if (fmt_) avformat_close_input(&fmt_);
+    }
+
+    void Run() {
+        try {
+            Stream();
+        } catch (const std::bad_alloc&) {
+            Fail(ErrorCode::Memory);
+        } catch (...) {
+            Fail(ErrorCode::Unknown);
+        }
+        Finish();
+    }
+
+  private:
+    void Fail(ErrorCode code) {
+        if (failure_ == ErrorCode::Ok) failure_ = code;
+    }
+
+    bool Open() {
+        fmt_ = avformat_alloc_context();
+        packet_ = av_packet_alloc();
+        if (!fmt_ || !packet_) {
+            Fail(ErrorCode::Memory);
+            return false;
+        }
+        static std::once_flag once;
+        std::call_once(once, [this] { g_default_open = fmt_->io_open; });
+        fmt_->io_open = &OpenNetworkOnly;
+        fmt_->interrupt_callback = {&Interrupt, core_.get()};
+        fmt_->format_whitelist = av_strdup(kHlsFormats);
+        fmt_->protocol_whitelist = av_strdup(kHlsProtocols);
+        if (!fmt_->format_whitelist || !fmt_->protocol_whitelist) {
+            Fail(ErrorCode::Memory);  // no list at all would allow everything
+            return false;
+        }
+        fmt_->probesize = 64 * 1024;
+        fmt_->max_analyze_duration = AV_TIME_BASE / 2;
+        AVDictionary* opts = nullptr;
+        av_dict_set(&opts, "user_agent", "Velmora/2.4", 0);
+        av_dict_set_int(&opts, "rw_timeout", static_cast<std::int64_t>(core_->timeout_ms) * 1000,
+                        0);
+        if (core_->proxy) {
+            std::string proxy = "http://";
+            if (!core_->proxy->user.empty())
+                proxy += core_->proxy->user + ':' + core_->proxy->password + '@';
+            proxy += core_->proxy->host_port;
+            av_dict_set(&opts, "http_proxy", proxy.c_str(), 0);
+        }
+        const AVInputFormat* hls = av_find_input_format("hls");
+        int r = hls ? avformat_open_input(&fmt_, core_->url.c_str(), hls, &opts) : -1;
+        av_dict_free(&opts);
+        if (r < 0) {
+            fmt_ = nullptr;  // freed by the failed open
+            Fail(hls ? ErrorCode::FileOpen : ErrorCode::Format);
+            return false;
+        }
+        if (avformat_find_stream_info(fmt_, nullptr) < 0) {
+            Fail(ErrorCode::FileForm);
+            return false;
+        }
+        audio_ = av_find_best_stream(fmt_, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+        if (audio_ < 0) {
+            Fail(ErrorCode::Format);
+            return false;
+        }
+        for (unsigned i = 0; i < fmt_->nb_streams; ++i) {
+            const AVCodecParameters* par = fmt_->streams[i]->codecpar;
+            if (par->codec_id == AV_CODEC_ID_TIMED_ID3 && id3_ < 0) id3_ = static_cast<int>(i);
+            if (static_cast<int>(i) != audio_ && static_cast<int>(i) != id3_)
+                fmt_->streams[i]->discard = AVDISCARD_ALL;
+        }
+        // The buffer's decoder reads raw ADTS and MP3 frames; other packets have no framing of
+        // their own once taken out of their container.
+        const AVCodecID codec = fmt_->streams[audio_]->codecpar->codec_id;
+        if (codec != AV_CODEC_ID_AAC && codec != AV_CODEC_ID_MP3 && codec != AV_CODEC_ID_MP2) {
+            Fail(ErrorCode::Format);
+            return false;
+        }
+        return true;
+    }
+
+    void Stream() {
+        if (!Open()) return;
+        std::int64_t kbps = fmt_->streams[audio_]->codecpar->bit_rate / 1000;
+        if (kbps <= 0) kbps = fmt_->bit_rate / 1000;
+        bool started = false;
+        while (core_->Alive()) {
+            const int r = av_read_frame(fmt_, packet_);
+            if (r < 0) {
+                if (!started)
+                    Fail(r == AVERROR(ETIMEDOUT) ? ErrorCode::Timeout : ErrorCode::FileForm);
+                return;
+            }
+            if (packet_->stream_index == id3_) {
+                std::string_view tag(reinterpret_cast<const char*>(packet_->data),
+                                     static_cast<std::size_t>(packet_->size));
+                // Metadata PES packets may still carry their 5-byte access-unit cell header.
+                const auto at = tag.substr(0, 16).find("ID3");
+                if (at != std::string_view::npos) tag.remove_prefix(at);
+                if (auto title = Id3Title(tag)) core_->SetMeta("StreamTitle='" + *title + "';");
+            } else if (packet_->stream_index == audio_) {
+                if (!started) {
+                    if (fmt_->streams[audio_]->codecpar->codec_id == AV_CODEC_ID_AAC &&
+                        !IsAdts(packet_)) {
+                        Fail(ErrorCode::Format);
+                        return;
+                    }
+                    Publish(static_cast<long>(kbps));
+                    started = true;
+                }
+                if (!ring_->Write(packet_->data, static_cast<std::size_t>(packet_->size))) return;
+            }
+            av_packet_unref(packet_);
+        }
+    }
+
+    void Publish(long kbps) {
+        ring_ = std::make_shared<ByteRing>(DownloadBufferSize(kbps));
+        std::lock_guard lock(core_->ev_m);
+        core_->status = 200;
+        core_->content_type = "application/vnd.apple.mpegurl";
+        core_->icy_br = kbps;
+        core_->final_url = core_->url;
+        core_->ring = ring_;
+        core_->headers_done = true;
+        core_->ev_cv.notify_all();
+    }
+
+    void Finish() {
+        std::shared_ptr<ByteRing> ring;
+        {
+            std::lock_guard lock(core_->ev_m);
+            core_->transfer_ended = true;
+            core_->failure =
+                failure_ == ErrorCode::Ok && !core_->headers_done ? ErrorCode::FileOpen : failure_;
+            ring = core_->ring;
+            core_->ev_cv.notify_all();
+        }
+        if (ring) ring->Finish();
+        if (!core_->proc) return;
+        // As for any download: the end is reported once, to a stream taken for audio, also when
+        // it ends because it was freed (a recording closes its file on it). No bytes come before:
+        // the packets are not the station's stream as served, so it is not recordable.
+        std::unique_lock lock(core_->ev_m);
+        while (core_->decision == StreamCore::Decision::Pending && core_->Alive())
+            core_->ev_cv.wait_for(lock, std::chrono::milliseconds(20));
+        const bool audio = core_->decision == StreamCore::Decision::Audio;
+        lock.unlock();
+        if (audio) core_->proc(nullptr, 0, core_->user);
+    }
+
+    std::shared_ptr<StreamCore> core_;
+    AVFormatContext* fmt_ = nullptr;
+    AVPacket* packet_ = nullptr;
+    int audio_ = -1;
+    int id3_ = -1;
+    std::shared_ptr<ByteRing> ring_;
+    ErrorCode failure_ = ErrorCode::Ok;
+};
+
+}  // namespace
+
+std::optional<std::string> Id3Title(std::string_view tag) {
+    if (tag.size() < 10 || tag.substr(0, 3) != "ID3") return std::nullopt;
+    const int version = static_cast<unsigned char>(tag[3]);
+    if (version < 3 || version > 4) return std::nullopt;
+    const std::size_t end = std::min<std::size_t>(tag.size(), 10 + Be32(tag, 6, true));
+    std::string title, artist;
+    for (std::size_t at = 10; at + 10 <= end;) {
+        const std::string_view id = tag.substr(at, 4);
+        if (id[0] == '\0') break;  // padding
+        const std::size_t size = Be32(tag, at + 4, version == 4);
+        if (size > end - at - 10) break;
+        const std::string_view body = tag.substr(at + 10, size);
+        if (id == "TIT2") title = Id3Text(body);
+        if (id == "TPE1") artist = Id3Text(body);
+        at += 10 + size;
+    }
+    if (title.empty()) return std::nullopt;
+    return artist.empty() ? title : artist + " - " + title;
+}
+
+void StartHlsFeed(const std::shared_ptr<StreamCore>& core) {
+    std::thread([core] {
+        try {
+            Feed f(core);
+            f.Run();
+        } catch (...) {
+            // Run() catches what the feed throws; this guard keeps the process alive.
+        }
+    }).detach();
+}
+
+}  // namespace vle

@@ -1,0 +1,244 @@
+// HLS stations play through the HLS demuxer from loopback segments, give the download callback
+// nothing but its one end call, and never open a segment that is not on the network.
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <fstream>
+
+#include "engine/hls_feed.h"
+#include "engine_fixture.h"
+#include "support/http_proxy.h"
+
+namespace velmora::test {
+namespace {
+
+// The ADTS frames of an AAC stream.
+std::vector<std::string> AdtsFrames(const std::string& adts) {
+    std::vector<std::string> frames;
+    for (std::size_t at = 0; at + 7 <= adts.size();) {
+        const auto b = [&](std::size_t k) { return static_cast<unsigned char>(adts[at + k]); };
+        const std::size_t len = ((b(3) & 3) << 11) | (b(4) << 3) | (b(5) >> 5);
+        if (len < 7) break;
+        frames.push_back(adts.substr(at, len));
+        at += len;
+    }
+    return frames;
+}
+
+// The frames cut into `count` segments, each frame's index given to `at`.
+template <class Segment>
+std::vector<std::string> Cut(const std::vector<std::string>& frames, std::size_t count,
+                             Segment segment) {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < count; ++i)
+        out.push_back(segment(i, frames.size() * i / count, frames.size() * (i + 1) / count));
+    return out;
+}
+
+// ID3v2.4 tag with one UTF-8 TIT2 frame.
+std::string TitleTag(const std::string& title) {
+    const std::string body = "\3" + title;
+    std::string frame = "TIT2";
+    for (int k = 3; k >= 0; --k) frame += static_cast<char>((body.size() >> (7 * k)) & 0x7F);
+    frame += std::string(2, '\0') + body;
+    std::string tag = "ID3\4" + std::string(2, '\0');
+    for (int k = 3; k >= 0; --k) tag += static_cast<char>((frame.size() >> (7 * k)) & 0x7F);
+    return tag + frame;
+}
+
+// One MPEG-TS segment, muxed by libavformat as a packager would: the AAC frames `from`..`to`
+// with their running timestamps, after a timed ID3 tag carrying `title` (none when empty).
+std::string TsSegment(const std::vector<std::string>& frames, std::size_t from, std::size_t to,
+                      const std::string& title) {
+    AVFormatContext* oc = nullptr;
+    if (avformat_alloc_output_context2(&oc, nullptr, "mpegts", nullptr) < 0) return {};
+    AVStream* audio = avformat_new_stream(oc, nullptr);
+    audio->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
+    audio->codecpar->codec_id = AV_CODEC_ID_AAC;
+    audio->codecpar->sample_rate = 44100;
+    av_channel_layout_default(&audio->codecpar->ch_layout, 2);
+    audio->time_base = {1, 44100};
+    AVStream* id3 = avformat_new_stream(oc, nullptr);
+    id3->codecpar->codec_type = AVMEDIA_TYPE_DATA;
+    id3->codecpar->codec_id = AV_CODEC_ID_TIMED_ID3;
+    id3->time_base = {1, 44100};
+    std::string out;
+    if (avio_open_dyn_buf(&oc->pb) >= 0 && avformat_write_header(oc, nullptr) >= 0) {
+        AVPacket* p = av_packet_alloc();
+        const auto write = [&](AVStream* st, const std::string& data, std::int64_t samples) {
+            av_new_packet(p, static_cast<int>(data.size()));
+            std::memcpy(p->data, data.data(), data.size());
+            p->stream_index = st->index;
+            p->pts = p->dts = av_rescale_q(samples + 44100, {1, 44100}, st->time_base);
+            av_interleaved_write_frame(oc, p);
+        };
+        // In a metadata PES packet the tag follows its access-unit cell header, which the muxer
+        // leaves to us and the demuxer strips.
+        const std::string tag = TitleTag(title);
+        std::string cell = {0, 0, '\xC0', static_cast<char>(tag.size() >> 8),
+                            static_cast<char>(tag.size() & 0xFF)};
+        if (!title.empty()) write(id3, cell + tag, static_cast<std::int64_t>(from) * 1024);
+        for (std::size_t f = from; f < to; ++f)
+            write(audio, frames[f], static_cast<std::int64_t>(f) * 1024);
+        av_write_trailer(oc);
+        av_packet_free(&p);
+        std::uint8_t* buf = nullptr;
+        const int n = avio_close_dyn_buf(oc->pb, &buf);
+        out.assign(reinterpret_cast<const char*>(buf), static_cast<std::size_t>(n));
+        av_free(buf);
+        oc->pb = nullptr;
+    }
+    avformat_free_context(oc);
+    return out;
+}
+
+std::string MediaPlaylist(const std::vector<std::string>& uris) {
+    std::string m3u8 = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n";
+    m3u8 += "#EXT-X-MEDIA-SEQUENCE:0\n";
+    for (const auto& u : uris) m3u8 += "#EXTINF:2.0,\n" + u + "\n";
+    return m3u8 + "#EXT-X-ENDLIST\n";
+}
+
+class HlsTest : public EngineTest {
+  protected:
+    static std::vector<std::string> Frames(double seconds = 6) {
+        SineSpec spec;
+        spec.codec = AudioCodec::Aac;
+        spec.frequency = BinFrequency(40);
+        spec.seconds = seconds;
+        return AdtsFrames(EncodeSine(spec));
+    }
+    // Raw ADTS segments, as audio-only HLS serves them.
+    static std::vector<std::string> Segments() {
+        const auto frames = Frames();
+        return Cut(frames, 3, [&](std::size_t, std::size_t from, std::size_t to) {
+            std::string s;
+            for (std::size_t f = from; f < to; ++f) s += frames[f];
+            return s;
+        });
+    }
+};
+
+TEST_F(HlsTest, PlaysSegmentsAndRecordsNothing) {
+    const auto segments = Segments();
+    std::vector<std::string> uris;
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        const std::string path = "/hls/seg" + std::to_string(i) + ".aac";
+        server_.AddBody(path, 200, "audio/aac", segments[i]);
+        uris.push_back("seg" + std::to_string(i) + ".aac");  // relative to the playlist
+    }
+    server_.AddBody("/hls/live.m3u8", 200, "application/vnd.apple.mpegurl", MediaPlaylist(uris));
+    // A master playlist naming the media playlist, under a name that says nothing.
+    server_.AddBody("/station", 200, "audio/x-mpegurl",
+                    "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=128000,CODECS=\"mp4a.40.2\"\n"
+                    "hls/live.m3u8\n");
+
+    auto& recorder = KeepAlive<DownloadRecorder>();
+    vle::Handle h = Create(server_.Url("/station"), &recorder);
+    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
+    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    ExpectPlaysBin(h, 40);
+    EXPECT_TRUE(server_.WaitForConnections(5, Scaled(3000ms)));
+    EXPECT_FALSE(server_.ConnectionsTo("/hls/seg1.aac").empty());
+
+    ASSERT_TRUE(vle::StreamFree(h));
+    tracked_.clear();
+    EXPECT_TRUE(recorder.WaitForEnd(Scaled(3000ms)));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(recorder.EndCalls(), 1);
+    EXPECT_TRUE(recorder.Audio().empty());
+}
+
+TEST_F(HlsTest, MpegTsSegmentsThroughTheProxyCarryTheirTitles) {
+    // Titles are taken as the feed reaches them, as ICY titles are: the buffer holds 5 s, so the
+    // last segment's title comes about a second into playback.
+    const auto frames = Frames(8);
+    const std::string titles[] = {"Art - First", "", "", "Second \xD0\x9C"};
+    const auto segments = Cut(frames, 4, [&](std::size_t i, std::size_t from, std::size_t to) {
+        return TsSegment(frames, from, to, titles[i]);
+    });
+    std::vector<std::string> uris;
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        ASSERT_FALSE(segments[i].empty());
+        server_.AddBody("/ts/" + std::to_string(i) + ".ts", 200, "video/mp2t", segments[i]);
+        uris.push_back(std::to_string(i) + ".ts");
+    }
+    server_.AddBody("/ts/radio.m3u8", 200, "application/x-mpegurl", MediaPlaylist(uris));
+    HttpProxy proxy("listener", "s3cret");
+    ASSERT_TRUE(vle::SetConfigPtr(vle::ConfigPtr::NetProxy, proxy.Address().c_str()));
+
+    vle::Handle h = Create(server_.Url("/ts/radio.m3u8"));
+    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
+    const char* first = vle::ChannelGetTags(h, vle::TagKind::Meta);
+    EXPECT_STREQ(first ? first : "", "StreamTitle='Art - First';");
+    auto& meta = KeepAlive<MetaRecorder>();
+    ASSERT_NE(vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &MetaRecorder::Proc, &meta), 0u);
+    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    ExpectPlaysBin(h, 40);
+    ASSERT_TRUE(meta.WaitForCount(1, Scaled(4000ms)));
+    EXPECT_EQ(meta.Texts()[0], "StreamTitle='Second \xD0\x9C';");
+    // Every segment was fetched, each fetch through the proxy with its credentials (FFmpeg asks
+    // without them first, and the proxy answers 407).
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        const std::string path = "/ts/" + std::to_string(i) + ".ts";
+        std::size_t proxied = 0;
+        for (const auto& r : proxy.Requests())
+            proxied += r.authorised && r.request_line.find(path + " ") != std::string::npos;
+        EXPECT_GE(proxied, 1u) << path;
+        EXPECT_EQ(server_.ConnectionsTo(path).size(), proxied) << path;
+    }
+}
+
+TEST_F(HlsTest, NeverOpensALocalSegment) {
+    // The local file holds playable audio: opening it would make the stream play.
+    const auto segments = Segments();
+    const std::string local = ::testing::TempDir() + "velmora_hls_local.aac";
+    std::ofstream(local, std::ios::binary) << segments[0];
+    server_.AddBody("/file.m3u8", 200, "application/vnd.apple.mpegurl",
+                    MediaPlaylist({"file://" + local}));
+    auto& recorder = KeepAlive<DownloadRecorder>();
+    EXPECT_EQ(Create(server_.Url("/file.m3u8"), &recorder), 0u);
+    EXPECT_NE(vle::ErrorGetCode(), 0);
+    EXPECT_EQ(recorder.EndCalls(), 0);
+    std::remove(local.c_str());
+}
+
+// Timed ID3 titles: "Artist - Title" from TPE1 and TIT2, in each text encoding.
+TEST(Id3TitleTest, ReadsTitleFrames) {
+    const auto frame = [](std::string id, std::string body, bool syncsafe) {
+        const std::size_t n = body.size();
+        std::string f = id;
+        for (int k = 3; k >= 0; --k)
+            f += static_cast<char>(syncsafe ? (n >> (7 * k)) & 0x7F : (n >> (8 * k)) & 0xFF);
+        return f + std::string(2, '\0') + body;
+    };
+    const auto tag = [](int version, std::string frames) {
+        std::string t = "ID3";
+        t += static_cast<char>(version);
+        t += std::string(2, '\0');
+        const std::size_t n = frames.size() + 4;  // with padding
+        for (int k = 3; k >= 0; --k) t += static_cast<char>((n >> (7 * k)) & 0x7F);
+        return t + frames + std::string(4, '\0');
+    };
+    const struct {
+        std::string tag;
+        std::optional<std::string> title;
+    } rows[] = {
+        {tag(4, frame("TPE1", std::string("\3Art", 4), true) +
+                    frame("TIT2", std::string("\3Song\0", 6), true)),
+         "Art - Song"},
+        {tag(3, frame("TIT2", std::string("\0Caf\xE9", 5), false)), "Caf\xC3\xA9"},
+        {tag(3, frame("TIT2", std::string("\1\xFF\xFE\x1F\x04\x40\x04", 7), false)),
+         "\xD0\x9F\xD1\x80"},
+        {tag(4, frame("TIT2", std::string("\2\x04\x1F\xD8\x3D\xDE\x00", 7), true)),
+         "\xD0\x9F\xF0\x9F\x98\x80"},
+        {tag(4, frame("TPE1", "\3Only artist", true)), std::nullopt},
+        {tag(4, frame("TIT2", "\3Cut", true)).substr(0, 16), std::nullopt},
+        {"no tag", std::nullopt},
+    };
+    for (const auto& r : rows) EXPECT_EQ(vle::Id3Title(r.tag), r.title);
+}
+
+}  // namespace
+}  // namespace velmora::test
