@@ -22,13 +22,14 @@ namespace {
 
 using test::ReadBytes;
 
-// True once `pid` catches SIGTERM: the program has shown its window and loaded its files.
-bool CatchesSigterm(qint64 pid) {
+// True once `pid` catches SIGHUP, which only the program's own hand-off does: its window is shown
+// and its files are loaded.
+bool Ready(qint64 pid) {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly)) return false;
     for (const QByteArray& line : status.readAll().split('\n')) {
         if (!line.startsWith("SigCgt:")) continue;
-        return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
+        return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGHUP - 1)) & 1;
     }
     return false;
 }
@@ -62,8 +63,8 @@ class SessionEndTest : public ::testing::Test {
         p.setProcessChannelMode(QProcess::ForwardedChannels);
         p.start(program, {});
         ASSERT_TRUE(p.waitForStarted(10000)) << program.toStdString();
-        for (int i = 0; i < 400 && !CatchesSigterm(p.processId()); ++i) QThread::msleep(25);
-        ASSERT_TRUE(CatchesSigterm(p.processId())) << "the program never got ready";
+        for (int i = 0; i < 400 && !Ready(p.processId()); ++i) QThread::msleep(25);
+        ASSERT_TRUE(Ready(p.processId())) << "the program never got ready";
         ::kill(static_cast<pid_t>(p.processId()), signal_number);
         if (!p.waitForFinished(20000)) {
             p.kill();
