@@ -16,6 +16,19 @@ foreach(size 16 22 24 32 48 64 128 256)
 endforeach()
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/icons/velmora.svg DESTINATION share/icons/hicolor/scalable/apps)
 
+# The desktop entry and the AppStream data as the desktop's own tools read them.
+find_program(DESKTOP_FILE_VALIDATE desktop-file-validate)
+if(DESKTOP_FILE_VALIDATE)
+  add_test(NAME desktop_entry_valid
+           COMMAND ${DESKTOP_FILE_VALIDATE} ${CMAKE_CURRENT_LIST_DIR}/velmora.desktop)
+  set_tests_properties(desktop_entry_valid PROPERTIES FAIL_REGULAR_EXPRESSION "error|warning")
+endif()
+find_program(APPSTREAMCLI appstreamcli)
+if(APPSTREAMCLI)
+  add_test(NAME metainfo_valid COMMAND ${APPSTREAMCLI} validate --no-net
+           ${CMAKE_CURRENT_LIST_DIR}/org.velmora.Velmora.metainfo.xml)
+endif()
+
 # `cmake --build build --target package` (or `make package`) builds the .deb.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME velmora)
