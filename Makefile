@@ -5,7 +5,7 @@ TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps build run test test-main test-tsan bench format clean
+.PHONY: all deps build run test test-main test-tsan bench format clean package
 
 all: build
 
@@ -37,6 +37,9 @@ test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) --timeout 600
+
+package: build
+	cmake --build $(BUILD) --target package
 
 bench: build
 	scripts/run-benchmarks $(BUILD)

@@ -1,17 +1,24 @@
 // Program entry: the main window, then the about box and the channel editor, then the message loop.
 #include <QApplication>
+#include <QIcon>
 
 #include "app/main_window.h"
 #include "app/program_windows.h"
+#include "app/session_end.h"
 #include "i18n/message.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     velmora::InitMessages();
     QApplication::setApplicationName(velmora::Msg("Velmora"));
+    // Lets the desktop match the windows to velmora.desktop and show the installed icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("velmora"), QIcon(":/logo.png")));
 
     velmora::TForm1* form1 = velmora::CreateProgramWindows();
     if (!form1) return 1;
     form1->show();
+    // Only after the first showing has loaded the list: an earlier close would save an empty one.
+    new velmora::SessionEnd(form1);
     return app.exec();
 }

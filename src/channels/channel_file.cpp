@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "app/file_writer.h"
+#include "app/program_files.h"
 #include "i18n/message.h"
 #include "playback/server_text.h"
 
@@ -140,8 +141,9 @@ ChannelFileReadResult ReadStartupChannelList(const QString& user_file,
 }
 
 QStringList DefaultChannelListPaths() {
-    QStringList paths{QCoreApplication::applicationDirPath() + QLatin1Char('/') +
-                      kChannelListFileName};
+    QStringList paths;
+    for (const QString& dir : ProgramDataFolders())
+        paths.append(dir + QLatin1Char('/') + kChannelListFileName);
     for (const QString& dir : QStandardPaths::standardLocations(QStandardPaths::AppDataLocation))
         paths.append(dir + QLatin1Char('/') + kChannelListFileName);
     return paths;

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include "app/program_files.h"
+
 namespace velmora {
 
 namespace {
@@ -13,7 +15,7 @@ constexpr const char* kDomain = "default";
 
 void InitMessages(const QString& locale_dir) {
     QString dir = locale_dir;
-    if (dir.isEmpty()) dir = QCoreApplication::applicationDirPath() + "/locale";
+    if (dir.isEmpty()) dir = FindProgramFile(QStringLiteral("locale"));
     bindtextdomain(kDomain, QDir(dir).absolutePath().toLocal8Bit().constData());
     bind_textdomain_codeset(kDomain, "UTF-8");
 }

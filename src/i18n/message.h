@@ -6,7 +6,8 @@
 
 namespace velmora {
 
-// Binds the text domain "default" to the folder "locale" beside the program. Called once at start;
+// Binds the text domain "default" to the folder "locale" beside the program, or under
+// ../share/velmora when installed. Called once at start;
 // tests may point it elsewhere.
 void InitMessages(const QString& locale_dir = {});
 // Translation of `english` in the current catalogue, as UTF-8 decoded text.

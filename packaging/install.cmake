@@ -1,0 +1,50 @@
+# Install layout and the Debian package. The program looks for its files beside itself and then in
+# ../share/velmora, so the layout below is fixed relative to the prefix.
+set(VELMORA_SHARE share/velmora)
+
+install(TARGETS velmora velmora-probe RUNTIME DESTINATION bin)
+install(FILES ${DATA_FILES} DESTINATION ${VELMORA_SHARE})
+if(MO_FILES)
+  install(DIRECTORY ${CMAKE_BINARY_DIR}/bin/locale DESTINATION ${VELMORA_SHARE})
+endif()
+
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/velmora.desktop DESTINATION share/applications)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/org.velmora.Velmora.metainfo.xml DESTINATION share/metainfo)
+foreach(size 16 22 24 32 48 64 128 256)
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/icons/${size}.png
+          DESTINATION share/icons/hicolor/${size}x${size}/apps RENAME velmora.png)
+endforeach()
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/icons/velmora.svg DESTINATION share/icons/hicolor/scalable/apps)
+
+# The desktop entry and the AppStream data as the desktop's own tools read them.
+find_program(DESKTOP_FILE_VALIDATE desktop-file-validate)
+if(DESKTOP_FILE_VALIDATE)
+  add_test(NAME desktop_entry_valid
+           COMMAND ${DESKTOP_FILE_VALIDATE} ${CMAKE_CURRENT_LIST_DIR}/velmora.desktop)
+  set_tests_properties(desktop_entry_valid PROPERTIES FAIL_REGULAR_EXPRESSION "error|warning")
+endif()
+find_program(APPSTREAMCLI appstreamcli)
+if(APPSTREAMCLI)
+  add_test(NAME metainfo_valid COMMAND ${APPSTREAMCLI} validate --no-net
+           ${CMAKE_CURRENT_LIST_DIR}/org.velmora.Velmora.metainfo.xml)
+endif()
+
+# `cmake --build build --target package` (or `make package`) builds the .deb.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME velmora)
+set(CPACK_PACKAGE_VENDOR "Velmora")
+set(CPACK_PACKAGE_CONTACT "Velmora maintainers <maintainers@velmora.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "internet radio player")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Listen to internet radio stations from a built-in directory or your own channel list, see the\
+ station, bit rate and current title, watch a spectrum analyser and record streams to files.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+# The libraries linked come from dpkg-shlibdeps; the windows also need Qt's platform plugins,
+# which nothing links.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ca-certificates, xdg-utils, qt6-wayland")
+include(CPack)
