@@ -37,6 +37,7 @@ class TForm3;
 class TPaintBox;
 class TSpectrumPainter;
 class TTrackBar;
+struct LanguageInfo;
 struct SettingsControls;
 
 inline constexpr int kDesignedClientWidth = 568;
@@ -95,6 +96,7 @@ class TForm1 final : public QWidget, private ChannelListHost {
     void ApplyProgramsButtonRule();
     void ApplyProxyChoice();
     void ApplyLanguage();
+    void ApplyLanguageOf(const LanguageInfo& language);
     void ApplyBackground();
 
     // Each false, after telling the user, when a file could not be written; the close is abandoned.
@@ -130,6 +132,10 @@ class TForm1 final : public QWidget, private ChannelListHost {
     void BackgroundClick(Background background);
     void ShowBackground(Background background);
     void About1Click();
+    void English1Click();
+    void German1Click();
+    void Russian1Click();
+    void ChooseLanguage(const char* language_name);
     // User panel.
     void Image10Click();  // open
     void Image11Click();  // close
@@ -166,6 +172,8 @@ class TForm1 final : public QWidget, private ChannelListHost {
     QString settings_folder_;
     QString language_name_;
     QString background_name_;
+    // Path of the update information file for the applied language; empty when none applies.
+    QString updateInfoPath_;
     TAboutBox* about_box_ = nullptr;  // owned as a child
     TForm3* form3_ = nullptr;         // owned as a child
 

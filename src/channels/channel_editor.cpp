@@ -11,8 +11,10 @@
 #include <QValidator>
 
 #include "app/dialogs.h"
+#include "app/language_switch.h"
 #include "channels/channel_list_model.h"
 #include "i18n/message.h"
+#include "i18n/window_translation.h"
 
 namespace velmora {
 namespace {
@@ -135,10 +137,18 @@ TForm3::TForm3(ChannelListModel* list, QWidget* parent) : QDialog(parent), list_
     setTabOrder(ok_add_, cancel_);
     setTabOrder(cancel_, ok_edit_);
 
-    RetranslateUi();
+    {
+        const EnglishTexts english;
+        SetEnglishTexts();
+    }
+    TranslateWindow(this);
 }
 
-void TForm3::RetranslateUi() {
+void TForm3::SetLanguageName(std::function<QString()> language_name) {
+    language_name_ = std::move(language_name);
+}
+
+void TForm3::SetEnglishTexts() {
     setWindowTitle(QStringLiteral("Velmora"));
     title_->setText(edit_mode_ ? Msg("Edit this webradio channel") : Msg("Add a webradio channel"));
     required_->setTitle(Msg("Required input"));
@@ -283,7 +293,7 @@ void TForm3::keyPressEvent(QKeyEvent* event) {
 }
 
 void TForm3::showEvent(QShowEvent* event) {
-    RetranslateUi();
+    ReapplyLanguage(this, language_name_ ? language_name_() : QString());
     // Centred on the desktop, not over the main window that owns it.
     if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
     QDialog::showEvent(event);

@@ -147,11 +147,12 @@ TEST_F(WindowPanelMenuTest, MenuOpensInPlaceWithItsStates) {
     EXPECT_EQ(menu->pos(), form_->frameGeometry().topLeft() + QPoint(250, 170));
     menu->close();
 
-    for (const char* enabled : {"Background1", "ShowDate1", "ShowTime1", "ChannelListExport1",
-                                "ChannelListImport1", "Website1", "About1", "Close1"}) {
+    for (const char* enabled :
+         {"Background1", "ShowDate1", "ShowTime1", "ChannelListExport1", "ChannelListImport1",
+          "SelectLanguage1", "Website1", "About1", "Close1"}) {
         EXPECT_TRUE(Item(enabled)->isEnabled()) << enabled;
     }
-    for (const char* disabled : {"SelectLanguage1", "Checkfornewversion1"}) {
+    for (const char* disabled : {"Checkfornewversion1"}) {
         EXPECT_FALSE(Item(disabled)->isEnabled()) << disabled;
     }
 
