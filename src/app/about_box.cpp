@@ -122,6 +122,8 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
         const EnglishTexts english;
         SetEnglishTexts();
     }
+    // Names, and the version line that is put together at each showing.
+    for (QLabel* l : {label4_, version_, label3_}) ExcludeFromTranslation(l);
     TranslateWindow(this);
     FitLabels();
 }
@@ -134,7 +136,6 @@ void TAboutBox::SetEnglishTexts() {
     setWindowTitle(Msg("About..."));
     label4_->setText(QStringLiteral("Kestrin"));
     product_name_->setText(QStringLiteral("Velmora"));
-    version_->setText(Msg("Version") + QStringLiteral(" 2.4.5.1"));
     copyright_->setText(Msg("Copyright (C) 2006-2026 Kestrin Software"));
     label2_->setText(
         Msg("Free for private use. Copies may be passed on unchanged; selling them needs "
@@ -145,6 +146,7 @@ void TAboutBox::SetEnglishTexts() {
 }
 
 void TAboutBox::FitLabels() {
+    version_->setText(Msg("Version") + QStringLiteral(" 2.4.5.1"));
     for (QLabel* l : {label4_, product_name_, version_, copyright_, label1_, label3_}) {
         l->adjustSize();
     }

@@ -42,7 +42,8 @@ class TAboutBox : public QDialog {
 
   private:
     void SetEnglishTexts();
-    // Labels placed by their top-left corner take the size of their current text.
+    // Puts the version line together in the current language; labels placed by their top-left
+    // corner take the size of their current text.
     void FitLabels();
 
     std::function<QString()> language_name_;

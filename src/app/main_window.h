@@ -59,6 +59,8 @@ class TForm1 final : public QWidget, private ChannelListHost {
     // Automatic replays since the last reset (RetryCount).
     int RetryCount() const { return replay_.RetryCount(); }
     ChannelListModel* Channels() const { return channels_; }
+    // Path of the update information file for the applied language; empty when none applies.
+    QString UpdateInfoPath() const { return updateInfoPath_; }
     // The about box and the channel editor, created after this window and owned by it. Any not
     // given by the first showing is created then.
     void SetSecondaryWindows(TAboutBox* about_box, TForm3* form3);
@@ -172,8 +174,7 @@ class TForm1 final : public QWidget, private ChannelListHost {
     QString settings_folder_;
     QString language_name_;
     QString background_name_;
-    // Path of the update information file for the applied language; empty when none applies.
-    QString updateInfoPath_;
+    QString updateInfoPath_;          // set by ApplyLanguage
     TAboutBox* about_box_ = nullptr;  // owned as a child
     TForm3* form3_ = nullptr;         // owned as a child
 

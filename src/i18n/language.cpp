@@ -60,6 +60,7 @@ class ToolkitTranslator final : public QTranslator {
 
 ToolkitTranslator* g_toolkit = nullptr;
 QString g_code;
+QString g_code_folder;  // the catalogue folder g_code was selected in
 
 }  // namespace
 
@@ -129,8 +130,9 @@ void InitCatalogueSwitching() {
 }
 
 std::optional<CatalogueProblem> SelectCatalogueLanguage(const QString& code) {
-    if (code == g_code && !g_code.isNull()) return std::nullopt;
+    if (code == g_code && !g_code.isNull() && g_code_folder == MessageFolder()) return std::nullopt;
     g_code = code;
+    g_code_folder = MessageFolder();
     const QString file = CatalogueFile(MessageFolder(), code);
     // gettext tries the code and then its language part by itself; naming the one found keeps
     // it to the file checked below.
