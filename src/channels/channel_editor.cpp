@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QValidator>
+#include <algorithm>
 
 #include "app/dialogs.h"
 #include "app/language_switch.h"
@@ -166,6 +167,15 @@ void TForm3::SetEnglishTexts() {
     cancel_->setText(Msg("Cancel"));
 }
 
+// A translation may run longer than the English: the position buttons and "Add Separator" grow
+// into the free space beside them.
+void TForm3::FitTexts() {
+    top_->resize(std::max(60, top_->sizeHint().width()), top_->height());
+    bottom_->move(std::max(72, top_->x() + top_->width() + 8), bottom_->y());
+    const int room = ok_add_->x() - 8 - separator_->x();
+    separator_->resize(std::clamp(separator_->sizeHint().width(), 129, room), separator_->height());
+}
+
 void TForm3::OpenForAdd() {
     PrepareAddMode();
     exec();
@@ -294,6 +304,7 @@ void TForm3::keyPressEvent(QKeyEvent* event) {
 
 void TForm3::showEvent(QShowEvent* event) {
     ReapplyLanguage(this, language_name_ ? language_name_() : QString());
+    FitTexts();
     // Centred on the desktop, not over the main window that owns it.
     if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
     QDialog::showEvent(event);

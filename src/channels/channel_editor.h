@@ -59,6 +59,7 @@ class TForm3 final : public QDialog {
 
   private:
     void SetEnglishTexts();
+    void FitTexts();
     void BitBtn1Click();
     void BitBtn3Click();
     void BitBtn5Click();
