@@ -28,10 +28,13 @@ constexpr std::array<LanguageInfo, 3> kLanguages = {{
     {"Russian", "ru_RU", "/downloads/update/selfupdate_ru.cgi"},
 }};
 
-// Button texts of the toolkit's own dialogs, for when its translations are not installed.
-[[maybe_unused]] constexpr std::array<const char*, 8> kToolkitTexts = {
-    Translatable("&Yes"),    Translatable("&No"),   Translatable("&OK"),   Translatable("Cancel"),
-    Translatable("&Cancel"), Translatable("Close"), Translatable("&Save"), Translatable("&Open"),
+// Texts of the toolkit's own dialogs and edit menus, for when its translations are not installed.
+[[maybe_unused]] constexpr std::array<const char*, 14> kToolkitTexts = {
+    Translatable("&Yes"),   Translatable("&No"),        Translatable("&OK"),
+    Translatable("Cancel"), Translatable("&Cancel"),    Translatable("Close"),
+    Translatable("&Save"),  Translatable("&Open"),      Translatable("&Undo"),
+    Translatable("&Redo"),  Translatable("Cu&t"),       Translatable("&Copy"),
+    Translatable("&Paste"), Translatable("Select All"),
 };
 
 // The toolkit's own texts (message box buttons, file dialogs): its shipped translations first,

@@ -24,11 +24,13 @@ const QString kSource = QStringLiteral(VELMORA_SOURCE_DIR);
 QString Explain(const QString& report) {
     QString out;
     for (const QString& line : report.split('\n', Qt::SkipEmptyParts)) {
+        // msgcmp also calls each untranslated entry "not used"; that adds nothing.
+        if (line.contains("warning: this message is not used")) continue;
         out += line + '\n';
         const QStringList parts = line.split(':');
         bool ok = false;
         const int number = parts.size() > 2 ? parts[1].toInt(&ok) : 0;
-        QFile file(parts[0]);
+        QFile file(QDir(kSource).filePath(parts[0]));
         if (!ok || !file.open(QIODevice::ReadOnly)) continue;
         const QList<QByteArray> lines = file.readAll().split('\n');
         if (number >= 1 && number <= lines.size()) {
