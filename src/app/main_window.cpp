@@ -368,6 +368,9 @@ void TForm1::WireNowPlaying() {
 // --- creation
 
 void TForm1::FormCreate() {
+    // The clock shows the date and time, not texts.
+    ExcludeFromTranslation(Label10);
+    ExcludeFromTranslation(Label11);
     TranslateWindow(this);
     vle::PluginLoad(vle::kWmaPlugin, 0);  // without it WMA streams just fail to open
     if (!EngineVersionAccepted(vle::GetVersion())) {
