@@ -49,3 +49,8 @@ format:
 
 clean:
 	rm -rf $(BUILD) $(TSAN_BUILD)
+
+# Extracts the looked-up texts into locale/default.pot and merges them into the catalogues.
+.PHONY: catalogues
+catalogues:
+	scripts/update-catalogues

@@ -12,7 +12,9 @@
 #include <QStyle>
 #include <QUrl>
 
+#include "app/language_switch.h"
 #include "i18n/message.h"
+#include "i18n/window_translation.h"
 
 namespace velmora {
 
@@ -116,14 +118,24 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     }
     label4_->raise();
 
-    Retranslate();
+    {
+        const EnglishTexts english;
+        SetEnglishTexts();
+    }
+    // Names, and the version line that is put together at each showing.
+    for (QLabel* l : {label4_, version_, label3_}) ExcludeFromTranslation(l);
+    TranslateWindow(this);
+    FitLabels();
 }
 
-void TAboutBox::Retranslate() {
+void TAboutBox::SetLanguageName(std::function<QString()> language_name) {
+    language_name_ = std::move(language_name);
+}
+
+void TAboutBox::SetEnglishTexts() {
     setWindowTitle(Msg("About..."));
     label4_->setText(QStringLiteral("Kestrin"));
     product_name_->setText(QStringLiteral("Velmora"));
-    version_->setText(Msg("Version") + QStringLiteral(" 2.4.5.1"));
     copyright_->setText(Msg("Copyright (C) 2006-2026 Kestrin Software"));
     label2_->setText(
         Msg("Free for private use. Copies may be passed on unchanged; selling them needs "
@@ -131,6 +143,10 @@ void TAboutBox::Retranslate() {
     label1_->setText(Msg("Website:"));
     label3_->setText(QString::fromLatin1(kWebsiteText));
     bitbtn1_->setText(Msg("OK"));
+}
+
+void TAboutBox::FitLabels() {
+    version_->setText(Msg("Version") + QStringLiteral(" 2.4.5.1"));
     for (QLabel* l : {label4_, product_name_, version_, copyright_, label1_, label3_}) {
         l->adjustSize();
     }
@@ -148,6 +164,8 @@ int TAboutBox::ShowWithHeader(const QPixmap& header) {
 void TAboutBox::showEvent(QShowEvent* event) {
     // Centred on the screen, not on the main window.
     if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    ReapplyLanguage(this, language_name_ ? language_name_() : QString());
+    FitLabels();
     QDialog::showEvent(event);
 }
 

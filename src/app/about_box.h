@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QPixmap>
+#include <functional>
 
 class QLabel;
 class QPushButton;
@@ -27,8 +28,8 @@ class TAboutBox : public QDialog {
     void SetHeaderPicture(const QPixmap& header);
     // Shows the box modally over a copy of `header`; returns when it is closed.
     int ShowWithHeader(const QPixmap& header);
-    // Sets every text again through the message look-up (after a catalogue switch).
-    void Retranslate();
+    // Where the box reads the main window's interface language (LanguageName) at each showing.
+    void SetLanguageName(std::function<QString()> language_name);
 
     QLabel* Image1() const { return image1_; }
     QLabel* Label3() const { return label3_; }
@@ -40,6 +41,12 @@ class TAboutBox : public QDialog {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void SetEnglishTexts();
+    // Puts the version line together in the current language; labels placed by their top-left
+    // corner take the size of their current text.
+    void FitLabels();
+
+    std::function<QString()> language_name_;
     QLabel* image1_ = nullptr;
     QLabel* label4_ = nullptr;
     QLabel* image3_ = nullptr;

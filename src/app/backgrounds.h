@@ -7,6 +7,8 @@
 #include <array>
 #include <optional>
 
+#include "i18n/message.h"
+
 class QAction;
 
 namespace velmora {
@@ -24,11 +26,11 @@ struct BackgroundInfo {
 
 // In menu order.
 inline constexpr std::array<BackgroundInfo, 5> kBackgrounds{{
-    {Background::Blue, "Blue1", "Blue", "Blue", "Image23", QSize(680, 65)},
-    {Background::Vista, "Vista1", "Vista", "Vista", "Image22", QSize(575, 65)},
-    {Background::Red, "Red1", "Red", "Red", "Image24", QSize(575, 65)},
-    {Background::Black, "Black1", "Black", "Black", "Image25", QSize(575, 65)},
-    {Background::Win7, "Win71", "Win 7", "Win7", "Image26", QSize(575, 65)},
+    {Background::Blue, "Blue1", Translatable("Blue"), "Blue", "Image23", QSize(680, 65)},
+    {Background::Vista, "Vista1", Translatable("Vista"), "Vista", "Image22", QSize(575, 65)},
+    {Background::Red, "Red1", Translatable("Red"), "Red", "Image24", QSize(575, 65)},
+    {Background::Black, "Black1", Translatable("Black"), "Black", "Image25", QSize(575, 65)},
+    {Background::Win7, "Win71", Translatable("Win 7"), "Win7", "Image26", QSize(575, 65)},
 }};
 
 // The header shows this one before any background is applied.

@@ -16,6 +16,9 @@ class QtDialogs final : public Dialogs {
         QMessageBox box(QMessageBox::NoIcon, Caption(caption), text, QMessageBox::Ok, owner);
         box.exec();
     }
+    void Information(QWidget* owner, const QString& text, const QString& caption) override {
+        QMessageBox::information(owner, Caption(caption), text, QMessageBox::Ok);
+    }
     bool AskYesNo(QWidget* owner, const QString& text, const QString& caption) override {
         return QMessageBox::information(owner, Caption(caption), text,
                                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;

@@ -16,6 +16,11 @@ class Dialogs {
     virtual void Error(QWidget* owner, const QString& text, const QString& caption = {}) = 0;
     // Plain box with one OK button and no icon (engine errors).
     virtual void Message(QWidget* owner, const QString& text, const QString& caption = {}) = 0;
+    // Information box with one OK button; where a test does not answer it, it is recorded as a
+    // plain message.
+    virtual void Information(QWidget* owner, const QString& text, const QString& caption = {}) {
+        Message(owner, text, caption);
+    }
     // Information box with Yes and No; true for Yes.
     virtual bool AskYesNo(QWidget* owner, const QString& text, const QString& caption = {}) = 0;
     // File dialogs; an empty result means cancelled.

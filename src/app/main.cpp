@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QIcon>
 
+#include "app/language_switch.h"
 #include "app/main_window.h"
 #include "app/program_windows.h"
 #include "app/session_end.h"
@@ -10,6 +11,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     velmora::InitMessages();
+    velmora::SelectStartupLanguage();
     QApplication::setApplicationName(velmora::Msg("Velmora"));
     // Lets the desktop match the windows to velmora.desktop and show the installed icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));

@@ -25,6 +25,7 @@
 #include "app/dialogs.h"
 #include "app/engine_startup.h"
 #include "app/header_clock.h"
+#include "app/language_switch.h"
 #include "app/picture_button.h"
 #include "app/recording_control.h"
 #include "app/settings.h"
@@ -37,7 +38,9 @@
 #include "channels/channel_list_model.h"
 #include "channels/directory.h"
 #include "engine/engine.h"
+#include "i18n/language.h"
 #include "i18n/message.h"
+#include "i18n/window_translation.h"
 #include "mpris/mpris_service.h"
 #include "playback/proxy_panel.h"
 #include "playback/server_text.h"
@@ -124,6 +127,8 @@ bool TForm1::IsOpening() const {
 // --- controls
 
 void TForm1::CreateControls() {
+    // Built in English; FormCreate translates the whole window.
+    const EnglishTexts english;
     CreateHeader();
 
     Image6 = MakeLabel("Image6", this);
@@ -318,13 +323,13 @@ void TForm1::CreateUserPanel() {
         const char* hint;
     };
     static constexpr std::array<ButtonSpec, 7> kButtons = {{
-        {"Image12", ":/add.png", "Add"},
-        {"Image13", ":/delete.png", "Delete"},
-        {"Image15", ":/edit.png", "Edit"},
-        {"Image14", ":/delete_all.png", "Delete all"},
-        {"Image16", ":/move_top.png", "Move to top"},
-        {"Image17", ":/move_bottom.png", "Move to bottom"},
-        {"Image18", ":/details.png", "Details"},
+        {"Image12", ":/add.png", Translatable("Add")},
+        {"Image13", ":/delete.png", Translatable("Delete")},
+        {"Image15", ":/edit.png", Translatable("Edit")},
+        {"Image14", ":/delete_all.png", Translatable("Delete all")},
+        {"Image16", ":/move_top.png", Translatable("Move to top")},
+        {"Image17", ":/move_bottom.png", Translatable("Move to bottom")},
+        {"Image18", ":/details.png", Translatable("Details")},
     }};
     for (std::size_t i = 0; i < kButtons.size(); ++i) {
         auto* button = new PictureButton(kButtons[i].name, kButtons[i].picture, GroupBox4);
@@ -365,6 +370,10 @@ void TForm1::WireNowPlaying() {
 // --- creation
 
 void TForm1::FormCreate() {
+    // The clock shows the date and time, not texts.
+    ExcludeFromTranslation(Label10);
+    ExcludeFromTranslation(Label11);
+    TranslateWindow(this);
     vle::PluginLoad(vle::kWmaPlugin, 0);  // without it WMA streams just fail to open
     if (!EngineVersionAccepted(vle::GetVersion())) {
         dialogs().Error(nullptr, Msg("An incorrect version of the audio engine was loaded"));
@@ -399,6 +408,8 @@ void TForm1::SetSecondaryWindows(TAboutBox* about_box, TForm3* form3) {
 void TForm1::EnsureSecondaryWindows() {
     if (!about_box_) about_box_ = new TAboutBox(this);
     if (!form3_) form3_ = new TForm3(channels_, this);
+    about_box_->SetLanguageName([this] { return language_name_; });
+    form3_->SetLanguageName([this] { return language_name_; });
 }
 
 // One analyser frame while the current stream plays; the look is set after drawing, so the first
@@ -502,8 +513,31 @@ void TForm1::ApplyProxyChoice() {
     cbDirectConnectionClick();
 }
 
-// Chooses the interface language from the settings or the system.
-void TForm1::ApplyLanguage() {}
+// Chooses the interface language from the settings or, when they name none, from the system's
+// catalogue language; with neither, the windows keep their start-up texts and no update address.
+void TForm1::ApplyLanguage() {
+    const int row = ComboBox1->currentIndex();
+    if (const LanguageInfo* stored = LanguageByName(language_name_)) {
+        ApplyLanguageOf(*stored);
+        if (ComboBox1->currentIndex() < 0) ComboBox1->setCurrentIndex(row);
+        return;
+    }
+    const LanguageInfo* system = LanguageByCode(CatalogueLanguage());
+    if (!system) return;
+    ApplyLanguageOf(*system);
+    if (ComboBox1->currentIndex() < 0) ComboBox1->setCurrentIndex(1);
+    language_name_ = QString::fromLatin1(system->name);
+}
+
+void TForm1::ApplyLanguageOf(const LanguageInfo& language) {
+    updateInfoPath_ = QString::fromLatin1(language.update_path);  // the updater's InfoFileURL path
+    SwitchCatalogue(QString::fromLatin1(language.code), this);
+    RetranslateWindow(this);
+    const QString name = QString::fromLatin1(language.name);
+    menu_.English1->setEnabled(name != QLatin1String("English"));
+    menu_.German1->setEnabled(name != QLatin1String("German"));
+    menu_.Russian1->setEnabled(name != QLatin1String("Russian"));
+}
 
 // Puts the stored header background into Image3; a name that matches none keeps the designed one.
 void TForm1::ApplyBackground() {

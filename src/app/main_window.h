@@ -40,6 +40,7 @@ class TPaintBox;
 class TSelfUpdater;
 class TSpectrumPainter;
 class TTrackBar;
+struct LanguageInfo;
 struct SettingsControls;
 
 inline constexpr int kDesignedClientWidth = 568;
@@ -61,6 +62,8 @@ class TForm1 final : public QWidget, private ChannelListHost {
     // Automatic replays since the last reset (RetryCount).
     int RetryCount() const { return replay_.RetryCount(); }
     ChannelListModel* Channels() const { return channels_; }
+    // Path of the update information file for the applied language; empty when none applies.
+    QString UpdateInfoPath() const { return updateInfoPath_; }
     // The about box and the channel editor, created after this window and owned by it. Any not
     // given by the first showing is created then.
     void SetSecondaryWindows(TAboutBox* about_box, TForm3* form3);
@@ -98,6 +101,7 @@ class TForm1 final : public QWidget, private ChannelListHost {
     void ApplyProgramsButtonRule();
     void ApplyProxyChoice();
     void ApplyLanguage();
+    void ApplyLanguageOf(const LanguageInfo& language);
     void ApplyBackground();
 
     // Each false, after telling the user, when a file could not be written; the close is abandoned.
@@ -138,6 +142,10 @@ class TForm1 final : public QWidget, private ChannelListHost {
     void BackgroundClick(Background background);
     void ShowBackground(Background background);
     void About1Click();
+    void English1Click();
+    void German1Click();
+    void Russian1Click();
+    void ChooseLanguage(const char* language_name);
     // User panel.
     void Image10Click();  // open
     void Image11Click();  // close
@@ -195,6 +203,7 @@ class TForm1 final : public QWidget, private ChannelListHost {
     QString settings_folder_;
     QString language_name_;
     QString background_name_;
+    QString updateInfoPath_;          // set by ApplyLanguage
     TAboutBox* about_box_ = nullptr;  // owned as a child
     TForm3* form3_ = nullptr;         // owned as a child
 

@@ -5,9 +5,11 @@
 #include <QTimer>
 
 #include "app/about_box.h"
+#include "app/dialogs.h"
 #include "app/header_clock.h"
 #include "app/main_window.h"
 #include "app/picture_button.h"
+#include "i18n/message.h"
 
 namespace velmora {
 
@@ -22,6 +24,10 @@ void TForm1::WireMenu() {
     connect(menu_.ChannelListExport1, &QAction::triggered, this, &TForm1::ChannelListExport1Click);
     connect(menu_.ChannelListImport1, &QAction::triggered, this, &TForm1::ChannelListImport1Click);
     connect(menu_.About1, &QAction::triggered, this, &TForm1::About1Click);
+    menu_.SelectLanguage1->setEnabled(true);
+    connect(menu_.English1, &QAction::triggered, this, &TForm1::English1Click);
+    connect(menu_.German1, &QAction::triggered, this, &TForm1::German1Click);
+    connect(menu_.Russian1, &QAction::triggered, this, &TForm1::Russian1Click);
     // Through the normal close, which saves the settings and the list.
     connect(menu_.Close1, &QAction::triggered, this, &QWidget::close);
     connect(Timer4, &QTimer::timeout, this, &TForm1::Timer4Timer);
@@ -54,6 +60,25 @@ void TForm1::ShowBackground(Background background) {
 
 void TForm1::About1Click() {
     about_box_->ShowWithHeader(Image3->pixmap());
+}
+
+void TForm1::English1Click() {
+    ChooseLanguage("English");
+}
+
+void TForm1::German1Click() {
+    ChooseLanguage("German");
+}
+
+void TForm1::Russian1Click() {
+    ChooseLanguage("Russian");
+}
+
+// The new language applies at the next start; closing normally saves it with the settings.
+void TForm1::ChooseLanguage(const char* language_name) {
+    dialogs().Information(this, Msg("Program has to be restarted to apply the changes."));
+    language_name_ = QString::fromLatin1(language_name);
+    close();
 }
 
 void TForm1::Timer4Timer() {

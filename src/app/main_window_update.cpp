@@ -40,8 +40,7 @@ void TForm1::CreateSelfUpdater() {
 // At the first showing, after the settings and the language: the information address of the
 // language, and no automatic check when "Auto check off" is ticked.
 void TForm1::ApplyUpdateSettings() {
-    SelfUpdater1->InfoFileURL =
-        QString::fromStdString(InfoFileUrlForLanguage(language_name_.toStdString()));
+    SelfUpdater1->InfoFileURL = QString::fromStdString(InfoFileUrl(updateInfoPath_.toStdString()));
     if (menu_.Autocheckoff1->isChecked()) SelfUpdater1->Active = false;
 }
 

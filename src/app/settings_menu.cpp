@@ -18,13 +18,10 @@ namespace velmora {
 
 namespace {
 
-const char* const kEnglishProperty = "velmoraCaption";
-
 QAction* AddItem(QMenu* menu, const char* name, const char* caption,
                  const char* picture = nullptr) {
     QAction* a = menu->addAction(Msg(caption));
     a->setObjectName(QString::fromLatin1(name));
-    a->setProperty(kEnglishProperty, QString::fromLatin1(caption));
     if (picture) a->setIcon(QIcon(QStringLiteral(":/menu/%1.png").arg(QLatin1String(picture))));
     return a;
 }
@@ -42,7 +39,6 @@ QMenu* AddSubmenu(QMenu* menu, const char* name, const char* caption, const char
     *item = menu->addMenu(sub);
     (*item)->setObjectName(QString::fromLatin1(name));
     (*item)->setText(Msg(caption));
-    (*item)->setProperty(kEnglishProperty, QString::fromLatin1(caption));
     (*item)->setIcon(QIcon(QStringLiteral(":/menu/%1.png").arg(QLatin1String(picture))));
     return sub;
 }
@@ -97,15 +93,6 @@ SettingsMenu BuildSettingsMenu(QWidget* parent) {
 
     QObject::connect(m.Website1, &QAction::triggered, p, [] { OpenWebsite(); });
     return m;
-}
-
-void RetranslateSettingsMenu(const SettingsMenu& menu) {
-    QList<QAction*> all = menu.PopupMenu1->actions();
-    for (QMenu* sub : {menu.BackgroundMenu, menu.LanguageMenu}) all += sub->actions();
-    for (QAction* a : all) {
-        const QVariant english = a->property(kEnglishProperty);
-        if (english.isValid()) a->setText(Msg(english.toString().toUtf8().constData()));
-    }
 }
 
 QPoint SettingsMenuPosition(const QWidget* window) {

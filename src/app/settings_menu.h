@@ -46,8 +46,6 @@ struct SettingsMenu {
 // items are checkable, unmarked and enabled; "Auto check off" is hidden and unmarked. The proxy,
 // language and update-check items are disabled until their features exist.
 SettingsMenu BuildSettingsMenu(QWidget* parent);
-// Sets every caption again through the message look-up.
-void RetranslateSettingsMenu(const SettingsMenu& menu);
 
 // Screen position where the menu opens for `window`: its outer top-left corner plus 250, 170.
 QPoint SettingsMenuPosition(const QWidget* window);

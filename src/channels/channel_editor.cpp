@@ -12,8 +12,10 @@
 #include <algorithm>
 
 #include "app/dialogs.h"
+#include "app/language_switch.h"
 #include "channels/channel_list_model.h"
 #include "i18n/message.h"
+#include "i18n/window_translation.h"
 
 namespace velmora {
 namespace {
@@ -145,10 +147,18 @@ TForm3::TForm3(ChannelListModel* list, QWidget* parent) : QDialog(parent), list_
     setTabOrder(ok_add_, cancel_);
     setTabOrder(cancel_, ok_edit_);
 
-    RetranslateUi();
+    {
+        const EnglishTexts english;
+        SetEnglishTexts();
+    }
+    TranslateWindow(this);
 }
 
-void TForm3::RetranslateUi() {
+void TForm3::SetLanguageName(std::function<QString()> language_name) {
+    language_name_ = std::move(language_name);
+}
+
+void TForm3::SetEnglishTexts() {
     setWindowTitle(QStringLiteral("Velmora"));
     title_->setText(edit_mode_ ? Msg("Edit this webradio channel") : Msg("Add a webradio channel"));
     required_->setTitle(Msg("Required input"));
@@ -164,6 +174,15 @@ void TForm3::RetranslateUi() {
     ok_add_->setText(Msg("OK"));
     ok_edit_->setText(Msg("OK"));
     cancel_->setText(Msg("Cancel"));
+}
+
+// A translation may run longer than the English: the position buttons and "Add Separator" grow
+// into the free space beside them.
+void TForm3::FitTexts() {
+    top_->resize(std::max(60, top_->sizeHint().width()), top_->height());
+    bottom_->move(std::max(72, top_->x() + top_->width() + 8), bottom_->y());
+    const int room = ok_add_->x() - 8 - separator_->x();
+    separator_->resize(std::clamp(separator_->sizeHint().width(), 129, room), separator_->height());
 }
 
 void TForm3::OpenForAdd() {
@@ -300,7 +319,8 @@ void TForm3::keyPressEvent(QKeyEvent* event) {
 }
 
 void TForm3::showEvent(QShowEvent* event) {
-    RetranslateUi();
+    ReapplyLanguage(this, language_name_ ? language_name_() : QString());
+    FitTexts();
     // Centred on the desktop, not over the main window that owns it.
     if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
     QDialog::showEvent(event);

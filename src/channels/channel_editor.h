@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QPalette>
+#include <functional>
 
 class QGroupBox;
 class QLabel;
@@ -36,8 +37,8 @@ class TForm3 final : public QDialog {
     bool PositionTop() const;
     void SetPositionTop(bool top);
 
-    // Sets every text through the current catalogue.
-    void RetranslateUi();
+    // Where the dialog reads the main window's interface language (LanguageName) at each showing.
+    void SetLanguageName(std::function<QString()> language_name);
 
     QLineEdit* LabeledEdit1() const { return name_; }
     QLineEdit* LabeledEdit2() const { return playlist_; }
@@ -57,6 +58,8 @@ class TForm3 final : public QDialog {
     void hideEvent(QHideEvent* event) override;
 
   private:
+    void SetEnglishTexts();
+    void FitTexts();
     void BitBtn1Click();
     void BitBtn3Click();
     void BitBtn5Click();
@@ -66,6 +69,7 @@ class TForm3 final : public QDialog {
     void PaintYellow(QLineEdit* field);
 
     ChannelListModel* list_;
+    std::function<QString()> language_name_;
     QPalette normal_palette_;
     bool edit_mode_ = false;
     QLabel* title_;

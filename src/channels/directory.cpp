@@ -1,5 +1,7 @@
 #include "channels/directory.h"
 
+#include "i18n/message.h"
+
 namespace velmora {
 namespace {
 
@@ -10,7 +12,7 @@ constexpr std::string_view kNoFixed{};
 // is a Windows Media playlist carry their own now-playing texts, since such streams announce none.
 constexpr std::array<DirectoryRow, kDirectoryRowCount> kRows{{
     // 0
-    {"-----------------Russian--------------------------", {}, {}, {}, {}, {}},
+    {Translatable("-----------------Russian--------------------------"), {}, {}, {}, {}, {}},
     // 1
     {"Radio Rossii", "http://www.radiorus.ru/live/radiorus.m3u", "https://www.radiorus.ru",
      "https://www.radiorus.ru/schedule", kNoFixed, kNoFixed},
@@ -47,7 +49,7 @@ constexpr std::array<DirectoryRow, kDirectoryRowCount> kRows{{
     {"Radio Yunost - 128", "http://www.radiounost.ru/live/unost128.m3u",
      "https://www.radiounost.ru", "https://www.radiounost.ru/schedule", kNoFixed, kNoFixed},
     // 12
-    {"-----------------German--------------------------", {}, {}, {}, {}, {}},
+    {Translatable("-----------------German--------------------------"), {}, {}, {}, {}, {}},
     // 13
     {"Deutschlandfunk", "http://www.deutschlandfunk.de/live/dlf.asx",
      "https://www.deutschlandfunk.de", "https://www.deutschlandfunk.de/programm",
@@ -66,7 +68,7 @@ constexpr std::array<DirectoryRow, kDirectoryRowCount> kRows{{
     {"SWR2 - 96", "http://mp3-live.swr.de/swr2_m.m3u", "https://www.swr.de/swr2",
      "https://www.swr.de/swr2/programm", kNoFixed, kNoFixed},
     // 18
-    {"-----------------English---------------------------", {}, {}, {}, {}, {}},
+    {Translatable("-----------------English---------------------------"), {}, {}, {}, {}, {}},
     // 19
     {"BBC World Service", "http://www.bbc.co.uk/worldservice/meta/live/nb/eieuk_au_nb.asx",
      "https://www.bbc.co.uk/worldserviceradio", "https://www.bbc.co.uk/schedules/p02zbmb3",
@@ -82,7 +84,7 @@ constexpr std::array<DirectoryRow, kDirectoryRowCount> kRows{{
     {"ABC Radio National", "http://www.abc.net.au/res/streaming/audio/mp3/radio_national.pls",
      "https://www.abc.net.au/listen", kNoPrograms, kNoFixed, kNoFixed},
     // 23
-    {"-----------------Other languages------------", {}, {}, {}, {}, {}},
+    {Translatable("-----------------Other languages------------"), {}, {}, {}, {}, {}},
     // 24
     {"Radio Swiss Classic", "http://www.radioswissclassic.ch/live/mp3.m3u",
      "https://www.radioswissclassic.ch", kNoPrograms, kNoFixed, kNoFixed},

@@ -28,16 +28,6 @@ std::string_view Trim(std::string_view s, std::string_view blanks = " \t\r\n") {
     return s.substr(first, last - first + 1);
 }
 
-struct LanguagePath {
-    std::string_view language;
-    std::string_view path;
-};
-constexpr std::array<LanguagePath, 3> kLanguagePaths = {{
-    {"English", "/downloads/update/selfupdate_en.cgi"},
-    {"German", "/downloads/update/selfupdate_de.cgi"},
-    {"Russian", "/downloads/update/selfupdate_ru.cgi"},
-}};
-
 }  // namespace
 
 std::string InfoValue(std::string_view keyword, std::string_view text, char terminator) {
@@ -123,11 +113,9 @@ std::string UpdateHost() {
     return kDefaultUpdateHost;
 }
 
-std::string InfoFileUrlForLanguage(std::string_view language_name) {
-    for (const LanguagePath& lp : kLanguagePaths) {
-        if (lp.language == language_name) return "http://" + UpdateHost() + std::string(lp.path);
-    }
-    return {};
+std::string InfoFileUrl(std::string_view language_path) {
+    if (language_path.empty()) return {};
+    return "http://" + UpdateHost() + std::string(language_path);
 }
 
 bool IsLoopbackHost(std::string_view host) {

@@ -69,9 +69,9 @@ std::string UrlFileName(std::string_view url);
 inline constexpr const char* kDefaultUpdateHost = "update.velmora.example";
 // VELMORA_UPDATE_HOST ("host" or "host:port") when set and not empty, else kDefaultUpdateHost.
 std::string UpdateHost();
-// "http://" + UpdateHost() + the language's path, for "English", "German" and "Russian"; empty for
-// any other name, so that a check without a language fails.
-std::string InfoFileUrlForLanguage(std::string_view language_name);
+// "http://" + UpdateHost() + the language's path; empty without a language, so that a check
+// without one fails.
+std::string InfoFileUrl(std::string_view language_path);
 // True when `host` ("host" or "host:port", bracketed IPv6 allowed) names this machine by a
 // loopback name or address: it is reachable whatever the network interfaces say.
 bool IsLoopbackHost(std::string_view host);

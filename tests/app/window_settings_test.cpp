@@ -21,6 +21,7 @@
 #include "app/window_harness.h"
 #include "channels/channel_file.h"
 #include "channels/channel_list_model.h"
+#include "i18n/language.h"
 
 #include "support/qt_test_helpers.h"
 
@@ -41,6 +42,8 @@ class WindowSettingsTest : public ::testing::Test {
     void SetUp() override {
         test::EnsureApp();
         SetDialogs(&answers_);
+        // The catalogue language is process-wide: a language applied by an earlier test is undone.
+        SelectCatalogueLanguage(QString());
     }
     void TearDown() override {
         SetFileWriterCalls(nullptr);
