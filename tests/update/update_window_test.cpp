@@ -5,6 +5,7 @@
 
 #include "app/main_window.h"
 #include "app/program_windows.h"
+#include "i18n/language.h"
 #include "support/qt_test_helpers.h"
 #include "support/stream_server.h"
 #include "update/self_updater.h"
@@ -39,6 +40,8 @@ TEST(UpdateWindowTest, BoxesOnlyAfterAManualCheck) {
         {"manual, no language", "Autocheckoff=1\r\n", true, 0, 1, 0},
     };
     for (const Row& r : rows) {
+        // Each row starts as a new process would: no catalogue applied by the row before.
+        SelectCatalogueLanguage(QString());
         test::PrivateHome home;
         QDir().mkpath(home.Path() + "/config/Kestrin/VLR");
         test::WriteBytes(home.Path() + "/config/Kestrin/VLR/Config-t.ini",
