@@ -103,6 +103,8 @@ int main(int argc, char** argv) {
                 Line("status 1 Can't play the stream");
             } else if (r.code == velmora::StreamStatus::Connecting) {
                 Line("status 0 Connecting...");
+            } else if (r.code == velmora::StreamStatus::Reconnect) {
+                Line(r.number ? "status 9 Reconnecting..." : "status 9 flowing again");
             } else {
                 Line("status " + std::to_string(code) + " " +
                      velmora::PrintableText(velmora::ServerTextToUtf8(r.text)));

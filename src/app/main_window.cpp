@@ -565,6 +565,7 @@ void TForm1::OnStreamStatus(const StatusReport& report) {
     if (report.opening == 0 || report.opening != opening_) return;
     switch (report.code) {
         case StreamStatus::Connecting:
+            label5_before_reconnect_.reset();
             Label4->setText(Msg("Connecting..."));
             Label3->clear();
             Label5->clear();
@@ -585,6 +586,15 @@ void TForm1::OnStreamStatus(const StatusReport& report) {
             break;
         case StreamStatus::Title:
             Label3->setText(ServerText(report.text));
+            break;
+        case StreamStatus::Reconnect:
+            if (report.number != 0) {
+                if (!label5_before_reconnect_) label5_before_reconnect_ = Label5->text();
+                Label5->setText(Msg("Reconnecting..."));
+            } else if (label5_before_reconnect_) {
+                Label5->setText(*label5_before_reconnect_);
+                label5_before_reconnect_.reset();
+            }
             break;
     }
 }

@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <optional>
 
 #include "app/backgrounds.h"
 #include "app/settings_menu.h"
@@ -178,6 +179,8 @@ class TForm1 final : public QWidget, private ChannelListHost {
     // The played channel's own name, and whether its server has named the station.
     QString channel_name_;
     bool station_named_ = false;
+    // What Label5 showed before "Reconnecting...", shown again once the stream flows.
+    std::optional<QString> label5_before_reconnect_;
     // RetryCount of the automatic replay.
     AutoReplay replay_;
     RecordingControl* recording_ = nullptr;
