@@ -392,10 +392,11 @@ class Download {
     }
 
     // --- reconnecting
-    // A created stream taken for audio, with reconnection allowed. Download thread.
+    // A stream its creator took for audio, with reconnection allowed: a creation that fails
+    // afterwards frees it, which ends the attempts. A connection lost before the creator decided
+    // ends the stream as before (creation fails, or plays what came). Download thread.
     bool Reconnectable() {
-        if (core_->reconnect_ms <= 0 || !core_->created.load(std::memory_order_acquire))
-            return false;
+        if (core_->reconnect_ms <= 0) return false;
         if (!audio_taken_) {
             std::lock_guard lock(core_->ev_m);
             audio_taken_ = core_->decision == StreamCore::Decision::Audio;

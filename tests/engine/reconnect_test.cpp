@@ -68,6 +68,9 @@ TEST(ReconnectDelay, GrowsThenStaysAtThirtyTimesTheFirst) {
 struct LossCase {
     const char* name;
     bool stall;  // the server keeps the socket open and sends nothing, instead of closing it
+    // Each connection starts the stream afresh: Ogg and FLAC begin with their headers again.
+    AudioCodec codec;
+    std::size_t loss_at;  // audio bytes per lost connection; past what identification reads
 };
 
 class ReconnectLossTest : public ReconnectTest, public ::testing::WithParamInterface<LossCase> {};
@@ -75,17 +78,19 @@ class ReconnectLossTest : public ReconnectTest, public ::testing::WithParamInter
 TEST_P(ReconnectLossTest, ResumesEachTimeAndRecordsEveryByteOnce) {
     SineSpec spec;
     spec.seconds = 3;
+    spec.codec = GetParam().codec;
     StreamRoute route;
     route.audio = EncodeSine(spec);
+    route.content_type = CodecContentType(spec.codec);
     route.loop = true;
     route.metaint = 8000;  // a metadata block cut off by the loss must not leak into the audio
     route.titles = {{0, "Before"}};
     route.bytes_per_second = 32000;
     route.burst_bytes = 8000;
     if (GetParam().stall)
-        route.stall_after = 13000;
+        route.stall_after = GetParam().loss_at;
     else
-        route.drop_after = 13000;
+        route.drop_after = GetParam().loss_at;
     route.drops = 3;
     server_.AddStream("/live", route);
 
@@ -98,7 +103,9 @@ TEST_P(ReconnectLossTest, ResumesEachTimeAndRecordsEveryByteOnce) {
     ASSERT_TRUE(vle::ChannelPlay(h, false));
 
     // Three losses, each followed by the stream flowing again.
-    ASSERT_TRUE(syncs.WaitForCount(6, Scaled(15000ms))) << syncs.Events().size() << " syncs";
+    ASSERT_TRUE(syncs.WaitForCount(6, Scaled(15000ms)))
+        << syncs.Events().size() << " syncs, " << server_.ConnectionsTo("/live").size()
+        << " connections, is-active " << vle::ChannelIsActive(h);
     const auto events = syncs.Events();
     EXPECT_EQ(std::vector<std::uint32_t>(events.begin(), events.begin() + 6),
               (std::vector<std::uint32_t>{1, 0, 1, 0, 1, 0}));
@@ -108,7 +115,7 @@ TEST_P(ReconnectLossTest, ResumesEachTimeAndRecordsEveryByteOnce) {
         EXPECT_EQ(server_.ConnectionsTo("/live").size(), 4u);
     }
     // The decoder reads the reconnected audio and the same handle plays it.
-    const std::uint64_t lost_part = 3 * 13000;
+    const std::uint64_t lost_part = 3 * GetParam().loss_at;
     ASSERT_TRUE(WaitUntil(
         [&] { return vle::StreamGetFilePosition(h, vle::FilePos::Current) > lost_part + 4000; },
         Scaled(8000ms)))
@@ -120,10 +127,12 @@ TEST_P(ReconnectLossTest, ResumesEachTimeAndRecordsEveryByteOnce) {
     // Every audio byte the server sent, in order, nothing twice, and no end yet.
     ASSERT_TRUE(vle::StreamFree(h));
     ASSERT_TRUE(recorder.WaitForEnd(Scaled(2000ms)));
+    // What was still on its way from the last connection when the stream was freed is missing.
     const std::string sent = AllSent("/live");
     const std::string got = recorder.Audio();
-    EXPECT_EQ(got.size(), sent.size());
-    EXPECT_TRUE(got == sent) << "recorded " << got.size() << " bytes, sent " << sent.size();
+    EXPECT_GT(got.size(), lost_part + 4000);
+    EXPECT_TRUE(got == sent.substr(0, got.size()))
+        << "recorded " << got.size() << " bytes, sent " << sent.size();
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(recorder.EndCalls(), 1);
     // Each new connection's head came through as header lines.
@@ -132,7 +141,10 @@ TEST_P(ReconnectLossTest, ResumesEachTimeAndRecordsEveryByteOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Loss, ReconnectLossTest,
-                         ::testing::Values(LossCase{"Drop", false}, LossCase{"Stall", true}),
+                         ::testing::Values(LossCase{"Mp3Drop", false, AudioCodec::Mp3, 13000},
+                                           LossCase{"Mp3Stall", true, AudioCodec::Mp3, 13000},
+                                           LossCase{"VorbisDrop", false, AudioCodec::Vorbis, 13000},
+                                           LossCase{"FlacDrop", false, AudioCodec::Flac, 40000}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A server that goes away for good: Stop during the wait ends it at once; left alone, the
@@ -146,6 +158,7 @@ TEST_F(ReconnectTest, StopEndsTheWaitAndAGoneServerEndsTheStreamOnce) {
         route.audio = EncodeSine(spec);
         route.loop = true;
         route.drop_after = 20000;
+        route.bytes_per_second = 32000;  // the loss comes after creation returned
         server->AddStream("/live", route);
         vle::SetConfig(vle::Config::NetReconnectDelay, stop ? 5000 : 100);
         vle::SetConfig(vle::Config::NetReconnect, 1000);
