@@ -51,9 +51,10 @@ enum class Config {
     NetPlaylist,  // 1: URLs that are playlists (.pls .m3u .asx .xspf) open their entries
     NetPrebuf,    // 1: creation waits until the buffer is 75 % full; 0: returns once identified
     NetTimeout,   // connection and first-data timeout in milliseconds (default 10000)
-    // Reconnecting a created stream whose connection dropped, or sent nothing for NetStall ms:
-    // attempts go on for this many milliseconds after the drop (default 600000; 0 = never
-    // reconnect, a drop ends the stream).
+    // Reconnecting an http or https stream, once identified as audio, whose connection dropped
+    // or sent nothing for NetStall ms: attempts go on for this many milliseconds after the drop
+    // (default 600000; 0 = never reconnect, a drop ends the stream). A body of stated length, or
+    // a chunked one, that arrived whole is a file that ended, not a drop.
     NetReconnect,
     // The wait before the first attempt in milliseconds (default 1000); the next ones wait 2, 4,
     // 8 and 16 times as long, then 30 times as long each.
