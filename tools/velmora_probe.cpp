@@ -106,6 +106,8 @@ int main(int argc, char** argv) {
                 Line("status 1 Can't play the stream");
             } else if (r.code == velmora::StreamStatus::Connecting) {
                 Line("status 0 Connecting...");
+            } else if (r.code == velmora::StreamStatus::Reconnect) {
+                Line(r.number ? "status 9 Reconnecting..." : "status 9 flowing again");
             } else {
                 const std::string_view bytes =
                     std::string_view(r.text).substr(0, r.text.find('\0'));

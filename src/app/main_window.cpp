@@ -599,6 +599,7 @@ void TForm1::OnStreamStatus(const StatusReport& report) {
     if (report.opening == 0 || report.opening != opening_) return;
     switch (report.code) {
         case StreamStatus::Connecting:
+            label5_before_reconnect_.reset();
             Label4->setText(Msg("Connecting..."));
             Label3->clear();
             Label5->clear();
@@ -623,6 +624,15 @@ void TForm1::OnStreamStatus(const StatusReport& report) {
         case StreamStatus::Title:
             Label3->setText(
                 QString::fromStdString(text_decoder_.DecodeName(StatusText(report.text))));
+            break;
+        case StreamStatus::Reconnect:
+            if (report.number != 0) {
+                if (!label5_before_reconnect_) label5_before_reconnect_ = Label5->text();
+                Label5->setText(Msg("Reconnecting..."));
+            } else if (label5_before_reconnect_) {
+                Label5->setText(*label5_before_reconnect_);
+                label5_before_reconnect_.reset();
+            }
             break;
     }
     mpris_->Changed();

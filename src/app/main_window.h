@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <optional>
 
 #include "app/backgrounds.h"
 #include "app/settings_menu.h"
@@ -194,6 +195,8 @@ class TForm1 final : public QWidget, private ChannelListHost {
     QString server_station_;
     // The playing stream's character set, decided by its texts; reset at each opening.
     ServerTextDecoder text_decoder_;
+    // What Label5 showed before "Reconnecting...", shown again once the stream flows.
+    std::optional<QString> label5_before_reconnect_;
     // RetryCount of the automatic replay.
     AutoReplay replay_;
     RecordingControl* recording_ = nullptr;

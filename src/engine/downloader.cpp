@@ -62,7 +62,15 @@ Transport TransportFor(std::string_view url) {
     return Transport::Refused;
 }
 
+std::chrono::milliseconds ReconnectDelay(int attempt, std::chrono::milliseconds first) {
+    static constexpr int kFactors[] = {1, 2, 4, 8, 16};
+    if (attempt < 0) attempt = 0;
+    return first * (attempt < 5 ? kFactors[attempt] : 30);
+}
+
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 constexpr const char* kUserAgent = "Velmora/2.4";
 // One response's header lines together: real servers send a few hundred bytes.
@@ -96,7 +104,7 @@ class Download {
                     RunFfmpegProtocol();
                     break;
                 case Transport::Curl:
-                    RunCurl();
+                    RunCurlReconnecting();
                     break;
                 case Transport::Refused:
                     Fail(ErrorCode::Protocol);
@@ -119,6 +127,7 @@ class Download {
     // --- header lines of the current response
     // False when the answer is not one to go on with.
     bool OnHeaderLine(std::string line) {
+        last_progress_ = Clock::now();
         header_bytes_ += line.size();
         if (header_bytes_ > kMaxHeaderBytes) {
             Fail(ErrorCode::FileForm);
@@ -144,8 +153,7 @@ class Download {
         // The blank line ends a response. Redirects that curl follows and interim answers are
         // not the stream's.
         if (status_ < 200 || (status_ >= 300 && status_ < 400 && HasLocation())) return true;
-        HeadersComplete();
-        return true;
+        return HeadersComplete();
     }
 
     bool HasLocation() const {
@@ -153,7 +161,8 @@ class Download {
                            [](const std::string& l) { return StartsWithNoCase(l, "location:"); });
     }
 
-    void HeadersComplete() {
+    // False when a reconnection's answer is not the stream again.
+    bool HeadersComplete() {
         std::string ctype;
         long long metaint = 0;
         long br = 0;
@@ -176,11 +185,15 @@ class Download {
         if (metaint < 0 || metaint > 1 << 24) metaint = 0;
         char* effective = nullptr;
         if (easy_) curl_easy_getinfo(easy_, CURLINFO_EFFECTIVE_URL, &effective);
-        StartBody(static_cast<long>(metaint), br, ctype, status_, effective ? effective : "");
+        return StartBody(static_cast<long>(metaint), br, ctype, status_,
+                         effective ? effective : "");
     }
 
-    void StartBody(long metaint, long br, const std::string& ctype, long status,
+    // The body of the current connection begins; false when a reconnection's answer is refused.
+    bool StartBody(long metaint, long br, const std::string& ctype, long status,
                    const std::string& final_url) {
+        conn_body_ = true;
+        if (ring_) return ContinueBody(metaint, br, ctype, status);
         icy_ = std::make_unique<IcyReader>(static_cast<std::size_t>(metaint));
         ring_ = std::make_shared<ByteRing>(DownloadBufferSize(br));
         ogg_ = std::make_unique<OggScanner>(
@@ -197,18 +210,52 @@ class Download {
         core_->ring = ring_;
         core_->headers_done = true;
         core_->ev_cv.notify_all();
+        return true;
+    }
+
+    // A reconnection's body goes on in the same buffer. Its framing starts afresh (metadata
+    // interval, Ogg pages, format headers), so the decoder restarts at a boundary where it begins.
+    bool ContinueBody(long metaint, long br, const std::string& ctype, long status) {
+        // An error page or a web page in place of the stream is a failed attempt.
+        if (status < 200 || status >= 300 || ctype.rfind("text/html", 0) == 0) return false;
+        // The start of an Ogg page header the old connection never finished: the old part ends
+        // with it.
+        if (!held_.empty()) {
+            if (!ring_->Write(held_.data(), held_.size())) return false;
+            held_.clear();
+        }
+        const std::uint64_t at = ring_->written();
+        if (at > last_mark_) {
+            ring_->MarkBoundary(at);
+            last_mark_ = at;
+        }
+        icy_ = std::make_unique<IcyReader>(static_cast<std::size_t>(metaint));
+        ogg_ = std::make_unique<OggScanner>(
+            [ring = ring_.get()](std::uint64_t pos) { ring->MarkBoundary(pos); },
+            [core = core_.get()](const std::string& title) {
+                core->SetMeta("StreamTitle='" + title + "';");
+            },
+            at);
+        std::lock_guard lock(core_->ev_m);
+        core_->status = status;
+        core_->content_type = ctype;
+        core_->metaint = metaint;
+        core_->icy_br = br;
+        return true;
     }
 
     // --- body bytes
     bool OnBody(const std::uint8_t* data, std::size_t size) {
         if (!core_->Alive()) return false;
-        if (!ring_ && status_ == 0) return OnUnframedAnswer(data, size);
-        if (!ring_) StartBody(0, 0, {}, status_, {});  // a body after an answer curl let through
+        if (!conn_body_ && status_ == 0) return OnUnframedAnswer(data, size);
+        // A body after an answer curl let through.
+        if (!conn_body_ && !StartBody(0, 0, {}, status_, {})) return false;
         bool ok = true;
         icy_->Feed(
             data, size,
             [&](const std::uint8_t* audio, std::size_t n) {
                 if (!ok) return;
+                conn_audio_ += n;
                 Deliver(audio, n);
                 if (!ogg_->active() && held_.empty()) {
                     ok = ring_->Write(audio, n);
@@ -222,6 +269,8 @@ class Download {
                 held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(ready));
             },
             [&](const std::string& text) { core_->SetMeta(text); });
+        last_progress_ = Clock::now();
+        CheckBackOnAir();
         return ok && core_->Alive();
     }
 
@@ -244,7 +293,7 @@ class Download {
             const bool blank = line == "\n" || line == "\r\n";
             if (!OnHeaderLine(std::move(line))) return false;
             if (blank) {
-                if (!ring_) StartBody(0, 0, {}, status_, {});
+                if (!conn_body_ && !StartBody(0, 0, {}, status_, {})) return false;
                 std::string rest = unframed_.substr(at);
                 unframed_.clear();
                 return rest.empty() ||
@@ -342,7 +391,93 @@ class Download {
         return static_cast<Download*>(ud)->core_->Alive() ? 0 : 1;
     }
 
-    void RunCurl() {
+    // --- reconnecting
+    // A stream its creator took for audio, with reconnection allowed: a creation that fails
+    // afterwards frees it, which ends the attempts. A connection lost before the creator decided
+    // ends the stream as before (creation fails, or plays what came). Download thread.
+    bool Reconnectable() {
+        if (core_->reconnect_ms <= 0) return false;
+        if (!audio_taken_) {
+            std::lock_guard lock(core_->ev_m);
+            audio_taken_ = core_->decision == StreamCore::Decision::Audio;
+        }
+        return audio_taken_;
+    }
+
+    // Fetches the stream, and after a drop or a stall fetches it again into the same buffer
+    // until it is freed, it ends as its server meant, or the attempts run out.
+    void RunCurlReconnecting() {
+        TransferCurl();
+        while (core_->Alive() && failure_ == ErrorCode::Ok && !complete_ && ring_ &&
+               Reconnectable()) {
+            if (!ReconnectRound()) break;
+        }
+        // Given up: the stream ends as after a drop.
+        if (reconnecting_) {
+            reconnecting_ = false;
+            core_->RunSyncs(SyncType::Reconnect, 0);
+        }
+    }
+
+    // Waits and tries again, with growing waits, until the stream is back on air (true) or the
+    // attempts run out or the stream is freed (false).
+    bool ReconnectRound() {
+        if (!reconnecting_) {
+            reconnecting_ = true;
+            core_->RunSyncs(SyncType::Reconnect, 1);
+        }
+        const auto began = Clock::now();
+        const std::chrono::milliseconds window(core_->reconnect_ms);
+        for (int attempt = 0;; ++attempt) {
+            const auto delay =
+                ReconnectDelay(attempt, std::chrono::milliseconds(core_->reconnect_delay_ms));
+            if (Clock::now() + delay - began > window) return false;
+            if (!WaitUnlessFreed(delay)) return false;
+            StartConnection();
+            TransferCurl();
+            if (failure_ != ErrorCode::Ok || !core_->Alive()) return false;
+            // Back on air for a while, then dropped again: a new round from the shortest wait.
+            if (!reconnecting_) return true;
+            if (complete_ && conn_audio_ > 0) return false;
+        }
+    }
+
+    // False when the stream was freed meanwhile: Stop ends the wait at once.
+    bool WaitUnlessFreed(std::chrono::milliseconds delay) {
+        std::unique_lock lock(core_->ev_m);
+        return !core_->ev_cv.wait_for(lock, delay, [this] { return !core_->Alive(); });
+    }
+
+    // Forgets everything of the previous connection's answer.
+    void StartConnection() {
+        lines_.clear();
+        status_ = 0;
+        is_icy_ = false;
+        header_bytes_ = 0;
+        unframed_.clear();
+        conn_body_ = false;
+        conn_audio_ = 0;
+        complete_ = false;
+        result_ = 0;
+    }
+
+    // The reconnected stream flows again once the decoder reads from the buffer (or nobody waits
+    // for it to refill).
+    void CheckBackOnAir() {
+        if (!reconnecting_ || conn_audio_ == 0 || ring_->starved()) return;
+        reconnecting_ = false;
+        core_->RunSyncs(SyncType::Reconnect, 0);
+    }
+
+    // Nothing at all from the server for the stall time: a connection that hangs is dropped.
+    bool Stalled() {
+        return Clock::now() - last_progress_ > std::chrono::milliseconds(core_->stall_ms) &&
+               Reconnectable();
+    }
+
+    // One connection, from the request to the end of its body.
+    void TransferCurl() {
+        last_progress_ = Clock::now();
         // Owned here so that a throw on the way out still frees them and unhooks the wake-up.
         struct Handles {
             CURL* easy = curl_easy_init();
@@ -430,15 +565,30 @@ class Download {
             };
         }
         int running = 1;
+        bool stalled = false;
         while (running && core_->Alive()) {
             if (curl_multi_perform(multi, &running) != CURLM_OK) break;
             if (!running) break;
+            if (ring_) CheckBackOnAir();
+            if (Stalled()) {
+                stalled = true;
+                break;
+            }
             curl_multi_poll(multi, nullptr, 0, 200, nullptr);
         }
-        result_ = CURLE_ABORTED_BY_CALLBACK;
+        result_ = stalled ? CURLE_OPERATION_TIMEDOUT : CURLE_ABORTED_BY_CALLBACK;
         int left = 0;
         while (CURLMsg* msg = curl_multi_info_read(multi, &left))
             if (msg->msg == CURLMSG_DONE) result_ = msg->data.result;
+        // A body of a stated length, or a chunked one, that arrived whole is a file that ended,
+        // not a dropped stream.
+        curl_off_t length = -1;
+        curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+        const bool chunked = std::any_of(lines_.begin(), lines_.end(), [](const std::string& l) {
+            return StartsWithNoCase(l, "transfer-encoding:") &&
+                   l.find("chunked") != std::string::npos;
+        });
+        complete_ = result_ == CURLE_OK && (length >= 0 || chunked);
     }
 
     // --- mms and mmsh: the bytes of an ASF stream through FFmpeg's protocols
@@ -485,6 +635,13 @@ class Download {
     std::vector<std::uint8_t> held_;  // audio bytes of an incomplete Ogg page header
     std::string unframed_;            // the start of an answer curl did not take for HTTP
     std::size_t header_bytes_ = 0;    // of the current response
+    bool conn_body_ = false;          // the current connection's body has begun
+    std::uint64_t conn_audio_ = 0;    // audio bytes of the current connection
+    bool complete_ = false;           // the last connection's body ended as its server meant
+    bool audio_taken_ = false;        // the creator took the stream for audio
+    bool reconnecting_ = false;       // between a drop and the stream's flowing again
+    std::uint64_t last_mark_ = 0;     // the last boundary marked at a reconnection
+    Clock::time_point last_progress_ = Clock::now();  // the last byte from the server
     int result_ = 0;
     ErrorCode failure_ = ErrorCode::Ok;
     CURL* easy_ = nullptr;  // this thread only, while the transfer runs

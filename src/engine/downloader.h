@@ -2,6 +2,7 @@
 // protocols for mms and mmsh), removes ICY metadata, watches Ogg chains, and fills the ring.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string_view>
@@ -25,6 +26,10 @@ long StreamRateKbps(std::string_view value);
 // Every other scheme (file, ftp, gopher, dict...) is never fetched.
 enum class Transport { Curl, Ffmpeg, Refused };
 Transport TransportFor(std::string_view url);
+
+// The wait before reconnection attempt `attempt` (0 = the first after a drop): 1, 2, 4, 8 and 16
+// times `first`, then 30 times `first` for every later one.
+std::chrono::milliseconds ReconnectDelay(int attempt, std::chrono::milliseconds first);
 
 // Starts the detached download thread; it holds `core` until it ends.
 void StartDownload(const std::shared_ptr<StreamCore>& core);

@@ -40,6 +40,9 @@ struct Global {
     bool playlists = true;
     bool prebuffer = false;
     long timeout_ms = 10000;
+    long reconnect_ms = 600000;
+    long reconnect_delay_ms = 1000;
+    long stall_ms = 10000;
     // The engine's own copy: a caller's buffer may change or go away while a creation runs.
     std::optional<std::string> proxy;
     Output output;
@@ -84,6 +87,9 @@ struct CreateRequest {
     CancelFlag cancel;
     Clock::time_point deadline;
     long timeout_ms;
+    long reconnect_ms;
+    long reconnect_delay_ms;
+    long stall_ms;
     std::optional<ProxyAddress> proxy;
     bool playlists;
     bool prebuffer;
@@ -129,6 +135,9 @@ std::shared_ptr<StreamCore> Connect(
     core->pass_status = req.pass_status;
     core->cancel = req.cancel;
     core->timeout_ms = req.timeout_ms;
+    core->reconnect_ms = req.reconnect_ms;
+    core->reconnect_delay_ms = req.reconnect_delay_ms;
+    core->stall_ms = req.stall_ms;
     core->deadline = req.deadline;
     start(core);
     std::unique_lock lock(core->ev_m);
@@ -426,6 +435,19 @@ bool SetConfig(Config option, std::uint32_t value) {
             if (value < 100) return Fail(ErrorCode::IllegalParam, false);
             g.timeout_ms = static_cast<long>(value);
             break;
+        case Config::NetReconnect:
+            g.reconnect_ms = static_cast<long>(std::min<std::uint32_t>(value, 24 * 3600 * 1000));
+            break;
+        case Config::NetReconnectDelay:
+            // Hammering a server that just went away helps nobody; a day is beyond any use.
+            if (value < 10 || value > 24 * 3600 * 1000) return Fail(ErrorCode::IllegalParam, false);
+            g.reconnect_delay_ms = static_cast<long>(value);
+            break;
+        case Config::NetStall:
+            if (value < 100 || value > 24 * 3600 * 1000)
+                return Fail(ErrorCode::IllegalParam, false);
+            g.stall_ms = static_cast<long>(value);
+            break;
     }
     return Ok();
 }
@@ -453,6 +475,9 @@ Handle StreamCreateURL(const char* url, std::uint64_t, std::uint32_t flags, Down
         if (!g.initialized) return Fail(ErrorCode::Init, Handle{0});
         if (g.proxy) req.proxy = ParseProxyAddress(*g.proxy);
         req.timeout_ms = g.timeout_ms;
+        req.reconnect_ms = g.reconnect_ms;
+        req.reconnect_delay_ms = g.reconnect_delay_ms;
+        req.stall_ms = g.stall_ms;
         req.playlists = g.playlists;
         req.prebuffer = g.prebuffer;
         req.allow_asf = g.wma_plugin;
@@ -560,14 +585,14 @@ const char* ChannelGetTags(Handle stream, TagKind kind) {
     return out.c_str();
 }
 
-SyncHandle ChannelSetSync(Handle stream, SyncType, std::uint64_t, SyncProc* proc, void* user) {
+SyncHandle ChannelSetSync(Handle stream, SyncType type, std::uint64_t, SyncProc* proc, void* user) {
     if (!proc) return Fail(ErrorCode::IllegalParam, SyncHandle{0});
     auto core = Find(stream);
     if (!core) return Fail(ErrorCode::Handle, SyncHandle{0});
     const SyncHandle id = G().next_sync++;
     {
         std::lock_guard lock(core->sync_m);
-        core->syncs.push_back({id, proc, user});
+        core->syncs.push_back({type, id, proc, user});
     }
     t_error = ErrorCode::Ok;
     return id;

@@ -51,6 +51,17 @@ enum class Config {
     NetPlaylist,  // 1: URLs that are playlists (.pls .m3u .asx .xspf) open their entries
     NetPrebuf,    // 1: creation waits until the buffer is 75 % full; 0: returns once identified
     NetTimeout,   // connection and first-data timeout in milliseconds (default 10000)
+    // Reconnecting an http or https stream, once identified as audio, whose connection dropped
+    // or sent nothing for NetStall ms: attempts go on for this many milliseconds after the drop
+    // (default 600000; 0 = never reconnect, a drop ends the stream). A body of stated length, or
+    // a chunked one, that arrived whole is a file that ended, not a drop.
+    NetReconnect,
+    // The wait before the first attempt in milliseconds (default 1000); the next ones wait 2, 4,
+    // 8 and 16 times as long, then 30 times as long each.
+    NetReconnectDelay,
+    // Milliseconds without a byte from the server after which a playing connection counts as
+    // dropped (default 10000).
+    NetStall,
 };
 
 // Pointer options of SetConfigPtr().
@@ -62,7 +73,10 @@ enum class ConfigPtr {
 
 enum class FilePos { Current, Download, End };
 enum class TagKind { Icy, Http, Meta };
-enum class SyncType { Meta };
+// Meta: the META tag changed (data 0). Reconnect: data 1 when the connection is lost and the
+// engine starts reconnecting; data 0 when the stream flows again (the decoder reads the new
+// connection's audio) or when the attempts are given up (the stream then ends as after a drop).
+enum class SyncType { Meta, Reconnect };
 enum class Attribute { Volume };
 
 // ChannelIsActive() results.
@@ -80,6 +94,10 @@ inline constexpr std::uint32_t kDataFft1024 = 0x80000002;  // 512 float magnitud
 // Download callback: (buffer, length, user). length 0 with a buffer: one zero-terminated response
 // header line (the status line first); length > 0: downloaded audio bytes with any ICY metadata
 // removed; null buffer: the download has ended, for whatever reason (called exactly once).
+// A reconnection (see Config::NetReconnect) keeps the stream and its callback: the header lines of
+// the new connection arrive as header lines, then its audio bytes follow the last ones of the old
+// connection; nothing is sent twice and nothing is left out but what the server never sent. The
+// end call comes once, at the real end: when the stream is freed or the attempts are given up.
 using DownloadProc = void(const void* buffer, std::uint32_t length, void* user);
 // Sync callback: (sync handle, stream handle, data, user).
 using SyncProc = void(SyncHandle sync, Handle stream, std::uint32_t data, void* user);

@@ -25,8 +25,9 @@ class OggScanner {
     // The title of a chain, as soon as its comment header has arrived.
     using TitleFn = std::function<void(const std::string& title)>;
 
-    OggScanner(BoundaryFn boundary, TitleFn title)
-        : boundary_(std::move(boundary)), title_(std::move(title)) {}
+    // `start`: the absolute position of the first byte fed.
+    OggScanner(BoundaryFn boundary, TitleFn title, std::uint64_t start = 0)
+        : boundary_(std::move(boundary)), title_(std::move(title)), pos_(start) {}
 
     // Feeds the next bytes of the stream. Gives up quietly on data that is not Ogg.
     void Feed(const std::uint8_t* data, std::size_t size);

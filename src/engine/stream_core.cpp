@@ -28,6 +28,10 @@ void StreamCore::SetMeta(const std::string& text) {
         meta = text;
         has_meta = true;
     }
+    RunSyncs(SyncType::Meta, 0);
+}
+
+void StreamCore::RunSyncs(SyncType type, std::uint32_t data) {
     std::vector<Sync> copy;
     {
         std::lock_guard lock(sync_m);
@@ -36,7 +40,7 @@ void StreamCore::SetMeta(const std::string& text) {
     // Called without any lock held: a sync may block on the user-interface thread.
     for (const auto& s : copy) {
         if (!Alive()) return;
-        s.proc(s.id, handle.load(), 0, s.user);
+        if (s.type == type) s.proc(s.id, handle.load(), data, s.user);
     }
 }
 

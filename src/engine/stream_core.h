@@ -36,6 +36,9 @@ struct StreamCore {
     CancelFlag cancel;
     long timeout_ms = 10000;
     std::chrono::steady_clock::time_point deadline;
+    long reconnect_ms = 600000;  // how long to try after a drop; 0 = never
+    long reconnect_delay_ms = 1000;
+    long stall_ms = 10000;
 
     // --- any thread
     std::atomic<Handle> handle{0};
@@ -82,6 +85,7 @@ struct StreamCore {
 
     // --- syncs; protected by sync_m
     struct Sync {
+        SyncType type;
         SyncHandle id;
         SyncProc* proc;
         void* user;
@@ -111,6 +115,8 @@ struct StreamCore {
 
     // Replaces the META text and runs the syncs when it changed. Download thread.
     void SetMeta(const std::string& text);
+    // Runs the syncs of `type`, without any lock held. Download thread.
+    void RunSyncs(SyncType type, std::uint32_t data);
 };
 
 }  // namespace vle

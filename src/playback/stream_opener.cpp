@@ -16,6 +16,9 @@ struct StreamOpener::Opening {
     // gone finds no owner and does nothing.
     std::weak_ptr<State> owner;
     std::atomic<vle::Handle> handle{0};
+    // Between a lost connection and the stream's flowing again: the new connection's header
+    // lines are not shown, "Reconnecting..." is.
+    std::atomic<bool> reconnecting{false};
 
     // --- protected by sink_m; held only to swap or copy the pointer, never while calling it
     std::mutex sink_m;
@@ -116,6 +119,7 @@ struct StreamOpener::State {
         if (!o) return;
         const std::shared_ptr<State> s = o->owner.lock();
         if (s && buffer && length == 0) {
+            if (o->reconnecting.load()) return;
             s->Report({StreamStatus::ServerLine, 0, std::string(static_cast<const char*>(buffer))},
                       id);
             return;
@@ -132,6 +136,15 @@ struct StreamOpener::State {
         if (const std::shared_ptr<State> s = o ? o->owner.lock() : nullptr) {
             s->ShowStreamTitle(stream, id);
         }
+    }
+
+    static void ReconnectSyncProc(vle::SyncHandle, vle::Handle, std::uint32_t data, void* user) {
+        const std::uint64_t id = OpeningId(user);
+        const std::shared_ptr<Opening> o = OpeningRegistry::Get().Find(id);
+        if (!o) return;
+        o->reconnecting = data != 0;
+        if (const std::shared_ptr<State> s = o->owner.lock())
+            s->Report({StreamStatus::Reconnect, data != 0 ? 1 : 0, {}}, id);
     }
 
     void Run(const std::string& url, const std::shared_ptr<Opening>& opening,
@@ -179,6 +192,7 @@ void StreamOpener::State::Run(const std::string& url, const std::shared_ptr<Open
         current_opening = opening;
     }
     current = h;
+    vle::ChannelSetSync(h, vle::SyncType::Reconnect, 0, &State::ReconnectSyncProc, UserValue(id));
 
     // Buffering wait until the buffer is more than three quarters full.
     for (;;) {

@@ -21,6 +21,9 @@ enum class StreamStatus : int {
     Bitrate = 4,      // text: "Bitrate: N kbps"; Label5
     Title = 7,        // text: stream title; Label3
     ServerLine = 8,   // text: a response header line; Label5
+    // number 1: the connection was lost and the engine reconnects, Label5 "Reconnecting...";
+    // number 0: the stream flows again (or the engine gave up), Label5 shows what it showed before.
+    Reconnect = 9,
 };
 
 // One report: a number (Buffering) or a text (the others). Texts are the server's bytes as

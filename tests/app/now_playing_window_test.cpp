@@ -274,5 +274,36 @@ TEST_F(PlayingWindowTest, ProxyPanelRoutesTheNextPlay) {
     EXPECT_TRUE(answers_.errors.isEmpty()) << answers_.errors.join("|").toStdString();
 }
 
+// A station whose server drops the connection once: Label5 shows "Reconnecting..." while the
+// engine reconnects, then the bit rate again once the same stream plays; the station stays shown.
+TEST_F(PlayingWindowTest, DroppedStationShowsReconnectingThenPlaysOn) {
+    vle::SetConfig(vle::Config::NetReconnectDelay, 700);
+    StreamServer server;
+    StreamRoute route;
+    route.audio = Mp3(2.0);
+    route.loop = true;
+    route.headers = {"icy-name:Reconnect FM", "icy-br:128"};
+    route.burst_bytes = 16000;
+    route.bytes_per_second = 32000;
+    route.drop_after = 100000;  // after the buffering wait
+    route.drops = 1;
+    server.AddStream("/drop", route);
+    PlayUserChannel(server.Url("/drop"));
+    auto* timer3 = Child<QTimer>("Timer3");
+    ASSERT_TRUE(WaitFor([&] { return Playing() && !timer3->isActive(); }, 8s));
+    const unsigned stream = form_->CurrentStream();
+    EXPECT_EQ(label5_->text(), "Bitrate: 128 kbps");
+
+    ASSERT_TRUE(WaitFor([&] { return label5_->text() == "Reconnecting..."; }, 5s))
+        << label5_->text().toStdString();
+    ASSERT_TRUE(WaitFor([&] { return label5_->text() != "Reconnecting..."; }, 5s));
+    EXPECT_EQ(label5_->text(), "Bitrate: 128 kbps");
+    EXPECT_TRUE(WaitFor([&] { return Playing(); }, 5s));
+    EXPECT_EQ(form_->CurrentStream(), stream);
+    EXPECT_EQ(label4_->text(), "Reconnect FM");
+    EXPECT_EQ(server.ConnectionsTo("/drop").size(), 2u);
+    vle::SetConfig(vle::Config::NetReconnectDelay, 1000);
+}
+
 }  // namespace
 }  // namespace velmora::test

@@ -272,6 +272,8 @@ inline void EngineTest::SetUp() {
     ASSERT_TRUE(initialised) << "engine initialisation failed, code " << vle::ErrorGetCode();
     vle::SetConfigPtr(vle::ConfigPtr::NetProxy, nullptr);
     vle::SetConfig(vle::Config::NetTimeout, 10000);
+    // Most tests follow one connection to its end; the reconnection tests turn reconnecting on.
+    vle::SetConfig(vle::Config::NetReconnect, 0);
 }
 
 inline void EngineTest::TearDown() {

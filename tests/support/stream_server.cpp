@@ -80,6 +80,7 @@ struct StreamServer::Connection {
     int fd = -1;
     ConnectionRecord record;  // guarded by the server's mutex
     bool done = false;        // guarded by the server's mutex
+    std::size_t index = 0;    // earlier connections to the same path; guarded likewise
 };
 
 StreamRoute IcecastRoute(std::string audio, std::size_t bytes_per_second,
@@ -252,6 +253,8 @@ void StreamServer::Serve(std::shared_ptr<Connection> conn) {
             }
             for (const auto& [path, r] : routes_)
                 if (path == conn->record.path) route = r;
+            for (const auto& c : connections_)
+                if (c != conn && c->record.path == conn->record.path) ++conn->index;
         }
         changed_.notify_all();
         if (!route) {
@@ -318,13 +321,18 @@ void StreamServer::ServeStream(Connection& conn, const StreamRoute& route) {
     std::size_t pos = audio.empty() ? 0 : route.start_offset % audio.size(), total = 0, block = 0;
     std::size_t until_meta = route.metaint;
     bool stall_passed = false;
+    std::size_t drop_after = route.drop_after;
+    {
+        std::lock_guard lock(mutex_);
+        if (route.drops != kNever && conn.index >= route.drops) drop_after = kNever;
+    }
     const auto start = Clock::now();
     while (!stop_ && !audio.empty()) {
         if (pos == audio.size()) {
             if (!route.loop) break;
             pos = 0;
         }
-        if (total == route.drop_after) return;
+        if (total == drop_after) return;
         if (total == route.stall_after && !stall_passed) {
             std::uint64_t generation;
             {
@@ -347,7 +355,7 @@ void StreamServer::ServeStream(Connection& conn, const StreamRoute& route) {
         n = std::min(n, audio.size() - pos);
         if (total < route.burst_bytes) n = std::min(n, route.burst_bytes - total);
         if (route.metaint) n = std::min(n, until_meta);
-        if (route.drop_after != kNever) n = std::min(n, route.drop_after - total);
+        if (drop_after != kNever) n = std::min(n, drop_after - total);
         if (route.stall_after != kNever && !stall_passed)
             n = std::min(n, route.stall_after - total);
 

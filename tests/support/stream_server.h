@@ -53,6 +53,7 @@ struct StreamRoute {
     std::size_t start_offset = 0;
 
     std::size_t drop_after = kNever;   // close the connection after this many audio bytes
+    std::size_t drops = kNever;        // only the first `drops` connections drop (a server back)
     std::size_t stall_after = kNever;  // stop sending (socket kept open) after this many bytes
     bool stall_before_header = false;  // accept, read the request, never answer
 };
