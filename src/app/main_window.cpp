@@ -567,11 +567,16 @@ bool TForm1::FormClose() {
                                   "started. It was left as it was, and neither the list nor "
                                   "the settings were saved.")
                                   .arg(QDir::toNativeSeparators(ChannelListFile())));
-    } else if (!save_refused_) {
+    } else {
         QDir().mkpath(settings_folder_);  // a failure shows when the settings are written
-        // A refused close is refused once: the user has been told, and closing again quits.
-        save_refused_ = !SaveSettings() || !SaveChannelList();
-        if (save_refused_) return false;
+        // Every close tries to save, so changes made after a failure are not lost once the disk
+        // has room again. A failed save refuses the close once: the user has been told, and
+        // closing again quits, the writer having left the previous files as they were.
+        const bool saved = SaveSettings() && SaveChannelList();
+        if (!saved && !save_refused_) {
+            save_refused_ = true;
+            return false;
+        }
     }
     setAttribute(Qt::WA_DeleteOnClose);
     return true;
@@ -587,6 +592,10 @@ bool TForm1::SaveSettings() {
 }
 
 void TForm1::ShowSaveFailure(const QString& message) {
+    if (save_refused_) {
+        dialogs().Error(this, message);  // this close quits all the same
+        return;
+    }
     dialogs().Error(this, message + QStringLiteral("\n\n") +
                               Msg("Close the window again to quit without saving."));
 }

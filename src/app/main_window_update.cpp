@@ -28,7 +28,12 @@ void TForm1::CreateSelfUpdater() {
     SelfUpdater1->OnNoUpdateAvailable = [this](TSelfUpdater*) { SelfUpdater1NoUpdateAvailable(); };
     // Ending for an update saves what a normal close saves; a file that cannot be written keeps
     // the program running, and nothing is replaced.
-    SelfUpdater1->OnBeforeEnd = [this] { return FormClose(); };
+    // Hidden once saved, so that the quit that follows does not close and save a second time.
+    SelfUpdater1->OnBeforeEnd = [this] {
+        if (!FormClose()) return false;
+        hide();
+        return true;
+    };
 
     menu_.Checkfornewversion1->setEnabled(true);
     connect(menu_.Checkfornewversion1, &QAction::triggered, this,

@@ -5,7 +5,8 @@
 namespace velmora {
 namespace {
 
-// Station pages as users type them open in the browser; addresses with a scheme stay as given.
+// Station pages as users type them open in the browser; web addresses stay as given, and no other
+// scheme opens, since a page address may come from an imported list.
 TEST(WebAddress, AddressesWithoutSchemeOpenAsHttp) {
     const struct {
         QString typed, opened;
@@ -17,6 +18,9 @@ TEST(WebAddress, AddressesWithoutSchemeOpenAsHttp) {
         {"http://radio.example/", "http://radio.example/"},
         {"HTTPS://radio.example/a", "https://radio.example/a"},
         {"mailto:studio@radio.example", "mailto:studio@radio.example"},
+        {"file:///etc/passwd", ""},
+        {"ftp://radio.example/x", ""},
+        {"javascript://x", ""},
         {"", ""},
         {"   ", ""},
     };
