@@ -5,7 +5,8 @@
 // Started in the program's folder while the player still runs. It waits until the player (the
 // process VELMORA_PLAYER_PID names) has ended, puts NEW_FILE in place of PROGRAM atomically (a copy
 // in the same folder renamed over it, with the old file's mode), deletes NEW_FILE and starts the
-// program again in its place. Nothing is replaced when anything before the rename fails.
+// program again in its place. Nothing is replaced when anything before the rename fails, and then
+// the old program is started again.
 // DOWNLOAD_NAME, the file name of the download address, is informational only.
 #include <fcntl.h>
 #include <poll.h>
@@ -30,6 +31,17 @@ constexpr int kWaitMs = 60000;
 int Fail(const char* what, const std::string& subject) {
     std::fprintf(stderr, "Upgrader: %s %s: %s\n", what, subject.c_str(), std::strerror(errno));
     return 1;
+}
+
+// Once the player has ended, a failure must not leave the user without it: the old program, still
+// whole, is started again.
+[[noreturn]] void FailAndRestart(const char* what, const std::string& subject,
+                                 const std::string& program) {
+    Fail(what, subject);
+    ::unsetenv("VELMORA_PLAYER_PID");
+    ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    Fail("cannot start", program);
+    std::_Exit(1);
 }
 
 bool Alive(pid_t pid) {
@@ -106,7 +118,7 @@ int main(int argc, char** argv) {
         return Fail("cannot replace", program);
     }
     const int in = ::open(new_file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return Fail("cannot read", new_file);
+    if (in < 0) FailAndRestart("cannot read", new_file, program);
 
     // A copy beside the program, so that the rename is atomic: the program file is at every
     // moment either the old one or the new one, whole.
@@ -116,7 +128,7 @@ int main(int argc, char** argv) {
     const int out = ::mkstemp(temp.data());
     if (out < 0) {
         ::close(in);
-        return Fail("cannot create a file beside", program);
+        FailAndRestart("cannot create a file beside", program, program);
     }
     const bool written =
         CopyAll(in, out) && ::fchmod(out, old_stat.st_mode & 07777) == 0 && ::fsync(out) == 0;
@@ -125,7 +137,7 @@ int main(int argc, char** argv) {
         const int e = errno;
         ::unlink(temp.c_str());
         errno = e;
-        return Fail("cannot replace", program);
+        FailAndRestart("cannot replace", program, program);
     }
     ::unlink(new_file.c_str());
 

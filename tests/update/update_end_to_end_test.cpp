@@ -147,5 +147,23 @@ TEST(UpdateEndToEndTest, ChecksumMismatchReplacesNothing) {
     EXPECT_FALSE(QFile::exists(run.cache + "/Upgrader"));
 }
 
+// An upgrader that cannot put the new file in place leaves the program as it was and starts it
+// again: the user is never left without the player.
+TEST(UpgraderTest, AFailedReplacementStartsTheOldProgramAgain) {
+    QTemporaryDir dir;
+    const QString program = dir.path() + "/velmora";
+    const QString marker = dir.path() + "/started";
+    const QByteArray script = "#!/bin/sh\necho again > '" + marker.toUtf8() + "'\n";
+    test::WriteBytes(program, script);
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcess upgrader;
+    upgrader.setWorkingDirectory(dir.path());
+    upgrader.start(BuiltProgram("velmora-upgrader"),
+                   {"velmora", dir.path() + "/Upgrade.tmp", "velmora"});  // no download there
+    ASSERT_TRUE(upgrader.waitForFinished(10000));
+    EXPECT_TRUE(WaitForFile(marker, 5s));
+    EXPECT_EQ(test::ReadBytes(program), script);
+}
+
 }  // namespace
 }  // namespace velmora
