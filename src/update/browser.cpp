@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QStandardPaths>
@@ -95,11 +96,23 @@ QString AssociatedProgram(const QString& extension) {
 }
 
 void OpenUrl(const QString& address) {
+    // The address comes from the update server: only a web page is opened, and in its encoded
+    // form, which can never read as a program's option.
+    const QUrl url(address, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return;
+    const QString page = url.toString(QUrl::FullyEncoded);
     const QString program = AssociatedProgram(QStringLiteral(".html"));
-    if (!program.isEmpty() && QProcess::startDetached(program, {address})) return;
+    // A handler reduced to a launcher (env VAR=1 browser, flatpak run id) would take the page
+    // for its own argument: the desktop's opener knows how to start those.
+    const QString base = QFileInfo(program).fileName();
+    const bool launcher = base == QLatin1String("env") || base == QLatin1String("flatpak") ||
+                          base == QLatin1String("snap") || base == QLatin1String("sh");
+    if (!program.isEmpty() && !launcher && QProcess::startDetached(program, {page})) return;
     // No registered browser, or it would not start: the desktop's own opener (xdg-open).
-    if (QProcess::startDetached(QStringLiteral("xdg-open"), {address})) return;
-    QDesktopServices::openUrl(QUrl::fromUserInput(address));
+    if (QProcess::startDetached(QStringLiteral("xdg-open"), {page})) return;
+    QDesktopServices::openUrl(url);
 }
 
 }  // namespace velmora
