@@ -7,21 +7,29 @@
 namespace velmora {
 namespace {
 
+// Texts shown in boxes may carry a server's words (an update's message, a file name): they are
+// always plain text, never markup.
+QMessageBox::StandardButton ShowBox(QWidget* owner, QMessageBox::Icon icon, const QString& caption,
+                                    const QString& text, QMessageBox::StandardButtons buttons) {
+    QMessageBox box(icon, caption, text, buttons, owner);
+    box.setTextFormat(Qt::PlainText);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
 class QtDialogs final : public Dialogs {
   public:
     void Error(QWidget* owner, const QString& text, const QString& caption) override {
-        QMessageBox::critical(owner, Caption(caption), text, QMessageBox::Ok);
+        ShowBox(owner, QMessageBox::Critical, Caption(caption), text, QMessageBox::Ok);
     }
     void Message(QWidget* owner, const QString& text, const QString& caption) override {
-        QMessageBox box(QMessageBox::NoIcon, Caption(caption), text, QMessageBox::Ok, owner);
-        box.exec();
+        ShowBox(owner, QMessageBox::NoIcon, Caption(caption), text, QMessageBox::Ok);
     }
     void Information(QWidget* owner, const QString& text, const QString& caption) override {
-        QMessageBox::information(owner, Caption(caption), text, QMessageBox::Ok);
+        ShowBox(owner, QMessageBox::Information, Caption(caption), text, QMessageBox::Ok);
     }
     bool AskYesNo(QWidget* owner, const QString& text, const QString& caption) override {
-        return QMessageBox::information(owner, Caption(caption), text,
-                                        QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        return ShowBox(owner, QMessageBox::Information, Caption(caption), text,
+                       QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     }
     QString SaveFileName(QWidget* owner, const QString& caption, const QString& suggested,
                          const QString& filter) override {
