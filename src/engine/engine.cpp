@@ -232,9 +232,21 @@ std::string ReadBody(const CreateRequest& req, StreamCore& core) {
 }
 
 // An HLS playlist: FFmpeg's HLS demuxer fetches it and its segments itself.
+// Rejects and ends a connection that was not taken for a stream, however its opening ended: a
+// connection must never run on with nothing owning it.
+struct EndUnlessKept {
+    std::shared_ptr<StreamCore> core;
+    ~EndUnlessKept() {
+        if (!core) return;
+        Decide(*core, StreamCore::Decision::Reject);
+        core->Kill();
+    }
+};
+
 std::shared_ptr<StreamCore> OpenHls(CreateRequest& req, const std::string& url, ErrorCode* err) {
     auto core = Connect(req, url, err, &StartHlsFeed);
     if (!core) return nullptr;
+    EndUnlessKept guard{core};  // also when something below throws
     std::shared_ptr<ByteRing> ring;
     {
         std::lock_guard lock(core->ev_m);
@@ -242,15 +254,12 @@ std::shared_ptr<StreamCore> OpenHls(CreateRequest& req, const std::string& url, 
     }
     // The feed has checked the framing; the decoder is opened on the buffer as for a download.
     core->session = OpenDemuxSession(*core, req.deadline, req.allow_asf, true, err);
-    if (!core->session) {
-        Decide(*core, StreamCore::Decision::Reject);
-        core->Kill();
-        return nullptr;
-    }
+    if (!core->session) return nullptr;
     Decide(*core, StreamCore::Decision::Audio);
     ring->SetRefillLevel(ring->capacity() * 3 / 4);
     if (req.prebuffer)
         ring->WaitForFill(ring->capacity() * 3 / 4, req.deadline, [&] { return !Cancelled(req); });
+    guard.core = nullptr;
     return core;
 }
 
@@ -272,15 +281,7 @@ std::shared_ptr<StreamCore> OpenUrl(CreateRequest& req, const std::string& url, 
     const bool may_list = req.playlists && depth < 3;
     auto core = Connect(req, url, err);
     if (!core) return nullptr;
-    // A throw below must not leave the connection running on its own.
-    struct EndUnlessKept {
-        std::shared_ptr<StreamCore> core;
-        ~EndUnlessKept() {
-            if (!core) return;
-            Decide(*core, StreamCore::Decision::Reject);
-            core->Kill();
-        }
-    } guard{core};
+    EndUnlessKept guard{core};  // also when something below throws
     std::shared_ptr<ByteRing> ring;
     std::string ctype, final_url;
     {
