@@ -4,6 +4,9 @@
 //
 //   velmora_soak            (SOAK_MINUTES, default 60; SOAK_DIR keeps the recording there)
 //
+// SOAK_TITLE_SECONDS and SOAK_DROP_SECONDS (defaults 30 and 180) shorten the intervals to look
+// for memory that grows with each reopening.
+//
 // Prints resident memory and open descriptors once a minute. Fails (exit 1) when resident memory
 // after the first minute strays more than 2 MiB from its first-minute value, when the descriptor
 // count grows, or when a part of the recording is not exactly the bytes its connection served
@@ -14,6 +17,7 @@
 #include <QTemporaryDir>
 
 #include <dirent.h>
+#include <malloc.h>
 #include <unistd.h>
 #include <algorithm>
 #include <atomic>
@@ -41,19 +45,35 @@ using namespace std::chrono_literals;
 
 constexpr std::size_t kBytesPerSecond = 16000;  // 128 kbps
 constexpr std::size_t kMetaint = 8000;
-constexpr std::size_t kTitleSeconds = 30;
-constexpr std::size_t kDropSeconds = 180;
+std::size_t EnvSeconds(const char* name, std::size_t fallback) {
+    const char* v = std::getenv(name);
+    const long n = v ? std::atol(v) : 0;
+    return n > 0 ? static_cast<std::size_t>(n) : fallback;
+}
+const std::size_t kTitleSeconds = EnvSeconds("SOAK_TITLE_SECONDS", 30);
+const std::size_t kDropSeconds = EnvSeconds("SOAK_DROP_SECONDS", 180);
 constexpr double kAllowedDriftMiB = 2.0;
 
-double ResidentMiB() {
+struct Memory {
+    double resident = 0;   // MiB, all resident pages
+    double anonymous = 0;  // MiB, resident pages not backed by a file: what a leak grows
+    double heap = 0;       // MiB, malloc's blocks in use
+};
+
+Memory ReadMemory() {
+    Memory m;
     std::FILE* f = std::fopen("/proc/self/statm", "r");
-    long size = 0, resident = 0;
+    long size = 0, resident = 0, shared = 0;
     if (f) {
-        if (std::fscanf(f, "%ld %ld", &size, &resident) != 2) resident = 0;
+        if (std::fscanf(f, "%ld %ld %ld", &size, &resident, &shared) != 3) resident = shared = 0;
         std::fclose(f);
     }
-    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) /
-           (1024.0 * 1024.0);
+    const double page = static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+    m.resident = static_cast<double>(resident) * page;
+    m.anonymous = static_cast<double>(resident - shared) * page;
+    const struct mallinfo2 mi = mallinfo2();
+    m.heap = static_cast<double>(mi.uordblks + mi.hblkhd) / (1024.0 * 1024.0);
+    return m;
 }
 
 int OpenDescriptors() {
@@ -227,7 +247,9 @@ int main() {
 
     std::printf("soak: %d minutes, 128 kbps, title every %zu s, drop every %zu s\n", minutes,
                 kTitleSeconds, kDropSeconds);
-    std::printf("soak: minute  resident_MiB  descriptors  connections  title_changes  recorded\n");
+    std::printf(
+        "soak: minute  resident_MiB  anonymous_MiB  heap_MiB  descriptors  connections  "
+        "title_changes  recorded\n");
     const auto t0 = Clock::now();
     double first_minute_rss = 0;
     int first_minute_fds = 0;
@@ -249,7 +271,8 @@ int main() {
                 std::fprintf(stderr, "soak: reopening failed\n");
             }
         }
-        const double rss = ResidentMiB();
+        const Memory mem = ReadMemory();
+        const double rss = mem.resident;
         const int fds = OpenDescriptors();
         if (minute == 1) {
             first_minute_rss = rss;
@@ -258,8 +281,9 @@ int main() {
             worst_drift = std::max(worst_drift, std::abs(rss - first_minute_rss));
             worst_fds = std::max(worst_fds, fds - first_minute_fds);
         }
-        std::printf("soak: %6d  %12.2f  %11d  %11zu  %13d  %8lld\n", minute, rss, fds, parts.size(),
-                    station.TitleChanges(), static_cast<long long>(QFile(plan.file_path).size()));
+        std::printf("soak: %6d  %12.2f  %13.2f  %8.2f  %11d  %11zu  %13d  %8lld\n", minute, rss,
+                    mem.anonymous, mem.heap, fds, parts.size(), station.TitleChanges(),
+                    static_cast<long long>(QFile(plan.file_path).size()));
     }
     recorder.Stop();
     opener.StopAndFree();
@@ -276,12 +300,16 @@ int main() {
     const int expected_titles = minutes * 60 / static_cast<int>(kTitleSeconds);
     const bool memory_ok = worst_drift <= kAllowedDriftMiB;
     const bool fds_ok = worst_fds <= 0;
-    const bool titles_ok = station.TitleChanges() >= expected_titles - 1;
+    // A title is shown when its audio plays, some seconds after it arrived: with drops much
+    // closer than the default, the later titles of a connection are never heard.
+    const bool titles_checked = kDropSeconds >= 60;
+    const bool titles_ok = !titles_checked || station.TitleChanges() >= expected_titles - 1;
     std::printf("soak: resident drift after the first minute %.2f MiB (limit %.1f): %s\n",
                 worst_drift, kAllowedDriftMiB, memory_ok ? "ok" : "FAILED");
     std::printf("soak: descriptors grew by at most %d: %s\n", worst_fds, fds_ok ? "ok" : "FAILED");
     std::printf("soak: %d title changes seen, %d expected: %s\n", station.TitleChanges(),
-                expected_titles, titles_ok ? "ok" : "FAILED");
+                expected_titles,
+                titles_checked ? (titles_ok ? "ok" : "FAILED") : "not checked at this drop rate");
     std::printf("soak: %zu connections, %d reopenings failed, %d openings reported failure\n",
                 parts.size(), reopen_failures, station.FailedOpenings());
     std::printf("soak: recording %s\n", bad_parts == 0 ? "holds every served byte" : "FAILED");
