@@ -9,7 +9,7 @@ SOAK_MINUTES ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps build run test test-main test-tsan bench format clean fuzz fuzz-deps check-asan soak
+.PHONY: all deps build run test test-main test-tsan bench format clean
 
 all: build
 
@@ -45,6 +45,8 @@ test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
 bench: build
 	scripts/run-benchmarks $(BUILD)
 
+.PHONY: fuzz fuzz-deps check-asan soak
+
 # Not part of `make test`: the parsers under libFuzzer for FUZZ_SECONDS each (FUZZ_PARALLEL at once).
 $(FUZZ_BUILD)/CMakeCache.txt:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DVELMORA_FUZZ=ON
@@ -76,4 +78,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(TSAN_BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(TSAN_BUILD)
