@@ -2,6 +2,10 @@
 # `make test` installs, builds and runs every test (then the engine tests under ThreadSanitizer).
 BUILD      ?= build
 TSAN_BUILD ?= build-tsan
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+SOAK_MINUTES ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
@@ -43,6 +47,35 @@ package: build
 
 bench: build
 	scripts/run-benchmarks $(BUILD)
+
+.PHONY: fuzz fuzz-deps check-asan soak
+
+# Not part of `make test`: the parsers under libFuzzer for FUZZ_SECONDS each (FUZZ_PARALLEL at once).
+$(FUZZ_BUILD)/CMakeCache.txt:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DVELMORA_FUZZ=ON
+
+fuzz-deps:
+	@scripts/install-deps clang libclang-rt-dev
+
+fuzz: fuzz-deps $(FUZZ_BUILD)/CMakeCache.txt
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# Not part of `make test`: the whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+$(ASAN_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DVELMORA_ASAN=ON
+
+check-asan: deps $(ASAN_BUILD)/CMakeCache.txt
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy \
+	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/asan-leaks.supp:print_suppressions=0 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) --timeout 900
+
+# Not part of `make test`: SOAK_MINUTES of playback with title changes, drops and recording.
+soak: build
+	SOAK_MINUTES=$(SOAK_MINUTES) $(BUILD)/bin/velmora_soak
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -1,9 +1,23 @@
 #include "engine/pcm_fifo.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace vle {
+
+PcmFifo::Samples PcmFifo::MapSamples(std::size_t count) {
+    const std::size_t bytes = count * sizeof(float);
+    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    return Samples(static_cast<float*>(p), Unmap{bytes});
+}
+
+void PcmFifo::Unmap::operator()(float* p) const {
+    if (p) munmap(p, bytes);
+}
 
 void PcmFifo::WaitForResumeLocked(std::unique_lock<std::mutex>& lock) {
     waiting_ = true;

@@ -16,7 +16,7 @@ class PcmFifo {
     // Holds `frames` frames; a full FIFO lets its producer sleep until no more than `resume_at`
     // are left. The last `kept` frames taken stay readable through CopyMono().
     PcmFifo(std::size_t frames, std::size_t resume_at, std::size_t kept)
-        : buf_(new float[(frames + kept) * 2]),
+        : buf_(MapSamples((frames + kept) * 2)),
           frames_(frames + kept),
           resume_at_(resume_at),
           kept_(kept) {}
@@ -47,6 +47,15 @@ class PcmFifo {
     void Abort();
 
   private:
+    // Unmaps the sample memory.
+    struct Unmap {
+        std::size_t bytes = 0;
+        void operator()(float* p) const;
+    };
+    using Samples = std::unique_ptr<float[], Unmap>;
+    // `count` floats in a mapping of their own; throws std::bad_alloc when there is no memory.
+    static Samples MapSamples(std::size_t count);
+
     std::size_t Usable() const { return frames_ - kept_; }
     // Sleeps until the consumer has drained the FIFO to the resume level, or it is aborted.
     void WaitForResumeLocked(std::unique_lock<std::mutex>& lock);
@@ -54,9 +63,13 @@ class PcmFifo {
     // --- protected by m_
     mutable std::mutex m_;
     std::condition_variable cv_;
-    // Left uninitialised: only what the decoder writes is ever read, and untouched pages cost
-    // no memory.
-    std::unique_ptr<float[]> buf_;
+    // A mapping of its own rather than the heap: at 1.5 MB it is the largest block of a stream,
+    // and once glibc has raised its mmap threshold (after the first such block is freed) a heap
+    // block of this size is carved from the arena of whichever thread opened the stream, whose
+    // pages then stay resident after the stream is gone; resident memory climbed by about
+    // 1.9 MiB for every arena the reopenings of a long session went through. Untouched pages
+    // of the mapping cost no memory, and unmapping returns the rest at once.
+    Samples buf_;
     const std::size_t frames_;
     const std::size_t resume_at_;
     const std::size_t kept_;
