@@ -243,6 +243,16 @@ struct EndUnlessKept {
     }
 };
 
+// The demuxer took the connection's body for the stream: the caller gets its bytes from now on,
+// and with pre-buffering the creation waits for three quarters of the buffer.
+void TakeForAudio(const CreateRequest& req, StreamCore& core, ByteRing& ring) {
+    Decide(core, StreamCore::Decision::Audio);
+    // After a drain the decoder waits for the buffer to fill to three quarters again.
+    ring.SetRefillLevel(ring.capacity() * 3 / 4);
+    if (req.prebuffer)
+        ring.WaitForFill(ring.capacity() * 3 / 4, req.deadline, [&] { return !Cancelled(req); });
+}
+
 std::shared_ptr<StreamCore> OpenHls(CreateRequest& req, const std::string& url, ErrorCode* err) {
     auto core = Connect(req, url, err, &StartHlsFeed);
     if (!core) return nullptr;
@@ -255,10 +265,7 @@ std::shared_ptr<StreamCore> OpenHls(CreateRequest& req, const std::string& url, 
     // The feed has checked the framing; the decoder is opened on the buffer as for a download.
     core->session = OpenDemuxSession(*core, req.deadline, req.allow_asf, true, err);
     if (!core->session) return nullptr;
-    Decide(*core, StreamCore::Decision::Audio);
-    ring->SetRefillLevel(ring->capacity() * 3 / 4);
-    if (req.prebuffer)
-        ring->WaitForFill(ring->capacity() * 3 / 4, req.deadline, [&] { return !Cancelled(req); });
+    TakeForAudio(req, *core, *ring);
     guard.core = nullptr;
     return core;
 }
@@ -345,11 +352,7 @@ std::shared_ptr<StreamCore> OpenUrl(CreateRequest& req, const std::string& url, 
         core->Kill();
         return nullptr;
     }
-    Decide(*core, StreamCore::Decision::Audio);
-    // After a drain the decoder waits for the buffer to fill to three quarters again.
-    ring->SetRefillLevel(ring->capacity() * 3 / 4);
-    if (req.prebuffer)
-        ring->WaitForFill(ring->capacity() * 3 / 4, req.deadline, [&] { return !Cancelled(req); });
+    TakeForAudio(req, *core, *ring);
     guard.core = nullptr;
     return core;
 }

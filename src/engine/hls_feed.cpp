@@ -1,5 +1,7 @@
 #include "engine/hls_feed.h"
 
+#include "engine/utf8.h"
+
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
@@ -45,24 +47,6 @@ bool IsAdts(const AVPacket* p) {
     return p->size >= 7 && p->data[0] == 0xFF && (p->data[1] & 0xF6) == 0xF0;
 }
 
-void AppendUtf8(std::string& out, std::uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // An ID3v2 text frame's content (encoding byte, then the text) as UTF-8, up to its first
 // terminator.
 std::string Id3Text(std::string_view f) {
@@ -73,7 +57,7 @@ std::string Id3Text(std::string_view f) {
     if (enc == 0 || enc == 3) {
         f = f.substr(0, f.find('\0'));
         if (enc == 3) return std::string(f);
-        for (unsigned char c : f) AppendUtf8(out, c);  // ISO-8859-1
+        for (unsigned char c : f) vle::AppendUtf8(out, c);  // ISO-8859-1
         return out;
     }
     bool big = enc == 2;
@@ -97,7 +81,7 @@ std::string Id3Text(std::string_view f) {
             }
         }
         if (c >= 0xD800 && c <= 0xDFFF) c = '?';
-        AppendUtf8(out, c);
+        vle::AppendUtf8(out, c);
     }
     return out;
 }

@@ -1,5 +1,7 @@
 #include "playback/server_text.h"
 
+#include "engine/utf8.h"
+
 #include <iconv.h>
 
 #include <array>
@@ -92,24 +94,6 @@ LetterKind KindOf(char32_t c) {
     return LetterKind::None;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 }  // namespace
 
 const char* CodePageName(CodePage page) {
@@ -163,7 +147,7 @@ std::string CodePageToUtf8(std::string_view bytes, CodePage page) {
     out.reserve(bytes.size() * 2);
     for (unsigned char b : bytes) {
         const char32_t c = CharAt(b, high);
-        AppendUtf8(out, c == kUndefined ? U'?' : c);
+        vle::AppendUtf8(out, c == kUndefined ? U'?' : c);
     }
     return out;
 }
@@ -213,7 +197,7 @@ std::string DecodeHtmlEntities(std::string_view s) {
             out += s[i++];
             continue;
         }
-        AppendUtf8(out, *c);
+        vle::AppendUtf8(out, *c);
         i = semi + 1;
     }
     return out;
