@@ -350,12 +350,7 @@ class Download {
         if (!core_->proc) return;
         // The end is reported once, after the backlog, to a stream that was taken for audio, also
         // when it ends because it was freed: a recording closes its file on it.
-        std::unique_lock lock(core_->ev_m);
-        while (core_->decision == StreamCore::Decision::Pending && core_->Alive())
-            core_->ev_cv.wait_for(lock, std::chrono::milliseconds(20));
-        const bool audio = core_->decision == StreamCore::Decision::Audio;
-        lock.unlock();
-        if (!audio) return;
+        if (!core_->TakenForAudio()) return;
         FlushBacklog();
         core_->proc(nullptr, 0, core_->user);
     }

@@ -243,12 +243,7 @@ class Feed {
         // As for any download: the end is reported once, to a stream taken for audio, also when
         // it ends because it was freed (a recording closes its file on it). No bytes come before:
         // the packets are not the station's stream as served, so it is not recordable.
-        std::unique_lock lock(core_->ev_m);
-        while (core_->decision == StreamCore::Decision::Pending && core_->Alive())
-            core_->ev_cv.wait_for(lock, std::chrono::milliseconds(20));
-        const bool audio = core_->decision == StreamCore::Decision::Audio;
-        lock.unlock();
-        if (audio) core_->proc(nullptr, 0, core_->user);
+        if (core_->TakenForAudio()) core_->proc(nullptr, 0, core_->user);
     }
 
     std::shared_ptr<StreamCore> core_;

@@ -21,6 +21,14 @@ void StreamCore::Kill() {
     pcm.Abort();
 }
 
+bool StreamCore::TakenForAudio() {
+    std::unique_lock lock(ev_m);
+    // Polled as well: a cancelled creation changes Alive() without a notification.
+    while (decision == Decision::Pending && Alive())
+        ev_cv.wait_for(lock, std::chrono::milliseconds(20));
+    return decision == Decision::Audio;
+}
+
 void StreamCore::SetMeta(const std::string& text) {
     {
         std::lock_guard lock(tag_m);

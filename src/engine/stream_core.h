@@ -53,6 +53,10 @@ struct StreamCore {
     }
     // Marks the stream dead and wakes every thread that waits for it.
     void Kill();
+    // For a transfer that has ended: waits until the creator has decided on the connection (or
+    // the stream is gone) and says whether it was taken for audio, whose caller is owed the one
+    // end call. Takes ev_m.
+    bool TakenForAudio();
 
     // --- connection facts; protected by ev_m, waited for on ev_cv
     enum class Decision { Pending, Audio, Reject };
