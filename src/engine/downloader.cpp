@@ -654,15 +654,7 @@ void StartDownload(const std::shared_ptr<StreamCore>& core) {
         } catch (...) {
             // Run() catches what the transfer throws; this is the last guard, so that a failed
             // end of the download ends the stream rather than the process.
-            std::shared_ptr<ByteRing> ring;
-            {
-                std::lock_guard lock(core->ev_m);
-                core->transfer_ended = true;
-                if (core->failure == ErrorCode::Ok) core->failure = ErrorCode::Memory;
-                ring = core->ring;
-                core->ev_cv.notify_all();
-            }
-            if (ring) ring->Finish();
+            core->EndTransferAfterThrow();
         }
     }).detach();
 }

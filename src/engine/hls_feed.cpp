@@ -283,7 +283,9 @@ void StartHlsFeed(const std::shared_ptr<StreamCore>& core) {
             Feed f(core);
             f.Run();
         } catch (...) {
-            // Run() catches what the feed throws; this guard keeps the process alive.
+            // Run() catches what the feed throws; this guard keeps the process alive and ends the
+            // stream, as a download's does.
+            core->EndTransferAfterThrow();
         }
     }).detach();
 }

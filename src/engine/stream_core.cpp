@@ -29,6 +29,18 @@ bool StreamCore::TakenForAudio() {
     return decision == Decision::Audio;
 }
 
+void StreamCore::EndTransferAfterThrow() {
+    std::shared_ptr<ByteRing> r;
+    {
+        std::lock_guard lock(ev_m);
+        transfer_ended = true;
+        if (failure == ErrorCode::Ok) failure = ErrorCode::Memory;
+        r = ring;
+        ev_cv.notify_all();
+    }
+    if (r) r->Finish();
+}
+
 void StreamCore::SetMeta(const std::string& text) {
     {
         std::lock_guard lock(tag_m);

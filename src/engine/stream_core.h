@@ -57,6 +57,9 @@ struct StreamCore {
     // the stream is gone) and says whether it was taken for audio, whose caller is owed the one
     // end call. Takes ev_m.
     bool TakenForAudio();
+    // The last guard of a transfer thread whose own end failed: the transfer counts as ended
+    // (out of memory unless a reason is known), so the creator and decoder stop waiting on it.
+    void EndTransferAfterThrow();
 
     // --- connection facts; protected by ev_m, waited for on ev_cv
     enum class Decision { Pending, Audio, Reject };

@@ -56,6 +56,12 @@ QByteArray Sha256Hex(const QString& path) {
     return hash.result().toHex();
 }
 
+// A finished transfer's pointer is cleared however its handler returns, so a later one can start.
+struct ClearOnLeaving {
+    QPointer<TSelfUpdaterThread>& p;
+    ~ClearOnLeaving() { p.clear(); }
+};
+
 }  // namespace
 
 QString UpdateFolder() {
@@ -225,11 +231,7 @@ QString TSelfUpdater::ErrorMessage() const {
 }
 
 void TSelfUpdater::CheckFinished(TSelfUpdaterThread* thread) {
-    // Cleared in every case, so a later check can start.
-    struct Clear {
-        QPointer<TSelfUpdaterThread>& p;
-        ~Clear() { p.clear(); }
-    } clear{check_thread_};
+    const ClearOnLeaving clear{check_thread_};
 
     if (!thread->Success) {
         RaiseError(UpdateError::Transfer, thread->Failure);
@@ -264,10 +266,7 @@ void TSelfUpdater::CheckFinished(TSelfUpdaterThread* thread) {
 }
 
 void TSelfUpdater::DownloadFinished(TSelfUpdaterThread* thread) {
-    struct Clear {
-        QPointer<TSelfUpdaterThread>& p;
-        ~Clear() { p.clear(); }
-    } clear{download_thread_};
+    const ClearOnLeaving clear{download_thread_};
 
     if (!thread->Success) {
         RaiseError(UpdateError::Transfer, thread->Failure);
