@@ -23,29 +23,27 @@
 
 #include "app/about_box.h"
 #include "app/dialogs.h"
-#include "app/engine_startup.h"
 #include "app/header_clock.h"
 #include "app/language_switch.h"
 #include "app/picture_button.h"
 #include "app/recording_control.h"
 #include "app/settings.h"
 #include "app/settings_binding.h"
-#include "app/stream_status_sink.h"
 #include "app/title_label_copy.h"
 #include "app/web_address.h"
 #include "channels/channel_editor.h"
 #include "channels/channel_file.h"
 #include "channels/channel_list_model.h"
 #include "channels/directory.h"
-#include "engine/engine.h"
 #include "i18n/language.h"
 #include "i18n/message.h"
 #include "i18n/window_translation.h"
 #include "mpris/mpris_service.h"
+#include "playback/engine_startup.h"
+#include "playback/player.h"
 #include "playback/proxy_panel.h"
-#include "playback/server_text.h"
 #include "playback/spectrum_painter.h"
-#include "playback/stream_opener.h"
+#include "playback/stream_status.h"
 #include "playback/track_bar.h"
 #include "playback/transport.h"
 #include "playback/volume.h"
@@ -61,11 +59,6 @@ namespace {
 constexpr int kHeaderHeight = 57;
 constexpr int kAnalyserWidth = 107;
 constexpr int kAnalyserHeight = 85;
-
-// A status line ends at its first zero byte.
-std::string_view StatusText(const std::string& bytes) {
-    return std::string_view(bytes).substr(0, bytes.find('\0'));
-}
 
 QLabel* MakeLabel(const QString& name, QWidget* parent) {
     auto* label = new QLabel(parent);
@@ -102,26 +95,26 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    player_ = new Player(this);
+    player_->setObjectName(QStringLiteral("Player"));
     CreateControls();
     FormCreate();
     CreateMediaKeys();
 }
 
 TForm1::~TForm1() {
-    // Reports still under way find the window gone; a worker waiting on one is let go.
-    if (status_sink_) status_sink_->Close();
-    // Callbacks still due from freed streams find their openings by number and do nothing.
-    opener_.reset();
-    // Destruction handler: releasing the engine stops and frees every stream.
-    vle::Free();
+    // Destruction handler: the player stops and frees every stream and releases the engine; a
+    // worker waiting on a report is let go.
+    delete player_;
+    player_ = nullptr;
 }
 
 unsigned TForm1::CurrentStream() const {
-    return opener_ ? opener_->CurrentStream() : 0;
+    return player_->CurrentStream();
 }
 
 bool TForm1::IsOpening() const {
-    return opener_ && opener_->IsOpening();
+    return player_->IsOpening();
 }
 
 // --- controls
@@ -344,27 +337,23 @@ void TForm1::CreateUserPanel() {
 void TForm1::CreateTimers() {
     Timer1 = MakeTimer("Timer1", 33, true, this);
     Timer2 = MakeTimer("Timer2", 2000, false, this);
-    Timer3 = MakeTimer("Timer3", 66, true, this);
     Timer4 = MakeTimer("Timer4", 1000, true, this);
     Timer5 = MakeTimer("Timer5", 1000, false, this);
 }
 
 void TForm1::WireNowPlaying() {
     connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
-    connect(Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
     new TitleLabelCopy(Label3);
     menu_.ProxyServer1->setEnabled(true);
-    connect(menu_.ProxyServer1, &QAction::triggered, Panel1, &ProxyPanel::ProxyServer1Click);
+    connect(menu_.ProxyServer1, &QAction::triggered, Panel1, &ProxyPanel::Open);
 
     recording_ = new RecordingControl(
-        {this, Image19, Timer5, Label4, Label3}, [this] { return CurrentStream(); },
-        [this](StreamOpener::DataSink sink) {
-            return opener_ && opener_->AttachSink(std::move(sink));
-        },
-        [this] { return channel_name_; }, this);
-    connect(Timer5, &QTimer::timeout, recording_, &RecordingControl::Timer5Timer);
-    connect(Image19, &PictureButton::clicked, recording_, &RecordingControl::Image19Click);
-    connect(Image21, &PictureButton::clicked, recording_, &RecordingControl::Image21Click);
+        {this, Image19, Timer5, Label4, Label3}, player_, [this] { return channel_name_; }, this);
+    connect(Timer5, &QTimer::timeout, recording_, &RecordingControl::OnBlinkTimer);
+    connect(Image19, &PictureButton::clicked, recording_, &RecordingControl::OnRecordClicked);
+    connect(Image21, &PictureButton::clicked, recording_,
+            &RecordingControl::OnOpenRecordingsClicked);
+    WirePlayer();
 }
 
 // --- creation
@@ -374,26 +363,20 @@ void TForm1::FormCreate() {
     ExcludeFromTranslation(Label10);
     ExcludeFromTranslation(Label11);
     TranslateWindow(this);
-    vle::PluginLoad(vle::kWmaPlugin, 0);  // without it WMA streams just fail to open
-    if (!EngineVersionAccepted(vle::GetVersion())) {
-        dialogs().Error(nullptr, Msg("An incorrect version of the audio engine was loaded"));
-        return;
+    switch (player_->StartEngine()) {
+        case Player::StartupFailure::None:
+            break;
+        case Player::StartupFailure::EngineVersion:
+            dialogs().Error(nullptr, Msg("An incorrect version of the audio engine was loaded"));
+            return;
+        case Player::StartupFailure::SoundCard:
+            Label4->setText(Msg("Can't initialize Sound Card"));
+            ShowEngineError(Msg("Can't initialize Sound Card"));
+            return;
     }
-    if (!vle::Init(-1, kOutputFrequency, 0, this)) {
-        Label4->setText(Msg("Can't initialize Sound Card"));
-        ShowEngineError(Msg("Can't initialize Sound Card"));
-        return;
-    }
-    vle::SetConfig(vle::Config::NetPlaylist, 1);
-    vle::SetConfig(vle::Config::NetPrebuf, 0);
-    vle::SetConfigPtr(vle::ConfigPtr::NetProxy, Panel1->Buffer().data());
-
-    worker_volume_ = std::make_shared<std::atomic<int>>(TrackBar1->value());
-    status_sink_ = StreamStatusSink::Create(
-        this, [this](const StatusReport& report) { OnStreamStatus(report); });
-    opener_ = std::make_unique<StreamOpener>(
-        [sink = status_sink_](const StatusReport& report) { sink->Report(report); },
-        [volume = worker_volume_] { return volume->load(); });
+    Panel1->SetPlayer(player_);
+    player_->SetProxy(Panel1->Buffer().data());
+    player_->SetVolume(TrackBar1->value());
 
     spectrum_ = std::make_unique<TSpectrumPainter>(PaintBox1->width(), PaintBox1->height());
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
@@ -415,17 +398,15 @@ void TForm1::EnsureSecondaryWindows() {
 // One analyser frame while the current stream plays; the look is set after drawing, so the first
 // frame of a run still shows the painter's own colours.
 void TForm1::Timer1Timer() {
-    const unsigned stream = CurrentStream();
-    if (vle::ChannelIsActive(stream) != static_cast<int>(vle::ActiveState::Playing)) return;
+    Player::Magnitudes fft{};
+    if (!player_->AnalyserData(fft)) return;
     Label1->hide();
-    std::array<float, 513> fft{};
-    if (vle::ChannelGetData(stream, fft.data(), vle::kDataFft1024) < 0) fft.fill(0.0f);
     spectrum_->Render(*PaintBox1, fft.data(), 0, -1);
     ApplySystemLook(*spectrum_, palette());
 }
 
 void TForm1::ShowEngineError(const QString& message) {
-    dialogs().Message(this, EngineErrorText(message, vle::ErrorGetCode()));
+    dialogs().Message(this, EngineErrorText(message, player_->StartupErrorCode()));
 }
 
 // --- first showing
@@ -602,48 +583,69 @@ void TForm1::ShowSaveFailure(const QString& message) {
 
 // --- stream status
 
-void TForm1::OnStreamStatus(const StatusReport& report) {
-    // Reports of an abandoned opening, or of a stream already stopped, would overwrite the
-    // labels of what the user chose since.
-    if (report.opening == 0 || report.opening != opening_) return;
-    switch (report.code) {
-        case StreamStatus::Connecting:
-            label5_before_reconnect_.reset();
-            Label4->setText(Msg("Connecting..."));
-            Label3->clear();
-            Label5->clear();
-            break;
-        case StreamStatus::CannotPlay:
-            Label4->setText(Msg("Can't play the stream"));
-            break;
-        case StreamStatus::Buffering:
-            Label4->setText(QString::fromStdString(BufferingText(report.number)));
-            break;
-        case StreamStatus::StationName:
-            // Server texts are bytes in the station's character set, and never markup.
-            Label4->setText(
-                QString::fromStdString(text_decoder_.DecodeName(StatusText(report.text))));
-            station_named_ = station_named_ || !Label4->text().trimmed().isEmpty();
-            if (!Label4->text().trimmed().isEmpty()) server_station_ = Label4->text().trimmed();
-            break;
-        case StreamStatus::Bitrate:
-        case StreamStatus::ServerLine:
-            Label5->setText(QString::fromStdString(text_decoder_.Decode(StatusText(report.text))));
-            break;
-        case StreamStatus::Title:
-            Label3->setText(
-                QString::fromStdString(text_decoder_.DecodeName(StatusText(report.text))));
-            break;
-        case StreamStatus::Reconnect:
-            if (report.number != 0) {
-                if (!label5_before_reconnect_) label5_before_reconnect_ = Label5->text();
-                Label5->setText(Msg("Reconnecting..."));
-            } else if (label5_before_reconnect_) {
-                Label5->setText(*label5_before_reconnect_);
-                label5_before_reconnect_.reset();
-            }
-            break;
+void TForm1::WirePlayer() {
+    connect(player_, &Player::opening, this, &TForm1::OnOpening);
+    connect(player_, &Player::buffering, this, &TForm1::OnBuffering);
+    connect(player_, &Player::station, this, &TForm1::OnStation);
+    connect(player_, &Player::bitRate, this, &TForm1::OnRateLine);
+    connect(player_, &Player::serverLine, this, &TForm1::OnRateLine);
+    connect(player_, &Player::title, this, &TForm1::OnTitle);
+    connect(player_, &Player::stalled, this, &TForm1::OnStalled);
+    connect(player_, &Player::playing, this, &TForm1::OnPlaying);
+    connect(player_, &Player::stopped, this, &TForm1::OnStopped);
+    connect(player_, &Player::failed, this, &TForm1::OnFailed);
+}
+
+void TForm1::OnOpening(std::uint64_t) {
+    label5_before_reconnect_.reset();
+    Label4->setText(Msg("Connecting..."));
+    Label3->clear();
+    Label5->clear();
+    mpris_->Changed();
+}
+
+void TForm1::OnFailed(std::uint64_t, int) {
+    Label4->setText(Msg("Can't play the stream"));
+    mpris_->Changed();
+}
+
+void TForm1::OnBuffering(std::uint64_t, int percent) {
+    Label4->setText(QString::fromStdString(BufferingText(percent)));
+    mpris_->Changed();
+}
+
+void TForm1::OnStation(std::uint64_t, const QString& name) {
+    Label4->setText(name);
+    if (!name.trimmed().isEmpty()) {
+        station_named_ = true;
+        server_station_ = name.trimmed();
     }
+    mpris_->Changed();
+}
+
+// The bit rate, or a header line of the connection being made.
+void TForm1::OnRateLine(std::uint64_t, const QString& text) {
+    Label5->setText(text);
+    mpris_->Changed();
+}
+
+void TForm1::OnTitle(std::uint64_t, const QString& text) {
+    Label3->setText(text);
+    mpris_->Changed();
+}
+
+void TForm1::OnStalled(std::uint64_t, bool stalled) {
+    if (stalled) {
+        if (!label5_before_reconnect_) label5_before_reconnect_ = Label5->text();
+        Label5->setText(Msg("Reconnecting..."));
+    } else if (label5_before_reconnect_) {
+        Label5->setText(*label5_before_reconnect_);
+        label5_before_reconnect_.reset();
+    }
+    mpris_->Changed();
+}
+
+void TForm1::OnStopped(std::uint64_t) {
     mpris_->Changed();
 }
 
@@ -657,9 +659,8 @@ void TForm1::Image1Click() {
 void TForm1::Play() {
     StopRecording();
     StartIfStopped(Timer2);
-    StartIfStopped(Timer3);
-    if (!opener_) return;
-    if (opener_->IsOpening()) {
+    if (!player_->Started()) return;
+    if (player_->IsOpening()) {
         // The running opening's worker may be reading the proxy text right now; the text is
         // copied again by the Play that can start the next opening.
         dialogs().Beep();
@@ -669,17 +670,14 @@ void TForm1::Play() {
 
     const std::string url =
         PlayUrl(user_channel_mode_, user_channel_url_.toStdString(), ComboBox1->currentIndex());
-    const std::uint64_t opening = opener_->Start(url);
-    if (opening == 0) {
+    if (player_->Play(url) == 0) {
         dialogs().Beep();
         return;
     }
-    opening_ = opening;
     channel_name_ = user_channel_mode_ ? user_channel_name_ : ComboBox1->currentText();
     station_named_ = false;
     server_station_.clear();
     mpris_->Changed();
-    text_decoder_.Reset();
 }
 
 void TForm1::Image4Click() {
@@ -690,8 +688,7 @@ void TForm1::Image4Click() {
     }
     EndReplay();
     AbandonOpening();
-    opening_ = 0;
-    if (opener_) opener_->StopAndFree();
+    player_->Stop();
     mpris_->Changed();
 }
 
@@ -704,9 +701,8 @@ void TForm1::EndReplay() {
 // Cancels an opening still under way; the labels then say that nothing plays instead of keeping
 // its last "Connecting..." or "Buffering...".
 void TForm1::AbandonOpening() {
-    if (!opener_ || !opener_->IsOpening()) return;
-    opener_->Cancel();
-    opening_ = 0;
+    if (!player_->IsOpening()) return;
+    player_->Cancel();
     Label3->clear();
     Label4->setText(Msg("Not playing"));
     Label5->clear();
@@ -739,8 +735,7 @@ void TForm1::ListBox1Click() {
     StopRecording();
     EndReplay();
     AbandonOpening();
-    opening_ = 0;
-    if (opener_) opener_->StopAndFree();
+    player_->Stop();
     if (row < 0) {
         dialogs().Error(this, Msg("Please select a channel!"));
         return;
@@ -775,13 +770,12 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 void TForm1::TrackBar1Change(int position) {
     VolumeOn->setVisible(MuteButtonVisible(position));
     VolumeOff->setVisible(!MuteButtonVisible(position));
-    if (worker_volume_) worker_volume_->store(position);
-    vle::ChannelSetAttribute(CurrentStream(), vle::Attribute::Volume, EngineVolume(position));
+    player_->SetVolume(position);
 }
 
 void TForm1::VolumeOnClick() {
     saved_volume_ = TrackBar1->value();
-    vle::ChannelSetAttribute(CurrentStream(), vle::Attribute::Volume, 0.0f);
+    player_->Mute();
     VolumeOn->hide();
     VolumeOff->show();
     TrackBar1->setValue(0);
@@ -830,7 +824,7 @@ void TForm1::OpenWebPage(const QString& address) {
 // --- proxy
 
 void TForm1::cbDirectConnectionClick() {
-    Panel1->cbDirectConnectionClick();
+    Panel1->OnDirectConnectionClicked();
 }
 
 // --- now playing
@@ -848,10 +842,8 @@ void TForm1::Timer2Timer() {
     }
 }
 
-void TForm1::Timer3Timer() {
-    if (vle::ChannelIsActive(CurrentStream()) != static_cast<int>(vle::ActiveState::Playing)) {
-        return;
-    }
+// Once per opening, when its stream starts to sound.
+void TForm1::OnPlaying(std::uint64_t) {
     StartFixInput in;
     in.slider_position = TrackBar1->value();
     in.user_channel_mode = user_channel_mode_;
@@ -874,7 +866,7 @@ void TForm1::Timer3Timer() {
     }
     Timer2->stop();
     replay_.Reset();
-    Timer3->stop();
+    mpris_->Changed();
 }
 
 // --- recording

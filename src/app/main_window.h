@@ -1,11 +1,11 @@
 // TForm1, the main window: the header, the directory and transport controls, the now-playing
 // box and the user channel panel. It wires controls to handlers; the rules live in playback/ and
-// channels/. Status reports of the stream opening arrive through OnStreamStatus.
+// channels/. Everything about streams goes through the Player and comes back as its signals.
 #pragma once
 
 #include <QWidget>
 #include <array>
-#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <optional>
 
@@ -13,8 +13,6 @@
 #include "app/settings_menu.h"
 #include "channels/channel_operations.h"
 #include "playback/now_playing.h"
-#include "playback/server_text.h"
-#include "playback/stream_status.h"
 
 class QCheckBox;
 class QComboBox;
@@ -31,10 +29,9 @@ namespace velmora {
 class ChannelListModel;
 class MprisService;
 class PictureButton;
+class Player;
 class ProxyPanel;
 class RecordingControl;
-class StreamOpener;
-class StreamStatusSink;
 class TAboutBox;
 class TForm3;
 class TPaintBox;
@@ -68,9 +65,6 @@ class TForm1 final : public QWidget, private ChannelListHost {
     // The about box and the channel editor, created after this window and owned by it. Any not
     // given by the first showing is created then.
     void SetSecondaryWindows(TAboutBox* about_box, TForm3* form3);
-
-    // WM_STREAMSTATUS: turns one status report into label text.
-    void OnStreamStatus(const velmora::StatusReport& report);
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -131,7 +125,6 @@ class TForm1 final : public QWidget, private ChannelListHost {
     void Image9Click();  // programmes
     void cbDirectConnectionClick();
     void Timer2Timer();  // automatic replay
-    void Timer3Timer();  // once-per-start fixes
     void StopRecording();
     void OpenWebPage(const QString& address);
     void Timer1Timer();  // analyser frame
@@ -167,6 +160,17 @@ class TForm1 final : public QWidget, private ChannelListHost {
     void SelfUpdater1Error();
     void SelfUpdater1NoUpdateAvailable();
     void SelfUpdater1Done();
+    // The player's reports, for the opening the labels show.
+    void WirePlayer();
+    void OnOpening(std::uint64_t opening);
+    void OnBuffering(std::uint64_t opening, int percent);
+    void OnStation(std::uint64_t opening, const QString& name);
+    void OnRateLine(std::uint64_t opening, const QString& text);
+    void OnTitle(std::uint64_t opening, const QString& text);
+    void OnStalled(std::uint64_t opening, bool stalled);
+    void OnPlaying(std::uint64_t opening);  // once-per-start fixes
+    void OnStopped(std::uint64_t opening);
+    void OnFailed(std::uint64_t opening, int code);
     // ChannelListHost, for deleting a channel.
     void StopAndReleaseStream() override;
     void ResetNowPlaying() override;
@@ -178,23 +182,17 @@ class TForm1 final : public QWidget, private ChannelListHost {
     // A close was refused because a file could not be written; the next close quits unsaved.
     bool save_refused_ = false;
 
-    // --- process-wide state; user-interface thread unless noted
-    std::unique_ptr<StreamOpener> opener_;
-    std::shared_ptr<StreamStatusSink> status_sink_;
-    // The slider position, also read by the opening worker before playback starts.
-    std::shared_ptr<std::atomic<int>> worker_volume_;
+    // --- process-wide state; user-interface thread
+    // Created first and deleted first: its signals never reach a window half torn down.
+    Player* player_ = nullptr;
     bool user_channel_mode_ = false;
     QString user_channel_url_;
     QString user_channel_name_;
-    // The opening whose reports the labels show; 0 after Stop and while none was started.
-    std::uint64_t opening_ = 0;
     // The played channel's own name, and whether its server has named the station.
     QString channel_name_;
     bool station_named_ = false;
     // The station name its server sent for the played channel; empty while none came.
     QString server_station_;
-    // The playing stream's character set, decided by its texts; reset at each opening.
-    ServerTextDecoder text_decoder_;
     // What Label5 showed before "Reconnecting...", shown again once the stream flows.
     std::optional<QString> label5_before_reconnect_;
     // RetryCount of the automatic replay.
@@ -253,7 +251,6 @@ class TForm1 final : public QWidget, private ChannelListHost {
     QMenu* PopupMenu1 = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
-    QTimer* Timer3 = nullptr;
     QTimer* Timer4 = nullptr;
     QTimer* Timer5 = nullptr;
     // The one updater, and whether the user has asked for a check in this run.

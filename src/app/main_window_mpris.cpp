@@ -4,9 +4,9 @@
 #include <QLabel>
 
 #include "app/main_window.h"
-#include "engine/engine.h"
 #include "mpris/mpris_rules.h"
 #include "mpris/mpris_service.h"
+#include "playback/player.h"
 #include "playback/track_bar.h"
 
 namespace velmora {
@@ -16,9 +16,7 @@ void TForm1::CreateMediaKeys() {
     player.now_playing = [this] {
         MprisNowPlaying now;
         // Playing from Play until Stop, a failed opening or the stream's end.
-        now.playing =
-            opening_ != 0 && (IsOpening() || vle::ChannelIsActive(CurrentStream()) !=
-                                                 static_cast<int>(vle::ActiveState::Stopped));
+        now.playing = player_->IsBusy();
         now.station = server_station_.isEmpty() ? channel_name_ : server_station_;
         now.title = Label3->text();
         now.volume = TrackBar1->value();

@@ -12,7 +12,7 @@
 #include "channels/channel_list_model.h"
 #include "channels/channel_operations.h"
 #include "i18n/message.h"
-#include "playback/stream_opener.h"
+#include "playback/player.h"
 
 namespace velmora {
 
@@ -102,8 +102,7 @@ void TForm1::ChannelListImport1Click() {
 
 // Deleting any entry ends whatever plays; a recording goes on.
 void TForm1::StopAndReleaseStream() {
-    opening_ = 0;  // what the stopped stream still reports is not shown
-    if (opener_) opener_->StopAndFree();
+    player_->Stop();  // what the stopped stream still reports is not shown
 }
 
 void TForm1::ResetNowPlaying() {

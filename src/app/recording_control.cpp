@@ -13,6 +13,7 @@
 
 #include "app/dialogs.h"
 #include "i18n/message.h"
+#include "playback/player.h"
 #include "recording/recording_names.h"
 #include "recording/stream_recorder.h"
 
@@ -25,12 +26,11 @@ QString Native(const QString& path) {
 
 }  // namespace
 
-RecordingControl::RecordingControl(const Controls& controls, StreamSource current_stream,
-                                   StreamAttacher attach, NameSource channel_name, QObject* parent)
+RecordingControl::RecordingControl(const Controls& controls, Player* player,
+                                   NameSource channel_name, QObject* parent)
     : QObject(parent),
       controls_(controls),
-      current_stream_(std::move(current_stream)),
-      attach_(std::move(attach)),
+      player_(player),
       channel_name_(std::move(channel_name)) {
     // A write error happens on the download thread; the message belongs on the user-interface
     // thread, and only while this control still exists. The guard is read there alone.
@@ -47,16 +47,14 @@ RecordingControl::RecordingControl(const Controls& controls, StreamSource curren
     });
 }
 
-void RecordingControl::Image19Click() {
-    if (vle::ChannelIsActive(current_stream_()) != static_cast<int>(vle::ActiveState::Playing)) {
-        return;
-    }
+void RecordingControl::OnRecordClicked() {
+    if (!player_->IsPlaying()) return;
     if (recorder_->Active()) {
         StopRecording();
         return;
     }
     // Recording counts as on, and blinks, even when the folders or the file fail below.
-    controls_.Timer5->start();
+    controls_.blink_timer->start();
     const RecordingPlan plan =
         PlanRecording(DocumentsFolder(), controls_.station->text(), controls_.title->text(),
                       QDateTime::currentDateTime(), channel_name_ ? channel_name_() : QString());
@@ -65,7 +63,7 @@ void RecordingControl::Image19Click() {
         case RecordingStartError::None:
             // The file belongs to the playing stream: its end of download closes this file and
             // no other, and a later stream never writes into it.
-            if (attach_) attach_(recorder_->SinkForCurrentFile());
+            player_->AttachRecorder(recorder_->SinkForCurrentFile());
             break;
         case RecordingStartError::Folder:
             dialogs().Error(controls_.owner, Msg("Recording Error!"));
@@ -77,11 +75,11 @@ void RecordingControl::Image19Click() {
     }
 }
 
-void RecordingControl::Timer5Timer() {
-    controls_.Image19->setVisible(controls_.Image19->isHidden());
+void RecordingControl::OnBlinkTimer() {
+    controls_.record_button->setVisible(controls_.record_button->isHidden());
 }
 
-void RecordingControl::Image21Click() {
+void RecordingControl::OnOpenRecordingsClicked() {
     const QString folder = RecordingsFolder(DocumentsFolder());
     if (QFileInfo(folder).isDir()) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
@@ -92,8 +90,8 @@ void RecordingControl::Image21Click() {
 
 void RecordingControl::StopRecording() {
     if (!recorder_->Stop()) return;
-    controls_.Timer5->stop();
-    controls_.Image19->show();
+    controls_.blink_timer->stop();
+    controls_.record_button->show();
 }
 
 bool RecordingControl::Active() const {

@@ -1,5 +1,5 @@
-// The main window's recording controls: the record button Image19 with its blink timer Timer5,
-// the open-recordings button Image21, and the recorder that the stream's download callback feeds.
+// The main window's recording controls: the record button (Image19) with its blink timer
+// (Timer5), the open-recordings button (Image21), and the recorder that the player's stream feeds.
 // Starting, ending and the failures the user is told about live here; TForm1 only wires them.
 #pragma once
 
@@ -7,15 +7,13 @@
 #include <functional>
 #include <memory>
 
-#include "engine/engine.h"
-#include "playback/stream_opener.h"
-
 class QLabel;
 class QTimer;
 class QWidget;
 
 namespace velmora {
 
+class Player;
 class StreamRecorder;
 struct RecordingWriteError;
 
@@ -23,28 +21,25 @@ class RecordingControl final : public QObject {
     Q_OBJECT
   public:
     struct Controls {
-        QWidget* owner = nullptr;    // owner of the message boxes
-        QWidget* Image19 = nullptr;  // record button
-        QTimer* Timer5 = nullptr;    // blink timer
-        QLabel* station = nullptr;   // Label4, names the station folder
-        QLabel* title = nullptr;     // Label3, names the file
+        QWidget* owner = nullptr;  // owner of the message boxes
+        QWidget* record_button = nullptr;
+        QTimer* blink_timer = nullptr;
+        QLabel* station = nullptr;  // names the station folder
+        QLabel* title = nullptr;    // names the file
     };
-    // The stream being played, read when the record button is pressed.
-    using StreamSource = std::function<vle::Handle()>;
-    // Hands the playing stream's bytes to a new recording's file; false when no stream plays.
-    using StreamAttacher = std::function<bool(StreamOpener::DataSink)>;
     // The channel's own name, for a station label that names no usable folder.
     using NameSource = std::function<QString()>;
 
-    RecordingControl(const Controls& controls, StreamSource current_stream, StreamAttacher attach,
-                     NameSource channel_name, QObject* parent);
+    // `player` plays the stream that is recorded; it outlives this control.
+    RecordingControl(const Controls& controls, Player* player, NameSource channel_name,
+                     QObject* parent);
 
     // Starts or ends a recording; ignored unless the current stream is playing.
-    void Image19Click();
+    void OnRecordClicked();
     // Each tick inverts the record button's visibility.
-    void Timer5Timer();
+    void OnBlinkTimer();
     // Opens the recordings folder, or says there is none.
-    void Image21Click();
+    void OnOpenRecordingsClicked();
     // Ends a running recording: closes the file, stops the blinking and shows the record button.
     void StopRecording();
 
@@ -57,8 +52,7 @@ class RecordingControl final : public QObject {
     void OnWriteFailed(const RecordingWriteError& error);
 
     const Controls controls_;
-    const StreamSource current_stream_;
-    const StreamAttacher attach_;
+    Player* const player_;
     const NameSource channel_name_;
     std::shared_ptr<StreamRecorder> recorder_;
 };

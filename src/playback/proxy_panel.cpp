@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <cstring>
 
-#include "engine/engine.h"
 #include "i18n/message.h"
+#include "playback/player.h"
 
 namespace velmora {
 
@@ -45,21 +45,15 @@ ProxyPanel::ProxyPanel(QWidget* parent) : QFrame(parent) {
     cbDirectConnection->setObjectName("cbDirectConnection");
     cbDirectConnection->setChecked(true);
     cbDirectConnection->setGeometry(10, 70, 200, 20);
-    connect(cbDirectConnection, &QCheckBox::clicked, this, &ProxyPanel::cbDirectConnectionClick);
+    connect(cbDirectConnection, &QCheckBox::clicked, this, &ProxyPanel::OnDirectConnectionClicked);
 
     BitBtn4 = new QPushButton(frame);
     BitBtn4->setObjectName("BitBtn4");
     BitBtn4->setGeometry(318, 64, 64, 26);
-    connect(BitBtn4, &QPushButton::clicked, this, &ProxyPanel::BitBtn4Click);
+    connect(BitBtn4, &QPushButton::clicked, this, &ProxyPanel::OnOkClicked);
 
     Retranslate();
     hide();
-}
-
-ProxyPanel::~ProxyPanel() {
-    // The engine must not keep reading a buffer that is gone; it takes its lock for the change,
-    // so no creation is reading the old address once this returns.
-    vle::SetConfigPtr(vle::ConfigPtr::NetProxy, nullptr);
 }
 
 void ProxyPanel::Retranslate() {
@@ -69,16 +63,20 @@ void ProxyPanel::Retranslate() {
     BitBtn4->setText(Msg("OK"));
 }
 
-void ProxyPanel::cbDirectConnectionClick() {
+void ProxyPanel::GiveProxy(const char* address) {
+    if (player_) player_->SetProxy(address);
+}
+
+void ProxyPanel::OnDirectConnectionClicked() {
     const bool direct = DirectConnection();
-    vle::SetConfigPtr(vle::ConfigPtr::NetProxy, direct ? nullptr : buffer_.data());
+    GiveProxy(direct ? nullptr : buffer_.data());
     ed_ProxyServer->setEnabled(!direct);
 }
 
 void ProxyPanel::CopyAddressToBuffer() {
     buffer_.Assign(ed_ProxyServer->text());
     // The engine works from its own copy of the text: hand the new one over.
-    if (!DirectConnection()) vle::SetConfigPtr(vle::ConfigPtr::NetProxy, buffer_.data());
+    if (!DirectConnection()) GiveProxy(buffer_.data());
 }
 
 bool ProxyPanel::DirectConnection() const {

@@ -1,8 +1,9 @@
-// The proxy panel laid over the now-playing box, and the buffer whose text the engine is given
-// (it keeps a copy of its own).
+// The proxy panel laid over the now-playing box, and the buffer whose text the player is given
+// (the engine keeps a copy of its own).
 #pragma once
 
 #include <QFrame>
+#include <QPointer>
 #include <QString>
 #include <array>
 #include <string_view>
@@ -14,6 +15,8 @@ class QLineEdit;
 class QPushButton;
 
 namespace velmora {
+
+class Player;
 
 // Characters the address field takes.
 inline constexpr int kProxyAddressMaxLength = 100;
@@ -34,23 +37,24 @@ class ProxyBuffer {
     std::array<char, kSize> bytes_{};
 };
 
-// Panel1: hidden at start; the menu shows it, OK hides it. The engine is given either no proxy
-// or this panel's buffer, so the panel must outlive every stream opening that may read it; its
-// destruction sets the engine back to a direct connection.
+// Panel1: hidden at start; the menu shows it, OK hides it. The player is given either no proxy
+// or the buffer's address, which it copies.
 class ProxyPanel final : public QFrame {
     Q_OBJECT
   public:
     explicit ProxyPanel(QWidget* parent = nullptr);
-    ~ProxyPanel() override;
 
-    // Applies the "Proxy off" switch: ticked gives the engine no proxy and locks the field;
+    // The player whose openings use this panel's proxy; without one the panel only keeps texts.
+    void SetPlayer(Player* player) { player_ = player; }
+
+    // Applies the "Proxy off" switch: ticked gives the player no proxy and locks the field;
     // cleared gives it the buffer's address and unlocks the field. Also run once at start-up.
-    void cbDirectConnectionClick();
+    void OnDirectConnectionClicked();
     // Play: copies the field's current text into the buffer, whatever the switch says, and gives
-    // it to the engine unless "Proxy off" is ticked.
+    // it to the player unless "Proxy off" is ticked.
     void CopyAddressToBuffer();
-    void ProxyServer1Click() { show(); }
-    void BitBtn4Click() { hide(); }
+    void Open() { show(); }
+    void OnOkClicked() { hide(); }
     void Retranslate();
 
     // Settings "Proxy" (switch ticked) and "ProxyIP"; setting them does not apply them.
@@ -71,7 +75,10 @@ class ProxyPanel final : public QFrame {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void GiveProxy(const char* address);
+
     ProxyBuffer buffer_;
+    QPointer<Player> player_;
 };
 
 }  // namespace velmora

@@ -8,12 +8,12 @@
 #include <QUrl>
 #include <cstdlib>
 
-#include "app/engine_startup.h"
 #include "app/program_windows.h"
 #include "app/window_harness.h"
 #include "channels/channel_list_model.h"
 #include "channels/directory.h"
 #include "engine/engine.h"
+#include "playback/engine_startup.h"
 #include "support/http_proxy.h"
 #include "support/stream_server.h"
 #include "support/test_audio.h"

@@ -83,7 +83,7 @@ TEST_F(PlayingWindowTest, DownServerIsReplayedFourTimes) {
 TEST_F(PlayingWindowTest, SuccessfulReplayResetsTheCount) {
     StreamServer server;
     auto* timer2 = Child<QTimer>("Timer2");
-    auto* timer3 = Child<QTimer>("Timer3");
+    auto* timer3 = Child<QTimer>("StartWatch");
     // The station comes up while the second replay is connecting.
     ReplayWatch watch(timer2, form_, [&](const ReplayTickSeen& tick) {
         if (tick.replayed && tick.retry_count == 2) {
@@ -130,7 +130,7 @@ TEST_F(PlayingWindowTest, DirectoryRowsFixedTextsAndRecordOffer) {
     ASSERT_FALSE(direct->isChecked());
     Child<QLineEdit>("ed_ProxyServer")->setText("127.0.0.1:" + QString::number(server.port()));
     auto* combo = Child<QComboBox>("ComboBox1");
-    auto* timer3 = Child<QTimer>("Timer3");
+    auto* timer3 = Child<QTimer>("StartWatch");
     QWidget* record = Child<QWidget>("Image19");
     QWidget* cannot_record = Child<QWidget>("Image20");
     EXPECT_FALSE(record->isVisible());
@@ -289,7 +289,7 @@ TEST_F(PlayingWindowTest, DroppedStationShowsReconnectingThenPlaysOn) {
     route.drops = 1;
     server.AddStream("/drop", route);
     PlayUserChannel(server.Url("/drop"));
-    auto* timer3 = Child<QTimer>("Timer3");
+    auto* timer3 = Child<QTimer>("StartWatch");
     ASSERT_TRUE(WaitFor([&] { return Playing() && !timer3->isActive(); }, 8s));
     const unsigned stream = form_->CurrentStream();
     EXPECT_EQ(label5_->text(), "Bitrate: 128 kbps");

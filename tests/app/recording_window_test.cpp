@@ -255,7 +255,7 @@ TEST_F(RecordingWindowTest, FailuresKeepTheRecordingOnWithoutAFile) {
     EXPECT_TRUE(Playing());
     choose(0);
     EXPECT_FALSE(Recording());
-    ASSERT_TRUE(WaitFor([&] { return Playing() && !Child<QTimer>("Timer3")->isActive(); }, 8s));
+    ASSERT_TRUE(WaitFor([&] { return Playing() && !Child<QTimer>("StartWatch")->isActive(); }, 8s));
     Click(Record());
     ASSERT_TRUE(Recording());
     Click(Child<QWidget>("Image1"));

@@ -45,7 +45,7 @@ class StopAndReportsTest : public PlayingWindowTest {
         }
         form_->Channels()->ReplaceAll(entries);
     }
-    bool Started() { return Playing() && !Child<QTimer>("Timer3")->isActive(); }
+    bool Started() { return Playing() && !Child<QTimer>("StartWatch")->isActive(); }
 };
 
 // A failed station is not replayed after Stop, even once its server is back; Stop while the

@@ -19,7 +19,7 @@
 #include <thread>
 
 #include "app/dialogs.h"
-#include "app/stream_status_sink.h"
+#include "playback/stream_status_sink.h"
 
 #include "support/qt_test_helpers.h"
 

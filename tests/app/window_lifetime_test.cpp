@@ -2,11 +2,11 @@
 #include <QListWidget>
 #include <cstdlib>
 
-#include "app/engine_startup.h"
 #include "app/main_window.h"
 #include "app/window_harness.h"
 #include "channels/channel_list_model.h"
 #include "engine/engine.h"
+#include "playback/engine_startup.h"
 #include "support/stream_server.h"
 #include "support/test_audio.h"
 

@@ -7,6 +7,7 @@
 
 #include "app/window_harness.h"
 #include "engine/engine_fixture.h"
+#include "playback/player.h"
 #include "support/http_proxy.h"
 
 namespace velmora {
@@ -46,7 +47,7 @@ TEST(ProxyPanel, ControlsAndSwitch) {
     EXPECT_TRUE(panel->DirectConnection());
     EXPECT_FALSE(panel->ed_ProxyServer->isEnabled());
 
-    panel->ProxyServer1Click();
+    panel->Open();
     EXPECT_TRUE(panel->isVisible());
     panel->cbDirectConnection->click();
     EXPECT_FALSE(panel->DirectConnection());
@@ -72,7 +73,7 @@ namespace {
 
 // Through the real engine: cleared "Proxy off" sends streams through the authenticating proxy
 // with the address as it was at the last copy; ticked goes direct although an address is stored;
-// a destroyed panel leaves the engine direct instead of reading freed memory.
+// the player that set a proxy leaves the engine direct when it goes.
 TEST_F(EngineTest, ProxyPanelRoutesStreams) {
     EnsureApp();
     StreamRoute route;
@@ -82,9 +83,12 @@ TEST_F(EngineTest, ProxyPanelRoutesStreams) {
     HttpProxy proxy("listener", "s3cret");
     const auto direct_count = [&] { return server_.ConnectionsTo("/mount").size(); };
 
+    // The engine is the fixture's; the player only passes the proxy on.
+    auto player = std::make_unique<Player>();
     auto panel = std::make_unique<ProxyPanel>();
+    panel->SetPlayer(player.get());
     panel->SetAddress(QString::fromStdString(proxy.Address()));
-    panel->cbDirectConnectionClick();  // start-up: ticked, so direct
+    panel->OnDirectConnectionClicked();  // start-up: ticked, so direct
     panel->CopyAddressToBuffer();
     EXPECT_NE(Create(server_.Url("/mount")), 0u) << "error " << vle::ErrorGetCode();
     EXPECT_EQ(proxy.Requests().size(), 0u);
@@ -111,6 +115,7 @@ TEST_F(EngineTest, ProxyPanelRoutesStreams) {
 
     panel->cbDirectConnection->click();
     panel.reset();
+    player.reset();
     EXPECT_NE(Create(server_.Url("/mount")), 0u);
     EXPECT_EQ(direct_count(), before + 2);
     EXPECT_EQ(proxy.Requests().size(), 3u);

@@ -1,4 +1,4 @@
-#include "app/stream_status_sink.h"
+#include "playback/stream_status_sink.h"
 
 #include <QCoreApplication>
 #include <QThread>

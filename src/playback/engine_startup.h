@@ -1,4 +1,4 @@
-// The engine checks of the main window's creation, as plain rules.
+// The checks of the engine start-up, as plain rules.
 #pragma once
 
 #include <QString>

@@ -1,4 +1,4 @@
-#include "app/engine_startup.h"
+#include "playback/engine_startup.h"
 
 namespace velmora {
 

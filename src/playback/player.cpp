@@ -1,0 +1,219 @@
+#include "playback/player.h"
+
+#include <QTimer>
+#include <atomic>
+
+#include "engine/engine.h"
+#include "playback/engine_startup.h"
+#include "playback/server_text.h"
+#include "playback/stream_opener.h"
+#include "playback/stream_status_sink.h"
+#include "playback/volume.h"
+
+namespace velmora {
+namespace {
+
+// A status line ends at its first zero byte.
+std::string_view StatusText(const std::string& bytes) {
+    return std::string_view(bytes).substr(0, bytes.find('\0'));
+}
+
+bool StateIs(vle::Handle stream, vle::ActiveState state) {
+    return vle::ChannelIsActive(stream) == static_cast<int>(state);
+}
+
+}  // namespace
+
+struct Player::Engine {
+    // --- the Player's thread only
+    std::shared_ptr<StreamStatusSink> sink;
+    std::unique_ptr<StreamOpener> opener;
+    // The playing stream's character set, decided by its texts; reset at each opening.
+    ServerTextDecoder decoder;
+    // The stream that played when the current opening started; it is not the opening's sound.
+    vle::Handle replaced = 0;
+    bool init_tried = false;
+    bool proxy_set = false;
+    // --- written here, read by the opening worker before playback starts
+    std::shared_ptr<std::atomic<int>> volume = std::make_shared<std::atomic<int>>(kDefaultVolume);
+};
+
+Player::Player(QObject* parent, int start_watch_ms, int end_watch_ms)
+    : QObject(parent), engine_(std::make_unique<Engine>()) {
+    start_watch_ = new QTimer(this);
+    start_watch_->setObjectName(QStringLiteral("StartWatch"));
+    start_watch_->setInterval(start_watch_ms);
+    connect(start_watch_, &QTimer::timeout, this, &Player::CheckStarted);
+    end_watch_ = new QTimer(this);
+    end_watch_->setObjectName(QStringLiteral("EndWatch"));
+    end_watch_->setInterval(end_watch_ms);
+    connect(end_watch_, &QTimer::timeout, this, &Player::CheckEnded);
+}
+
+Player::~Player() {
+    // Reports still under way find the Player gone; a worker waiting on one is let go.
+    if (engine_->sink) engine_->sink->Close();
+    // Callbacks still due from freed streams find their openings by number and do nothing.
+    engine_->opener.reset();
+    // The proxy was this Player's choice; the engine outlives it in tests and goes direct again.
+    if (engine_->proxy_set) vle::SetConfigPtr(vle::ConfigPtr::NetProxy, nullptr);
+    // Releasing the engine stops and frees every stream.
+    if (engine_->init_tried) vle::Free();
+}
+
+Player::StartupFailure Player::StartEngine() {
+    if (started_) return StartupFailure::None;
+    vle::PluginLoad(vle::kWmaPlugin, 0);  // without it WMA streams just fail to open
+    if (!EngineVersionAccepted(vle::GetVersion())) return StartupFailure::EngineVersion;
+    engine_->init_tried = true;
+    if (!vle::Init(-1, kOutputFrequency, 0, nullptr)) {
+        startup_error_code_ = vle::ErrorGetCode();
+        return StartupFailure::SoundCard;
+    }
+    vle::SetConfig(vle::Config::NetPlaylist, 1);
+    vle::SetConfig(vle::Config::NetPrebuf, 0);
+
+    engine_->sink =
+        StreamStatusSink::Create(this, [this](const StatusReport& report) { OnReport(report); });
+    engine_->opener = std::make_unique<StreamOpener>(
+        [sink = engine_->sink](const StatusReport& report) { sink->Report(report); },
+        [volume = engine_->volume] { return volume->load(); });
+    started_ = true;
+    return StartupFailure::None;
+}
+
+unsigned Player::CurrentStream() const {
+    return engine_->opener ? engine_->opener->CurrentStream() : 0;
+}
+
+bool Player::IsOpening() const {
+    return engine_->opener && engine_->opener->IsOpening();
+}
+
+bool Player::IsPlaying() const {
+    return StateIs(CurrentStream(), vle::ActiveState::Playing);
+}
+
+bool Player::IsBusy() const {
+    return opening_ != 0 && (IsOpening() || !StateIs(CurrentStream(), vle::ActiveState::Stopped));
+}
+
+bool Player::AnalyserData(Magnitudes& out) const {
+    const vle::Handle stream = CurrentStream();
+    if (!StateIs(stream, vle::ActiveState::Playing)) return false;
+    if (vle::ChannelGetData(stream, out.data(), vle::kDataFft1024) < 0) out.fill(0.0f);
+    return true;
+}
+
+bool Player::AttachRecorder(DataSink sink) {
+    return engine_->opener && engine_->opener->AttachSink(std::move(sink));
+}
+
+void Player::SetProxy(const char* address) {
+    engine_->proxy_set = true;
+    vle::SetConfigPtr(vle::ConfigPtr::NetProxy, address);
+}
+
+std::uint64_t Player::Play(const std::string& url) {
+    if (!engine_->opener || engine_->opener->IsOpening()) return 0;
+    const vle::Handle before = CurrentStream();
+    const std::uint64_t id = engine_->opener->Start(url);
+    if (id == 0) return 0;
+    opening_ = id;
+    engine_->replaced = before;
+    engine_->decoder.Reset();
+    end_watch_->stop();
+    start_watch_->start();
+    return id;
+}
+
+void Player::Cancel() {
+    if (!IsOpening()) return;
+    engine_->opener->Cancel();
+    const std::uint64_t abandoned = opening_;
+    opening_ = 0;
+    start_watch_->stop();
+    emit stopped(abandoned);
+}
+
+void Player::Stop() {
+    const std::uint64_t stopping = opening_;
+    const bool busy = IsOpening() || CurrentStream() != 0;
+    opening_ = 0;  // what the stopped stream still reports is not passed on
+    if (engine_->opener) engine_->opener->StopAndFree();
+    start_watch_->stop();
+    end_watch_->stop();
+    if (busy) emit stopped(stopping);
+}
+
+void Player::SetVolume(int position) {
+    engine_->volume->store(position);
+    vle::ChannelSetAttribute(CurrentStream(), vle::Attribute::Volume, EngineVolume(position));
+}
+
+void Player::Mute() {
+    vle::ChannelSetAttribute(CurrentStream(), vle::Attribute::Volume, 0.0f);
+}
+
+void Player::OnReport(const StatusReport& report) {
+    // Reports of an abandoned opening, or of a stream already stopped, would overwrite what the
+    // user chose since.
+    if (report.opening == 0 || report.opening != opening_) return;
+    const std::uint64_t id = report.opening;
+    ServerTextDecoder& decoder = engine_->decoder;
+    // Server texts are bytes in the station's character set, and never markup.
+    const auto text = [&](bool name) {
+        const std::string_view bytes = StatusText(report.text);
+        return QString::fromStdString(name ? decoder.DecodeName(bytes) : decoder.Decode(bytes));
+    };
+    switch (report.code) {
+        case StreamStatus::Connecting:
+            emit opening(id);
+            break;
+        case StreamStatus::CannotPlay:
+            start_watch_->stop();
+            emit failed(id, static_cast<int>(report.number));
+            break;
+        case StreamStatus::Buffering:
+            emit buffering(id, static_cast<int>(report.number));
+            break;
+        case StreamStatus::StationName:
+            emit station(id, text(true));
+            break;
+        case StreamStatus::Bitrate:
+            emit bitRate(id, text(false));
+            break;
+        case StreamStatus::ServerLine:
+            emit serverLine(id, text(false));
+            break;
+        case StreamStatus::Title:
+            emit title(id, text(true));
+            break;
+        case StreamStatus::Reconnect:
+            emit stalled(id, report.number != 0);
+            break;
+    }
+}
+
+// Start watch: the opening's own stream makes sound, or the opening ended without any.
+void Player::CheckStarted() {
+    const vle::Handle stream = CurrentStream();
+    const bool own = stream != 0 && stream != engine_->replaced;
+    if (own && StateIs(stream, vle::ActiveState::Playing)) {
+        start_watch_->stop();
+        end_watch_->start();
+        emit playing(opening_);
+        return;
+    }
+    // A stream that stalls at once is still starting; one that failed was reported as failed.
+    if (!IsOpening() && (!own || StateIs(stream, vle::ActiveState::Stopped))) start_watch_->stop();
+}
+
+// End watch: a playing stream that ended by itself (the server closed it, reconnecting gave up).
+void Player::CheckEnded() {
+    if (!StateIs(CurrentStream(), vle::ActiveState::Stopped)) return;
+    end_watch_->stop();
+    emit stopped(opening_);
+}
+
+}  // namespace velmora
