@@ -97,11 +97,6 @@ bool PlayInWindow(TForm1& form, bool analyser, double seconds, Phase& out) {
         std::fprintf(stderr, "analyser_cpu_bench: Timer1 or Image4 not found\n");
         return false;
     }
-    if (analyser) {
-        if (!timer1->isActive()) timer1->start();
-    } else {
-        timer1->stop();
-    }
     QListWidget* list = form.Channels()->ListBox1();
     form.Channels()->ClearSelection();
 
@@ -122,6 +117,8 @@ bool PlayInWindow(TForm1& form, bool analyser, double seconds, Phase& out) {
         std::fprintf(stderr, "analyser_cpu_bench: the station did not play within 10 s\n");
         return false;
     }
+    // The window starts its analyser once the stream sounds; the phase without it stops it.
+    if (!analyser) timer1->stop();
     RunEventLoop(seconds);
     const bool still_playing = PlayingState(form.CurrentStream());
     test::Click(stop);

@@ -37,6 +37,28 @@ QString TimeFormatWithoutZone(const QString& format) {
     return out.trimmed();
 }
 
+bool TimeFormatShowsSeconds(const QString& format) {
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == u'\'') quoted = !quoted;
+        if (!quoted && c == u's') return true;
+    }
+    return false;
+}
+
+int MsUntilClockChange(const QTime& now, bool date_shown, bool time_shown, bool time_has_seconds) {
+    // Timers may fire a little early; landing just after the change shows the new text at once.
+    constexpr int kPastChangeMs = 5;
+    constexpr int kDayMs = 24 * 60 * 60 * 1000;
+    const int ms = now.msecsSinceStartOfDay();
+    if (time_shown) {
+        const int period = time_has_seconds ? 1000 : 60 * 1000;
+        return period - ms % period + kPastChangeMs;
+    }
+    if (date_shown) return kDayMs - ms + kPastChangeMs;
+    return -1;
+}
+
 QString ClockTimeText(const QTime& time, const QLocale& locale) {
     return locale.toString(time, TimeFormatWithoutZone(locale.timeFormat(QLocale::LongFormat)));
 }

@@ -30,6 +30,13 @@ QString ClockDateText(const QDate& date, const QLocale& locale = QLocale::system
 QString ClockTimeText(const QTime& time, const QLocale& locale = QLocale::system());
 // `format` with time-zone fields ("t", "tt", ...) and the blanks around them removed.
 QString TimeFormatWithoutZone(const QString& format);
+// Whether `format` (a QLocale time format) shows seconds: an unquoted "s".
+bool TimeFormatShowsSeconds(const QString& format);
+// Milliseconds from `now` until what the header shows next changes, a little past the change so
+// the new text is there when the timer fires: the next second (or minute, for a time without
+// seconds) while the time shows, the next midnight while only the date shows; -1 when neither
+// shows, so the clock need not tick at all.
+int MsUntilClockChange(const QTime& now, bool date_shown, bool time_shown, bool time_has_seconds);
 
 // Fonts, colours and alignment of the two header labels (silver, bold 13-pixel date, regular
 // 11-pixel time, transparent over the picture).

@@ -334,10 +334,14 @@ void TForm1::CreateUserPanel() {
     list_buttons_[6]->hide();
 }
 
+// Each timer runs only while it has something to do: a stopped player sleeps.
 void TForm1::CreateTimers() {
-    Timer1 = MakeTimer("Timer1", 33, true, this);
+    Timer1 = MakeTimer("Timer1", 33, false, this);  // while a stream sounds
     Timer2 = MakeTimer("Timer2", 2000, false, this);
-    Timer4 = MakeTimer("Timer4", 1000, true, this);
+    // Armed for the next change of what the clock shows.
+    Timer4 = MakeTimer("Timer4", 1000, false, this);
+    Timer4->setSingleShot(true);
+    Timer4->setTimerType(Qt::PreciseTimer);
     Timer5 = MakeTimer("Timer5", 1000, false, this);
 }
 
@@ -403,6 +407,11 @@ void TForm1::Timer1Timer() {
     Label1->hide();
     spectrum_->Render(*PaintBox1, fft.data(), 0, -1);
     ApplySystemLook(*spectrum_, palette());
+}
+
+// With nothing sounding a tick would draw nothing; the last frame stays shown.
+void TForm1::StopAnalyser() {
+    Timer1->stop();
 }
 
 void TForm1::ShowEngineError(const QString& message) {
@@ -473,6 +482,7 @@ void TForm1::LoadSettings() {
     ApplySettings(*loaded.settings, BoundControls());
     Label10->setVisible(menu_.ShowDate1->isChecked());
     Label11->setVisible(menu_.ShowTime1->isChecked());
+    ArmClock();
 }
 
 void TForm1::LayoutByWidth() {
@@ -596,7 +606,9 @@ void TForm1::WirePlayer() {
     connect(player_, &Player::failed, this, &TForm1::OnFailed);
 }
 
+// Whatever played before ends when an opening starts.
 void TForm1::OnOpening(std::uint64_t) {
+    StopAnalyser();
     label5_before_reconnect_.reset();
     Label4->setText(Msg("Connecting..."));
     Label3->clear();
@@ -605,6 +617,7 @@ void TForm1::OnOpening(std::uint64_t) {
 }
 
 void TForm1::OnFailed(std::uint64_t, int) {
+    StopAnalyser();
     Label4->setText(Msg("Can't play the stream"));
     mpris_->Changed();
 }
@@ -646,6 +659,7 @@ void TForm1::OnStalled(std::uint64_t, bool stalled) {
 }
 
 void TForm1::OnStopped(std::uint64_t) {
+    StopAnalyser();
     mpris_->Changed();
 }
 
@@ -844,6 +858,7 @@ void TForm1::Timer2Timer() {
 
 // Once per opening, when its stream starts to sound.
 void TForm1::OnPlaying(std::uint64_t) {
+    StartIfStopped(Timer1);
     StartFixInput in;
     in.slider_position = TrackBar1->value();
     in.user_channel_mode = user_channel_mode_;

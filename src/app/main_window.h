@@ -129,6 +129,8 @@ class TForm1 final : public QWidget, private ChannelListHost {
     void OpenWebPage(const QString& address);
     void Timer1Timer();  // analyser frame
     void Timer4Timer();  // clock
+    void ArmClock();
+    void StopAnalyser();
     // Settings menu.
     void Image2Click();
     void ShowDate1Click();

@@ -31,6 +31,7 @@ void TForm1::WireMenu() {
     // Through the normal close, which saves the settings and the list.
     connect(menu_.Close1, &QAction::triggered, this, &QWidget::close);
     connect(Timer4, &QTimer::timeout, this, &TForm1::Timer4Timer);
+    ArmClock();
 }
 
 void TForm1::Image2Click() {
@@ -40,10 +41,12 @@ void TForm1::Image2Click() {
 // The item has already flipped its own mark.
 void TForm1::ShowDate1Click() {
     Label10->setVisible(menu_.ShowDate1->isChecked());
+    Timer4Timer();
 }
 
 void TForm1::ShowTime1Click() {
     Label11->setVisible(menu_.ShowTime1->isChecked());
+    Timer4Timer();
 }
 
 void TForm1::BackgroundClick(Background background) {
@@ -83,6 +86,19 @@ void TForm1::ChooseLanguage(const char* language_name) {
 
 void TForm1::Timer4Timer() {
     RefreshClockLabels(Label10, Label11);
+    ArmClock();
+}
+
+// The next tick comes when the shown text changes; with the date and time both hidden, none does.
+void TForm1::ArmClock() {
+    const QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    const int ms = MsUntilClockChange(QTime::currentTime(), !Label10->isHidden(),
+                                      !Label11->isHidden(), TimeFormatShowsSeconds(format));
+    if (ms < 0) {
+        Timer4->stop();
+    } else {
+        Timer4->start(ms);
+    }
 }
 
 }  // namespace velmora

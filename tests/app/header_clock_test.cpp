@@ -86,5 +86,30 @@ TEST(HeaderClock, LabelsKeepTheirRightEdge) {
     EXPECT_EQ(time.x() + time.width(), 398);
 }
 
+// The clock wakes when its text changes and not otherwise: seconds, minutes or midnight, just
+// past the change (never at it, where an early timer would show the old text again).
+TEST(HeaderClock, NextTickFollowsWhatShows) {
+    const struct {
+        QTime now;
+        bool date, time, seconds;
+        int want;
+    } rows[] = {
+        {QTime(10, 0, 0, 0), true, true, true, 1005},
+        {QTime(10, 0, 0, 999), false, true, true, 6},
+        {QTime(10, 0, 59, 500), true, true, false, 505},
+        {QTime(10, 0, 0, 0), false, true, false, 60005},
+        {QTime(23, 59, 59, 900), true, false, true, 105},
+        {QTime(0, 0, 0, 0), true, false, false, 86400005},
+        {QTime(12, 0, 0, 0), false, false, true, -1},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(MsUntilClockChange(r.now, r.date, r.time, r.seconds), r.want)
+            << r.now.toString("HH:mm:ss.zzz").toStdString() << " " << r.date << r.time;
+    }
+    EXPECT_TRUE(TimeFormatShowsSeconds("HH:mm:ss"));
+    EXPECT_FALSE(TimeFormatShowsSeconds("h:mm AP"));
+    EXPECT_FALSE(TimeFormatShowsSeconds("HH 'h' mm 'seconds'"));  // quoted text is no field
+}
+
 }  // namespace
 }  // namespace velmora

@@ -305,5 +305,39 @@ TEST_F(PlayingWindowTest, DroppedStationShowsReconnectingThenPlaysOn) {
     vle::SetConfig(vle::Config::NetReconnectDelay, 1000);
 }
 
+// A stopped window sleeps: only the clock is armed, for its next change, and not at all with the
+// date and time hidden. The analyser runs while the stream sounds and stops with it.
+TEST_F(PlayingWindowTest, TimersRunOnlyWhileNeeded) {
+    const auto active = [&](const char* name) { return Child<QTimer>(name)->isActive(); };
+    const auto idle = [&] {
+        for (const char* name : {"Timer1", "Timer2", "Timer5", "StartWatch", "EndWatch"}) {
+            if (active(name)) return false;
+        }
+        return true;
+    };
+    auto* clock = Child<QTimer>("Timer4");
+    auto* placeholder = Child<QLabel>("Label1");
+    EXPECT_TRUE(idle());
+    EXPECT_TRUE(clock->isActive());
+    EXPECT_LE(clock->remainingTime(), 1005);
+    for (const char* item : {"ShowDate1", "ShowTime1"}) Child<QAction>(item)->trigger();
+    EXPECT_FALSE(clock->isActive());
+    Child<QAction>("ShowDate1")->trigger();
+    EXPECT_TRUE(clock->isActive());
+    EXPECT_GT(clock->remainingTime(), 1005);  // the date changes at midnight
+
+    StreamServer server;
+    StreamRoute route;
+    route.audio = Mp3(2.0);
+    route.loop = true;
+    server.AddStream("/live", route);
+    PlayUserChannel(server.Url("/live"));
+    ASSERT_TRUE(WaitFor([&] { return Playing() && placeholder->isHidden(); }, 8s));
+    EXPECT_TRUE(active("Timer1"));
+    EXPECT_FALSE(active("StartWatch"));
+    Click(Child<QWidget>("Image4"));
+    EXPECT_TRUE(idle());
+}
+
 }  // namespace
 }  // namespace velmora::test
