@@ -98,7 +98,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     player_ = new Player(this);
     player_->setObjectName(QStringLiteral("Player"));
     CreateControls();
-    FormCreate();
+    StartUp();
     CreateMediaKeys();
 }
 
@@ -120,28 +120,29 @@ bool TForm1::IsOpening() const {
 // --- controls
 
 void TForm1::CreateControls() {
-    // Built in English; FormCreate translates the whole window.
+    // Built in English; StartUp translates the whole window.
     const EnglishTexts english;
     CreateHeader();
 
-    Image6 = MakeLabel("Image6", this);
-    Image6->setPixmap(QPixmap(":/bezel.png"));
-    Image6->setGeometry(5, kHeaderHeight + 6, kAnalyserWidth + 6, kAnalyserHeight + 6);
-    PaintBox1 = new TPaintBox(this);
-    PaintBox1->setObjectName("PaintBox1");
-    PaintBox1->setGeometry(8, kHeaderHeight + 9, kAnalyserWidth, kAnalyserHeight);
-    Label1 = MakeLabel("Label1", this);
-    Label1->setText(Msg("-----------------------------------"));
-    Label1->setAlignment(Qt::AlignCenter);
-    Label1->setGeometry(8, kHeaderHeight + 9 + kAnalyserHeight / 2 - 7, kAnalyserWidth, 14);
-    Label1->setStyleSheet("color: #8fb7d9;");
+    analyserBezel_ = MakeLabel("Image6", this);
+    analyserBezel_->setPixmap(QPixmap(":/bezel.png"));
+    analyserBezel_->setGeometry(5, kHeaderHeight + 6, kAnalyserWidth + 6, kAnalyserHeight + 6);
+    analyserBox_ = new TPaintBox(this);
+    analyserBox_->setObjectName("PaintBox1");
+    analyserBox_->setGeometry(8, kHeaderHeight + 9, kAnalyserWidth, kAnalyserHeight);
+    analyserPlaceholder_ = MakeLabel("Label1", this);
+    analyserPlaceholder_->setText(Msg("-----------------------------------"));
+    analyserPlaceholder_->setAlignment(Qt::AlignCenter);
+    analyserPlaceholder_->setGeometry(8, kHeaderHeight + 9 + kAnalyserHeight / 2 - 7,
+                                      kAnalyserWidth, 14);
+    analyserPlaceholder_->setStyleSheet("color: #8fb7d9;");
 
     CreateChannelBox();
     CreatePlayingBox();
     CreateProxyPanel();
     CreateUserPanel();
     menu_ = BuildSettingsMenu(this);
-    PopupMenu1 = menu_.PopupMenu1;
+    settingsPopup_ = menu_.PopupMenu1;
     CreateTimers();
     WireNowPlaying();
     WireMenu();
@@ -150,9 +151,9 @@ void TForm1::CreateControls() {
 }
 
 void TForm1::CreateHeader() {
-    Image3 = MakeLabel("Image3", this);
-    Image3->setGeometry(0, 0, 681, kHeaderHeight);
-    Image3->setAlignment(Qt::AlignLeft | Qt::AlignTop);  // unscaled, clipped at the bottom
+    headerImage_ = MakeLabel("Image3", this);
+    headerImage_->setGeometry(0, 0, 681, kHeaderHeight);
+    headerImage_->setAlignment(Qt::AlignLeft | Qt::AlignTop);  // unscaled, clipped at the bottom
     static constexpr std::array<const char*, 5> kSources = {"vista", "blue", "red", "black",
                                                             "win7"};
     for (int i = 0; i < 5; ++i) {
@@ -160,162 +161,159 @@ void TForm1::CreateHeader() {
         source->setPixmap(QPixmap(QString(":/header_%1.jpg").arg(kSources[i])));
         source->setGeometry(0, 0, source->pixmap().width(), source->pixmap().height());
         source->hide();
-        header_sources_[i] = source;
     }
-    Image3->setPixmap(header_sources_[1]->pixmap());  // "Blue" until a background is applied
+    // Until a background is applied.
+    const auto* initial = findChild<QLabel*>(QLatin1String(InfoOf(kInitialBackground).picture));
+    headerImage_->setPixmap(initial->pixmap());
 
-    Image5 = MakeLabel("Image5", this);
-    Image5->setPixmap(QPixmap(":/logo.png"));
-    Image5->setGeometry(8, 6, 44, 44);
+    logoImage_ = MakeLabel("Image5", this);
+    logoImage_->setPixmap(QPixmap(":/logo.png"));
+    logoImage_->setGeometry(8, 6, 44, 44);
 
-    Label2 = MakeLabel("Label2", this);
-    Label2->setText(Msg("Webradio from all over the world"));
+    sloganLabel_ = MakeLabel("Label2", this);
+    sloganLabel_->setText(Msg("Webradio from all over the world"));
     QFont slogan = font();
     slogan.setPixelSize(14);
     slogan.setBold(true);
-    Label2->setFont(slogan);
-    Label2->setStyleSheet("color: white; background: transparent;");
+    sloganLabel_->setFont(slogan);
+    sloganLabel_->setStyleSheet("color: white; background: transparent;");
     // On the lower row, beside the time: the date on the upper row reaches this far left when the
     // user panel is closed.
-    Label2->setGeometry(60, 30, 280, 20);
+    sloganLabel_->setGeometry(60, 30, 280, 20);
 
-    Label10 = MakeLabel("Label10", this);
-    Label11 = MakeLabel("Label11", this);
-    SetupClockLabels(Label10, Label11);
+    dateLabel_ = MakeLabel("Label10", this);
+    timeLabel_ = MakeLabel("Label11", this);
+    SetupClockLabels(dateLabel_, timeLabel_);
     // Where the designed window has them, for a start-up that stops before its own layout step.
-    velmora::PlaceClockLabels(Label10, Label11, PanelLayout::Open);
+    velmora::PlaceClockLabels(dateLabel_, timeLabel_, PanelLayout::Open);
 }
 
 void TForm1::CreateChannelBox() {
-    GroupBox1 = new QGroupBox(Msg("Webradio channels"), this);
-    GroupBox1->setObjectName("GroupBox1");
-    GroupBox1->setGeometry(122, kHeaderHeight + 2, 279, 104);
+    channelBox_ = new QGroupBox(Msg("Webradio channels"), this);
+    channelBox_->setObjectName("GroupBox1");
+    channelBox_->setGeometry(122, kHeaderHeight + 2, 279, 104);
 
-    Label9 = MakeLabel("Label9", GroupBox1);
-    Label9->setText(Msg("Please select a channel"));
-    Label9->setGeometry(10, 20, 196, 16);
+    channelPrompt_ = MakeLabel("Label9", channelBox_);
+    channelPrompt_->setText(Msg("Please select a channel"));
+    channelPrompt_->setGeometry(10, 20, 196, 16);
 
-    Image10 = new PictureButton("Image10", ":/panel_open.png", GroupBox1);
-    Image10->setToolTip(Msg("Open your webradio channels"));
-    Image10->move(213, 15);
-    Image11 = new PictureButton("Image11", ":/panel_close.png", GroupBox1);
-    Image11->setToolTip(Msg("Close your webradio channels"));
-    Image11->move(213, 15);
-    Image2 = new PictureButton("Image2", ":/menu.png", GroupBox1);
-    Image2->setToolTip(Msg("Menu / Settings"));
-    Image2->move(245, 15);
+    openPanelButton_ = new PictureButton("Image10", ":/panel_open.png", channelBox_);
+    openPanelButton_->setToolTip(Msg("Open your webradio channels"));
+    openPanelButton_->move(213, 15);
+    closePanelButton_ = new PictureButton("Image11", ":/panel_close.png", channelBox_);
+    closePanelButton_->setToolTip(Msg("Close your webradio channels"));
+    closePanelButton_->move(213, 15);
+    menuButton_ = new PictureButton("Image2", ":/menu.png", channelBox_);
+    menuButton_->setToolTip(Msg("Menu / Settings"));
+    menuButton_->move(245, 15);
 
-    ComboBox1 = new QComboBox(GroupBox1);
-    ComboBox1->setObjectName("ComboBox1");
-    ComboBox1->setEditable(false);
-    ComboBox1->setMaxVisibleItems(kDirectoryRowCount);
-    ComboBox1->setFocusPolicy(Qt::ClickFocus);  // skipped by Tab
+    directoryCombo_ = new QComboBox(channelBox_);
+    directoryCombo_->setObjectName("ComboBox1");
+    directoryCombo_->setEditable(false);
+    directoryCombo_->setMaxVisibleItems(kDirectoryRowCount);
+    directoryCombo_->setFocusPolicy(Qt::ClickFocus);  // skipped by Tab
     for (const DirectoryRow& row : DirectoryRows()) {
-        ComboBox1->addItem(Msg(std::string(row.text).c_str()));
+        directoryCombo_->addItem(Msg(std::string(row.text).c_str()));
     }
-    ComboBox1->setCurrentIndex(1);
-    ComboBox1->setGeometry(10, 42, 259, 22);
-    ComboBox1->installEventFilter(this);
-    connect(ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Click);
+    directoryCombo_->setCurrentIndex(FirstStationRow());
+    directoryCombo_->setGeometry(10, 42, 259, 22);
+    directoryCombo_->installEventFilter(this);
+    connect(directoryCombo_, &QComboBox::activated, this, &TForm1::OnDirectoryRowChosen);
 
     const int row_y = 68;
-    Image1 = new PictureButton("Image1", ":/play.png", GroupBox1);
-    Image1->setToolTip(Msg("Play"));
-    Image1->move(10, row_y);
-    connect(Image1, &PictureButton::clicked, this, &TForm1::Image1Click);
-    Image4 = new PictureButton("Image4", ":/stop.png", GroupBox1);
-    Image4->setToolTip(Msg("Stop"));
-    Image4->move(46, row_y);
-    connect(Image4, &PictureButton::clicked, this, &TForm1::Image4Click);
+    playButton_ = new PictureButton("Image1", ":/play.png", channelBox_);
+    playButton_->setToolTip(Msg("Play"));
+    playButton_->move(10, row_y);
+    connect(playButton_, &PictureButton::clicked, this, &TForm1::OnPlayClicked);
+    stopButton_ = new PictureButton("Image4", ":/stop.png", channelBox_);
+    stopButton_->setToolTip(Msg("Stop"));
+    stopButton_->move(46, row_y);
+    connect(stopButton_, &PictureButton::clicked, this, &TForm1::OnStopClicked);
 
-    Image19 = new PictureButton("Image19", ":/record.png", GroupBox1);
-    Image19->setToolTip(Msg("Record"));
-    Image19->move(88, row_y + 4);
-    Image19->hide();
-    Image20 = MakeLabel("Image20", GroupBox1);
-    Image20->setPixmap(QPixmap(":/record_off.png"));
-    Image20->setToolTip(Msg("Can not record"));
-    Image20->setGeometry(88, row_y + 4, 24, 24);
-    Image21 = new PictureButton("Image21", ":/recordings.png", GroupBox1);
-    Image21->setToolTip(Msg("Open recordings"));
-    Image21->move(116, row_y + 4);
+    recordButton_ = new PictureButton("Image19", ":/record.png", channelBox_);
+    recordButton_->setToolTip(Msg("Record"));
+    recordButton_->move(88, row_y + 4);
+    recordButton_->hide();
+    cannotRecordImage_ = MakeLabel("Image20", channelBox_);
+    cannotRecordImage_->setPixmap(QPixmap(":/record_off.png"));
+    cannotRecordImage_->setToolTip(Msg("Can not record"));
+    cannotRecordImage_->setGeometry(88, row_y + 4, 24, 24);
+    recordingsButton_ = new PictureButton("Image21", ":/recordings.png", channelBox_);
+    recordingsButton_->setToolTip(Msg("Open recordings"));
+    recordingsButton_->move(116, row_y + 4);
 
-    TrackBar1 = new TTrackBar(GroupBox1);
-    TrackBar1->setObjectName("TrackBar1");
-    TrackBar1->setRange(0, 100);
-    TrackBar1->setValue(kDefaultVolume);
-    TrackBar1->setToolTip(Msg("Volume"));
-    TrackBar1->setGeometry(156, row_y + 6, 81, 20);
-    connect(TrackBar1, &QSlider::valueChanged, this, &TForm1::TrackBar1Change);
+    volumeSlider_ = new TTrackBar(channelBox_);
+    volumeSlider_->setObjectName("TrackBar1");
+    volumeSlider_->setRange(0, 100);
+    volumeSlider_->setValue(kDefaultVolume);
+    volumeSlider_->setToolTip(Msg("Volume"));
+    volumeSlider_->setGeometry(156, row_y + 6, 81, 20);
+    connect(volumeSlider_, &QSlider::valueChanged, this, &TForm1::OnVolumeChanged);
 
-    VolumeOn = new PictureButton("VolumeOn", ":/volume_on.png", GroupBox1);
-    VolumeOn->setToolTip(Msg("Volume off"));
-    VolumeOn->move(245, row_y + 6);
-    connect(VolumeOn, &PictureButton::clicked, this, &TForm1::VolumeOnClick);
-    VolumeOff = new PictureButton("VolumeOff", ":/volume_off.png", GroupBox1);
-    VolumeOff->setToolTip(Msg("Volume on"));
-    VolumeOff->move(245, row_y + 6);
-    VolumeOff->hide();
-    connect(VolumeOff, &PictureButton::clicked, this, &TForm1::VolumeOffClick);
+    muteButton_ = new PictureButton("VolumeOn", ":/volume_on.png", channelBox_);
+    muteButton_->setToolTip(Msg("Volume off"));
+    muteButton_->move(245, row_y + 6);
+    connect(muteButton_, &PictureButton::clicked, this, &TForm1::OnMuteClicked);
+    unmuteButton_ = new PictureButton("VolumeOff", ":/volume_off.png", channelBox_);
+    unmuteButton_->setToolTip(Msg("Volume on"));
+    unmuteButton_->move(245, row_y + 6);
+    unmuteButton_->hide();
+    connect(unmuteButton_, &PictureButton::clicked, this, &TForm1::OnUnmuteClicked);
 }
 
 void TForm1::CreatePlayingBox() {
-    GroupBox2 = new QGroupBox(Msg("Currently playing"), this);
-    GroupBox2->setObjectName("GroupBox2");
-    GroupBox2->setGeometry(8, kHeaderHeight + 110, 393, 98);
+    playingBox_ = new QGroupBox(Msg("Currently playing"), this);
+    playingBox_->setObjectName("GroupBox2");
+    playingBox_->setGeometry(8, kHeaderHeight + 110, 393, 98);
 
-    Label4 = MakeLabel("Label4", GroupBox2);
-    Label4->setText(Msg("Not playing"));
-    Label4->setAlignment(Qt::AlignCenter);
-    Label4->setWordWrap(true);
+    stationLabel_ = MakeLabel("Label4", playingBox_);
+    stationLabel_->setText(Msg("Not playing"));
+    stationLabel_->setAlignment(Qt::AlignCenter);
+    stationLabel_->setWordWrap(true);
     QFont bold = font();
     bold.setBold(true);
-    Label4->setFont(bold);
-    Label4->setGeometry(10, 16, 340, 30);
+    stationLabel_->setFont(bold);
+    stationLabel_->setGeometry(10, 16, 340, 30);
 
-    Label5 = MakeLabel("Label5", GroupBox2);
-    Label5->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label5->setGeometry(10, 50, 340, 16);
+    rateLabel_ = MakeLabel("Label5", playingBox_);
+    rateLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    rateLabel_->setGeometry(10, 50, 340, 16);
 
-    Label3 = MakeLabel("Label3", GroupBox2);
-    Label3->setToolTip(Msg("Copy"));
-    Label3->setCursor(Qt::PointingHandCursor);
-    Label3->setGeometry(10, 72, 245, 16);
+    titleLabel_ = MakeLabel("Label3", playingBox_);
+    titleLabel_->setToolTip(Msg("Copy"));
+    titleLabel_->setCursor(Qt::PointingHandCursor);
+    titleLabel_->setGeometry(10, 72, 245, 16);
 
-    Image7 = new PictureButton("Image7", ":/homepage.png", GroupBox2);
-    Image7->setToolTip(Msg("Webradio homepage"));
-    Image7->move(359, 20);
-    connect(Image7, &PictureButton::clicked, this, &TForm1::Image7Click);
-    Image9 = new PictureButton("Image9", ":/programs.png", GroupBox2);
-    Image9->setToolTip(Msg("Programs"));
-    Image9->move(359, 56);
-    connect(Image9, &PictureButton::clicked, this, &TForm1::Image9Click);
+    homepageButton_ = new PictureButton("Image7", ":/homepage.png", playingBox_);
+    homepageButton_->setToolTip(Msg("Webradio homepage"));
+    homepageButton_->move(359, 20);
+    connect(homepageButton_, &PictureButton::clicked, this, &TForm1::OnHomepageClicked);
+    programsButton_ = new PictureButton("Image9", ":/programs.png", playingBox_);
+    programsButton_->setToolTip(Msg("Programs"));
+    programsButton_->move(359, 56);
+    connect(programsButton_, &PictureButton::clicked, this, &TForm1::OnProgramsClicked);
 }
 
 void TForm1::CreateProxyPanel() {
-    Panel1 = new ProxyPanel(this);
-    Panel1->setGeometry(GroupBox2->geometry());  // over the "Currently playing" frame
-    ed_ProxyServer = Panel1->ed_ProxyServer;
-    cbDirectConnection = Panel1->cbDirectConnection;
-    Label8 = Panel1->Label8;
-    BitBtn4 = Panel1->BitBtn4;
+    proxyPanel_ = new ProxyPanel(this);
+    proxyPanel_->setGeometry(playingBox_->geometry());  // over the "Currently playing" frame
 }
 
 void TForm1::CreateUserPanel() {
-    GroupBox4 = new QGroupBox(Msg("Your webradio channels"), this);
-    GroupBox4->setObjectName("GroupBox4");
+    userPanel_ = new QGroupBox(Msg("Your webradio channels"), this);
+    userPanel_->setObjectName("GroupBox4");
     // Just right of the closed window's 407 pixels, ending 9 pixels inside the open one's 570.
-    GroupBox4->setGeometry(408, kHeaderHeight + 2, 153, 206);
-    channels_ = new ChannelListModel(GroupBox4);
+    userPanel_->setGeometry(408, kHeaderHeight + 2, 153, 206);
+    channels_ = new ChannelListModel(userPanel_);
     channels_->ListBox1()->setGeometry(8, 20, 137, 152);
-    connect(channels_, &ChannelListModel::Chosen, this, &TForm1::ListBox1Click);
+    connect(channels_, &ChannelListModel::Chosen, this, &TForm1::OnUserChannelChosen);
 
     struct ButtonSpec {
         const char* name;
         const char* picture;
         const char* hint;
     };
-    static constexpr std::array<ButtonSpec, 7> kButtons = {{
+    static constexpr std::array<ButtonSpec, kListButtons> kButtons = {{
         {"Image12", ":/add.png", Translatable("Add")},
         {"Image13", ":/delete.png", Translatable("Delete")},
         {"Image15", ":/edit.png", Translatable("Edit")},
@@ -325,47 +323,48 @@ void TForm1::CreateUserPanel() {
         {"Image18", ":/details.png", Translatable("Details")},
     }};
     for (std::size_t i = 0; i < kButtons.size(); ++i) {
-        auto* button = new PictureButton(kButtons[i].name, kButtons[i].picture, GroupBox4);
+        auto* button = new PictureButton(kButtons[i].name, kButtons[i].picture, userPanel_);
         button->setToolTip(Msg(kButtons[i].hint));
         button->move(8 + static_cast<int>(i) * 23, 178);
-        list_buttons_[i] = button;
+        listButtons_[i] = button;
     }
-    list_buttons_[6]->setEnabled(false);
-    list_buttons_[6]->hide();
+    listButtons_[kDetails]->setEnabled(false);
+    listButtons_[kDetails]->hide();
 }
 
 // Each timer runs only while it has something to do: a stopped player sleeps.
 void TForm1::CreateTimers() {
-    Timer1 = MakeTimer("Timer1", 33, false, this);  // while a stream sounds
-    Timer2 = MakeTimer("Timer2", 2000, false, this);
+    analyserTimer_ = MakeTimer("Timer1", 33, false, this);  // while a stream sounds
+    replayTimer_ = MakeTimer("Timer2", kReplayIntervalMs, false, this);
     // Armed for the next change of what the clock shows.
-    Timer4 = MakeTimer("Timer4", 1000, false, this);
-    Timer4->setSingleShot(true);
-    Timer4->setTimerType(Qt::PreciseTimer);
-    Timer5 = MakeTimer("Timer5", 1000, false, this);
+    clockTimer_ = MakeTimer("Timer4", 1000, false, this);
+    clockTimer_->setSingleShot(true);
+    clockTimer_->setTimerType(Qt::PreciseTimer);
+    blinkTimer_ = MakeTimer("Timer5", 1000, false, this);
 }
 
 void TForm1::WireNowPlaying() {
-    connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
-    new TitleLabelCopy(Label3);
+    connect(replayTimer_, &QTimer::timeout, this, &TForm1::OnReplayTimer);
+    new TitleLabelCopy(titleLabel_);
     menu_.ProxyServer1->setEnabled(true);
-    connect(menu_.ProxyServer1, &QAction::triggered, Panel1, &ProxyPanel::Open);
+    connect(menu_.ProxyServer1, &QAction::triggered, proxyPanel_, &ProxyPanel::Open);
 
     recording_ = new RecordingControl(
-        {this, Image19, Timer5, Label4, Label3}, player_, [this] { return channel_name_; }, this);
-    connect(Timer5, &QTimer::timeout, recording_, &RecordingControl::OnBlinkTimer);
-    connect(Image19, &PictureButton::clicked, recording_, &RecordingControl::OnRecordClicked);
-    connect(Image21, &PictureButton::clicked, recording_,
+        {this, recordButton_, blinkTimer_, stationLabel_, titleLabel_}, player_,
+        [this] { return channel_name_; }, this);
+    connect(blinkTimer_, &QTimer::timeout, recording_, &RecordingControl::OnBlinkTimer);
+    connect(recordButton_, &PictureButton::clicked, recording_, &RecordingControl::OnRecordClicked);
+    connect(recordingsButton_, &PictureButton::clicked, recording_,
             &RecordingControl::OnOpenRecordingsClicked);
     WirePlayer();
 }
 
 // --- creation
 
-void TForm1::FormCreate() {
+void TForm1::StartUp() {
     // The clock shows the date and time, not texts.
-    ExcludeFromTranslation(Label10);
-    ExcludeFromTranslation(Label11);
+    ExcludeFromTranslation(dateLabel_);
+    ExcludeFromTranslation(timeLabel_);
     TranslateWindow(this);
     switch (player_->StartEngine()) {
         case Player::StartupFailure::None:
@@ -374,16 +373,16 @@ void TForm1::FormCreate() {
             dialogs().Error(nullptr, Msg("An incorrect version of the audio engine was loaded"));
             return;
         case Player::StartupFailure::SoundCard:
-            Label4->setText(Msg("Can't initialize Sound Card"));
+            stationLabel_->setText(Msg("Can't initialize Sound Card"));
             ShowEngineError(Msg("Can't initialize Sound Card"));
             return;
     }
-    Panel1->SetPlayer(player_);
-    player_->SetProxy(Panel1->Buffer().data());
-    player_->SetVolume(TrackBar1->value());
+    proxyPanel_->SetPlayer(player_);
+    player_->SetProxy(proxyPanel_->Buffer().data());
+    player_->SetVolume(volumeSlider_->value());
 
-    spectrum_ = std::make_unique<TSpectrumPainter>(PaintBox1->width(), PaintBox1->height());
-    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    spectrum_ = std::make_unique<TSpectrumPainter>(analyserBox_->width(), analyserBox_->height());
+    connect(analyserTimer_, &QTimer::timeout, this, &TForm1::OnAnalyserTimer);
     started_up_ = true;
 }
 
@@ -401,17 +400,17 @@ void TForm1::EnsureSecondaryWindows() {
 
 // One analyser frame while the current stream plays; the look is set after drawing, so the first
 // frame of a run still shows the painter's own colours.
-void TForm1::Timer1Timer() {
+void TForm1::OnAnalyserTimer() {
     Player::Magnitudes fft{};
     if (!player_->AnalyserData(fft)) return;
-    Label1->hide();
-    spectrum_->Render(*PaintBox1, fft.data(), 0, -1);
+    analyserPlaceholder_->hide();
+    spectrum_->Render(*analyserBox_, fft.data(), 0, -1);
     ApplySystemLook(*spectrum_, palette());
 }
 
 // With nothing sounding a tick would draw nothing; the last frame stays shown.
 void TForm1::StopAnalyser() {
-    Timer1->stop();
+    analyserTimer_->stop();
 }
 
 void TForm1::ShowEngineError(const QString& message) {
@@ -424,10 +423,10 @@ void TForm1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (shown_once_) return;
     shown_once_ = true;
-    FormShow();
+    LoadOnFirstShow();
 }
 
-void TForm1::FormShow() {
+void TForm1::LoadOnFirstShow() {
     EnsureSecondaryWindows();
     DetermineFolders();
     // Without any list the rest of the start-up is skipped, as for any failing step.
@@ -436,7 +435,7 @@ void TForm1::FormShow() {
     LoadSettings();
     LayoutByWidth();
     ApplyProgramsButtonRule();
-    saved_volume_ = TrackBar1->value();
+    saved_volume_ = volumeSlider_->value();
     ApplyProxyChoice();
     ApplyLanguage();
     ApplyUpdateSettings();
@@ -459,10 +458,10 @@ QString TForm1::ChannelListFile() const {
 SettingsControls TForm1::BoundControls() {
     SettingsControls c;
     c.window = this;
-    c.ComboBox1 = ComboBox1;
-    c.TrackBar1 = TrackBar1;
-    c.cbDirectConnection = cbDirectConnection;
-    c.ed_ProxyServer = ed_ProxyServer;
+    c.ComboBox1 = directoryCombo_;
+    c.TrackBar1 = volumeSlider_;
+    c.cbDirectConnection = proxyPanel_->directSwitch;
+    c.ed_ProxyServer = proxyPanel_->addressEdit;
     c.ShowDate1 = menu_.ShowDate1;
     c.ShowTime1 = menu_.ShowTime1;
     c.RadioButton1 = form3_->RadioButton1();
@@ -480,43 +479,43 @@ void TForm1::LoadSettings() {
     // An unreadable file reads as the defaults of every key.
     if (!loaded.settings) return;
     ApplySettings(*loaded.settings, BoundControls());
-    Label10->setVisible(menu_.ShowDate1->isChecked());
-    Label11->setVisible(menu_.ShowTime1->isChecked());
+    dateLabel_->setVisible(menu_.ShowDate1->isChecked());
+    timeLabel_->setVisible(menu_.ShowTime1->isChecked());
     ArmClock();
 }
 
 void TForm1::LayoutByWidth() {
     const bool closed = LayoutForClientWidth(width()) == PanelLayout::Closed;
-    Image10->setVisible(closed);
-    Image11->setVisible(!closed);
+    openPanelButton_->setVisible(closed);
+    closePanelButton_->setVisible(!closed);
     PlaceClockLabels();
 }
 
 void TForm1::PlaceClockLabels() {
-    velmora::PlaceClockLabels(Label10, Label11, LayoutForClientWidth(width()));
+    velmora::PlaceClockLabels(dateLabel_, timeLabel_, LayoutForClientWidth(width()));
 }
 
 void TForm1::ApplyProgramsButtonRule() {
-    if (DirectoryRowLacksPrograms(ComboBox1->currentIndex())) Image9->hide();
+    if (DirectoryRowLacksPrograms(directoryCombo_->currentIndex())) programsButton_->hide();
 }
 
 void TForm1::ApplyProxyChoice() {
-    cbDirectConnectionClick();
+    proxyPanel_->OnDirectConnectionClicked();
 }
 
 // Chooses the interface language from the settings or, when they name none, from the system's
 // catalogue language; with neither, the windows keep their start-up texts and no update address.
 void TForm1::ApplyLanguage() {
-    const int row = ComboBox1->currentIndex();
+    const int row = directoryCombo_->currentIndex();
     if (const LanguageInfo* stored = LanguageByName(language_name_)) {
         ApplyLanguageOf(*stored);
-        if (ComboBox1->currentIndex() < 0) ComboBox1->setCurrentIndex(row);
+        if (directoryCombo_->currentIndex() < 0) directoryCombo_->setCurrentIndex(row);
         return;
     }
     const LanguageInfo* system = LanguageByCode(CatalogueLanguage());
     if (!system) return;
     ApplyLanguageOf(*system);
-    if (ComboBox1->currentIndex() < 0) ComboBox1->setCurrentIndex(1);
+    if (directoryCombo_->currentIndex() < 0) directoryCombo_->setCurrentIndex(FirstStationRow());
     language_name_ = QString::fromLatin1(system->name);
 }
 
@@ -530,7 +529,8 @@ void TForm1::ApplyLanguageOf(const LanguageInfo& language) {
     menu_.Russian1->setEnabled(name != QLatin1String("Russian"));
 }
 
-// Puts the stored header background into Image3; a name that matches none keeps the designed one.
+// Puts the stored header background into headerImage_; a name that matches none keeps the designed
+// one.
 void TForm1::ApplyBackground() {
     if (const std::optional<Background> b = MatchStoredBackground(background_name_)) {
         ShowBackground(*b);
@@ -540,14 +540,14 @@ void TForm1::ApplyBackground() {
 // --- closing
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (FormClose()) {
+    if (SaveBeforeClose()) {
         event->accept();
     } else {
         event->ignore();  // a file could not be written: the window stays open
     }
 }
 
-bool TForm1::FormClose() {
+bool TForm1::SaveBeforeClose() {
     if (settings_folder_.isEmpty()) DetermineFolders();  // closed without ever being shown
     EnsureSecondaryWindows();
     if (shown_once_ && !startup_loaded_) {
@@ -609,26 +609,26 @@ void TForm1::WirePlayer() {
 // Whatever played before ends when an opening starts.
 void TForm1::OnOpening(std::uint64_t) {
     StopAnalyser();
-    label5_before_reconnect_.reset();
-    Label4->setText(Msg("Connecting..."));
-    Label3->clear();
-    Label5->clear();
+    rate_before_reconnect_.reset();
+    stationLabel_->setText(Msg("Connecting..."));
+    titleLabel_->clear();
+    rateLabel_->clear();
     mpris_->Changed();
 }
 
 void TForm1::OnFailed(std::uint64_t, int) {
     StopAnalyser();
-    Label4->setText(Msg("Can't play the stream"));
+    stationLabel_->setText(Msg("Can't play the stream"));
     mpris_->Changed();
 }
 
 void TForm1::OnBuffering(std::uint64_t, int percent) {
-    Label4->setText(QString::fromStdString(BufferingText(percent)));
+    stationLabel_->setText(QString::fromStdString(BufferingText(percent)));
     mpris_->Changed();
 }
 
 void TForm1::OnStation(std::uint64_t, const QString& name) {
-    Label4->setText(name);
+    stationLabel_->setText(name);
     if (!name.trimmed().isEmpty()) {
         station_named_ = true;
         server_station_ = name.trimmed();
@@ -638,22 +638,22 @@ void TForm1::OnStation(std::uint64_t, const QString& name) {
 
 // The bit rate, or a header line of the connection being made.
 void TForm1::OnRateLine(std::uint64_t, const QString& text) {
-    Label5->setText(text);
+    rateLabel_->setText(text);
     mpris_->Changed();
 }
 
 void TForm1::OnTitle(std::uint64_t, const QString& text) {
-    Label3->setText(text);
+    titleLabel_->setText(text);
     mpris_->Changed();
 }
 
 void TForm1::OnStalled(std::uint64_t, bool stalled) {
     if (stalled) {
-        if (!label5_before_reconnect_) label5_before_reconnect_ = Label5->text();
-        Label5->setText(Msg("Reconnecting..."));
-    } else if (label5_before_reconnect_) {
-        Label5->setText(*label5_before_reconnect_);
-        label5_before_reconnect_.reset();
+        if (!rate_before_reconnect_) rate_before_reconnect_ = rateLabel_->text();
+        rateLabel_->setText(Msg("Reconnecting..."));
+    } else if (rate_before_reconnect_) {
+        rateLabel_->setText(*rate_before_reconnect_);
+        rate_before_reconnect_.reset();
     }
     mpris_->Changed();
 }
@@ -665,14 +665,14 @@ void TForm1::OnStopped(std::uint64_t) {
 
 // --- transport
 
-void TForm1::Image1Click() {
+void TForm1::OnPlayClicked() {
     EndReplay();
     Play();
 }
 
 void TForm1::Play() {
     StopRecording();
-    StartIfStopped(Timer2);
+    StartIfStopped(replayTimer_);
     if (!player_->Started()) return;
     if (player_->IsOpening()) {
         // The running opening's worker may be reading the proxy text right now; the text is
@@ -680,21 +680,21 @@ void TForm1::Play() {
         dialogs().Beep();
         return;
     }
-    Panel1->CopyAddressToBuffer();
+    proxyPanel_->CopyAddressToBuffer();
 
-    const std::string url =
-        PlayUrl(user_channel_mode_, user_channel_url_.toStdString(), ComboBox1->currentIndex());
+    const std::string url = PlayUrl(user_channel_mode_, user_channel_url_.toStdString(),
+                                    directoryCombo_->currentIndex());
     if (player_->Play(url) == 0) {
         dialogs().Beep();
         return;
     }
-    channel_name_ = user_channel_mode_ ? user_channel_name_ : ComboBox1->currentText();
+    channel_name_ = user_channel_mode_ ? user_channel_name_ : directoryCombo_->currentText();
     station_named_ = false;
     server_station_.clear();
     mpris_->Changed();
 }
 
-void TForm1::Image4Click() {
+void TForm1::OnStopClicked() {
     // While recording, the first press only ends the recording; the music plays on.
     if (recording_->Active()) {
         StopRecording();
@@ -708,7 +708,7 @@ void TForm1::Image4Click() {
 
 // The user's Stop, Play or new choice: a station that failed earlier is not replayed any more.
 void TForm1::EndReplay() {
-    Timer2->stop();
+    replayTimer_->stop();
     replay_.Reset();
 }
 
@@ -717,33 +717,33 @@ void TForm1::EndReplay() {
 void TForm1::AbandonOpening() {
     if (!player_->IsOpening()) return;
     player_->Cancel();
-    Label3->clear();
-    Label4->setText(Msg("Not playing"));
-    Label5->clear();
+    titleLabel_->clear();
+    stationLabel_->setText(Msg("Not playing"));
+    rateLabel_->clear();
     mpris_->Changed();
 }
 
-void TForm1::ComboBox1Click(int row) {
+void TForm1::OnDirectoryRowChosen(int row) {
     StopRecording();
     channels_->ClearSelection();
     user_channel_mode_ = false;
-    Image7->show();
-    Image9->show();
+    homepageButton_->show();
+    programsButton_->show();
     const DirectoryChoice choice = ChooseDirectoryRow(row);
-    if (choice.row != row) ComboBox1->setCurrentIndex(choice.row);  // raises no click
-    if (!choice.show_programs) Image9->hide();
+    if (choice.row != row) directoryCombo_->setCurrentIndex(choice.row);  // raises no click
+    if (!choice.show_programs) programsButton_->hide();
     // A new choice abandons an opening still under way, so that the chosen row opens instead.
     EndReplay();
     AbandonOpening();
     Play();
 }
 
-void TForm1::ListBox1Click() {
+void TForm1::OnUserChannelChosen() {
     const int row = channels_->SelectedRow();
-    const QString name = row >= 0 ? channels_->ListBox(0)->item(row)->text() : QString();
-    if (name == kSeparatorName) {
+    const ChannelEntry entry = row >= 0 ? channels_->Entry(row) : ChannelEntry{};
+    if (entry.IsSeparator()) {
         user_channel_mode_ = false;
-        list_buttons_[2]->setEnabled(false);  // Image15, "Edit"
+        listButtons_[kEdit]->setEnabled(false);
         return;
     }
     StopRecording();
@@ -754,26 +754,26 @@ void TForm1::ListBox1Click() {
         dialogs().Error(this, Msg("Please select a channel!"));
         return;
     }
-    user_channel_url_ = channels_->ListBox(1)->item(row)->text();
-    user_channel_name_ = name;
-    Image7->setVisible(!channels_->ListBox(2)->item(row)->text().isEmpty());
-    Image9->setVisible(!channels_->ListBox(3)->item(row)->text().isEmpty());
+    user_channel_url_ = entry.playlist;
+    user_channel_name_ = entry.name;
+    homepageButton_->setVisible(!entry.homepage.isEmpty());
+    programsButton_->setVisible(!entry.programs.isEmpty());
     user_channel_mode_ = true;
-    list_buttons_[2]->setEnabled(true);
+    listButtons_[kEdit]->setEnabled(true);
     Play();
 }
 
-void TForm1::ComboBox1KeyDown(int virtual_key) {
-    const int row = ComboBox1->currentIndex();
+void TForm1::OnDirectoryKeyDown(int virtual_key) {
+    const int row = directoryCombo_->currentIndex();
     const int before = RowBeforeKeyDown(row, virtual_key);
-    if (before != row) ComboBox1->setCurrentIndex(before);  // raises no click
+    if (before != row) directoryCombo_->setCurrentIndex(before);  // raises no click
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ComboBox1 && event->type() == QEvent::KeyPress) {
+    if (watched == directoryCombo_ && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Up && key->modifiers() == Qt::NoModifier) {
-            ComboBox1KeyDown(kVirtualKeyUp);
+            OnDirectoryKeyDown(kVirtualKeyUp);
         }
     }
     return QWidget::eventFilter(watched, event);  // the drop-down's own handling follows
@@ -781,47 +781,47 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 // --- volume
 
-void TForm1::TrackBar1Change(int position) {
-    VolumeOn->setVisible(MuteButtonVisible(position));
-    VolumeOff->setVisible(!MuteButtonVisible(position));
+void TForm1::OnVolumeChanged(int position) {
+    muteButton_->setVisible(MuteButtonVisible(position));
+    unmuteButton_->setVisible(!MuteButtonVisible(position));
     player_->SetVolume(position);
 }
 
-void TForm1::VolumeOnClick() {
-    saved_volume_ = TrackBar1->value();
+void TForm1::OnMuteClicked() {
+    saved_volume_ = volumeSlider_->value();
     player_->Mute();
-    VolumeOn->hide();
-    VolumeOff->show();
-    TrackBar1->setValue(0);
+    muteButton_->hide();
+    unmuteButton_->show();
+    volumeSlider_->setValue(0);
 }
 
-void TForm1::VolumeOffClick() {
-    TrackBar1->setValue(UnmutePosition(TrackBar1->value(), saved_volume_));
-    VolumeOn->show();
-    VolumeOff->hide();
+void TForm1::OnUnmuteClicked() {
+    volumeSlider_->setValue(UnmutePosition(volumeSlider_->value(), saved_volume_));
+    muteButton_->show();
+    unmuteButton_->hide();
 }
 
 // --- station pages
 
-void TForm1::Image7Click() {
+void TForm1::OnHomepageClicked() {
     const int user_row = channels_->SelectedRow();
     if (user_row >= 0) {
-        OpenWebPage(channels_->ListBox(2)->item(user_row)->text());
+        OpenWebPage(channels_->Entry(user_row).homepage);
         return;
     }
-    const int row = ComboBox1->currentIndex();
+    const int row = directoryCombo_->currentIndex();
     if (IsDirectoryStationRow(row)) {
         OpenWebPage(QString::fromUtf8(DirectoryRows()[row].homepage));
     }
 }
 
-void TForm1::Image9Click() {
+void TForm1::OnProgramsClicked() {
     const int user_row = channels_->SelectedRow();
     if (user_row >= 0) {
-        OpenWebPage(channels_->ListBox(3)->item(user_row)->text());
+        OpenWebPage(channels_->Entry(user_row).programs);
         return;
     }
-    const int row = ComboBox1->currentIndex();
+    const int row = directoryCombo_->currentIndex();
     if (!IsDirectoryStationRow(row)) return;
     if (DirectoryRowLacksPrograms(row)) {
         dialogs().Error(this, Msg("Programs are not available!"));
@@ -835,51 +835,46 @@ void TForm1::OpenWebPage(const QString& address) {
     if (!url.isEmpty()) QDesktopServices::openUrl(url);  // fire and forget
 }
 
-// --- proxy
-
-void TForm1::cbDirectConnectionClick() {
-    Panel1->OnDirectConnectionClicked();
-}
-
 // --- now playing
 
-void TForm1::Timer2Timer() {
-    switch (replay_.Tick(Label4->text())) {
+void TForm1::OnReplayTimer() {
+    switch (replay_.Tick(stationLabel_->text())) {
         case ReplayTick::Wait:
             break;
         case ReplayTick::Replay:
             Play();
             break;
         case ReplayTick::StopTimer:
-            Timer2->stop();
+            replayTimer_->stop();
             break;
     }
 }
 
 // Once per opening, when its stream starts to sound.
 void TForm1::OnPlaying(std::uint64_t) {
-    StartIfStopped(Timer1);
+    StartIfStopped(analyserTimer_);
     StartFixInput in;
-    in.slider_position = TrackBar1->value();
+    in.slider_position = volumeSlider_->value();
     in.user_channel_mode = user_channel_mode_;
-    in.directory_row = ComboBox1->currentIndex();
+    in.directory_row = directoryCombo_->currentIndex();
     in.user_row = channels_->SelectedRow();
     if (in.user_row >= 0) {
-        in.user_channel_name = channels_->ListBox(0)->item(in.user_row)->text();
-        in.user_channel_url = channels_->ListBox(1)->item(in.user_row)->text();
+        const ChannelEntry entry = channels_->Entry(in.user_row);
+        in.user_channel_name = entry.name;
+        in.user_channel_url = entry.playlist;
     }
     // A station that names itself nowhere is shown, and recorded, under the channel's own name.
-    if (!station_named_ && !channel_name_.isEmpty()) Label4->setText(channel_name_);
+    if (!station_named_ && !channel_name_.isEmpty()) stationLabel_->setText(channel_name_);
     const StartFixes fixes = PlaybackStartFixes(in);
-    VolumeOn->setVisible(fixes.volume_on_visible);
-    VolumeOff->setVisible(!fixes.volume_on_visible);
-    if (fixes.station_text) Label4->setText(*fixes.station_text);
-    if (fixes.bitrate_text) Label5->setText(*fixes.bitrate_text);
+    muteButton_->setVisible(fixes.volume_on_visible);
+    unmuteButton_->setVisible(!fixes.volume_on_visible);
+    if (fixes.station_text) stationLabel_->setText(*fixes.station_text);
+    if (fixes.bitrate_text) rateLabel_->setText(*fixes.bitrate_text);
     if (fixes.record_offered) {
-        Image19->setVisible(*fixes.record_offered);
-        Image20->setVisible(!*fixes.record_offered);
+        recordButton_->setVisible(*fixes.record_offered);
+        cannotRecordImage_->setVisible(!*fixes.record_offered);
     }
-    Timer2->stop();
+    replayTimer_->stop();
     replay_.Reset();
     mpris_->Changed();
 }

@@ -83,11 +83,11 @@ class TForm1 final : public QWidget, private ChannelListHost {
     void WireMenu();
     void WireUserPanel();
     void EnsureSecondaryWindows();
-    void FormCreate();
+    void StartUp();
     void ShowEngineError(const QString& message);
 
     // First showing, in this order.
-    void FormShow();
+    void LoadOnFirstShow();
     void DetermineFolders();
     bool LoadChannelList();  // false, after telling the user, when no list could be read
     void LoadSettings();
@@ -100,7 +100,7 @@ class TForm1 final : public QWidget, private ChannelListHost {
     void ApplyBackground();
 
     // Each false, after telling the user, when a file could not be written; the close is abandoned.
-    bool FormClose();
+    bool SaveBeforeClose();
     bool SaveSettings();
     bool SaveChannelList();
     // The write failure, and that closing again quits without saving.
@@ -110,58 +110,54 @@ class TForm1 final : public QWidget, private ChannelListHost {
     SettingsControls BoundControls();
 
     // Handlers.
-    void Image1Click();  // Play, as the user presses it
-    void Play();         // Play, also run by the automatic replay
-    void Image4Click();  // Stop
+    void OnPlayClicked();
+    void Play();  // also run by the automatic replay
+    void OnStopClicked();
     void EndReplay();
     void AbandonOpening();
-    void ComboBox1Click(int row);
-    void ComboBox1KeyDown(int virtual_key);
-    void ListBox1Click();
-    void TrackBar1Change(int position);
-    void VolumeOnClick();
-    void VolumeOffClick();
-    void Image7Click();  // homepage
-    void Image9Click();  // programmes
-    void cbDirectConnectionClick();
-    void Timer2Timer();  // automatic replay
+    void OnDirectoryRowChosen(int row);
+    void OnDirectoryKeyDown(int virtual_key);
+    void OnUserChannelChosen();
+    void OnVolumeChanged(int position);
+    void OnMuteClicked();
+    void OnUnmuteClicked();
+    void OnHomepageClicked();
+    void OnProgramsClicked();
+    void OnReplayTimer();
     void StopRecording();
     void OpenWebPage(const QString& address);
-    void Timer1Timer();  // analyser frame
-    void Timer4Timer();  // clock
+    void OnAnalyserTimer();
+    void OnClockTimer();
     void ArmClock();
     void StopAnalyser();
     // Settings menu.
-    void Image2Click();
-    void ShowDate1Click();
-    void ShowTime1Click();
-    void BackgroundClick(Background background);
+    void OnMenuClicked();
+    void OnShowDateToggled();
+    void OnShowTimeToggled();
+    void OnBackgroundChosen(Background background);
     void ShowBackground(Background background);
-    void About1Click();
-    void English1Click();
-    void German1Click();
-    void Russian1Click();
+    void OnAboutClicked();
     void ChooseLanguage(const char* language_name);
     // User panel.
-    void Image10Click();  // open
-    void Image11Click();  // close
-    void Image12Click();  // add
-    void Image13Click();  // delete
-    void Image14Click();  // delete all
-    void Image15Click();  // edit
-    void Image16Click();  // move up
-    void Image17Click();  // move down
-    void ChannelListExport1Click();
-    void ChannelListImport1Click();
+    void OnOpenPanelClicked();      // open
+    void OnClosePanelClicked();     // close
+    void OnAddChannelClicked();     // add
+    void OnDeleteChannelClicked();  // delete
+    void OnDeleteAllClicked();      // delete all
+    void OnEditChannelClicked();    // edit
+    void OnMoveUpClicked();         // move up
+    void OnMoveDownClicked();       // move down
+    void OnExportClicked();
+    void OnImportClicked();
     // Self-update.
     void CreateSelfUpdater();
     // Media keys and panel widgets, through the session bus when there is one.
     void CreateMediaKeys();
     void ApplyUpdateSettings();
-    void Checkfornewversion1Click();
-    void SelfUpdater1Error();
-    void SelfUpdater1NoUpdateAvailable();
-    void SelfUpdater1Done();
+    void OnCheckForUpdateClicked();
+    void OnUpdateError();
+    void OnNoUpdateAvailable();
+    void OnUpdateDone();
     // The player's reports, for the opening the labels show.
     void WirePlayer();
     void OnOpening(std::uint64_t opening);
@@ -195,8 +191,8 @@ class TForm1 final : public QWidget, private ChannelListHost {
     bool station_named_ = false;
     // The station name its server sent for the played channel; empty while none came.
     QString server_station_;
-    // What Label5 showed before "Reconnecting...", shown again once the stream flows.
-    std::optional<QString> label5_before_reconnect_;
+    // What rateLabel_ showed before "Reconnecting...", shown again once the stream flows.
+    std::optional<QString> rate_before_reconnect_;
     // RetryCount of the automatic replay.
     AutoReplay replay_;
     RecordingControl* recording_ = nullptr;
@@ -210,53 +206,59 @@ class TForm1 final : public QWidget, private ChannelListHost {
     TAboutBox* about_box_ = nullptr;  // owned as a child
     TForm3* form3_ = nullptr;         // owned as a child
 
-    // --- controls, by designer name
-    QLabel* Image3 = nullptr;
-    std::array<QLabel*, 5> header_sources_{};  // Image22..Image26
-    QLabel* Image5 = nullptr;
-    QLabel* Image6 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label10 = nullptr;
-    QLabel* Label11 = nullptr;
-    TPaintBox* PaintBox1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QGroupBox* GroupBox1 = nullptr;
-    QLabel* Label9 = nullptr;
-    QComboBox* ComboBox1 = nullptr;
-    PictureButton* Image1 = nullptr;
-    PictureButton* Image4 = nullptr;
-    PictureButton* Image19 = nullptr;
-    QLabel* Image20 = nullptr;
-    PictureButton* Image21 = nullptr;
-    TTrackBar* TrackBar1 = nullptr;
-    PictureButton* VolumeOn = nullptr;
-    PictureButton* VolumeOff = nullptr;
-    PictureButton* Image2 = nullptr;
-    PictureButton* Image10 = nullptr;
-    PictureButton* Image11 = nullptr;
-    QGroupBox* GroupBox2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label5 = nullptr;
-    PictureButton* Image7 = nullptr;
-    PictureButton* Image9 = nullptr;
-    ProxyPanel* Panel1 = nullptr;  // owns the buffer the engine reads the proxy text from
-    QLineEdit* ed_ProxyServer = nullptr;
-    QCheckBox* cbDirectConnection = nullptr;
-    QLabel* Label8 = nullptr;
-    QPushButton* BitBtn4 = nullptr;
-    QGroupBox* GroupBox4 = nullptr;
-    ChannelListModel* channels_ = nullptr;          // ListBox1..ListBox4
-    std::array<PictureButton*, 7> list_buttons_{};  // Image12..Image18
-    // PopupMenu1 and its items.
+    // --- controls; each keeps its designer name as its objectName, which tests look for
+    QLabel* headerImage_ = nullptr;
+    QLabel* logoImage_ = nullptr;
+    QLabel* analyserBezel_ = nullptr;
+    QLabel* sloganLabel_ = nullptr;
+    QLabel* dateLabel_ = nullptr;
+    QLabel* timeLabel_ = nullptr;
+    TPaintBox* analyserBox_ = nullptr;
+    QLabel* analyserPlaceholder_ = nullptr;
+    QGroupBox* channelBox_ = nullptr;
+    QLabel* channelPrompt_ = nullptr;
+    QComboBox* directoryCombo_ = nullptr;
+    PictureButton* playButton_ = nullptr;
+    PictureButton* stopButton_ = nullptr;
+    PictureButton* recordButton_ = nullptr;
+    QLabel* cannotRecordImage_ = nullptr;
+    PictureButton* recordingsButton_ = nullptr;
+    TTrackBar* volumeSlider_ = nullptr;
+    PictureButton* muteButton_ = nullptr;
+    PictureButton* unmuteButton_ = nullptr;
+    PictureButton* menuButton_ = nullptr;
+    PictureButton* openPanelButton_ = nullptr;
+    PictureButton* closePanelButton_ = nullptr;
+    QGroupBox* playingBox_ = nullptr;
+    QLabel* titleLabel_ = nullptr;
+    QLabel* stationLabel_ = nullptr;
+    QLabel* rateLabel_ = nullptr;
+    PictureButton* homepageButton_ = nullptr;
+    PictureButton* programsButton_ = nullptr;
+    ProxyPanel* proxyPanel_ = nullptr;
+    QGroupBox* userPanel_ = nullptr;
+    ChannelListModel* channels_ = nullptr;  // ListBox1..ListBox4
+    // The user panel's buttons, in the order they stand.
+    enum ListButton {
+        kAdd,
+        kDelete,
+        kEdit,
+        kDeleteAll,
+        kMoveUp,
+        kMoveDown,
+        kDetails,
+        kListButtons
+    };
+    std::array<PictureButton*, kListButtons> listButtons_{};
+    // The settings menu and its items.
     SettingsMenu menu_;
-    QMenu* PopupMenu1 = nullptr;
-    QTimer* Timer1 = nullptr;
-    QTimer* Timer2 = nullptr;
-    QTimer* Timer4 = nullptr;
-    QTimer* Timer5 = nullptr;
+    QMenu* settingsPopup_ = nullptr;
+    QTimer* analyserTimer_ = nullptr;
+    QTimer* replayTimer_ = nullptr;
+    QTimer* clockTimer_ = nullptr;
+    QTimer* blinkTimer_ = nullptr;
     // The one updater, and whether the user has asked for a check in this run.
-    TSelfUpdater* SelfUpdater1 = nullptr;
+    TSelfUpdater* selfUpdater_ = nullptr;
     bool manual_check_ = false;
     MprisService* mpris_ = nullptr;  // owned as a child
 };

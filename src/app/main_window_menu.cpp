@@ -14,42 +14,42 @@
 namespace velmora {
 
 void TForm1::WireMenu() {
-    connect(Image2, &PictureButton::clicked, this, &TForm1::Image2Click);
-    connect(menu_.ShowDate1, &QAction::triggered, this, &TForm1::ShowDate1Click);
-    connect(menu_.ShowTime1, &QAction::triggered, this, &TForm1::ShowTime1Click);
+    connect(menuButton_, &PictureButton::clicked, this, &TForm1::OnMenuClicked);
+    connect(menu_.ShowDate1, &QAction::triggered, this, &TForm1::OnShowDateToggled);
+    connect(menu_.ShowTime1, &QAction::triggered, this, &TForm1::OnShowTimeToggled);
     for (const BackgroundInfo& info : kBackgrounds) {
         connect(menu_.Backgrounds[static_cast<std::size_t>(info.id)], &QAction::triggered, this,
-                [this, id = info.id] { BackgroundClick(id); });
+                [this, id = info.id] { OnBackgroundChosen(id); });
     }
-    connect(menu_.ChannelListExport1, &QAction::triggered, this, &TForm1::ChannelListExport1Click);
-    connect(menu_.ChannelListImport1, &QAction::triggered, this, &TForm1::ChannelListImport1Click);
-    connect(menu_.About1, &QAction::triggered, this, &TForm1::About1Click);
+    connect(menu_.ChannelListExport1, &QAction::triggered, this, &TForm1::OnExportClicked);
+    connect(menu_.ChannelListImport1, &QAction::triggered, this, &TForm1::OnImportClicked);
+    connect(menu_.About1, &QAction::triggered, this, &TForm1::OnAboutClicked);
     menu_.SelectLanguage1->setEnabled(true);
-    connect(menu_.English1, &QAction::triggered, this, &TForm1::English1Click);
-    connect(menu_.German1, &QAction::triggered, this, &TForm1::German1Click);
-    connect(menu_.Russian1, &QAction::triggered, this, &TForm1::Russian1Click);
+    connect(menu_.English1, &QAction::triggered, this, [this] { ChooseLanguage("English"); });
+    connect(menu_.German1, &QAction::triggered, this, [this] { ChooseLanguage("German"); });
+    connect(menu_.Russian1, &QAction::triggered, this, [this] { ChooseLanguage("Russian"); });
     // Through the normal close, which saves the settings and the list.
     connect(menu_.Close1, &QAction::triggered, this, &QWidget::close);
-    connect(Timer4, &QTimer::timeout, this, &TForm1::Timer4Timer);
+    connect(clockTimer_, &QTimer::timeout, this, &TForm1::OnClockTimer);
     ArmClock();
 }
 
-void TForm1::Image2Click() {
+void TForm1::OnMenuClicked() {
     PopupSettingsMenu(menu_, this);
 }
 
 // The item has already flipped its own mark.
-void TForm1::ShowDate1Click() {
-    Label10->setVisible(menu_.ShowDate1->isChecked());
-    Timer4Timer();
+void TForm1::OnShowDateToggled() {
+    dateLabel_->setVisible(menu_.ShowDate1->isChecked());
+    OnClockTimer();
 }
 
-void TForm1::ShowTime1Click() {
-    Label11->setVisible(menu_.ShowTime1->isChecked());
-    Timer4Timer();
+void TForm1::OnShowTimeToggled() {
+    timeLabel_->setVisible(menu_.ShowTime1->isChecked());
+    OnClockTimer();
 }
 
-void TForm1::BackgroundClick(Background background) {
+void TForm1::OnBackgroundChosen(Background background) {
     ShowBackground(background);
     background_name_ = StoredName(background);
 }
@@ -57,24 +57,12 @@ void TForm1::BackgroundClick(Background background) {
 // The picture into the header; its item marked and disabled, the other four unmarked and enabled.
 void TForm1::ShowBackground(Background background) {
     const auto* source = findChild<QLabel*>(QLatin1String(InfoOf(background).picture));
-    Image3->setPixmap(source->pixmap());
+    headerImage_->setPixmap(source->pixmap());
     ApplyBackgroundItemStates(menu_.Backgrounds, background);
 }
 
-void TForm1::About1Click() {
-    about_box_->ShowWithHeader(Image3->pixmap());
-}
-
-void TForm1::English1Click() {
-    ChooseLanguage("English");
-}
-
-void TForm1::German1Click() {
-    ChooseLanguage("German");
-}
-
-void TForm1::Russian1Click() {
-    ChooseLanguage("Russian");
+void TForm1::OnAboutClicked() {
+    about_box_->ShowWithHeader(headerImage_->pixmap());
 }
 
 // The new language applies at the next start; closing normally saves it with the settings.
@@ -84,20 +72,20 @@ void TForm1::ChooseLanguage(const char* language_name) {
     close();
 }
 
-void TForm1::Timer4Timer() {
-    RefreshClockLabels(Label10, Label11);
+void TForm1::OnClockTimer() {
+    RefreshClockLabels(dateLabel_, timeLabel_);
     ArmClock();
 }
 
 // The next tick comes when the shown text changes; with the date and time both hidden, none does.
 void TForm1::ArmClock() {
     const QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    const int ms = MsUntilClockChange(QTime::currentTime(), !Label10->isHidden(),
-                                      !Label11->isHidden(), TimeFormatShowsSeconds(format));
+    const int ms = MsUntilClockChange(QTime::currentTime(), !dateLabel_->isHidden(),
+                                      !timeLabel_->isHidden(), TimeFormatShowsSeconds(format));
     if (ms < 0) {
-        Timer4->stop();
+        clockTimer_->stop();
     } else {
-        Timer4->start(ms);
+        clockTimer_->start(ms);
     }
 }
 

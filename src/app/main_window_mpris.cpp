@@ -18,22 +18,22 @@ void TForm1::CreateMediaKeys() {
         // Playing from Play until Stop, a failed opening or the stream's end.
         now.playing = player_->IsBusy();
         now.station = server_station_.isEmpty() ? channel_name_ : server_station_;
-        now.title = Label3->text();
-        now.volume = TrackBar1->value();
+        now.title = titleLabel_->text();
+        now.volume = volumeSlider_->value();
         return now;
     };
-    player.play = [this] { Image1Click(); };
+    player.play = [this] { OnPlayClicked(); };
     // A paused radio is silent: Stop ends a recording and the sound together.
     player.stop = [this] {
         StopRecording();
-        Image4Click();
+        OnStopClicked();
     };
     player.skip = [this](int step) {
-        const int row = AdjacentStationRow(ComboBox1->currentIndex(), step);
-        ComboBox1->setCurrentIndex(row);  // raises no click
-        ComboBox1Click(row);
+        const int row = AdjacentStationRow(directoryCombo_->currentIndex(), step);
+        directoryCombo_->setCurrentIndex(row);  // raises no click
+        OnDirectoryRowChosen(row);
     };
-    player.set_volume = [this](int position) { TrackBar1->setValue(position); };
+    player.set_volume = [this](int position) { volumeSlider_->setValue(position); };
     player.raise = [this] {
         setWindowState(windowState() & ~Qt::WindowMinimized);
         show();
@@ -43,7 +43,7 @@ void TForm1::CreateMediaKeys() {
     player.quit = [this] { close(); };
     mpris_ = new MprisService(std::move(player), this);
     mpris_->setObjectName(QStringLiteral("MprisService"));
-    connect(TrackBar1, &QSlider::valueChanged, mpris_, &MprisService::Changed);
+    connect(volumeSlider_, &QSlider::valueChanged, mpris_, &MprisService::Changed);
     // Without a session bus (or without a working engine) the player runs without media keys.
     if (started_up_) mpris_->Register(QDBusConnection::sessionBus());
 }

@@ -1,4 +1,4 @@
-// TForm1's self-update: the updater SelfUpdater1, its menu items and the boxes it shows.
+// TForm1's self-update: the updater selfUpdater_, its menu items and the boxes it shows.
 #include <QAction>
 
 #include "app/dialogs.h"
@@ -17,27 +17,26 @@ constexpr const char* kProgramVersionDate = "11/01/2009";
 }  // namespace
 
 void TForm1::CreateSelfUpdater() {
-    SelfUpdater1 = new TSelfUpdater(this);
-    SelfUpdater1->setObjectName(QStringLiteral("SelfUpdater1"));
-    SelfUpdater1->versionControl = VersionControl::byNumber;
-    SelfUpdater1->VersionNumber = QString::fromLatin1(kProgramVersionNumber);
-    SelfUpdater1->VersionDate = QString::fromLatin1(kProgramVersionDate);
-    SelfUpdater1->InfoFile.DlgCaption = QStringLiteral("VLR-Updater");
-    SelfUpdater1->OnDone = [this](TSelfUpdater*, qint64) { SelfUpdater1Done(); };
-    SelfUpdater1->OnError = [this](TSelfUpdater*) { SelfUpdater1Error(); };
-    SelfUpdater1->OnNoUpdateAvailable = [this](TSelfUpdater*) { SelfUpdater1NoUpdateAvailable(); };
+    selfUpdater_ = new TSelfUpdater(this);
+    selfUpdater_->setObjectName(QStringLiteral("SelfUpdater1"));
+    selfUpdater_->versionControl = VersionControl::byNumber;
+    selfUpdater_->VersionNumber = QString::fromLatin1(kProgramVersionNumber);
+    selfUpdater_->VersionDate = QString::fromLatin1(kProgramVersionDate);
+    selfUpdater_->InfoFile.DlgCaption = QStringLiteral("VLR-Updater");
+    selfUpdater_->OnDone = [this](TSelfUpdater*, qint64) { OnUpdateDone(); };
+    selfUpdater_->OnError = [this](TSelfUpdater*) { OnUpdateError(); };
+    selfUpdater_->OnNoUpdateAvailable = [this](TSelfUpdater*) { OnNoUpdateAvailable(); };
     // Ending for an update saves what a normal close saves; a file that cannot be written keeps
     // the program running, and nothing is replaced.
     // Hidden once saved, so that the quit that follows does not close and save a second time.
-    SelfUpdater1->OnBeforeEnd = [this] {
-        if (!FormClose()) return false;
+    selfUpdater_->OnBeforeEnd = [this] {
+        if (!SaveBeforeClose()) return false;
         hide();
         return true;
     };
 
     menu_.Checkfornewversion1->setEnabled(true);
-    connect(menu_.Checkfornewversion1, &QAction::triggered, this,
-            &TForm1::Checkfornewversion1Click);
+    connect(menu_.Checkfornewversion1, &QAction::triggered, this, &TForm1::OnCheckForUpdateClicked);
     // "Auto check off" flips its own mark; the mark is stored at close and counts from the next
     // start (ApplyUpdateSettings).
 }
@@ -45,29 +44,29 @@ void TForm1::CreateSelfUpdater() {
 // At the first showing, after the settings and the language: the information address of the
 // language, and no automatic check when "Auto check off" is ticked.
 void TForm1::ApplyUpdateSettings() {
-    SelfUpdater1->InfoFileURL = QString::fromStdString(InfoFileUrl(updateInfoPath_.toStdString()));
-    if (menu_.Autocheckoff1->isChecked()) SelfUpdater1->Active = false;
+    selfUpdater_->InfoFileURL = QString::fromStdString(InfoFileUrl(updateInfoPath_.toStdString()));
+    if (menu_.Autocheckoff1->isChecked()) selfUpdater_->Active = false;
 }
 
-void TForm1::Checkfornewversion1Click() {
+void TForm1::OnCheckForUpdateClicked() {
     manual_check_ = true;
-    SelfUpdater1->StartCheck();
+    selfUpdater_->StartCheck();
 }
 
-void TForm1::SelfUpdater1Error() {
+void TForm1::OnUpdateError() {
     // An automatic check fails silently, but not an update the user has accepted.
-    if (!manual_check_ && !SelfUpdater1->UpgradeAccepted()) return;
+    if (!manual_check_ && !selfUpdater_->UpgradeAccepted()) return;
     dialogs().Beep();
-    dialogs().Error(this, SelfUpdater1->ErrorMessage());
+    dialogs().Error(this, selfUpdater_->ErrorMessage());
 }
 
-void TForm1::SelfUpdater1NoUpdateAvailable() {
+void TForm1::OnNoUpdateAvailable() {
     if (!manual_check_) return;
     dialogs().Beep();
     dialogs().Message(this, Msg("No update available!"));
 }
 
-void TForm1::SelfUpdater1Done() {
+void TForm1::OnUpdateDone() {
     dialogs().Message(this, Msg("Upgrade done! Press OK to restart program."));
 }
 

@@ -16,19 +16,15 @@
 
 namespace velmora {
 
-namespace {
-enum ListButton { kAdd, kDelete, kEdit, kDeleteAll, kMoveUp, kMoveDown };
-}
-
 void TForm1::WireUserPanel() {
-    connect(Image10, &PictureButton::clicked, this, &TForm1::Image10Click);
-    connect(Image11, &PictureButton::clicked, this, &TForm1::Image11Click);
-    connect(list_buttons_[kAdd], &PictureButton::clicked, this, &TForm1::Image12Click);
-    connect(list_buttons_[kDelete], &PictureButton::clicked, this, &TForm1::Image13Click);
-    connect(list_buttons_[kEdit], &PictureButton::clicked, this, &TForm1::Image15Click);
-    connect(list_buttons_[kDeleteAll], &PictureButton::clicked, this, &TForm1::Image14Click);
-    connect(list_buttons_[kMoveUp], &PictureButton::clicked, this, &TForm1::Image16Click);
-    connect(list_buttons_[kMoveDown], &PictureButton::clicked, this, &TForm1::Image17Click);
+    connect(openPanelButton_, &PictureButton::clicked, this, &TForm1::OnOpenPanelClicked);
+    connect(closePanelButton_, &PictureButton::clicked, this, &TForm1::OnClosePanelClicked);
+    connect(listButtons_[kAdd], &PictureButton::clicked, this, &TForm1::OnAddChannelClicked);
+    connect(listButtons_[kDelete], &PictureButton::clicked, this, &TForm1::OnDeleteChannelClicked);
+    connect(listButtons_[kEdit], &PictureButton::clicked, this, &TForm1::OnEditChannelClicked);
+    connect(listButtons_[kDeleteAll], &PictureButton::clicked, this, &TForm1::OnDeleteAllClicked);
+    connect(listButtons_[kMoveUp], &PictureButton::clicked, this, &TForm1::OnMoveUpClicked);
+    connect(listButtons_[kMoveDown], &PictureButton::clicked, this, &TForm1::OnMoveDownClicked);
 }
 
 // The user list comes from the settings folder, or the default list beside the program, or starts
@@ -51,52 +47,52 @@ bool TForm1::SaveChannelList() {
     return true;
 }
 
-void TForm1::Image10Click() {
+void TForm1::OnOpenPanelClicked() {
     SetClientWidth(this, kOpenPanelClientWidth);
-    Image10->hide();
-    Image11->show();
-    velmora::PlaceClockLabels(Label10, Label11, PanelLayout::Open);
+    openPanelButton_->hide();
+    closePanelButton_->show();
+    velmora::PlaceClockLabels(dateLabel_, timeLabel_, PanelLayout::Open);
 }
 
 // A user channel that plays goes on playing, but Play now opens the directory's row.
-void TForm1::Image11Click() {
+void TForm1::OnClosePanelClicked() {
     SetClientWidth(this, kClosedPanelClientWidth);
-    Image10->show();
-    Image11->hide();
+    openPanelButton_->show();
+    closePanelButton_->hide();
     channels_->ClearSelection();
     user_channel_mode_ = false;
-    velmora::PlaceClockLabels(Label10, Label11, PanelLayout::Closed);
+    velmora::PlaceClockLabels(dateLabel_, timeLabel_, PanelLayout::Closed);
 }
 
-void TForm1::Image12Click() {
+void TForm1::OnAddChannelClicked() {
     form3_->OpenForAdd();
 }
 
-void TForm1::Image13Click() {
+void TForm1::OnDeleteChannelClicked() {
     DeleteChannel(*channels_, *this, this);
 }
 
-void TForm1::Image14Click() {
+void TForm1::OnDeleteAllClicked() {
     DeleteAllChannels(*channels_, this);
 }
 
-void TForm1::Image15Click() {
+void TForm1::OnEditChannelClicked() {
     form3_->OpenForEdit();
 }
 
-void TForm1::Image16Click() {
+void TForm1::OnMoveUpClicked() {
     MoveChannelUp(*channels_, this);
 }
 
-void TForm1::Image17Click() {
+void TForm1::OnMoveDownClicked() {
     MoveChannelDown(*channels_, this);
 }
 
-void TForm1::ChannelListExport1Click() {
+void TForm1::OnExportClicked() {
     ExportChannelList(*channels_, this);
 }
 
-void TForm1::ChannelListImport1Click() {
+void TForm1::OnImportClicked() {
     ImportChannelList(*channels_, this);
 }
 
@@ -106,12 +102,12 @@ void TForm1::StopAndReleaseStream() {
 }
 
 void TForm1::ResetNowPlaying() {
-    Label3->clear();
-    Label4->setText(Msg("Not playing"));
-    Label5->clear();
-    Image7->hide();
-    Image9->hide();
-    Timer2->stop();
+    titleLabel_->clear();
+    stationLabel_->setText(Msg("Not playing"));
+    rateLabel_->clear();
+    homepageButton_->hide();
+    programsButton_->hide();
+    replayTimer_->stop();
 }
 
 }  // namespace velmora

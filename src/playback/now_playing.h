@@ -8,8 +8,7 @@
 
 namespace velmora {
 
-inline constexpr int kReplayIntervalMs = 2000;    // Timer2
-inline constexpr int kStartFixesIntervalMs = 66;  // Timer3
+inline constexpr int kReplayIntervalMs = 2000;
 inline constexpr int kMaxReplays = 4;
 // Titles up to this many characters get the hint "Copy"; longer ones show themselves as hint.
 inline constexpr int kTitleHintCopyMaxLength = 50;

@@ -30,27 +30,27 @@ ProxyPanel::ProxyPanel(QWidget* parent) : QFrame(parent) {
     frame = new QGroupBox(this);
     frame->setObjectName("ProxyFrame");
 
-    ed_ProxyServer = new QLineEdit(frame);
-    ed_ProxyServer->setObjectName("ed_ProxyServer");
-    ed_ProxyServer->setMaxLength(kProxyAddressMaxLength);
-    ed_ProxyServer->setEnabled(false);
-    ed_ProxyServer->setGeometry(10, 22, 300, 22);
+    addressEdit = new QLineEdit(frame);
+    addressEdit->setObjectName("ed_ProxyServer");
+    addressEdit->setMaxLength(kProxyAddressMaxLength);
+    addressEdit->setEnabled(false);
+    addressEdit->setGeometry(10, 22, 300, 22);
 
-    Label8 = new QLabel(frame);
-    Label8->setObjectName("Label8");
-    Label8->setTextFormat(Qt::PlainText);
-    Label8->setGeometry(10, 48, 300, 16);
+    hintLabel = new QLabel(frame);
+    hintLabel->setObjectName("Label8");
+    hintLabel->setTextFormat(Qt::PlainText);
+    hintLabel->setGeometry(10, 48, 300, 16);
 
-    cbDirectConnection = new QCheckBox(frame);
-    cbDirectConnection->setObjectName("cbDirectConnection");
-    cbDirectConnection->setChecked(true);
-    cbDirectConnection->setGeometry(10, 70, 200, 20);
-    connect(cbDirectConnection, &QCheckBox::clicked, this, &ProxyPanel::OnDirectConnectionClicked);
+    directSwitch = new QCheckBox(frame);
+    directSwitch->setObjectName("cbDirectConnection");
+    directSwitch->setChecked(true);
+    directSwitch->setGeometry(10, 70, 200, 20);
+    connect(directSwitch, &QCheckBox::clicked, this, &ProxyPanel::OnDirectConnectionClicked);
 
-    BitBtn4 = new QPushButton(frame);
-    BitBtn4->setObjectName("BitBtn4");
-    BitBtn4->setGeometry(318, 64, 64, 26);
-    connect(BitBtn4, &QPushButton::clicked, this, &ProxyPanel::OnOkClicked);
+    okButton = new QPushButton(frame);
+    okButton->setObjectName("BitBtn4");
+    okButton->setGeometry(318, 64, 64, 26);
+    connect(okButton, &QPushButton::clicked, this, &ProxyPanel::OnOkClicked);
 
     Retranslate();
     hide();
@@ -58,9 +58,9 @@ ProxyPanel::ProxyPanel(QWidget* parent) : QFrame(parent) {
 
 void ProxyPanel::Retranslate() {
     frame->setTitle(Msg("Proxy-Server"));
-    Label8->setText(Msg("server:port or user:pass@server:port"));
-    cbDirectConnection->setText(Msg("Proxy off"));
-    BitBtn4->setText(Msg("OK"));
+    hintLabel->setText(Msg("server:port or user:pass@server:port"));
+    directSwitch->setText(Msg("Proxy off"));
+    okButton->setText(Msg("OK"));
 }
 
 void ProxyPanel::GiveProxy(const char* address) {
@@ -70,29 +70,29 @@ void ProxyPanel::GiveProxy(const char* address) {
 void ProxyPanel::OnDirectConnectionClicked() {
     const bool direct = DirectConnection();
     GiveProxy(direct ? nullptr : buffer_.data());
-    ed_ProxyServer->setEnabled(!direct);
+    addressEdit->setEnabled(!direct);
 }
 
 void ProxyPanel::CopyAddressToBuffer() {
-    buffer_.Assign(ed_ProxyServer->text());
+    buffer_.Assign(addressEdit->text());
     // The engine works from its own copy of the text: hand the new one over.
     if (!DirectConnection()) GiveProxy(buffer_.data());
 }
 
 bool ProxyPanel::DirectConnection() const {
-    return cbDirectConnection->isChecked();
+    return directSwitch->isChecked();
 }
 
 void ProxyPanel::SetDirectConnection(bool direct) {
-    cbDirectConnection->setChecked(direct);
+    directSwitch->setChecked(direct);
 }
 
 QString ProxyPanel::Address() const {
-    return ed_ProxyServer->text();
+    return addressEdit->text();
 }
 
 void ProxyPanel::SetAddress(const QString& address) {
-    ed_ProxyServer->setText(address);
+    addressEdit->setText(address);
 }
 
 void ProxyPanel::resizeEvent(QResizeEvent* event) {

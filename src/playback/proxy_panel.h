@@ -66,10 +66,10 @@ class ProxyPanel final : public QFrame {
     const ProxyBuffer& Buffer() const { return buffer_; }
 
     QGroupBox* frame = nullptr;  // "Proxy-Server"
-    QLineEdit* ed_ProxyServer = nullptr;
-    QCheckBox* cbDirectConnection = nullptr;
-    QLabel* Label8 = nullptr;
-    QPushButton* BitBtn4 = nullptr;
+    QLineEdit* addressEdit = nullptr;
+    QCheckBox* directSwitch = nullptr;
+    QLabel* hintLabel = nullptr;
+    QPushButton* okButton = nullptr;
 
   protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -10,9 +10,6 @@
 
 namespace velmora {
 
-// Window message number of status reports (first user message 1024 + 101).
-inline constexpr unsigned WM_STREAMSTATUS = 1125;
-
 enum class StreamStatus : int {
     Connecting = 0,   // worker started; Label4 "Connecting...", Label3 and Label5 emptied
     CannotPlay = 1,   // creation failed; Label4 "Can't play the stream"

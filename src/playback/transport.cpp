@@ -4,6 +4,12 @@
 
 namespace velmora {
 
+int FirstStationRow() {
+    int row = 0;
+    while (row < kDirectoryRowCount && !IsDirectoryStationRow(row)) ++row;
+    return row;
+}
+
 std::string PlayUrl(bool user_channel_mode, const std::string& user_channel_url,
                     int directory_row) {
     if (user_channel_mode) return user_channel_url;
@@ -18,7 +24,9 @@ DirectoryChoice ChooseDirectoryRow(int clicked) {
 
 int RowBeforeKeyDown(int row, int virtual_key) {
     if (virtual_key != kVirtualKeyUp) return row;
-    if (row == 13 || row == 19 || row == 24) return row - 1;
+    // The first section has no section before it to land in.
+    const int header = row - 1;
+    if (header > 0 && IsDirectoryHeaderRow(header)) return header;
     return row;
 }
 

@@ -9,6 +9,9 @@ namespace velmora {
 // Virtual key code of the Up arrow, as key-down handlers receive it.
 inline constexpr int kVirtualKeyUp = 38;
 
+// The directory row chosen before the user chooses one: the first station.
+int FirstStationRow();
+
 // The URL Play opens: the user channel's in user-channel mode, else the directory row's (an empty
 // URL for a header row or no row, which then fails like any unreachable address).
 std::string PlayUrl(bool user_channel_mode, const std::string& user_channel_url, int directory_row);

@@ -45,24 +45,24 @@ TEST(ProxyPanel, ControlsAndSwitch) {
     window.show();
     EXPECT_FALSE(panel->isVisible());
     EXPECT_TRUE(panel->DirectConnection());
-    EXPECT_FALSE(panel->ed_ProxyServer->isEnabled());
+    EXPECT_FALSE(panel->addressEdit->isEnabled());
 
     panel->Open();
     EXPECT_TRUE(panel->isVisible());
-    panel->cbDirectConnection->click();
+    panel->directSwitch->click();
     EXPECT_FALSE(panel->DirectConnection());
-    EXPECT_TRUE(panel->ed_ProxyServer->isEnabled());
+    EXPECT_TRUE(panel->addressEdit->isEnabled());
     for (int i = 0; i < 120; ++i) {
         QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
-        QApplication::sendEvent(panel->ed_ProxyServer, &key);
+        QApplication::sendEvent(panel->addressEdit, &key);
     }
     EXPECT_EQ(panel->Address().size(), kProxyAddressMaxLength);
     panel->CopyAddressToBuffer();
     EXPECT_EQ(panel->Buffer().text(), std::string(100, 'a'));
 
-    panel->cbDirectConnection->click();
-    EXPECT_FALSE(panel->ed_ProxyServer->isEnabled());
-    test::Click(panel->BitBtn4);
+    panel->directSwitch->click();
+    EXPECT_FALSE(panel->addressEdit->isEnabled());
+    test::Click(panel->okButton);
     EXPECT_FALSE(panel->isVisible());
 }
 
@@ -93,7 +93,7 @@ TEST_F(EngineTest, ProxyPanelRoutesStreams) {
     EXPECT_NE(Create(server_.Url("/mount")), 0u) << "error " << vle::ErrorGetCode();
     EXPECT_EQ(proxy.Requests().size(), 0u);
 
-    panel->cbDirectConnection->click();
+    panel->directSwitch->click();
     ASSERT_FALSE(panel->DirectConnection());
     EXPECT_NE(Create(server_.Url("/mount")), 0u) << "error " << vle::ErrorGetCode();
     ASSERT_EQ(proxy.Requests().size(), 1u);
@@ -107,13 +107,13 @@ TEST_F(EngineTest, ProxyPanelRoutesStreams) {
     ASSERT_EQ(proxy.Requests().size(), 3u);
     EXPECT_FALSE(proxy.Requests()[2].authorised);
 
-    panel->cbDirectConnection->click();
+    panel->directSwitch->click();
     const std::size_t before = direct_count();
     EXPECT_NE(Create(server_.Url("/mount")), 0u);
     EXPECT_EQ(direct_count(), before + 1);
     EXPECT_EQ(proxy.Requests().size(), 3u);
 
-    panel->cbDirectConnection->click();
+    panel->directSwitch->click();
     panel.reset();
     player.reset();
     EXPECT_NE(Create(server_.Url("/mount")), 0u);
