@@ -1,8 +1,8 @@
-// Carries stream status reports from the opening worker and the engine's threads to the main
-// window, synchronously: the sender waits until the window has shown the report.
+// Carries stream status reports from the opening worker and the engine's threads to the Player,
+// synchronously: the sender waits until the report has been handled (and so shown).
 //
-// The sink outlives the window. After Close() (the window going away) reports are dropped, and a
-// sender already waiting is released instead of waiting for a window that no longer answers.
+// The sink outlives its receiver. After Close() (the receiver going away) reports are dropped, and
+// a sender already waiting is released instead of waiting for a receiver that no longer answers.
 #pragma once
 
 #include <QObject>
@@ -21,7 +21,7 @@ class StreamStatusSink final : public QObject {
     using Handler = std::function<void(const StatusReport&)>;
 
     // A sink living on the calling (user-interface) thread that hands reports to `handler` while
-    // `receiver` exists. Shared by the window and every reporter; freed on its own thread.
+    // `receiver` exists. Shared by the receiver and every reporter; freed on its own thread.
     static std::shared_ptr<StreamStatusSink> Create(QObject* receiver, Handler handler);
 
     // Any thread: returns once the handler has run, or at once after Close().
