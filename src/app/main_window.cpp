@@ -22,10 +22,8 @@
 #include <vector>
 
 #include "app/about_box.h"
-#include "app/dialogs.h"
 #include "app/engine_startup.h"
 #include "app/header_clock.h"
-#include "app/language_switch.h"
 #include "app/picture_button.h"
 #include "app/recording_control.h"
 #include "app/settings.h"
@@ -37,6 +35,8 @@
 #include "channels/channel_file.h"
 #include "channels/channel_list_model.h"
 #include "channels/directory.h"
+#include "desktop/dialogs.h"
+#include "desktop/language_switch.h"
 #include "engine/engine.h"
 #include "i18n/language.h"
 #include "i18n/message.h"

@@ -18,8 +18,8 @@
 #include <functional>
 #include <thread>
 
-#include "app/dialogs.h"
 #include "app/stream_status_sink.h"
+#include "desktop/dialogs.h"
 
 #include "support/qt_test_helpers.h"
 
