@@ -18,7 +18,7 @@ set(VELMORA_LAYER_desktop_USES i18n)
 set(VELMORA_LAYER_recording_USES "")
 set(VELMORA_LAYER_channels_USES playback_core i18n desktop)
 # The Player lives in playback: the windows' one way to the engine.
-set(VELMORA_LAYER_playback_USES engine playback_core i18n desktop recording channels)
+set(VELMORA_LAYER_playback_USES engine playback_core i18n channels)
 set(VELMORA_LAYER_update_USES playback_core i18n desktop)
 set(VELMORA_LAYER_mpris_USES channels)
 set(VELMORA_LAYER_app_USES playback_core i18n desktop recording channels playback update mpris)
