@@ -12,7 +12,7 @@
 #include <QStyle>
 #include <QUrl>
 
-#include "app/language_switch.h"
+#include "desktop/language_switch.h"
 #include "i18n/message.h"
 #include "i18n/window_translation.h"
 

@@ -6,15 +6,12 @@
 #include <QPixmap>
 #include <functional>
 
+#include "desktop/website.h"
+
 class QLabel;
 class QPushButton;
 
 namespace velmora {
-
-// The maker's website, opened by the menu's "Website" item and the about box's link.
-inline constexpr const char* kWebsiteUrl = "https://www.kestrin-soft.example/";
-// How the about box shows it.
-inline constexpr const char* kWebsiteText = "www.kestrin-soft.example";
 
 // Asks the desktop to open the maker's website; a failure is not reported.
 void OpenWebsite();

@@ -6,7 +6,7 @@
 #include <climits>
 #include <string>
 
-#include "app/file_writer.h"
+#include "desktop/file_writer.h"
 #include "i18n/message.h"
 #include "playback/server_text.h"
 

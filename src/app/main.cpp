@@ -2,15 +2,16 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "app/language_switch.h"
 #include "app/main_window.h"
 #include "app/program_windows.h"
 #include "app/session_end.h"
+#include "desktop/language_switch.h"
+#include "desktop/program_files.h"
 #include "i18n/message.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    velmora::InitMessages();
+    velmora::InitMessages(velmora::FindProgramFile(QStringLiteral("locale")));
     velmora::SelectStartupLanguage();
     QApplication::setApplicationName(velmora::Msg("Velmora"));
     // Lets the desktop match the windows to velmora.desktop and show the installed icon.

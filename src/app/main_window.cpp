@@ -22,9 +22,7 @@
 #include <vector>
 
 #include "app/about_box.h"
-#include "app/dialogs.h"
 #include "app/header_clock.h"
-#include "app/language_switch.h"
 #include "app/picture_button.h"
 #include "app/recording_control.h"
 #include "app/settings.h"
@@ -35,6 +33,8 @@
 #include "channels/channel_file.h"
 #include "channels/channel_list_model.h"
 #include "channels/directory.h"
+#include "desktop/dialogs.h"
+#include "desktop/language_switch.h"
 #include "i18n/language.h"
 #include "i18n/message.h"
 #include "i18n/window_translation.h"

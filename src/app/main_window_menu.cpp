@@ -5,10 +5,10 @@
 #include <QTimer>
 
 #include "app/about_box.h"
-#include "app/dialogs.h"
 #include "app/header_clock.h"
 #include "app/main_window.h"
 #include "app/picture_button.h"
+#include "desktop/dialogs.h"
 #include "i18n/message.h"
 
 namespace velmora {

@@ -1,8 +1,8 @@
 // TForm1's self-update: the updater selfUpdater_, its menu items and the boxes it shows.
 #include <QAction>
 
-#include "app/dialogs.h"
 #include "app/main_window.h"
+#include "desktop/dialogs.h"
 #include "i18n/message.h"
 #include "update/self_updater.h"
 

@@ -3,7 +3,6 @@
 #include <QLabel>
 #include <QTimer>
 
-#include "app/dialogs.h"
 #include "app/header_clock.h"
 #include "app/main_window.h"
 #include "app/picture_button.h"
@@ -11,6 +10,7 @@
 #include "channels/channel_editor.h"
 #include "channels/channel_list_model.h"
 #include "channels/channel_operations.h"
+#include "desktop/dialogs.h"
 #include "i18n/message.h"
 #include "playback/player.h"
 

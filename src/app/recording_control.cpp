@@ -11,7 +11,7 @@
 #include <QUrl>
 #include <QWidget>
 
-#include "app/dialogs.h"
+#include "desktop/dialogs.h"
 #include "i18n/message.h"
 #include "playback/player.h"
 #include "recording/recording_names.h"

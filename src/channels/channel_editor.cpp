@@ -11,9 +11,9 @@
 #include <QValidator>
 #include <algorithm>
 
-#include "app/dialogs.h"
-#include "app/language_switch.h"
 #include "channels/channel_list_model.h"
+#include "desktop/dialogs.h"
+#include "desktop/language_switch.h"
 #include "i18n/message.h"
 #include "i18n/window_translation.h"
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/file_writer.h"
-#include "app/program_files.h"
+#include "desktop/file_writer.h"
+#include "desktop/program_files.h"
 #include "i18n/message.h"
 #include "playback/server_text.h"
 

@@ -2,9 +2,9 @@
 
 #include <QFileInfo>
 
-#include "app/dialogs.h"
 #include "channels/channel_file.h"
 #include "channels/channel_list_model.h"
+#include "desktop/dialogs.h"
 #include "i18n/message.h"
 
 namespace velmora {

@@ -6,8 +6,6 @@
 #include <QDir>
 #include <atomic>
 
-#include "app/program_files.h"
-
 namespace velmora {
 
 namespace {
@@ -31,9 +29,7 @@ const char* Find(const QByteArray& id) {
 }  // namespace
 
 void InitMessages(const QString& locale_dir) {
-    QString dir = locale_dir;
-    if (dir.isEmpty()) dir = FindProgramFile(QStringLiteral("locale"));
-    g_folder = QDir(dir).absolutePath();
+    g_folder = QDir(locale_dir).absolutePath();
     bindtextdomain(kDomain, g_folder.toLocal8Bit().constData());
     bind_textdomain_codeset(kDomain, "UTF-8");
 }

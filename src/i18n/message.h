@@ -6,10 +6,10 @@
 
 namespace velmora {
 
-// Binds the text domain "default" to the folder "locale" beside the program, or under
-// ../share/velmora when installed. Called once at start;
-// tests may point it elsewhere.
-void InitMessages(const QString& locale_dir = {});
+// Binds the text domain "default" to `locale_dir`: at start, the folder "locale" beside the
+// program, or under ../share/velmora when installed (FindProgramFile("locale")); tests may point it
+// elsewhere.
+void InitMessages(const QString& locale_dir);
 // The folder the domain is bound to.
 QString MessageFolder();
 // Translation of `english` in the current catalogue, as UTF-8 decoded text.

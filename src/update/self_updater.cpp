@@ -20,7 +20,7 @@
 
 #include <curl/curl.h>
 
-#include "app/dialogs.h"
+#include "desktop/dialogs.h"
 #include "i18n/message.h"
 #include "playback/server_text.h"
 #include "update/browser.h"

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/about_box.h"
+#include "desktop/website.h"
 #include "update/update_rules.h"
 
 namespace velmora {

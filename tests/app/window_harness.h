@@ -18,7 +18,7 @@
 #include <functional>
 #include <thread>
 
-#include "app/dialogs.h"
+#include "desktop/dialogs.h"
 #include "playback/stream_status_sink.h"
 
 #include "support/qt_test_helpers.h"

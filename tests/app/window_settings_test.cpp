@@ -15,12 +15,12 @@
 #include <QSlider>
 #include <QTimer>
 
-#include "app/file_writer.h"
 #include "app/main_window.h"
 #include "app/program_windows.h"
 #include "app/window_harness.h"
 #include "channels/channel_file.h"
 #include "channels/channel_list_model.h"
+#include "desktop/file_writer.h"
 #include "i18n/language.h"
 
 #include "support/qt_test_helpers.h"

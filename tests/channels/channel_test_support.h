@@ -7,8 +7,8 @@
 #include <deque>
 #include <ostream>
 
-#include "app/dialogs.h"
 #include "channels/channel_file.h"
+#include "desktop/dialogs.h"
 
 // Readable failure output for texts.
 inline void PrintTo(const QString& s, std::ostream* os) {

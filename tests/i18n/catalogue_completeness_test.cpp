@@ -11,6 +11,7 @@
 #include "app/window_harness.h"
 #include "channels/channel_editor.h"
 #include "channels/directory.h"
+#include "desktop/program_files.h"
 #include "i18n/language.h"
 #include "i18n/message.h"
 #include "i18n/window_translation.h"
@@ -66,7 +67,7 @@ TEST(CatalogueCompleteness, EveryWindowTextHasAnEntry) {
     test::EnsureApp();
     test::AnsweringDialogs answers;
     SetDialogs(&answers);
-    InitMessages();
+    InitMessages(FindProgramFile(QStringLiteral("locale")));
     TForm1* form = CreateProgramWindows();
     ASSERT_NE(form, nullptr);
     QStringList station_names;

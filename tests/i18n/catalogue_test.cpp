@@ -12,8 +12,8 @@
 #include <QTemporaryDir>
 #include <clocale>
 
-#include "app/dialogs.h"
-#include "app/language_switch.h"
+#include "desktop/dialogs.h"
+#include "desktop/language_switch.h"
 #include "i18n/language.h"
 #include "i18n/message.h"
 #include "i18n/window_translation.h"

@@ -8,11 +8,12 @@
 #include <QPushButton>
 
 #include "app/about_box.h"
-#include "app/language_switch.h"
 #include "app/main_window.h"
 #include "app/program_windows.h"
 #include "app/window_harness.h"
 #include "channels/channel_editor.h"
+#include "desktop/language_switch.h"
+#include "desktop/program_files.h"
 #include "i18n/language.h"
 #include "i18n/message.h"
 
@@ -24,7 +25,8 @@ class LanguageWindowTest : public ::testing::Test {
     void SetUp() override {
         test::EnsureApp();
         SetDialogs(&answers_);
-        InitMessages();  // the catalogues beside the program
+        // The catalogues beside the program.
+        InitMessages(FindProgramFile(QStringLiteral("locale")));
     }
     void TearDown() override {
         if (form_) test::CloseAndFlush(form_);

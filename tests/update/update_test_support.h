@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "app/dialogs.h"
+#include "desktop/dialogs.h"
 
 namespace velmora::test {
 

@@ -6,9 +6,10 @@
 #include <QFile>
 #include <QTimer>
 
-#include "app/dialogs.h"
 #include "app/main_window.h"
 #include "app/program_windows.h"
+#include "desktop/dialogs.h"
+#include "desktop/program_files.h"
 #include "i18n/message.h"
 #include "update/self_updater.h"
 
@@ -47,7 +48,7 @@ class LoggingDialogs final : public velmora::Dialogs {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    velmora::InitMessages();
+    velmora::InitMessages(velmora::FindProgramFile(QStringLiteral("locale")));
     QApplication::setApplicationName(velmora::Msg("Velmora"));
     LoggingDialogs answers;
     velmora::SetDialogs(&answers);

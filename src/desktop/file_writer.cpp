@@ -1,4 +1,4 @@
-#include "app/file_writer.h"
+#include "desktop/file_writer.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

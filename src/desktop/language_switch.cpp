@@ -1,8 +1,8 @@
-#include "app/language_switch.h"
+#include "desktop/language_switch.h"
 
 #include <QLocale>
 
-#include "app/dialogs.h"
+#include "desktop/dialogs.h"
 #include "i18n/language.h"
 #include "i18n/message.h"
 #include "i18n/window_translation.h"

@@ -1,4 +1,4 @@
-#include "app/dialogs.h"
+#include "desktop/dialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>

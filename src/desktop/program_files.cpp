@@ -1,4 +1,4 @@
-#include "app/program_files.h"
+#include "desktop/program_files.h"
 
 #include <QCoreApplication>
 #include <QDir>
