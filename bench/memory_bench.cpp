@@ -1,7 +1,8 @@
 // Resident memory of the built player program, idle and playing a 128 kbps MP3 loopback station
 // with the analyser drawing, of velmora-probe playing the same station, and of mpv beside them.
 //
-//   memory_bench [--seconds N] [--program PATH] [--probe PATH] [--breakdown]
+//   memory_bench [--seconds N] [--program PATH] [--probe PATH] [--only player|probe|mpv]
+//                [--breakdown] [--serve N]
 //
 // Each program runs as its own process, as a user starts it, with a scratch home folder and
 // dummy sound. The player is started with a user channel list that holds the loopback station;
@@ -9,7 +10,9 @@
 // play in its visible window, so the analyser really paints; without them the playing figure is
 // left out. Figures are taken after N seconds of playing (default 20). --breakdown prints where
 // each process's resident pages are: shared libraries, heap, other anonymous mappings.
-// Exit status 1 when a figure misses its target, 2 when a phase could not run.
+// --serve N only serves the station for N seconds and prints its address, for measuring another
+// tool by hand (heaptrack, massif). Exit status 1 when a figure misses its target, 2 when a phase
+// could not run.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -33,7 +36,10 @@ struct Options {
     double seconds = 20;
     double settle = 5;
     std::string program, probe;
+    std::string only;  // empty: all
     bool breakdown = false;
+    double serve = 0;
+    bool Runs(const std::string& what) const { return only.empty() || only == what; }
 };
 
 struct Figure {
@@ -86,7 +92,7 @@ void PrintBreakdown(pid_t pid, const std::string& what) {
         "(arenas, thread stacks, buffers) %.1f MiB, main stack %.1f MiB, other %.1f MiB\n",
         what.c_str(), lib_count, Mib(libs), Mib(heap), Mib(anon), Mib(stacks), Mib(other));
     std::sort(top.rbegin(), top.rend());
-    for (std::size_t i = 0; i < top.size() && i < 12; ++i) {
+    for (std::size_t i = 0; i < top.size() && i < 40; ++i) {
         std::printf("    %7.2f MiB  %s\n", Mib(top[i].first), top[i].second.c_str());
     }
 }
@@ -188,8 +194,12 @@ bool ParseOptions(int argc, char** argv, Options& o) {
         if (a.rfind("--benchmark_", 0) == 0) continue;
         if (a == "--breakdown") {
             o.breakdown = true;
-        } else if ((a == "--seconds" || a == "--program" || a == "--probe") && i + 1 < argc) {
+        } else if ((a == "--seconds" || a == "--program" || a == "--probe" || a == "--only" ||
+                    a == "--serve") &&
+                   i + 1 < argc) {
             const std::string v = argv[++i];
+            if (a == "--serve") o.serve = std::atof(v.c_str());
+            if (a == "--only") o.only = v;
             if (a == "--seconds") o.seconds = std::atof(v.c_str());
             if (a == "--program") o.program = v;
             if (a == "--probe") o.probe = v;
@@ -197,7 +207,8 @@ bool ParseOptions(int argc, char** argv, Options& o) {
             return false;
         }
     }
-    return o.seconds > 0;
+    return o.seconds > 0 &&
+           (o.only.empty() || o.only == "player" || o.only == "probe" || o.only == "mpv");
 }
 
 }  // namespace
@@ -231,14 +242,22 @@ int main(int argc, char** argv) {
         return route;
     });
     const std::string url = server.Url();
+    if (o.serve > 0) {
+        std::printf("%s\n", url.c_str());
+        std::fflush(stdout);
+        Sleep(o.serve);
+        return 0;
+    }
 
     std::vector<Figure> figures;
-    if (!MeasurePlayer(o, server, figures)) return 2;
+    if (o.Runs("player") && !MeasurePlayer(o, server, figures)) return 2;
     const std::string secs = std::to_string(o.seconds + 10);
-    if (!MeasureTool(o, "velmora-probe", {o.probe, "--seconds", secs, url}, 40, server, figures)) {
+    if (o.Runs("probe") &&
+        !MeasureTool(o, "velmora-probe", {o.probe, "--seconds", secs, url}, 40, server, figures)) {
         return 2;
     }
-    if (HaveCommand("mpv")) {
+    if (!o.Runs("mpv")) {
+    } else if (HaveCommand("mpv")) {
         if (!MeasureTool(o, "mpv", {"mpv", "--no-video", "--ao=null", "--really-quiet", url}, 0,
                          server, figures)) {
             return 2;
