@@ -141,6 +141,7 @@ int main(int argc, char** argv) {
         server = std::make_unique<ServerProcess>([] {
             test::SineSpec spec;
             spec.seconds = 10;
+            spec.frequency = test::BinFrequency(6);  // among the bands the analyser shows
             test::StreamRoute route;
             route.audio = test::EncodeSine(spec);
             route.headers = {"icy-name:Bench FM", "icy-br:128"};

@@ -231,6 +231,7 @@ int main(int argc, char** argv) {
         test::SineSpec spec;
         spec.seconds = 30;
         spec.bit_rate = 128000;
+        spec.frequency = test::BinFrequency(6);  // among the bands the analyser shows
         test::StreamRoute route;
         route.audio = test::EncodeSine(spec);
         route.headers = {"icy-name:Bench FM", "icy-br:128"};
