@@ -9,7 +9,8 @@
 // with an X display in DISPLAY (e.g. Xvfb) and xdotool installed, a click on that row makes it
 // play in its visible window, so the analyser really paints; without them the playing figure is
 // left out. Figures are taken after N seconds of playing (default 20). --breakdown prints where
-// each process's resident pages are: shared libraries, heap, other anonymous mappings.
+// each process's resident pages are (shared libraries, heap, other anonymous mappings) and how
+// much of them the process used in its last 5 seconds.
 // --serve N only serves the station for N seconds and prints its address, for measuring another
 // tool by hand (heaptrack, massif). Exit status 1 when a figure misses its target, 2 when a phase
 // could not run.
@@ -50,6 +51,9 @@ struct Figure {
 };
 
 // Resident kB per kind of mapping, from /proc/PID/smaps.
+// The stretch at the end of a measurement over which the working set is taken.
+constexpr double kWorkingSetSeconds = 5;
+
 void PrintBreakdown(pid_t pid, const std::string& what) {
     std::ifstream in("/proc/" + std::to_string(pid) + "/smaps");
     std::map<std::string, long> by_name;
@@ -91,6 +95,9 @@ void PrintBreakdown(pid_t pid, const std::string& what) {
         "  %s: program and %ld libraries %.1f MiB, heap %.1f MiB, other anonymous "
         "(arenas, thread stacks, buffers) %.1f MiB, main stack %.1f MiB, other %.1f MiB\n",
         what.c_str(), lib_count, Mib(libs), Mib(heap), Mib(anon), Mib(stacks), Mib(other));
+    const Memory now = ReadMemory(pid);
+    std::printf("  %s: %.1f MiB resident, of which %.1f MiB used in the last %.0f s\n",
+                what.c_str(), Mib(now.rss_kb), Mib(now.referenced_kb), kWorkingSetSeconds);
     std::sort(top.rbegin(), top.rend());
     for (std::size_t i = 0; i < top.size() && i < 40; ++i) {
         std::printf("    %7.2f MiB  %s\n", Mib(top[i].first), top[i].second.c_str());
@@ -98,11 +105,17 @@ void PrintBreakdown(pid_t pid, const std::string& what) {
 }
 
 // Samples the process once a second for `seconds` and returns the last sample; false when the
-// process ended early.
-bool Hold(ChildProcess& child, double seconds, Memory& last) {
+// process ended early. With `working_set`, the referenced bits are cleared kWorkingSetSeconds
+// before the end.
+bool Hold(ChildProcess& child, double seconds, Memory& last, bool working_set) {
     const auto start = std::chrono::steady_clock::now();
+    bool cleared = false;
     while (SecondsSince(start) < seconds) {
-        Sleep(std::min(1.0, seconds - SecondsSince(start)));
+        const double left = seconds - SecondsSince(start);
+        if (working_set && !cleared && left <= kWorkingSetSeconds + 0.5) {
+            cleared = ClearReferenced(child.pid());
+        }
+        Sleep(std::min(1.0, left));
         if (!child.Running()) return false;
         const Memory m = ReadMemory(child.pid());
         if (m.valid()) last = m;
@@ -125,7 +138,7 @@ bool MeasurePlayer(const Options& o, ServerProcess& server, std::vector<Figure>&
     ChildProcess player;
     if (!player.Start({o.program}, home.PlayerEnv(display))) return false;
     Memory idle;
-    if (!Hold(player, o.settle, idle)) {
+    if (!Hold(player, o.settle, idle, o.breakdown)) {
         std::fprintf(stderr, "memory_bench: %s ended during its start\n", o.program.c_str());
         return false;
     }
@@ -148,7 +161,7 @@ bool MeasurePlayer(const Options& o, ServerProcess& server, std::vector<Figure>&
         return false;
     }
     Memory playing;
-    if (!Hold(player, o.seconds, playing)) {
+    if (!Hold(player, o.seconds, playing, o.breakdown)) {
         std::fprintf(stderr, "memory_bench: the player ended while playing\n");
         return false;
     }
@@ -172,7 +185,7 @@ bool MeasureTool(const Options& o, const std::string& name, const std::vector<st
     ChildProcess tool;
     if (!tool.Start(argv, home.PlayerEnv(""))) return false;
     Memory m;
-    const bool ran = Hold(tool, o.seconds, m);
+    const bool ran = Hold(tool, o.seconds, m, o.breakdown);
     if (!ran || Connections(server) == before) {
         std::fprintf(stderr, "memory_bench: %s did not play the station\n", name.c_str());
         return false;

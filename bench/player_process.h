@@ -52,6 +52,9 @@ struct Memory {
     long rss_kb = -1;   // VmRSS: every resident page mapped, shared library pages included
     long pss_kb = -1;   // shared pages divided among the processes that map them
     long anon_kb = -1;  // anonymous pages: heap, arenas, stacks, relocated library data
+    // Pages used since the last ClearReferenced: the working set, as opposed to pages touched
+    // once (loading, start-up) that stay resident until the kernel needs the memory.
+    long referenced_kb = -1;
     bool valid() const { return rss_kb >= 0; }
 };
 
@@ -61,7 +64,16 @@ inline Memory ReadMemory(pid_t pid) {
     m.rss_kb = FieldKb(rollup, "Rss");
     m.pss_kb = FieldKb(rollup, "Pss");
     m.anon_kb = FieldKb(rollup, "Anonymous");
+    m.referenced_kb = FieldKb(rollup, "Referenced");
     return m;
+}
+
+// Clears the process's page-referenced bits (as the owner of the process may).
+inline bool ClearReferenced(pid_t pid) {
+    std::ofstream out("/proc/" + std::to_string(pid) + "/clear_refs");
+    out << "1";
+    out.flush();
+    return static_cast<bool>(out);
 }
 
 // utime + stime of a /proc stat line, in clock ticks; -1 when unreadable.
