@@ -33,6 +33,9 @@ namespace {
 using namespace velmora;
 using namespace velmora::bench;
 
+// The stretch at the end of a measurement over which the working set is taken.
+constexpr double kWorkingSetSeconds = 5;
+
 struct Options {
     double seconds = 20;
     double settle = 5;
@@ -41,6 +44,8 @@ struct Options {
     bool breakdown = false;
     double serve = 0;
     bool Runs(const std::string& what) const { return only.empty() || only == what; }
+    // Long enough to leave the opening out of the working set.
+    bool PlayingWorkingSet() const { return breakdown && seconds > kWorkingSetSeconds + 1; }
 };
 
 struct Figure {
@@ -50,11 +55,8 @@ struct Figure {
     std::string note;
 };
 
-// Resident kB per kind of mapping, from /proc/PID/smaps.
-// The stretch at the end of a measurement over which the working set is taken.
-constexpr double kWorkingSetSeconds = 5;
-
-void PrintBreakdown(pid_t pid, const std::string& what) {
+// Resident memory per kind of mapping, from /proc/PID/smaps, and the largest files mapped.
+void PrintBreakdown(pid_t pid, const std::string& what, bool working_set) {
     std::ifstream in("/proc/" + std::to_string(pid) + "/smaps");
     std::map<std::string, long> by_name;
     std::string line, name;
@@ -96,10 +98,12 @@ void PrintBreakdown(pid_t pid, const std::string& what) {
         "(arenas, thread stacks, buffers) %.1f MiB, main stack %.1f MiB, other %.1f MiB\n",
         what.c_str(), lib_count, Mib(libs), Mib(heap), Mib(anon), Mib(stacks), Mib(other));
     const Memory now = ReadMemory(pid);
-    std::printf("  %s: %.1f MiB resident, of which %.1f MiB used in the last %.0f s\n",
-                what.c_str(), Mib(now.rss_kb), Mib(now.referenced_kb), kWorkingSetSeconds);
+    if (working_set) {
+        std::printf("  %s: %.1f MiB resident, of which %.1f MiB used in the last %.0f s\n",
+                    what.c_str(), Mib(now.rss_kb), Mib(now.referenced_kb), kWorkingSetSeconds);
+    }
     std::sort(top.rbegin(), top.rend());
-    for (std::size_t i = 0; i < top.size() && i < 40; ++i) {
+    for (std::size_t i = 0; i < top.size() && i < 20; ++i) {
         std::printf("    %7.2f MiB  %s\n", Mib(top[i].first), top[i].second.c_str());
     }
 }
@@ -138,12 +142,14 @@ bool MeasurePlayer(const Options& o, ServerProcess& server, std::vector<Figure>&
     ChildProcess player;
     if (!player.Start({o.program}, home.PlayerEnv(display))) return false;
     Memory idle;
-    if (!Hold(player, o.settle, idle, o.breakdown)) {
+    // The start-up itself must not count in the idle working set.
+    const bool idle_working_set = o.breakdown && o.settle > kWorkingSetSeconds + 1;
+    if (!Hold(player, o.settle, idle, idle_working_set)) {
         std::fprintf(stderr, "memory_bench: %s ended during its start\n", o.program.c_str());
         return false;
     }
     out.push_back({"player idle", idle, 0, display.empty() ? "offscreen" : "X display " + display});
-    if (o.breakdown) PrintBreakdown(player.pid(), "player idle");
+    if (o.breakdown) PrintBreakdown(player.pid(), "player idle", idle_working_set);
 
     if (display.empty() || !HaveCommand("xdotool")) {
         out.push_back({"player playing", {}, 60, "needs an X display (DISPLAY) and xdotool"});
@@ -161,7 +167,7 @@ bool MeasurePlayer(const Options& o, ServerProcess& server, std::vector<Figure>&
         return false;
     }
     Memory playing;
-    if (!Hold(player, o.seconds, playing, o.breakdown)) {
+    if (!Hold(player, o.seconds, playing, o.PlayingWorkingSet())) {
         std::fprintf(stderr, "memory_bench: the player ended while playing\n");
         return false;
     }
@@ -172,7 +178,7 @@ bool MeasurePlayer(const Options& o, ServerProcess& server, std::vector<Figure>&
         return false;
     }
     out.push_back({"player playing", playing, 60, "analyser drawing"});
-    if (o.breakdown) PrintBreakdown(player.pid(), "player playing");
+    if (o.breakdown) PrintBreakdown(player.pid(), "player playing", o.PlayingWorkingSet());
     return true;
 }
 
@@ -185,13 +191,13 @@ bool MeasureTool(const Options& o, const std::string& name, const std::vector<st
     ChildProcess tool;
     if (!tool.Start(argv, home.PlayerEnv(""))) return false;
     Memory m;
-    const bool ran = Hold(tool, o.seconds, m, o.breakdown);
+    const bool ran = Hold(tool, o.seconds, m, o.PlayingWorkingSet());
     if (!ran || Connections(server) == before) {
         std::fprintf(stderr, "memory_bench: %s did not play the station\n", name.c_str());
         return false;
     }
     out.push_back({name, m, target, ""});
-    if (o.breakdown) PrintBreakdown(tool.pid(), name);
+    if (o.breakdown) PrintBreakdown(tool.pid(), name, o.PlayingWorkingSet());
     return true;
 }
 
