@@ -9,8 +9,8 @@
 // with an X display in DISPLAY (e.g. Xvfb) and xdotool installed, a click on that row makes it
 // play in its visible window, so the analyser really paints; without them the playing figure is
 // left out. Figures are taken after N seconds of playing (default 20). --breakdown prints where
-// each process's resident pages are (shared libraries, heap, other anonymous mappings) and how
-// much of them the process used in its last 5 seconds.
+// each process's resident pages are (shared libraries, heap, other anonymous mappings) and at
+// most how much of them the process used in its last 5 seconds.
 // --serve N only serves the station for N seconds and prints its address, for measuring another
 // tool by hand (heaptrack, massif). Exit status 1 when a figure misses its target, 2 when a phase
 // could not run.
@@ -99,8 +99,11 @@ void PrintBreakdown(pid_t pid, const std::string& what, bool working_set) {
         what.c_str(), lib_count, Mib(libs), Mib(heap), Mib(anon), Mib(stacks), Mib(other));
     const Memory now = ReadMemory(pid);
     if (working_set) {
-        std::printf("  %s: %.1f MiB resident, of which %.1f MiB used in the last %.0f s\n",
-                    what.c_str(), Mib(now.rss_kb), Mib(now.referenced_kb), kWorkingSetSeconds);
+        // An upper bound: a shared page counts when any process that maps it used it.
+        std::printf(
+            "  %s: %.1f MiB resident, of which at most %.1f MiB used in the last %.0f s "
+            "(less on a quiet machine)\n",
+            what.c_str(), Mib(now.rss_kb), Mib(now.referenced_kb), kWorkingSetSeconds);
     }
     std::sort(top.rbegin(), top.rend());
     for (std::size_t i = 0; i < top.size() && i < 20; ++i) {

@@ -53,7 +53,8 @@ struct Memory {
     long pss_kb = -1;   // shared pages divided among the processes that map them
     long anon_kb = -1;  // anonymous pages: heap, arenas, stacks, relocated library data
     // Pages used since the last ClearReferenced: the working set, as opposed to pages touched
-    // once (loading, start-up) that stay resident until the kernel needs the memory.
+    // once (loading, start-up) that stay resident until the kernel needs the memory. A page of a
+    // shared library also counts when another process used it meanwhile.
     long referenced_kb = -1;
     bool valid() const { return rss_kb >= 0; }
 };
