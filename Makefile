@@ -45,10 +45,14 @@ test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
 package: build
 	cmake --build $(BUILD) --target package
 
-bench: build
+# xdotool clicks the player's window in the idle and memory benchmarks.
+bench-deps:
+	@scripts/install-deps xdotool
+
+bench: build bench-deps
 	scripts/run-benchmarks $(BUILD)
 
-.PHONY: fuzz fuzz-deps check-asan soak
+.PHONY: fuzz fuzz-deps check-asan soak bench-deps
 
 # Not part of `make test`: the parsers under libFuzzer for FUZZ_SECONDS each (FUZZ_PARALLEL at once).
 $(FUZZ_BUILD)/CMakeCache.txt:
