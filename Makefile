@@ -45,9 +45,9 @@ test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
 package: build
 	cmake --build $(BUILD) --target package
 
-# xdotool clicks the player's window in the idle and memory benchmarks.
+# xdotool clicks the player's window in the idle and memory benchmarks; mpv is the memory reference.
 bench-deps:
-	@scripts/install-deps xdotool
+	@scripts/install-deps xdotool mpv
 
 bench: build bench-deps
 	scripts/run-benchmarks $(BUILD)
