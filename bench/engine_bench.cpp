@@ -31,6 +31,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -506,7 +507,6 @@ int RunIcecast(const Options& o) {
         r.burst_bytes = c.burst;
         server.AddStream(Path(c), r);
     }
-    if (!InitEngine()) return 2;
     vle::SetConfig(vle::Config::NetPlaylist, 1);
     vle::SetConfig(vle::Config::NetPrebuf, 0);
 
@@ -757,6 +757,38 @@ class BlackholeListener {
     int fillers_[4] = {-1, -1, -1, -1};
 };
 
+// Voluntary context switches and CPU clock ticks, summed over this process's threads but the
+// calling one.
+std::pair<long long, long long> ThreadWakeups() {
+    long long wakeups = 0, ticks = 0;
+    const pid_t self = static_cast<pid_t>(syscall(SYS_gettid));
+    for (pid_t tid : ThreadIds()) {
+        if (tid == self) continue;
+        const std::string dir = "/proc/self/task/" + std::to_string(tid);
+        if (std::FILE* f = std::fopen((dir + "/status").c_str(), "r")) {
+            char line[256];
+            long long n = 0;
+            while (std::fgets(line, sizeof line, f))
+                if (std::sscanf(line, "voluntary_ctxt_switches: %lld", &n) == 1) wakeups += n;
+            std::fclose(f);
+        }
+        if (std::FILE* f = std::fopen((dir + "/stat").c_str(), "r")) {
+            char buf[1024];
+            const std::size_t k = std::fread(buf, 1, sizeof buf - 1, f);
+            buf[k] = '\0';
+            std::fclose(f);
+            // Fields after the command's closing parenthesis; utime and stime are 14th and 15th.
+            if (const char* p = std::strrchr(buf, ')')) {
+                long long utime = 0, stime = 0;
+                if (std::sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lld %lld",
+                                &utime, &stime) == 2)
+                    ticks += utime + stime;
+            }
+        }
+    }
+    return {wakeups, ticks};
+}
+
 // Milliseconds from Cancel() to the return of a StreamCreateURL() that waits on `url`.
 std::vector<double> CancelLatencies(const std::string& url, int runs) {
     std::vector<double> ms;
@@ -790,6 +822,17 @@ std::vector<double> CancelLatencies(const std::string& url, int runs) {
 int RunCancel(const Options& o) {
     const int runs = o.runs > 0 ? o.runs : 20;
     setenv("SDL_AUDIODRIVER", "dummy", 0);
+    if (!InitEngine()) return 2;
+    // An initialised engine with nothing playing: its threads should sleep.
+    const auto [w0, t0] = ThreadWakeups();
+    const double idle_seconds = std::min(o.seconds, 10.0);
+    std::this_thread::sleep_for(std::chrono::duration<double>(idle_seconds));
+    const auto [w1, t1] = ThreadWakeups();
+    std::printf(
+        "cancel: idle engine, nothing playing: %lld wake-ups and %lld clock ticks in %.0f s over "
+        "all threads (the paused device's thread alone woke about 12 times a second before)\n",
+        w1 - w0, t1 - t0, idle_seconds);
+
     StreamServer server;
     StreamRoute mute;
     mute.audio = "x";
@@ -801,7 +844,6 @@ int RunCancel(const Options& o) {
     route.loop = true;
     server.AddStream("/stream", route);
     BlackholeListener blackhole;
-    if (!InitEngine()) return 2;
     vle::SetConfig(vle::Config::NetPlaylist, 1);
     vle::SetConfig(vle::Config::NetPrebuf, 0);
 

@@ -122,7 +122,10 @@ inline constexpr const char* kWmaPlugin = "wma";
 
 bool PluginLoad(const char* name, std::uint32_t flags);
 std::uint32_t GetVersion();
-// device -1 = default output. Opens the output at `freq` Hz, stereo.
+// device -1 = default output. Checks that the output opens at `freq` Hz, stereo (ErrorCode::Driver
+// when it does not). The device is then open only while a stream plays: ChannelPlay() opens it on
+// the engine's device thread, and it closes when the last playing stream stops, ends or is freed,
+// so an idle engine has no thread that wakes.
 bool Init(int device, std::uint32_t freq, std::uint32_t flags, void* window);
 bool SetConfig(Config option, std::uint32_t value);
 bool SetConfigPtr(ConfigPtr option, const char* value);
