@@ -196,11 +196,6 @@ class Download {
         if (ring_) return ContinueBody(metaint, br, ctype, status);
         icy_ = std::make_unique<IcyReader>(static_cast<std::size_t>(metaint));
         ring_ = std::make_shared<ByteRing>(DownloadBufferSize(br));
-        // A reconnected stream counts as back on air when the decoder reads again: that read
-        // wakes the network wait, which then reports it.
-        ring_->SetFlowHook([weak = std::weak_ptr<StreamCore>(core_)] {
-            if (const auto core = weak.lock()) core->Wake();
-        });
         ogg_ = std::make_unique<OggScanner>(
             [ring = ring_.get()](std::uint64_t at) { ring->MarkBoundary(at); },
             [core = core_.get()](const std::string& title) {
@@ -414,16 +409,29 @@ class Download {
         }
         // Given up: the stream ends as after a drop.
         if (reconnecting_) {
-            reconnecting_ = false;
+            SetReconnecting(false);
             core_->RunSyncs(SyncType::Reconnect, 0);
         }
+    }
+
+    void SetReconnecting(bool on) {
+        reconnecting_ = on;
+        // While reconnecting, the stream counts as back on air when the decoder reads again: that
+        // read wakes the network wait, which then reports it. Otherwise reads wake nobody.
+        if (!on) {
+            ring_->SetFlowHook(nullptr);
+            return;
+        }
+        ring_->SetFlowHook([weak = std::weak_ptr<StreamCore>(core_)] {
+            if (const auto core = weak.lock()) core->Wake();
+        });
     }
 
     // Waits and tries again, with growing waits, until the stream is back on air (true) or the
     // attempts run out or the stream is freed (false).
     bool ReconnectRound() {
         if (!reconnecting_) {
-            reconnecting_ = true;
+            SetReconnecting(true);
             core_->RunSyncs(SyncType::Reconnect, 1);
         }
         const auto began = Clock::now();
@@ -465,7 +473,7 @@ class Download {
     // for it to refill).
     void CheckBackOnAir() {
         if (!reconnecting_ || conn_audio_ == 0 || ring_->starved()) return;
-        reconnecting_ = false;
+        SetReconnecting(false);
         core_->RunSyncs(SyncType::Reconnect, 0);
     }
 
