@@ -12,10 +12,12 @@
 // Callback data: StreamCreateURL() and ChannelSetSync() take a shared owner of the callback's
 // `user` data and pass its raw pointer to the callback. StreamFree() does not wait for a callback
 // that is running, and the end call comes after it, so the engine keeps its owners until no
-// callback of the stream can run any more: the download thread lets go of them after the
-// download's end call (or, for a connection that was never taken for audio, after its last
-// header line), and a sync set after that is let go with the stream's last reference. Callers
-// therefore need nothing that lives until the process ends.
+// callback of the stream can run any more: each connection's download thread lets go of them as
+// its very last act, after the end call of a stream taken for audio (a connection that failed,
+// was cancelled or was a playlist has no end call, but may still have passed header lines). A
+// sync set after that is not kept. Every owner is let go on an engine thread, so the data's
+// destructor must not wait for the thread that called StreamFree(). Callers need nothing that
+// lives until the process ends.
 #pragma once
 
 #include <cstdint>
