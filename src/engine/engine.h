@@ -15,7 +15,7 @@
 // callback of the stream can run any more: each connection's download thread lets go of them as
 // its very last act, after the end call of a stream taken for audio (a connection that failed,
 // was cancelled or was a playlist has no end call, but may still have passed header lines). A
-// sync set after that is not kept. Every owner is let go on an engine thread, so the data's
+// sync set after that is not kept. An owner may be let go on an engine thread, so the data's
 // destructor must not wait for the thread that called StreamFree(). Callers need nothing that
 // lives until the process ends.
 #pragma once
