@@ -1,9 +1,10 @@
 // Engine figures: decoding cost against a bare FFmpeg loop over the same bytes, start latency
 // (bare, and through the stream opener on Icecast-like servers), resident memory over many
-// create/free cycles, and the CPU of velmora-probe playing in real time.
+// create/free cycles, the CPU of velmora-probe playing in real time, and how fast a cancel ends a
+// creation that is still connecting and a play starts the closed sound device.
 //
-//   engine_bench [all|decode|start|icecast|memory|play] [--seconds N] [--runs N] [--cycles N]
-//                [--probe PATH] [--realtime]
+//   engine_bench [all|decode|start|icecast|memory|play|cancel] [--seconds N] [--runs N]
+//                [--cycles N] [--probe PATH] [--realtime]
 //
 // Plain figures rather than Google Benchmark iterations: each figure is one controlled experiment
 // with its own process, sound driver and server. "all" runs the others as child processes so that
@@ -26,8 +27,11 @@
 #include <vector>
 
 #include <dirent.h>
+#include <netinet/in.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,6 +45,7 @@ extern "C" {
 #include "engine/engine.h"
 #include "playback/stream_opener.h"
 #include "server_process.h"
+#include "support/socket_io.h"
 #include "support/stream_server.h"
 #include "support/test_audio.h"
 
@@ -126,7 +131,7 @@ class ThreadSampler {
             auto it =
                 std::find_if(seen_.begin(), seen_.end(), [&](auto& s) { return s.tid == tid; });
             if (it == seen_.end())
-                seen_.push_back({tid, cpu});
+                seen_.push_back({tid, cpu, ThreadName(tid)});
             else
                 it->cpu = std::max(it->cpu, cpu);
         }
@@ -134,6 +139,7 @@ class ThreadSampler {
     struct Seen {
         pid_t tid;
         double cpu;
+        std::string name;
     };
     // In order of appearance (thread ids grow).
     std::vector<Seen> threads() const {
@@ -382,16 +388,20 @@ int RunDecode(const Options& o) {
         "ratio %.2f (target <= 1.30) %s\n",
         e * 1e3, driver, b * 1e3, ratio, Verdict(ratio <= 1.3));
     std::printf(
-        "decode:   with the sound device's own period cost (%.2f ms per second, paid also when "
-        "nothing plays): %.1f ms, ratio %.2f\n",
+        "decode:   with the sound device's own period cost (%.2f ms per second while it is open; "
+        "it is closed while nothing plays): %.1f ms, ratio %.2f\n",
         Median(idle) * 1e3, g * 1e3, g / b);
     std::printf("decode:   last run by thread: output %.1f ms", last.output * 1e3 * per_minute);
-    for (std::size_t i = 0; i < last.threads.size(); ++i)
-        std::printf(", %s %.1f ms",
-                    i == 0   ? "download"
-                    : i == 1 ? "decoder"
-                             : ("thread " + std::to_string(i + 1)).c_str(),
-                    last.threads[i].cpu * 1e3 * per_minute);
+    // The device is opened for the stream, so its thread is among the new ones.
+    for (std::size_t i = 0, other = 0; i < last.threads.size(); ++i) {
+        const bool device = last.threads[i].name.rfind("SDLAudio", 0) == 0;
+        const std::string label = device       ? "device " + last.threads[i].name
+                                  : other == 0 ? "download"
+                                  : other == 1 ? "decoder"
+                                               : "thread " + std::to_string(other + 1);
+        if (!device) ++other;
+        std::printf(", %s %.1f ms", label.c_str(), last.threads[i].cpu * 1e3 * per_minute);
+    }
     std::printf(" (%.2f s wall)\n", last.wall);
     return ratio <= 1.3 ? 0 : 1;
 }
@@ -502,7 +512,6 @@ int RunIcecast(const Options& o) {
         r.burst_bytes = c.burst;
         server.AddStream(Path(c), r);
     }
-    if (!InitEngine()) return 2;
     vle::SetConfig(vle::Config::NetPlaylist, 1);
     vle::SetConfig(vle::Config::NetPrebuf, 0);
 
@@ -716,14 +725,188 @@ int RunPlay(const Options& o) {
         secs.c_str(), cpu * 1e3, cpu * 1e3 * 60.0 / o.seconds, cpu * 100.0 / wall,
         (ru.ru_utime.tv_sec + ru.ru_utime.tv_usec * 1e-6) * 1e3,
         (ru.ru_stime.tv_sec + ru.ru_stime.tv_usec * 1e-6) * 1e3, ffts, wall);
+    // Voluntary context switches of all its threads: each is a wake-up after a wait.
+    std::printf("play:   %ld wake-ups (%.1f per second) of %s\n", ru.ru_nvcsw,
+                static_cast<double>(ru.ru_nvcsw) / wall, probe.c_str());
     return 0;
+}
+
+// --- cancelling a creation that is still connecting; playing on a closed device
+
+// A loopback address whose connections never complete: a listener that accepts nothing, with
+// its one-place queue already taken, so that further handshakes are dropped and retried.
+class BlackholeListener {
+  public:
+    BlackholeListener() {
+        fd_ = velmora::test::ListenLoopback(0, &port_);
+        if (fd_ >= 0) ::listen(fd_, 0);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_port = htons(port_);
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        for (int& f : fillers_) {
+            f = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(f, reinterpret_cast<const sockaddr*>(&at), sizeof at);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ~BlackholeListener() {
+        for (int f : fillers_) ::close(f);
+        ::close(fd_);
+    }
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/stream"; }
+
+  private:
+    int fd_ = -1;
+    std::uint16_t port_ = 0;
+    int fillers_[4] = {-1, -1, -1, -1};
+};
+
+// Voluntary context switches and CPU clock ticks, summed over this process's threads but the
+// calling one.
+std::pair<long long, long long> ThreadWakeups() {
+    long long wakeups = 0, ticks = 0;
+    const pid_t self = static_cast<pid_t>(syscall(SYS_gettid));
+    for (pid_t tid : ThreadIds()) {
+        if (tid == self) continue;
+        const std::string dir = "/proc/self/task/" + std::to_string(tid);
+        if (std::FILE* f = std::fopen((dir + "/status").c_str(), "r")) {
+            char line[256];
+            long long n = 0;
+            while (std::fgets(line, sizeof line, f))
+                if (std::sscanf(line, "voluntary_ctxt_switches: %lld", &n) == 1) wakeups += n;
+            std::fclose(f);
+        }
+        if (std::FILE* f = std::fopen((dir + "/stat").c_str(), "r")) {
+            char buf[1024];
+            const std::size_t k = std::fread(buf, 1, sizeof buf - 1, f);
+            buf[k] = '\0';
+            std::fclose(f);
+            // Fields after the command's closing parenthesis; utime and stime are 14th and 15th.
+            if (const char* p = std::strrchr(buf, ')')) {
+                long long utime = 0, stime = 0;
+                if (std::sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lld %lld",
+                                &utime, &stime) == 2)
+                    ticks += utime + stime;
+            }
+        }
+    }
+    return {wakeups, ticks};
+}
+
+// Milliseconds from Cancel() to the return of a StreamCreateURL() that waits on `url`.
+std::vector<double> CancelLatencies(const std::string& url, int runs) {
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        auto cancel = std::make_shared<vle::CancelToken>();
+        std::atomic<vle::Handle> handle{0};
+        Clock::time_point returned;
+        int code = 0;
+        std::thread creator([&] {
+            handle = vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus, &IgnoreDownload,
+                                          nullptr, cancel);
+            returned = Clock::now();
+            code = vle::ErrorGetCode();
+        });
+        // Well into the connection attempt.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100 + 7 * (i % 5)));
+        const auto t0 = Clock::now();
+        cancel->Cancel();
+        creator.join();
+        if (handle) vle::StreamFree(handle);
+        if (returned < t0 || code != static_cast<int>(vle::ErrorCode::Aborted)) {
+            // Measured on the wrong thing: the creation did not wait until the cancel.
+            std::fprintf(stderr, "engine_bench: %s ended before its cancel\n", url.c_str());
+            std::exit(2);
+        }
+        ms.push_back(std::chrono::duration<double, std::milli>(returned - t0).count());
+    }
+    return ms;
+}
+
+int RunCancel(const Options& o) {
+    const int runs = o.runs > 0 ? o.runs : 20;
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    if (!InitEngine()) return 2;
+    // An initialised engine with nothing playing: its threads should sleep.
+    const auto [w0, t0] = ThreadWakeups();
+    const double idle_seconds = std::min(o.seconds, 10.0);
+    std::this_thread::sleep_for(std::chrono::duration<double>(idle_seconds));
+    const auto [w1, t1] = ThreadWakeups();
+    std::printf(
+        "cancel: idle engine, nothing playing: %lld wake-ups and %lld clock ticks in %.0f s over "
+        "all threads (the paused device's thread alone woke about 12 times a second before)\n",
+        w1 - w0, t1 - t0, idle_seconds);
+
+    StreamServer server;
+    StreamRoute mute;
+    mute.audio = "x";
+    mute.stall_before_header = true;
+    server.AddStream("/mute", mute);
+    StreamRoute route = IcyRoute(Mp3(10));
+    route.burst_bytes = 80000;
+    route.bytes_per_second = 16000;
+    route.loop = true;
+    server.AddStream("/stream", route);
+    BlackholeListener blackhole;
+    vle::SetConfig(vle::Config::NetPlaylist, 1);
+    vle::SetConfig(vle::Config::NetPrebuf, 0);
+
+    bool ok = true;
+    const struct {
+        const char* what;
+        std::string url;
+    } cases[] = {{"server accepts and sends nothing", server.Url("/mute")},
+                 {"connect never completes", blackhole.Url()}};
+    for (const auto& c : cases) {
+        const std::vector<double> ms = CancelLatencies(c.url, runs);
+        const double med = Median(ms), worst = *std::max_element(ms.begin(), ms.end());
+        ok = ok && worst < 50;
+        std::printf(
+            "cancel: %s: cancel to creation's return median %.2f ms, max %.2f ms over %d runs "
+            "(target < 50 ms; before the wake-ups, waits looked every 20 ms) %s\n",
+            c.what, med, worst, runs, Verdict(worst < 50));
+    }
+
+    // Play on a device closed while idle: ChannelPlay to the first sound in the analyser.
+    std::vector<double> first;
+    for (int i = 0; i < std::max(5, runs / 2); ++i) {
+        const vle::Handle h = vle::StreamCreateURL(server.Url("/stream").c_str(), 0,
+                                                   vle::kStreamStatus, &IgnoreDownload, nullptr);
+        if (!h) {
+            std::fprintf(stderr, "engine_bench: creation failed, code %d\n", vle::ErrorGetCode());
+            return 2;
+        }
+        // As the player does: buffered before it plays; by then the device has long closed.
+        while (vle::StreamGetFilePosition(h, vle::FilePos::Download) < 64000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        const auto t0 = Clock::now();
+        vle::ChannelPlay(h, false);
+        float fft[512];
+        const auto give_up = t0 + std::chrono::seconds(3);
+        while (!(vle::ChannelGetData(h, fft, vle::kDataFft1024) > 0 &&
+                 *std::max_element(fft + 1, fft + 512) > 0.05f) &&
+               Clock::now() < give_up)
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        first.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+        vle::StreamFree(h);
+    }
+    vle::Free();
+    const double med = Median(first);
+    ok = ok && med < 150;
+    std::printf(
+        "cancel: play on the closed device to first sound in the analyser median %.1f ms "
+        "(max %.1f, %zu runs, target < 150 ms) %s\n",
+        med, *std::max_element(first.begin(), first.end()), first.size(), Verdict(med < 150));
+    return ok ? 0 : 1;
 }
 
 // --- all of them, each in a process of its own
 
 int RunAll(const Options& o, char** argv) {
     int worst = 0;
-    for (const char* mode : {"decode", "start", "icecast", "memory", "play"}) {
+    for (const char* mode : {"decode", "start", "icecast", "memory", "play", "cancel"}) {
         std::vector<std::string> args = {argv[0], mode};
         args.insert(args.end(), {"--seconds", std::to_string(o.seconds)});
         if (o.runs > 0) args.insert(args.end(), {"--runs", std::to_string(o.runs)});
@@ -749,8 +932,9 @@ int RunAll(const Options& o, char** argv) {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: engine_bench [all|decode|start|icecast|memory|play] [--seconds N]\n"
-                 "                    [--runs N] [--cycles N] [--probe PATH] [--realtime]\n");
+                 "usage: engine_bench [all|decode|start|icecast|memory|play|cancel]\n"
+                 "                    [--seconds N] [--runs N] [--cycles N] [--probe PATH]\n"
+                 "                    [--realtime]\n");
     return 2;
 }
 
@@ -772,7 +956,7 @@ int main(int argc, char** argv) {
         else if (a == "--realtime")
             o.realtime = true;
         else if (a == "all" || a == "decode" || a == "start" || a == "icecast" || a == "memory" ||
-                 a == "play")
+                 a == "play" || a == "cancel")
             o.mode = a;
         else
             return Usage();
@@ -784,5 +968,6 @@ int main(int argc, char** argv) {
     if (o.mode == "icecast") return RunIcecast(o);
     if (o.mode == "memory") return RunMemory(o);
     if (o.mode == "play") return RunPlay(o);
+    if (o.mode == "cancel") return RunCancel(o);
     return RunAll(o, argv);
 }

@@ -7,8 +7,14 @@
 namespace vle {
 
 namespace {
-// Waits are sliced so that `keep_waiting` (cancel flags set from outside) is seen promptly.
-constexpr auto kSlice = std::chrono::milliseconds(20);
+// Whatever changes `keep_waiting` must call Wake() (or abort), so the waits need no timed slices.
+void WaitUntil(std::condition_variable& cv, std::unique_lock<std::mutex>& lock,
+               std::chrono::steady_clock::time_point deadline) {
+    if (deadline == std::chrono::steady_clock::time_point::max())
+        cv.wait(lock);
+    else
+        cv.wait_until(lock, deadline);
+}
 }  // namespace
 
 ByteRing::ByteRing(std::size_t capacity) : buf_(capacity) {}
@@ -58,8 +64,9 @@ ByteRing::ReadResult ByteRing::Read(std::uint8_t* dst, std::size_t size, std::ui
         }
         if (std::chrono::steady_clock::now() >= deadline) return ReadResult::Timeout;
         if (keep_waiting && !keep_waiting()) return ReadResult::Aborted;
-        cv_.wait_for(lock, kSlice);
+        WaitUntil(cv_, lock, deadline);
     }
+    const bool flows_again = (starved_ || underrun_) && flow_hook_;
     starved_ = false;
     underrun_ = false;
     const std::size_t cap = buf_.size();
@@ -71,6 +78,12 @@ ByteRing::ReadResult ByteRing::Read(std::uint8_t* dst, std::size_t size, std::ui
     if (!hold) played_ = read_;
     *got = n;
     cv_.notify_all();
+    if (flows_again) {
+        // Outside m_: the hook wakes the download thread, which may be about to ask starved().
+        const std::function<void()> hook = flow_hook_;
+        lock.unlock();
+        hook();
+    }
     return ReadResult::Data;
 }
 
@@ -91,7 +104,7 @@ bool ByteRing::WaitForFill(std::size_t bytes, std::chrono::steady_clock::time_po
         if (aborted_ || finished_) return false;
         if (std::chrono::steady_clock::now() >= deadline) return false;
         if (keep_waiting && !keep_waiting()) return false;
-        cv_.wait_for(lock, kSlice);
+        WaitUntil(cv_, lock, deadline);
     }
 }
 
@@ -135,6 +148,16 @@ bool ByteRing::starved() const {
 void ByteRing::Finish() {
     std::lock_guard lock(m_);
     finished_ = true;
+    cv_.notify_all();
+}
+
+void ByteRing::SetFlowHook(std::function<void()> hook) {
+    std::lock_guard lock(m_);
+    flow_hook_ = std::move(hook);
+}
+
+void ByteRing::Wake() {
+    std::lock_guard lock(m_);
     cv_.notify_all();
 }
 

@@ -23,7 +23,8 @@ class ByteRing {
     bool Write(const std::uint8_t* data, std::size_t size);
     // Reads up to `size` bytes, never past the first chain boundary after `from` (the position
     // where the reader's part of the stream began), which gives End. Waits for data until
-    // `deadline` (none when `deadline` is max()) or abort; `keep_waiting` is polled while waiting.
+    // `deadline` (none when `deadline` is max()) or abort; `keep_waiting` is asked again whenever
+    // the wait wakes, so whatever changes its answer must call Wake().
     // With `hold`, the bytes read still count as unplayed (identification reads ahead of the
     // decoder); the next read without it counts everything read so far as played.
     ReadResult Read(std::uint8_t* dst, std::size_t size, std::uint64_t from,
@@ -32,7 +33,7 @@ class ByteRing {
     // Copies up to `size` unread bytes without consuming them.
     std::size_t Peek(std::uint8_t* dst, std::size_t size);
     // Waits until at least `bytes` are unplayed, the writer finished, abort, the deadline or
-    // `keep_waiting` returns false. True when the bytes are there.
+    // `keep_waiting` returns false (asked as by Read()). True when the bytes are there.
     bool WaitForFill(std::size_t bytes, std::chrono::steady_clock::time_point deadline,
                      const std::function<bool()>& keep_waiting);
 
@@ -47,8 +48,13 @@ class ByteRing {
     void MarkUnderrun();
     bool starved() const;
 
+    // Called on the reader's thread, outside the lock, when a read ends a stall or an underrun:
+    // the stream flows again. Set by the writer.
+    void SetFlowHook(std::function<void()> hook);
+
     void Finish();  // the writer is done: readers get End after the last byte
     void Abort();   // everyone stops waiting
+    void Wake();    // waiters ask their `keep_waiting` again
 
     std::size_t capacity() const { return buf_.size(); }
     std::uint64_t written() const;
@@ -77,6 +83,7 @@ class ByteRing {
     bool underrun_ = false;
     std::size_t refill_ = 0;
     std::deque<std::uint64_t> boundaries_;
+    std::function<void()> flow_hook_;
 };
 
 }  // namespace vle

@@ -147,7 +147,7 @@ class Download {
         if (!line.empty()) {
             lines_.push_back(line);
             if (core_->pass_status && core_->proc && core_->Alive())
-                core_->proc(line.c_str(), 0, core_->user);
+                core_->proc(line.c_str(), 0, core_->user.get());
             return true;
         }
         // The blank line ends a response. Redirects that curl follows and interim answers are
@@ -323,14 +323,14 @@ class Download {
         }
         if (d == StreamCore::Decision::Reject) return;
         FlushBacklog();
-        if (core_->Alive()) core_->proc(data, static_cast<std::uint32_t>(n), core_->user);
+        if (core_->Alive()) core_->proc(data, static_cast<std::uint32_t>(n), core_->user.get());
     }
 
     void FlushBacklog() {
         if (backlog_.empty() || !core_->Alive()) return;
         std::string b;
         b.swap(backlog_);
-        core_->proc(b.data(), static_cast<std::uint32_t>(b.size()), core_->user);
+        core_->proc(b.data(), static_cast<std::uint32_t>(b.size()), core_->user.get());
     }
 
     void Finish() {
@@ -352,7 +352,7 @@ class Download {
         // when it ends because it was freed: a recording closes its file on it.
         if (!core_->TakenForAudio()) return;
         FlushBacklog();
-        core_->proc(nullptr, 0, core_->user);
+        core_->proc(nullptr, 0, core_->user.get());
     }
 
     // --- curl
@@ -409,16 +409,29 @@ class Download {
         }
         // Given up: the stream ends as after a drop.
         if (reconnecting_) {
-            reconnecting_ = false;
+            SetReconnecting(false);
             core_->RunSyncs(SyncType::Reconnect, 0);
         }
+    }
+
+    void SetReconnecting(bool on) {
+        reconnecting_ = on;
+        // While reconnecting, the stream counts as back on air when the decoder reads again: that
+        // read wakes the network wait, which then reports it. Otherwise reads wake nobody.
+        if (!on) {
+            ring_->SetFlowHook(nullptr);
+            return;
+        }
+        ring_->SetFlowHook([weak = std::weak_ptr<StreamCore>(core_)] {
+            if (const auto core = weak.lock()) core->Wake();
+        });
     }
 
     // Waits and tries again, with growing waits, until the stream is back on air (true) or the
     // attempts run out or the stream is freed (false).
     bool ReconnectRound() {
         if (!reconnecting_) {
-            reconnecting_ = true;
+            SetReconnecting(true);
             core_->RunSyncs(SyncType::Reconnect, 1);
         }
         const auto began = Clock::now();
@@ -460,8 +473,22 @@ class Download {
     // for it to refill).
     void CheckBackOnAir() {
         if (!reconnecting_ || conn_audio_ == 0 || ring_->starved()) return;
-        reconnecting_ = false;
+        SetReconnecting(false);
         core_->RunSyncs(SyncType::Reconnect, 0);
+    }
+
+    // Until the stall check is due; an hour when there is none (curl wakes for its own timers).
+    // A stall that is due on a connection not (yet) taken for audio waits for the creator's
+    // decision, which wakes the wait.
+    int PollTimeoutMs() {
+        constexpr long kLongest = 3600 * 1000;
+        if (core_->reconnect_ms <= 0) return static_cast<int>(kLongest);
+        const auto due = last_progress_ + std::chrono::milliseconds(core_->stall_ms) -
+                         Clock::now() + std::chrono::milliseconds(1);
+        const long ms =
+            static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(due).count());
+        if (ms <= 0 && !Reconnectable()) return static_cast<int>(kLongest);
+        return static_cast<int>(std::clamp(ms, 1L, kLongest));
     }
 
     // Nothing at all from the server for the stall time: a connection that hangs is dropped.
@@ -569,7 +596,9 @@ class Download {
                 stalled = true;
                 break;
             }
-            curl_multi_poll(multi, nullptr, 0, 200, nullptr);
+            // Nothing to do until the network, curl's own timers, the stall deadline or a
+            // wake-up (free, cancel, the decoder reading again): no periodic wake-ups.
+            curl_multi_poll(multi, nullptr, 0, PollTimeoutMs(), nullptr);
         }
         result_ = stalled ? CURLE_OPERATION_TIMEDOUT : CURLE_ABORTED_BY_CALLBACK;
         int left = 0;
@@ -656,6 +685,7 @@ void StartDownload(const std::shared_ptr<StreamCore>& core) {
             // end of the download ends the stream rather than the process.
             core->EndTransferAfterThrow();
         }
+        core->ReleaseCallbacks();
     }).detach();
 }
 

@@ -82,9 +82,9 @@ std::shared_ptr<StreamCore> Find(Handle h) {
 // What one creation needs from its caller, shared by every connection it tries.
 struct CreateRequest {
     DownloadProc* proc;
-    void* user;
+    std::shared_ptr<void> user;
     bool pass_status;
-    CancelFlag cancel;
+    CancelHandle cancel;
     Clock::time_point deadline;
     long timeout_ms;
     long reconnect_ms;
@@ -97,10 +97,13 @@ struct CreateRequest {
     int rate;
     // Playlists already opened by this creation: one that lists itself is not read again.
     std::set<std::string> visited;
+    // A cancel wakes every connection this creation tried, wherever it waits. Declared last:
+    // unregistered first, before anything they wake goes away.
+    std::vector<CancelToken::Registration> wakes;
 };
 
 bool Cancelled(const CreateRequest& r) {
-    return r.cancel && r.cancel->load();
+    return r.cancel && r.cancel->cancelled();
 }
 
 bool IsPlainText(const std::string& s) {
@@ -125,7 +128,7 @@ ErrorCode TransferError(int curl_result, ErrorCode failure) {
 
 // `start` begins the transfer that fills the stream's buffer: a download, or an HLS feed.
 std::shared_ptr<StreamCore> Connect(
-    const CreateRequest& req, const std::string& url, ErrorCode* err,
+    CreateRequest& req, const std::string& url, ErrorCode* err,
     void (*start)(const std::shared_ptr<StreamCore>&) = &StartDownload) {
     auto core = std::make_shared<StreamCore>();
     core->url = url;
@@ -139,6 +142,12 @@ std::shared_ptr<StreamCore> Connect(
     core->reconnect_delay_ms = req.reconnect_delay_ms;
     core->stall_ms = req.stall_ms;
     core->deadline = req.deadline;
+    if (req.cancel) {
+        // Registered before the thread starts and outside ev_m, which the wake-up takes.
+        req.wakes.emplace_back(req.cancel, [weak = std::weak_ptr<StreamCore>(core)] {
+            if (const auto c = weak.lock()) c->Wake();
+        });
+    }
     start(core);
     std::unique_lock lock(core->ev_m);
     while (!core->headers_done && !core->transfer_ended) {
@@ -154,7 +163,8 @@ std::shared_ptr<StreamCore> Connect(
             *err = ErrorCode::Timeout;
             return nullptr;
         }
-        core->ev_cv.wait_for(lock, std::chrono::milliseconds(20));
+        // Headers, the transfer's end and a cancel all notify.
+        core->ev_cv.wait_until(lock, req.deadline);
     }
     // A cancel also ends the transfer itself, so it can be seen here first.
     if (Cancelled(req)) {
@@ -183,6 +193,8 @@ void Decide(StreamCore& core, StreamCore::Decision d) {
     std::lock_guard lock(core.ev_m);
     core.decision = d;
     core.ev_cv.notify_all();
+    // The download thread's network wait may depend on it (the stall check).
+    if (core.wake) core.wake();
 }
 
 std::shared_ptr<StreamCore> OpenUrl(CreateRequest& req, const std::string& url, int depth,
@@ -471,7 +483,7 @@ bool SetConfigPtr(ConfigPtr option, const char* value) {
 }
 
 Handle StreamCreateURL(const char* url, std::uint64_t, std::uint32_t flags, DownloadProc* proc,
-                       void* user, CancelFlag cancel) {
+                       std::shared_ptr<void> user, CancelHandle cancel) {
     Global& g = G();
     CreateRequest req;
     {
@@ -488,7 +500,7 @@ Handle StreamCreateURL(const char* url, std::uint64_t, std::uint32_t flags, Down
         req.rate = g.output.rate();
     }
     req.proc = proc;
-    req.user = user;
+    req.user = std::move(user);
     req.pass_status = (flags & kStreamStatus) != 0;
     req.cancel = std::move(cancel);
     req.deadline = Clock::now() + std::chrono::milliseconds(req.timeout_ms);
@@ -589,15 +601,18 @@ const char* ChannelGetTags(Handle stream, TagKind kind) {
     return out.c_str();
 }
 
-SyncHandle ChannelSetSync(Handle stream, SyncType type, std::uint64_t, SyncProc* proc, void* user) {
+SyncHandle ChannelSetSync(Handle stream, SyncType type, std::uint64_t, SyncProc* proc,
+                          std::shared_ptr<void> user) {
     if (!proc) return Fail(ErrorCode::IllegalParam, SyncHandle{0});
     auto core = Find(stream);
     if (!core) return Fail(ErrorCode::Handle, SyncHandle{0});
     const SyncHandle id = G().next_sync++;
     {
         std::lock_guard lock(core->sync_m);
-        core->syncs.push_back({type, id, proc, user});
+        // Once the download has made its last call no sync can run: nothing to keep.
+        if (!core->syncs_released) core->syncs.push_back({type, id, proc, std::move(user)});
     }
+    // A `user` not kept is let go here, outside the lock.
     t_error = ErrorCode::Ok;
     return id;
 }

@@ -8,11 +8,22 @@
 // Threads: the download callback and the sync callbacks run on the stream's download thread.
 // Nothing in the engine holds one of its own locks while calling them, so a callback may block on
 // the user-interface thread while that thread calls into the engine (StreamFree included).
+//
+// Callback data: StreamCreateURL() and ChannelSetSync() take a shared owner of the callback's
+// `user` data and pass its raw pointer to the callback. StreamFree() does not wait for a callback
+// that is running, and the end call comes after it, so the engine keeps its owners until no
+// callback of the stream can run any more: each connection's download thread lets go of them as
+// its very last act, after the end call of a stream taken for audio (a connection that failed,
+// was cancelled or was a playlist has no end call, but may still have passed header lines). A
+// sync set after that is not kept. An owner may be let go on an engine thread, so the data's
+// destructor must not wait for the thread that called StreamFree(). Callers need nothing that
+// lives until the process ends.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
+
+#include "engine/cancel_token.h"
 
 namespace vle {
 
@@ -102,8 +113,9 @@ using DownloadProc = void(const void* buffer, std::uint32_t length, void* user);
 // Sync callback: (sync handle, stream handle, data, user).
 using SyncProc = void(SyncHandle sync, Handle stream, std::uint32_t data, void* user);
 
-// Set from another thread to abandon a StreamCreateURL() that is still connecting or identifying.
-using CancelFlag = std::shared_ptr<std::atomic<bool>>;
+// Cancelled from another thread to abandon a StreamCreateURL() that is still connecting or
+// identifying: the creation wakes at once and fails with ErrorCode::Aborted.
+using CancelHandle = std::shared_ptr<CancelToken>;
 
 inline constexpr std::uint64_t kPosFailed = ~std::uint64_t{0};
 
@@ -112,19 +124,24 @@ inline constexpr const char* kWmaPlugin = "wma";
 
 bool PluginLoad(const char* name, std::uint32_t flags);
 std::uint32_t GetVersion();
-// device -1 = default output. Opens the output at `freq` Hz, stereo.
+// device -1 = default output. Checks that the output opens at `freq` Hz, stereo (ErrorCode::Driver
+// when it does not). The device is then open only while a stream plays: ChannelPlay() opens it on
+// the engine's device thread, and it closes when the last playing stream stops, ends or is freed,
+// so an idle engine has no thread that wakes.
 bool Init(int device, std::uint32_t freq, std::uint32_t flags, void* window);
 bool SetConfig(Config option, std::uint32_t value);
 bool SetConfigPtr(ConfigPtr option, const char* value);
 // Blocks until the stream's format is identified; returns 0 on failure (see ErrorGetCode()).
+// `user` is kept as described at the top, also when the creation fails.
 Handle StreamCreateURL(const char* url, std::uint64_t offset, std::uint32_t flags,
-                       DownloadProc* proc, void* user, CancelFlag cancel = nullptr);
+                       DownloadProc* proc, std::shared_ptr<void> user,
+                       CancelHandle cancel = nullptr);
 std::uint64_t StreamGetFilePosition(Handle stream, FilePos which);
 // ICY and HTTP: zero-terminated lines, the last one empty. META: one zero-terminated text.
 // The pointer stays valid until the tag changes or the stream is freed.
 const char* ChannelGetTags(Handle stream, TagKind kind);
 SyncHandle ChannelSetSync(Handle stream, SyncType type, std::uint64_t param, SyncProc* proc,
-                          void* user);
+                          std::shared_ptr<void> user);
 bool ChannelSetAttribute(Handle stream, Attribute attrib, float value);
 bool ChannelPlay(Handle stream, bool restart);
 bool ChannelStop(Handle stream);

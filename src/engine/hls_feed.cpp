@@ -243,7 +243,7 @@ class Feed {
         // As for any download: the end is reported once, to a stream taken for audio, also when
         // it ends because it was freed (a recording closes its file on it). No bytes come before:
         // the packets are not the station's stream as served, so it is not recordable.
-        if (core_->TakenForAudio()) core_->proc(nullptr, 0, core_->user);
+        if (core_->TakenForAudio()) core_->proc(nullptr, 0, core_->user.get());
     }
 
     std::shared_ptr<StreamCore> core_;
@@ -287,6 +287,7 @@ void StartHlsFeed(const std::shared_ptr<StreamCore>& core) {
             // stream, as a download's does.
             core->EndTransferAfterThrow();
         }
+        core->ReleaseCallbacks();
     }).detach();
 }
 

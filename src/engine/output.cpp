@@ -20,8 +20,38 @@ bool Output::Open(int device, int freq, ErrorCode* error) {
         *error = ErrorCode::Driver;
         return false;
     }
+    named_device_ = device >= 0;
+    device_name_.clear();
+    if (named_device_) {
+        const char* n = SDL_GetAudioDeviceName(device, 0);
+        if (!n) {
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            *error = ErrorCode::Driver;
+            return false;
+        }
+        device_name_ = n;
+    }
+    rate_ = freq;
+    // Opened once to tell the caller now whether there is a usable device; closed again at once.
+    const SDL_AudioDeviceID dev = OpenDevice();
+    if (dev == 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        *error = ErrorCode::Driver;
+        return false;
+    }
+    SDL_CloseAudioDevice(dev);
+    {
+        std::lock_guard lock(dev_m_);
+        want_open_ = false;
+        quit_ = false;
+    }
+    device_thread_ = std::thread([this] { DeviceLoop(); });
+    return true;
+}
+
+SDL_AudioDeviceID Output::OpenDevice() {
     SDL_AudioSpec want{};
-    want.freq = freq;
+    want.freq = rate_;
     want.format = AUDIO_F32SYS;
     want.channels = 2;
     // 4096 frames (93 ms) a period: a radio stream buffers seconds anyway, and each period costs
@@ -30,35 +60,46 @@ bool Output::Open(int device, int freq, ErrorCode* error) {
     want.samples = kPeriodFrames;
     want.callback = &Output::Callback;
     want.userdata = this;
-    const char* name = nullptr;
-    std::string chosen;
-    if (device >= 0) {
-        const char* n = SDL_GetAudioDeviceName(device, 0);
-        if (!n) {
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
-            *error = ErrorCode::Driver;
-            return false;
-        }
-        chosen = n;
-        name = chosen.c_str();
-    }
     SDL_AudioSpec have{};
-    dev_ = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
-    if (dev_ == 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        *error = ErrorCode::Driver;
-        return false;
+    const SDL_AudioDeviceID dev =
+        SDL_OpenAudioDevice(named_device_ ? device_name_.c_str() : nullptr, 0, &want, &have, 0);
+    if (dev != 0) period_ = have.samples ? have.samples : kPeriodFrames;
+    // Starts paused.
+    return dev;
+}
+
+void Output::DeviceLoop() {
+    SDL_AudioDeviceID dev = 0;
+    std::unique_lock lock(dev_m_);
+    for (;;) {
+        // Sleeps until the wish changes: an idle player has no thread that wakes.
+        dev_cv_.wait(lock, [&] { return quit_ || want_open_ != (dev != 0); });
+        if (quit_) break;
+        const bool open = want_open_;
+        lock.unlock();
+        if (open) {
+            dev = OpenDevice();
+            if (dev) SDL_PauseAudioDevice(dev, 0);
+        } else {
+            SDL_CloseAudioDevice(dev);  // waits for a running callback, which may wait for m_
+            dev = 0;
+        }
+        lock.lock();
+        // A device that would not open is tried again by the next stream that plays.
+        if (open && !dev && want_open_) want_open_ = false;
     }
-    rate_ = freq;
-    period_ = have.samples ? have.samples : kPeriodFrames;
-    // Starts paused; it runs only while something plays, so an idle player mixes nothing.
-    return true;
+    lock.unlock();
+    if (dev) SDL_CloseAudioDevice(dev);
 }
 
 void Output::Close() {
-    if (!dev_) return;
-    SDL_CloseAudioDevice(dev_);  // waits for a running callback to return
-    dev_ = 0;
+    if (!device_thread_.joinable()) return;
+    {
+        std::lock_guard lock(dev_m_);
+        quit_ = true;
+    }
+    dev_cv_.notify_all();
+    device_thread_.join();  // closes the device
     {
         std::lock_guard lock(m_);
         playing_.clear();
@@ -72,20 +113,28 @@ void Output::Add(const std::shared_ptr<StreamCore>& core) {
         if (std::find(playing_.begin(), playing_.end(), core) == playing_.end())
             playing_.push_back(core);
     }
-    // Outside m_: pausing waits for a running callback, which may be waiting for m_.
-    if (dev_) SDL_PauseAudioDevice(dev_, 0);
+    UpdateDevice();
 }
 
 void Output::Remove(const StreamCore* core) {
-    bool empty;
     {
         std::lock_guard lock(m_);
         playing_.erase(std::remove_if(playing_.begin(), playing_.end(),
                                       [core](const auto& p) { return p.get() == core; }),
                        playing_.end());
-        empty = playing_.empty();
     }
-    if (empty && dev_) SDL_PauseAudioDevice(dev_, 1);
+    UpdateDevice();
+}
+
+void Output::UpdateDevice() {
+    {
+        // Both locks: an Add and a Remove that cross each other leave the wish that matches the
+        // list as it ends up. Never the other way round: the callback holds m_ alone.
+        std::lock_guard dev_lock(dev_m_);
+        std::lock_guard lock(m_);
+        want_open_ = !playing_.empty();
+    }
+    dev_cv_.notify_all();
 }
 
 void Output::Callback(void* ud, Uint8* stream, int len) {
@@ -154,6 +203,8 @@ void Output::Mix(float* out, int frames) {
             playing_.erase(std::remove(playing_.begin(), playing_.end(), f), playing_.end());
     }
     if (silent) std::fill(out, out + 2 * count, 0.0f);
+    // A stream that ended by itself may have been the last: the device closes then too.
+    if (!finished.empty()) UpdateDevice();
     // `finished` may hold the last references: they are released here, outside the lock.
 }
 

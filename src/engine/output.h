@@ -3,8 +3,12 @@
 
 #include <SDL.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/engine.h"
@@ -15,25 +19,43 @@ struct StreamCore;
 
 class Output {
   public:
-    // Opens the device (-1 = default) at `freq` Hz, stereo float. On failure sets `*error`.
+    // Opens the device (-1 = default) at `freq` Hz, stereo float, to check that it can be opened,
+    // and starts the device thread. On failure sets `*error`. The device itself stays closed
+    // while nothing plays: an open device's thread wakes every period even when paused.
     bool Open(int device, int freq, ErrorCode* error);
     void Close();
-    bool is_open() const { return dev_ != 0; }
     int rate() const { return rate_; }
     // Frames the device takes per callback.
-    int period() const { return period_; }
+    int period() const { return period_.load(); }
     static constexpr int kPeriodFrames = 4096;
 
+    // The first stream added opens the device, the last one removed closes it. Neither waits:
+    // the device thread does both.
     void Add(const std::shared_ptr<StreamCore>& core);
     void Remove(const StreamCore* core);
 
   private:
     static void Callback(void* ud, Uint8* stream, int len);
     void Mix(float* out, int frames);
+    // The device thread: opens and closes the device as `want_open_` asks, outside every lock
+    // but its own (closing waits for a running callback, which takes m_).
+    void DeviceLoop();
+    SDL_AudioDeviceID OpenDevice();
+    // Sets the wish from the list of playing streams and wakes the device thread. Takes dev_m_,
+    // then m_.
+    void UpdateDevice();
 
-    SDL_AudioDeviceID dev_ = 0;
+    // --- set by Open() before the device thread starts
+    std::string device_name_;  // empty: the default device
+    bool named_device_ = false;
     int rate_ = 44100;
-    int period_ = kPeriodFrames;
+    std::atomic<int> period_{kPeriodFrames};
+    std::thread device_thread_;
+    // --- protected by dev_m_, waited for on dev_cv_
+    std::mutex dev_m_;
+    std::condition_variable dev_cv_;
+    bool want_open_ = false;
+    bool quit_ = false;
     // --- protected by m_; the callback holds it while mixing (well under a millisecond)
     std::mutex m_;
     std::vector<std::shared_ptr<StreamCore>> playing_;

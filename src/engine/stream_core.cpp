@@ -9,6 +9,17 @@ StreamCore::~StreamCore() = default;
 
 void StreamCore::Kill() {
     dead.store(true, std::memory_order_release);
+    Wake();
+    std::shared_ptr<ByteRing> r;
+    {
+        std::lock_guard lock(ev_m);
+        r = ring;
+    }
+    if (r) r->Abort();
+    pcm.Abort();
+}
+
+void StreamCore::Wake() {
     std::shared_ptr<ByteRing> r;
     {
         std::lock_guard lock(ev_m);
@@ -17,16 +28,25 @@ void StreamCore::Kill() {
         if (wake) wake();
         ev_cv.notify_all();
     }
-    if (r) r->Abort();
-    pcm.Abort();
+    if (r) r->Wake();
 }
 
 bool StreamCore::TakenForAudio() {
     std::unique_lock lock(ev_m);
-    // Polled as well: a cancelled creation changes Alive() without a notification.
-    while (decision == Decision::Pending && Alive())
-        ev_cv.wait_for(lock, std::chrono::milliseconds(20));
+    // A decision, a free and a cancel of the creation all notify ev_cv.
+    ev_cv.wait(lock, [this] { return decision != Decision::Pending || !Alive(); });
     return decision == Decision::Audio;
+}
+
+void StreamCore::ReleaseCallbacks() {
+    std::shared_ptr<void> gone = std::move(user);
+    std::vector<Sync> gone_syncs;
+    {
+        std::lock_guard lock(sync_m);
+        gone_syncs.swap(syncs);
+        syncs_released = true;
+    }
+    // Destroyed here, after the lock: the last owner may run any code of the caller's.
 }
 
 void StreamCore::EndTransferAfterThrow() {
@@ -60,7 +80,7 @@ void StreamCore::RunSyncs(SyncType type, std::uint32_t data) {
     // Called without any lock held: a sync may block on the user-interface thread.
     for (const auto& s : copy) {
         if (!Alive()) return;
-        if (s.type == type) s.proc(s.id, handle.load(), data, s.user);
+        if (s.type == type) s.proc(s.id, handle.load(), data, s.user.get());
     }
 }
 

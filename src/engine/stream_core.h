@@ -31,14 +31,17 @@ struct StreamCore {
     std::string url;
     std::optional<ProxyAddress> proxy;
     DownloadProc* proc = nullptr;
-    void* user = nullptr;
     bool pass_status = false;
-    CancelFlag cancel;
+    CancelHandle cancel;
     long timeout_ms = 10000;
     std::chrono::steady_clock::time_point deadline;
     long reconnect_ms = 600000;  // how long to try after a drop; 0 = never
     long reconnect_delay_ms = 1000;
     long stall_ms = 10000;
+
+    // --- set before the download thread starts, then the download thread's only: it lets go
+    // of it after its last call of `proc` (see ReleaseCallbacks())
+    std::shared_ptr<void> user;
 
     // --- any thread
     std::atomic<Handle> handle{0};
@@ -48,15 +51,21 @@ struct StreamCore {
     // False once freed, or while still being created with its creation cancelled.
     bool Alive() const {
         if (dead.load(std::memory_order_acquire)) return false;
-        if (!created.load(std::memory_order_acquire) && cancel && cancel->load()) return false;
+        if (!created.load(std::memory_order_acquire) && cancel && cancel->cancelled()) return false;
         return true;
     }
     // Marks the stream dead and wakes every thread that waits for it.
     void Kill();
+    // Wakes every thread that waits for the stream, so that it asks Alive() again (a cancelled
+    // creation). Takes ev_m, then the ring's lock; call it holding neither.
+    void Wake();
     // For a transfer that has ended: waits until the creator has decided on the connection (or
     // the stream is gone) and says whether it was taken for audio, whose caller is owed the one
     // end call. Takes ev_m.
     bool TakenForAudio();
+    // The download thread's last act: no callback of this stream runs from now on, so the
+    // owners of their user data are let go (outside every lock), and later syncs are not kept.
+    void ReleaseCallbacks();
     // The last guard of a transfer thread whose own end failed: the transfer counts as ended
     // (out of memory unless a reason is known), so the creator and decoder stop waiting on it.
     void EndTransferAfterThrow();
@@ -95,10 +104,11 @@ struct StreamCore {
         SyncType type;
         SyncHandle id;
         SyncProc* proc;
-        void* user;
+        std::shared_ptr<void> user;
     };
     std::mutex sync_m;
     std::vector<Sync> syncs;
+    bool syncs_released = false;  // no sync can run any more
 
     // --- decoding: the creating thread, then the decoder thread only
     std::unique_ptr<DemuxSession> session;

@@ -4,12 +4,11 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
-#include <unordered_map>
 
 namespace velmora {
 
-// One opening and the stream it created. The engine's callbacks carry its number as their user
-// value and look it up here.
+// One opening and the stream it created. The engine owns it as the user data of the stream's
+// callbacks until the last of them has run.
 struct StreamOpener::Opening {
     std::uint64_t id = 0;
     // Weak: the opener's state refers to its current opening; a callback after the opener is
@@ -41,46 +40,6 @@ using Opening = StreamOpener::Opening;
 
 std::atomic<std::uint64_t> g_last_opening{0};
 
-// The openings the engine may still call back for, by number. An opening leaves it when its
-// download has ended, or when it created no stream.
-class OpeningRegistry {
-  public:
-    static OpeningRegistry& Get() {
-        // Never destroyed: engine threads may still call back while the process ends.
-        static auto* registry = new OpeningRegistry;
-        return *registry;
-    }
-    void Add(const std::shared_ptr<Opening>& opening) {
-        std::lock_guard lock(m_);
-        openings_[opening->id] = opening;
-    }
-    std::shared_ptr<Opening> Find(std::uint64_t id) {
-        std::lock_guard lock(m_);
-        const auto it = openings_.find(id);
-        return it == openings_.end() ? nullptr : it->second;
-    }
-    void Remove(std::uint64_t id) {
-        std::shared_ptr<Opening> gone;  // released outside the lock
-        std::lock_guard lock(m_);
-        if (const auto it = openings_.find(id); it != openings_.end()) {
-            gone = std::move(it->second);
-            openings_.erase(it);
-        }
-    }
-
-  private:
-    std::mutex m_;
-    std::unordered_map<std::uint64_t, std::shared_ptr<Opening>> openings_;
-};
-
-void* UserValue(std::uint64_t id) {
-    return reinterpret_cast<void*>(static_cast<std::uintptr_t>(id));
-}
-
-std::uint64_t OpeningId(void* user) {
-    return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(user));
-}
-
 }  // namespace
 
 struct StreamOpener::State {
@@ -94,7 +53,7 @@ struct StreamOpener::State {
     // --- protected by m; never held while reporting
     std::mutex m;
     std::uint64_t running = 0;  // the opening that may still start playing; 0 = none
-    vle::CancelFlag cancel;
+    vle::CancelHandle cancel;
     std::shared_ptr<Opening> current_opening;  // the opening of `current`
 
     // Set when the opener is gone: a worker still running then reports nothing.
@@ -113,46 +72,38 @@ struct StreamOpener::State {
         Report({StreamStatus::Title, 0, *title}, opening);
     }
 
+    // `user` is the Opening, kept alive by the engine for as long as it may call back.
     static void DownloadProc(const void* buffer, std::uint32_t length, void* user) {
-        const std::uint64_t id = OpeningId(user);
-        const std::shared_ptr<Opening> o = OpeningRegistry::Get().Find(id);
-        if (!o) return;
+        Opening* o = static_cast<Opening*>(user);
         const std::shared_ptr<State> s = o->owner.lock();
         if (s && buffer && length == 0) {
             if (o->reconnecting.load()) return;
             s->Report({StreamStatus::ServerLine, 0, std::string(static_cast<const char*>(buffer))},
-                      id);
+                      o->id);
             return;
         }
         const std::shared_ptr<const DataSink> sink = o->Sink();
         if (s && sink && !s->retired.load()) (*sink)(buffer, length);
-        // The end of the download is the stream's last call.
-        if (!buffer) OpeningRegistry::Get().Remove(id);
     }
 
     static void MetaSyncProc(vle::SyncHandle, vle::Handle stream, std::uint32_t, void* user) {
-        const std::uint64_t id = OpeningId(user);
-        const std::shared_ptr<Opening> o = OpeningRegistry::Get().Find(id);
-        if (const std::shared_ptr<State> s = o ? o->owner.lock() : nullptr) {
-            s->ShowStreamTitle(stream, id);
-        }
+        Opening* o = static_cast<Opening*>(user);
+        if (const std::shared_ptr<State> s = o->owner.lock()) s->ShowStreamTitle(stream, o->id);
     }
 
     static void ReconnectSyncProc(vle::SyncHandle, vle::Handle, std::uint32_t data, void* user) {
-        const std::uint64_t id = OpeningId(user);
-        const std::shared_ptr<Opening> o = OpeningRegistry::Get().Find(id);
-        if (!o) return;
+        Opening* o = static_cast<Opening*>(user);
         o->reconnecting = data != 0;
         if (const std::shared_ptr<State> s = o->owner.lock())
-            s->Report({StreamStatus::Reconnect, data != 0 ? 1 : 0, {}}, id);
+            s->Report({StreamStatus::Reconnect, data != 0 ? 1 : 0, {}}, o->id);
     }
 
     void Run(const std::string& url, const std::shared_ptr<Opening>& opening,
-             const vle::CancelFlag& cancel);
+             const vle::CancelHandle& cancel);
 };
 
 void StreamOpener::State::Run(const std::string& url, const std::shared_ptr<Opening>& opening,
-                              const vle::CancelFlag& cancel) {
+                              const vle::CancelHandle& cancel) {
     const std::uint64_t id = opening->id;
     // Ends this opening: the marker is cleared only if no newer opening replaced it.
     const auto finish = [&] {
@@ -161,7 +112,7 @@ void StreamOpener::State::Run(const std::string& url, const std::shared_ptr<Open
     };
     // Frees what this opening created when the owner abandoned it meanwhile.
     const auto abandoned = [&](vle::Handle h) {
-        if (!cancel->load()) return false;
+        if (!cancel->cancelled()) return false;
         vle::ChannelStop(h);
         vle::StreamFree(h);
         vle::Handle expected = h;
@@ -170,16 +121,13 @@ void StreamOpener::State::Run(const std::string& url, const std::shared_ptr<Open
     };
 
     vle::StreamFree(current.load());
-    if (cancel->load()) return finish();
+    if (cancel->cancelled()) return finish();
     Report({StreamStatus::Connecting, 0, {}}, id);
 
-    OpeningRegistry::Get().Add(opening);
     const vle::Handle h = vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus,
-                                               &State::DownloadProc, UserValue(id), cancel);
+                                               &State::DownloadProc, opening, cancel);
     if (h == 0) {
-        // No stream: nothing more of this opening is wanted, whatever still calls back.
-        OpeningRegistry::Get().Remove(id);
-        if (cancel->load()) return finish();
+        if (cancel->cancelled()) return finish();
         current = 0;
         // The engine's error code rides along for diagnostics; the window shows only the text.
         Report({StreamStatus::CannotPlay, vle::ErrorGetCode(), {}}, id);
@@ -192,7 +140,7 @@ void StreamOpener::State::Run(const std::string& url, const std::shared_ptr<Open
         current_opening = opening;
     }
     current = h;
-    vle::ChannelSetSync(h, vle::SyncType::Reconnect, 0, &State::ReconnectSyncProc, UserValue(id));
+    vle::ChannelSetSync(h, vle::SyncType::Reconnect, 0, &State::ReconnectSyncProc, opening);
 
     // Buffering wait until the buffer is more than three quarters full.
     for (;;) {
@@ -215,7 +163,7 @@ void StreamOpener::State::Run(const std::string& url, const std::shared_ptr<Open
     const char* meta_before = vle::ChannelGetTags(h, vle::TagKind::Meta);
     const std::string shown = meta_before ? meta_before : "";
     ShowStreamTitle(h, id);
-    vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &State::MetaSyncProc, UserValue(id));
+    vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &State::MetaSyncProc, opening);
     // A title that changed between the first look and the sync's registration has no sync call.
     const char* meta_after = vle::ChannelGetTags(h, vle::TagKind::Meta);
     if (meta_after && shown != meta_after) ShowStreamTitle(h, id);
@@ -248,7 +196,7 @@ std::uint64_t StreamOpener::Start(const std::string& url) {
     opening->id = ++g_last_opening;
     opening->owner = state_;
     if (state_->data) opening->SetSink(state_->data);
-    vle::CancelFlag cancel = std::make_shared<std::atomic<bool>>(false);
+    vle::CancelHandle cancel = std::make_shared<vle::CancelToken>();
     {
         std::lock_guard lock(state_->m);
         if (state_->running != 0) return 0;
@@ -262,10 +210,15 @@ std::uint64_t StreamOpener::Start(const std::string& url) {
 }
 
 void StreamOpener::Cancel() {
-    std::lock_guard lock(state_->m);
-    if (state_->running == 0) return;
-    if (state_->cancel) state_->cancel->store(true);
-    state_->running = 0;
+    vle::CancelHandle cancel;
+    {
+        std::lock_guard lock(state_->m);
+        if (state_->running == 0) return;
+        cancel = state_->cancel;
+        state_->running = 0;
+    }
+    // Wakes the worker's creation wherever it waits, at once; outside m, as nothing else needs it.
+    if (cancel) cancel->Cancel();
 }
 
 void StreamOpener::StopAndFree() {

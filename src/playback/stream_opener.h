@@ -4,8 +4,9 @@
 // Threads: Start(), Cancel(), StopAndFree() and the accessors are called on the owner's thread;
 // the worker and the engine's download thread call the reporter and the data sinks. The owner
 // never waits for the worker: Cancel() marks the opening abandoned, and the worker frees whatever
-// it created when it notices. The engine's callbacks find their opening by its number, never by
-// a pointer, so a callback that arrives after its stream (or the opener) is gone does nothing.
+// it created when it notices. Each opening is the user data of its stream's callbacks, owned by
+// the engine until the last of them; it holds the opener only weakly, so a callback that arrives
+// after the opener is gone does nothing.
 #pragma once
 
 #include <cstdint>

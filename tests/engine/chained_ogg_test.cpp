@@ -33,8 +33,8 @@ TEST_P(ChainedOggTest, PlaysAcrossTheBoundaryAndReportsTitles) {
 
     vle::Handle h = Create(server_.Url("/chain.ogg"));
     ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
-    MetaRecorder& meta = KeepAlive<MetaRecorder>();
-    ASSERT_NE(vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &MetaRecorder::Proc, &meta), 0u);
+    const auto meta = std::make_shared<MetaRecorder>();
+    ASSERT_NE(vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &MetaRecorder::Proc, meta), 0u);
     // The first song's title is known once the stream is identified.
     const char* tag = vle::ChannelGetTags(h, vle::TagKind::Meta);
     ASSERT_NE(tag, nullptr);
@@ -53,9 +53,9 @@ TEST_P(ChainedOggTest, PlaysAcrossTheBoundaryAndReportsTitles) {
     }
     EXPECT_EQ(states, "");
     EXPECT_TRUE(heard_second);
-    ASSERT_TRUE(meta.WaitForCount(1, Scaled(2000ms)));
+    ASSERT_TRUE(meta->WaitForCount(1, Scaled(2000ms)));
     std::this_thread::sleep_for(200ms);
-    EXPECT_EQ(meta.Texts(), std::vector<std::string>{"StreamTitle='Artist B - Second';"});
+    EXPECT_EQ(meta->Texts(), std::vector<std::string>{"StreamTitle='Artist B - Second';"});
     EXPECT_STREQ(vle::ChannelGetTags(h, vle::TagKind::Meta), "StreamTitle='Artist B - Second';");
     ExpectPlaysBin(h, 48);
 }

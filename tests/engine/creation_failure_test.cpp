@@ -4,9 +4,10 @@
 namespace velmora::test {
 namespace {
 
-int CreateError(const std::string& url, DownloadRecorder* recorder = nullptr) {
-    const vle::Handle h = vle::StreamCreateURL(
-        url.c_str(), 0, vle::kStreamStatus, recorder ? &DownloadRecorder::Proc : nullptr, recorder);
+int CreateError(const std::string& url, std::shared_ptr<DownloadRecorder> recorder = nullptr) {
+    vle::DownloadProc* const proc = recorder ? &DownloadRecorder::Proc : nullptr;
+    const vle::Handle h =
+        vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus, proc, std::move(recorder));
     const int code = vle::ErrorGetCode();
     if (h) {
         vle::StreamFree(h);
@@ -29,11 +30,11 @@ TEST_F(EngineTest, NonAudioAnswersFailWithTheirCodes) {
                                    std::string(20000, '\x01'));
 
     EXPECT_EQ(CreateError(server_.Url("/page")), Code(vle::ErrorCode::FileForm));
-    DownloadRecorder& recorder = KeepAlive<DownloadRecorder>();
-    EXPECT_EQ(CreateError(server_.Url("/missing"), &recorder), Code(vle::ErrorCode::HttpStatus));
+    const auto recorder = std::make_shared<DownloadRecorder>();
+    EXPECT_EQ(CreateError(server_.Url("/missing"), recorder), Code(vle::ErrorCode::HttpStatus));
     // The player shows the server's status line even when creation fails.
-    ASSERT_FALSE(recorder.HeaderLines().empty());
-    EXPECT_EQ(recorder.HeaderLines()[0], "HTTP/1.0 404 Not Found");
+    ASSERT_FALSE(recorder->HeaderLines().empty());
+    EXPECT_EQ(recorder->HeaderLines()[0], "HTTP/1.0 404 Not Found");
     EXPECT_EQ(CreateError(server_.Url("/busy")), Code(vle::ErrorCode::HttpStatus));
     const int garbage = CreateError(server_.Url("/garbage"));
     EXPECT_TRUE(garbage == Code(vle::ErrorCode::FileForm) ||

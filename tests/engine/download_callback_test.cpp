@@ -36,12 +36,12 @@ TEST_P(DownloadCallbackTest, DeliversHeadAudioAndOneEnd) {
     route.headers = {"icy-name:Loopback FM", "icy-genre:Test", "icy-br:128"};
     server_.AddStream("/live", route);
 
-    DownloadRecorder& recorder = KeepAlive<DownloadRecorder>();
-    vle::Handle h = Create(server_.Url("/live?session=1"), &recorder);
+    const auto recorder = std::make_shared<DownloadRecorder>();
+    vle::Handle h = Create(server_.Url("/live?session=1"), recorder);
     ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
 
     // The head has been passed on by the time creation returns.
-    std::vector<std::string> head = recorder.HeaderLines();
+    std::vector<std::string> head = recorder->HeaderLines();
     ASSERT_FALSE(head.empty());
     EXPECT_EQ(head[0], GetParam().status_line);
     std::vector<std::string> wanted = route.headers;
@@ -58,14 +58,14 @@ TEST_P(DownloadCallbackTest, DeliversHeadAudioAndOneEnd) {
         << conns[0].Header("User-Agent");
 
     // The whole stream fits the download buffer, so it arrives without playing.
-    ASSERT_TRUE(recorder.WaitForEnd(Scaled(5000ms)));
+    ASSERT_TRUE(recorder->WaitForEnd(Scaled(5000ms)));
     std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(recorder.EndCalls(), 1);
-    EXPECT_FALSE(recorder.HeaderAfterAudio());
+    EXPECT_EQ(recorder->EndCalls(), 1);
+    EXPECT_FALSE(recorder->HeaderAfterAudio());
     const std::string sent = server_.ConnectionsTo("/live")[0].sent_audio;
     ASSERT_EQ(sent.size(), route.audio.size());
-    EXPECT_TRUE(recorder.Audio() == sent)
-        << "received " << recorder.Audio().size() << " bytes, sent " << sent.size();
+    EXPECT_TRUE(recorder->Audio() == sent)
+        << "received " << recorder->Audio().size() << " bytes, sent " << sent.size();
     EXPECT_EQ(vle::StreamGetFilePosition(h, vle::FilePos::Download), sent.size());
 
     // ICY answers keep their head as ICY tags, HTTP answers as HTTP tags.
@@ -78,7 +78,7 @@ TEST_P(DownloadCallbackTest, DeliversHeadAudioAndOneEnd) {
     // Freeing after the end must not call back again.
     ASSERT_TRUE(vle::StreamFree(h));
     std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(recorder.EndCalls(), 1);
+    EXPECT_EQ(recorder->EndCalls(), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Styles, DownloadCallbackTest,
@@ -103,18 +103,18 @@ TEST_F(EngineTest, DroppedConnectionEndsOnceAndDrains) {
     route.drop_after = 40000;  // about 2.5 s
     server_.AddStream("/drop", route);
 
-    DownloadRecorder& recorder = KeepAlive<DownloadRecorder>();
-    vle::Handle h = Create(server_.Url("/drop"), &recorder);
+    const auto recorder = std::make_shared<DownloadRecorder>();
+    vle::Handle h = Create(server_.Url("/drop"), recorder);
     ASSERT_NE(h, 0u);
     ASSERT_TRUE(vle::ChannelPlay(h, false));
-    ASSERT_TRUE(recorder.WaitForEnd(Scaled(3000ms)));
+    ASSERT_TRUE(recorder->WaitForEnd(Scaled(3000ms)));
     EXPECT_EQ(vle::ChannelIsActive(h), 1);
-    EXPECT_EQ(recorder.Audio().size(), 40000u);
-    EXPECT_TRUE(recorder.Audio() == server_.ConnectionsTo("/drop")[0].sent_audio);
+    EXPECT_EQ(recorder->Audio().size(), 40000u);
+    EXPECT_TRUE(recorder->Audio() == server_.ConnectionsTo("/drop")[0].sent_audio);
 
     ASSERT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(h) == 0; }, Scaled(6000ms)))
         << "is-active " << vle::ChannelIsActive(h);
-    EXPECT_EQ(recorder.EndCalls(), 1);
+    EXPECT_EQ(recorder->EndCalls(), 1);
 }
 
 }  // namespace

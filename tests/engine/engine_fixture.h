@@ -46,18 +46,6 @@ inline std::chrono::milliseconds Scaled(std::chrono::milliseconds ms) {
     return kUnderTsan ? ms * 4 : ms;
 }
 
-// A callback target that lives until the process ends: StreamFree does not wait for a callback
-// that is running, so anything a callback touches must outlive every stream that used it.
-template <class T>
-T& KeepAlive() {
-    static std::mutex mutex;
-    static auto* kept = new std::vector<std::shared_ptr<void>>;
-    auto object = std::make_shared<T>();
-    std::lock_guard lock(mutex);
-    kept->push_back(object);
-    return *object;
-}
-
 // Polls `done` every 10 ms until it holds or `timeout` passes; returns its last value.
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 
@@ -117,8 +105,9 @@ class EngineTest : public ::testing::Test {
     void TearDown() override;
     // Tracks a handle so that TearDown frees it.
     vle::Handle Track(vle::Handle stream);
-    vle::Handle Create(const std::string& url, DownloadRecorder* recorder = nullptr,
-                       vle::CancelFlag cancel = nullptr);
+    // The engine keeps `recorder` for as long as it may call it.
+    vle::Handle Create(const std::string& url, std::shared_ptr<DownloadRecorder> recorder = nullptr,
+                       vle::CancelHandle cancel = nullptr);
     // Waits until the stream plays and its spectrum peaks at `bin`.
     void ExpectPlaysBin(vle::Handle stream, int bin);
 
@@ -286,10 +275,11 @@ inline vle::Handle EngineTest::Track(vle::Handle stream) {
     return stream;
 }
 
-inline vle::Handle EngineTest::Create(const std::string& url, DownloadRecorder* recorder,
-                                      vle::CancelFlag cancel) {
-    return Track(vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus,
-                                      recorder ? &DownloadRecorder::Proc : nullptr, recorder,
+inline vle::Handle EngineTest::Create(const std::string& url,
+                                      std::shared_ptr<DownloadRecorder> recorder,
+                                      vle::CancelHandle cancel) {
+    vle::DownloadProc* const proc = recorder ? &DownloadRecorder::Proc : nullptr;
+    return Track(vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus, proc, std::move(recorder),
                                       std::move(cancel)));
 }
 

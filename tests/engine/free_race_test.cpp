@@ -29,13 +29,14 @@ TEST_F(EngineTest, CancelWhileConnecting) {
     server_.AddStream("/head", head_only);
 
     // Cancelled before it starts: no connection at all.
-    auto early = std::make_shared<std::atomic<bool>>(true);
+    auto early = std::make_shared<vle::CancelToken>();
+    early->Cancel();
     EXPECT_EQ(Create(server_.Url("/mute"), nullptr, early), 0u);
     EXPECT_EQ(vle::ErrorGetCode(), static_cast<int>(vle::ErrorCode::Aborted));
 
     const int cycles = Cycles(200);
     for (int i = 0; i < cycles; ++i) {
-        auto cancel = std::make_shared<std::atomic<bool>>(false);
+        auto cancel = std::make_shared<vle::CancelToken>();
         std::atomic<int> code{-2};
         std::atomic<vle::Handle> handle{1};
         const auto start = std::chrono::steady_clock::now();
@@ -46,7 +47,7 @@ TEST_F(EngineTest, CancelWhileConnecting) {
         });
         // Vary the moment: before, during and after the connection is made.
         std::this_thread::sleep_for(std::chrono::microseconds((i % 7) * 700));
-        *cancel = true;
+        cancel->Cancel();
         opener.join();
         const auto took = std::chrono::steady_clock::now() - start;
         ASSERT_EQ(handle, 0u) << "cycle " << i;
@@ -61,14 +62,14 @@ TEST_F(EngineTest, CancelWhileConnecting) {
 TEST_F(EngineTest, FreeFromAnotherThreadWhileBufferingAndPlaying) {
     server_.AddStream("/paced", PacedStream());
     const int cycles = Cycles(300);
-    std::vector<DownloadRecorder*> recorders;
+    std::vector<std::shared_ptr<DownloadRecorder>> recorders;
     for (int i = 0; i < cycles; ++i) {
-        DownloadRecorder& recorder = KeepAlive<DownloadRecorder>();
-        recorders.push_back(&recorder);
+        const auto recorder = std::make_shared<DownloadRecorder>();
+        recorders.push_back(recorder);
         std::atomic<vle::Handle> handle{0};
         std::thread opener([&, url = server_.Url("/paced")] {
             handle = vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus,
-                                          &DownloadRecorder::Proc, &recorder);
+                                          &DownloadRecorder::Proc, recorder);
         });
         opener.join();
         ASSERT_NE(handle, 0u) << "cycle " << i << " error " << vle::ErrorGetCode();
@@ -84,7 +85,7 @@ TEST_F(EngineTest, FreeFromAnotherThreadWhileBufferingAndPlaying) {
     // Every freed stream lets go of its connection.
     EXPECT_TRUE(server_.WaitForFinished(cycles, Scaled(5000ms)));
     std::this_thread::sleep_for(100ms);
-    for (const DownloadRecorder* r : recorders) ASSERT_LE(r->EndCalls(), 1);
+    for (const auto& r : recorders) ASSERT_LE(r->EndCalls(), 1);
 
     // The engine still plays after all that.
     vle::Handle h = Create(server_.Url("/paced"));
@@ -96,37 +97,37 @@ TEST_F(EngineTest, FreeFromAnotherThreadWhileBufferingAndPlaying) {
 TEST_F(EngineTest, FreeEndsTheDownloadWithOneEndCall) {
     // A recording relies on the end call to close its file, also when the stream is freed.
     server_.AddStream("/paced", PacedStream());
-    DownloadRecorder& recorder = KeepAlive<DownloadRecorder>();
-    vle::Handle h = Create(server_.Url("/paced"), &recorder);
+    const auto recorder = std::make_shared<DownloadRecorder>();
+    vle::Handle h = Create(server_.Url("/paced"), recorder);
     ASSERT_NE(h, 0u);
     ASSERT_TRUE(vle::ChannelPlay(h, false));
-    ASSERT_TRUE(recorder.WaitForAudio(50000, Scaled(3000ms)));
+    ASSERT_TRUE(recorder->WaitForAudio(50000, Scaled(3000ms)));
     ASSERT_TRUE(vle::StreamFree(h));
-    EXPECT_TRUE(recorder.WaitForEnd(Scaled(2000ms)));
+    EXPECT_TRUE(recorder->WaitForEnd(Scaled(2000ms)));
     std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(recorder.EndCalls(), 1);
+    EXPECT_EQ(recorder->EndCalls(), 1);
 }
 
 TEST_F(EngineTest, FreeDoesNotWaitForABlockedCallback) {
     // The player's callbacks wait for the user-interface thread, which may be the one freeing.
     server_.AddStream("/paced", PacedStream());
-    DownloadRecorder& recorder = KeepAlive<DownloadRecorder>();
-    recorder.BlockAudioCalls();
+    const auto recorder = std::make_shared<DownloadRecorder>();
+    recorder->BlockAudioCalls();
     vle::Handle h = vle::StreamCreateURL(server_.Url("/paced").c_str(), 0, vle::kStreamStatus,
-                                         &DownloadRecorder::Proc, &recorder);
+                                         &DownloadRecorder::Proc, recorder);
     ASSERT_NE(h, 0u);
     ASSERT_TRUE(vle::ChannelPlay(h, false));
-    ASSERT_TRUE(recorder.WaitUntilBlocked(Scaled(3000ms)));
+    ASSERT_TRUE(recorder->WaitUntilBlocked(Scaled(3000ms)));
 
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(vle::StreamFree(h));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
     EXPECT_EQ(vle::ChannelIsActive(h), 0);
-    recorder.Release();
+    recorder->Release();
     // Out of the callback, the engine's thread lets go of the connection.
     EXPECT_TRUE(server_.WaitForFinished(1, Scaled(3000ms)));
     std::this_thread::sleep_for(50ms);
-    EXPECT_LE(recorder.EndCalls(), 1);
+    EXPECT_LE(recorder->EndCalls(), 1);
 }
 
 struct BlockingSync {
@@ -151,23 +152,23 @@ TEST_F(EngineTest, FreeDoesNotWaitForABlockedSync) {
     // Past the burst, so the sync is registered before the first title comes.
     route.titles = {{14, "One"}, {15, "Two"}};
     server_.AddStream("/titled", route);
-    BlockingSync& sync = KeepAlive<BlockingSync>();
+    const auto sync = std::make_shared<BlockingSync>();
     vle::Handle h = vle::StreamCreateURL(server_.Url("/titled").c_str(), 0, 0, nullptr, nullptr);
     ASSERT_NE(h, 0u);
-    ASSERT_NE(vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &BlockingSync::Proc, &sync), 0u);
+    ASSERT_NE(vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &BlockingSync::Proc, sync), 0u);
     ASSERT_TRUE(vle::ChannelPlay(h, false));
     {
-        std::unique_lock lock(sync.mutex);
-        ASSERT_TRUE(sync.cv.wait_for(lock, Scaled(4000ms), [&] { return sync.inside; }));
+        std::unique_lock lock(sync->mutex);
+        ASSERT_TRUE(sync->cv.wait_for(lock, Scaled(4000ms), [&] { return sync->inside; }));
     }
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(vle::StreamFree(h));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
     {
-        std::lock_guard lock(sync.mutex);
-        sync.release = true;
+        std::lock_guard lock(sync->mutex);
+        sync->release = true;
     }
-    sync.cv.notify_all();
+    sync->cv.notify_all();
     // The engine's thread must come out of the callback and let go of the connection.
     EXPECT_TRUE(server_.WaitForFinished(1, Scaled(3000ms)));
 }

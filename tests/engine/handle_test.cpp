@@ -9,7 +9,7 @@ constexpr int kHandleError = static_cast<int>(vle::ErrorCode::Handle);
 void ExpectDead(vle::Handle h) {
     SCOPED_TRACE("handle " + std::to_string(h));
     float fft[512];
-    MetaRecorder& meta = KeepAlive<MetaRecorder>();
+    const auto meta = std::make_shared<MetaRecorder>();
     EXPECT_EQ(vle::StreamGetFilePosition(h, vle::FilePos::End), vle::kPosFailed);
     EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
     EXPECT_EQ(vle::StreamGetFilePosition(h, vle::FilePos::Download), vle::kPosFailed);
@@ -17,7 +17,7 @@ void ExpectDead(vle::Handle h) {
     EXPECT_EQ(vle::ChannelGetTags(h, vle::TagKind::Icy), nullptr);
     EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
     EXPECT_EQ(vle::ChannelGetTags(h, vle::TagKind::Meta), nullptr);
-    EXPECT_EQ(vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &MetaRecorder::Proc, &meta), 0u);
+    EXPECT_EQ(vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &MetaRecorder::Proc, meta), 0u);
     EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
     EXPECT_FALSE(vle::ChannelSetAttribute(h, vle::Attribute::Volume, 0.5f));
     EXPECT_EQ(vle::ErrorGetCode(), kHandleError);

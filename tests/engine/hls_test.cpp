@@ -134,8 +134,8 @@ TEST_F(HlsTest, PlaysSegmentsAndRecordsNothing) {
                     "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=128000,CODECS=\"mp4a.40.2\"\n"
                     "hls/live.m3u8\n");
 
-    auto& recorder = KeepAlive<DownloadRecorder>();
-    vle::Handle h = Create(server_.Url("/station"), &recorder);
+    const auto recorder = std::make_shared<DownloadRecorder>();
+    vle::Handle h = Create(server_.Url("/station"), recorder);
     ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
     ASSERT_TRUE(vle::ChannelPlay(h, false));
     ExpectPlaysBin(h, 40);
@@ -144,10 +144,10 @@ TEST_F(HlsTest, PlaysSegmentsAndRecordsNothing) {
 
     ASSERT_TRUE(vle::StreamFree(h));
     tracked_.clear();
-    EXPECT_TRUE(recorder.WaitForEnd(Scaled(3000ms)));
+    EXPECT_TRUE(recorder->WaitForEnd(Scaled(3000ms)));
     std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(recorder.EndCalls(), 1);
-    EXPECT_TRUE(recorder.Audio().empty());
+    EXPECT_EQ(recorder->EndCalls(), 1);
+    EXPECT_TRUE(recorder->Audio().empty());
 }
 
 TEST_F(HlsTest, MpegTsSegmentsThroughTheProxyCarryTheirTitles) {
@@ -172,12 +172,12 @@ TEST_F(HlsTest, MpegTsSegmentsThroughTheProxyCarryTheirTitles) {
     ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
     const char* first = vle::ChannelGetTags(h, vle::TagKind::Meta);
     EXPECT_STREQ(first ? first : "", "StreamTitle='Art - First';");
-    auto& meta = KeepAlive<MetaRecorder>();
-    ASSERT_NE(vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &MetaRecorder::Proc, &meta), 0u);
+    const auto meta = std::make_shared<MetaRecorder>();
+    ASSERT_NE(vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &MetaRecorder::Proc, meta), 0u);
     ASSERT_TRUE(vle::ChannelPlay(h, false));
     ExpectPlaysBin(h, 40);
-    ASSERT_TRUE(meta.WaitForCount(1, Scaled(4000ms)));
-    EXPECT_EQ(meta.Texts()[0], "StreamTitle='Second \xD0\x9C';");
+    ASSERT_TRUE(meta->WaitForCount(1, Scaled(4000ms)));
+    EXPECT_EQ(meta->Texts()[0], "StreamTitle='Second \xD0\x9C';");
     // Every segment was fetched, each fetch through the proxy with its credentials (FFmpeg asks
     // without them first, and the proxy answers 407).
     for (std::size_t i = 0; i < segments.size(); ++i) {
@@ -197,10 +197,10 @@ TEST_F(HlsTest, NeverOpensALocalSegment) {
     std::ofstream(local, std::ios::binary) << segments[0];
     server_.AddBody("/file.m3u8", 200, "application/vnd.apple.mpegurl",
                     MediaPlaylist({"file://" + local}));
-    auto& recorder = KeepAlive<DownloadRecorder>();
-    EXPECT_EQ(Create(server_.Url("/file.m3u8"), &recorder), 0u);
+    const auto recorder = std::make_shared<DownloadRecorder>();
+    EXPECT_EQ(Create(server_.Url("/file.m3u8"), recorder), 0u);
     EXPECT_NE(vle::ErrorGetCode(), 0);
-    EXPECT_EQ(recorder.EndCalls(), 0);
+    EXPECT_EQ(recorder->EndCalls(), 0);
     std::remove(local.c_str());
 }
 

@@ -45,8 +45,8 @@ class HostileTest : public EngineTest {
         vle::SetConfig(vle::Config::NetTimeout, 2000);
     }
     // The error code of a creation that must fail; a created stream is freed and gives 0.
-    int CreateError(const std::string& url, DownloadRecorder* recorder = nullptr) {
-        const vle::Handle h = Create(url, recorder);
+    int CreateError(const std::string& url, std::shared_ptr<DownloadRecorder> recorder = nullptr) {
+        const vle::Handle h = Create(url, std::move(recorder));
         return h ? 0 : vle::ErrorGetCode();
     }
     std::string Loopback(const char* scheme, const std::string& path) const {
@@ -108,14 +108,14 @@ TEST_F(HostileTest, OnlyWebAddressesAreFetched) {
     server_.AddRedirect("/to-ftp", 302, Loopback("ftp", "/x.mp3"));
     server_.AddRedirect("/to-file", 302, "file://" + local_mp3);
 
-    DownloadRecorder& recorder = KeepAlive<DownloadRecorder>();
-    EXPECT_EQ(CreateError(server_.Url("/list.m3u"), &recorder), Code(vle::ErrorCode::Protocol));
+    const auto recorder = std::make_shared<DownloadRecorder>();
+    EXPECT_EQ(CreateError(server_.Url("/list.m3u"), recorder), Code(vle::ErrorCode::Protocol));
     EXPECT_EQ(CreateError("file://" + local_list), Code(vle::ErrorCode::Protocol));
     EXPECT_EQ(CreateError("file://" + local_mp3), Code(vle::ErrorCode::Protocol));
     EXPECT_EQ(CreateError(server_.Url("/to-ftp")), Code(vle::ErrorCode::Protocol));
     EXPECT_EQ(CreateError(server_.Url("/to-file")), Code(vle::ErrorCode::Protocol));
 
-    EXPECT_TRUE(recorder.Audio().empty());
+    EXPECT_TRUE(recorder->Audio().empty());
     // The server saw the three web requests and nothing in any other protocol.
     std::vector<std::string> paths;
     for (const auto& c : server_.Connections()) paths.push_back(c.request_line);
@@ -172,19 +172,19 @@ TEST_F(HostileTest, AbandonedEntriesDeliverNothing) {
     server_.AddBody("/list.pls", 200, kPlsType,
                     PlsBody({server_.Url("/noise"), server_.Url("/mount")}));
 
-    DownloadRecorder& recorder = KeepAlive<DownloadRecorder>();
-    const vle::Handle h = Create(server_.Url("/list.pls"), &recorder);
+    const auto recorder = std::make_shared<DownloadRecorder>();
+    const vle::Handle h = Create(server_.Url("/list.pls"), recorder);
     ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
     // Played, as the player does: an unplayed stream stops downloading once its buffer is full.
     ASSERT_TRUE(vle::ChannelPlay(h, false));
-    ASSERT_TRUE(recorder.WaitForAudio(4096, Scaled(3000ms)));
-    EXPECT_EQ(recorder.Audio().compare(0, 4096, route.audio, 0, 4096), 0)
+    ASSERT_TRUE(recorder->WaitForAudio(4096, Scaled(3000ms)));
+    EXPECT_EQ(recorder->Audio().compare(0, 4096, route.audio, 0, 4096), 0)
         << "bytes of the abandoned entry reached the callback";
-    EXPECT_EQ(recorder.EndCalls(), 0);
+    EXPECT_EQ(recorder->EndCalls(), 0);
     vle::StreamFree(h);
-    ASSERT_TRUE(recorder.WaitForEnd(Scaled(3000ms)));
+    ASSERT_TRUE(recorder->WaitForEnd(Scaled(3000ms)));
     std::this_thread::sleep_for(200ms);
-    EXPECT_EQ(recorder.EndCalls(), 1);
+    EXPECT_EQ(recorder->EndCalls(), 1);
 }
 
 TEST_F(HostileTest, FaultyAnswersFailWithinTheTimeout) {
@@ -220,18 +220,18 @@ TEST_F(HostileTest, FaultyAnswersFailWithinTheTimeout) {
         {"/banner", vle::ErrorCode::FileForm},
     };
     for (const auto& r : rows) {
-        DownloadRecorder& recorder = KeepAlive<DownloadRecorder>();
+        const auto recorder = std::make_shared<DownloadRecorder>();
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(CreateError(server_.Url(r.path), &recorder), Code(r.code)) << r.path;
+        EXPECT_EQ(CreateError(server_.Url(r.path), recorder), Code(r.code)) << r.path;
         EXPECT_LT(std::chrono::steady_clock::now() - start, Scaled(1500ms)) << r.path;
-        EXPECT_EQ(recorder.EndCalls(), 0) << r.path;
+        EXPECT_EQ(recorder->EndCalls(), 0) << r.path;
     }
     EXPECT_EQ(server_.ConnectionsTo("/self.m3u").size(), 1u);
     // The ICY status line reaches the player like an HTTP one.
-    DownloadRecorder& recorder = KeepAlive<DownloadRecorder>();
-    CreateError(server_.Url("/icy404"), &recorder);
-    ASSERT_FALSE(recorder.HeaderLines().empty());
-    EXPECT_EQ(recorder.HeaderLines()[0], "ICY 404 Resource Not Found");
+    const auto recorder = std::make_shared<DownloadRecorder>();
+    CreateError(server_.Url("/icy404"), recorder);
+    ASSERT_FALSE(recorder->HeaderLines().empty());
+    EXPECT_EQ(recorder->HeaderLines()[0], "ICY 404 Resource Not Found");
 }
 
 }  // namespace

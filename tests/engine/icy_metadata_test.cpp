@@ -28,16 +28,17 @@ TEST_F(EngineTest, TitlesReachTheSyncInOrderOncePerChange) {
 
     vle::Handle h = Create(server_.Url("/icy"));
     ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
-    MetaRecorder& meta = KeepAlive<MetaRecorder>();
-    ASSERT_NE(vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &MetaRecorder::Proc, &meta), 0u);
+    const auto meta = std::make_shared<MetaRecorder>();
+    ASSERT_NE(vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &MetaRecorder::Proc, meta), 0u);
     ASSERT_TRUE(vle::ChannelPlay(h, false));
 
-    ASSERT_TRUE(meta.WaitForCount(3, Scaled(6000ms)));
+    ASSERT_TRUE(meta->WaitForCount(3, Scaled(6000ms)));
     // Room for a wrong extra call for the repeated title or the empty blocks.
     ASSERT_TRUE(server_.WaitForAudioSent("/icy", 8 * 8000, Scaled(4000ms)));
     std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(meta.Texts(), (std::vector<std::string>{"StreamTitle='Alpha';", "StreamTitle='Beta';",
-                                                      "StreamTitle='Gam;ma \xc3\xa9';"}));
+    EXPECT_EQ(meta->Texts(),
+              (std::vector<std::string>{"StreamTitle='Alpha';", "StreamTitle='Beta';",
+                                        "StreamTitle='Gam;ma \xc3\xa9';"}));
     const char* tag = vle::ChannelGetTags(h, vle::TagKind::Meta);
     ASSERT_NE(tag, nullptr);
     EXPECT_STREQ(tag, "StreamTitle='Gam;ma \xc3\xa9';");
@@ -69,16 +70,16 @@ TEST_F(EngineTest, MalformedMetadataKeepsTheAudioIntact) {
     route.titles = {{blocks - 1, "After garbage"}};
     server_.AddStream("/bad", route);
 
-    DownloadRecorder& recorder = KeepAlive<DownloadRecorder>();
-    vle::Handle h = Create(server_.Url("/bad"), &recorder);
+    const auto recorder = std::make_shared<DownloadRecorder>();
+    vle::Handle h = Create(server_.Url("/bad"), recorder);
     ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
     ASSERT_TRUE(vle::ChannelPlay(h, false));
-    ASSERT_TRUE(recorder.WaitForEnd(Scaled(5000ms)));
+    ASSERT_TRUE(recorder->WaitForEnd(Scaled(5000ms)));
     const auto sent = server_.ConnectionsTo("/bad");
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].metadata_blocks, blocks);
-    EXPECT_TRUE(recorder.Audio() == sent[0].sent_audio)
-        << "received " << recorder.Audio().size() << " bytes, sent " << sent[0].sent_audio.size();
+    EXPECT_TRUE(recorder->Audio() == sent[0].sent_audio)
+        << "received " << recorder->Audio().size() << " bytes, sent " << sent[0].sent_audio.size();
     const char* tag = vle::ChannelGetTags(h, vle::TagKind::Meta);
     ASSERT_NE(tag, nullptr);
     EXPECT_STREQ(tag, "StreamTitle='After garbage';");

@@ -61,8 +61,8 @@ TEST_P(PlaylistTest, OpensTheFirstWorkingEntry) {
     const std::string path = by_extension ? "/listen" + extension : "/listen";
     server_.AddBody(path, 200, by_extension ? "text/plain" : type, body);
 
-    DownloadRecorder& recorder = KeepAlive<DownloadRecorder>();
-    vle::Handle h = Create(server_.Url(path), &recorder);
+    const auto recorder = std::make_shared<DownloadRecorder>();
+    vle::Handle h = Create(server_.Url(path), recorder);
     ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
     EXPECT_EQ(server_.ConnectionsTo("/gone").size(), 1u);
     ASSERT_EQ(server_.ConnectionsTo("/mount").size(), 1u);

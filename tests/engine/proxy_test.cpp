@@ -26,8 +26,8 @@ TEST_F(EngineTest, ProxyTextIsCopiedWhenSet) {
     // caller's buffer while it changes.
     std::snprintf(buffer, sizeof buffer, "127.0.0.1:%u", unsigned{RefusedPort()});
 
-    DownloadRecorder& recorder = KeepAlive<DownloadRecorder>();
-    vle::Handle h = Create(server_.Url("/mount"), &recorder);
+    const auto recorder = std::make_shared<DownloadRecorder>();
+    vle::Handle h = Create(server_.Url("/mount"), recorder);
     ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
     ASSERT_EQ(proxy.Requests().size(), 1u);
     const ProxiedRequest request = proxy.Requests()[0];
@@ -36,8 +36,8 @@ TEST_F(EngineTest, ProxyTextIsCopiedWhenSet) {
         << request.request_line;
     EXPECT_EQ(request.Header("Icy-MetaData"), "1");
     // The ICY status line passes through the proxy untouched.
-    ASSERT_FALSE(recorder.HeaderLines().empty());
-    EXPECT_EQ(recorder.HeaderLines()[0], "ICY 200 OK");
+    ASSERT_FALSE(recorder->HeaderLines().empty());
+    EXPECT_EQ(recorder->HeaderLines()[0], "ICY 200 OK");
     ASSERT_TRUE(vle::ChannelPlay(h, false));
     EXPECT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(h) == 1; }, Scaled(3000ms)));
     ASSERT_TRUE(vle::StreamFree(h));

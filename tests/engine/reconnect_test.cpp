@@ -94,19 +94,19 @@ TEST_P(ReconnectLossTest, ResumesEachTimeAndRecordsEveryByteOnce) {
     route.drops = 3;
     server_.AddStream("/live", route);
 
-    DownloadRecorder& recorder = KeepAlive<DownloadRecorder>();
-    ReconnectRecorder& syncs = KeepAlive<ReconnectRecorder>();
-    const vle::Handle h = Create(server_.Url("/live"), &recorder);
+    const auto recorder = std::make_shared<DownloadRecorder>();
+    const auto syncs = std::make_shared<ReconnectRecorder>();
+    const vle::Handle h = Create(server_.Url("/live"), recorder);
     ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
-    ASSERT_NE(vle::ChannelSetSync(h, vle::SyncType::Reconnect, 0, &ReconnectRecorder::Proc, &syncs),
+    ASSERT_NE(vle::ChannelSetSync(h, vle::SyncType::Reconnect, 0, &ReconnectRecorder::Proc, syncs),
               0u);
     ASSERT_TRUE(vle::ChannelPlay(h, false));
 
     // Three losses, each followed by the stream flowing again.
-    ASSERT_TRUE(syncs.WaitForCount(6, Scaled(15000ms)))
-        << syncs.Events().size() << " syncs, " << server_.ConnectionsTo("/live").size()
+    ASSERT_TRUE(syncs->WaitForCount(6, Scaled(15000ms)))
+        << syncs->Events().size() << " syncs, " << server_.ConnectionsTo("/live").size()
         << " connections, is-active " << vle::ChannelIsActive(h);
-    const auto events = syncs.Events();
+    const auto events = syncs->Events();
     EXPECT_EQ(std::vector<std::uint32_t>(events.begin(), events.begin() + 6),
               (std::vector<std::uint32_t>{1, 0, 1, 0, 1, 0}));
     if (!GetParam().stall) {
@@ -126,17 +126,17 @@ TEST_P(ReconnectLossTest, ResumesEachTimeAndRecordsEveryByteOnce) {
 
     // Every audio byte the server sent, in order, nothing twice, and no end yet.
     ASSERT_TRUE(vle::StreamFree(h));
-    ASSERT_TRUE(recorder.WaitForEnd(Scaled(2000ms)));
+    ASSERT_TRUE(recorder->WaitForEnd(Scaled(2000ms)));
     // What was still on its way from the last connection when the stream was freed is missing.
     const std::string sent = AllSent("/live");
-    const std::string got = recorder.Audio();
+    const std::string got = recorder->Audio();
     EXPECT_GT(got.size(), lost_part + 4000);
     EXPECT_TRUE(got == sent.substr(0, got.size()))
         << "recorded " << got.size() << " bytes, sent " << sent.size();
     std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(recorder.EndCalls(), 1);
+    EXPECT_EQ(recorder->EndCalls(), 1);
     // Each new connection's head came through as header lines.
-    const auto heads = recorder.HeaderLines();
+    const auto heads = recorder->HeaderLines();
     EXPECT_GE(std::count(heads.begin(), heads.end(), std::string("ICY 200 OK")), 4);
 }
 
@@ -163,29 +163,29 @@ TEST_F(ReconnectTest, StopEndsTheWaitAndAGoneServerEndsTheStreamOnce) {
         vle::SetConfig(vle::Config::NetReconnectDelay, stop ? 5000 : 100);
         vle::SetConfig(vle::Config::NetReconnect, 1000);
 
-        DownloadRecorder& recorder = KeepAlive<DownloadRecorder>();
-        ReconnectRecorder& syncs = KeepAlive<ReconnectRecorder>();
-        const vle::Handle h = Create(server->Url("/live"), &recorder);
+        const auto recorder = std::make_shared<DownloadRecorder>();
+        const auto syncs = std::make_shared<ReconnectRecorder>();
+        const vle::Handle h = Create(server->Url("/live"), recorder);
         ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
-        vle::ChannelSetSync(h, vle::SyncType::Reconnect, 0, &ReconnectRecorder::Proc, &syncs);
+        vle::ChannelSetSync(h, vle::SyncType::Reconnect, 0, &ReconnectRecorder::Proc, syncs);
         ASSERT_TRUE(vle::ChannelPlay(h, false));
-        ASSERT_TRUE(syncs.WaitForCount(1, Scaled(3000ms)));
+        ASSERT_TRUE(syncs->WaitForCount(1, Scaled(3000ms)));
         server.reset();  // nothing listens any more
 
         if (stop) {
             const auto at = std::chrono::steady_clock::now();
             ASSERT_TRUE(vle::StreamFree(h));
-            ASSERT_TRUE(recorder.WaitForEnd(Scaled(1000ms)));
+            ASSERT_TRUE(recorder->WaitForEnd(Scaled(1000ms)));
             EXPECT_LT(std::chrono::steady_clock::now() - at, Scaled(500ms));
         } else {
-            ASSERT_TRUE(recorder.WaitForEnd(Scaled(4000ms)));
-            EXPECT_EQ(syncs.Events(), (std::vector<std::uint32_t>{1, 0}));
+            ASSERT_TRUE(recorder->WaitForEnd(Scaled(4000ms)));
+            EXPECT_EQ(syncs->Events(), (std::vector<std::uint32_t>{1, 0}));
             EXPECT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(h) == 0; }, Scaled(8000ms)))
                 << "is-active " << vle::ChannelIsActive(h);
         }
         std::this_thread::sleep_for(100ms);
-        EXPECT_EQ(recorder.EndCalls(), 1);
-        EXPECT_EQ(recorder.Audio().size(), 20000u);
+        EXPECT_EQ(recorder->EndCalls(), 1);
+        EXPECT_EQ(recorder->Audio().size(), 20000u);
     }
 }
 

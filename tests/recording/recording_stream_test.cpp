@@ -56,31 +56,32 @@ TEST_F(EngineTest, RecordingIsAnUnbrokenSpanOfTheServedAudio) {
     route.bytes_per_second = 32000;
     server_.AddStream("/live", route);
 
-    Reports& reports = KeepAlive<Reports>();
-    StreamRecorder& recorder = KeepAlive<StreamRecorder>();
-    StreamOpener opener([&reports](const StatusReport& r) { reports.Add(r); }, [] { return 0; },
-                        [&recorder](const void* d, std::uint32_t n) { recorder.Append(d, n); });
+    const auto reports = std::make_shared<Reports>();
+    const auto recorder = std::make_shared<StreamRecorder>();
+    StreamOpener opener([reports](const StatusReport& r) { reports->Add(r); }, [] { return 0; },
+                        [recorder](const void* d, std::uint32_t n) { recorder->Append(d, n); });
     ASSERT_TRUE(opener.Start(server_.Url("/live")));
     ASSERT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(opener.CurrentStream()) == 1; },
                           Scaled(5000ms)));
-    ASSERT_TRUE(WaitUntil([&] { return HasTitle(reports, first); }, Scaled(3000ms)));
-    EXPECT_FALSE(HasTitle(reports, second));
+    ASSERT_TRUE(WaitUntil([&] { return HasTitle(*reports, first); }, Scaled(3000ms)));
+    EXPECT_FALSE(HasTitle(*reports, second));
 
     QTemporaryDir docs;
     ASSERT_TRUE(docs.isValid());
     const QDateTime started(QDate(2024, 5, 6), QTime(7, 8, 9));
-    const RecordingPlan plan = PlanRecording(docs.path(), QString::fromStdString(reports.Station()),
-                                             QString::fromStdString(first), started);
-    const RecordingStartResult res = recorder.Start(plan);
+    const RecordingPlan plan =
+        PlanRecording(docs.path(), QString::fromStdString(reports->Station()),
+                      QString::fromStdString(first), started);
+    const RecordingStartResult res = recorder->Start(plan);
     ASSERT_EQ(res.error, RecordingStartError::None) << res.reason.toStdString();
     EXPECT_EQ(plan.file_path, docs.path() +
                                   "/Velmora Recordings/Loop  FM/24.05.06_07.08.09 - Artist   "
                                   "Song  Live.mp3");
 
-    ASSERT_TRUE(WaitUntil([&] { return HasTitle(reports, second); }, Scaled(5000ms)));
+    ASSERT_TRUE(WaitUntil([&] { return HasTitle(*reports, second); }, Scaled(5000ms)));
     ASSERT_TRUE(
         WaitUntil([&] { return QFileInfo(plan.file_path).size() > 64000; }, Scaled(5000ms)));
-    EXPECT_TRUE(recorder.Stop());
+    EXPECT_TRUE(recorder->Stop());
     const qint64 size_at_stop = QFileInfo(plan.file_path).size();
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(QFileInfo(plan.file_path).size(), size_at_stop);   // nothing after the stop
