@@ -10,6 +10,10 @@
 #include "i18n/message.h"
 
 int main(int argc, char** argv) {
+    // On X11, shared-memory images turn every small repaint (the clock, once a second) into a
+    // round trip that wakes the program three times; this window's repaints are small, so plain
+    // requests cost less. A user's own setting wins.
+    if (qEnvironmentVariableIsEmpty("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
     QApplication app(argc, argv);
     velmora::InitMessages(velmora::FindProgramFile(QStringLiteral("locale")));
     velmora::SelectStartupLanguage();
