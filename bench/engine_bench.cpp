@@ -42,6 +42,8 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <SDL.h>
+
 #include "engine/engine.h"
 #include "playback/stream_opener.h"
 #include "server_process.h"
@@ -319,16 +321,41 @@ EngineResult EngineDecode(const std::string& url, pid_t output_tid) {
     return r;
 }
 
-// CPU of the sound driver's thread per second of wall time while the device is paused: a
-// period's wake-up, silence and hand-over to the driver. SDL pays it whether or not anything
-// plays, so it is measured apart, around each run, and set against that run's wall time.
-double IdleRate(pid_t output_tid, double seconds) {
-    if (!output_tid) return 0;
-    const double c0 = Seconds(ThreadClock(output_tid));
-    const auto w0 = Clock::now();
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    return (Seconds(ThreadClock(output_tid)) - c0) /
-           std::chrono::duration<double>(Clock::now() - w0).count();
+// SDL's own cost per second of an open device: a period's wake-up, silence and hand-over to the
+// driver. The engine opens its device only while a stream plays, so the same device (format and
+// period) is opened here apart, playing silence; its cost is set against each run's wall time.
+double DevicePeriodRate(int rate, double seconds) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
+    SDL_AudioSpec want{};
+    want.freq = rate;
+    want.format = AUDIO_F32SYS;
+    want.channels = 2;
+    want.samples = 4096;  // the engine's period
+    want.callback = [](void*, Uint8* out, int len) { std::memset(out, 0, len); };
+    const std::vector<pid_t> before = ThreadIds();
+    const SDL_AudioDeviceID dev = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    double cost = 0;
+    if (dev != 0) {
+        SDL_PauseAudioDevice(dev, 0);
+        pid_t tid = 0;
+        for (int i = 0; i < 100 && !tid; ++i) {
+            for (pid_t t : ThreadIds())
+                if (std::find(before.begin(), before.end(), t) == before.end() &&
+                    ThreadName(t).rfind("SDLAudio", 0) == 0)
+                    tid = t;
+            if (!tid) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (tid) {
+            const double c0 = Seconds(ThreadClock(tid));
+            const auto w0 = Clock::now();
+            std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+            cost = (Seconds(ThreadClock(tid)) - c0) /
+                   std::chrono::duration<double>(Clock::now() - w0).count();
+        }
+        SDL_CloseAudioDevice(dev);
+    }
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return cost;
 }
 
 int RunDecode(const Options& o) {
@@ -352,6 +379,8 @@ int RunDecode(const Options& o) {
     const pid_t output_tid = FindOutputThread();
     vle::SetConfig(vle::Config::NetPlaylist, 1);
     vle::SetConfig(vle::Config::NetPrebuf, 0);
+    // The server's close ends the measured stream; a reconnection would play it for ever.
+    vle::SetConfig(vle::Config::NetReconnect, 0);
     // Long enough for a few dozen periods of either driver.
     const double idle_seconds = o.realtime ? 5.0 : 0.5;
 
@@ -360,9 +389,9 @@ int RunDecode(const Options& o) {
     for (int i = 0; i < runs; ++i) {
         const BareResult b = BareDecode(audio);
         bare.push_back(b.cpu);
-        const double idle_before = IdleRate(output_tid, idle_seconds);
+        const double idle_before = DevicePeriodRate(44100, idle_seconds);
         last = EngineDecode(server.Url(), output_tid);
-        const double rate = 0.5 * (idle_before + IdleRate(output_tid, idle_seconds));
+        const double rate = 0.5 * (idle_before + DevicePeriodRate(44100, idle_seconds));
         idle.push_back(rate);
         gross.push_back(last.cpu);
         net.push_back(last.cpu - rate * last.wall);
