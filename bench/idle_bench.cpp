@@ -96,12 +96,6 @@ bool MeasureIdle(ChildProcess& player, const std::string& phase, double seconds,
     return ticks_ok && wakeups_ok;
 }
 
-std::string Beside(const std::string& file) {
-    std::error_code ec;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? file : (self.parent_path() / file).string();
-}
-
 bool ParseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];

@@ -204,12 +204,6 @@ bool MeasureTool(const Options& o, const std::string& name, const std::vector<st
     return true;
 }
 
-std::string Beside(const std::string& file) {
-    std::error_code ec;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? file : (self.parent_path() / file).string();
-}
-
 bool ParseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];

@@ -26,6 +26,13 @@ extern char** environ;
 
 namespace velmora::bench {
 
+// A file beside the running benchmark (the build's bin folder).
+inline std::string Beside(const std::string& file) {
+    std::error_code ec;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? file : (self.parent_path() / file).string();
+}
+
 inline std::string ReadText(const std::string& path) {
     std::ifstream in(path);
     std::ostringstream s;
