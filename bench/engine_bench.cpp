@@ -541,6 +541,7 @@ int RunIcecast(const Options& o) {
         r.burst_bytes = c.burst;
         server.AddStream(Path(c), r);
     }
+    if (!InitEngine()) return 2;
     vle::SetConfig(vle::Config::NetPlaylist, 1);
     vle::SetConfig(vle::Config::NetPrebuf, 0);
 

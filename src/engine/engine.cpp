@@ -464,6 +464,10 @@ bool SetConfig(Config option, std::uint32_t value) {
                 return Fail(ErrorCode::IllegalParam, false);
             g.stall_ms = static_cast<long>(value);
             break;
+        case Config::DeviceLinger:
+            if (value > 60 * 1000) return Fail(ErrorCode::IllegalParam, false);
+            g.output.SetLinger(std::chrono::milliseconds(value));
+            break;
     }
     return Ok();
 }

@@ -73,6 +73,10 @@ enum class Config {
     // Milliseconds without a byte from the server after which a playing connection counts as
     // dropped (default 10000).
     NetStall,
+    // Milliseconds the sound device stays open after the last stream stopped (default 2000; 0
+    // closes it at once): a station change stops one stream and plays the next a moment later,
+    // which then sounds without waiting for the device to close and open again.
+    DeviceLinger,
 };
 
 // Pointer options of SetConfigPtr().
@@ -126,8 +130,8 @@ bool PluginLoad(const char* name, std::uint32_t flags);
 std::uint32_t GetVersion();
 // device -1 = default output. Checks that the output opens at `freq` Hz, stereo (ErrorCode::Driver
 // when it does not). The device is then open only while a stream plays: ChannelPlay() opens it on
-// the engine's device thread, and it closes when the last playing stream stops, ends or is freed,
-// so an idle engine has no thread that wakes.
+// the engine's device thread, and it closes Config::DeviceLinger after the last playing stream
+// stopped, ended or was freed, so an idle engine has no thread that wakes.
 bool Init(int device, std::uint32_t freq, std::uint32_t flags, void* window);
 bool SetConfig(Config option, std::uint32_t value);
 bool SetConfigPtr(ConfigPtr option, const char* value);

@@ -75,6 +75,9 @@ void Output::DeviceLoop() {
         // Sleeps until the wish changes: an idle player has no thread that wakes.
         dev_cv_.wait(lock, [&] { return quit_ || want_open_ != (dev != 0); });
         if (quit_) break;
+        // Lingers before closing: the next station of a change sounds on the open device.
+        if (!want_open_ && dev_cv_.wait_for(lock, linger_, [&] { return quit_ || want_open_; }))
+            continue;
         const bool open = want_open_;
         lock.unlock();
         if (open) {
@@ -124,6 +127,14 @@ void Output::Remove(const StreamCore* core) {
                        playing_.end());
     }
     UpdateDevice();
+}
+
+void Output::SetLinger(std::chrono::milliseconds linger) {
+    {
+        std::lock_guard lock(dev_m_);
+        linger_ = linger;
+    }
+    dev_cv_.notify_all();
 }
 
 void Output::UpdateDevice() {

@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -33,6 +34,8 @@ class Output {
     // the device thread does both.
     void Add(const std::shared_ptr<StreamCore>& core);
     void Remove(const StreamCore* core);
+    // How long the device stays open after the last stream was removed.
+    void SetLinger(std::chrono::milliseconds linger);
 
   private:
     static void Callback(void* ud, Uint8* stream, int len);
@@ -56,6 +59,7 @@ class Output {
     std::condition_variable dev_cv_;
     bool want_open_ = false;
     bool quit_ = false;
+    std::chrono::milliseconds linger_{2000};
     // --- protected by m_; the callback holds it while mixing (well under a millisecond)
     std::mutex m_;
     std::vector<std::shared_ptr<StreamCore>> playing_;

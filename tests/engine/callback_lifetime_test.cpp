@@ -141,43 +141,61 @@ TEST_F(EngineTest, CancelledCreationsLetGoOfTheirDataWithoutAnEndCall) {
 }
 
 // Threads of this process whose name begins with `prefix`.
-int ThreadsNamed(const std::string& prefix) {
-    int n = 0;
+// The ids of this process's threads whose name starts with `prefix`.
+std::vector<std::string> ThreadsNamed(const std::string& prefix) {
+    std::vector<std::string> ids;
     DIR* d = opendir("/proc/self/task");
-    if (!d) return -1;
+    if (!d) return ids;
     while (const dirent* e = readdir(d)) {
         if (e->d_name[0] == '.') continue;
         std::ifstream comm(std::string("/proc/self/task/") + e->d_name + "/comm");
         std::string name;
         std::getline(comm, name);
-        if (name.rfind(prefix, 0) == 0) ++n;
+        if (name.rfind(prefix, 0) == 0) ids.push_back(e->d_name);
     }
     closedir(d);
-    return n;
+    return ids;
 }
 
-TEST_F(EngineTest, TheSoundDeviceRunsOnlyWhileAStreamPlays) {
+TEST_F(EngineTest, TheSoundDeviceRunsOnlyWhileAStreamPlaysAndLingersForTheNextOne) {
     StreamRoute route;
     route.audio = EncodeSine({});
     route.loop = true;
     route.burst_bytes = 48000;
     route.bytes_per_second = 16000;
     server_.AddStream("/tone", route);
+    const auto device = [] { return ThreadsNamed("SDLAudio"); };
+    const auto closed = [&] { return device().empty(); };
+    const auto linger = Scaled(1000ms);
+    ASSERT_TRUE(
+        vle::SetConfig(vle::Config::DeviceLinger, static_cast<std::uint32_t>(linger.count())));
     // Streams of earlier tests have been freed: the device is closed, its thread gone.
-    EXPECT_TRUE(WaitUntil([] { return ThreadsNamed("SDLAudio") == 0; }, Scaled(2000ms)));
+    EXPECT_TRUE(WaitUntil(closed, linger + Scaled(2000ms)));
     for (int round = 0; round < 2; ++round) {
         const vle::Handle h = Create(server_.Url("/tone"));
         ASSERT_NE(h, 0u);
         // Created but not playing: still closed.
-        EXPECT_EQ(ThreadsNamed("SDLAudio"), 0);
+        EXPECT_TRUE(closed());
         ASSERT_TRUE(vle::ChannelPlay(h, false));
         ExpectPlaysBin(h, 24);
-        EXPECT_EQ(ThreadsNamed("SDLAudio"), 1);
-        ASSERT_TRUE(vle::ChannelStop(h));
-        EXPECT_TRUE(WaitUntil([] { return ThreadsNamed("SDLAudio") == 0; }, Scaled(2000ms)));
+        const std::vector<std::string> opened = device();
+        EXPECT_EQ(opened.size(), 1u);
         ASSERT_TRUE(vle::StreamFree(h));
         tracked_.clear();
+        if (round == 0) {
+            // A station change: the next stream plays on the device that is still open.
+            const vle::Handle next = Create(server_.Url("/tone"));
+            ASSERT_NE(next, 0u);
+            ASSERT_TRUE(vle::ChannelPlay(next, false));
+            ExpectPlaysBin(next, 24);
+            EXPECT_EQ(device(), opened);
+            ASSERT_TRUE(vle::ChannelStop(next));
+            ASSERT_TRUE(vle::StreamFree(next));
+            tracked_.clear();
+        }
+        EXPECT_TRUE(WaitUntil(closed, linger + Scaled(2000ms)));
     }
+    vle::SetConfig(vle::Config::DeviceLinger, 0);
 }
 
 }  // namespace
