@@ -32,20 +32,22 @@ bool Output::Open(int device, int freq, ErrorCode* error) {
         device_name_ = n;
     }
     rate_ = freq;
-    // Opened once to tell the caller now whether there is a usable device; closed again at once.
+    // Opened now to tell the caller whether there is a usable device. The device thread closes it
+    // once the linger has passed: closing waits for SDL's thread, and a station chosen at once
+    // plays on it.
     const SDL_AudioDeviceID dev = OpenDevice();
     if (dev == 0) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         *error = ErrorCode::Driver;
         return false;
     }
-    SDL_CloseAudioDevice(dev);
+    SDL_PauseAudioDevice(dev, 0);
     {
         std::lock_guard lock(dev_m_);
         want_open_ = false;
         quit_ = false;
     }
-    device_thread_ = std::thread([this] { DeviceLoop(); });
+    device_thread_ = std::thread([this, dev] { DeviceLoop(dev); });
     return true;
 }
 
@@ -68,8 +70,7 @@ SDL_AudioDeviceID Output::OpenDevice() {
     return dev;
 }
 
-void Output::DeviceLoop() {
-    SDL_AudioDeviceID dev = 0;
+void Output::DeviceLoop(SDL_AudioDeviceID dev) {
     std::unique_lock lock(dev_m_);
     for (;;) {
         // Sleeps until the wish changes: an idle player has no thread that wakes.

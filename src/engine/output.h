@@ -41,8 +41,9 @@ class Output {
     static void Callback(void* ud, Uint8* stream, int len);
     void Mix(float* out, int frames);
     // The device thread: opens and closes the device as `want_open_` asks, outside every lock
-    // but its own (closing waits for a running callback, which takes m_).
-    void DeviceLoop();
+    // but its own (closing waits for a running callback, which takes m_). `dev`: the device
+    // Open() left open, or 0.
+    void DeviceLoop(SDL_AudioDeviceID dev);
     SDL_AudioDeviceID OpenDevice();
     // Sets the wish from the list of playing streams and wakes the device thread. Takes dev_m_,
     // then m_.
