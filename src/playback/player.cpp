@@ -53,7 +53,7 @@ Player::Player(QObject* parent, int start_watch_ms, int end_watch_ms)
 Player::~Player() {
     // Reports still under way find the Player gone; a worker waiting on one is let go.
     if (engine_->sink) engine_->sink->Close();
-    // Callbacks still due from freed streams find their openings by number and do nothing.
+    // Callbacks still due from freed streams find their opening's owner gone and do nothing.
     engine_->opener.reset();
     // The proxy was this Player's choice; the engine outlives it in tests and goes direct again.
     if (engine_->proxy_set) vle::SetConfigPtr(vle::ConfigPtr::NetProxy, nullptr);
