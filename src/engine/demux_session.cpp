@@ -21,11 +21,7 @@ constexpr int kAvioBufferSize = 8192;
 int ReadPacket(void* opaque, std::uint8_t* buf, int size) {
     auto* s = static_cast<DemuxSession*>(opaque);
     StreamCore* core = s->core;
-    std::shared_ptr<ByteRing> ring;
-    {
-        std::lock_guard lock(core->ev_m);
-        ring = core->ring;
-    }
+    const std::shared_ptr<ByteRing> ring = core->Ring();
     if (!ring) return AVERROR_EXIT;
     // Caught up with the download while much is decoded: rather than waking for every packet
     // that arrives, sleep until the output has played the queue down to its low level. By then
@@ -78,11 +74,7 @@ std::unique_ptr<DemuxSession> OpenDemuxSession(StreamCore& core,
     auto s = std::make_unique<DemuxSession>();
     s->core = &core;
     s->deadline = deadline;
-    std::shared_ptr<ByteRing> ring;
-    {
-        std::lock_guard lock(core.ev_m);
-        ring = core.ring;
-    }
+    const std::shared_ptr<ByteRing> ring = core.Ring();
     s->start = ring->read();
     // Only the creation analyses the stream, and nothing has played before it returns.
     s->hold = analyze;

@@ -676,17 +676,7 @@ class Download {
 }  // namespace
 
 void StartDownload(const std::shared_ptr<StreamCore>& core) {
-    std::thread([core] {
-        try {
-            Download d(core);
-            d.Run();
-        } catch (...) {
-            // Run() catches what the transfer throws; this is the last guard, so that a failed
-            // end of the download ends the stream rather than the process.
-            core->EndTransferAfterThrow();
-        }
-        core->ReleaseCallbacks();
-    }).detach();
+    StartTransferThread<Download>(core);
 }
 
 }  // namespace vle

@@ -224,11 +224,7 @@ constexpr std::size_t kMaxPlaylistBytes = 1024 * 1024;
 
 // Reads a playlist body to its end, or up to kMaxPlaylistBytes.
 std::string ReadBody(const CreateRequest& req, StreamCore& core) {
-    std::shared_ptr<ByteRing> ring;
-    {
-        std::lock_guard lock(core.ev_m);
-        ring = core.ring;
-    }
+    const std::shared_ptr<ByteRing> ring = core.Ring();
     std::string body;
     std::uint8_t chunk[16384];
     const std::uint64_t from = ring->read();
@@ -269,11 +265,7 @@ std::shared_ptr<StreamCore> OpenHls(CreateRequest& req, const std::string& url, 
     auto core = Connect(req, url, err, &StartHlsFeed);
     if (!core) return nullptr;
     EndUnlessKept guard{core};  // also when something below throws
-    std::shared_ptr<ByteRing> ring;
-    {
-        std::lock_guard lock(core->ev_m);
-        ring = core->ring;
-    }
+    const std::shared_ptr<ByteRing> ring = core->Ring();
     // The feed has checked the framing; the decoder is opened on the buffer as for a download.
     core->session = OpenDemuxSession(*core, req.deadline, req.allow_asf, true, err);
     if (!core->session) return nullptr;
@@ -552,11 +544,7 @@ Handle StreamCreateURL(const char* url, std::uint64_t, std::uint32_t flags, Down
 std::uint64_t StreamGetFilePosition(Handle stream, FilePos which) {
     auto core = Find(stream);
     if (!core) return Fail(ErrorCode::Handle, kPosFailed);
-    std::shared_ptr<ByteRing> ring;
-    {
-        std::lock_guard lock(core->ev_m);
-        ring = core->ring;
-    }
+    const std::shared_ptr<ByteRing> ring = core->Ring();
     if (!ring) return Fail(ErrorCode::NotAvailable, kPosFailed);
     t_error = ErrorCode::Ok;
     switch (which) {
@@ -656,11 +644,7 @@ int ChannelIsActive(Handle stream) {
     if (!core) return Fail(ErrorCode::Handle, 0);
     t_error = ErrorCode::Ok;
     if (!core->playing || core->ended) return static_cast<int>(ActiveState::Stopped);
-    std::shared_ptr<ByteRing> ring;
-    {
-        std::lock_guard lock(core->ev_m);
-        ring = core->ring;
-    }
+    const std::shared_ptr<ByteRing> ring = core->Ring();
     if (ring && ring->starved() && core->pcm.size() == 0)
         return static_cast<int>(ActiveState::Stalled);
     return static_cast<int>(ActiveState::Playing);

@@ -278,17 +278,7 @@ std::optional<std::string> Id3Title(std::string_view tag) {
 }
 
 void StartHlsFeed(const std::shared_ptr<StreamCore>& core) {
-    std::thread([core] {
-        try {
-            Feed f(core);
-            f.Run();
-        } catch (...) {
-            // Run() catches what the feed throws; this guard keeps the process alive and ends the
-            // stream, as a download's does.
-            core->EndTransferAfterThrow();
-        }
-        core->ReleaseCallbacks();
-    }).detach();
+    StartTransferThread<Feed>(core);
 }
 
 }  // namespace vle

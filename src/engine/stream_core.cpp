@@ -10,11 +10,7 @@ StreamCore::~StreamCore() = default;
 void StreamCore::Kill() {
     dead.store(true, std::memory_order_release);
     Wake();
-    std::shared_ptr<ByteRing> r;
-    {
-        std::lock_guard lock(ev_m);
-        r = ring;
-    }
+    const std::shared_ptr<ByteRing> r = Ring();
     if (r) r->Abort();
     pcm.Abort();
 }

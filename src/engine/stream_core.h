@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/byte_ring.h"
@@ -53,6 +54,11 @@ struct StreamCore {
         if (dead.load(std::memory_order_acquire)) return false;
         if (!created.load(std::memory_order_acquire) && cancel && cancel->cancelled()) return false;
         return true;
+    }
+    // The download ring, null until the headers are complete. Takes ev_m.
+    std::shared_ptr<ByteRing> Ring() {
+        std::lock_guard lock(ev_m);
+        return ring;
     }
     // Marks the stream dead and wakes every thread that waits for it.
     void Kill();
@@ -135,5 +141,21 @@ struct StreamCore {
     // Runs the syncs of `type`, without any lock held. Download thread.
     void RunSyncs(SyncType type, std::uint32_t data);
 };
+
+// Runs a transfer (a download, an HLS feed) on a detached thread of its own. Its Run() catches
+// what the transfer throws; this is the last guard, so that a failed end of the transfer ends the
+// stream rather than the process. The thread's last act lets go of the callbacks' user data.
+template <typename Transfer>
+void StartTransferThread(const std::shared_ptr<StreamCore>& core) {
+    std::thread([core] {
+        try {
+            Transfer transfer(core);
+            transfer.Run();
+        } catch (...) {
+            core->EndTransferAfterThrow();
+        }
+        core->ReleaseCallbacks();
+    }).detach();
+}
 
 }  // namespace vle
