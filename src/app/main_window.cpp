@@ -613,18 +613,15 @@ void TForm1::OnOpening(std::uint64_t) {
     stationLabel_->setText(Msg("Connecting..."));
     titleLabel_->clear();
     rateLabel_->clear();
-    mpris_->Changed();
 }
 
 void TForm1::OnFailed(std::uint64_t, int) {
     StopAnalyser();
     stationLabel_->setText(Msg("Can't play the stream"));
-    mpris_->Changed();
 }
 
 void TForm1::OnBuffering(std::uint64_t, int percent) {
     stationLabel_->setText(QString::fromStdString(BufferingText(percent)));
-    mpris_->Changed();
 }
 
 void TForm1::OnStation(std::uint64_t, const QString& name) {
@@ -633,18 +630,15 @@ void TForm1::OnStation(std::uint64_t, const QString& name) {
         station_named_ = true;
         server_station_ = name.trimmed();
     }
-    mpris_->Changed();
 }
 
 // The bit rate, or a header line of the connection being made.
 void TForm1::OnRateLine(std::uint64_t, const QString& text) {
     rateLabel_->setText(text);
-    mpris_->Changed();
 }
 
 void TForm1::OnTitle(std::uint64_t, const QString& text) {
     titleLabel_->setText(text);
-    mpris_->Changed();
 }
 
 void TForm1::OnStalled(std::uint64_t, bool stalled) {
@@ -655,12 +649,10 @@ void TForm1::OnStalled(std::uint64_t, bool stalled) {
         rateLabel_->setText(*rate_before_reconnect_);
         rate_before_reconnect_.reset();
     }
-    mpris_->Changed();
 }
 
 void TForm1::OnStopped(std::uint64_t) {
     StopAnalyser();
-    mpris_->Changed();
 }
 
 // --- transport
@@ -703,7 +695,6 @@ void TForm1::OnStopClicked() {
     EndReplay();
     AbandonOpening();
     player_->Stop();
-    mpris_->Changed();
 }
 
 // The user's Stop, Play or new choice: a station that failed earlier is not replayed any more.
@@ -720,7 +711,6 @@ void TForm1::AbandonOpening() {
     titleLabel_->clear();
     stationLabel_->setText(Msg("Not playing"));
     rateLabel_->clear();
-    mpris_->Changed();
 }
 
 void TForm1::OnDirectoryRowChosen(int row) {
@@ -876,7 +866,6 @@ void TForm1::OnPlaying(std::uint64_t) {
     }
     replayTimer_->stop();
     replay_.Reset();
-    mpris_->Changed();
 }
 
 // --- recording

@@ -44,6 +44,18 @@ void TForm1::CreateMediaKeys() {
     mpris_ = new MprisService(std::move(player), this);
     mpris_->setObjectName(QStringLiteral("MprisService"));
     connect(volumeSlider_, &QSlider::valueChanged, mpris_, &MprisService::Changed);
+    // Every step of a playback shows on the bus; connected after the window's own handlers, so
+    // the service reads the labels they have just set.
+    connect(player_, &Player::opening, mpris_, &MprisService::Changed);
+    connect(player_, &Player::buffering, mpris_, &MprisService::Changed);
+    connect(player_, &Player::station, mpris_, &MprisService::Changed);
+    connect(player_, &Player::bitRate, mpris_, &MprisService::Changed);
+    connect(player_, &Player::serverLine, mpris_, &MprisService::Changed);
+    connect(player_, &Player::title, mpris_, &MprisService::Changed);
+    connect(player_, &Player::stalled, mpris_, &MprisService::Changed);
+    connect(player_, &Player::playing, mpris_, &MprisService::Changed);
+    connect(player_, &Player::stopped, mpris_, &MprisService::Changed);
+    connect(player_, &Player::failed, mpris_, &MprisService::Changed);
     // Without a session bus (or without a working engine) the player runs without media keys.
     if (started_up_) mpris_->Register(QDBusConnection::sessionBus());
 }
