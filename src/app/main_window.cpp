@@ -504,7 +504,8 @@ void TForm1::ApplyProxyChoice() {
 }
 
 // Chooses the interface language from the settings or, when they name none, from the system's
-// catalogue language; with neither, the windows keep their start-up texts and no update address.
+// catalogue language; with neither, the windows keep their start-up texts, and updates are looked
+// for in the language those texts are in.
 void TForm1::ApplyLanguage() {
     const int row = directoryCombo_->currentIndex();
     if (const LanguageInfo* stored = LanguageByName(language_name_)) {
@@ -513,7 +514,10 @@ void TForm1::ApplyLanguage() {
         return;
     }
     const LanguageInfo* system = LanguageByCode(CatalogueLanguage());
-    if (!system) return;
+    if (!system) {
+        updateInfoPath_ = QString::fromLatin1(LanguageOfShownTexts().update_path);
+        return;
+    }
     ApplyLanguageOf(*system);
     if (directoryCombo_->currentIndex() < 0) directoryCombo_->setCurrentIndex(FirstStationRow());
     language_name_ = QString::fromLatin1(system->name);

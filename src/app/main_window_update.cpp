@@ -1,8 +1,11 @@
 // TForm1's self-update: the updater selfUpdater_, its menu items and the boxes it shows.
 #include <QAction>
+#include <QCoreApplication>
+#include <QTimer>
 
 #include "app/main_window.h"
 #include "desktop/dialogs.h"
+#include "i18n/language.h"
 #include "i18n/message.h"
 #include "update/self_updater.h"
 
@@ -28,12 +31,16 @@ void TForm1::CreateSelfUpdater() {
     selfUpdater_->OnNoUpdateAvailable = [this](TSelfUpdater*) { OnNoUpdateAvailable(); };
     // Ending for an update saves what a normal close saves; a file that cannot be written keeps
     // the program running, and nothing is replaced.
-    // Hidden once saved, so that the quit that follows does not close and save a second time.
-    selfUpdater_->OnBeforeEnd = [this] {
-        if (!SaveBeforeClose()) return false;
+    selfUpdater_->OnBeforeEnd = [this] { return SaveBeforeClose(); };
+    // Hidden once the user has read that the update is on its way, so that the quit does not
+    // close and save a second time.
+    selfUpdater_->SetTerminate([this] {
         hide();
-        return true;
-    };
+        QCoreApplication::quit();
+    });
+    // Until a language is applied, the shown texts' language has the information file.
+    selfUpdater_->InfoFileURL =
+        QString::fromStdString(InfoFileUrl(LanguageOfShownTexts().update_path));
 
     menu_.Checkfornewversion1->setEnabled(true);
     connect(menu_.Checkfornewversion1, &QAction::triggered, this, &TForm1::OnCheckForUpdateClicked);
@@ -44,8 +51,15 @@ void TForm1::CreateSelfUpdater() {
 // At the first showing, after the settings and the language: the information address of the
 // language, and no automatic check when "Auto check off" is ticked.
 void TForm1::ApplyUpdateSettings() {
-    selfUpdater_->InfoFileURL = QString::fromStdString(InfoFileUrl(updateInfoPath_.toStdString()));
+    if (!updateInfoPath_.isEmpty()) {
+        selfUpdater_->InfoFileURL =
+            QString::fromStdString(InfoFileUrl(updateInfoPath_.toStdString()));
+    }
     if (menu_.Autocheckoff1->isChecked()) selfUpdater_->Active = false;
+    // A failure the upgrader met after the last run had ended is told once.
+    if (const QString failure = selfUpdater_->LastRunFailure(); !failure.isEmpty()) {
+        QTimer::singleShot(0, this, [this, failure] { dialogs().Error(this, failure); });
+    }
 }
 
 void TForm1::OnCheckForUpdateClicked() {

@@ -85,6 +85,16 @@ const LanguageInfo* LanguageByCode(const QString& code) {
     return nullptr;
 }
 
+const LanguageInfo& LanguageOfShownTexts() {
+    const QString shown = CatalogueFile(MessageFolder(), CatalogueLanguage());
+    if (!shown.isEmpty()) {
+        for (const LanguageInfo& l : kLanguages) {
+            if (CatalogueFile(MessageFolder(), QLatin1String(l.code)) == shown) return l;
+        }
+    }
+    return kLanguages[0];
+}
+
 QString StartupCatalogueCode(const QString& lang_env, const QString& system_locale_name) {
     const QString code = lang_env.isEmpty() ? system_locale_name : lang_env;
     return code.section(QLatin1Char('.'), 0, 0);

@@ -23,6 +23,10 @@ const LanguageInfo* LanguageByName(const QString& name);
 // The language whose catalogue code is exactly `code`; nullptr for any other code.
 const LanguageInfo* LanguageByCode(const QString& code);
 
+// The language the texts are shown in now: the one whose catalogue the current code finds,
+// English when none is found (the texts are then the program's own).
+const LanguageInfo& LanguageOfShownTexts();
+
 // The start-up catalogue code: `lang_env` (the value of LANG), else the user's locale as
 // language_COUNTRY; everything from the first "." on dropped.
 QString StartupCatalogueCode(const QString& lang_env, const QString& system_locale_name);

@@ -1,5 +1,6 @@
 #include "update/browser.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -7,6 +8,7 @@
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QThreadPool>
 #include <QUrl>
 
 #include "update/update_rules.h"
@@ -103,16 +105,22 @@ void OpenUrl(const QString& address) {
     if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
         return;
     const QString page = url.toString(QUrl::FullyEncoded);
-    const QString program = AssociatedProgram(QStringLiteral(".html"));
-    // A handler reduced to a launcher (env VAR=1 browser, flatpak run id) would take the page
-    // for its own argument: the desktop's opener knows how to start those.
-    const QString base = QFileInfo(program).fileName();
-    const bool launcher = base == QLatin1String("env") || base == QLatin1String("flatpak") ||
-                          base == QLatin1String("snap") || base == QLatin1String("sh");
-    if (!program.isEmpty() && !launcher && QProcess::startDetached(program, {page})) return;
-    // No registered browser, or it would not start: the desktop's own opener (xdg-open).
-    if (QProcess::startDetached(QStringLiteral("xdg-open"), {page})) return;
-    QDesktopServices::openUrl(url);
+    // Asking the desktop for its browser runs a shell script that can take seconds: it runs
+    // beside the window, on the pool that the application waits for when it ends.
+    QThreadPool::globalInstance()->start([page, url] {
+        const QString program = AssociatedProgram(QStringLiteral(".html"));
+        // A handler reduced to a launcher (env VAR=1 browser, flatpak run id) would take the
+        // page for its own argument: the desktop's opener knows how to start those.
+        const QString base = QFileInfo(program).fileName();
+        const bool launcher = base == QLatin1String("env") || base == QLatin1String("flatpak") ||
+                              base == QLatin1String("snap") || base == QLatin1String("sh");
+        if (!program.isEmpty() && !launcher && QProcess::startDetached(program, {page})) return;
+        // No registered browser, or it would not start: the desktop's own opener (xdg-open).
+        if (QProcess::startDetached(QStringLiteral("xdg-open"), {page})) return;
+        if (QCoreApplication* app = QCoreApplication::instance()) {
+            QMetaObject::invokeMethod(app, [url] { QDesktopServices::openUrl(url); });
+        }
+    });
 }
 
 }  // namespace velmora

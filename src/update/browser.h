@@ -15,7 +15,8 @@ QString FindDesktopEntry(const QString& desktop_id);
 // The program registered to open files with `extension` (".html" means web pages), reduced from
 // its Exec line by ReduceCommand; empty when there is none.
 QString AssociatedProgram(const QString& extension);
-// Opens `address` in the web browser; a failure is not reported.
+// Opens `address` in the web browser; a failure is not reported. Returns at once: the browser
+// is looked up and started on a pool thread.
 void OpenUrl(const QString& address);
 
 }  // namespace velmora

@@ -10,7 +10,7 @@ namespace velmora {
 
 bool AnyInterfaceOnline(const std::vector<NetworkInterface>& interfaces) {
     return std::any_of(interfaces.begin(), interfaces.end(), [](const NetworkInterface& i) {
-        return i.up && !i.loopback && i.has_address;
+        return i.up && i.running && !i.loopback && i.has_address;
     });
 }
 
@@ -23,10 +23,11 @@ std::vector<NetworkInterface> ListNetworkInterfaces() {
         auto it = std::find_if(out.begin(), out.end(),
                                [a](const NetworkInterface& i) { return i.name == a->ifa_name; });
         if (it == out.end()) {
-            out.push_back({a->ifa_name, false, false, false});
+            out.push_back({a->ifa_name, false, false, false, false});
             it = out.end() - 1;
         }
         it->up = it->up || (a->ifa_flags & IFF_UP);
+        it->running = it->running || (a->ifa_flags & IFF_RUNNING);
         it->loopback = it->loopback || (a->ifa_flags & IFF_LOOPBACK);
         const int family = a->ifa_addr ? a->ifa_addr->sa_family : AF_UNSPEC;
         it->has_address = it->has_address || family == AF_INET || family == AF_INET6;

@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
@@ -24,8 +23,10 @@
 #include "i18n/message.h"
 #include "playback/server_text.h"
 #include "update/browser.h"
+#include "update/detached_start.h"
 #include "update/online.h"
 #include "update/self_updater_thread.h"
+#include "update/update_signature.h"
 #include "update/upgrader_image.h"
 
 namespace velmora {
@@ -34,26 +35,60 @@ namespace {
 
 constexpr const char* kUpgraderName = "Upgrader";
 constexpr const char* kDownloadName = "Upgrade.tmp";
+constexpr const char* kFailureRecordName = "Upgrade.failed";  // written by the upgrader
+// What a box shows of the server's texts: the whole question and its buttons fit any screen.
+constexpr std::size_t kMessageLines = 20;
+constexpr std::size_t kMessageChars = 1500;
+constexpr std::size_t kCaptionChars = 100;
 
-QString ServerText(const std::string& bytes) {
-    return QString::fromStdString(ServerTextToUtf8(bytes));
+QString ServerText(const std::string& bytes, std::size_t max_lines, std::size_t max_chars) {
+    return QString::fromStdString(BoundedText(ServerTextToUtf8(bytes), max_lines, max_chars));
 }
 
 QString ErrnoText() {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-QByteArray FileStart(const QString& path, qint64 size) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.read(size) : QByteArray();
+// Up to `size` bytes of `name` in the opened folder `dir`, never through a link.
+QByteArray FileStartAt(int dir, const char* name, qint64 size) {
+    const int fd = ::openat(dir, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    QFile f;
+    if (fd < 0 || !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0) ::close(fd);
+        return {};
+    }
+    return f.read(size);
 }
 
-QByteArray Sha256Hex(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
+QByteArray Sha256HexAt(int dir, const char* name) {
+    const int fd = ::openat(dir, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    QFile f;
+    if (fd < 0 || !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0) ::close(fd);
+        return {};
+    }
     QCryptographicHash hash(QCryptographicHash::Sha256);
     if (!hash.addData(&f)) return {};
     return hash.result().toHex();
+}
+
+UpdateError ErrorOf(UpdateVerdict verdict) {
+    switch (verdict) {
+        case UpdateVerdict::NoVersion:
+            return UpdateError::NoVersion;
+        case UpdateVerdict::Older:
+            return UpdateError::Older;
+        case UpdateVerdict::NotWebAddress:
+            return UpdateError::NotWebAddress;
+        case UpdateVerdict::Unsigned:
+            return UpdateError::Unsigned;
+        case UpdateVerdict::BadSignature:
+            return UpdateError::BadSignature;
+        case UpdateVerdict::Offer:
+        case UpdateVerdict::NoUpdate:
+            break;
+    }
+    return UpdateError::None;
 }
 
 // A finished transfer's pointer is cleared however its handler returns, so a later one can start.
@@ -70,17 +105,14 @@ QString UpdateFolder() {
     return cache + QStringLiteral("/velmora/update");
 }
 
-QString PrepareUpdateFolder(QString* error) {
-    const QString folder = UpdateFolder();
-    QDir().mkpath(folder);
-    const QByteArray path = folder.toLocal8Bit();
-    struct stat st {};
+std::optional<PrivateFolder> OpenUpdateFolder(QString* error) {
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (cache.isEmpty()) cache = QDir::homePath() + QStringLiteral("/.cache");
+    std::string why;
     // The download and the upgrader are run from here: nobody else may be able to swap them.
-    if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
-        ::chmod(path.constData(), 0700) != 0) {
-        *error = QStringLiteral("%1 is not a private folder of this user").arg(folder);
-        return {};
-    }
+    std::optional<PrivateFolder> folder =
+        PrivateFolder::Open(cache.toStdString(), {"velmora", "update"}, &why);
+    if (!folder) *error = QString::fromStdString(why);
     return folder;
 }
 
@@ -113,6 +145,7 @@ TSelfUpdater::TSelfUpdater(QObject* owner) : QObject(owner) {
     temp_folder_ = UpdateFolder();
     // The upgrader of an earlier update has done its work.
     QFile::remove(temp_folder_ + QLatin1Char('/') + QLatin1String(kUpgraderName));
+    TakeUpgraderRecord();
 
     VersionDate = QDate::currentDate().toString(QStringLiteral("MM'/'dd'/'yyyy"));
     ProgramFile = QCoreApplication::applicationFilePath();
@@ -155,9 +188,36 @@ void TSelfUpdater::TimerTick() {
     StartCheck();
 }
 
+void TSelfUpdater::TakeUpgraderRecord() {
+    const QString path = temp_folder_ + QLatin1Char('/') + QLatin1String(kFailureRecordName);
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return;
+    QFile f;
+    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return;
+    }
+    const QString record = QString::fromUtf8(f.read(4096)).trimmed();
+    f.close();
+    QFile::remove(path);  // told once
+    const QString kind = record.section(QLatin1Char('\t'), 0, 0);
+    const QString reason = record.section(QLatin1Char('\t'), 1);
+    if (kind == QLatin1String("start")) {
+        last_run_failure_ =
+            Msg("The last update was installed, but the new program could not be started:\r\n%1")
+                .arg(reason);
+    } else if (!record.isEmpty()) {
+        last_run_failure_ =
+            Msg("The last update could not be installed:\r\n%1\r\nThe program was not changed.")
+                .arg(reason);
+    }
+}
+
 void TSelfUpdater::StartCheck() {
-    if (check_thread_) return;
-    auto* t = new TSelfUpdaterThread(this, InfoFileURL, false, {}, Username, Password, false);
+    // An offer accepted now would replace the one the running download is checked against.
+    if (check_thread_ || download_thread_) return;
+    auto* t = new TSelfUpdaterThread(this, InfoFileURL, false, -1, {}, {}, Username, Password,
+                                     false);
     check_thread_ = t;
     // Deleted only after the handler: its boxes run nested event loops, which would otherwise
     // delete the worker while the handler still reads it.
@@ -171,14 +231,15 @@ void TSelfUpdater::StartCheck() {
 void TSelfUpdater::StartDownload(const QString& address) {
     if (download_thread_) return;
     QString error;
-    const QString folder = PrepareUpdateFolder(&error);
-    if (folder.isEmpty()) {
+    folder_ = OpenUpdateFolder(&error);
+    if (!folder_) {
         RaiseError(UpdateError::UpgraderNotWritten, error);
         return;
     }
-    temp_folder_ = folder;
-    auto* t = new TSelfUpdaterThread(this, address, true,
-                                     folder + QLatin1Char('/') + QLatin1String(kDownloadName),
+    temp_folder_ = QString::fromStdString(folder_->path());
+    auto* t = new TSelfUpdaterThread(this, address, true, folder_->fd(),
+                                     QLatin1String(kDownloadName),
+                                     temp_folder_ + QLatin1Char('/') + QLatin1String(kDownloadName),
                                      Username, Password, static_cast<bool>(OnProgress));
     download_thread_ = t;
     // Blocking: the worker waits until the handler has run, so the handler may touch windows.
@@ -209,6 +270,20 @@ QString TSelfUpdater::ErrorMessage() const {
             return Msg(
                 "An error has occurred on upgrading!\r\n\nPossible reasons:\r\n 1. No Internet "
                 "connection or connection lost.\r\n 2. Update file not found.");
+        case UpdateError::NoVersion:
+            return Msg("The update information names no version.\r\nNothing was changed.");
+        case UpdateError::Older:
+            return Msg("The update server offers version %1, which is older than this version "
+                       "(%2).\r\nNothing was changed.")
+                .arg(last_error_detail_, VersionNumber);
+        case UpdateError::NotWebAddress:
+            return Msg("The update's address is not a web address.\r\nNothing was changed.");
+        case UpdateError::Unsigned:
+            return Msg("The update is not signed by the program's makers.\r\nNothing was "
+                       "changed.");
+        case UpdateError::BadSignature:
+            return Msg("The update's signature is not valid: the update was changed on its way "
+                       "or was not made by the program's makers.\r\nNothing was changed.");
         case UpdateError::NotExecutable:
             return Msg(
                 "The downloaded update is not a program for this computer.\r\nNothing was "
@@ -225,7 +300,9 @@ QString TSelfUpdater::ErrorMessage() const {
             return Msg("The update could not be prepared:\r\n%1\r\nNothing was changed.")
                 .arg(last_error_detail_);
         case UpdateError::UpgraderNotStarted:
-            return Msg("The upgrader program could not be started.\r\nNothing was changed.");
+            return Msg("The upgrader program could not be started:\r\n%1\r\nNothing was "
+                       "changed.")
+                .arg(last_error_detail_);
     }
     return {};
 }
@@ -238,9 +315,15 @@ void TSelfUpdater::CheckFinished(TSelfUpdaterThread* thread) {
         return;
     }
     const UpdateInfo info = ParseUpdateInfo(thread->Received);
-    if (!info.is_info_file || !IsNewerVersion(versionControl, info, VersionNumber.toStdString(),
-                                              VersionDate.toStdString())) {
+    const UpdateVerdict verdict =
+        JudgeUpdate(info, versionControl, VersionNumber.toStdString(), VersionDate.toStdString(),
+                    TrustedReleaseKey());
+    if (verdict == UpdateVerdict::NoUpdate) {
         if (OnNoUpdateAvailable) OnNoUpdateAvailable(this);
+        return;
+    }
+    if (verdict != UpdateVerdict::Offer) {
+        RaiseError(ErrorOf(verdict), ServerText(info.version, 1, kCaptionChars));
         return;
     }
     bool show_message_box = true;
@@ -250,12 +333,13 @@ void TSelfUpdater::CheckFinished(TSelfUpdaterThread* thread) {
         if (!can_upgrade) return;
     }
     if (show_message_box &&
-        !dialogs().AskYesNo(qobject_cast<QWidget*>(parent()), ServerText(info.message),
-                            ServerText(info.caption))) {
+        !dialogs().AskYesNo(qobject_cast<QWidget*>(parent()),
+                            ServerText(info.message, kMessageLines, kMessageChars),
+                            ServerText(info.caption, 1, kCaptionChars))) {
         return;
     }
     upgrade_accepted_ = true;
-    const QString url = ServerText(info.url);
+    const QString url = QString::fromStdString(ServerTextToUtf8(info.url)).trimmed();
     if (IsRedirect(info)) {
         open_page_(url);
         return;
@@ -265,51 +349,66 @@ void TSelfUpdater::CheckFinished(TSelfUpdaterThread* thread) {
     StartDownload(url);
 }
 
+void TSelfUpdater::RemoveDownload() {
+    if (folder_) ::unlinkat(folder_->fd(), kDownloadName, 0);
+}
+
 void TSelfUpdater::DownloadFinished(TSelfUpdaterThread* thread) {
     const ClearOnLeaving clear{download_thread_};
 
+    // Whatever fails from here on replaces nothing, and leaves no download behind.
+    auto refuse = [this](UpdateError error, const QString& detail) {
+        RemoveDownload();
+        RaiseError(error, detail);
+    };
     if (!thread->Success) {
-        RaiseError(UpdateError::Transfer, thread->Failure);
+        refuse(UpdateError::Transfer, thread->Failure);
         return;
     }
-    // Nothing is replaced by a file that could not run here, or that is not the one announced.
+    // Nothing is replaced by a file that could not run here, or that is not the one signed.
     const QString download = thread->FilePath;
-    const QByteArray own = FileStart(QStringLiteral("/proc/self/exe"), 64);
-    if (!SameExecutableKind(FileStart(download, 64).toStdString(), own.toStdString())) {
-        RaiseError(UpdateError::NotExecutable, download);
+    const int dir = folder_->fd();
+    const QByteArray own = FileStartAt(AT_FDCWD, "/proc/self/exe", 64);
+    if (!SameExecutableKind(FileStartAt(dir, kDownloadName, 64).toStdString(), own.toStdString())) {
+        refuse(UpdateError::NotExecutable, download);
         return;
     }
-    if (!offered_.sha256.empty() &&
-        !Sha256Matches(offered_.sha256, Sha256Hex(download).toStdString())) {
-        RaiseError(UpdateError::ChecksumMismatch, download);
+    if (!Sha256Matches(offered_.sha256, Sha256HexAt(dir, kDownloadName).toStdString())) {
+        refuse(UpdateError::ChecksumMismatch, download);
         return;
     }
     if (const QString reason = CannotReplaceReason(ProgramFile); !reason.isEmpty()) {
-        RaiseError(UpdateError::CannotReplace, reason);
+        refuse(UpdateError::CannotReplace, reason);
+        return;
+    }
+    // Saved first: the upgrader may only run once nothing of the user's is left unwritten. A
+    // failed save has shown its own box.
+    if (OnBeforeEnd && !OnBeforeEnd()) {
+        RemoveDownload();
         return;
     }
     QString error;
     if (!WriteUpgrader(&error)) {
-        RaiseError(UpdateError::UpgraderNotWritten, error);
+        refuse(UpdateError::UpgraderNotWritten, error);
         return;
     }
-    if (OnDone) OnDone(this, thread->TotalSize);
-    QDir::setCurrent(QFileInfo(ProgramFile).absolutePath());
-    if (OnBeforeEnd && !OnBeforeEnd()) return;
     if (!StartUpgrader(thread->Url, &error)) {
-        RaiseError(UpdateError::UpgraderNotStarted, error);
+        ::unlinkat(dir, kUpgraderName, 0);
+        refuse(UpdateError::UpgraderNotStarted, error);
         return;
     }
+    // Only now is the update on its way; the upgrader waits for this program to end.
+    if (OnDone) OnDone(this, thread->TotalSize);
     terminate_();
 }
 
 bool TSelfUpdater::WriteUpgrader(QString* error) const {
     const QString path = temp_folder_ + QLatin1Char('/') + QLatin1String(kUpgraderName);
-    const QByteArray native = path.toLocal8Bit();
+    const int dir = folder_->fd();
     const std::string_view image = UpgraderImage();
-    ::unlink(native.constData());  // a running old copy stays intact; a planted link goes
-    const int fd =
-        ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0755);
+    ::unlinkat(dir, kUpgraderName, 0);  // a running old copy stays intact; a planted link goes
+    const int fd = ::openat(dir, kUpgraderName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                            0755);
     bool ok = fd >= 0 && ::fchmod(fd, 0755) == 0;
     for (std::size_t done = 0; ok && done < image.size();) {
         const ssize_t w = ::write(fd, image.data() + done, image.size() - done);
@@ -322,26 +421,24 @@ bool TSelfUpdater::WriteUpgrader(QString* error) const {
         ok = false;
         *error = QStringLiteral("%1: %2").arg(path, ErrnoText());
     }
-    if (!ok) ::unlink(native.constData());
+    if (!ok) ::unlinkat(dir, kUpgraderName, 0);
     return ok;
 }
 
 bool TSelfUpdater::StartUpgrader(const QString& download_url, QString* error) const {
     const QFileInfo program(ProgramFile);
-    QProcess p;
-    p.setProgram(temp_folder_ + QLatin1Char('/') + QLatin1String(kUpgraderName));
-    p.setArguments({program.fileName(),
-                    temp_folder_ + QLatin1Char('/') + QLatin1String(kDownloadName),
-                    QString::fromStdString(UrlFileName(download_url.toStdString()))});
-    p.setWorkingDirectory(program.absolutePath());
-    // The upgrader waits for this process to end before it touches the program file.
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("VELMORA_PLAYER_PID"),
-               QString::number(QCoreApplication::applicationPid()));
-    p.setProcessEnvironment(env);
-    if (p.startDetached()) return true;
-    *error = p.errorString();
-    return false;
+    const std::string folder = folder_->path();
+    std::string why;
+    // Started from the opened folder, not by its path: what runs is what was written.
+    const bool started = StartDetached(
+        folder_->fd(), kUpgraderName,
+        {folder + "/" + kUpgraderName, program.fileName().toStdString(),
+         folder + "/" + kDownloadName, UrlFileName(download_url.toStdString())},
+        program.absolutePath().toStdString(),
+        // The upgrader waits for this process to end before it touches the program file.
+        {"VELMORA_PLAYER_PID=" + std::to_string(QCoreApplication::applicationPid())}, &why);
+    if (!started) *error = QString::fromStdString(why);
+    return started;
 }
 
 }  // namespace velmora

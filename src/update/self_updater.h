@@ -7,8 +7,10 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 
+#include "update/private_folder.h"
 #include "update/update_rules.h"
 
 class QTimer;
@@ -32,8 +34,13 @@ struct TSelfUpdaterInfo {
 enum class UpdateError {
     None,
     Transfer,            // no connection, no file, a broken or incomplete download
+    NoVersion,           // the information file names no version
+    Older,               // it offers a version older than the running one
+    NotWebAddress,       // its "#url=" is not a web address
+    Unsigned,            // a download without checksum or signature
+    BadSignature,        // a signature that the release key did not make
     NotExecutable,       // the download is not a program for this machine
-    ChecksumMismatch,    // the download does not match "#sha256="
+    ChecksumMismatch,    // the download does not match the signed "#sha256="
     CannotReplace,       // the program file may not be replaced by this user
     UpgraderNotWritten,  // the upgrader program could not be written out
     UpgraderNotStarted,  // the upgrader program would not start
@@ -42,9 +49,9 @@ enum class UpdateError {
 // The private per-user folder of the download and the upgrader: $XDG_CACHE_HOME (default
 // ~/.cache) + "/velmora/update".
 QString UpdateFolder();
-// Creates UpdateFolder() when missing and makes it private (0700); empty with `error` set when it
-// cannot be made safe (not a folder of this user).
-QString PrepareUpdateFolder(QString* error);
+// Opens UpdateFolder(), creating what is missing; nullopt with `error` set when a folder on its
+// way could be changed by another user (see PrivateFolder).
+std::optional<PrivateFolder> OpenUpdateFolder(QString* error);
 // Why the current user may not replace `program_file`; empty when the replacement can go ahead.
 QString CannotReplaceReason(const QString& program_file);
 
@@ -80,8 +87,9 @@ class TSelfUpdater final : public QObject {
     TNotifyEvent OnError;
     TNotifyEvent OnNoUpdateAvailable;
     TOnUpgradeEvent OnUpgrade;
-    // Runs just before the program ends for the update (the main window saves the settings and
-    // the list there); false keeps the program running and replaces nothing.
+    // Runs once the download has passed its checks, before the upgrader is started (the main
+    // window saves the settings and the list there); false keeps the program running and
+    // replaces nothing.
     std::function<bool()> OnBeforeEnd;
 
     // Starts a check of InfoFileURL unless one runs; does not look at Active.
@@ -95,6 +103,9 @@ class TSelfUpdater final : public QObject {
     QString ErrorMessage() const;
     // True once the user has accepted an offered update in this run.
     bool UpgradeAccepted() const { return upgrade_accepted_; }
+    // What the upgrader recorded when the last update failed after the player had ended, as the
+    // box shows it; empty when nothing failed. Read once: the record is removed at creation.
+    QString LastRunFailure() const { return last_run_failure_; }
     bool Checking() const { return !check_thread_.isNull(); }
     bool Downloading() const { return !download_thread_.isNull(); }
     QTimer* StartTimer() const { return timer_; }
@@ -120,8 +131,11 @@ class TSelfUpdater final : public QObject {
     void RaiseError(UpdateError error, const QString& detail);
     bool WriteUpgrader(QString* error) const;
     bool StartUpgrader(const QString& download_url, QString* error) const;
+    void TakeUpgraderRecord();
+    void RemoveDownload();
 
     QString temp_folder_;
+    std::optional<PrivateFolder> folder_;  // opened for the download and the upgrader
     QTimer* timer_ = nullptr;
     QPointer<TSelfUpdaterThread> check_thread_;
     QPointer<TSelfUpdaterThread> download_thread_;
@@ -129,6 +143,7 @@ class TSelfUpdater final : public QObject {
     UpdateError last_error_ = UpdateError::None;
     QString last_error_detail_;
     bool upgrade_accepted_ = false;
+    QString last_run_failure_;
     std::function<bool()> online_;
     std::function<void(const QString&)> open_page_;
     std::function<void()> terminate_;

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <exception>
 
 #include "desktop/website.h"
 #include "update/update_rules.h"
@@ -47,9 +48,15 @@ struct TSelfUpdaterThread::Transfer {
     static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
         auto& t = *static_cast<Transfer*>(user);
         const std::size_t n = size * count;
-        if (!t.Begin()) return 0;
-        for (std::size_t at = 0; at < n; at += kPieceSize) {
-            if (!t.Take(data + at, std::min(kPieceSize, n - at))) return 0;  // aborts the transfer
+        // No exception may cross curl's C frames: it fails the transfer instead.
+        try {
+            if (!t.Begin()) return 0;
+            for (std::size_t at = 0; at < n; at += kPieceSize) {
+                if (!t.Take(data + at, std::min(kPieceSize, n - at))) return 0;  // aborts
+            }
+        } catch (const std::exception& e) {
+            t.Fail(QString::fromLocal8Bit(e.what()));
+            return 0;
         }
         return n;
     }
@@ -81,9 +88,17 @@ struct TSelfUpdaterThread::Transfer {
             Fail(QStringLiteral("HTTP status %1").arg(s.HttpStatus));
             return false;
         }
-        ::unlink(s.FilePath.toLocal8Bit().constData());  // never write through a planted link
-        fd = ::open(s.FilePath.toLocal8Bit().constData(),
-                    O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        // A huge announced length would fill the cache folder before it failed.
+        if (s.TotalSize > kMaxDownloadSize) {
+            Fail(QStringLiteral("Content-Length %1 is larger than %2 bytes")
+                     .arg(s.TotalSize)
+                     .arg(kMaxDownloadSize));
+            return false;
+        }
+        const QByteArray name = s.FileName.toLocal8Bit();
+        ::unlinkat(s.folder_fd_, name.constData(), 0);  // never write through a planted link
+        fd = ::openat(s.folder_fd_, name.constData(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) {
             Fail(QStringLiteral("cannot create %1: %2")
                      .arg(s.FilePath, QString::fromLocal8Bit(std::strerror(errno))));
@@ -95,6 +110,12 @@ struct TSelfUpdaterThread::Transfer {
     bool Take(const char* data, std::size_t size) {
         TSelfUpdaterThread& s = *self;
         if (s.DownloadToFile) {
+            // curl is told to read to the end of the connection, so a body longer than its
+            // announced length is seen and refused.
+            if (s.ReadSize + static_cast<std::int64_t>(size) > s.TotalSize) {
+                Fail(QStringLiteral("more than the %1 bytes announced").arg(s.TotalSize));
+                return false;
+            }
             for (std::size_t done = 0; done < size;) {
                 const ssize_t w = ::write(fd, data + done, size - done);
                 if (w < 0 && errno == EINTR) continue;
@@ -121,12 +142,14 @@ struct TSelfUpdaterThread::Transfer {
 };
 
 TSelfUpdaterThread::TSelfUpdaterThread(QObject* owner, QString url, bool download_to_file,
-                                       QString file_path, QString username, QString password,
-                                       bool report_progress)
+                                       int folder_fd, QString file_name, QString file_path,
+                                       QString username, QString password, bool report_progress)
     : Owner(owner),
       Url(std::move(url)),
       DownloadToFile(download_to_file),
+      FileName(std::move(file_name)),
       FilePath(std::move(file_path)),
+      folder_fd_(folder_fd >= 0 ? ::fcntl(folder_fd, F_DUPFD_CLOEXEC, 0) : -1),
       username_(std::move(username)),
       password_(std::move(password)),
       report_progress_(report_progress) {}
@@ -135,9 +158,23 @@ TSelfUpdaterThread::~TSelfUpdaterThread() {
     // Only deleted after it finished, or at the end of the process.
     abort_ = true;
     wait();
+    if (folder_fd_ >= 0) ::close(folder_fd_);
 }
 
 void TSelfUpdaterThread::run() {
+    // An exception would end the whole program from this thread: it fails the transfer instead.
+    try {
+        Perform();
+    } catch (const std::exception& e) {
+        Success = false;
+        Failure = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        Success = false;
+        Failure = QStringLiteral("unexpected failure");
+    }
+}
+
+void TSelfUpdaterThread::Perform() {
     Transfer t;
     t.self = this;
     CURL* curl = curl_easy_init();
@@ -180,6 +217,7 @@ void TSelfUpdaterThread::run() {
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Transfer::OnXferInfo);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
+    if (DownloadToFile) curl_easy_setopt(curl, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
 
     ReadSize = 0;
     Received.clear();

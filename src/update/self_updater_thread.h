@@ -22,10 +22,13 @@ class TSelfUpdaterThread final : public QThread {
     // An information file is a few lines; a larger text body is not one.
     static constexpr std::int64_t kMaxTextSize = 1 << 20;
 
-    // `file_path` is written in file mode only. `report_progress` asks for a Progress signal
-    // after each piece, which the owner connects blocking, so the worker waits for its handler.
-    TSelfUpdaterThread(QObject* owner, QString url, bool download_to_file, QString file_path,
-                       QString username, QString password, bool report_progress);
+    // In file mode the body is written to `file_name` inside the opened folder `folder_fd` (the
+    // worker keeps its own copy of the descriptor); `file_path` names it in messages.
+    // `report_progress` asks for a Progress signal after each piece, which the owner connects
+    // blocking, so the worker waits for its handler.
+    TSelfUpdaterThread(QObject* owner, QString url, bool download_to_file, int folder_fd,
+                       QString file_name, QString file_path, QString username, QString password,
+                       bool report_progress);
     ~TSelfUpdaterThread() override;
 
     // Ends a running transfer as failed as soon as curl next checks (within a second).
@@ -35,6 +38,7 @@ class TSelfUpdaterThread final : public QThread {
     QObject* const Owner;
     const QString Url;
     const bool DownloadToFile;
+    const QString FileName;
     const QString FilePath;
 
     // --- written by the run; read by the completion handler once the thread has finished
@@ -54,7 +58,9 @@ class TSelfUpdaterThread final : public QThread {
 
   private:
     struct Transfer;  // one run's curl state and callbacks
+    void Perform();
 
+    int folder_fd_ = -1;
     const QString username_;
     const QString password_;
     const bool report_progress_;

@@ -6,6 +6,9 @@
 #include <charconv>
 #include <cstdlib>
 #include <limits>
+#include <vector>
+
+#include "update/update_signature.h"
 
 namespace velmora {
 
@@ -52,6 +55,7 @@ UpdateInfo ParseUpdateInfo(std::string_view body) {
     info.redirect = InfoValue("#redirect=", body, '\r');
     info.url = InfoValue("#url=", body, '\r');
     info.sha256 = InfoValue("#sha256=", body, '\r');
+    info.signature = InfoValue("#signature=", body, '\r');
     return info;
 }
 
@@ -68,8 +72,90 @@ std::string DateSortKey(std::string_view date) {
 
 bool IsNewerVersion(VersionControl control, const UpdateInfo& info, std::string_view version_number,
                     std::string_view version_date) {
-    if (control == VersionControl::byNumber) return info.version != version_number;
+    if (control == VersionControl::byNumber) {
+        const std::optional<int> order = CompareVersions(info.version, version_number);
+        return order && *order > 0;
+    }
     return DateSortKey(info.date) > DateSortKey(version_date);
+}
+
+std::optional<int> CompareVersions(std::string_view a, std::string_view b) {
+    // Each side as its whole-number parts; a part too long for 64 bits is no version number.
+    auto parts = [](std::string_view v) -> std::optional<std::vector<std::uint64_t>> {
+        std::vector<std::uint64_t> out;
+        v = Trim(v);
+        if (v.empty()) return std::nullopt;
+        for (;;) {
+            const auto dot = v.find('.');
+            const std::string_view part = v.substr(0, dot);
+            std::uint64_t n = 0;
+            const auto [ptr, ec] = std::from_chars(part.data(), part.data() + part.size(), n);
+            if (part.empty() || ec != std::errc() || ptr != part.data() + part.size()) {
+                return std::nullopt;
+            }
+            out.push_back(n);
+            if (dot == std::string_view::npos) return out;
+            v.remove_prefix(dot + 1);
+        }
+    };
+    const auto pa = parts(a), pb = parts(b);
+    if (!pa || !pb) return std::nullopt;
+    for (std::size_t i = 0; i < std::max(pa->size(), pb->size()); ++i) {
+        const std::uint64_t x = i < pa->size() ? (*pa)[i] : 0;
+        const std::uint64_t y = i < pb->size() ? (*pb)[i] : 0;
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return 0;
+}
+
+bool IsWebAddress(std::string_view url) {
+    const std::string lower = Lower(Trim(url));
+    for (std::string_view scheme : {"http://", "https://"}) {
+        if (lower.rfind(scheme, 0) == 0) {
+            const std::string_view rest = std::string_view(lower).substr(scheme.size());
+            return !rest.empty() && rest.front() != '/' && rest.find_first_of(" \t") == rest.npos;
+        }
+    }
+    return false;
+}
+
+UpdateVerdict JudgeUpdate(const UpdateInfo& info, VersionControl control,
+                          std::string_view version_number, std::string_view version_date,
+                          std::string_view release_key) {
+    if (!info.is_info_file) return UpdateVerdict::NoUpdate;
+    if (!CompareVersions(info.version, info.version)) return UpdateVerdict::NoVersion;
+    if (control == VersionControl::byNumber) {
+        // Ours is always a number; a replayed statement of an older release is refused by name.
+        const std::optional<int> order = CompareVersions(info.version, version_number);
+        if (order && *order < 0) return UpdateVerdict::Older;
+    }
+    if (!IsNewerVersion(control, info, version_number, version_date)) {
+        return UpdateVerdict::NoUpdate;
+    }
+    if (!IsWebAddress(info.url)) return UpdateVerdict::NotWebAddress;
+    if (IsRedirect(info)) return UpdateVerdict::Offer;  // only a page opens: nothing to sign
+    if (info.sha256.empty() || info.signature.empty()) return UpdateVerdict::Unsigned;
+    const std::optional<std::string> signature = DecodeBase64(info.signature);
+    if (info.sha256.size() != 64 || !signature ||
+        !VerifyEd25519(release_key, SignedStatement(info.version, info.sha256), *signature)) {
+        return UpdateVerdict::BadSignature;
+    }
+    return UpdateVerdict::Offer;
+}
+
+std::string BoundedText(std::string_view text, std::size_t max_lines, std::size_t max_chars) {
+    std::size_t lines = 1, chars = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c & 0xC0) == 0x80) continue;  // inside a character
+        if (chars == max_chars || (c == '\n' && lines == max_lines)) {
+            std::string cut(Trim(text.substr(0, i), " \t\r\n"));
+            return cut + "...";
+        }
+        ++chars;
+        if (c == '\n') ++lines;
+    }
+    return std::string(text);
 }
 
 int UsersServed(std::string_view served) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,7 +28,8 @@ struct UpdateInfo {
     std::string message;        // "#message=[" up to "]", may span lines
     std::string redirect;       // "#redirect="
     std::string url;            // "#url="
-    std::string sha256;         // "#sha256=": hex digest of the program file, optional
+    std::string sha256;         // "#sha256=": lower-case hex digest of the program file
+    std::string signature;      // "#signature=": base64 of the release key's Ed25519 signature
 };
 
 // Reads an information file body. Never fails: missing keywords give empty values.
@@ -39,10 +41,39 @@ enum class VersionControl { byDate = 0, byNumber = 1 };
 // "201015"); a text without two "/" gives an empty key, which is never later than another.
 std::string DateSortKey(std::string_view date);
 
-// byNumber: the file's version differs from ours in any way. byDate: the file's date key is
-// greater than ours, compared as text.
+// byNumber: the file's version is a higher version number than ours (see CompareVersions).
+// byDate: the file's date key is greater than ours, compared as text.
 bool IsNewerVersion(VersionControl control, const UpdateInfo& info, std::string_view version_number,
                     std::string_view version_date);
+
+// Compares two version numbers of dot-separated whole numbers ("2451", "2.4.10"; missing parts
+// count as 0; blanks around ignored): negative, zero or positive as `a` is lower, equal or higher; nullopt when either
+// is not such a number.
+std::optional<int> CompareVersions(std::string_view a, std::string_view b);
+
+// What a check makes of an information file, in the order the rules are applied.
+enum class UpdateVerdict {
+    Offer,          // a newer version, signed when it is a download: ask the user
+    NoUpdate,       // not an information file, or nothing newer
+    NoVersion,      // "#version=" missing or not a version number
+    Older,          // a version older than the running one: never offered
+    NotWebAddress,  // "#url=" is not an http(s) address
+    Unsigned,       // a download without "#sha256=" or "#signature="
+    BadSignature,   // the signature does not verify with the release key
+};
+
+// The verdict on `info` for the program of `version_number`/`version_date`; downloads must be
+// signed by `release_key` (32 raw bytes) over SignedStatement(version, sha256).
+UpdateVerdict JudgeUpdate(const UpdateInfo& info, VersionControl control,
+                          std::string_view version_number, std::string_view version_date,
+                          std::string_view release_key);
+
+// True for an absolute http:// or https:// address with a host.
+bool IsWebAddress(std::string_view url);
+
+// `text` (UTF-8) cut to at most `max_lines` lines and `max_chars` characters, with "..." where it
+// was cut, so that a box shows it whole on any screen.
+std::string BoundedText(std::string_view text, std::size_t max_lines, std::size_t max_chars);
 
 // "#served=" as a decimal integer; -1 when empty, absent or not a whole 32-bit number.
 int UsersServed(std::string_view served);
@@ -69,8 +100,7 @@ std::string UrlFileName(std::string_view url);
 inline constexpr const char* kDefaultUpdateHost = "update.velmora.example";
 // VELMORA_UPDATE_HOST ("host" or "host:port") when set and not empty, else kDefaultUpdateHost.
 std::string UpdateHost();
-// "http://" + UpdateHost() + the language's path; empty without a language, so that a check
-// without one fails.
+// "http://" + UpdateHost() + the language's path; empty without a path.
 std::string InfoFileUrl(std::string_view language_path);
 // True when `host` ("host" or "host:port", bracketed IPv6 allowed) names this machine by a
 // loopback name or address: it is reachable whatever the network interfaces say.
@@ -90,5 +120,7 @@ std::string ReduceCommand(std::string_view command);
 bool SameExecutableKind(std::string_view candidate, std::string_view own);
 // True when `hex` (surrounding blanks ignored, either case) is the SHA-256 digest `digest_hex`.
 bool Sha256Matches(std::string_view hex, std::string_view digest_hex);
+// The largest program download accepted; a larger announced length fails before a byte is written.
+inline constexpr std::int64_t kMaxDownloadSize = std::int64_t{256} << 20;
 
 }  // namespace velmora

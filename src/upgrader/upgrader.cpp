@@ -7,6 +7,9 @@
 // in the same folder renamed over it, with the old file's mode), deletes NEW_FILE and starts the
 // program again in its place. Nothing is replaced when anything before the rename fails, and then
 // the old program is started again.
+// A failure is written to "Upgrade.failed" beside NEW_FILE ("replace" or "start", a tab and the
+// reason), where the next start of the player finds it and tells the user once: by then the
+// player has ended and nobody reads this program's stderr.
 // DOWNLOAD_NAME, the file name of the download address, is informational only.
 #include <fcntl.h>
 #include <poll.h>
@@ -24,12 +27,21 @@
 
 namespace {
 
-// Long enough for the player to save its files and end; a player still running after that is
-// not one that is ending.
-constexpr int kWaitMs = 60000;
+std::string g_report;  // the failure record's path
 
-int Fail(const char* what, const std::string& subject) {
-    std::fprintf(stderr, "Upgrader: %s %s: %s\n", what, subject.c_str(), std::strerror(errno));
+// `kind` is "replace" (nothing was replaced) or "start" (replaced, but not started).
+int Fail(const char* kind, const char* what, const std::string& subject) {
+    const std::string reason = std::string(what) + " " + subject + ": " + std::strerror(errno);
+    std::fprintf(stderr, "Upgrader: %s\n", reason.c_str());
+    if (!g_report.empty()) {
+        const int fd =
+            ::open(g_report.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            const std::string line = std::string(kind) + "\t" + reason + "\n";
+            [[maybe_unused]] const ssize_t w = ::write(fd, line.data(), line.size());
+            ::close(fd);
+        }
+    }
     return 1;
 }
 
@@ -37,10 +49,10 @@ int Fail(const char* what, const std::string& subject) {
 // whole, is started again.
 [[noreturn]] void FailAndRestart(const char* what, const std::string& subject,
                                  const std::string& program) {
-    Fail(what, subject);
+    Fail("replace", what, subject);
     ::unsetenv("VELMORA_PLAYER_PID");
     ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-    Fail("cannot start", program);
+    Fail("start", "cannot start", program);
     std::_Exit(1);
 }
 
@@ -48,28 +60,25 @@ bool Alive(pid_t pid) {
     return ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
-// True once the process has ended, false when it still runs after kWaitMs.
-bool WaitForEnd(pid_t pid) {
+// Returns once the process has ended. The player starts this program only when everything is
+// ready and ends after the user has read its last box, however long that takes.
+void WaitForEnd(pid_t pid) {
 #ifdef SYS_pidfd_open
     const int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     if (fd >= 0) {
         pollfd p{fd, POLLIN, 0};
-        int r;
-        do {
-            r = ::poll(&p, 1, kWaitMs);
-        } while (r < 0 && errno == EINTR);
+        while (::poll(&p, 1, -1) < 0 && errno == EINTR) {
+        }
         ::close(fd);
-        return r > 0;
+        return;
     }
-    if (errno == ESRCH) return true;
+    if (errno == ESRCH) return;
 #endif
     // Kernels without pidfd: look every 50 ms.
-    for (int waited = 0; waited < kWaitMs; waited += 50) {
-        if (!Alive(pid)) return true;
+    while (Alive(pid)) {
         const timespec step{0, 50 * 1000 * 1000};
         ::nanosleep(&step, nullptr);
     }
-    return !Alive(pid);
 }
 
 bool CopyAll(int from, int to) {
@@ -99,23 +108,25 @@ int main(int argc, char** argv) {
     }
     std::string program = argv[1];
     const std::string new_file = argv[2];
+    if (const auto slash = new_file.rfind('/'); slash != std::string::npos) {
+        g_report = new_file.substr(0, slash + 1) + "Upgrade.failed";
+    }
     if (program.find('/') == std::string::npos) {
         char cwd[4096];
-        if (!::getcwd(cwd, sizeof cwd)) return Fail("cannot read the working folder for", program);
+        if (!::getcwd(cwd, sizeof cwd)) {
+            return Fail("replace", "cannot read the working folder for", program);
+        }
         program = std::string(cwd) + "/" + program;
     }
 
     if (const char* env = std::getenv("VELMORA_PLAYER_PID")) {
         const long pid = std::strtol(env, nullptr, 10);
-        if (pid > 0 && !WaitForEnd(static_cast<pid_t>(pid))) {
-            std::fprintf(stderr, "Upgrader: the player (%ld) did not end; nothing replaced\n", pid);
-            return 3;
-        }
+        if (pid > 0) WaitForEnd(static_cast<pid_t>(pid));
     }
 
     struct stat old_stat {};
     if (::stat(program.c_str(), &old_stat) != 0 || !S_ISREG(old_stat.st_mode)) {
-        return Fail("cannot replace", program);
+        return Fail("replace", "cannot replace", program);
     }
     const int in = ::open(new_file.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) FailAndRestart("cannot read", new_file, program);
@@ -143,5 +154,5 @@ int main(int argc, char** argv) {
 
     ::unsetenv("VELMORA_PLAYER_PID");
     ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-    return Fail("replaced, but cannot start", program);
+    return Fail("start", "replaced, but cannot start", program);
 }
