@@ -91,7 +91,8 @@ std::optional<PrivateFolder> PrivateFolder::Open(const std::string& base,
             return fail(Describe(path, errno));
         }
         // Never through a link: what was checked is what is used.
-        const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int next =
+            ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (next < 0) {
             return fail(errno == ELOOP || errno == ENOTDIR ? path + " is not a folder"
                                                            : Describe(path, errno));

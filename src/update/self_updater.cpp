@@ -216,8 +216,8 @@ void TSelfUpdater::TakeUpgraderRecord() {
 void TSelfUpdater::StartCheck() {
     // An offer accepted now would replace the one the running download is checked against.
     if (check_thread_ || download_thread_) return;
-    auto* t = new TSelfUpdaterThread(this, InfoFileURL, false, -1, {}, {}, Username, Password,
-                                     false);
+    auto* t =
+        new TSelfUpdaterThread(this, InfoFileURL, false, -1, {}, {}, Username, Password, false);
     check_thread_ = t;
     // Deleted only after the handler: its boxes run nested event loops, which would otherwise
     // delete the worker while the handler still reads it.
@@ -237,10 +237,10 @@ void TSelfUpdater::StartDownload(const QString& address) {
         return;
     }
     temp_folder_ = QString::fromStdString(folder_->path());
-    auto* t = new TSelfUpdaterThread(this, address, true, folder_->fd(),
-                                     QLatin1String(kDownloadName),
-                                     temp_folder_ + QLatin1Char('/') + QLatin1String(kDownloadName),
-                                     Username, Password, static_cast<bool>(OnProgress));
+    auto* t =
+        new TSelfUpdaterThread(this, address, true, folder_->fd(), QLatin1String(kDownloadName),
+                               temp_folder_ + QLatin1Char('/') + QLatin1String(kDownloadName),
+                               Username, Password, static_cast<bool>(OnProgress));
     download_thread_ = t;
     // Blocking: the worker waits until the handler has run, so the handler may touch windows.
     connect(
@@ -279,11 +279,13 @@ QString TSelfUpdater::ErrorMessage() const {
         case UpdateError::NotWebAddress:
             return Msg("The update's address is not a web address.\r\nNothing was changed.");
         case UpdateError::Unsigned:
-            return Msg("The update is not signed by the program's makers.\r\nNothing was "
-                       "changed.");
+            return Msg(
+                "The update is not signed by the program's makers.\r\nNothing was "
+                "changed.");
         case UpdateError::BadSignature:
-            return Msg("The update's signature is not valid: the update was changed on its way "
-                       "or was not made by the program's makers.\r\nNothing was changed.");
+            return Msg(
+                "The update's signature is not valid: the update was changed on its way "
+                "or was not made by the program's makers.\r\nNothing was changed.");
         case UpdateError::NotExecutable:
             return Msg(
                 "The downloaded update is not a program for this computer.\r\nNothing was "
@@ -315,9 +317,8 @@ void TSelfUpdater::CheckFinished(TSelfUpdaterThread* thread) {
         return;
     }
     const UpdateInfo info = ParseUpdateInfo(thread->Received);
-    const UpdateVerdict verdict =
-        JudgeUpdate(info, versionControl, VersionNumber.toStdString(), VersionDate.toStdString(),
-                    TrustedReleaseKey());
+    const UpdateVerdict verdict = JudgeUpdate(info, versionControl, VersionNumber.toStdString(),
+                                              VersionDate.toStdString(), TrustedReleaseKey());
     if (verdict == UpdateVerdict::NoUpdate) {
         if (OnNoUpdateAvailable) OnNoUpdateAvailable(this);
         return;
@@ -368,7 +369,8 @@ void TSelfUpdater::DownloadFinished(TSelfUpdaterThread* thread) {
     // Nothing is replaced by a file that could not run here, or that is not the one signed.
     const QString download = thread->FilePath;
     const int dir = folder_->fd();
-    const QByteArray own = FileStartAt(AT_FDCWD, "/proc/self/exe", 64);
+    QFile self(QStringLiteral("/proc/self/exe"));
+    const QByteArray own = self.open(QIODevice::ReadOnly) ? self.read(64) : QByteArray();
     if (!SameExecutableKind(FileStartAt(dir, kDownloadName, 64).toStdString(), own.toStdString())) {
         refuse(UpdateError::NotExecutable, download);
         return;
@@ -407,8 +409,8 @@ bool TSelfUpdater::WriteUpgrader(QString* error) const {
     const int dir = folder_->fd();
     const std::string_view image = UpgraderImage();
     ::unlinkat(dir, kUpgraderName, 0);  // a running old copy stays intact; a planted link goes
-    const int fd = ::openat(dir, kUpgraderName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                            0755);
+    const int fd =
+        ::openat(dir, kUpgraderName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0755);
     bool ok = fd >= 0 && ::fchmod(fd, 0755) == 0;
     for (std::size_t done = 0; ok && done < image.size();) {
         const ssize_t w = ::write(fd, image.data() + done, image.size() - done);

@@ -47,8 +47,8 @@ bool IsNewerVersion(VersionControl control, const UpdateInfo& info, std::string_
                     std::string_view version_date);
 
 // Compares two version numbers of dot-separated whole numbers ("2451", "2.4.10"; missing parts
-// count as 0; blanks around ignored): negative, zero or positive as `a` is lower, equal or higher; nullopt when either
-// is not such a number.
+// count as 0; blanks around ignored): negative, zero or positive as `a` is lower, equal or higher;
+// nullopt when either is not such a number.
 std::optional<int> CompareVersions(std::string_view a, std::string_view b);
 
 // What a check makes of an information file, in the order the rules are applied.

@@ -9,8 +9,9 @@ namespace {
 
 const QDateTime kStarted(QDate(2009, 11, 1), QTime(14, 3, 27));
 
-// Each forbidden or control character becomes exactly one blank; inner blanks stay, only the ends go, and
-// 70 characters are kept after trimming (a character outside the basic plane counts as one).
+// Each forbidden or control character becomes exactly one blank; inner blanks stay, only the ends
+// go, and 70 characters are kept after trimming (a character outside the basic plane counts as
+// one).
 TEST(RecordingNames, Cleaning) {
     struct Row {
         QString in, out;

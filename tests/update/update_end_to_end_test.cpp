@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "support/qt_test_helpers.h"
@@ -36,13 +37,14 @@ QByteArray QuietRead(const QString& path) {
 
 struct PlayerRun {
     QTemporaryDir dir;
-    QString app, program, cache, log, marker, settings;
+    QString app, program, cache, log, marker, settings, public_key;
     QByteArray old_bytes, new_bytes;
     test::StreamServer server;
 
-    // A copy of the player in its own folder, with settings that choose English, and a server
-    // that offers `new_version` with the checksum `sha256`.
-    void Prepare(const QByteArray& sha256) {
+    // A copy of the player in its own folder, with `settings`, and a server that offers the new
+    // version signed by a release key of the test's own, through the release script. `served`
+    // is what the server then sends as the program.
+    void Prepare(const QByteArray& settings_text, std::function<QByteArray(QByteArray)> served) {
         app = dir.path() + "/app";
         program = app + "/velmora";
         cache = dir.path() + "/cache/velmora/update";
@@ -57,25 +59,47 @@ struct PlayerRun {
         ASSERT_EQ(chmod(program.toLocal8Bit().constData(), 0750), 0);
         QDir().mkpath(dir.path() + "/config/Kestrin/VLR");
         settings = dir.path() + "/config/Kestrin/VLR/Config-t.ini";
-        test::WriteBytes(settings, "[Default]\r\nVolume=37\r\nLanguage=English\r\n");
+        test::WriteBytes(settings, "[Default]\r\nVolume=37\r\n" + settings_text);
 
-        server.AddBody("/files/velmora", 200, "application/octet-stream", new_bytes.toStdString());
+        const QString key = dir.path() + "/release-key.pem";
+        ASSERT_EQ(QProcess::execute("openssl", {"genpkey", "-algorithm", "ed25519", "-out", key}),
+                  0);
+        QProcess pub;
+        pub.start("openssl", {"pkey", "-in", key, "-pubout", "-outform", "DER"});
+        ASSERT_TRUE(pub.waitForFinished());
+        public_key = pub.readAllStandardOutput().right(32).toBase64();
+        const QString released = dir.path() + "/released";
+        test::WriteBytes(released, new_bytes);
+        QProcess sign;
+        sign.start(VELMORA_SOURCE_DIR "/scripts/sign-update", {key, released, "2452"});
+        ASSERT_TRUE(sign.waitForFinished());
+        ASSERT_EQ(sign.exitCode(), 0) << sign.readAllStandardError().toStdString();
+        const std::string signed_lines = sign.readAllStandardOutput().toStdString();
+
+        server.AddBody("/files/velmora", 200, "application/octet-stream",
+                       served(new_bytes).toStdString());
         server.AddBody("/downloads/update/selfupdate_en.cgi", 200, "text/plain",
-                       "#version=2452\r\n#caption=Velmora update\r\n#message=[A new version]\r\n"
-                       "#url=" +
-                           server.Url("/files/velmora") + "\r\n#sha256=" + sha256.toStdString() +
-                           "\r\n");
+                       signed_lines +
+                           "#caption=Velmora update\r\n#message=[A new version]\r\n"
+                           "#url=" +
+                           server.Url("/files/velmora") + "\r\n");
     }
 
-    // Starts the copy pointed at the loopback server, in private folders, with boxes answered.
+    // Starts the copy on an English machine, pointed at the loopback server and trusting the
+    // test's key, in private folders, with boxes answered.
     void Start(QProcess& player) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", dir.path() + "/config");
         env.insert("XDG_CACHE_HOME", dir.path() + "/cache");
         env.insert("VELMORA_UPDATE_HOST", QString("127.0.0.1:%1").arg(server.port()));
+        env.insert("VELMORA_UPDATE_PUBLIC_KEY", public_key);
         env.insert("VELMORA_TEST_DIALOG_LOG", log);
         env.insert("VELMORA_TEST_MARKER", marker);
         env.insert("VELMORA_TEST_START_INTERVAL_MS", "300");
+        env.insert("LANG", "en_US.UTF-8");
+        env.remove("LANGUAGE");
+        env.remove("LC_ALL");
+        env.remove("LC_MESSAGES");
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("SDL_AUDIODRIVER", "dummy");
         player.setProcessEnvironment(env);
@@ -85,14 +109,13 @@ struct PlayerRun {
     }
 };
 
-// The player checks by itself, is offered a new program, downloads it, saves its files and
-// ends; the upgrader puts the new program in place, keeping the file's mode, and starts it.
+// On an English machine with no language chosen, the player checks by itself, is offered a
+// signed new program, downloads it, saves its files, starts the upgrader and ends; the upgrader
+// puts the new program in place, keeping the file's mode, and starts it.
 TEST(UpdateEndToEndTest, PlayerReplacesAndRestartsItself) {
     test::EnsureApp();
     PlayerRun run;
-    run.Prepare(QCryptographicHash::hash(test::ReadBytes(BuiltProgram("update_new_version")),
-                                         QCryptographicHash::Sha256)
-                    .toHex());
+    run.Prepare("", [](QByteArray b) { return b; });
     QProcess player;
     run.Start(player);
     ASSERT_TRUE(player.waitForFinished(30000));
@@ -117,7 +140,6 @@ TEST(UpdateEndToEndTest, PlayerReplacesAndRestartsItself) {
     // Saved before ending, as a close does.
     const QByteArray settings = test::ReadBytes(run.settings);
     EXPECT_TRUE(settings.contains("Volume=37")) << settings.toStdString();
-    EXPECT_TRUE(settings.contains("Language=English"));
     EXPECT_TRUE(QFile::exists(QFileInfo(run.settings).path() + "/ChannelList.vlr"));
     EXPECT_FALSE(QFile::exists(run.cache + "/Upgrade.tmp"));
     EXPECT_TRUE(QFileInfo(run.cache + "/Upgrader").isExecutable());
@@ -125,12 +147,15 @@ TEST(UpdateEndToEndTest, PlayerReplacesAndRestartsItself) {
               QStringList({"ChannelList.vlr", "velmora"}));  // no leftovers
 }
 
-// A download that does not match its checksum replaces nothing, and the player tells the user
-// and keeps running (it is closed here after the message).
+// A download with one byte changed on its way does not match its signed checksum: it replaces
+// nothing, and the player tells the user and keeps running (it is closed here after the message).
 TEST(UpdateEndToEndTest, ChecksumMismatchReplacesNothing) {
     test::EnsureApp();
     PlayerRun run;
-    run.Prepare(QByteArray(64, 'f'));
+    run.Prepare("Language=English\r\n", [](QByteArray b) {
+        b[b.size() / 2] = static_cast<char>(b[b.size() / 2] ^ 1);
+        return b;
+    });
     QProcess player;
     run.Start(player);
     ASSERT_TRUE(player.waitForStarted());

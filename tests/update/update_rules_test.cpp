@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <QByteArray>
 #include <QFile>
 #include <cstdlib>
 
 #include "update/browser.h"
+#include "update/online.h"
+#include "update/private_folder.h"
+#include "update/update_signature.h"
 
 namespace velmora {
 namespace {
@@ -38,14 +44,24 @@ TEST(UpdateInfoTest, ValuesEndAtTheFirstLineBreakOfAnyKind) {
     EXPECT_FALSE(ParseUpdateInfo("").is_info_file);
 }
 
-// byNumber offers any different version, a lower one too; byDate compares year, month, day keys.
+// byNumber offers only a higher version number; byDate compares year, month, day keys.
 TEST(UpdateInfoTest, VersionRules) {
     UpdateInfo info;
-    for (const auto& [file, offered] :
-         {std::pair{"2451", false}, {"2450", true}, {"2452", true}, {"", true}, {" 2451", true}}) {
+    for (const auto& [file, offered] : {std::pair{"2451", false},
+                                        {"2450", false},
+                                        {"2452", true},
+                                        {"", false},
+                                        {" 2452 ", true},
+                                        {"2451.1", true},
+                                        {"2451.0", false},
+                                        {"2452a", false},
+                                        {"99999999999999999999999", false}}) {
         info.version = file;
         EXPECT_EQ(IsNewerVersion(VersionControl::byNumber, info, "2451", ""), offered) << file;
     }
+    EXPECT_EQ(CompareVersions("2.4.10", "2.4.9"), 1);
+    EXPECT_EQ(CompareVersions("2.4", "2.4.0"), 0);
+    EXPECT_EQ(CompareVersions("2..4", "2.4"), std::nullopt);
     EXPECT_EQ(DateSortKey("1/5/2010"), "201015");
     EXPECT_EQ(DateSortKey("1/15/2010"), "2010115");
     EXPECT_EQ(DateSortKey("11/01/2009"), "20091101");
@@ -132,6 +148,110 @@ TEST(BrowserTest, CommandReduction) {
               "browser %u");
     EXPECT_EQ(AssociatedProgram(""), "");
     EXPECT_EQ(AssociatedProgram("."), "");
+}
+
+// The verifier against RFC 8032's Ed25519 test vectors, and every way a signature can be wrong.
+TEST(UpdateSignatureTest, Ed25519VectorsAndInvalidSignatures) {
+    auto hex = [](const char* h) { return QByteArray::fromHex(h).toStdString(); };
+    struct Vector {
+        const char* key;
+        const char* message;
+        const char* signature;
+    };
+    const Vector vectors[] = {
+        {"d75a980182b10ab7d54bfed3c964073a0ee172f3daa62325af021a68f707511a", "",
+         "e5564300c360ac729086e2cc806e828a84877f1eb8e5d974d873e065224901555fb8821590a33bacc61e39"
+         "701cf9b46bd25bf5f0595bbe24655141438e7a100b"},
+        {"3d4017c3e843895a92b70aa74d1b7ebc9c982ccf2ec4968cc0cd55f12af4660c", "72",
+         "92a009a9f0d4cab8720e820b5f642540a2b27b5416503f8fb3762223ebdb69da085ac1e43e15996e458f36"
+         "13d0f11d8c387b2eaeb4302aeeb00d291612bb0c00"},
+        {"fc51cd8e6218a1a38da47ed00230f0580816ed13ba3303ac5deb911548908025", "af82",
+         "6291d657deec24024827e69c3abe01a30ce548a284743a445e3680d7db5ac3ac18ff9b538d16f290ae67f7"
+         "60984dc6594a7c15e9716ed28dc027beceea1ec40a"},
+    };
+    for (const Vector& v : vectors) {
+        const std::string key = hex(v.key), message = hex(v.message), good = hex(v.signature);
+        EXPECT_TRUE(VerifyEd25519(key, message, good)) << v.key;
+        // A flipped bit in R, in S, in the message or in the key.
+        for (const std::size_t at : {0u, 31u, 32u, 63u}) {
+            std::string bad = good;
+            bad[at] = static_cast<char>(bad[at] ^ 0x01);
+            EXPECT_FALSE(VerifyEd25519(key, message, bad)) << at;
+        }
+        EXPECT_FALSE(VerifyEd25519(key, message + "x", good));
+        std::string other_key = key;
+        other_key[5] = static_cast<char>(other_key[5] ^ 0x10);
+        EXPECT_FALSE(VerifyEd25519(other_key, message, good));
+        EXPECT_FALSE(VerifyEd25519(key, message, good.substr(0, 63)));
+        EXPECT_FALSE(VerifyEd25519(key, message, good + '\0'));
+        EXPECT_FALSE(VerifyEd25519(key.substr(1), message, good));
+        // S + L, the group order: the same point, but not the canonical S a signer makes.
+        const std::string order =
+            hex("edd3f55c1a631258d69cf7a2def9de140000000000000000000000000000001"
+                "0");
+        std::string malleable = good;
+        unsigned carry = 0;
+        for (std::size_t i = 0; i < 32; ++i) {
+            carry += static_cast<unsigned char>(malleable[32 + i]) +
+                     static_cast<unsigned char>(order[i]);
+            malleable[32 + i] = static_cast<char>(carry & 0xff);
+            carry >>= 8;
+        }
+        EXPECT_FALSE(VerifyEd25519(key, message, malleable));
+    }
+    EXPECT_EQ(SignedStatement("2452", "ab"), "velmora-update\nversion=2452\nsha256=ab\n");
+    EXPECT_EQ(DecodeBase64(" aGk= "), "hi");
+    for (const char* bad : {"aGk", "a=Gk", "aG k", "aGk!", "", "===="}) {
+        EXPECT_EQ(DecodeBase64(bad), std::nullopt) << bad;
+    }
+}
+
+// What may not be shown whole is cut with "..." at the end.
+TEST(UpdateInfoTest, BoundedText) {
+    EXPECT_EQ(BoundedText("short", 3, 10), "short");
+    EXPECT_EQ(BoundedText("a\nb\nc\nd", 3, 100), "a\nb\nc...");
+    EXPECT_EQ(BoundedText("0123456789abc", 3, 10), "0123456789...");
+    EXPECT_EQ(BoundedText("\xd0\x96\xd0\x96\xd0\x96", 1, 2),
+              "\xd0\x96\xd0\x96...");  // whole letters
+    const std::string huge(1 << 20, 'x');
+    EXPECT_EQ(BoundedText(huge, 20, 1500).size(), 1503u);
+}
+
+// A folder on the way to the update folder may be root's; ours must be only ours.
+TEST(UpdateFolderTest, UnsafeFolderRules) {
+    struct Row {
+        uid_t owner;
+        mode_t mode;
+        bool own;
+        bool safe;
+    };
+    const uid_t me = 1000;
+    const Row rows[] = {
+        {me, S_IFDIR | 0700, true, true},     {me, S_IFDIR | 0755, true, true},
+        {me, S_IFDIR | 0775, true, false},    {me, S_IFDIR | 0777, false, false},
+        {0, S_IFDIR | 0755, false, true},     {0, S_IFDIR | 01777, false, true},
+        {0, S_IFDIR | 0777, false, false},    {0, S_IFDIR | 0755, true, false},
+        {1001, S_IFDIR | 0755, false, false}, {1001, S_IFDIR | 01777, false, false},
+        {me, S_IFREG | 0700, true, false},
+    };
+    for (const Row& r : rows) {
+        struct stat st {};
+        st.st_uid = r.owner;
+        st.st_mode = r.mode;
+        EXPECT_EQ(UnsafeFolderReason(st, me, r.own).empty(), r.safe)
+            << r.owner << " " << std::oct << r.mode << " " << r.own;
+    }
+}
+
+// An interface counts only when up, running (a link is there), not loopback, with an address.
+TEST(OnlineTest, InterfacesThatCount) {
+    const NetworkInterface lo{"lo", true, true, true, true};
+    const NetworkInterface unplugged{"eth0", true, false, false, true};
+    const NetworkInterface connected{"eth0", true, true, false, true};
+    const NetworkInterface no_address{"wlan0", true, true, false, false};
+    EXPECT_FALSE(AnyInterfaceOnline({lo, unplugged, no_address}));
+    EXPECT_TRUE(AnyInterfaceOnline({lo, connected}));
+    EXPECT_FALSE(AnyInterfaceOnline({}));
 }
 
 // Only an executable of this machine's kind may replace the program.

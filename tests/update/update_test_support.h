@@ -2,7 +2,11 @@
 // dialogs answered by the test, and private cache and settings folders.
 #pragma once
 
+#include <openssl/evp.h>
+
+#include <QByteArray>
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -12,6 +16,7 @@
 #include <thread>
 
 #include "desktop/dialogs.h"
+#include "update/update_signature.h"
 
 namespace velmora::test {
 
@@ -78,6 +83,54 @@ class PrivateHome {
   private:
     QTemporaryDir dir_;
     QByteArray cache_, config_;
+};
+
+// A release key made for the test, trusted (with a local host) while the object lives, as a
+// tester's local update host would be.
+class TestReleaseKey {
+  public:
+    TestReleaseKey() : key_(EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519")) {}
+    ~TestReleaseKey() { EVP_PKEY_free(key_); }
+    TestReleaseKey(const TestReleaseKey&) = delete;
+    TestReleaseKey& operator=(const TestReleaseKey&) = delete;
+
+    QByteArray PublicBase64() const {
+        unsigned char raw[32];
+        std::size_t size = sizeof raw;
+        EVP_PKEY_get_raw_public_key(key_, raw, &size);
+        return QByteArray(reinterpret_cast<const char*>(raw), static_cast<int>(size)).toBase64();
+    }
+    std::string Sign(const std::string& message) const {
+        unsigned char signature[64];
+        std::size_t size = sizeof signature;
+        EVP_MD_CTX* ctx = EVP_MD_CTX_new();
+        EVP_DigestSignInit(ctx, nullptr, nullptr, nullptr, key_);
+        EVP_DigestSign(ctx, signature, &size,
+                       reinterpret_cast<const unsigned char*>(message.data()), message.size());
+        EVP_MD_CTX_free(ctx);
+        return std::string(reinterpret_cast<const char*>(signature), size);
+    }
+    // The "#version=", "#sha256=" and "#signature=" lines of `program` released as `version`.
+    std::string SignedLines(const std::string& version, const QByteArray& program) const {
+        const std::string sha =
+            QCryptographicHash::hash(program, QCryptographicHash::Sha256).toHex().toStdString();
+        const std::string signature =
+            QByteArray::fromStdString(Sign(SignedStatement(version, sha))).toBase64().toStdString();
+        return "#version=" + version + "\r\n#sha256=" + sha + "\r\n#signature=" + signature +
+               "\r\n";
+    }
+    // Trusts this key for updates from `host` in this process.
+    void Trust(const QByteArray& host) const {
+        qputenv("VELMORA_UPDATE_HOST", host);
+        qputenv("VELMORA_UPDATE_PUBLIC_KEY", PublicBase64());
+    }
+    static void Untrust() {
+        qunsetenv("VELMORA_UPDATE_HOST");
+        qunsetenv("VELMORA_UPDATE_PUBLIC_KEY");
+    }
+
+  private:
+    EVP_PKEY* key_;
 };
 
 }  // namespace velmora::test

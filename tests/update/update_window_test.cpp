@@ -18,7 +18,8 @@ using namespace std::chrono_literals;
 using test::Answers;
 
 // The main window reports errors and "no update" only after the user asked for a check; "Auto
-// check off" stops the automatic check but not the menu command.
+// check off" stops the automatic check but not the menu command. Without a language of its own
+// the check asks for the information file of the shown texts' language, English here.
 TEST(UpdateWindowTest, BoxesOnlyAfterAManualCheck) {
     test::EnsureApp();
     test::StreamServer server;
@@ -28,20 +29,23 @@ TEST(UpdateWindowTest, BoxesOnlyAfterAManualCheck) {
     struct Row {
         const char* name;
         const char* settings;
+        const char* catalogue;  // the system's language code
         bool manual;
         std::size_t requests;
         int errors, messages;
     };
     const Row rows[] = {
-        {"automatic, failing", "Language=English\r\n", false, 1, 0, 0},
-        {"manual, failing", "Language=English\r\nAutocheckoff=1\r\n", true, 1, 1, 0},
-        {"auto check off", "Language=English\r\nAutocheckoff=1\r\n", false, 0, 0, 0},
-        {"manual, 404 page", "Language=German\r\nAutocheckoff=1\r\n", true, 1, 0, 1},
-        {"manual, no language", "Autocheckoff=1\r\n", true, 0, 1, 0},
+        {"automatic, failing", "Language=English\r\n", "", false, 1, 0, 0},
+        {"manual, failing", "Language=English\r\nAutocheckoff=1\r\n", "", true, 1, 1, 0},
+        {"auto check off", "Language=English\r\nAutocheckoff=1\r\n", "", false, 0, 0, 0},
+        {"manual, 404 page", "Language=German\r\nAutocheckoff=1\r\n", "", true, 1, 0, 1},
+        {"manual, no language", "Autocheckoff=1\r\n", "", true, 1, 1, 0},
+        {"automatic, en_US", "", "en_US", false, 1, 0, 0},
+        {"automatic, de_AT", "", "de_AT", false, 1, 0, 0},
     };
     for (const Row& r : rows) {
         // Each row starts as a new process would: no catalogue applied by the row before.
-        SelectCatalogueLanguage(QString());
+        SelectCatalogueLanguage(QString::fromLatin1(r.catalogue));
         test::PrivateHome home;
         QDir().mkpath(home.Path() + "/config/Kestrin/VLR");
         test::WriteBytes(home.Path() + "/config/Kestrin/VLR/Config-t.ini",
