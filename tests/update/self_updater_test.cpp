@@ -84,6 +84,8 @@ TEST_F(SelfUpdaterTest, CheckOutcomes) {
         return text.replace(text.find(from), from.size(), to);
     };
     test::TestReleaseKey other_key;
+    std::string huge_message;
+    for (int i = 0; i < 12000; ++i) huge_message += "line " + std::to_string(i) + "\r\n";
     struct Row {
         const char* name;
         std::string response;
@@ -112,6 +114,10 @@ TEST_F(SelfUpdaterTest, CheckOutcomes) {
         {"signed older", Http("200 OK", key_.SignedLines("2450", "x") + file), "error",
          UpdateError::Older},
         {"404 page", Http("404 Not Found\r\nContent-Type: text/html", "<html>404</html>"), "none"},
+        {"huge message",
+         Http("200 OK",
+              "#version=2452\r\n#message=[" + huge_message + "]" + page + "#url=http://h/u\r\n"),
+         "offer"},
         {"empty body", Http("200 OK\r\nContent-Length: 0", ""), "error", UpdateError::Transfer},
         {"broken length", Http("200 OK\r\nContent-Length: 12x", "#version=1\r\n"), "error",
          UpdateError::Transfer},
@@ -128,8 +134,11 @@ TEST_F(SelfUpdaterTest, CheckOutcomes) {
             EXPECT_FALSE(updater_->ErrorMessage().isEmpty()) << r.name;
         }
     }
-    ASSERT_EQ(answers_.questions.size(), 2);
+    ASSERT_EQ(answers_.questions.size(), 3);
     EXPECT_EQ(answers_.questions.front(), "Cap | Upgrade?");
+    // A box as tall as the message would put its buttons off the screen.
+    EXPECT_LE(answers_.questions.back().count('\n'), 20);
+    EXPECT_TRUE(answers_.questions.back().endsWith("..."));
     EXPECT_EQ(server_.Connections().front().Header("User-Agent"),
               "Velmora-Updater (https://www.kestrin-soft.example/)");
     EXPECT_TRUE(pages_.isEmpty());  // every question was answered No
