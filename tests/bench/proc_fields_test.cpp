@@ -2,6 +2,9 @@
 // plausible but wrong figure rather than fail.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <unistd.h>
 
 #include "player_process.h"
@@ -47,6 +50,8 @@ TEST(ProcFields, ReadsThisProcess) {
     EXPECT_GT(m.rss_kb, 0);
     EXPECT_GE(m.rss_kb, m.anon_kb);
     EXPECT_GE(ProcessTicks(getpid()), 0);
+    // A short sleep is a voluntary switch, so the count cannot still be 0 in a fresh process.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
     const auto threads = ReadThreads(getpid());
     ASSERT_EQ(threads.count(getpid()), 1u);
     EXPECT_GT(threads.at(getpid()).switches, 0);

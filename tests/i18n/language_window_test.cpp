@@ -67,7 +67,8 @@ class LanguageWindowTest : public ::testing::Test {
 };
 
 // The stored language wins when it is one of the three names; otherwise the system's code picks
-// one, or none (English texts, every item enabled, no update address, nothing stored).
+// one, or none (English texts, every item enabled, nothing stored, and the English update
+// address, since updates are looked for on every locale).
 TEST_F(LanguageWindowTest, StartupLanguageFromSettingsOrSystem) {
     struct Row {
         const char* lang;
@@ -79,7 +80,8 @@ TEST_F(LanguageWindowTest, StartupLanguageFromSettingsOrSystem) {
     const Row rows[] = {
         {"de_DE.UTF-8", nullptr, "German", "/downloads/update/selfupdate_de.cgi",
          "Bitte wählen Sie einen Sender"},
-        {"en_US.UTF-8", nullptr, "", "", "Please select a channel"},
+        {"en_US.UTF-8", nullptr, "", "/downloads/update/selfupdate_en.cgi",
+         "Please select a channel"},
         {"EN", nullptr, "English", "/downloads/update/selfupdate_en.cgi",
          "Please select a channel"},
         {"en_US.UTF-8", "Russian", "Russian", "/downloads/update/selfupdate_ru.cgi",

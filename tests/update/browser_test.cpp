@@ -23,14 +23,15 @@ TEST(BrowserTest, OpeningAPageDoesNotWaitForTheDesktop) {
     QTemporaryDir dir;
     const QString marker = dir.path() + "/opened";
     test::WriteBytes(dir.path() + "/xdg-mime", "#!/bin/sh\nsleep 1\necho slowbrowser.desktop\n");
-    test::WriteBytes(dir.path() + "/browser", "#!/bin/sh\necho \"$1\" > '" + marker.toUtf8() + "'\n");
+    test::WriteBytes(dir.path() + "/browser",
+                     "#!/bin/sh\necho \"$1\" > '" + marker.toUtf8() + "'\n");
     for (const char* program : {"/xdg-mime", "/browser"}) {
         QFile::setPermissions(dir.path() + program, QFile::ReadOwner | QFile::ExeOwner);
     }
     QDir().mkpath(dir.path() + "/data/applications");
     test::WriteBytes(dir.path() + "/data/applications/slowbrowser.desktop",
-                     "[Desktop Entry]\nType=Application\nName=Slow\nExec=" +
-                         dir.path().toUtf8() + "/browser %u\n");
+                     "[Desktop Entry]\nType=Application\nName=Slow\nExec=" + dir.path().toUtf8() +
+                         "/browser %u\n");
     const QByteArray path = qgetenv("PATH"), data = qgetenv("XDG_DATA_HOME");
     qputenv("PATH", dir.path().toUtf8() + ":" + path);
     qputenv("XDG_DATA_HOME", (dir.path() + "/data").toUtf8());
