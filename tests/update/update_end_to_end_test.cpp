@@ -172,8 +172,8 @@ TEST(UpdateEndToEndTest, ChecksumMismatchReplacesNothing) {
     EXPECT_FALSE(QFile::exists(run.cache + "/Upgrader"));
 }
 
-// An upgrader that cannot put the new file in place leaves the program as it was and starts it
-// again: the user is never left without the player.
+// An upgrader that cannot put the new file in place leaves the program as it was, records why
+// and starts it again: the user is never left without the player.
 TEST(UpgraderTest, AFailedReplacementStartsTheOldProgramAgain) {
     QTemporaryDir dir;
     const QString program = dir.path() + "/velmora";
@@ -188,6 +188,8 @@ TEST(UpgraderTest, AFailedReplacementStartsTheOldProgramAgain) {
     ASSERT_TRUE(upgrader.waitForFinished(10000));
     EXPECT_TRUE(WaitForFile(marker, 5s));
     EXPECT_EQ(test::ReadBytes(program), script);
+    // The failure waits beside the download for the player's next start to tell it.
+    EXPECT_TRUE(test::ReadBytes(dir.path() + "/Upgrade.failed").startsWith("replace\tcannot read"));
 }
 
 }  // namespace
