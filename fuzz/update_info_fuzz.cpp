@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view body(reinterpret_cast<const char*>(data), size);
     const velmora::UpdateInfo info = velmora::ParseUpdateInfo(body);
     for (const std::string* value : {&info.version, &info.date, &info.served, &info.caption,
-                                     &info.redirect, &info.url, &info.sha256}) {
+                                     &info.redirect, &info.url, &info.sha256, &info.signature}) {
         FUZZ_CHECK(value->size() <= body.size());
     }
     FUZZ_CHECK(info.message.size() <= body.size());
@@ -22,6 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool newer =
         velmora::IsNewerVersion(velmora::VersionControl::byNumber, info, info.version, "");
     FUZZ_CHECK(!newer);  // a version never differs from itself
+    // A signed verdict needs a signature; this key signed nothing the fuzzer can find.
+    const velmora::UpdateVerdict verdict = velmora::JudgeUpdate(
+        info, velmora::VersionControl::byNumber, "2451", "", std::string(32, '\x01'));
+    FUZZ_CHECK(verdict != velmora::UpdateVerdict::Offer || velmora::IsRedirect(info));
+    FUZZ_CHECK(velmora::BoundedText(info.message, 20, 1500).size() <= 1500 * 4 + 3);
     velmora::UsersServed(info.served);
     velmora::IsRedirect(info);
     velmora::ParseContentLength(body);
