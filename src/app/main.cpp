@@ -1,15 +1,57 @@
 // Program entry: the main window, then the about box and the channel editor, then the message loop.
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
+#include <QThread>
+#include <cstdio>
 
+#include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/program_windows.h"
 #include "app/session_end.h"
+#include "app/settings.h"
+#include "app/single_instance.h"
+#include "desktop/dialogs.h"
 #include "desktop/language_switch.h"
 #include "desktop/program_files.h"
 #include "i18n/message.h"
+#include "playback/station_argument.h"
+
+namespace {
+
+// A player of these settings runs already: it takes the station (or only raises its window). It
+// may have started a moment ago and not listen yet, so it is asked for a while.
+bool HandOver(const QString& settings_folder, const velmora::StationArgument& station) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (velmora::HandOverToRunningPlayer(settings_folder, station.url, station.name)) {
+            return true;
+        }
+        QThread::msleep(200);
+    }
+    return false;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const velmora::CommandLine command = velmora::ParseCommandLine(arguments);
+    switch (command.action) {
+        case velmora::CommandLine::Action::Help:
+            std::fputs(qPrintable(velmora::UsageText()), stdout);
+            return 0;
+        case velmora::CommandLine::Action::Version:
+            std::fputs(qPrintable(velmora::VersionText()), stdout);
+            return 0;
+        case velmora::CommandLine::Action::Usage:
+            std::fprintf(stderr, "velmora: %s\n%s", qPrintable(command.error),
+                         qPrintable(velmora::UsageText()));
+            return 2;
+        case velmora::CommandLine::Action::Run:
+            break;
+    }
+
     // On X11, shared-memory images turn every small repaint (the clock, once a second) into a
     // round trip that wakes the program three times; this window's repaints are small, so plain
     // requests cost less. A user's own setting wins.
@@ -22,10 +64,36 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("velmora"), QIcon(":/logo.png")));
 
+    velmora::StationArgument station;
+    if (!command.station.isEmpty()) {
+        station = velmora::StationFromArgument(command.station, QDir::currentPath());
+        if (!station.error.isEmpty()) {
+            velmora::dialogs().Error(nullptr, station.error);
+            station = {};
+        }
+    }
+    const QString settings_folder = velmora::SettingsFolder();
+    const velmora::InstanceLock lock(settings_folder);
+    if (!lock.Held()) {
+        if (HandOver(settings_folder, station)) return 0;
+        velmora::dialogs().Error(nullptr, velmora::Msg("Velmora is already running, but it does "
+                                                       "not answer."));
+        return 1;
+    }
+
     velmora::TForm1* form1 = velmora::CreateProgramWindows();
     if (!form1) return 1;
+    auto* instances = new velmora::InstanceServer(settings_folder, form1);
+    QObject::connect(instances, &velmora::InstanceServer::playRequested, form1,
+                     [form1](const QString& url, const QString& name) {
+                         form1->RaiseWindow();
+                         form1->PlayStation(url, name);
+                     });
+    QObject::connect(instances, &velmora::InstanceServer::raiseRequested, form1,
+                     &velmora::TForm1::RaiseWindow);
     form1->show();
     // Only after the first showing has loaded the list: an earlier close would save an empty one.
     new velmora::SessionEnd(form1);
+    if (!station.url.isEmpty()) form1->PlayStation(station.url, station.name);
     return app.exec();
 }

@@ -757,6 +757,35 @@ void TForm1::OnUserChannelChosen() {
     Play();
 }
 
+void TForm1::PlayStation(const QString& url, const QString& name) {
+    const QUrl address(url, QUrl::StrictMode);
+    const QString scheme = address.scheme().toLower();
+    if (!address.isValid() || address.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        return;
+    }
+    StopRecording();
+    EndReplay();
+    AbandonOpening();
+    player_->Stop();
+    // Played like a user channel that is not in the list: the list keeps no selection.
+    channels_->ClearSelection();
+    user_channel_url_ = url;
+    user_channel_name_ = name;
+    user_channel_mode_ = true;
+    homepageButton_->hide();
+    programsButton_->hide();
+    listButtons_[kEdit]->setEnabled(false);
+    Play();
+}
+
+void TForm1::RaiseWindow() {
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+}
+
 void TForm1::OnDirectoryKeyDown(int virtual_key) {
     const int row = directoryCombo_->currentIndex();
     const int before = RowBeforeKeyDown(row, virtual_key);

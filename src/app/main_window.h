@@ -62,6 +62,11 @@ class TForm1 final : public QWidget, private ChannelListHost {
     ChannelListModel* Channels() const { return channels_; }
     // Path of the update information file for the applied language; empty when none applies.
     QString UpdateInfoPath() const { return updateInfoPath_; }
+    // Plays `url` as a station of its own, shown as `name` until its server names it; the user's
+    // list is left as it is. Only http(s) addresses are opened.
+    void PlayStation(const QString& url, const QString& name);
+    // Brings the window to the front, also from the minimised state.
+    void RaiseWindow();
     // The about box and the channel editor, created after this window and owned by it. Any not
     // given by the first showing is created then.
     void SetSecondaryWindows(TAboutBox* about_box, TForm3* form3);

@@ -1,0 +1,52 @@
+#include "app/command_line.h"
+
+#include <QCommandLineParser>
+
+namespace velmora {
+
+CommandLine ParseCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
+    parser.addOption(help);
+    parser.addOption(version);
+    parser.addPositionalArgument(QStringLiteral("station"), QString());
+    CommandLine out;
+    if (!parser.parse(arguments)) {
+        out.action = CommandLine::Action::Usage;
+        out.error = parser.errorText();
+        return out;
+    }
+    if (parser.isSet(help)) {
+        out.action = CommandLine::Action::Help;
+    } else if (parser.isSet(version)) {
+        out.action = CommandLine::Action::Version;
+    } else if (parser.positionalArguments().size() > 1) {
+        out.action = CommandLine::Action::Usage;
+        out.error = QStringLiteral("only one station can be given");
+    } else if (!parser.positionalArguments().isEmpty()) {
+        out.station = parser.positionalArguments().constFirst();
+    }
+    return out;
+}
+
+QString UsageText() {
+    return QStringLiteral(
+        "Usage: velmora [OPTIONS] [URL|FILE]\n"
+        "Internet radio player.\n"
+        "\n"
+        "  URL            play this station address (http or https)\n"
+        "  FILE           play the first station of a playlist file (.pls, .m3u, .m3u8, .asx,\n"
+        "                 .xspf)\n"
+        "  -h, --help     show this help and exit\n"
+        "  -v, --version  show the version and exit\n"
+        "\n"
+        "When a player is already running, it plays the station given (or only shows its\n"
+        "window), and this start ends.\n");
+}
+
+QString VersionText() {
+    return QStringLiteral("velmora %1\n").arg(QLatin1String(VELMORA_VERSION));
+}
+
+}  // namespace velmora

@@ -1,0 +1,24 @@
+// The program's command line: velmora [OPTIONS] [URL|FILE]. Read before any window or sound
+// device exists, so that --help and --version answer on a machine without a display.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace velmora {
+
+struct CommandLine {
+    enum class Action { Run, Help, Version, Usage };
+    Action action = Action::Run;
+    QString station;  // the URL or FILE argument; empty when none was given
+    QString error;    // for Usage: what was wrong
+};
+
+// `arguments` as main() gets them, the program's name first.
+CommandLine ParseCommandLine(const QStringList& arguments);
+// The text --help prints.
+QString UsageText();
+// The text --version prints.
+QString VersionText();
+
+}  // namespace velmora

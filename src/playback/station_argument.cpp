@@ -1,0 +1,62 @@
+#include "playback/station_argument.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+#include <string>
+
+#include "engine/playlist.h"
+#include "i18n/message.h"
+
+namespace velmora {
+
+namespace {
+
+// A playlist is a few lines; anything larger is not one.
+constexpr qint64 kMaxPlaylistBytes = 1 << 20;
+
+bool IsWebAddress(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty() &&
+           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+}  // namespace
+
+StationArgument StationFromArgument(const QString& argument, const QString& working_folder) {
+    const QString text = argument.trimmed();
+    const QUrl url(text, QUrl::StrictMode);
+    if (IsWebAddress(url)) return {text, url.host(), {}};
+
+    QString path = text;
+    if (url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) == 0) {
+        path = url.toLocalFile();
+    } else if (!url.scheme().isEmpty() && url.scheme().size() > 1) {
+        // Another scheme (ftp:, smb:, ...) is not a station; a one-letter one is no scheme.
+        return {{}, {}, Msg("%1 is neither a web address nor a playlist file.").arg(text)};
+    }
+    const QFileInfo info(QDir(working_folder), path);
+    QFile file(info.absoluteFilePath());
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
+        return {{}, {}, Msg("%1 is neither a web address nor a playlist file.").arg(text)};
+    }
+    const std::string body = file.read(kMaxPlaylistBytes).toStdString();
+    const std::string location = QUrl::fromLocalFile(info.absoluteFilePath()).toString().toStdString();
+    vle::PlaylistKind kind = vle::PlaylistKindFromUrl(location);
+    if (kind == vle::PlaylistKind::None) kind = vle::PlaylistKindFromBody(body);
+    // A list of HLS segments plays only from its own address; a list of variants names them.
+    const bool segments = vle::IsHlsPlaylist(body) &&
+                          body.find("#EXT-X-STREAM-INF") == std::string::npos;
+    if (kind != vle::PlaylistKind::None && !segments) {
+        for (const std::string& entry : vle::ParsePlaylist(kind, body, location)) {
+            const QString address = QString::fromStdString(entry);
+            if (IsWebAddress(QUrl(address, QUrl::StrictMode))) {
+                return {address, info.completeBaseName(), {}};
+            }
+        }
+    }
+    return {{}, {}, Msg("The playlist %1 names no web address to play.").arg(info.fileName())};
+}
+
+}  // namespace velmora

@@ -1,0 +1,129 @@
+// The command line and the one-player rule: what each argument does, playlist files read with the
+// engine's parsers, and a second start that hands its station to the running player.
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "app/window_harness.h"
+#include "playback/station_argument.h"
+#include "support/stream_server.h"
+#include "support/test_audio.h"
+
+namespace velmora {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(CommandLineTest, OptionsAndOneStation) {
+    using Action = CommandLine::Action;
+    const struct {
+        QStringList args;
+        Action action;
+        const char* station;
+    } rows[] = {
+        {{"velmora"}, Action::Run, ""},
+        {{"velmora", "http://h/a.pls"}, Action::Run, "http://h/a.pls"},
+        {{"velmora", "--help"}, Action::Help, ""},
+        {{"velmora", "-v"}, Action::Version, ""},
+        {{"velmora", "--bogus"}, Action::Usage, ""},
+        {{"velmora", "a", "b"}, Action::Usage, ""},
+        {{"velmora", "--", "-odd name.pls"}, Action::Run, "-odd name.pls"},
+    };
+    for (const auto& r : rows) {
+        const CommandLine c = ParseCommandLine(r.args);
+        EXPECT_EQ(c.action, r.action) << r.args.join(' ').toStdString();
+        EXPECT_EQ(c.station, r.station) << r.args.join(' ').toStdString();
+    }
+    EXPECT_TRUE(VersionText().startsWith("velmora 2."));
+}
+
+// Only http(s) addresses are played: given directly, or as a playlist file's first such entry.
+TEST(CommandLineTest, StationFromAddressOrPlaylistFile) {
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    test::WriteBytes(d + "/Jazz FM.pls",
+                     "[playlist]\nFile1=local.mp3\nFile2=ftp://h/x\nFile3=http://h:8000/jazz\n");
+    test::WriteBytes(d + "/list.m3u", "#EXTM3U\nfile:///etc/passwd\nhttps://h/live.aac\n");
+    test::WriteBytes(d + "/master", "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1\nhttp://h/v.m3u8\n");
+    test::WriteBytes(d + "/segments.m3u8",
+                     "#EXTM3U\n#EXT-X-TARGETDURATION:5\n#EXTINF:5,\nhttp://h/s1.aac\n");
+    test::WriteBytes(d + "/notes.txt", "just words\n");
+    const struct {
+        QString argument;
+        const char* url;  // empty: refused
+        const char* name;
+    } rows[] = {
+        {"http://radio.example:8000/live", "http://radio.example:8000/live", "radio.example"},
+        {"Jazz FM.pls", "http://h:8000/jazz", "Jazz FM"},
+        {"file://" + d + "/list.m3u", "https://h/live.aac", "list"},
+        {d + "/master", "http://h/v.m3u8", "master"},
+        {"segments.m3u8", "", ""},
+        {"notes.txt", "", ""},
+        {"missing.pls", "", ""},
+        {"ftp://h/a.mp3", "", ""},
+        {"http:///nohost", "", ""},
+    };
+    for (const auto& r : rows) {
+        const StationArgument s = StationFromArgument(r.argument, d);
+        EXPECT_EQ(s.url, r.url) << r.argument.toStdString();
+        EXPECT_EQ(s.name, r.name) << r.argument.toStdString();
+        EXPECT_EQ(s.error.isEmpty(), *r.url != '\0') << r.argument.toStdString();
+    }
+}
+
+// The real program: --version answers without a display; a second start with another station
+// switches the running player to it and ends, and one player remains.
+TEST(CommandLineTest, SecondStartHandsItsStationToTheRunningPlayer) {
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+    env.insert("XDG_CACHE_HOME", home.path() + "/cache");
+    env.insert("XDG_RUNTIME_DIR", home.path() + "/run");
+    QDir().mkpath(home.path() + "/run");
+    QFile::setPermissions(home.path() + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    env.insert("VELMORA_UPDATE_HOST", "127.0.0.1:9");  // nothing listens: no network
+    const QString program = VELMORA_BUILD_DIR "/bin/velmora";
+
+    QProcess version;
+    QProcessEnvironment no_display = env;
+    no_display.remove("DISPLAY");
+    no_display.insert("QT_QPA_PLATFORM", "xcb");  // a window would fail here
+    version.setProcessEnvironment(no_display);
+    version.start(program, {"--version"});
+    ASSERT_TRUE(version.waitForFinished(10000));
+    EXPECT_EQ(version.exitCode(), 0);
+    EXPECT_TRUE(version.readAllStandardOutput().startsWith("velmora "));
+
+    test::StreamServer server;
+    test::SineSpec spec;
+    spec.seconds = 1.0;
+    for (const char* path : {"/one", "/two"}) {
+        server.AddStream(path, test::IcecastRoute(test::EncodeSine(spec), 16000, 0));
+    }
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.setProcessChannelMode(QProcess::ForwardedChannels);
+    first.start(program, {QString::fromStdString(server.Url("/one"))});
+    ASSERT_TRUE(first.waitForStarted());
+    ASSERT_TRUE(server.WaitForConnections(1, 20s));
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.setProcessChannelMode(QProcess::ForwardedChannels);
+    second.start(program, {QString::fromStdString(server.Url("/two"))});
+    ASSERT_TRUE(second.waitForFinished(20000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(server.WaitForConnections(2, 20s));
+    EXPECT_EQ(server.ConnectionsTo("/two").size(), 1u);
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    first.terminate();
+    EXPECT_TRUE(first.waitForFinished(20000));
+}
+
+}  // namespace
+}  // namespace velmora
