@@ -130,6 +130,8 @@ void TForm1::CreateControls() {
     analyserBox_ = new TPaintBox(this);
     analyserBox_->setObjectName("PaintBox1");
     analyserBox_->setGeometry(8, kHeaderHeight + 9, kAnalyserWidth, kAnalyserHeight);
+    analyserBox_->setAccessibleName(Msg("Spectrum analyser"));
+    analyserBox_->setAccessibleDescription(Msg("Bars showing the loudness of the sound by pitch"));
     analyserPlaceholder_ = MakeLabel("Label1", this);
     analyserPlaceholder_->setText(Msg("-----------------------------------"));
     analyserPlaceholder_->setAlignment(Qt::AlignCenter);
@@ -148,6 +150,7 @@ void TForm1::CreateControls() {
     WireMenu();
     WireUserPanel();
     CreateSelfUpdater();
+    CreateKeyboard();
 }
 
 void TForm1::CreateHeader() {
@@ -198,18 +201,19 @@ void TForm1::CreateChannelBox() {
     channelPrompt_->setGeometry(10, 20, 196, 16);
 
     openPanelButton_ = new PictureButton("Image10", ":/panel_open.png", channelBox_);
-    openPanelButton_->setToolTip(Msg("Open your webradio channels"));
+    openPanelButton_->SetHint(Msg("Open your webradio channels"));
     openPanelButton_->move(213, 15);
     closePanelButton_ = new PictureButton("Image11", ":/panel_close.png", channelBox_);
-    closePanelButton_->setToolTip(Msg("Close your webradio channels"));
+    closePanelButton_->SetHint(Msg("Close your webradio channels"));
     closePanelButton_->move(213, 15);
     menuButton_ = new PictureButton("Image2", ":/menu.png", channelBox_);
-    menuButton_->setToolTip(Msg("Menu / Settings"));
+    menuButton_->SetHint(Msg("Menu / Settings"));
     menuButton_->move(245, 15);
 
     directoryCombo_ = new QComboBox(channelBox_);
     directoryCombo_->setObjectName("ComboBox1");
     directoryCombo_->setEditable(false);
+    directoryCombo_->setAccessibleName(Msg("Webradio channels"));
     directoryCombo_->setMaxVisibleItems(kDirectoryRowCount);
     directoryCombo_->setFocusPolicy(Qt::ClickFocus);  // skipped by Tab
     for (const DirectoryRow& row : DirectoryRows()) {
@@ -222,16 +226,16 @@ void TForm1::CreateChannelBox() {
 
     const int row_y = 68;
     playButton_ = new PictureButton("Image1", ":/play.png", channelBox_);
-    playButton_->setToolTip(Msg("Play"));
+    playButton_->SetHint(Msg("Play"));
     playButton_->move(10, row_y);
     connect(playButton_, &PictureButton::clicked, this, &TForm1::OnPlayClicked);
     stopButton_ = new PictureButton("Image4", ":/stop.png", channelBox_);
-    stopButton_->setToolTip(Msg("Stop"));
+    stopButton_->SetHint(Msg("Stop"));
     stopButton_->move(46, row_y);
     connect(stopButton_, &PictureButton::clicked, this, &TForm1::OnStopClicked);
 
     recordButton_ = new PictureButton("Image19", ":/record.png", channelBox_);
-    recordButton_->setToolTip(Msg("Record"));
+    recordButton_->SetHint(Msg("Record"));
     recordButton_->move(88, row_y + 4);
     recordButton_->hide();
     cannotRecordImage_ = MakeLabel("Image20", channelBox_);
@@ -239,7 +243,7 @@ void TForm1::CreateChannelBox() {
     cannotRecordImage_->setToolTip(Msg("Can not record"));
     cannotRecordImage_->setGeometry(88, row_y + 4, 24, 24);
     recordingsButton_ = new PictureButton("Image21", ":/recordings.png", channelBox_);
-    recordingsButton_->setToolTip(Msg("Open recordings"));
+    recordingsButton_->SetHint(Msg("Open recordings"));
     recordingsButton_->move(116, row_y + 4);
 
     volumeSlider_ = new TTrackBar(channelBox_);
@@ -247,15 +251,16 @@ void TForm1::CreateChannelBox() {
     volumeSlider_->setRange(0, 100);
     volumeSlider_->setValue(kDefaultVolume);
     volumeSlider_->setToolTip(Msg("Volume"));
+    volumeSlider_->setAccessibleName(Msg("Volume"));
     volumeSlider_->setGeometry(156, row_y + 6, 81, 20);
     connect(volumeSlider_, &QSlider::valueChanged, this, &TForm1::OnVolumeChanged);
 
     muteButton_ = new PictureButton("VolumeOn", ":/volume_on.png", channelBox_);
-    muteButton_->setToolTip(Msg("Volume off"));
+    muteButton_->SetHint(Msg("Volume off"));
     muteButton_->move(245, row_y + 6);
     connect(muteButton_, &PictureButton::clicked, this, &TForm1::OnMuteClicked);
     unmuteButton_ = new PictureButton("VolumeOff", ":/volume_off.png", channelBox_);
-    unmuteButton_->setToolTip(Msg("Volume on"));
+    unmuteButton_->SetHint(Msg("Volume on"));
     unmuteButton_->move(245, row_y + 6);
     unmuteButton_->hide();
     connect(unmuteButton_, &PictureButton::clicked, this, &TForm1::OnUnmuteClicked);
@@ -282,14 +287,16 @@ void TForm1::CreatePlayingBox() {
     titleLabel_ = MakeLabel("Label3", playingBox_);
     titleLabel_->setToolTip(Msg("Copy"));
     titleLabel_->setCursor(Qt::PointingHandCursor);
+    // Reachable by Tab, so its text can be read out and copied.
+    titleLabel_->setFocusPolicy(Qt::StrongFocus);
     titleLabel_->setGeometry(10, 72, 245, 16);
 
     homepageButton_ = new PictureButton("Image7", ":/homepage.png", playingBox_);
-    homepageButton_->setToolTip(Msg("Webradio homepage"));
+    homepageButton_->SetHint(Msg("Webradio homepage"));
     homepageButton_->move(359, 20);
     connect(homepageButton_, &PictureButton::clicked, this, &TForm1::OnHomepageClicked);
     programsButton_ = new PictureButton("Image9", ":/programs.png", playingBox_);
-    programsButton_->setToolTip(Msg("Programs"));
+    programsButton_->SetHint(Msg("Programs"));
     programsButton_->move(359, 56);
     connect(programsButton_, &PictureButton::clicked, this, &TForm1::OnProgramsClicked);
 }
@@ -306,6 +313,7 @@ void TForm1::CreateUserPanel() {
     userPanel_->setGeometry(408, kHeaderHeight + 2, 153, 206);
     channels_ = new ChannelListModel(userPanel_);
     channels_->ListBox1()->setGeometry(8, 20, 137, 152);
+    channels_->ListBox1()->setAccessibleName(Msg("Your webradio channels"));
     connect(channels_, &ChannelListModel::Chosen, this, &TForm1::OnUserChannelChosen);
 
     struct ButtonSpec {
@@ -324,7 +332,7 @@ void TForm1::CreateUserPanel() {
     }};
     for (std::size_t i = 0; i < kButtons.size(); ++i) {
         auto* button = new PictureButton(kButtons[i].name, kButtons[i].picture, userPanel_);
-        button->setToolTip(Msg(kButtons[i].hint));
+        button->SetHint(Msg(kButtons[i].hint));
         button->move(8 + static_cast<int>(i) * 23, 178);
         listButtons_[i] = button;
     }

@@ -74,6 +74,7 @@ class TForm1 final : public QWidget, private ChannelListHost {
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -84,6 +85,7 @@ class TForm1 final : public QWidget, private ChannelListHost {
     void CreateProxyPanel();
     void CreateUserPanel();
     void CreateTimers();
+    void CreateKeyboard();
     void WireNowPlaying();
     void WireMenu();
     void WireUserPanel();

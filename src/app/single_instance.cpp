@@ -53,8 +53,9 @@ bool HandOverToRunningPlayer(const QString& settings_folder, const QString& url,
     QLocalSocket socket;
     socket.connectToServer(InstanceSocketPath(settings_folder));
     if (!socket.waitForConnected(kAnswerTimeoutMs)) return false;
-    const QString line = url.isEmpty() ? QStringLiteral("raise\n")
-                                       : QStringLiteral("play\t%1\t%2\n").arg(Field(url), Field(name));
+    const QString line = url.isEmpty()
+                             ? QStringLiteral("raise\n")
+                             : QStringLiteral("play\t%1\t%2\n").arg(Field(url), Field(name));
     socket.write(line.toUtf8());
     if (!socket.waitForBytesWritten(kAnswerTimeoutMs)) return false;
     while (!socket.canReadLine()) {

@@ -24,7 +24,8 @@ class InstanceLock {
     int fd_ = -1;
 };
 
-// The local socket's name for the player of `settings_folder`, in the user's private runtime folder.
+// The local socket's name for the player of `settings_folder`, in the user's private runtime
+// folder.
 QString InstanceSocketPath(const QString& settings_folder);
 
 // Asks the running player of `settings_folder` to play `url` (shown as `name` until its server

@@ -2,6 +2,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 
@@ -40,6 +41,16 @@ bool TitleLabelCopy::eventFilter(QObject* watched, QEvent* event) {
             if (mouse->button() == Qt::LeftButton &&
                 label_->rect().contains(mouse->position().toPoint())) {
                 Label3Click();
+            }
+            break;
+        }
+        case QEvent::KeyPress: {
+            // From the keyboard: Enter or the copy key copies, as a click does.
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
+                key->matches(QKeySequence::Copy)) {
+                Label3Click();
+                return true;
             }
             break;
         }

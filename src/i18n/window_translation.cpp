@@ -97,7 +97,8 @@ std::vector<const char*> TextProperties(const QObject* object) {
     std::vector<const char*> names;
     if (const auto* w = qobject_cast<const QWidget*>(object)) {
         if (w->isWindow() && !qobject_cast<const QMenu*>(w)) names.push_back("windowTitle");
-        names.insert(names.end(), {"toolTip", "statusTip", "whatsThis"});
+        names.insert(names.end(), {"toolTip", "statusTip", "whatsThis", "accessibleName",
+                                   "accessibleDescription"});
         if (qobject_cast<const QLabel*>(w) || qobject_cast<const QAbstractButton*>(w)) {
             names.push_back("text");
         }

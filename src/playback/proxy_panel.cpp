@@ -59,6 +59,9 @@ ProxyPanel::ProxyPanel(QWidget* parent) : QFrame(parent) {
 void ProxyPanel::Retranslate() {
     frame->setTitle(Msg("Proxy-Server"));
     hintLabel->setText(Msg("server:port or user:pass@server:port"));
+    // A screen reader names the field as its frame and reads the hint below as its description.
+    addressEdit->setAccessibleName(Msg("Proxy-Server"));
+    addressEdit->setAccessibleDescription(hintLabel->text());
     directSwitch->setText(Msg("Proxy off"));
     okButton->setText(Msg("OK"));
 }

@@ -42,12 +42,13 @@ StationArgument StationFromArgument(const QString& argument, const QString& work
         return {{}, {}, Msg("%1 is neither a web address nor a playlist file.").arg(text)};
     }
     const std::string body = file.read(kMaxPlaylistBytes).toStdString();
-    const std::string location = QUrl::fromLocalFile(info.absoluteFilePath()).toString().toStdString();
+    const std::string location =
+        QUrl::fromLocalFile(info.absoluteFilePath()).toString().toStdString();
     vle::PlaylistKind kind = vle::PlaylistKindFromUrl(location);
     if (kind == vle::PlaylistKind::None) kind = vle::PlaylistKindFromBody(body);
     // A list of HLS segments plays only from its own address; a list of variants names them.
-    const bool segments = vle::IsHlsPlaylist(body) &&
-                          body.find("#EXT-X-STREAM-INF") == std::string::npos;
+    const bool segments =
+        vle::IsHlsPlaylist(body) && body.find("#EXT-X-STREAM-INF") == std::string::npos;
     if (kind != vle::PlaylistKind::None && !segments) {
         for (const std::string& entry : vle::ParsePlaylist(kind, body, location)) {
             const QString address = QString::fromStdString(entry);

@@ -84,7 +84,8 @@ TEST(CommandLineTest, SecondStartHandsItsStationToTheRunningPlayer) {
     env.insert("XDG_CACHE_HOME", home.path() + "/cache");
     env.insert("XDG_RUNTIME_DIR", home.path() + "/run");
     QDir().mkpath(home.path() + "/run");
-    QFile::setPermissions(home.path() + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(home.path() + "/run",
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     env.insert("VELMORA_UPDATE_HOST", "127.0.0.1:9");  // nothing listens: no network
     const QString program = VELMORA_BUILD_DIR "/bin/velmora";
 

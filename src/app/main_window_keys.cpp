@@ -1,0 +1,73 @@
+// TForm1 by keyboard alone: the Tab order through the controls and the keys players share.
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QShortcut>
+
+#include "app/main_window.h"
+#include "app/picture_button.h"
+#include "app/recording_control.h"
+#include "channels/channel_list_model.h"
+#include "playback/player.h"
+#include "playback/track_bar.h"
+
+namespace velmora {
+
+namespace {
+
+// How far Ctrl+Up and Ctrl+Down move the volume.
+constexpr int kVolumeStep = 5;
+
+}  // namespace
+
+void TForm1::CreateKeyboard() {
+    // Directory, transport, volume, now playing, the user's list and its buttons.
+    QWidget* const order[] = {
+        directoryCombo_,  openPanelButton_, closePanelButton_, menuButton_,
+        playButton_,      stopButton_,      recordButton_,     recordingsButton_,
+        volumeSlider_,    muteButton_,      unmuteButton_,     titleLabel_,
+        homepageButton_,  programsButton_,  channels_->ListBox1(),
+    };
+    QWidget* previous = nullptr;
+    for (QWidget* w : order) {
+        if (previous) setTabOrder(previous, w);
+        previous = w;
+    }
+    for (PictureButton* b : listButtons_) {
+        setTabOrder(previous, b);
+        previous = b;
+    }
+
+    const auto shortcut = [this](QKeySequence keys, auto action) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, action);
+    };
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_R), [this] {
+        if (recording_->Active() || recordButton_->isVisible()) recording_->OnRecordClicked();
+    });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Up), [this] {
+        volumeSlider_->setValue(volumeSlider_->value() + kVolumeStep);
+    });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Down), [this] {
+        volumeSlider_->setValue(volumeSlider_->value() - kVolumeStep);
+    });
+}
+
+// Space reaches the window only when the focused control did not take it (a text field types
+// it, a button presses itself, a list selects): then it plays or stops.
+void TForm1::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+        if (player_->IsBusy()) {
+            OnStopClicked();
+        } else {
+            OnPlayClicked();
+        }
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+}  // namespace velmora
