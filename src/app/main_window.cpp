@@ -215,7 +215,7 @@ void TForm1::CreateChannelBox() {
     directoryCombo_->setEditable(false);
     directoryCombo_->setAccessibleName(Msg("Webradio channels"));
     directoryCombo_->setMaxVisibleItems(kDirectoryRowCount);
-    directoryCombo_->setFocusPolicy(Qt::ClickFocus);  // skipped by Tab
+    directoryCombo_->setFocusPolicy(Qt::StrongFocus);  // the keyboard reaches the directory
     for (const DirectoryRow& row : DirectoryRows()) {
         directoryCombo_->addItem(Msg(std::string(row.text).c_str()));
     }

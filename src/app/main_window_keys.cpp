@@ -1,5 +1,7 @@
 // TForm1 by keyboard alone: the Tab order through the controls and the keys players share.
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,15 +22,34 @@ namespace {
 // How far Ctrl+Up and Ctrl+Down move the volume.
 constexpr int kVolumeStep = 5;
 
+// A group box keeps Space for its check box, even without one: Space that its controls left is
+// handed on to the window.
+class SpaceToWindow final : public QObject {
+  public:
+    explicit SpaceToWindow(QWidget* window) : QObject(window), window_(window) {}
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_Space || key->modifiers() != Qt::NoModifier) return false;
+        QCoreApplication::sendEvent(window_, event);
+        return true;
+    }
+
+  private:
+    QWidget* const window_;
+};
+
 }  // namespace
 
 void TForm1::CreateKeyboard() {
     // Directory, transport, volume, now playing, the user's list and its buttons.
     QWidget* const order[] = {
-        directoryCombo_,  openPanelButton_, closePanelButton_, menuButton_,
-        playButton_,      stopButton_,      recordButton_,     recordingsButton_,
-        volumeSlider_,    muteButton_,      unmuteButton_,     titleLabel_,
-        homepageButton_,  programsButton_,  channels_->ListBox1(),
+        directoryCombo_, openPanelButton_, closePanelButton_,     menuButton_,
+        playButton_,     stopButton_,      recordButton_,         recordingsButton_,
+        volumeSlider_,   muteButton_,      unmuteButton_,         titleLabel_,
+        homepageButton_, programsButton_,  channels_->ListBox1(),
     };
     QWidget* previous = nullptr;
     for (QWidget* w : order) {
@@ -40,6 +61,9 @@ void TForm1::CreateKeyboard() {
         previous = b;
     }
 
+    auto* space = new SpaceToWindow(this);
+    for (QGroupBox* box : findChildren<QGroupBox*>()) box->installEventFilter(space);
+
     const auto shortcut = [this](QKeySequence keys, auto action) {
         connect(new QShortcut(keys, this), &QShortcut::activated, this, action);
     };
@@ -47,12 +71,10 @@ void TForm1::CreateKeyboard() {
         if (recording_->Active() || recordButton_->isVisible()) recording_->OnRecordClicked();
     });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Up), [this] {
-        volumeSlider_->setValue(volumeSlider_->value() + kVolumeStep);
-    });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Down), [this] {
-        volumeSlider_->setValue(volumeSlider_->value() - kVolumeStep);
-    });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Up),
+             [this] { volumeSlider_->setValue(volumeSlider_->value() + kVolumeStep); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Down),
+             [this] { volumeSlider_->setValue(volumeSlider_->value() - kVolumeStep); });
 }
 
 // Space reaches the window only when the focused control did not take it (a text field types
