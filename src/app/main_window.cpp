@@ -241,6 +241,7 @@ void TForm1::CreateChannelBox() {
     cannotRecordImage_ = MakeLabel("Image20", channelBox_);
     cannotRecordImage_->setPixmap(QPixmap(":/record_off.png"));
     cannotRecordImage_->setToolTip(Msg("Can not record"));
+    cannotRecordImage_->setAccessibleName(Msg("Can not record"));
     cannotRecordImage_->setGeometry(88, row_y + 4, 24, 24);
     recordingsButton_ = new PictureButton("Image21", ":/recordings.png", channelBox_);
     recordingsButton_->SetHint(Msg("Open recordings"));

@@ -16,6 +16,13 @@ ChannelListBox::ChannelListBox(QWidget* parent) : QListWidget(parent) {
 }
 
 void ChannelListBox::keyPressEvent(QKeyEvent* event) {
+    // Enter chooses the row the keyboard is on, as a click does.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentRow() >= 0) {
+        currentItem()->setSelected(true);
+        emit Chosen();
+        event->accept();
+        return;
+    }
     const int before = currentRow();
     const bool selected_before = !selectedItems().isEmpty();
     QListWidget::keyPressEvent(event);
