@@ -42,7 +42,15 @@ QString UsageText() {
         "  -v, --version  show the version and exit\n"
         "\n"
         "When a player is already running, it plays the station given (or only shows its\n"
-        "window), and this start ends.\n");
+        "window), and this start ends.\n"
+        "\n"
+        "Keys in the window:\n"
+        "  Tab, Shift+Tab    move between the controls; Space or Enter presses a button\n"
+        "  Space             play or stop (outside text fields, buttons and lists)\n"
+        "  Enter             in your channel list: play the channel the keyboard is on\n"
+        "  Ctrl+R            start or stop recording\n"
+        "  Ctrl+Up/Down      volume up or down\n"
+        "  Ctrl+Q            close, as the window's close box does\n");
 }
 
 QString VersionText() {
