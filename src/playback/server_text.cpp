@@ -100,17 +100,27 @@ const char* CodePageName(CodePage page) {
     return page == CodePage::Windows1251 ? "WINDOWS-1251" : "WINDOWS-1252";
 }
 
-int MisreadWords(std::string_view bytes, CodePage page) {
+namespace {
+
+// Lower-case accented letters of Windows-1252: what lower-case Cyrillic turns into when misread.
+bool IsLowerAccented(char32_t c) {
+    return (c >= 0xDF && c <= 0xFF && c != 0xF7) || c == 0x153 || c == 0x161 || c == 0x17E;
+}
+
+// MisreadWords; `capitals_count` says whether a word of accented capitals only ("ÄÖÜ", or
+// "ÐÀÄÈÎ", Cyrillic capitals misread) counts as misread, since either reading leaves it plausible.
+int Misread(std::string_view bytes, CodePage page, bool capitals_count) {
     const HighHalf& high = HighHalfOf(page);
     int misread = 0;
-    int basic = 0, accented = 0, cyrillic = 0;
+    int basic = 0, accented = 0, lower_accented = 0, cyrillic = 0;
     const auto end_word = [&] {
         // Windows-1252 read as Windows-1251 puts Cyrillic letters inside Latin words
         // ("Цsterreich"); Cyrillic read as Windows-1252 gives words of accented letters only
         // ("Ðàäèî").
         if (cyrillic > 0 && basic + accented > 0) ++misread;
-        if (cyrillic == 0 && basic == 0 && accented >= 2) ++misread;
-        basic = accented = cyrillic = 0;
+        if (cyrillic == 0 && basic == 0 && accented >= 2 && (capitals_count || lower_accented > 0))
+            ++misread;
+        basic = accented = lower_accented = cyrillic = 0;
     };
     for (unsigned char b : bytes) {
         const char32_t c = CharAt(b, high);
@@ -124,6 +134,7 @@ int MisreadWords(std::string_view bytes, CodePage page) {
                 break;
             case LetterKind::Accented:
                 ++accented;
+                if (IsLowerAccented(c)) ++lower_accented;
                 break;
             case LetterKind::Cyrillic:
                 ++cyrillic;
@@ -134,11 +145,29 @@ int MisreadWords(std::string_view bytes, CodePage page) {
     return misread;
 }
 
+}  // namespace
+
+int MisreadWords(std::string_view bytes, CodePage page) {
+    return Misread(bytes, page, true);
+}
+
 std::optional<CodePage> PreferredCodePage(std::string_view bytes) {
     const int cyrillic = MisreadWords(bytes, CodePage::Windows1251);
     const int western = MisreadWords(bytes, CodePage::Windows1252);
     if (cyrillic == western) return std::nullopt;
     return cyrillic < western ? CodePage::Windows1251 : CodePage::Windows1252;
+}
+
+std::optional<CodePage> ClearCodePage(std::string_view bytes) {
+    const int cyrillic = Misread(bytes, CodePage::Windows1251, false);
+    const int western = Misread(bytes, CodePage::Windows1252, false);
+    if (cyrillic == western) return std::nullopt;
+    return cyrillic < western ? CodePage::Windows1251 : CodePage::Windows1252;
+}
+
+std::optional<CodePage> PreferredCodePage(std::string_view bytes, std::optional<CodePage> context) {
+    if (const auto clear = ClearCodePage(bytes)) return clear;
+    return context ? context : PreferredCodePage(bytes);
 }
 
 std::string CodePageToUtf8(std::string_view bytes, CodePage page) {
@@ -205,7 +234,7 @@ std::string DecodeHtmlEntities(std::string_view s) {
 
 std::string ServerTextDecoder::Decode(std::string_view bytes) {
     if (IsValidUtf8(bytes)) return std::string(bytes);
-    if (const auto preferred = PreferredCodePage(bytes)) page_ = preferred;
+    if (const auto preferred = PreferredCodePage(bytes, page_)) page_ = preferred;
     return CodePageToUtf8(bytes, page_.value_or(CodePage::Windows1252));
 }
 

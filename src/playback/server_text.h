@@ -22,6 +22,13 @@ int MisreadWords(std::string_view bytes, CodePage page);
 // The code page whose reading of `bytes` has fewer misread words; nullopt when both read as well
 // (no high bytes, or only symbols and lone letters).
 std::optional<CodePage> PreferredCodePage(std::string_view bytes);
+// The code page `bytes` leave no doubt about: only words that one reading misreads and the other
+// does not count, and a word of accented capitals only ("ÄÖÜ" or misread Cyrillic capitals) does
+// not, since both readings leave it plausible. nullopt when no word decides.
+std::optional<CodePage> ClearCodePage(std::string_view bytes);
+// ClearCodePage when it decides; else `context` (the code page the text's file or stream was
+// decided in) when there is one; else PreferredCodePage(bytes).
+std::optional<CodePage> PreferredCodePage(std::string_view bytes, std::optional<CodePage> context);
 // Single-byte text as UTF-8; bytes the code page leaves undefined become '?'.
 std::string CodePageToUtf8(std::string_view bytes, CodePage page);
 // The bytes as UTF-8: unchanged when valid UTF-8, else read in the preferred code page

@@ -185,6 +185,15 @@ TEST(ChannelFile, DecodesEachLineByItself) {
          "=\xC3\x96"
          "1=c===\n",
          "=Радио=a===\n=Café Olé=b===\n=Ö1=c===\n"},
+        // A line of accented capitals reads plausibly either way: it follows the rest of the
+        // file, German names here ("ÄÖÜ Radio", once read as "ДЦЬ Radio" and saved so) ...
+        {"=M\xFC"
+         "nchen=a===\r\n=\xC4\xD6\xDC Radio=b===\r\n=Caf\xE9=c===\r\n",
+         "=München=a===\r\n=ÄÖÜ Radio=b===\r\n=Café=c===\r\n"},
+        // ... and Russian ones here, while on its own it stays Cyrillic as before.
+        {"=\xD0\xE0\xE4\xE8\xEE=a===\r\n=\xD0\xC0\xC4\xC8\xCE=b===\r\n",
+         "=Радио=a===\r\n=РАДИО=b===\r\n"},
+        {"\xD0\xC0\xC4\xC8\xCE", "РАДИО"},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(DecodeChannelFileBytes(QByteArray(row.bytes)), QString::fromUtf8(row.text))

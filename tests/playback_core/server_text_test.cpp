@@ -42,6 +42,8 @@ TEST(ServerTextTest, StreamTitlesDecodeInTheirCharacterSet) {
         // "№ 5" in a stream that was Cyrillic.
         {"\xCF\xE5\xF1\xED\xFF", "\xB9 5", "\xD0\x9F\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F",
          "\xE2\x84\x96 5"},
+        // Accented capitals follow the stream: "ÄÖÜ" after a Western title stays Western.
+        {"Caf\xE9", "\xC4\xD6\xDC Live", "Caf\xC3\xA9", "\xC3\x84\xC3\x96\xC3\x9C Live"},
         // A later title that is plainly of the other code page is read in it.
         {"\xCF\xE5\xF1\xED\xFF", "Caf\xE9", "\xD0\x9F\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F",
          "Caf\xC3\xA9"},
