@@ -90,7 +90,7 @@ struct Phase {
 
 // One phase of the window: a click on the station, `seconds` of playing from the moment the
 // stream plays, and a click on Stop. False when the station never played.
-bool PlayInWindow(TForm1& form, bool analyser, double seconds, Phase& out) {
+bool PlayInWindow(MainWindow& form, bool analyser, double seconds, Phase& out) {
     auto* timer1 = form.findChild<QTimer*>("Timer1");
     auto* stop = form.findChild<PictureButton*>("Image4");
     if (!timer1 || !stop) {
@@ -224,7 +224,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     test::AnsweringDialogs answers;
     SetDialogs(&answers);
-    auto* form = new TForm1;
+    auto* form = new MainWindow;
     if (!form->StartedUp()) {
         std::fprintf(stderr, "analyser_cpu_bench: the window could not start the engine\n");
         return 2;

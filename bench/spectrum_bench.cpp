@@ -11,8 +11,8 @@
 namespace {
 
 void BM_RenderFrame(benchmark::State& state) {
-    velmora::TSpectrumPainter painter(107, 85);
-    painter.DrawStyle = velmora::TSpectrumPainter::kStyleBars;
+    velmora::SpectrumPainter painter(107, 85);
+    painter.DrawStyle = velmora::SpectrumPainter::kStyleBars;
     painter.LevelCap = 80;
     painter.BackgroundColor = QColor(239, 239, 239);
     painter.BarColor = QColor(48, 140, 198);

@@ -52,7 +52,7 @@ bool Audible(vle::Handle h) {
            *std::max_element(fft + 1, fft + 512) > 0.05f;
 }
 
-void Close(TForm1* form) {
+void Close(MainWindow* form) {
     form->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
@@ -61,7 +61,7 @@ void BM_WindowCreateToFirstPaint(benchmark::State& state) {
     for (auto _ : state) {
         PaintWatch watch;
         const auto t0 = Clock::now();
-        auto* form = new TForm1;
+        auto* form = new MainWindow;
         form->installEventFilter(&watch);
         form->show();
         if (!PumpUntil([&] { return watch.painted; }, std::chrono::seconds(5))) {
@@ -86,7 +86,7 @@ void BM_PlayToFirstAudibleSample(benchmark::State& state) {
     server.AddStream("/live", route);
     const std::string url = server.Url("/live");
 
-    auto* form = new TForm1;
+    auto* form = new MainWindow;
     form->show();
     form->Channels()->ReplaceAll({{"Bench FM", QString::fromStdString(url), {}, {}}});
     QListWidget* list = form->Channels()->ListBox1();

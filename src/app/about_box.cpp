@@ -45,8 +45,8 @@ void OpenWebsite() {
     QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebsiteUrl)));
 }
 
-TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
-    setObjectName("TAboutBox");
+AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
+    setObjectName("AboutBox");
     setFixedSize(369, 266);
     setModal(true);
     setFont(PixelFont("Tahoma", 11));
@@ -128,11 +128,11 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     FitLabels();
 }
 
-void TAboutBox::SetLanguageName(std::function<QString()> language_name) {
+void AboutBox::SetLanguageName(std::function<QString()> language_name) {
     language_name_ = std::move(language_name);
 }
 
-void TAboutBox::SetEnglishTexts() {
+void AboutBox::SetEnglishTexts() {
     setWindowTitle(Msg("About..."));
     label4_->setText(QStringLiteral("Kestrin"));
     product_name_->setText(QStringLiteral("Velmora"));
@@ -145,23 +145,23 @@ void TAboutBox::SetEnglishTexts() {
     bitbtn1_->setText(Msg("OK"));
 }
 
-void TAboutBox::FitLabels() {
+void AboutBox::FitLabels() {
     version_->setText(Msg("Version") + QStringLiteral(" 2.4.5.1"));
     for (QLabel* l : {label4_, product_name_, version_, copyright_, label1_, label3_}) {
         l->adjustSize();
     }
 }
 
-void TAboutBox::SetHeaderPicture(const QPixmap& header) {
+void AboutBox::SetHeaderPicture(const QPixmap& header) {
     image1_->setPixmap(header);
 }
 
-int TAboutBox::ShowWithHeader(const QPixmap& header) {
+int AboutBox::ShowWithHeader(const QPixmap& header) {
     SetHeaderPicture(header);
     return exec();
 }
 
-void TAboutBox::showEvent(QShowEvent* event) {
+void AboutBox::showEvent(QShowEvent* event) {
     // Centred on the screen, not on the main window.
     if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
     ReapplyLanguage(this, language_name_ ? language_name_() : QString());
@@ -169,7 +169,7 @@ void TAboutBox::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-void TAboutBox::mousePressEvent(QMouseEvent* event) {
+void AboutBox::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         accept();
         return;
@@ -177,7 +177,7 @@ void TAboutBox::mousePressEvent(QMouseEvent* event) {
     QDialog::mousePressEvent(event);
 }
 
-bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
+bool AboutBox::eventFilter(QObject* watched, QEvent* event) {
     // The link takes its own clicks, so opening the website does not also close the box.
     if (watched == label3_ && event->type() == QEvent::MouseButtonPress) return true;
     if (watched == label3_ && event->type() == QEvent::MouseButtonRelease) {

@@ -16,10 +16,10 @@ namespace velmora {
 // Asks the desktop to open the maker's website; a failure is not reported.
 void OpenWebsite();
 
-class TAboutBox : public QDialog {
+class AboutBox : public QDialog {
     Q_OBJECT
   public:
-    explicit TAboutBox(QWidget* parent = nullptr);
+    explicit AboutBox(QWidget* parent = nullptr);
 
     // Copies the main window's current header picture; call before each showing.
     void SetHeaderPicture(const QPixmap& header);

@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    velmora::TForm1* form1 = velmora::CreateProgramWindows();
+    velmora::MainWindow* form1 = velmora::CreateProgramWindows();
     if (!form1) return 1;
     auto* instances = new velmora::InstanceServer(settings_folder, form1);
     QObject::connect(instances, &velmora::InstanceServer::playRequested, form1,
@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
                          form1->PlayStation(url, name);
                      });
     QObject::connect(instances, &velmora::InstanceServer::raiseRequested, form1,
-                     &velmora::TForm1::RaiseWindow);
+                     &velmora::MainWindow::RaiseWindow);
     form1->show();
     // Only after the first showing has loaded the list: an earlier close would save an empty one.
     new velmora::SessionEnd(form1);

@@ -82,9 +82,9 @@ void StartIfStopped(QTimer* timer) {
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     LoadArtwork();
-    setObjectName("TForm1");
+    setObjectName("MainWindow");
     setWindowTitle(Msg("Velmora"));
     QFont f = font();
     f.setPixelSize(11);
@@ -102,24 +102,24 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     CreateMediaKeys();
 }
 
-TForm1::~TForm1() {
+MainWindow::~MainWindow() {
     // Destruction handler: the player stops and frees every stream and releases the engine; a
     // worker waiting on a report is let go.
     delete player_;
     player_ = nullptr;
 }
 
-unsigned TForm1::CurrentStream() const {
+unsigned MainWindow::CurrentStream() const {
     return player_->CurrentStream();
 }
 
-bool TForm1::IsOpening() const {
+bool MainWindow::IsOpening() const {
     return player_->IsOpening();
 }
 
 // --- controls
 
-void TForm1::CreateControls() {
+void MainWindow::CreateControls() {
     // Built in English; StartUp translates the whole window.
     const EnglishTexts english;
     CreateHeader();
@@ -127,7 +127,7 @@ void TForm1::CreateControls() {
     analyserBezel_ = MakeLabel("Image6", this);
     analyserBezel_->setPixmap(QPixmap(":/bezel.png"));
     analyserBezel_->setGeometry(5, kHeaderHeight + 6, kAnalyserWidth + 6, kAnalyserHeight + 6);
-    analyserBox_ = new TPaintBox(this);
+    analyserBox_ = new AnalyserView(this);
     analyserBox_->setObjectName("PaintBox1");
     analyserBox_->setGeometry(8, kHeaderHeight + 9, kAnalyserWidth, kAnalyserHeight);
     analyserBox_->setAccessibleName(Msg("Spectrum analyser"));
@@ -153,7 +153,7 @@ void TForm1::CreateControls() {
     CreateKeyboard();
 }
 
-void TForm1::CreateHeader() {
+void MainWindow::CreateHeader() {
     headerImage_ = MakeLabel("Image3", this);
     headerImage_->setGeometry(0, 0, 681, kHeaderHeight);
     headerImage_->setAlignment(Qt::AlignLeft | Qt::AlignTop);  // unscaled, clipped at the bottom
@@ -191,7 +191,7 @@ void TForm1::CreateHeader() {
     velmora::PlaceClockLabels(dateLabel_, timeLabel_, PanelLayout::Open);
 }
 
-void TForm1::CreateChannelBox() {
+void MainWindow::CreateChannelBox() {
     channelBox_ = new QGroupBox(Msg("Webradio channels"), this);
     channelBox_->setObjectName("GroupBox1");
     channelBox_->setGeometry(122, kHeaderHeight + 2, 279, 104);
@@ -222,17 +222,17 @@ void TForm1::CreateChannelBox() {
     directoryCombo_->setCurrentIndex(FirstStationRow());
     directoryCombo_->setGeometry(10, 42, 259, 22);
     directoryCombo_->installEventFilter(this);
-    connect(directoryCombo_, &QComboBox::activated, this, &TForm1::OnDirectoryRowChosen);
+    connect(directoryCombo_, &QComboBox::activated, this, &MainWindow::OnDirectoryRowChosen);
 
     const int row_y = 68;
     playButton_ = new PictureButton("Image1", ":/play.png", channelBox_);
     playButton_->SetHint(Msg("Play"));
     playButton_->move(10, row_y);
-    connect(playButton_, &PictureButton::clicked, this, &TForm1::OnPlayClicked);
+    connect(playButton_, &PictureButton::clicked, this, &MainWindow::OnPlayClicked);
     stopButton_ = new PictureButton("Image4", ":/stop.png", channelBox_);
     stopButton_->SetHint(Msg("Stop"));
     stopButton_->move(46, row_y);
-    connect(stopButton_, &PictureButton::clicked, this, &TForm1::OnStopClicked);
+    connect(stopButton_, &PictureButton::clicked, this, &MainWindow::OnStopClicked);
 
     recordButton_ = new PictureButton("Image19", ":/record.png", channelBox_);
     recordButton_->SetHint(Msg("Record"));
@@ -247,27 +247,27 @@ void TForm1::CreateChannelBox() {
     recordingsButton_->SetHint(Msg("Open recordings"));
     recordingsButton_->move(116, row_y + 4);
 
-    volumeSlider_ = new TTrackBar(channelBox_);
+    volumeSlider_ = new VolumeTrackBar(channelBox_);
     volumeSlider_->setObjectName("TrackBar1");
     volumeSlider_->setRange(0, 100);
     volumeSlider_->setValue(kDefaultVolume);
     volumeSlider_->setToolTip(Msg("Volume"));
     volumeSlider_->setAccessibleName(Msg("Volume"));
     volumeSlider_->setGeometry(156, row_y + 6, 81, 20);
-    connect(volumeSlider_, &QSlider::valueChanged, this, &TForm1::OnVolumeChanged);
+    connect(volumeSlider_, &QSlider::valueChanged, this, &MainWindow::OnVolumeChanged);
 
     muteButton_ = new PictureButton("VolumeOn", ":/volume_on.png", channelBox_);
     muteButton_->SetHint(Msg("Volume off"));
     muteButton_->move(245, row_y + 6);
-    connect(muteButton_, &PictureButton::clicked, this, &TForm1::OnMuteClicked);
+    connect(muteButton_, &PictureButton::clicked, this, &MainWindow::OnMuteClicked);
     unmuteButton_ = new PictureButton("VolumeOff", ":/volume_off.png", channelBox_);
     unmuteButton_->SetHint(Msg("Volume on"));
     unmuteButton_->move(245, row_y + 6);
     unmuteButton_->hide();
-    connect(unmuteButton_, &PictureButton::clicked, this, &TForm1::OnUnmuteClicked);
+    connect(unmuteButton_, &PictureButton::clicked, this, &MainWindow::OnUnmuteClicked);
 }
 
-void TForm1::CreatePlayingBox() {
+void MainWindow::CreatePlayingBox() {
     playingBox_ = new QGroupBox(Msg("Currently playing"), this);
     playingBox_->setObjectName("GroupBox2");
     playingBox_->setGeometry(8, kHeaderHeight + 110, 393, 98);
@@ -295,19 +295,19 @@ void TForm1::CreatePlayingBox() {
     homepageButton_ = new PictureButton("Image7", ":/homepage.png", playingBox_);
     homepageButton_->SetHint(Msg("Webradio homepage"));
     homepageButton_->move(359, 20);
-    connect(homepageButton_, &PictureButton::clicked, this, &TForm1::OnHomepageClicked);
+    connect(homepageButton_, &PictureButton::clicked, this, &MainWindow::OnHomepageClicked);
     programsButton_ = new PictureButton("Image9", ":/programs.png", playingBox_);
     programsButton_->SetHint(Msg("Programs"));
     programsButton_->move(359, 56);
-    connect(programsButton_, &PictureButton::clicked, this, &TForm1::OnProgramsClicked);
+    connect(programsButton_, &PictureButton::clicked, this, &MainWindow::OnProgramsClicked);
 }
 
-void TForm1::CreateProxyPanel() {
+void MainWindow::CreateProxyPanel() {
     proxyPanel_ = new ProxyPanel(this);
     proxyPanel_->setGeometry(playingBox_->geometry());  // over the "Currently playing" frame
 }
 
-void TForm1::CreateUserPanel() {
+void MainWindow::CreateUserPanel() {
     userPanel_ = new QGroupBox(Msg("Your webradio channels"), this);
     userPanel_->setObjectName("GroupBox4");
     // Just right of the closed window's 407 pixels, ending 9 pixels inside the open one's 570.
@@ -315,7 +315,7 @@ void TForm1::CreateUserPanel() {
     channels_ = new ChannelListModel(userPanel_);
     channels_->ListBox1()->setGeometry(8, 20, 137, 152);
     channels_->ListBox1()->setAccessibleName(Msg("Your webradio channels"));
-    connect(channels_, &ChannelListModel::Chosen, this, &TForm1::OnUserChannelChosen);
+    connect(channels_, &ChannelListModel::Chosen, this, &MainWindow::OnUserChannelChosen);
 
     struct ButtonSpec {
         const char* name;
@@ -342,7 +342,7 @@ void TForm1::CreateUserPanel() {
 }
 
 // Each timer runs only while it has something to do: a stopped player sleeps.
-void TForm1::CreateTimers() {
+void MainWindow::CreateTimers() {
     analyserTimer_ = MakeTimer("Timer1", 33, false, this);  // while a stream sounds
     replayTimer_ = MakeTimer("Timer2", kReplayIntervalMs, false, this);
     // Armed for the next change of what the clock shows.
@@ -352,8 +352,8 @@ void TForm1::CreateTimers() {
     blinkTimer_ = MakeTimer("Timer5", 1000, false, this);
 }
 
-void TForm1::WireNowPlaying() {
-    connect(replayTimer_, &QTimer::timeout, this, &TForm1::OnReplayTimer);
+void MainWindow::WireNowPlaying() {
+    connect(replayTimer_, &QTimer::timeout, this, &MainWindow::OnReplayTimer);
     new TitleLabelCopy(titleLabel_);
     menu_.ProxyServer1->setEnabled(true);
     connect(menu_.ProxyServer1, &QAction::triggered, proxyPanel_, &ProxyPanel::Open);
@@ -370,7 +370,7 @@ void TForm1::WireNowPlaying() {
 
 // --- creation
 
-void TForm1::StartUp() {
+void MainWindow::StartUp() {
     // The clock shows the date and time, not texts.
     ExcludeFromTranslation(dateLabel_);
     ExcludeFromTranslation(timeLabel_);
@@ -390,26 +390,26 @@ void TForm1::StartUp() {
     player_->SetProxy(proxyPanel_->Buffer().data());
     player_->SetVolume(volumeSlider_->value());
 
-    spectrum_ = std::make_unique<TSpectrumPainter>(analyserBox_->width(), analyserBox_->height());
-    connect(analyserTimer_, &QTimer::timeout, this, &TForm1::OnAnalyserTimer);
+    spectrum_ = std::make_unique<SpectrumPainter>(analyserBox_->width(), analyserBox_->height());
+    connect(analyserTimer_, &QTimer::timeout, this, &MainWindow::OnAnalyserTimer);
     started_up_ = true;
 }
 
-void TForm1::SetSecondaryWindows(TAboutBox* about_box, TForm3* form3) {
+void MainWindow::SetSecondaryWindows(AboutBox* about_box, ChannelEditor* form3) {
     about_box_ = about_box;
     form3_ = form3;
 }
 
-void TForm1::EnsureSecondaryWindows() {
-    if (!about_box_) about_box_ = new TAboutBox(this);
-    if (!form3_) form3_ = new TForm3(channels_, this);
+void MainWindow::EnsureSecondaryWindows() {
+    if (!about_box_) about_box_ = new AboutBox(this);
+    if (!form3_) form3_ = new ChannelEditor(channels_, this);
     about_box_->SetLanguageName([this] { return language_name_; });
     form3_->SetLanguageName([this] { return language_name_; });
 }
 
 // One analyser frame while the current stream plays; the look is set after drawing, so the first
 // frame of a run still shows the painter's own colours.
-void TForm1::OnAnalyserTimer() {
+void MainWindow::OnAnalyserTimer() {
     Player::Magnitudes fft{};
     if (!player_->AnalyserData(fft)) return;
     analyserPlaceholder_->hide();
@@ -418,24 +418,24 @@ void TForm1::OnAnalyserTimer() {
 }
 
 // With nothing sounding a tick would draw nothing; the last frame stays shown.
-void TForm1::StopAnalyser() {
+void MainWindow::StopAnalyser() {
     analyserTimer_->stop();
 }
 
-void TForm1::ShowEngineError(const QString& message) {
+void MainWindow::ShowEngineError(const QString& message) {
     dialogs().Message(this, EngineErrorText(message, player_->StartupErrorCode()));
 }
 
 // --- first showing
 
-void TForm1::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (shown_once_) return;
     shown_once_ = true;
     LoadOnFirstShow();
 }
 
-void TForm1::LoadOnFirstShow() {
+void MainWindow::LoadOnFirstShow() {
     EnsureSecondaryWindows();
     DetermineFolders();
     // Without any list the rest of the start-up is skipped, as for any failing step.
@@ -451,20 +451,20 @@ void TForm1::LoadOnFirstShow() {
     ApplyBackground();
 }
 
-void TForm1::DetermineFolders() {
+void MainWindow::DetermineFolders() {
     settings_folder_ = SettingsFolder();
     program_folder_ = QCoreApplication::applicationDirPath();
 }
 
-QString TForm1::SettingsFile() const {
+QString MainWindow::SettingsFile() const {
     return settings_folder_ + QLatin1Char('/') + QLatin1String(kSettingsFileName);
 }
 
-QString TForm1::ChannelListFile() const {
+QString MainWindow::ChannelListFile() const {
     return settings_folder_ + QLatin1Char('/') + kChannelListFileName;
 }
 
-SettingsControls TForm1::BoundControls() {
+SettingsControls MainWindow::BoundControls() {
     SettingsControls c;
     c.window = this;
     c.ComboBox1 = directoryCombo_;
@@ -483,7 +483,7 @@ SettingsControls TForm1::BoundControls() {
 }
 
 // Restores the stored choices into the controls, when a settings file exists.
-void TForm1::LoadSettings() {
+void MainWindow::LoadSettings() {
     const LoadedSettings loaded = velmora::LoadSettings(SettingsFile());
     // An unreadable file reads as the defaults of every key.
     if (!loaded.settings) return;
@@ -493,29 +493,29 @@ void TForm1::LoadSettings() {
     ArmClock();
 }
 
-void TForm1::LayoutByWidth() {
+void MainWindow::LayoutByWidth() {
     const bool closed = LayoutForClientWidth(width()) == PanelLayout::Closed;
     openPanelButton_->setVisible(closed);
     closePanelButton_->setVisible(!closed);
     PlaceClockLabels();
 }
 
-void TForm1::PlaceClockLabels() {
+void MainWindow::PlaceClockLabels() {
     velmora::PlaceClockLabels(dateLabel_, timeLabel_, LayoutForClientWidth(width()));
 }
 
-void TForm1::ApplyProgramsButtonRule() {
+void MainWindow::ApplyProgramsButtonRule() {
     if (DirectoryRowLacksPrograms(directoryCombo_->currentIndex())) programsButton_->hide();
 }
 
-void TForm1::ApplyProxyChoice() {
+void MainWindow::ApplyProxyChoice() {
     proxyPanel_->OnDirectConnectionClicked();
 }
 
 // Chooses the interface language from the settings or, when they name none, from the system's
 // catalogue language; with neither, the windows keep their start-up texts, and updates are looked
 // for in the language those texts are in.
-void TForm1::ApplyLanguage() {
+void MainWindow::ApplyLanguage() {
     const int row = directoryCombo_->currentIndex();
     if (const LanguageInfo* stored = LanguageByName(language_name_)) {
         ApplyLanguageOf(*stored);
@@ -532,7 +532,7 @@ void TForm1::ApplyLanguage() {
     language_name_ = QString::fromLatin1(system->name);
 }
 
-void TForm1::ApplyLanguageOf(const LanguageInfo& language) {
+void MainWindow::ApplyLanguageOf(const LanguageInfo& language) {
     updateInfoPath_ = QString::fromLatin1(language.update_path);  // the updater's InfoFileURL path
     SwitchCatalogue(QString::fromLatin1(language.code), this);
     RetranslateWindow(this);
@@ -544,7 +544,7 @@ void TForm1::ApplyLanguageOf(const LanguageInfo& language) {
 
 // Puts the stored header background into headerImage_; a name that matches none keeps the designed
 // one.
-void TForm1::ApplyBackground() {
+void MainWindow::ApplyBackground() {
     if (const std::optional<Background> b = MatchStoredBackground(background_name_)) {
         ShowBackground(*b);
     }
@@ -552,7 +552,7 @@ void TForm1::ApplyBackground() {
 
 // --- closing
 
-void TForm1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     if (SaveBeforeClose()) {
         event->accept();
     } else {
@@ -560,7 +560,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     }
 }
 
-bool TForm1::SaveBeforeClose() {
+bool MainWindow::SaveBeforeClose() {
     if (settings_folder_.isEmpty()) DetermineFolders();  // closed without ever being shown
     EnsureSecondaryWindows();
     if (shown_once_ && !startup_loaded_) {
@@ -587,7 +587,7 @@ bool TForm1::SaveBeforeClose() {
 }
 
 // Writes the choices into the settings file in the settings folder.
-bool TForm1::SaveSettings() {
+bool MainWindow::SaveSettings() {
     const FileStatus status =
         velmora::SaveSettings(SettingsFile(), CollectSettings(BoundControls()));
     if (status.ok()) return true;
@@ -595,7 +595,7 @@ bool TForm1::SaveSettings() {
     return false;
 }
 
-void TForm1::ShowSaveFailure(const QString& message) {
+void MainWindow::ShowSaveFailure(const QString& message) {
     if (save_refused_) {
         dialogs().Error(this, message);  // this close quits all the same
         return;
@@ -606,21 +606,21 @@ void TForm1::ShowSaveFailure(const QString& message) {
 
 // --- stream status
 
-void TForm1::WirePlayer() {
-    connect(player_, &Player::opening, this, &TForm1::OnOpening);
-    connect(player_, &Player::buffering, this, &TForm1::OnBuffering);
-    connect(player_, &Player::station, this, &TForm1::OnStation);
-    connect(player_, &Player::bitRate, this, &TForm1::OnRateLine);
-    connect(player_, &Player::serverLine, this, &TForm1::OnRateLine);
-    connect(player_, &Player::title, this, &TForm1::OnTitle);
-    connect(player_, &Player::stalled, this, &TForm1::OnStalled);
-    connect(player_, &Player::playing, this, &TForm1::OnPlaying);
-    connect(player_, &Player::stopped, this, &TForm1::OnStopped);
-    connect(player_, &Player::failed, this, &TForm1::OnFailed);
+void MainWindow::WirePlayer() {
+    connect(player_, &Player::opening, this, &MainWindow::OnOpening);
+    connect(player_, &Player::buffering, this, &MainWindow::OnBuffering);
+    connect(player_, &Player::station, this, &MainWindow::OnStation);
+    connect(player_, &Player::bitRate, this, &MainWindow::OnRateLine);
+    connect(player_, &Player::serverLine, this, &MainWindow::OnRateLine);
+    connect(player_, &Player::title, this, &MainWindow::OnTitle);
+    connect(player_, &Player::stalled, this, &MainWindow::OnStalled);
+    connect(player_, &Player::playing, this, &MainWindow::OnPlaying);
+    connect(player_, &Player::stopped, this, &MainWindow::OnStopped);
+    connect(player_, &Player::failed, this, &MainWindow::OnFailed);
 }
 
 // Whatever played before ends when an opening starts.
-void TForm1::OnOpening(std::uint64_t) {
+void MainWindow::OnOpening(std::uint64_t) {
     StopAnalyser();
     rate_before_reconnect_.reset();
     stationLabel_->setText(Msg("Connecting..."));
@@ -628,16 +628,16 @@ void TForm1::OnOpening(std::uint64_t) {
     rateLabel_->clear();
 }
 
-void TForm1::OnFailed(std::uint64_t, int) {
+void MainWindow::OnFailed(std::uint64_t, int) {
     StopAnalyser();
     stationLabel_->setText(Msg("Can't play the stream"));
 }
 
-void TForm1::OnBuffering(std::uint64_t, int percent) {
+void MainWindow::OnBuffering(std::uint64_t, int percent) {
     stationLabel_->setText(QString::fromStdString(BufferingText(percent)));
 }
 
-void TForm1::OnStation(std::uint64_t, const QString& name) {
+void MainWindow::OnStation(std::uint64_t, const QString& name) {
     stationLabel_->setText(name);
     if (!name.trimmed().isEmpty()) {
         station_named_ = true;
@@ -646,15 +646,15 @@ void TForm1::OnStation(std::uint64_t, const QString& name) {
 }
 
 // The bit rate, or a header line of the connection being made.
-void TForm1::OnRateLine(std::uint64_t, const QString& text) {
+void MainWindow::OnRateLine(std::uint64_t, const QString& text) {
     rateLabel_->setText(text);
 }
 
-void TForm1::OnTitle(std::uint64_t, const QString& text) {
+void MainWindow::OnTitle(std::uint64_t, const QString& text) {
     titleLabel_->setText(text);
 }
 
-void TForm1::OnStalled(std::uint64_t, bool stalled) {
+void MainWindow::OnStalled(std::uint64_t, bool stalled) {
     if (stalled) {
         if (!rate_before_reconnect_) rate_before_reconnect_ = rateLabel_->text();
         rateLabel_->setText(Msg("Reconnecting..."));
@@ -664,18 +664,18 @@ void TForm1::OnStalled(std::uint64_t, bool stalled) {
     }
 }
 
-void TForm1::OnStopped(std::uint64_t) {
+void MainWindow::OnStopped(std::uint64_t) {
     StopAnalyser();
 }
 
 // --- transport
 
-void TForm1::OnPlayClicked() {
+void MainWindow::OnPlayClicked() {
     EndReplay();
     Play();
 }
 
-void TForm1::Play() {
+void MainWindow::Play() {
     StopRecording();
     StartIfStopped(replayTimer_);
     if (!player_->Started()) return;
@@ -699,7 +699,7 @@ void TForm1::Play() {
     mpris_->Changed();
 }
 
-void TForm1::OnStopClicked() {
+void MainWindow::OnStopClicked() {
     // While recording, the first press only ends the recording; the music plays on.
     if (recording_->Active()) {
         StopRecording();
@@ -711,14 +711,14 @@ void TForm1::OnStopClicked() {
 }
 
 // The user's Stop, Play or new choice: a station that failed earlier is not replayed any more.
-void TForm1::EndReplay() {
+void MainWindow::EndReplay() {
     replayTimer_->stop();
     replay_.Reset();
 }
 
 // Cancels an opening still under way; the labels then say that nothing plays instead of keeping
 // its last "Connecting..." or "Buffering...".
-void TForm1::AbandonOpening() {
+void MainWindow::AbandonOpening() {
     if (!player_->IsOpening()) return;
     player_->Cancel();
     titleLabel_->clear();
@@ -726,7 +726,7 @@ void TForm1::AbandonOpening() {
     rateLabel_->clear();
 }
 
-void TForm1::OnDirectoryRowChosen(int row) {
+void MainWindow::OnDirectoryRowChosen(int row) {
     StopRecording();
     channels_->ClearSelection();
     user_channel_mode_ = false;
@@ -741,7 +741,7 @@ void TForm1::OnDirectoryRowChosen(int row) {
     Play();
 }
 
-void TForm1::OnUserChannelChosen() {
+void MainWindow::OnUserChannelChosen() {
     const int row = channels_->SelectedRow();
     const ChannelEntry entry = row >= 0 ? channels_->Entry(row) : ChannelEntry{};
     if (entry.IsSeparator()) {
@@ -766,7 +766,7 @@ void TForm1::OnUserChannelChosen() {
     Play();
 }
 
-void TForm1::PlayStation(const QString& url, const QString& name) {
+void MainWindow::PlayStation(const QString& url, const QString& name) {
     const QUrl address(url, QUrl::StrictMode);
     const QString scheme = address.scheme().toLower();
     if (!address.isValid() || address.host().isEmpty() ||
@@ -788,20 +788,20 @@ void TForm1::PlayStation(const QString& url, const QString& name) {
     Play();
 }
 
-void TForm1::RaiseWindow() {
+void MainWindow::RaiseWindow() {
     setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
     raise();
     activateWindow();
 }
 
-void TForm1::OnDirectoryKeyDown(int virtual_key) {
+void MainWindow::OnDirectoryKeyDown(int virtual_key) {
     const int row = directoryCombo_->currentIndex();
     const int before = RowBeforeKeyDown(row, virtual_key);
     if (before != row) directoryCombo_->setCurrentIndex(before);  // raises no click
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == directoryCombo_ && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Up && key->modifiers() == Qt::NoModifier) {
@@ -813,13 +813,13 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 // --- volume
 
-void TForm1::OnVolumeChanged(int position) {
+void MainWindow::OnVolumeChanged(int position) {
     muteButton_->setVisible(MuteButtonVisible(position));
     unmuteButton_->setVisible(!MuteButtonVisible(position));
     player_->SetVolume(position);
 }
 
-void TForm1::OnMuteClicked() {
+void MainWindow::OnMuteClicked() {
     saved_volume_ = volumeSlider_->value();
     player_->Mute();
     muteButton_->hide();
@@ -827,7 +827,7 @@ void TForm1::OnMuteClicked() {
     volumeSlider_->setValue(0);
 }
 
-void TForm1::OnUnmuteClicked() {
+void MainWindow::OnUnmuteClicked() {
     volumeSlider_->setValue(UnmutePosition(volumeSlider_->value(), saved_volume_));
     muteButton_->show();
     unmuteButton_->hide();
@@ -835,7 +835,7 @@ void TForm1::OnUnmuteClicked() {
 
 // --- station pages
 
-void TForm1::OnHomepageClicked() {
+void MainWindow::OnHomepageClicked() {
     const int user_row = channels_->SelectedRow();
     if (user_row >= 0) {
         OpenWebPage(channels_->Entry(user_row).homepage);
@@ -847,7 +847,7 @@ void TForm1::OnHomepageClicked() {
     }
 }
 
-void TForm1::OnProgramsClicked() {
+void MainWindow::OnProgramsClicked() {
     const int user_row = channels_->SelectedRow();
     if (user_row >= 0) {
         OpenWebPage(channels_->Entry(user_row).programs);
@@ -862,14 +862,14 @@ void TForm1::OnProgramsClicked() {
     OpenWebPage(QString::fromUtf8(DirectoryRows()[row].programs));
 }
 
-void TForm1::OpenWebPage(const QString& address) {
+void MainWindow::OpenWebPage(const QString& address) {
     const QUrl url = WebPageUrl(address);
     if (!url.isEmpty()) QDesktopServices::openUrl(url);  // fire and forget
 }
 
 // --- now playing
 
-void TForm1::OnReplayTimer() {
+void MainWindow::OnReplayTimer() {
     switch (replay_.Tick(stationLabel_->text())) {
         case ReplayTick::Wait:
             break;
@@ -883,7 +883,7 @@ void TForm1::OnReplayTimer() {
 }
 
 // Once per opening, when its stream starts to sound.
-void TForm1::OnPlaying(std::uint64_t) {
+void MainWindow::OnPlaying(std::uint64_t) {
     StartIfStopped(analyserTimer_);
     StartFixInput in;
     in.slider_position = volumeSlider_->value();
@@ -912,7 +912,7 @@ void TForm1::OnPlaying(std::uint64_t) {
 
 // --- recording
 
-void TForm1::StopRecording() {
+void MainWindow::StopRecording() {
     recording_->StopRecording();
 }
 

@@ -1,4 +1,4 @@
-// TForm1, the main window: the header, the directory and transport controls, the now-playing
+// MainWindow, the main window: the header, the directory and transport controls, the now-playing
 // box and the user channel panel. It wires controls to handlers; the rules live in playback/ and
 // channels/. Everything about streams goes through the Player and comes back as its signals.
 #pragma once
@@ -32,23 +32,23 @@ class PictureButton;
 class Player;
 class ProxyPanel;
 class RecordingControl;
-class TAboutBox;
-class TForm3;
-class TPaintBox;
-class TSelfUpdater;
-class TSpectrumPainter;
-class TTrackBar;
+class AboutBox;
+class ChannelEditor;
+class AnalyserView;
+class SelfUpdater;
+class SpectrumPainter;
+class VolumeTrackBar;
 struct LanguageInfo;
 struct SettingsControls;
 
 inline constexpr int kDesignedClientWidth = 568;
 inline constexpr int kDesignedClientHeight = 269;
 
-class TForm1 final : public QWidget, private ChannelListHost {
+class MainWindow final : public QWidget, private ChannelListHost {
     Q_OBJECT
   public:
-    explicit TForm1(QWidget* parent = nullptr);
-    ~TForm1() override;
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // False when the engine could not be used; the program then ends without showing the window.
     bool StartedUp() const { return started_up_; }
@@ -69,7 +69,7 @@ class TForm1 final : public QWidget, private ChannelListHost {
     void RaiseWindow();
     // The about box and the channel editor, created after this window and owned by it. Any not
     // given by the first showing is created then.
-    void SetSecondaryWindows(TAboutBox* about_box, TForm3* form3);
+    void SetSecondaryWindows(AboutBox* about_box, ChannelEditor* form3);
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -204,14 +204,14 @@ class TForm1 final : public QWidget, private ChannelListHost {
     AutoReplay replay_;
     RecordingControl* recording_ = nullptr;
     int saved_volume_ = 0;
-    std::unique_ptr<TSpectrumPainter> spectrum_;
+    std::unique_ptr<SpectrumPainter> spectrum_;
     QString program_folder_;
     QString settings_folder_;
     QString language_name_;
     QString background_name_;
     QString updateInfoPath_;          // set by ApplyLanguage
-    TAboutBox* about_box_ = nullptr;  // owned as a child
-    TForm3* form3_ = nullptr;         // owned as a child
+    AboutBox* about_box_ = nullptr;   // owned as a child
+    ChannelEditor* form3_ = nullptr;  // owned as a child
 
     // --- controls; each keeps its designer name as its objectName, which tests look for
     QLabel* headerImage_ = nullptr;
@@ -220,7 +220,7 @@ class TForm1 final : public QWidget, private ChannelListHost {
     QLabel* sloganLabel_ = nullptr;
     QLabel* dateLabel_ = nullptr;
     QLabel* timeLabel_ = nullptr;
-    TPaintBox* analyserBox_ = nullptr;
+    AnalyserView* analyserBox_ = nullptr;
     QLabel* analyserPlaceholder_ = nullptr;
     QGroupBox* channelBox_ = nullptr;
     QLabel* channelPrompt_ = nullptr;
@@ -230,7 +230,7 @@ class TForm1 final : public QWidget, private ChannelListHost {
     PictureButton* recordButton_ = nullptr;
     QLabel* cannotRecordImage_ = nullptr;
     PictureButton* recordingsButton_ = nullptr;
-    TTrackBar* volumeSlider_ = nullptr;
+    VolumeTrackBar* volumeSlider_ = nullptr;
     PictureButton* muteButton_ = nullptr;
     PictureButton* unmuteButton_ = nullptr;
     PictureButton* menuButton_ = nullptr;
@@ -265,7 +265,7 @@ class TForm1 final : public QWidget, private ChannelListHost {
     QTimer* clockTimer_ = nullptr;
     QTimer* blinkTimer_ = nullptr;
     // The one updater, and whether the user has asked for a check in this run.
-    TSelfUpdater* selfUpdater_ = nullptr;
+    SelfUpdater* selfUpdater_ = nullptr;
     bool manual_check_ = false;
     MprisService* mpris_ = nullptr;  // owned as a child
 };

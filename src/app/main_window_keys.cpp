@@ -1,4 +1,4 @@
-// TForm1 by keyboard alone: the Tab order through the controls and the keys players share.
+// MainWindow by keyboard alone: the Tab order through the controls and the keys players share.
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -43,7 +43,7 @@ class SpaceToWindow final : public QObject {
 
 }  // namespace
 
-void TForm1::CreateKeyboard() {
+void MainWindow::CreateKeyboard() {
     // Directory, transport, volume, now playing, the user's list and its buttons.
     QWidget* const order[] = {
         directoryCombo_, openPanelButton_, closePanelButton_,     menuButton_,
@@ -79,7 +79,7 @@ void TForm1::CreateKeyboard() {
 
 // Space reaches the window only when the focused control did not take it (a text field types
 // it, a button presses itself, a list selects): then it plays or stops.
-void TForm1::keyPressEvent(QKeyEvent* event) {
+void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
         if (player_->IsBusy()) {
             OnStopClicked();

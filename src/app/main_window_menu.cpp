@@ -1,4 +1,4 @@
-// TForm1's settings menu, header backgrounds, clock and about box.
+// MainWindow's settings menu, header backgrounds, clock and about box.
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
@@ -13,72 +13,72 @@
 
 namespace velmora {
 
-void TForm1::WireMenu() {
-    connect(menuButton_, &PictureButton::clicked, this, &TForm1::OnMenuClicked);
-    connect(menu_.ShowDate1, &QAction::triggered, this, &TForm1::OnShowDateToggled);
-    connect(menu_.ShowTime1, &QAction::triggered, this, &TForm1::OnShowTimeToggled);
+void MainWindow::WireMenu() {
+    connect(menuButton_, &PictureButton::clicked, this, &MainWindow::OnMenuClicked);
+    connect(menu_.ShowDate1, &QAction::triggered, this, &MainWindow::OnShowDateToggled);
+    connect(menu_.ShowTime1, &QAction::triggered, this, &MainWindow::OnShowTimeToggled);
     for (const BackgroundInfo& info : kBackgrounds) {
         connect(menu_.Backgrounds[static_cast<std::size_t>(info.id)], &QAction::triggered, this,
                 [this, id = info.id] { OnBackgroundChosen(id); });
     }
-    connect(menu_.ChannelListExport1, &QAction::triggered, this, &TForm1::OnExportClicked);
-    connect(menu_.ChannelListImport1, &QAction::triggered, this, &TForm1::OnImportClicked);
-    connect(menu_.About1, &QAction::triggered, this, &TForm1::OnAboutClicked);
+    connect(menu_.ChannelListExport1, &QAction::triggered, this, &MainWindow::OnExportClicked);
+    connect(menu_.ChannelListImport1, &QAction::triggered, this, &MainWindow::OnImportClicked);
+    connect(menu_.About1, &QAction::triggered, this, &MainWindow::OnAboutClicked);
     menu_.SelectLanguage1->setEnabled(true);
     connect(menu_.English1, &QAction::triggered, this, [this] { ChooseLanguage("English"); });
     connect(menu_.German1, &QAction::triggered, this, [this] { ChooseLanguage("German"); });
     connect(menu_.Russian1, &QAction::triggered, this, [this] { ChooseLanguage("Russian"); });
     // Through the normal close, which saves the settings and the list.
     connect(menu_.Close1, &QAction::triggered, this, &QWidget::close);
-    connect(clockTimer_, &QTimer::timeout, this, &TForm1::OnClockTimer);
+    connect(clockTimer_, &QTimer::timeout, this, &MainWindow::OnClockTimer);
     ArmClock();
 }
 
-void TForm1::OnMenuClicked() {
+void MainWindow::OnMenuClicked() {
     PopupSettingsMenu(menu_, this);
 }
 
 // The item has already flipped its own mark.
-void TForm1::OnShowDateToggled() {
+void MainWindow::OnShowDateToggled() {
     dateLabel_->setVisible(menu_.ShowDate1->isChecked());
     OnClockTimer();
 }
 
-void TForm1::OnShowTimeToggled() {
+void MainWindow::OnShowTimeToggled() {
     timeLabel_->setVisible(menu_.ShowTime1->isChecked());
     OnClockTimer();
 }
 
-void TForm1::OnBackgroundChosen(Background background) {
+void MainWindow::OnBackgroundChosen(Background background) {
     ShowBackground(background);
     background_name_ = StoredName(background);
 }
 
 // The picture into the header; its item marked and disabled, the other four unmarked and enabled.
-void TForm1::ShowBackground(Background background) {
+void MainWindow::ShowBackground(Background background) {
     const auto* source = findChild<QLabel*>(QLatin1String(InfoOf(background).picture));
     headerImage_->setPixmap(source->pixmap());
     ApplyBackgroundItemStates(menu_.Backgrounds, background);
 }
 
-void TForm1::OnAboutClicked() {
+void MainWindow::OnAboutClicked() {
     about_box_->ShowWithHeader(headerImage_->pixmap());
 }
 
 // The new language applies at the next start; closing normally saves it with the settings.
-void TForm1::ChooseLanguage(const char* language_name) {
+void MainWindow::ChooseLanguage(const char* language_name) {
     dialogs().Information(this, Msg("Program has to be restarted to apply the changes."));
     language_name_ = QString::fromLatin1(language_name);
     close();
 }
 
-void TForm1::OnClockTimer() {
+void MainWindow::OnClockTimer() {
     RefreshClockLabels(dateLabel_, timeLabel_);
     ArmClock();
 }
 
 // The next tick comes when the shown text changes; with the date and time both hidden, none does.
-void TForm1::ArmClock() {
+void MainWindow::ArmClock() {
     const QString format = QLocale::system().timeFormat(QLocale::LongFormat);
     const int ms = MsUntilClockChange(QTime::currentTime(), !dateLabel_->isHidden(),
                                       !timeLabel_->isHidden(), TimeFormatShowsSeconds(format));

@@ -1,4 +1,4 @@
-// TForm1's media keys: the remote control on the session bus and what it may do to the window.
+// MainWindow's media keys: the remote control on the session bus and what it may do to the window.
 #include <QComboBox>
 #include <QDBusConnection>
 #include <QLabel>
@@ -11,7 +11,7 @@
 
 namespace velmora {
 
-void TForm1::CreateMediaKeys() {
+void MainWindow::CreateMediaKeys() {
     MprisPlayer player;
     player.now_playing = [this] {
         MprisNowPlaying now;

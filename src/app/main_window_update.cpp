@@ -1,4 +1,4 @@
-// TForm1's self-update: the updater selfUpdater_, its menu items and the boxes it shows.
+// MainWindow's self-update: the updater selfUpdater_, its menu items and the boxes it shows.
 #include <QAction>
 #include <QCoreApplication>
 #include <QTimer>
@@ -19,16 +19,16 @@ constexpr const char* kProgramVersionDate = "11/01/2009";
 
 }  // namespace
 
-void TForm1::CreateSelfUpdater() {
-    selfUpdater_ = new TSelfUpdater(this);
+void MainWindow::CreateSelfUpdater() {
+    selfUpdater_ = new SelfUpdater(this);
     selfUpdater_->setObjectName(QStringLiteral("SelfUpdater1"));
     selfUpdater_->versionControl = VersionControl::byNumber;
     selfUpdater_->VersionNumber = QString::fromLatin1(kProgramVersionNumber);
     selfUpdater_->VersionDate = QString::fromLatin1(kProgramVersionDate);
     selfUpdater_->InfoFile.DlgCaption = QStringLiteral("VLR-Updater");
-    selfUpdater_->OnDone = [this](TSelfUpdater*, qint64) { OnUpdateDone(); };
-    selfUpdater_->OnError = [this](TSelfUpdater*) { OnUpdateError(); };
-    selfUpdater_->OnNoUpdateAvailable = [this](TSelfUpdater*) { OnNoUpdateAvailable(); };
+    selfUpdater_->OnDone = [this](SelfUpdater*, qint64) { OnUpdateDone(); };
+    selfUpdater_->OnError = [this](SelfUpdater*) { OnUpdateError(); };
+    selfUpdater_->OnNoUpdateAvailable = [this](SelfUpdater*) { OnNoUpdateAvailable(); };
     // Ending for an update saves what a normal close saves; a file that cannot be written keeps
     // the program running, and nothing is replaced.
     selfUpdater_->OnBeforeEnd = [this] { return SaveBeforeClose(); };
@@ -43,14 +43,15 @@ void TForm1::CreateSelfUpdater() {
         QString::fromStdString(InfoFileUrl(LanguageOfShownTexts().update_path));
 
     menu_.Checkfornewversion1->setEnabled(true);
-    connect(menu_.Checkfornewversion1, &QAction::triggered, this, &TForm1::OnCheckForUpdateClicked);
+    connect(menu_.Checkfornewversion1, &QAction::triggered, this,
+            &MainWindow::OnCheckForUpdateClicked);
     // "Auto check off" flips its own mark; the mark is stored at close and counts from the next
     // start (ApplyUpdateSettings).
 }
 
 // At the first showing, after the settings and the language: the information address of the
 // language, and no automatic check when "Auto check off" is ticked.
-void TForm1::ApplyUpdateSettings() {
+void MainWindow::ApplyUpdateSettings() {
     if (!updateInfoPath_.isEmpty()) {
         selfUpdater_->InfoFileURL =
             QString::fromStdString(InfoFileUrl(updateInfoPath_.toStdString()));
@@ -62,25 +63,25 @@ void TForm1::ApplyUpdateSettings() {
     }
 }
 
-void TForm1::OnCheckForUpdateClicked() {
+void MainWindow::OnCheckForUpdateClicked() {
     manual_check_ = true;
     selfUpdater_->StartCheck();
 }
 
-void TForm1::OnUpdateError() {
+void MainWindow::OnUpdateError() {
     // An automatic check fails silently, but not an update the user has accepted.
     if (!manual_check_ && !selfUpdater_->UpgradeAccepted()) return;
     dialogs().Beep();
     dialogs().Error(this, selfUpdater_->ErrorMessage());
 }
 
-void TForm1::OnNoUpdateAvailable() {
+void MainWindow::OnNoUpdateAvailable() {
     if (!manual_check_) return;
     dialogs().Beep();
     dialogs().Message(this, Msg("No update available!"));
 }
 
-void TForm1::OnUpdateDone() {
+void MainWindow::OnUpdateDone() {
     dialogs().Message(this, Msg("Upgrade done! Press OK to restart program."));
 }
 

@@ -1,5 +1,5 @@
-// TForm1's user channel panel: the list file, opening and closing the panel, and the buttons and
-// menu items that change the list.
+// MainWindow's user channel panel: the list file, opening and closing the panel, and the buttons
+// and menu items that change the list.
 #include <QLabel>
 #include <QTimer>
 
@@ -16,20 +16,22 @@
 
 namespace velmora {
 
-void TForm1::WireUserPanel() {
-    connect(openPanelButton_, &PictureButton::clicked, this, &TForm1::OnOpenPanelClicked);
-    connect(closePanelButton_, &PictureButton::clicked, this, &TForm1::OnClosePanelClicked);
-    connect(listButtons_[kAdd], &PictureButton::clicked, this, &TForm1::OnAddChannelClicked);
-    connect(listButtons_[kDelete], &PictureButton::clicked, this, &TForm1::OnDeleteChannelClicked);
-    connect(listButtons_[kEdit], &PictureButton::clicked, this, &TForm1::OnEditChannelClicked);
-    connect(listButtons_[kDeleteAll], &PictureButton::clicked, this, &TForm1::OnDeleteAllClicked);
-    connect(listButtons_[kMoveUp], &PictureButton::clicked, this, &TForm1::OnMoveUpClicked);
-    connect(listButtons_[kMoveDown], &PictureButton::clicked, this, &TForm1::OnMoveDownClicked);
+void MainWindow::WireUserPanel() {
+    connect(openPanelButton_, &PictureButton::clicked, this, &MainWindow::OnOpenPanelClicked);
+    connect(closePanelButton_, &PictureButton::clicked, this, &MainWindow::OnClosePanelClicked);
+    connect(listButtons_[kAdd], &PictureButton::clicked, this, &MainWindow::OnAddChannelClicked);
+    connect(listButtons_[kDelete], &PictureButton::clicked, this,
+            &MainWindow::OnDeleteChannelClicked);
+    connect(listButtons_[kEdit], &PictureButton::clicked, this, &MainWindow::OnEditChannelClicked);
+    connect(listButtons_[kDeleteAll], &PictureButton::clicked, this,
+            &MainWindow::OnDeleteAllClicked);
+    connect(listButtons_[kMoveUp], &PictureButton::clicked, this, &MainWindow::OnMoveUpClicked);
+    connect(listButtons_[kMoveDown], &PictureButton::clicked, this, &MainWindow::OnMoveDownClicked);
 }
 
 // The user list comes from the settings folder, or the default list beside the program, or starts
 // empty when there is neither.
-bool TForm1::LoadChannelList() {
+bool MainWindow::LoadChannelList() {
     if (const auto error = LoadUserChannelList(*channels_, ChannelListFile())) {
         dialogs().Error(this, error->Message());
         // Only the user's own list is worth protecting; a broken shipped list leaves an empty one.
@@ -39,7 +41,7 @@ bool TForm1::LoadChannelList() {
 }
 
 // Writes the user list into the settings folder; the previous file survives a failure.
-bool TForm1::SaveChannelList() {
+bool MainWindow::SaveChannelList() {
     if (const auto error = SaveUserChannelList(*channels_, ChannelListFile())) {
         ShowSaveFailure(error->Message());
         return false;
@@ -47,7 +49,7 @@ bool TForm1::SaveChannelList() {
     return true;
 }
 
-void TForm1::OnOpenPanelClicked() {
+void MainWindow::OnOpenPanelClicked() {
     SetClientWidth(this, kOpenPanelClientWidth);
     openPanelButton_->hide();
     closePanelButton_->show();
@@ -55,7 +57,7 @@ void TForm1::OnOpenPanelClicked() {
 }
 
 // A user channel that plays goes on playing, but Play now opens the directory's row.
-void TForm1::OnClosePanelClicked() {
+void MainWindow::OnClosePanelClicked() {
     SetClientWidth(this, kClosedPanelClientWidth);
     openPanelButton_->show();
     closePanelButton_->hide();
@@ -64,44 +66,44 @@ void TForm1::OnClosePanelClicked() {
     velmora::PlaceClockLabels(dateLabel_, timeLabel_, PanelLayout::Closed);
 }
 
-void TForm1::OnAddChannelClicked() {
+void MainWindow::OnAddChannelClicked() {
     form3_->OpenForAdd();
 }
 
-void TForm1::OnDeleteChannelClicked() {
+void MainWindow::OnDeleteChannelClicked() {
     DeleteChannel(*channels_, *this, this);
 }
 
-void TForm1::OnDeleteAllClicked() {
+void MainWindow::OnDeleteAllClicked() {
     DeleteAllChannels(*channels_, this);
 }
 
-void TForm1::OnEditChannelClicked() {
+void MainWindow::OnEditChannelClicked() {
     form3_->OpenForEdit();
 }
 
-void TForm1::OnMoveUpClicked() {
+void MainWindow::OnMoveUpClicked() {
     MoveChannelUp(*channels_, this);
 }
 
-void TForm1::OnMoveDownClicked() {
+void MainWindow::OnMoveDownClicked() {
     MoveChannelDown(*channels_, this);
 }
 
-void TForm1::OnExportClicked() {
+void MainWindow::OnExportClicked() {
     ExportChannelList(*channels_, this);
 }
 
-void TForm1::OnImportClicked() {
+void MainWindow::OnImportClicked() {
     ImportChannelList(*channels_, this);
 }
 
 // Deleting any entry ends whatever plays; a recording goes on.
-void TForm1::StopAndReleaseStream() {
+void MainWindow::StopAndReleaseStream() {
     player_->Stop();  // what the stopped stream still reports is not shown
 }
 
-void TForm1::ResetNowPlaying() {
+void MainWindow::ResetNowPlaying() {
     titleLabel_->clear();
     stationLabel_->setText(Msg("Not playing"));
     rateLabel_->clear();

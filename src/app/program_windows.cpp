@@ -6,14 +6,14 @@
 
 namespace velmora {
 
-TForm1* CreateProgramWindows() {
-    auto* form1 = new TForm1;
+MainWindow* CreateProgramWindows() {
+    auto* form1 = new MainWindow;
     if (!form1->StartedUp()) {
         delete form1;
         return nullptr;
     }
-    auto* about_box = new TAboutBox(form1);
-    auto* form3 = new TForm3(form1->Channels(), form1);
+    auto* about_box = new AboutBox(form1);
+    auto* form3 = new ChannelEditor(form1->Channels(), form1);
     form1->SetSecondaryWindows(about_box, form3);
     return form1;
 }

@@ -5,10 +5,10 @@
 
 namespace velmora {
 
-class TForm1;
+class MainWindow;
 
 // The main window, joined to its about box and channel editor, not yet shown; nullptr when the
 // engine could not be started (the reason has been shown, and the window is gone).
-TForm1* CreateProgramWindows();
+MainWindow* CreateProgramWindows();
 
 }  // namespace velmora

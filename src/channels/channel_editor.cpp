@@ -52,8 +52,9 @@ void HoldTypingTo(QLineEdit* field, int limit) {
 
 }  // namespace
 
-TForm3::TForm3(ChannelListModel* list, QWidget* parent) : QDialog(parent), list_(list) {
-    setObjectName(QStringLiteral("TForm3"));
+ChannelEditor::ChannelEditor(ChannelListModel* list, QWidget* parent)
+    : QDialog(parent), list_(list) {
+    setObjectName(QStringLiteral("ChannelEditor"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -132,9 +133,9 @@ TForm3::TForm3(ChannelListModel* list, QWidget* parent) : QDialog(parent), list_
     ok_edit_ = make_button("BitBtn3", 184, 83);
     ok_edit_->hide();
     cancel_ = make_button("BitBtn2", 272, 83);
-    connect(ok_add_, &QPushButton::clicked, this, &TForm3::BitBtn1Click);
-    connect(ok_edit_, &QPushButton::clicked, this, &TForm3::BitBtn3Click);
-    connect(separator_, &QPushButton::clicked, this, &TForm3::BitBtn5Click);
+    connect(ok_add_, &QPushButton::clicked, this, &ChannelEditor::BitBtn1Click);
+    connect(ok_edit_, &QPushButton::clicked, this, &ChannelEditor::BitBtn3Click);
+    connect(separator_, &QPushButton::clicked, this, &ChannelEditor::BitBtn5Click);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
     setTabOrder(name_, playlist_);
@@ -154,11 +155,11 @@ TForm3::TForm3(ChannelListModel* list, QWidget* parent) : QDialog(parent), list_
     TranslateWindow(this);
 }
 
-void TForm3::SetLanguageName(std::function<QString()> language_name) {
+void ChannelEditor::SetLanguageName(std::function<QString()> language_name) {
     language_name_ = std::move(language_name);
 }
 
-void TForm3::SetEnglishTexts() {
+void ChannelEditor::SetEnglishTexts() {
     setWindowTitle(QStringLiteral("Velmora"));
     title_->setText(edit_mode_ ? Msg("Edit this webradio channel") : Msg("Add a webradio channel"));
     required_->setTitle(Msg("Required input"));
@@ -178,23 +179,23 @@ void TForm3::SetEnglishTexts() {
 
 // A translation may run longer than the English: the position buttons and "Add Separator" grow
 // into the free space beside them.
-void TForm3::FitTexts() {
+void ChannelEditor::FitTexts() {
     top_->resize(std::max(60, top_->sizeHint().width()), top_->height());
     bottom_->move(std::max(72, top_->x() + top_->width() + 8), bottom_->y());
     const int room = ok_add_->x() - 8 - separator_->x();
     separator_->resize(std::clamp(separator_->sizeHint().width(), 129, room), separator_->height());
 }
 
-void TForm3::OpenForAdd() {
+void ChannelEditor::OpenForAdd() {
     PrepareAddMode();
     exec();
 }
 
-void TForm3::OpenForEdit() {
+void ChannelEditor::OpenForEdit() {
     if (PrepareEditMode()) exec();
 }
 
-void TForm3::PrepareAddMode() {
+void ChannelEditor::PrepareAddMode() {
     edit_mode_ = false;
     title_->setText(Msg("Add a webradio channel"));
     top_->setEnabled(true);
@@ -208,7 +209,7 @@ void TForm3::PrepareAddMode() {
     }
 }
 
-bool TForm3::PrepareEditMode() {
+bool ChannelEditor::PrepareEditMode() {
     const int row = list_->SelectedRow();
     if (row < 0) {
         dialogs().Error(parentWidget(), Msg("Please select a channel!"));
@@ -234,15 +235,15 @@ bool TForm3::PrepareEditMode() {
     return true;
 }
 
-bool TForm3::PositionTop() const {
+bool ChannelEditor::PositionTop() const {
     return top_->isChecked();
 }
 
-void TForm3::SetPositionTop(bool top) {
+void ChannelEditor::SetPositionTop(bool top) {
     (top ? top_ : bottom_)->setChecked(true);
 }
 
-bool TForm3::Validate() {
+bool ChannelEditor::Validate() {
     for (QLineEdit* field : {name_, playlist_}) {
         if (!field->text().isEmpty()) continue;
         dialogs().Beep();
@@ -256,7 +257,7 @@ bool TForm3::Validate() {
     return true;
 }
 
-void TForm3::BitBtn1Click() {
+void ChannelEditor::BitBtn1Click() {
     if (!Validate()) return;
     list_->Add(
         {name_->text(), playlist_->text(), homepage_->text(), programs_->text()},
@@ -264,36 +265,36 @@ void TForm3::BitBtn1Click() {
     accept();
 }
 
-void TForm3::BitBtn3Click() {
+void ChannelEditor::BitBtn3Click() {
     if (!Validate()) return;
     list_->ReplaceSelected(
         {name_->text(), playlist_->text(), homepage_->text(), programs_->text()});
     accept();
 }
 
-void TForm3::BitBtn5Click() {
+void ChannelEditor::BitBtn5Click() {
     list_->Add(ChannelEntry::Separator(), PositionTop() ? ChannelListModel::Position::Top
                                                         : ChannelListModel::Position::Bottom);
     accept();
 }
 
-void TForm3::RefuseEqualsSign() {
+void ChannelEditor::RefuseEqualsSign() {
     dialogs().Beep();
     dialogs().Error(this, Msg("The character \"=\" cannot be stored in the channel list. "
                               "Please leave it out."));
 }
 
-void TForm3::PaintNormal(QLineEdit* field) {
+void ChannelEditor::PaintNormal(QLineEdit* field) {
     field->setPalette(normal_palette_);
 }
 
-void TForm3::PaintYellow(QLineEdit* field) {
+void ChannelEditor::PaintYellow(QLineEdit* field) {
     QPalette palette = normal_palette_;
     palette.setColor(QPalette::Base, QColor(255, 255, 0));
     field->setPalette(palette);
 }
 
-bool TForm3::eventFilter(QObject* watched, QEvent* event) {
+bool ChannelEditor::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type == QEvent::KeyPress && (watched == name_ || watched == playlist_)) {
         PaintNormal(static_cast<QLineEdit*>(watched));
@@ -305,7 +306,7 @@ bool TForm3::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void TForm3::keyPressEvent(QKeyEvent* event) {
+void ChannelEditor::keyPressEvent(QKeyEvent* event) {
     // No button is bound to Enter or Escape.
     switch (event->key()) {
         case Qt::Key_Escape:
@@ -318,7 +319,7 @@ void TForm3::keyPressEvent(QKeyEvent* event) {
     }
 }
 
-void TForm3::showEvent(QShowEvent* event) {
+void ChannelEditor::showEvent(QShowEvent* event) {
     ReapplyLanguage(this, language_name_ ? language_name_() : QString());
     FitTexts();
     // Centred on the desktop, not over the main window that owns it.
@@ -327,7 +328,7 @@ void TForm3::showEvent(QShowEvent* event) {
     name_->setFocus();
 }
 
-void TForm3::hideEvent(QHideEvent* event) {
+void ChannelEditor::hideEvent(QHideEvent* event) {
     PaintNormal(name_);
     PaintNormal(playlist_);
     QDialog::hideEvent(event);

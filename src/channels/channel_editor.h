@@ -1,5 +1,5 @@
-// TForm3, the channel editor: adds a channel or a separator row to the user's list, or changes the
-// selected channel in place. One dialog for the whole run, shown modally for each use.
+// ChannelEditor, the channel editor: adds a channel or a separator row to the user's list, or
+// changes the selected channel in place. One dialog for the whole run, shown modally for each use.
 #pragma once
 
 #include <QDialog>
@@ -16,11 +16,11 @@ namespace velmora {
 
 class ChannelListModel;
 
-class TForm3 final : public QDialog {
+class ChannelEditor final : public QDialog {
     Q_OBJECT
   public:
     // `list` is the main window's user list, which the dialog changes directly.
-    explicit TForm3(ChannelListModel* list, QWidget* parent = nullptr);
+    explicit ChannelEditor(ChannelListModel* list, QWidget* parent = nullptr);
 
     // Add button of the user panel: add mode, then shown modally.
     void OpenForAdd();

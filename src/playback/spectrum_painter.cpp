@@ -18,25 +18,25 @@ int LevelOf(float magnitude, int cap) {
 
 }  // namespace
 
-TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {}
+AnalyserView::AnalyserView(QWidget* parent) : QWidget(parent) {}
 
-void TPaintBox::ShowFrame(const QImage* frame) {
+void AnalyserView::ShowFrame(const QImage* frame) {
     frame_ = frame;
     update();
 }
 
-void TPaintBox::paintEvent(QPaintEvent*) {
+void AnalyserView::paintEvent(QPaintEvent*) {
     if (!frame_) return;
     QPainter p(this);
     p.drawImage(QPoint(0, 0), *frame_);
 }
 
-TSpectrumPainter::TSpectrumPainter(int width, int height)
+SpectrumPainter::SpectrumPainter(int width, int height)
     : frame_(width, height, QImage::Format_RGB32) {
     frame_.fill(BackgroundColor);
 }
 
-void TSpectrumPainter::Compose(const float* fft, int x, int y) {
+void SpectrumPainter::Compose(const float* fft, int x, int y) {
     const int base = y + frame_.height();
     // Filled rectangles address whole pixels: QRect(left, top, w, h) covers columns left..left+w-1
     // and rows top..top+h-1, which gives the "end point not included" edges without pen rules.
@@ -71,24 +71,24 @@ void TSpectrumPainter::Compose(const float* fft, int x, int y) {
     }
 }
 
-void TSpectrumPainter::Render(QPainter& target, const float* fft, int x, int y) {
+void SpectrumPainter::Render(QPainter& target, const float* fft, int x, int y) {
     Compose(fft, x, y);
     target.drawImage(QPoint(0, 0), frame_);
 }
 
-void TSpectrumPainter::Render(QPaintDevice* target, const float* fft, int x, int y) {
+void SpectrumPainter::Render(QPaintDevice* target, const float* fft, int x, int y) {
     Compose(fft, x, y);
     QPainter p(target);
     p.drawImage(QPoint(0, 0), frame_);
 }
 
-void TSpectrumPainter::Render(TPaintBox& target, const float* fft, int x, int y) {
+void SpectrumPainter::Render(AnalyserView& target, const float* fft, int x, int y) {
     Compose(fft, x, y);
     target.ShowFrame(&frame_);
 }
 
-void ApplySystemLook(TSpectrumPainter& painter, const QPalette& palette) {
-    painter.DrawStyle = TSpectrumPainter::kStyleBars;
+void ApplySystemLook(SpectrumPainter& painter, const QPalette& palette) {
+    painter.DrawStyle = SpectrumPainter::kStyleBars;
     painter.BackgroundColor = palette.color(QPalette::Button);
     painter.BarColor = palette.color(QPalette::Highlight);
     painter.PeakColor = palette.color(QPalette::WindowText);

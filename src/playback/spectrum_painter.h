@@ -13,13 +13,13 @@ class QPalette;
 
 namespace velmora {
 
-class TSpectrumPainter;
+class SpectrumPainter;
 
 // PaintBox1, the analyser's surface: shows the painter's last frame in one block copy and keeps it
 // until the next one; before the first frame it draws nothing, so the window shows through.
-class TPaintBox final : public QWidget {
+class AnalyserView final : public QWidget {
   public:
-    explicit TPaintBox(QWidget* parent = nullptr);
+    explicit AnalyserView(QWidget* parent = nullptr);
     // The frame to show from now on (the painter's image, which outlives this widget's use of it).
     void ShowFrame(const QImage* frame);
 
@@ -30,13 +30,13 @@ class TPaintBox final : public QWidget {
     const QImage* frame_ = nullptr;
 };
 
-class TSpectrumPainter {
+class SpectrumPainter {
   public:
     static constexpr int kBands = 129;
     static constexpr int kStyleLines = 0;
     static constexpr int kStyleBars = 1;
 
-    TSpectrumPainter(int width, int height);
+    SpectrumPainter(int width, int height);
 
     // Draws one frame from `fft` (at least 129 magnitudes, band 0 first) into the frame image and
     // copies the whole image to `target` at (0, 0). x and y shift the drawing inside the image; the
@@ -44,7 +44,7 @@ class TSpectrumPainter {
     void Render(QPainter& target, const float* fft, int x, int y);
     void Render(QPaintDevice* target, const float* fft, int x, int y);
     // The same for the analyser's widget, which copies the image when it next paints.
-    void Render(TPaintBox& target, const float* fft, int x, int y);
+    void Render(AnalyserView& target, const float* fft, int x, int y);
 
     // The last composed frame.
     const QImage& Frame() const { return frame_; }
@@ -73,6 +73,6 @@ class TSpectrumPainter {
 // What the analyser looks like once running: bars in the desktop's colours (button face behind,
 // highlight bars, window-text peaks) with levels capped at 80 pixels. Applied after each frame
 // so the colours follow a changed colour scheme.
-void ApplySystemLook(TSpectrumPainter& painter, const QPalette& palette);
+void ApplySystemLook(SpectrumPainter& painter, const QPalette& palette);
 
 }  // namespace velmora

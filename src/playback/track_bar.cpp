@@ -44,16 +44,16 @@ TrackClickResult TrackBarClick(EdgeRect thumb, EdgeRect channel, int x, int y, b
     return {TrackClick::Jump, static_cast<int>(std::nearbyint(exact))};  // halves to even
 }
 
-TTrackBar::TTrackBar(QWidget* parent) : QSlider(Qt::Horizontal, parent) {}
+VolumeTrackBar::VolumeTrackBar(QWidget* parent) : QSlider(Qt::Horizontal, parent) {}
 
-EdgeRect TTrackBar::ThumbRect() const {
+EdgeRect VolumeTrackBar::ThumbRect() const {
     QStyleOptionSlider opt;
     initStyleOption(&opt);
     return FromQRect(
         style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this));
 }
 
-EdgeRect TTrackBar::ChannelRect() const {
+EdgeRect VolumeTrackBar::ChannelRect() const {
     QStyleOptionSlider opt;
     initStyleOption(&opt);
     EdgeRect r =
@@ -63,7 +63,7 @@ EdgeRect TTrackBar::ChannelRect() const {
     return r;
 }
 
-void TTrackBar::mousePressEvent(QMouseEvent* event) {
+void VolumeTrackBar::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         QSlider::mousePressEvent(event);
         return;

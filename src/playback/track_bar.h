@@ -1,5 +1,5 @@
-// TTrackBar: the volume slider. A left click on the track jumps straight to the clicked position
-// instead of paging; a click on the thumb drags it; a click beside both does nothing.
+// VolumeTrackBar: the volume slider. A left click on the track jumps straight to the clicked
+// position instead of paging; a click on the thumb drags it; a click beside both does nothing.
 #pragma once
 
 #include <QSlider>
@@ -29,10 +29,10 @@ struct TrackClickResult {
 TrackClickResult TrackBarClick(EdgeRect thumb, EdgeRect channel, int x, int y, bool vertical,
                                int maximum);
 
-class TTrackBar : public QSlider {
+class VolumeTrackBar : public QSlider {
     Q_OBJECT
   public:
-    explicit TTrackBar(QWidget* parent = nullptr);
+    explicit VolumeTrackBar(QWidget* parent = nullptr);
 
     // The thumb and track rectangles as the widget's style lays them out.
     EdgeRect ThumbRect() const;

@@ -25,8 +25,8 @@
 #include "update/browser.h"
 #include "update/detached_start.h"
 #include "update/online.h"
-#include "update/self_updater_thread.h"
 #include "update/update_signature.h"
+#include "update/update_transfer.h"
 #include "update/upgrader_image.h"
 
 namespace velmora {
@@ -93,7 +93,7 @@ UpdateError ErrorOf(UpdateVerdict verdict) {
 
 // A finished transfer's pointer is cleared however its handler returns, so a later one can start.
 struct ClearOnLeaving {
-    QPointer<TSelfUpdaterThread>& p;
+    QPointer<UpdateTransfer>& p;
     ~ClearOnLeaving() { p.clear(); }
 };
 
@@ -131,10 +131,10 @@ QString CannotReplaceReason(const QString& program_file) {
     return {};
 }
 
-TSelfUpdater::TSelfUpdater(QObject* owner) : QObject(owner) {
+SelfUpdater::SelfUpdater(QObject* owner) : QObject(owner) {
     if (owner) {
         for (QObject* child : owner->children()) {
-            if (child != this && qobject_cast<TSelfUpdater*>(child)) {
+            if (child != this && qobject_cast<SelfUpdater*>(child)) {
                 throw std::logic_error("Only ONE SelfUpdater per form!");
             }
         }
@@ -156,13 +156,13 @@ TSelfUpdater::TSelfUpdater(QObject* owner) : QObject(owner) {
     timer_ = new QTimer(this);
     timer_->setObjectName(QStringLiteral("SelfUpdaterStartTimer"));
     timer_->setInterval(kStartIntervalMs);
-    connect(timer_, &QTimer::timeout, this, &TSelfUpdater::TimerTick);
+    connect(timer_, &QTimer::timeout, this, &SelfUpdater::TimerTick);
     timer_->start();
 }
 
-TSelfUpdater::~TSelfUpdater() {
+SelfUpdater::~SelfUpdater() {
     // Running transfers are not waited for: they end soon and delete themselves.
-    for (TSelfUpdaterThread* t : {check_thread_.data(), download_thread_.data()}) {
+    for (UpdateTransfer* t : {check_thread_.data(), download_thread_.data()}) {
         if (!t) continue;
         t->Abort();
         if (t->isFinished()) {
@@ -173,22 +173,22 @@ TSelfUpdater::~TSelfUpdater() {
     }
 }
 
-void TSelfUpdater::SetStartInterval(int ms) {
+void SelfUpdater::SetStartInterval(int ms) {
     timer_->setInterval(ms);
 }
 
-bool TSelfUpdater::OnlineNow() const {
+bool SelfUpdater::OnlineNow() const {
     // A host on this machine is reachable whatever the network interfaces say.
     return IsLoopbackHost(QUrl(InfoFileURL).host().toStdString()) || IsOnline();
 }
 
-void TSelfUpdater::TimerTick() {
+void SelfUpdater::TimerTick() {
     if (!online_() || !Active) return;  // tried again at the next tick
     timer_->stop();
     StartCheck();
 }
 
-void TSelfUpdater::TakeUpgraderRecord() {
+void SelfUpdater::TakeUpgraderRecord() {
     const QString path = temp_folder_ + QLatin1Char('/') + QLatin1String(kFailureRecordName);
     const int fd = ::open(path.toLocal8Bit().constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return;
@@ -213,11 +213,10 @@ void TSelfUpdater::TakeUpgraderRecord() {
     }
 }
 
-void TSelfUpdater::StartCheck() {
+void SelfUpdater::StartCheck() {
     // An offer accepted now would replace the one the running download is checked against.
     if (check_thread_ || download_thread_) return;
-    auto* t =
-        new TSelfUpdaterThread(this, InfoFileURL, false, -1, {}, {}, Username, Password, false);
+    auto* t = new UpdateTransfer(this, InfoFileURL, false, -1, {}, {}, Username, Password, false);
     check_thread_ = t;
     // Deleted only after the handler: its boxes run nested event loops, which would otherwise
     // delete the worker while the handler still reads it.
@@ -228,7 +227,7 @@ void TSelfUpdater::StartCheck() {
     t->start();
 }
 
-void TSelfUpdater::StartDownload(const QString& address) {
+void SelfUpdater::StartDownload(const QString& address) {
     if (download_thread_) return;
     QString error;
     folder_ = OpenUpdateFolder(&error);
@@ -237,14 +236,13 @@ void TSelfUpdater::StartDownload(const QString& address) {
         return;
     }
     temp_folder_ = QString::fromStdString(folder_->path());
-    auto* t =
-        new TSelfUpdaterThread(this, address, true, folder_->fd(), QLatin1String(kDownloadName),
-                               temp_folder_ + QLatin1Char('/') + QLatin1String(kDownloadName),
-                               Username, Password, static_cast<bool>(OnProgress));
+    auto* t = new UpdateTransfer(this, address, true, folder_->fd(), QLatin1String(kDownloadName),
+                                 temp_folder_ + QLatin1Char('/') + QLatin1String(kDownloadName),
+                                 Username, Password, static_cast<bool>(OnProgress));
     download_thread_ = t;
     // Blocking: the worker waits until the handler has run, so the handler may touch windows.
     connect(
-        t, &TSelfUpdaterThread::Progress, this,
+        t, &UpdateTransfer::Progress, this,
         [this](QObject* sender, qint64 total, qint64 read, int percents) {
             if (OnProgress) OnProgress(sender, total, read, percents);
         },
@@ -256,13 +254,13 @@ void TSelfUpdater::StartDownload(const QString& address) {
     t->start();
 }
 
-void TSelfUpdater::RaiseError(UpdateError error, const QString& detail) {
+void SelfUpdater::RaiseError(UpdateError error, const QString& detail) {
     last_error_ = error;
     last_error_detail_ = detail;
     if (OnError) OnError(this);
 }
 
-QString TSelfUpdater::ErrorMessage() const {
+QString SelfUpdater::ErrorMessage() const {
     switch (last_error_) {
         case UpdateError::None:
             return {};
@@ -309,7 +307,7 @@ QString TSelfUpdater::ErrorMessage() const {
     return {};
 }
 
-void TSelfUpdater::CheckFinished(TSelfUpdaterThread* thread) {
+void SelfUpdater::CheckFinished(UpdateTransfer* thread) {
     const ClearOnLeaving clear{check_thread_};
 
     if (!thread->Success) {
@@ -350,11 +348,11 @@ void TSelfUpdater::CheckFinished(TSelfUpdaterThread* thread) {
     StartDownload(url);
 }
 
-void TSelfUpdater::RemoveDownload() {
+void SelfUpdater::RemoveDownload() {
     if (folder_) ::unlinkat(folder_->fd(), kDownloadName, 0);
 }
 
-void TSelfUpdater::DownloadFinished(TSelfUpdaterThread* thread) {
+void SelfUpdater::DownloadFinished(UpdateTransfer* thread) {
     const ClearOnLeaving clear{download_thread_};
 
     // Whatever fails from here on replaces nothing, and leaves no download behind.
@@ -404,7 +402,7 @@ void TSelfUpdater::DownloadFinished(TSelfUpdaterThread* thread) {
     terminate_();
 }
 
-bool TSelfUpdater::WriteUpgrader(QString* error) const {
+bool SelfUpdater::WriteUpgrader(QString* error) const {
     const QString path = temp_folder_ + QLatin1Char('/') + QLatin1String(kUpgraderName);
     const int dir = folder_->fd();
     const std::string_view image = UpgraderImage();
@@ -427,7 +425,7 @@ bool TSelfUpdater::WriteUpgrader(QString* error) const {
     return ok;
 }
 
-bool TSelfUpdater::StartUpgrader(const QString& download_url, QString* error) const {
+bool SelfUpdater::StartUpgrader(const QString& download_url, QString* error) const {
     const QFileInfo program(ProgramFile);
     const std::string folder = folder_->path();
     std::string why;

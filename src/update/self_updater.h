@@ -1,4 +1,4 @@
-// TSelfUpdater: checks the update host for a newer version, asks the user, and either opens a web
+// SelfUpdater: checks the update host for a newer version, asks the user, and either opens a web
 // page or downloads the new program and hands it to the upgrader program, which replaces the
 // program file once the player has ended and starts it again. The main window owns exactly one.
 #pragma once
@@ -17,10 +17,10 @@ class QTimer;
 
 namespace velmora {
 
-class TSelfUpdaterThread;
+class UpdateTransfer;
 
 // The dialog defaults carried with the component; the check itself reads the information file.
-struct TSelfUpdaterInfo {
+struct UpdateDialogDefaults {
     enum class Method { umSelfUpdate = 0, umRedirectToURL = 1 };
     QString DlgCaption = QStringLiteral("My software");
     QString DlgMessage = QStringLiteral(
@@ -55,26 +55,26 @@ std::optional<PrivateFolder> OpenUpdateFolder(QString* error);
 // Why the current user may not replace `program_file`; empty when the replacement can go ahead.
 QString CannotReplaceReason(const QString& program_file);
 
-class TSelfUpdater final : public QObject {
+class SelfUpdater final : public QObject {
     Q_OBJECT
   public:
-    using TNotifyEvent = std::function<void(TSelfUpdater* sender)>;
-    using TOnUpgradeEvent = std::function<void(TSelfUpdater* sender, int users_served,
+    using TNotifyEvent = std::function<void(SelfUpdater* sender)>;
+    using TOnUpgradeEvent = std::function<void(SelfUpdater* sender, int users_served,
                                                bool& show_message_box, bool& can_upgrade)>;
     using TOnProgressEvent = std::function<void(QObject* sender, qint64 total_size,
                                                 qint64 read_size, int read_percents)>;
-    using TOnDoneEvent = std::function<void(TSelfUpdater* sender, qint64 file_size)>;
+    using TOnDoneEvent = std::function<void(SelfUpdater* sender, qint64 file_size)>;
 
     static constexpr int kStartIntervalMs = 5000;
 
     // Throws std::logic_error "Only ONE SelfUpdater per form!" when `owner` already holds one.
     // Deletes an upgrader left by an earlier update and starts the 5-second start timer.
-    explicit TSelfUpdater(QObject* owner);
-    ~TSelfUpdater() override;
+    explicit SelfUpdater(QObject* owner);
+    ~SelfUpdater() override;
 
     // --- settings
     bool Active = true;
-    TSelfUpdaterInfo InfoFile;
+    UpdateDialogDefaults InfoFile;
     QString InfoFileURL;
     QString Username;
     QString Password;
@@ -126,8 +126,8 @@ class TSelfUpdater final : public QObject {
   private:
     void TimerTick();
     bool OnlineNow() const;
-    void CheckFinished(TSelfUpdaterThread* thread);
-    void DownloadFinished(TSelfUpdaterThread* thread);
+    void CheckFinished(UpdateTransfer* thread);
+    void DownloadFinished(UpdateTransfer* thread);
     void RaiseError(UpdateError error, const QString& detail);
     bool WriteUpgrader(QString* error) const;
     bool StartUpgrader(const QString& download_url, QString* error) const;
@@ -137,8 +137,8 @@ class TSelfUpdater final : public QObject {
     QString temp_folder_;
     std::optional<PrivateFolder> folder_;  // opened for the download and the upgrader
     QTimer* timer_ = nullptr;
-    QPointer<TSelfUpdaterThread> check_thread_;
-    QPointer<TSelfUpdaterThread> download_thread_;
+    QPointer<UpdateTransfer> check_thread_;
+    QPointer<UpdateTransfer> download_thread_;
     UpdateInfo offered_;  // the information file of the update being downloaded
     UpdateError last_error_ = UpdateError::None;
     QString last_error_detail_;

@@ -37,8 +37,8 @@ QPixmap Solid(QColor c) {
 // text or on OK closes the box.
 TEST(AboutBox, ShowsCurrentHeaderAndClosesOnAnyClick) {
     EnsureApp();
-    TAboutBox box;
-    EXPECT_EQ(box.objectName(), "TAboutBox");
+    AboutBox box;
+    EXPECT_EQ(box.objectName(), "AboutBox");
     EXPECT_EQ(box.size(), QSize(369, 266));
     EXPECT_EQ(box.Image1()->geometry(), QRect(0, 0, 425, 57));
     EXPECT_EQ(box.BitBtn1()->geometry(), QRect(280, 232, 75, 25));

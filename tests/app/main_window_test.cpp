@@ -104,7 +104,7 @@ class MainWindowTest : public ::testing::Test {
 
     test::SettingsHome home_;
     test::AnsweringDialogs answers_;
-    TForm1* form_ = nullptr;
+    MainWindow* form_ = nullptr;
     QLabel* label3_ = nullptr;
     QLabel* label4_ = nullptr;
     QLabel* label5_ = nullptr;

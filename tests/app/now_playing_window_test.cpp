@@ -29,7 +29,8 @@ struct ReplayTickSeen {
 // Watches the replay timer; connected after the window's own handler, so it sees its outcome.
 class ReplayWatch {
   public:
-    ReplayWatch(QTimer* timer2, TForm1* form, std::function<void(const ReplayTickSeen&)> also = {})
+    ReplayWatch(QTimer* timer2, MainWindow* form,
+                std::function<void(const ReplayTickSeen&)> also = {})
         : start_(Clock::now()) {
         QObject::connect(timer2, &QTimer::timeout, &context_, [=, this] {
             // The new worker's first report waits for this thread, so it is still opening.
@@ -266,7 +267,7 @@ TEST_F(PlayingWindowTest, ProxyPanelRoutesTheNextPlay) {
     // The settings keep the switch and the address.
     form_->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    form_ = new TForm1;
+    form_ = new MainWindow;
     form_->show();
     EXPECT_TRUE(Child<QCheckBox>("cbDirectConnection")->isChecked());
     EXPECT_EQ(Child<QLineEdit>("ed_ProxyServer")->text(), QString::fromStdString(proxy.Address()));

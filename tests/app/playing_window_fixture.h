@@ -47,7 +47,7 @@ class PlayingWindowTest : public ::testing::Test {
         QDir(Documents()).removeRecursively();
         QDir(home_->path() + "/.config").removeRecursively();
         SetDialogs(&answers_);
-        form_ = new TForm1;
+        form_ = new MainWindow;
         ASSERT_TRUE(form_->StartedUp());
         form_->show();
         label3_ = Child<QLabel>("Label3");
@@ -88,7 +88,7 @@ class PlayingWindowTest : public ::testing::Test {
     }
 
     AnsweringDialogs answers_;
-    TForm1* form_ = nullptr;
+    MainWindow* form_ = nullptr;
     QLabel* label3_ = nullptr;
     QLabel* label4_ = nullptr;
     QLabel* label5_ = nullptr;

@@ -132,7 +132,7 @@ TEST(SessionEndWindow, SignalDuringModalBoxClosesBoxAndWindow) {
     test::SettingsHome home;
     test::AnsweringDialogs answers;
     SetDialogs(&answers);
-    TForm1* form = CreateProgramWindows();
+    MainWindow* form = CreateProgramWindows();
     ASSERT_NE(form, nullptr);
     form->show();
     new SessionEnd(form);

@@ -39,7 +39,7 @@ TEST_F(WindowLifetime, NoSoundDeviceEndsStartup) {
             test::EnsureApp();
             test::AnsweringDialogs answers;
             SetDialogs(&answers);
-            auto* form = new TForm1;
+            auto* form = new MainWindow;
             const bool ok =
                 !form->StartedUp() && answers.messages.size() == 1 &&
                 answers.messages[0].startsWith("Can't initialize Sound Card\r\n(error code: ") &&
@@ -68,7 +68,7 @@ TEST_F(WindowLifetime, ClosingWhileOpeningOrPlayingEndsCleanly) {
             route.burst_bytes = 64000;
             server.AddStream("/live", route);
 
-            const auto play = [&](TForm1* form) {
+            const auto play = [&](MainWindow* form) {
                 form->Channels()->ReplaceAll(
                     {{"Loopback", QString::fromStdString(server.Url("/live")), {}, {}}});
                 QListWidget* list = form->Channels()->ListBox1();
@@ -77,13 +77,13 @@ TEST_F(WindowLifetime, ClosingWhileOpeningOrPlayingEndsCleanly) {
 
             test::SettingsHome home;
             // The worker blocks on its first report; the window goes before answering it.
-            auto* form = new TForm1;
+            auto* form = new MainWindow;
             form->show();
             play(form);
             form->close();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
-            form = new TForm1;
+            form = new MainWindow;
             form->show();
             play(form);
             const bool played = test::WaitFor(

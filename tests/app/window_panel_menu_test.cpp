@@ -66,7 +66,7 @@ class WindowPanelMenuTest : public ::testing::Test {
 
     test::SettingsHome home_;
     test::AnsweringDialogs answers_;
-    TForm1* form_ = nullptr;
+    MainWindow* form_ = nullptr;
     QListWidget* list_ = nullptr;
 };
 
@@ -185,7 +185,7 @@ TEST_F(WindowPanelMenuTest, BackgroundsAndAboutBoxHeader) {
     EXPECT_EQ(picture("Image3"), picture("Image25"));
     EXPECT_TRUE(Item("Red1")->isEnabled());
 
-    auto* about = form_->findChild<TAboutBox*>();
+    auto* about = form_->findChild<AboutBox*>();
     ASSERT_NE(about, nullptr);
     QImage shown;
     QTimer::singleShot(0, about, [&] {
@@ -201,7 +201,7 @@ TEST_F(WindowPanelMenuTest, BackgroundsAndAboutBoxHeader) {
 // entry up, export through the menu with the suggested name, import it back on top.
 TEST_F(WindowPanelMenuTest, EditorMoveExportAndImportFromTheWindow) {
     form_->Channels()->ReplaceAll({{"A", "http://127.0.0.1:1/a", {}, {}}});
-    auto* editor = form_->findChild<TForm3*>();
+    auto* editor = form_->findChild<ChannelEditor*>();
     ASSERT_NE(editor, nullptr);
     QTimer::singleShot(0, editor, [&] {
         editor->LabeledEdit1()->setText("B");

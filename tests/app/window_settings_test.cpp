@@ -72,7 +72,7 @@ class WindowSettingsTest : public ::testing::Test {
 
     test::SettingsHome home_;
     test::AnsweringDialogs answers_;
-    TForm1* form_ = nullptr;
+    MainWindow* form_ = nullptr;
 };
 
 // Every choice made in one run is back after a restart: directory row, volume, proxy switch and
@@ -283,7 +283,7 @@ TEST(WindowStartupFailure, UnreadableListLeavesTheUsersFilesAlone) {
     const QString list = QFileInfo(home.SettingsFile()).path() + "/ChannelList.vlr";
     ASSERT_TRUE(QDir().mkpath(list));
 
-    TForm1* form = CreateProgramWindows();
+    MainWindow* form = CreateProgramWindows();
     ASSERT_NE(form, nullptr);
     form->show();
     ASSERT_EQ(answers.errors.size(), 1);  // the failed read was shown

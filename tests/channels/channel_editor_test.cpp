@@ -50,7 +50,7 @@ struct EditorFixture {
     AnsweringDialogs answers;
     QWidget window;
     ChannelListModel list{&window};
-    TForm3 form{&list, &window};
+    ChannelEditor form{&list, &window};
 };
 
 // Only emptiness is checked, name first: each failure beeps, names the field and paints it

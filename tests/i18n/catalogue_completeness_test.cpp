@@ -68,7 +68,7 @@ TEST(CatalogueCompleteness, EveryWindowTextHasAnEntry) {
     test::AnsweringDialogs answers;
     SetDialogs(&answers);
     InitMessages(FindProgramFile(QStringLiteral("locale")));
-    TForm1* form = CreateProgramWindows();
+    MainWindow* form = CreateProgramWindows();
     ASSERT_NE(form, nullptr);
     QStringList station_names;
     for (int row = 0; row < kDirectoryRowCount; ++row) {
@@ -77,8 +77,8 @@ TEST(CatalogueCompleteness, EveryWindowTextHasAnEntry) {
         }
     }
     QStringList texts;
-    texts << RememberedEnglishTexts(form) << RememberedEnglishTexts(form->findChild<TAboutBox*>())
-          << RememberedEnglishTexts(form->findChild<TForm3*>());
+    texts << RememberedEnglishTexts(form) << RememberedEnglishTexts(form->findChild<AboutBox*>())
+          << RememberedEnglishTexts(form->findChild<ChannelEditor*>());
     for (const char* code : {"de_DE", "ru_RU"}) {
         SelectCatalogueLanguage(code);
         QStringList missing;

@@ -63,7 +63,7 @@ class LanguageWindowTest : public ::testing::Test {
     QByteArray old_lang_ = qgetenv("LANG");
     test::SettingsHome home_;
     test::AnsweringDialogs answers_;
-    TForm1* form_ = nullptr;
+    MainWindow* form_ = nullptr;
 };
 
 // The stored language wins when it is one of the three names; otherwise the system's code picks
@@ -108,7 +108,7 @@ TEST_F(LanguageWindowTest, StartupLanguageFromSettingsOrSystem) {
 // Choosing a language tells the user to restart, stores the choice and closes the window.
 TEST_F(LanguageWindowTest, ChoosingALanguageStoresItAndCloses) {
     Start("en_US.UTF-8", "German");
-    QPointer<TForm1> form = form_;
+    QPointer<MainWindow> form = form_;
     Child<QAction>("Russian1")->trigger();
     test::Pump(std::chrono::milliseconds(20));
     ASSERT_EQ(answers_.messages.size(), 1);
@@ -124,14 +124,14 @@ TEST_F(LanguageWindowTest, ChoosingALanguageStoresItAndCloses) {
 TEST_F(LanguageWindowTest, SecondaryWindowsFollowTheLanguageWhenShown) {
     Start("EN", "German");
     SelectCatalogueLanguage("EN");
-    auto* about = form_->findChild<TAboutBox*>();
+    auto* about = form_->findChild<AboutBox*>();
     about->show();
     EXPECT_EQ(test::FindChild<QLabel>(about, "Label1")->text(), "Webseite:");
     EXPECT_EQ(about->windowTitle(), QString::fromUtf8("Über..."));
     about->hide();
 
     SelectCatalogueLanguage("EN");
-    auto* editor = form_->findChild<TForm3*>();
+    auto* editor = form_->findChild<ChannelEditor*>();
     editor->PrepareAddMode();
     editor->show();
     EXPECT_EQ(test::FindChild<QLabel>(editor, "Label1")->text(),

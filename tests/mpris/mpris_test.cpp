@@ -266,7 +266,7 @@ TEST_F(MprisWindowTest, VolumeFollowsTheSliderAndQuitSaves) {
     EXPECT_DOUBLE_EQ(Property("Volume").toDouble(), 0.55);
     EXPECT_TRUE(WaitFor([&] { return watch_.Saw("Volume", 0.55); }, 2s));
 
-    QPointer<TForm1> form = form_;
+    QPointer<MainWindow> form = form_;
     Call("org.mpris.MediaPlayer2", "Quit");
     ASSERT_TRUE(WaitFor(
         [&] {

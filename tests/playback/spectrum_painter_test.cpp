@@ -24,18 +24,18 @@ Fft Flat(float magnitude) {
 }
 
 // Draws one frame the way the window does (y = -1, so the bars stand on row 84).
-void Frame(TSpectrumPainter& p, const Fft& fft) {
+void Frame(SpectrumPainter& p, const Fft& fft) {
     QImage screen(kW, kH, QImage::Format_RGB32);
     p.Render(&screen, fft.data(), 0, -1);
     ASSERT_EQ(screen, p.Frame());
 }
 
-QRgb At(const TSpectrumPainter& p, int x, int y) {
+QRgb At(const SpectrumPainter& p, int x, int y) {
     return p.Frame().pixel(x, y) & 0xFFFFFF;
 }
 
 // Rows of column x that carry `color`, top to bottom.
-std::vector<int> RowsOf(const TSpectrumPainter& p, int x, QRgb color) {
+std::vector<int> RowsOf(const SpectrumPainter& p, int x, QRgb color) {
     std::vector<int> rows;
     for (int y = 0; y < kH; ++y) {
         if (At(p, x, y) == color) rows.push_back(y);
@@ -53,8 +53,8 @@ constexpr QRgb kBack = 0x102030;
 constexpr QRgb kBar = 0x3060C0;
 constexpr QRgb kPeak = 0xF0F0F0;
 
-void BarLook(TSpectrumPainter& p) {
-    p.DrawStyle = TSpectrumPainter::kStyleBars;
+void BarLook(SpectrumPainter& p) {
+    p.DrawStyle = SpectrumPainter::kStyleBars;
     p.BackgroundColor = QColor::fromRgb(kBack);
     p.BarColor = QColor::fromRgb(kBar);
     p.PeakColor = QColor::fromRgb(kPeak);
@@ -64,7 +64,7 @@ void BarLook(TSpectrumPainter& p) {
 // The first frame uses the construction values: white lines on black, one column per band,
 // cap 100, peak dot above each line; the next frames show the lines falling faster than the dots.
 TEST(SpectrumPainter, LineStyleWithConstructionValues) {
-    TSpectrumPainter p(kW, kH);
+    SpectrumPainter p(kW, kH);
     Fft fft{};
     fft[0] = 0.05f;   // level 25
     fft[1] = -0.05f;  // magnitudes count by absolute value
@@ -97,7 +97,7 @@ TEST(SpectrumPainter, LineStyleWithConstructionValues) {
 
 // Bars of width 5 stand 6 apart, end above the base row, and get clipped at the right edge.
 TEST(SpectrumPainter, BarGeometryAndClipping) {
-    TSpectrumPainter p(kW, kH);
+    SpectrumPainter p(kW, kH);
     BarLook(p);
     Frame(p, Flat(0.2f));  // level 100, capped at 80
     EXPECT_EQ(p.BarLevels[128], 80);
@@ -112,7 +112,7 @@ TEST(SpectrumPainter, BarGeometryAndClipping) {
     for (int x = 0; x < kW; ++x) EXPECT_EQ(At(p, x, 84), kBack) << x;
 
     // A shift moves everything, bars included, and the base follows y.
-    TSpectrumPainter shifted(kW, kH);
+    SpectrumPainter shifted(kW, kH);
     BarLook(shifted);
     Fft one{};
     one[0] = 0.02f;  // level 10
@@ -128,7 +128,7 @@ TEST(SpectrumPainter, BarGeometryAndClipping) {
 // After a level of 80 the bar sinks 3 and the peak 1 per frame: bar gone on the 27th silent
 // frame, peak on the 80th, with the peak line drawn above the falling bar meanwhile.
 TEST(SpectrumPainter, DecayOfBarsAndPeaks) {
-    TSpectrumPainter p(kW, kH);
+    SpectrumPainter p(kW, kH);
     BarLook(p);
     Fft loud{};
     loud[0] = 0.2f;  // 100, capped at 80
@@ -157,7 +157,7 @@ TEST(SpectrumPainter, DecayOfBarsAndPeaks) {
 
 // Unknown styles draw nothing but still move the levels; the running look follows the palette.
 TEST(SpectrumPainter, OtherStylesAndSystemLook) {
-    TSpectrumPainter p(kW, kH);
+    SpectrumPainter p(kW, kH);
     p.DrawStyle = 2;
     Frame(p, Flat(0.1f));
     EXPECT_EQ(p.BarLevels[10], 50);
@@ -168,7 +168,7 @@ TEST(SpectrumPainter, OtherStylesAndSystemLook) {
     palette.setColor(QPalette::Highlight, QColor(4, 5, 6));
     palette.setColor(QPalette::WindowText, QColor(7, 8, 9));
     ApplySystemLook(p, palette);
-    EXPECT_EQ(p.DrawStyle, TSpectrumPainter::kStyleBars);
+    EXPECT_EQ(p.DrawStyle, SpectrumPainter::kStyleBars);
     EXPECT_EQ(p.LevelCap, 80);
     EXPECT_EQ(p.BackgroundColor, QColor(1, 2, 3));
     EXPECT_EQ(p.BarColor, QColor(4, 5, 6));

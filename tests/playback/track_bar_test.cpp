@@ -46,9 +46,9 @@ TEST(TrackBarClick, RectangleRule) {
 
 // On the real widget: a click on the track jumps (clamped to 0..100 at the ends), a click on
 // the thumb starts a drag without moving, a click beside both changes nothing.
-TEST(TTrackBar, ClicksOnTheWidget) {
+TEST(VolumeTrackBar, ClicksOnTheWidget) {
     test::EnsureApp();
-    TTrackBar bar;
+    VolumeTrackBar bar;
     bar.setRange(0, 100);
     bar.setValue(90);
     bar.resize(81, 40);

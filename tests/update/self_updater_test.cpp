@@ -34,11 +34,11 @@ class SelfUpdaterTest : public ::testing::Test {
     void SetUp() override {
         test::EnsureApp();
         SetDialogs(&answers_);
-        updater_ = std::make_unique<TSelfUpdater>(&owner_);
+        updater_ = std::make_unique<SelfUpdater>(&owner_);
         updater_->versionControl = VersionControl::byNumber;
         updater_->VersionNumber = "2451";
-        updater_->OnError = [this](TSelfUpdater*) { outcomes_ << "error"; };
-        updater_->OnNoUpdateAvailable = [this](TSelfUpdater*) { outcomes_ << "none"; };
+        updater_->OnError = [this](SelfUpdater*) { outcomes_ << "error"; };
+        updater_->OnNoUpdateAvailable = [this](SelfUpdater*) { outcomes_ << "none"; };
         updater_->SetPageOpener([this](const QString& url) { pages_ << url; });
         updater_->SetTerminate([this] { outcomes_ << "terminate"; });
         key_.Trust("127.0.0.1:" + QByteArray::number(server_.port()));
@@ -66,7 +66,7 @@ class SelfUpdaterTest : public ::testing::Test {
     test::TestReleaseKey key_;
     Answers answers_;
     QObject owner_;
-    std::unique_ptr<TSelfUpdater> updater_;
+    std::unique_ptr<SelfUpdater> updater_;
     QStringList outcomes_, pages_;
     int routes_ = 0;
 };
@@ -203,7 +203,7 @@ TEST_F(SelfUpdaterTest, DownloadFailuresReplaceNothing) {
         {"packaged", Http(length, program), program, "/usr/bin/env", UpdateError::CannotReplace},
     };
     int done_calls = 0;
-    updater_->OnDone = [&](TSelfUpdater*, qint64) { ++done_calls; };
+    updater_->OnDone = [&](SelfUpdater*, qint64) { ++done_calls; };
     for (const Row& r : rows) {
         outcomes_.clear();
         const std::string path = "/file" + std::to_string(++routes_);
@@ -347,7 +347,7 @@ TEST_F(SelfUpdaterTest, AnUpgraderThatCannotStartEndsNothing) {
     test::WriteBytes(updater_->ProgramFile, "old program");
     int saves = 0;
     updater_->OnBeforeEnd = [&] { return ++saves, true; };
-    updater_->OnDone = [this](TSelfUpdater*, qint64) { outcomes_ << "done"; };
+    updater_->OnDone = [this](SelfUpdater*, qint64) { outcomes_ << "done"; };
     Check(Http("200 OK",
                key_.SignedLines("2452", program) + "#url=" + server_.Url("/velmora") + "\r\n"));
     EXPECT_EQ(saves, 1);
@@ -366,18 +366,18 @@ TEST_F(SelfUpdaterTest, TheUpgradersFailureIsToldOnce) {
     test::WriteBytes(updater_->TempFolder() + "/Upgrade.failed",
                      "replace\tcannot replace /opt/velmora: Read-only file system\n");
     QObject owner;
-    EXPECT_TRUE(TSelfUpdater(&owner).LastRunFailure().contains(
+    EXPECT_TRUE(SelfUpdater(&owner).LastRunFailure().contains(
         "cannot replace /opt/velmora: Read-only file system"));
     QObject again;
-    EXPECT_TRUE(TSelfUpdater(&again).LastRunFailure().isEmpty());
+    EXPECT_TRUE(SelfUpdater(&again).LastRunFailure().isEmpty());
 }
 
 TEST_F(SelfUpdaterTest, OneUpdaterPerOwnerAndTheOldUpgraderGoes) {
-    EXPECT_THROW(TSelfUpdater second(&owner_), std::logic_error);
+    EXPECT_THROW(SelfUpdater second(&owner_), std::logic_error);
     QDir().mkpath(updater_->TempFolder());
     test::WriteBytes(updater_->TempFolder() + "/Upgrader", "old");
     QObject other_owner;
-    TSelfUpdater other(&other_owner);
+    SelfUpdater other(&other_owner);
     EXPECT_FALSE(QFile::exists(updater_->TempFolder() + "/Upgrader"));
     EXPECT_EQ(other.VersionDate, QDate::currentDate().toString("MM/dd/yyyy"));
 }

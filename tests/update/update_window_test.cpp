@@ -53,10 +53,10 @@ TEST(UpdateWindowTest, BoxesOnlyAfterAManualCheck) {
         Answers answers;
         SetDialogs(&answers);
         const std::size_t before = server.Connections().size();
-        TForm1* form = CreateProgramWindows();
+        MainWindow* form = CreateProgramWindows();
         ASSERT_NE(form, nullptr);
         form->show();
-        auto* updater = form->findChild<TSelfUpdater*>("SelfUpdater1");
+        auto* updater = form->findChild<SelfUpdater*>("SelfUpdater1");
         ASSERT_NE(updater, nullptr);
         updater->SetStartInterval(20);
         if (r.manual) form->findChild<QAction*>("Checkfornewversion1")->trigger();

@@ -53,10 +53,10 @@ int main(int argc, char** argv) {
     LoggingDialogs answers;
     velmora::SetDialogs(&answers);
 
-    velmora::TForm1* form1 = velmora::CreateProgramWindows();
+    velmora::MainWindow* form1 = velmora::CreateProgramWindows();
     if (!form1) return 1;
     const int interval = qEnvironmentVariableIntValue("VELMORA_TEST_START_INTERVAL_MS");
-    if (auto* updater = form1->findChild<velmora::TSelfUpdater*>(); updater && interval > 0) {
+    if (auto* updater = form1->findChild<velmora::SelfUpdater*>(); updater && interval > 0) {
         updater->SetStartInterval(interval);
     }
     form1->show();

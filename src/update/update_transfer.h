@@ -1,4 +1,4 @@
-// TSelfUpdaterThread: one HTTP GET for the updater on a thread of its own, over libcurl. Text mode
+// UpdateTransfer: one HTTP GET for the updater on a thread of its own, over libcurl. Text mode
 // keeps the body in memory (the information file); file mode writes it to a file (the new
 // program). It deletes itself after its completion handler has run.
 #pragma once
@@ -14,7 +14,7 @@ namespace velmora {
 // "Velmora-Updater (<the project's web address>)", sent with every update request.
 QString UpdaterAgentName();
 
-class TSelfUpdaterThread final : public QThread {
+class UpdateTransfer final : public QThread {
     Q_OBJECT
   public:
     // Piece size of every read, and so of every progress report.
@@ -26,10 +26,10 @@ class TSelfUpdaterThread final : public QThread {
     // worker keeps its own copy of the descriptor); `file_path` names it in messages.
     // `report_progress` asks for a Progress signal after each piece, which the owner connects
     // blocking, so the worker waits for its handler.
-    TSelfUpdaterThread(QObject* owner, QString url, bool download_to_file, int folder_fd,
-                       QString file_name, QString file_path, QString username, QString password,
-                       bool report_progress);
-    ~TSelfUpdaterThread() override;
+    UpdateTransfer(QObject* owner, QString url, bool download_to_file, int folder_fd,
+                   QString file_name, QString file_path, QString username, QString password,
+                   bool report_progress);
+    ~UpdateTransfer() override;
 
     // Ends a running transfer as failed as soon as curl next checks (within a second).
     void Abort() { abort_ = true; }

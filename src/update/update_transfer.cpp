@@ -1,4 +1,4 @@
-#include "update/self_updater_thread.h"
+#include "update/update_transfer.h"
 
 #include <curl/curl.h>
 #include <fcntl.h>
@@ -17,8 +17,8 @@ QString UpdaterAgentName() {
     return QStringLiteral("Velmora-Updater (%1)").arg(QLatin1String(kWebsiteUrl));
 }
 
-struct TSelfUpdaterThread::Transfer {
-    TSelfUpdaterThread* self = nullptr;
+struct UpdateTransfer::Transfer {
+    UpdateTransfer* self = nullptr;
     CURL* curl = nullptr;
     std::string content_length;  // of the response being received
     bool has_content_length = false;
@@ -70,7 +70,7 @@ struct TSelfUpdaterThread::Transfer {
     bool Begin() {
         if (begun) return !failed;
         begun = true;
-        TSelfUpdaterThread& s = *self;
+        UpdateTransfer& s = *self;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &s.HttpStatus);
         if (has_content_length) {
             s.TotalSize = ParseContentLength(content_length);
@@ -108,7 +108,7 @@ struct TSelfUpdaterThread::Transfer {
     }
 
     bool Take(const char* data, std::size_t size) {
-        TSelfUpdaterThread& s = *self;
+        UpdateTransfer& s = *self;
         if (s.DownloadToFile) {
             // curl is told to read to the end of the connection, so a body longer than its
             // announced length is seen and refused.
@@ -141,9 +141,9 @@ struct TSelfUpdaterThread::Transfer {
     }
 };
 
-TSelfUpdaterThread::TSelfUpdaterThread(QObject* owner, QString url, bool download_to_file,
-                                       int folder_fd, QString file_name, QString file_path,
-                                       QString username, QString password, bool report_progress)
+UpdateTransfer::UpdateTransfer(QObject* owner, QString url, bool download_to_file, int folder_fd,
+                               QString file_name, QString file_path, QString username,
+                               QString password, bool report_progress)
     : Owner(owner),
       Url(std::move(url)),
       DownloadToFile(download_to_file),
@@ -154,14 +154,14 @@ TSelfUpdaterThread::TSelfUpdaterThread(QObject* owner, QString url, bool downloa
       password_(std::move(password)),
       report_progress_(report_progress) {}
 
-TSelfUpdaterThread::~TSelfUpdaterThread() {
+UpdateTransfer::~UpdateTransfer() {
     // Only deleted after it finished, or at the end of the process.
     abort_ = true;
     wait();
     if (folder_fd_ >= 0) ::close(folder_fd_);
 }
 
-void TSelfUpdaterThread::run() {
+void UpdateTransfer::run() {
     // An exception would end the whole program from this thread: it fails the transfer instead.
     try {
         Perform();
@@ -174,7 +174,7 @@ void TSelfUpdaterThread::run() {
     }
 }
 
-void TSelfUpdaterThread::Perform() {
+void UpdateTransfer::Perform() {
     Transfer t;
     t.self = this;
     CURL* curl = curl_easy_init();
