@@ -308,8 +308,9 @@ class Download {
         return true;
     }
 
-    // Hands audio bytes to the download callback once the creator has taken the body for audio;
-    // until then they wait in the backlog (a playlist body or an HTML page never reaches it).
+    // Hands audio bytes to the download callback once the creation has kept the stream; until
+    // then they wait in the backlog (a playlist body, an HTML page or a creation that failed
+    // late never reaches it).
     void Deliver(const std::uint8_t* data, std::size_t n) {
         if (!core_->proc) return;
         StreamCore::Decision d;
@@ -317,7 +318,7 @@ class Download {
             std::lock_guard lock(core_->ev_m);
             d = core_->decision;
         }
-        if (d == StreamCore::Decision::Pending) {
+        if (d == StreamCore::Decision::Pending || d == StreamCore::Decision::Audio) {
             backlog_.append(reinterpret_cast<const char*>(data), n);
             return;
         }
@@ -394,7 +395,8 @@ class Download {
         if (core_->reconnect_ms <= 0) return false;
         if (!audio_taken_) {
             std::lock_guard lock(core_->ev_m);
-            audio_taken_ = core_->decision == StreamCore::Decision::Audio;
+            audio_taken_ = core_->decision == StreamCore::Decision::Audio ||
+                           core_->decision == StreamCore::Decision::Kept;
         }
         return audio_taken_;
     }

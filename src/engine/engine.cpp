@@ -251,8 +251,9 @@ struct EndUnlessKept {
     }
 };
 
-// The demuxer took the connection's body for the stream: the caller gets its bytes from now on,
-// and with pre-buffering the creation waits for three quarters of the buffer.
+// The demuxer took the connection's body for the stream: it may reconnect from now on, its bytes
+// reach the caller once the creation keeps it, and with pre-buffering the creation waits for
+// three quarters of the buffer.
 void TakeForAudio(const CreateRequest& req, StreamCore& core, ByteRing& ring) {
     Decide(core, StreamCore::Decision::Audio);
     // After a drain the decoder waits for the buffer to fill to three quarters again.
@@ -511,11 +512,6 @@ Handle StreamCreateURL(const char* url, std::uint64_t, std::uint32_t flags, Down
         err = ErrorCode::Unknown;
     }
     if (!core) return Fail(err, Handle{0});
-    if (Cancelled(req)) {
-        Decide(*core, StreamCore::Decision::Reject);
-        core->Kill();
-        return Fail(ErrorCode::Aborted, Handle{0});
-    }
     Handle h;
     {
         std::lock_guard lock(g.m);
@@ -535,7 +531,13 @@ Handle StreamCreateURL(const char* url, std::uint64_t, std::uint32_t flags, Down
             return Fail(ErrorCode::Memory, Handle{0});
         }
         core->handle = h;
-        core->created = true;
+        // Until here the download holds the caller's data back: a creation that fails now,
+        // however late, delivers nothing.
+        if (!core->Keep()) {
+            g.streams.erase(h);
+            core->Kill();
+            return Fail(ErrorCode::Aborted, Handle{0});
+        }
     }
     t_error = ErrorCode::Ok;
     return h;
