@@ -68,7 +68,9 @@ enum class Config {
     // a chunked one, that arrived whole is a file that ended, not a drop.
     NetReconnect,
     // The wait before the first attempt in milliseconds (default 1000); the next ones wait 2, 4,
-    // 8 and 16 times as long, then 30 times as long each.
+    // 8 and 16 times as long, then 30 times as long each. The waits and the time of the attempts
+    // start afresh only after a connection that carried some seconds of audio; the answer of a
+    // reconnection counts as the stream's only when its status, type and first bytes are audio.
     NetReconnectDelay,
     // Milliseconds without a byte from the server after which a playing connection counts as
     // dropped (default 10000).
@@ -90,7 +92,8 @@ enum class FilePos { Current, Download, End };
 enum class TagKind { Icy, Http, Meta };
 // Meta: the META tag changed (data 0). Reconnect: data 1 when the connection is lost and the
 // engine starts reconnecting; data 0 when the stream flows again (the decoder reads the new
-// connection's audio) or when the attempts are given up (the stream then ends as after a drop).
+// connection's audio); data 2 when the attempts are given up (the stream then ends as after a
+// drop).
 enum class SyncType { Meta, Reconnect };
 enum class Attribute { Volume };
 
