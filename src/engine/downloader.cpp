@@ -475,12 +475,9 @@ class Download {
         }
     }
 
-    // Bytes per second of the stream's audio: as measured when it was identified, else as its
-    // server stated.
-    std::uint64_t AudioByteRate() {
-        std::lock_guard lock(core_->ev_m);
-        return static_cast<std::uint64_t>(core_->icy_br) * 1000 / 8;
-    }
+    // Bytes per second of the stream's audio: the buffer holds five seconds of it, at the rate
+    // measured when the stream was identified.
+    std::uint64_t AudioByteRate() { return ring_->capacity() / 5; }
 
     void SetReconnecting(bool on) {
         reconnecting_ = on;

@@ -252,10 +252,13 @@ struct EndUnlessKept {
 };
 
 // The demuxer took the connection's body for the stream: it may reconnect from now on, its bytes
-// reach the caller once the creation keeps it, and with pre-buffering the creation waits for
-// three quarters of the buffer.
+// reach the caller once the creation keeps it, the buffer is sized by the audio itself, and with
+// pre-buffering the creation waits for three quarters of it.
 void TakeForAudio(const CreateRequest& req, StreamCore& core, ByteRing& ring) {
     Decide(core, StreamCore::Decision::Audio);
+    // Five seconds of the audio as the demuxer found it, whatever rate the server stated: a
+    // lying icy-br neither holds the start (and every refill) back nor starves it.
+    if (const long kbps = MeasuredKbps(*core.session)) ring.Resize(DownloadBufferSize(kbps));
     // After a drain the decoder waits for the buffer to fill to three quarters again.
     ring.SetRefillLevel(ring.capacity() * 3 / 4);
     if (req.prebuffer)

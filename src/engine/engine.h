@@ -60,8 +60,11 @@ const char* ErrorName(ErrorCode code);
 // Configuration options of SetConfig().
 enum class Config {
     NetPlaylist,  // 1: URLs that are playlists (.pls .m3u .asx .xspf) open their entries
-    NetPrebuf,    // 1: creation waits until the buffer is 75 % full; 0: returns once identified
-    NetTimeout,   // connection and first-data timeout in milliseconds (default 10000)
+    // 1: creation waits until the buffer is 75 % full; 0: returns once identified. The buffer
+    // (FilePos::End) holds five seconds of audio at the rate the audio itself shows once
+    // identified, whatever icy-br states.
+    NetPrebuf,
+    NetTimeout,  // connection and first-data timeout in milliseconds (default 10000)
     // Reconnecting an http or https stream, once identified as audio, whose connection dropped
     // or sent nothing for NetStall ms: attempts go on for this many milliseconds after the drop
     // (default 600000; 0 = never reconnect, a drop ends the stream). A body of stated length, or
