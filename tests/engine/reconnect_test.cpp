@@ -1,6 +1,7 @@
 // A created stream whose connection drops or hangs reconnects by itself into the same handle and
 // the same download callback, with nothing doubled or lost; Stop ends the attempts at once, and a
 // server that stays away ends the stream once.
+#include <cstdio>
 #include <optional>
 
 #include "engine/downloader.h"
@@ -203,6 +204,11 @@ TEST_F(ReconnectTest, WaitsGrowWhileEachAnswerCarriesAMomentOfAudio) {
     ASSERT_TRUE(server_.WaitForConnections(6, Scaled(8000ms)));
     const auto c = server_.ConnectionsTo("/live");
     // 50, 100, 200, 400 ms after each drop.
+    for (std::size_t i = 1; i < c.size(); ++i)
+        std::printf("attempt %zu after %lld ms\n", i,
+                    static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               c[i].accepted - c[i - 1].accepted)
+                                               .count()));
     for (std::size_t i = 2; i < 5; ++i)
         EXPECT_GT((c[i + 1].accepted - c[i].accepted) * 2, (c[i].accepted - c[i - 1].accepted) * 3)
             << "attempt " << i;
