@@ -389,7 +389,7 @@ class Download {
         }
         if (ring) ring->Finish();
         if (!core_->proc) return;
-        // The end is reported once, after the backlog, to a stream that was taken for audio, also
+        // The end is reported once, after the backlog, to a stream its creation returned, also
         // when it ends because it was freed: a recording closes its file on it.
         if (!core_->TakenForAudio()) return;
         FlushBacklog();

@@ -13,9 +13,9 @@
 // `user` data and pass its raw pointer to the callback. StreamFree() does not wait for a callback
 // that is running, and the end call comes after it, so the engine keeps its owners until no
 // callback of the stream can run any more: each connection's download thread lets go of them as
-// its very last act, after the end call of a stream taken for audio (a connection that failed,
-// was cancelled or was a playlist has no end call, but may still have passed header lines). A
-// sync set after that is not kept. An owner may be let go on an engine thread, so the data's
+// its very last act, after the end call of a stream its creation returned (a connection that
+// failed, was cancelled or was a playlist has no end call, but may still have passed header lines).
+// A sync set after that is not kept. An owner may be let go on an engine thread, so the data's
 // destructor must not wait for the thread that called StreamFree(). Callers need nothing that
 // lives until the process ends.
 #pragma once

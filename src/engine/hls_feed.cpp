@@ -306,9 +306,9 @@ class Feed {
         }
         if (ring) ring->Finish();
         if (!core_->proc) return;
-        // As for any download: the end is reported once, to a stream taken for audio, also when
-        // it ends because it was freed (a recording closes its file on it). No bytes come before:
-        // the packets are not the station's stream as served, so it is not recordable.
+        // As for any download: the end is reported once, to a stream its creation returned, also
+        // when it ends because it was freed (a recording closes its file on it). No bytes come
+        // before: the packets are not the station's stream as served, so it is not recordable.
         if (core_->TakenForAudio()) core_->proc(nullptr, 0, core_->user.get());
     }
 
