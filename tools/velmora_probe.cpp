@@ -107,7 +107,9 @@ int main(int argc, char** argv) {
             } else if (r.code == velmora::StreamStatus::Connecting) {
                 Line("status 0 Connecting...");
             } else if (r.code == velmora::StreamStatus::Reconnect) {
-                Line(r.number ? "status 9 Reconnecting..." : "status 9 flowing again");
+                Line(r.number == 1   ? "status 9 Reconnecting..."
+                     : r.number == 2 ? "status 9 gave up"
+                                     : "status 9 flowing again");
             } else {
                 const std::string_view bytes =
                     std::string_view(r.text).substr(0, r.text.find('\0'));

@@ -167,6 +167,21 @@ void ByteRing::Abort() {
     cv_.notify_all();
 }
 
+void ByteRing::Resize(std::size_t capacity) {
+    std::lock_guard lock(m_);
+    capacity = std::max(capacity, UnplayedLocked());
+    if (capacity == 0 || capacity == buf_.size()) return;
+    std::vector<std::uint8_t> next(capacity);
+    for (std::uint64_t p = played_; p < written_; ++p) next[p % capacity] = buf_[p % buf_.size()];
+    buf_.swap(next);
+    cv_.notify_all();
+}
+
+std::size_t ByteRing::capacity() const {
+    std::lock_guard lock(m_);
+    return buf_.size();
+}
+
 std::uint64_t ByteRing::written() const {
     std::lock_guard lock(m_);
     return written_;

@@ -56,7 +56,10 @@ class ByteRing {
     void Abort();   // everyone stops waiting
     void Wake();    // waiters ask their `keep_waiting` again
 
-    std::size_t capacity() const { return buf_.size(); }
+    // Makes the ring hold `capacity` bytes, or all the unplayed ones if they are more; keeps them.
+    void Resize(std::size_t capacity);
+
+    std::size_t capacity() const;
     std::uint64_t written() const;
     std::uint64_t read() const;
     // Where the unplayed bytes begin: read() less what a holding reader has taken.

@@ -150,6 +150,12 @@ std::unique_ptr<DemuxSession> OpenDemuxSession(StreamCore& core,
     return s;
 }
 
+long MeasuredKbps(const DemuxSession& session) {
+    const std::int64_t par = session.fmt->streams[session.stream_index]->codecpar->bit_rate;
+    const std::int64_t bps = par > 0 ? par : session.dec->bit_rate;
+    return static_cast<long>(std::clamp<std::int64_t>(bps / 1000, 0, 1 << 20));
+}
+
 namespace {
 
 // Decodes the stream into its PCM FIFO until the end, restarting the demuxer at chain boundaries.

@@ -42,6 +42,10 @@ std::unique_ptr<DemuxSession> OpenDemuxSession(StreamCore& core,
                                                std::chrono::steady_clock::time_point deadline,
                                                bool allow_asf, bool analyze, ErrorCode* error);
 
+// The stream's rate in kbps as the demuxer found it in the audio (frame headers, the parser's
+// average, the codec header); 0 when the format does not tell.
+long MeasuredKbps(const DemuxSession& session);
+
 // Starts the detached decoder thread of a created stream (at its first play).
 void StartDecoder(const std::shared_ptr<StreamCore>& core, int out_rate, bool allow_asf);
 

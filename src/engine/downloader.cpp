@@ -17,6 +17,7 @@ extern "C" {
 
 #include "engine/icy_reader.h"
 #include "engine/ogg_scanner.h"
+#include "engine/playlist.h"
 #include "engine/stream_core.h"
 
 namespace vle {
@@ -66,6 +67,23 @@ std::chrono::milliseconds ReconnectDelay(int attempt, std::chrono::milliseconds 
     static constexpr int kFactors[] = {1, 2, 4, 8, 16};
     if (attempt < 0) attempt = 0;
     return first * (attempt < 5 ? kFactors[attempt] : 30);
+}
+
+bool ReconnectRecovered(std::uint64_t audio_bytes, std::uint64_t bytes_per_second) {
+    if (bytes_per_second == 0) bytes_per_second = 128 * 1000 / 8;
+    return audio_bytes >= bytes_per_second * kReconnectRecoveredSeconds;
+}
+
+bool ReconnectAnswerIsAudio(std::string_view content_type, std::string_view head) {
+    if (content_type.rfind("text/", 0) == 0) return false;
+    if (PlaylistKindFromContentType(content_type) != PlaylistKind::None) return false;
+    if (head.empty()) return true;
+    if (PlaylistKindFromBody(head) != PlaylistKind::None || LooksLikeHtml(head)) return false;
+    // Audio of any codec has bytes that no text has within its first few hundred.
+    return !std::all_of(head.begin(), head.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return (u >= 0x20 && u < 0x7F) || c == '\r' || c == '\n' || c == '\t';
+    });
 }
 
 namespace {
@@ -216,8 +234,11 @@ class Download {
     // A reconnection's body goes on in the same buffer. Its framing starts afresh (metadata
     // interval, Ogg pages, format headers), so the decoder restarts at a boundary where it begins.
     bool ContinueBody(long metaint, long br, const std::string& ctype, long status) {
-        // An error page or a web page in place of the stream is a failed attempt.
-        if (status < 200 || status >= 300 || ctype.rfind("text/html", 0) == 0) return false;
+        // An error page, a web page or a playlist in place of the stream is a failed attempt;
+        // its first bytes are looked at before any of them counts as the stream's.
+        if (status < 200 || status >= 300 || !ReconnectAnswerIsAudio(ctype, {})) return false;
+        probing_ = true;
+        probe_ctype_ = ctype;
         // The start of an Ogg page header the old connection never finished: the old part ends
         // with it.
         if (!held_.empty()) {
@@ -255,23 +276,42 @@ class Download {
             data, size,
             [&](const std::uint8_t* audio, std::size_t n) {
                 if (!ok) return;
-                conn_audio_ += n;
-                Deliver(audio, n);
-                if (!ogg_->active() && held_.empty()) {
-                    ok = ring_->Write(audio, n);
+                if (!probing_) {
+                    ok = TakeAudio(audio, n);
                     return;
                 }
-                ogg_->Feed(audio, n);
-                held_.insert(held_.end(), audio, audio + n);
-                const std::size_t keep = std::min(ogg_->pending_header(), held_.size());
-                const std::size_t ready = held_.size() - keep;
-                ok = ring_->Write(held_.data(), ready);
-                held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(ready));
+                probe_.append(reinterpret_cast<const char*>(audio), n);
+                if (probe_.size() >= kReconnectProbeBytes) ok = EndProbe();
             },
             [&](const std::string& text) { core_->SetMeta(text); });
         last_progress_ = Clock::now();
         CheckBackOnAir();
         return ok && core_->Alive();
+    }
+
+    // Audio bytes of the stream: to the caller and into the buffer.
+    bool TakeAudio(const std::uint8_t* audio, std::size_t n) {
+        conn_audio_ += n;
+        Deliver(audio, n);
+        if (!ogg_->active() && held_.empty()) return ring_->Write(audio, n);
+        ogg_->Feed(audio, n);
+        held_.insert(held_.end(), audio, audio + n);
+        const std::size_t keep = std::min(ogg_->pending_header(), held_.size());
+        const std::size_t ready = held_.size() - keep;
+        const bool ok = ring_->Write(held_.data(), ready);
+        held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(ready));
+        return ok;
+    }
+
+    // A reconnection's first bytes have come (or all it sent): they are the stream's if they
+    // look like audio, and the attempt failed if not.
+    bool EndProbe() {
+        probing_ = false;
+        std::string head;
+        head.swap(probe_);
+        if (!ReconnectAnswerIsAudio(probe_ctype_, head)) return false;
+        return head.empty() ||
+               TakeAudio(reinterpret_cast<const std::uint8_t*>(head.data()), head.size());
     }
 
     // curl knows only "ICY 200" as a status line; other ICY answers ("ICY 404 Resource Not
@@ -308,8 +348,9 @@ class Download {
         return true;
     }
 
-    // Hands audio bytes to the download callback once the creator has taken the body for audio;
-    // until then they wait in the backlog (a playlist body or an HTML page never reaches it).
+    // Hands audio bytes to the download callback once the creation has kept the stream; until
+    // then they wait in the backlog (a playlist body, an HTML page or a creation that failed
+    // late never reaches it).
     void Deliver(const std::uint8_t* data, std::size_t n) {
         if (!core_->proc) return;
         StreamCore::Decision d;
@@ -317,7 +358,7 @@ class Download {
             std::lock_guard lock(core_->ev_m);
             d = core_->decision;
         }
-        if (d == StreamCore::Decision::Pending) {
+        if (d == StreamCore::Decision::Pending || d == StreamCore::Decision::Audio) {
             backlog_.append(reinterpret_cast<const char*>(data), n);
             return;
         }
@@ -348,7 +389,7 @@ class Download {
         }
         if (ring) ring->Finish();
         if (!core_->proc) return;
-        // The end is reported once, after the backlog, to a stream that was taken for audio, also
+        // The end is reported once, after the backlog, to a stream its creation returned, also
         // when it ends because it was freed: a recording closes its file on it.
         if (!core_->TakenForAudio()) return;
         FlushBacklog();
@@ -394,25 +435,49 @@ class Download {
         if (core_->reconnect_ms <= 0) return false;
         if (!audio_taken_) {
             std::lock_guard lock(core_->ev_m);
-            audio_taken_ = core_->decision == StreamCore::Decision::Audio;
+            audio_taken_ = core_->decision == StreamCore::Decision::Audio ||
+                           core_->decision == StreamCore::Decision::Kept;
         }
         return audio_taken_;
     }
 
     // Fetches the stream, and after a drop or a stall fetches it again into the same buffer
-    // until it is freed, it ends as its server meant, or the attempts run out.
+    // until it is freed, it ends as its server meant, or the attempts run out. The waits grow
+    // from attempt to attempt until a connection has carried some seconds of audio.
     void RunCurlReconnecting() {
         TransferCurl();
+        const std::chrono::milliseconds first(core_->reconnect_delay_ms);
+        const std::chrono::milliseconds window(core_->reconnect_ms);
+        int attempt = 0;
+        auto began = Clock::now();
         while (core_->Alive() && failure_ == ErrorCode::Ok && !complete_ && ring_ &&
                Reconnectable()) {
-            if (!ReconnectRound()) break;
+            if (ReconnectRecovered(conn_audio_, AudioByteRate())) {
+                attempt = 0;
+                began = Clock::now();
+            }
+            if (!reconnecting_) {
+                SetReconnecting(true);
+                core_->RunSyncs(SyncType::Reconnect, 1);
+            }
+            const auto delay = ReconnectDelay(attempt++, first);
+            if (Clock::now() + delay - began > window) break;
+            if (!WaitUnlessFreed(delay)) break;
+            StartConnection();
+            TransferCurl();
+            // An answer that ended without a byte of audio is a failed attempt, not the end.
+            if (conn_audio_ == 0) complete_ = false;
         }
         // Given up: the stream ends as after a drop.
         if (reconnecting_) {
             SetReconnecting(false);
-            core_->RunSyncs(SyncType::Reconnect, 0);
+            core_->RunSyncs(SyncType::Reconnect, 2);
         }
     }
+
+    // Bytes per second of the stream's audio: the buffer holds five seconds of it, at the rate
+    // measured when the stream was identified.
+    std::uint64_t AudioByteRate() { return ring_->capacity() / 5; }
 
     void SetReconnecting(bool on) {
         reconnecting_ = on;
@@ -425,29 +490,6 @@ class Download {
         ring_->SetFlowHook([weak = std::weak_ptr<StreamCore>(core_)] {
             if (const auto core = weak.lock()) core->Wake();
         });
-    }
-
-    // Waits and tries again, with growing waits, until the stream is back on air (true) or the
-    // attempts run out or the stream is freed (false).
-    bool ReconnectRound() {
-        if (!reconnecting_) {
-            SetReconnecting(true);
-            core_->RunSyncs(SyncType::Reconnect, 1);
-        }
-        const auto began = Clock::now();
-        const std::chrono::milliseconds window(core_->reconnect_ms);
-        for (int attempt = 0;; ++attempt) {
-            const auto delay =
-                ReconnectDelay(attempt, std::chrono::milliseconds(core_->reconnect_delay_ms));
-            if (Clock::now() + delay - began > window) return false;
-            if (!WaitUnlessFreed(delay)) return false;
-            StartConnection();
-            TransferCurl();
-            if (failure_ != ErrorCode::Ok || !core_->Alive()) return false;
-            // Back on air for a while, then dropped again: a new round from the shortest wait.
-            if (!reconnecting_) return true;
-            if (complete_ && conn_audio_ > 0) return false;
-        }
     }
 
     // False when the stream was freed meanwhile: Stop ends the wait at once.
@@ -467,6 +509,8 @@ class Download {
         conn_audio_ = 0;
         complete_ = false;
         result_ = 0;
+        probing_ = false;
+        probe_.clear();
     }
 
     // The reconnected stream flows again once the decoder reads from the buffer (or nobody waits
@@ -604,6 +648,8 @@ class Download {
         int left = 0;
         while (CURLMsg* msg = curl_multi_info_read(multi, &left))
             if (msg->msg == CURLMSG_DONE) result_ = msg->data.result;
+        // A reconnection that ended within its first bytes: they are judged as they are.
+        if (probing_ && !EndProbe() && result_ == CURLE_OK) result_ = CURLE_WRITE_ERROR;
         // A body of a stated length, or a chunked one, that arrived whole is a file that ended,
         // not a dropped stream.
         curl_off_t length = -1;
@@ -664,6 +710,9 @@ class Download {
     bool complete_ = false;           // the last connection's body ended as its server meant
     bool audio_taken_ = false;        // the creator took the stream for audio
     bool reconnecting_ = false;       // between a drop and the stream's flowing again
+    bool probing_ = false;            // a reconnection's first audio bytes are being held
+    std::string probe_;               // ... these, up to kReconnectProbeBytes
+    std::string probe_ctype_;         // ... and the answer's content type
     std::uint64_t last_mark_ = 0;     // the last boundary marked at a reconnection
     Clock::time_point last_progress_ = Clock::now();  // the last byte from the server
     int result_ = 0;

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 
@@ -30,6 +31,21 @@ Transport TransportFor(std::string_view url);
 // The wait before reconnection attempt `attempt` (0 = the first after a drop): 1, 2, 4, 8 and 16
 // times `first`, then 30 times `first` for every later one.
 std::chrono::milliseconds ReconnectDelay(int attempt, std::chrono::milliseconds first);
+
+// Seconds of audio a reconnected connection must carry before its drop starts the waits afresh:
+// a server that answers every attempt with a moment of audio must not hold them at the shortest.
+inline constexpr int kReconnectRecoveredSeconds = 10;
+// Whether a connection that carried `audio_bytes` of a stream of `bytes_per_second` (0: unknown,
+// taken as 128 kbps) played long enough to count as recovered.
+bool ReconnectRecovered(std::uint64_t audio_bytes, std::uint64_t bytes_per_second);
+
+// The first audio bytes of a reconnection's answer that are checked before any of them counts as
+// the stream's.
+inline constexpr std::size_t kReconnectProbeBytes = 512;
+// Whether a reconnection's answer is the stream again, by its content type and the first bytes of
+// its body (empty: only the type is known yet): a playlist, an HLS list, a web page or plain text
+// in the stream's place is a failed attempt.
+bool ReconnectAnswerIsAudio(std::string_view content_type, std::string_view head);
 
 // Starts the detached download thread; it holds `core` until it ends.
 void StartDownload(const std::shared_ptr<StreamCore>& core);

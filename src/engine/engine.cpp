@@ -251,10 +251,14 @@ struct EndUnlessKept {
     }
 };
 
-// The demuxer took the connection's body for the stream: the caller gets its bytes from now on,
-// and with pre-buffering the creation waits for three quarters of the buffer.
+// The demuxer took the connection's body for the stream: it may reconnect from now on, its bytes
+// reach the caller once the creation keeps it, the buffer is sized by the audio itself, and with
+// pre-buffering the creation waits for three quarters of it.
 void TakeForAudio(const CreateRequest& req, StreamCore& core, ByteRing& ring) {
     Decide(core, StreamCore::Decision::Audio);
+    // Five seconds of the audio as the demuxer found it, whatever rate the server stated: a
+    // lying icy-br neither holds the start (and every refill) back nor starves it.
+    if (const long kbps = MeasuredKbps(*core.session)) ring.Resize(DownloadBufferSize(kbps));
     // After a drain the decoder waits for the buffer to fill to three quarters again.
     ring.SetRefillLevel(ring.capacity() * 3 / 4);
     if (req.prebuffer)
@@ -511,11 +515,6 @@ Handle StreamCreateURL(const char* url, std::uint64_t, std::uint32_t flags, Down
         err = ErrorCode::Unknown;
     }
     if (!core) return Fail(err, Handle{0});
-    if (Cancelled(req)) {
-        Decide(*core, StreamCore::Decision::Reject);
-        core->Kill();
-        return Fail(ErrorCode::Aborted, Handle{0});
-    }
     Handle h;
     {
         std::lock_guard lock(g.m);
@@ -535,7 +534,13 @@ Handle StreamCreateURL(const char* url, std::uint64_t, std::uint32_t flags, Down
             return Fail(ErrorCode::Memory, Handle{0});
         }
         core->handle = h;
-        core->created = true;
+        // Until here the download holds the caller's data back: a creation that fails now,
+        // however late, delivers nothing.
+        if (!core->Keep()) {
+            g.streams.erase(h);
+            core->Kill();
+            return Fail(ErrorCode::Aborted, Handle{0});
+        }
     }
     t_error = ErrorCode::Ok;
     return h;

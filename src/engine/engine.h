@@ -13,9 +13,9 @@
 // `user` data and pass its raw pointer to the callback. StreamFree() does not wait for a callback
 // that is running, and the end call comes after it, so the engine keeps its owners until no
 // callback of the stream can run any more: each connection's download thread lets go of them as
-// its very last act, after the end call of a stream taken for audio (a connection that failed,
-// was cancelled or was a playlist has no end call, but may still have passed header lines). A
-// sync set after that is not kept. An owner may be let go on an engine thread, so the data's
+// its very last act, after the end call of a stream its creation returned (a connection that
+// failed, was cancelled or was a playlist has no end call, but may still have passed header lines).
+// A sync set after that is not kept. An owner may be let go on an engine thread, so the data's
 // destructor must not wait for the thread that called StreamFree(). Callers need nothing that
 // lives until the process ends.
 #pragma once
@@ -60,15 +60,20 @@ const char* ErrorName(ErrorCode code);
 // Configuration options of SetConfig().
 enum class Config {
     NetPlaylist,  // 1: URLs that are playlists (.pls .m3u .asx .xspf) open their entries
-    NetPrebuf,    // 1: creation waits until the buffer is 75 % full; 0: returns once identified
-    NetTimeout,   // connection and first-data timeout in milliseconds (default 10000)
+    // 1: creation waits until the buffer is 75 % full; 0: returns once identified. The buffer
+    // (FilePos::End) holds five seconds of audio at the rate the audio itself shows once
+    // identified, whatever icy-br states.
+    NetPrebuf,
+    NetTimeout,  // connection and first-data timeout in milliseconds (default 10000)
     // Reconnecting an http or https stream, once identified as audio, whose connection dropped
     // or sent nothing for NetStall ms: attempts go on for this many milliseconds after the drop
     // (default 600000; 0 = never reconnect, a drop ends the stream). A body of stated length, or
     // a chunked one, that arrived whole is a file that ended, not a drop.
     NetReconnect,
     // The wait before the first attempt in milliseconds (default 1000); the next ones wait 2, 4,
-    // 8 and 16 times as long, then 30 times as long each.
+    // 8 and 16 times as long, then 30 times as long each. The waits and the time of the attempts
+    // start afresh only after a connection that carried some seconds of audio; the answer of a
+    // reconnection counts as the stream's only when its status, type and first bytes are audio.
     NetReconnectDelay,
     // Milliseconds without a byte from the server after which a playing connection counts as
     // dropped (default 10000).
@@ -90,7 +95,8 @@ enum class FilePos { Current, Download, End };
 enum class TagKind { Icy, Http, Meta };
 // Meta: the META tag changed (data 0). Reconnect: data 1 when the connection is lost and the
 // engine starts reconnecting; data 0 when the stream flows again (the decoder reads the new
-// connection's audio) or when the attempts are given up (the stream then ends as after a drop).
+// connection's audio); data 2 when the attempts are given up (the stream then ends as after a
+// drop).
 enum class SyncType { Meta, Reconnect };
 enum class Attribute { Volume };
 

@@ -13,8 +13,10 @@ extern "C" {
 #include <mutex>
 #include <new>
 #include <thread>
+#include <vector>
 
 #include "engine/downloader.h"
+#include "engine/hls_limits.h"
 #include "engine/stream_core.h"
 
 namespace vle {
@@ -26,22 +28,20 @@ constexpr const char* kHlsFormats = "hls,mpegts,aac,mp3";
 constexpr const char* kHlsProtocols = "http,https,tcp,tls,crypto";
 
 using IoOpen = int (*)(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**);
+using IoClose = int (*)(AVFormatContext*, AVIOContext*);
+using IoRead = int (*)(void*, std::uint8_t*, int);
 IoOpen g_default_open = nullptr;
+IoClose g_default_close = nullptr;
 
-// Every address the playlist names is a stranger's: only http(s) ones are opened, whatever the
-// protocol whitelist would let through.
+class Feed;
+// The feed whose demuxer runs on this thread: a body's reads find their watch through it.
+thread_local Feed* t_feed = nullptr;
+
 int OpenNetworkOnly(AVFormatContext* s, AVIOContext** pb, const char* url, int flags,
-                    AVDictionary** options) {
-    std::string_view u(url ? url : "");
-    if (u.rfind("crypto+", 0) == 0 || u.rfind("crypto:", 0) == 0) u.remove_prefix(7);
-    const bool network = u.rfind("http://", 0) == 0 || u.rfind("https://", 0) == 0;
-    if (!network || (flags & AVIO_FLAG_WRITE)) return AVERROR(EPERM);
-    return g_default_open(s, pb, url, flags, options);
-}
-
-int Interrupt(void* opaque) {
-    return static_cast<StreamCore*>(opaque)->Alive() ? 0 : 1;
-}
+                    AVDictionary** options);
+int CloseWatched(AVFormatContext* s, AVIOContext* pb);
+int ReadWatched(void* opaque, std::uint8_t* buf, int size);
+int Interrupt(void* opaque);
 
 bool IsAdts(const AVPacket* p) {
     return p->size >= 7 && p->data[0] == 0xFF && (p->data[1] & 0xF6) == 0xF0;
@@ -103,6 +103,7 @@ class Feed {
     }
 
     void Run() {
+        t_feed = this;
         try {
             Stream();
         } catch (const std::bad_alloc&) {
@@ -110,12 +111,66 @@ class Feed {
         } catch (...) {
             Fail(ErrorCode::Unknown);
         }
+        t_feed = nullptr;
         Finish();
     }
+
+    // --- the demuxer's fetches, on this feed's thread
+    // Whether the demuxer may fetch once more; a station that breaks a rule may fetch nothing.
+    bool MayOpen() {
+        if (failure_ != ErrorCode::Ok) return false;
+        if (++fetches_without_audio_ > kMaxHlsFetchesWithoutAudio) Fail(ErrorCode::FileForm);
+        return failure_ == ErrorCode::Ok;
+    }
+
+    // Every body is read through Read(): the first one opened is the station's own address.
+    void Watch(AVIOContext* pb) {
+        Unwatch(pb);
+        watches_.push_back({pb->opaque, pb->read_packet, HlsBodyCheck(!opened_, &variants_left_)});
+        opened_ = true;
+        pb->read_packet = &ReadWatched;
+    }
+
+    void Unwatch(AVIOContext* pb) {
+        for (auto it = watches_.begin(); it != watches_.end(); ++it) {
+            if (it->opaque != pb->opaque) continue;
+            pb->read_packet = it->read;
+            watches_.erase(it);
+            return;
+        }
+    }
+
+    int Read(void* opaque, std::uint8_t* buf, int size) {
+        const auto it = std::find_if(watches_.begin(), watches_.end(),
+                                     [&](const BodyWatch& w) { return w.opaque == opaque; });
+        if (it == watches_.end() || failure_ != ErrorCode::Ok) return AVERROR_EXIT;
+        const int n = it->read(opaque, buf, size);
+        if (n <= 0) return n;
+        // Bytes out of all proportion to the audio, or a playlist that lists what it may not:
+        // the stream ends, and nothing more is fetched.
+        if (!budget_.Spend(static_cast<std::uint64_t>(n)) ||
+            !it->check.Feed({reinterpret_cast<const char*>(buf), static_cast<std::size_t>(n)})) {
+            Fail(ErrorCode::FileForm);
+            return AVERROR_EXIT;
+        }
+        return n;
+    }
+
+    bool Interrupted() const { return !core_->Alive() || failure_ != ErrorCode::Ok; }
 
   private:
     void Fail(ErrorCode code) {
         if (failure_ == ErrorCode::Ok) failure_ = code;
+    }
+
+    // How long an audio packet plays; a packet without a duration counts as one frame.
+    double PacketSeconds() const {
+        const AVStream* st = fmt_->streams[audio_];
+        if (packet_->duration > 0)
+            return static_cast<double>(packet_->duration) * av_q2d(st->time_base);
+        const AVCodecParameters* par = st->codecpar;
+        const int frame = par->frame_size > 0 ? par->frame_size : 1024;
+        return par->sample_rate > 0 ? static_cast<double>(frame) / par->sample_rate : 0.0;
     }
 
     bool Open() {
@@ -126,9 +181,14 @@ class Feed {
             return false;
         }
         static std::once_flag once;
-        std::call_once(once, [this] { g_default_open = fmt_->io_open; });
+        std::call_once(once, [this] {
+            g_default_open = fmt_->io_open;
+            g_default_close = fmt_->io_close2;
+        });
+        fmt_->opaque = this;
         fmt_->io_open = &OpenNetworkOnly;
-        fmt_->interrupt_callback = {&Interrupt, core_.get()};
+        fmt_->io_close2 = &CloseWatched;
+        fmt_->interrupt_callback = {&Interrupt, this};
         fmt_->format_whitelist = av_strdup(kHlsFormats);
         fmt_->protocol_whitelist = av_strdup(kHlsProtocols);
         if (!fmt_->format_whitelist || !fmt_->protocol_whitelist) {
@@ -139,6 +199,10 @@ class Feed {
         fmt_->max_analyze_duration = AV_TIME_BASE / 2;
         AVDictionary* opts = nullptr;
         av_dict_set(&opts, "user_agent", "Velmora/2.4", 0);
+        // A new connection for every playlist and segment: each is then opened, read and closed
+        // through the hooks above, where the fetches are counted and watched.
+        av_dict_set(&opts, "http_persistent", "0", 0);
+        av_dict_set(&opts, "http_multiple", "0", 0);
         av_dict_set_int(&opts, "rw_timeout", static_cast<std::int64_t>(core_->timeout_ms) * 1000,
                         0);
         if (core_->proxy) {
@@ -201,6 +265,8 @@ class Feed {
                 if (at != std::string_view::npos) tag.remove_prefix(at);
                 if (auto title = Id3Title(tag)) core_->SetMeta("StreamTitle='" + *title + "';");
             } else if (packet_->stream_index == audio_) {
+                budget_.AddAudio(PacketSeconds());
+                fetches_without_audio_ = 0;
                 if (!started) {
                     if (fmt_->streams[audio_]->codecpar->codec_id == AV_CODEC_ID_AAC &&
                         !IsAdts(packet_)) {
@@ -240,9 +306,9 @@ class Feed {
         }
         if (ring) ring->Finish();
         if (!core_->proc) return;
-        // As for any download: the end is reported once, to a stream taken for audio, also when
-        // it ends because it was freed (a recording closes its file on it). No bytes come before:
-        // the packets are not the station's stream as served, so it is not recordable.
+        // As for any download: the end is reported once, to a stream its creation returned, also
+        // when it ends because it was freed (a recording closes its file on it). No bytes come
+        // before: the packets are not the station's stream as served, so it is not recordable.
         if (core_->TakenForAudio()) core_->proc(nullptr, 0, core_->user.get());
     }
 
@@ -253,7 +319,46 @@ class Feed {
     int id3_ = -1;
     std::shared_ptr<ByteRing> ring_;
     ErrorCode failure_ = ErrorCode::Ok;
+    // --- the fetches so far
+    struct BodyWatch {
+        void* opaque;  // the body's own, which its reads are called with
+        IoRead read;   // FFmpeg's read of the body
+        HlsBodyCheck check;
+    };
+    std::vector<BodyWatch> watches_;
+    bool opened_ = false;
+    int variants_left_ = kMaxHlsVariants;
+    int fetches_without_audio_ = 0;
+    HlsByteBudget budget_;
 };
+
+// Every address the playlist names is a stranger's: only http(s) ones are opened, whatever the
+// protocol whitelist would let through, and only while the station keeps to the rules.
+int OpenNetworkOnly(AVFormatContext* s, AVIOContext** pb, const char* url, int flags,
+                    AVDictionary** options) {
+    std::string_view u(url ? url : "");
+    if (u.rfind("crypto+", 0) == 0 || u.rfind("crypto:", 0) == 0) u.remove_prefix(7);
+    const bool network = u.rfind("http://", 0) == 0 || u.rfind("https://", 0) == 0;
+    if (!network || (flags & AVIO_FLAG_WRITE)) return AVERROR(EPERM);
+    auto* feed = static_cast<Feed*>(s->opaque);
+    if (!feed->MayOpen()) return AVERROR_EXIT;
+    const int r = g_default_open(s, pb, url, flags, options);
+    if (r >= 0) feed->Watch(*pb);
+    return r;
+}
+
+int CloseWatched(AVFormatContext* s, AVIOContext* pb) {
+    static_cast<Feed*>(s->opaque)->Unwatch(pb);
+    return g_default_close(s, pb);
+}
+
+int ReadWatched(void* opaque, std::uint8_t* buf, int size) {
+    return t_feed ? t_feed->Read(opaque, buf, size) : AVERROR_EXIT;
+}
+
+int Interrupt(void* opaque) {
+    return static_cast<const Feed*>(opaque)->Interrupted() ? 1 : 0;
+}
 
 }  // namespace
 

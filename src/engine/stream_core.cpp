@@ -29,9 +29,22 @@ void StreamCore::Wake() {
 
 bool StreamCore::TakenForAudio() {
     std::unique_lock lock(ev_m);
-    // A decision, a free and a cancel of the creation all notify ev_cv.
-    ev_cv.wait(lock, [this] { return decision != Decision::Pending || !Alive(); });
-    return decision == Decision::Audio;
+    // A decision, a free and a cancel of the creation all notify ev_cv. Keep() decides under
+    // this lock after looking at the cancel, so a cancel seen here is one the creation fails on.
+    ev_cv.wait(lock, [this] {
+        return decision == Decision::Kept || decision == Decision::Reject || !Alive();
+    });
+    return decision == Decision::Kept;
+}
+
+bool StreamCore::Keep() {
+    std::lock_guard lock(ev_m);
+    // Set first: a cancel from now on no longer ends the transfer of a stream the caller gets.
+    created = true;
+    decision = cancel && cancel->cancelled() ? Decision::Reject : Decision::Kept;
+    ev_cv.notify_all();
+    if (wake) wake();
+    return decision == Decision::Kept;
 }
 
 void StreamCore::ReleaseCallbacks() {

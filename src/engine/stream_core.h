@@ -47,7 +47,7 @@ struct StreamCore {
     // --- any thread
     std::atomic<Handle> handle{0};
     std::atomic<bool> dead{false};
-    std::atomic<bool> created{false};  // creation returned it; the cancel flag no longer applies
+    std::atomic<bool> created{false};  // creation kept it; the cancel flag no longer applies
 
     // False once freed, or while still being created with its creation cancelled.
     bool Alive() const {
@@ -65,10 +65,13 @@ struct StreamCore {
     // Wakes every thread that waits for the stream, so that it asks Alive() again (a cancelled
     // creation). Takes ev_m, then the ring's lock; call it holding neither.
     void Wake();
-    // For a transfer that has ended: waits until the creator has decided on the connection (or
-    // the stream is gone) and says whether it was taken for audio, whose caller is owed the one
-    // end call. Takes ev_m.
+    // For a transfer that has ended: waits until the creation has kept or rejected the
+    // connection (or the stream is gone) and says whether it was kept, whose caller is owed the
+    // one end call. Takes ev_m.
     bool TakenForAudio();
+    // The creation's last step: the caller gets the stream, its data and its end call, unless the
+    // creation was cancelled meanwhile (false: rejected, kill it). Takes ev_m.
+    bool Keep();
     // The download thread's last act: no callback of this stream runs from now on, so the
     // owners of their user data are let go (outside every lock), and later syncs are not kept.
     void ReleaseCallbacks();
@@ -77,7 +80,10 @@ struct StreamCore {
     void EndTransferAfterThrow();
 
     // --- connection facts; protected by ev_m, waited for on ev_cv
-    enum class Decision { Pending, Audio, Reject };
+    // Audio: the demuxer took the body for audio, but the creation may still fail (a cancel, the
+    // pre-buffer wait), so its bytes wait in the download's backlog. Kept: the creation returned
+    // the handle; only now may the caller see data and an end call.
+    enum class Decision { Pending, Audio, Kept, Reject };
     std::mutex ev_m;
     std::condition_variable ev_cv;
     bool headers_done = false;

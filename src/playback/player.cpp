@@ -190,7 +190,7 @@ void Player::OnReport(const StatusReport& report) {
             emit title(id, text(true));
             break;
         case StreamStatus::Reconnect:
-            emit stalled(id, report.number != 0);
+            emit stalled(id, report.number == 1);
             break;
     }
 }

@@ -93,9 +93,11 @@ struct StreamOpener::State {
 
     static void ReconnectSyncProc(vle::SyncHandle, vle::Handle, std::uint32_t data, void* user) {
         Opening* o = static_cast<Opening*>(user);
-        o->reconnecting = data != 0;
+        o->reconnecting = data == 1;
         if (const std::shared_ptr<State> s = o->owner.lock())
-            s->Report({StreamStatus::Reconnect, data != 0 ? 1 : 0, {}}, o->id);
+            s->Report(
+                {StreamStatus::Reconnect, data <= 2 ? static_cast<std::int32_t>(data) : 0, {}},
+                o->id);
     }
 
     void Run(const std::string& url, const std::shared_ptr<Opening>& opening,

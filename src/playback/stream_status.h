@@ -19,7 +19,7 @@ enum class StreamStatus : int {
     Title = 7,        // text: stream title; Label3
     ServerLine = 8,   // text: a response header line; Label5
     // number 1: the connection was lost and the engine reconnects, Label5 "Reconnecting...";
-    // number 0: the stream flows again (or the engine gave up), Label5 shows what it showed before.
+    // number 0: the stream flows again, 2: the engine gave up; Label5 shows what it showed before.
     Reconnect = 9,
 };
 

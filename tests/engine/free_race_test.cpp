@@ -1,5 +1,8 @@
 // Freeing and cancelling from another thread while a stream connects, buffers or plays never
 // blocks, crashes or leaves the stream's connection open.
+#include <cstdio>
+#include <random>
+
 #include "engine/engine_fixture.h"
 
 namespace velmora::test {
@@ -128,6 +131,108 @@ TEST_F(EngineTest, FreeDoesNotWaitForABlockedCallback) {
     EXPECT_TRUE(server_.WaitForFinished(1, Scaled(3000ms)));
     std::this_thread::sleep_for(50ms);
     EXPECT_LE(recorder->EndCalls(), 1);
+}
+
+// Seconds of the creation stress; VELMORA_STRESS_SECONDS runs it longer.
+int StressSeconds() {
+    const char* env = std::getenv("VELMORA_STRESS_SECONDS");
+    const int s = env ? std::atoi(env) : 0;
+    return s > 0 ? s : 10;
+}
+
+TEST_F(EngineTest, CreationsThatFailDeliverNothingUnderCancelsAndFrees) {
+    // Two threads create, two cancel creations and free what was created, at random moments:
+    // a creation that returned 0 never passes audio or an end call, at whatever stage it failed.
+    const std::string mp3 = EncodeSine({});
+    server_.AddBody("/short", 200, "audio/mpeg", mp3.substr(0, 40000));
+    StreamRoute chunked = PacedStream();
+    chunked.style = StatusStyle::Http11Chunked;
+    chunked.drop_after = 30000;  // mid-chunk: a broken chunked body
+    server_.AddStream("/chunked", chunked);
+    server_.AddStream("/live", PacedStream());
+    StreamRoute drop = PacedStream();
+    drop.drop_after = 56000;  // during the pre-buffer wait
+    server_.AddStream("/drop", drop);
+    const std::vector<std::string> urls = {server_.Url("/short"), server_.Url("/chunked"),
+                                           server_.Url("/live"), server_.Url("/drop")};
+    // The pre-buffer wait keeps creations of paced streams open for a second, with audio flowing.
+    vle::SetConfig(vle::Config::NetPrebuf, 1);
+
+    struct Creation {
+        std::shared_ptr<DownloadRecorder> recorder = std::make_shared<DownloadRecorder>();
+        vle::CancelHandle cancel = std::make_shared<vle::CancelToken>();
+        vle::Handle handle = 0;
+    };
+    std::mutex m;
+    std::vector<std::shared_ptr<Creation>> open, failed, all;
+    std::vector<vle::Handle> created;
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 2; ++t) {
+        threads.emplace_back([&, t] {
+            for (std::size_t i = t; !stop; i += 2) {
+                auto c = std::make_shared<Creation>();
+                {
+                    std::lock_guard lock(m);
+                    open.push_back(c);
+                    all.push_back(c);
+                }
+                c->handle =
+                    vle::StreamCreateURL(urls[i % urls.size()].c_str(), 0, vle::kStreamStatus,
+                                         &DownloadRecorder::Proc, c->recorder, c->cancel);
+                std::lock_guard lock(m);
+                open.erase(std::find(open.begin(), open.end(), c));
+                if (c->handle)
+                    created.push_back(c->handle);
+                else
+                    failed.push_back(c);
+            }
+        });
+        threads.emplace_back([&, t] {
+            std::minstd_rand random(t + 1);
+            while (!stop) {
+                std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
+                vle::CancelHandle cancel;
+                vle::Handle h = 0;
+                {
+                    std::lock_guard lock(m);
+                    if (!open.empty()) cancel = open[random() % open.size()]->cancel;
+                    if (!created.empty()) {
+                        h = created.back();
+                        created.pop_back();
+                    }
+                }
+                if (cancel) cancel->Cancel();
+                if (h) vle::StreamFree(h);
+            }
+        });
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(StressSeconds()));
+    stop = true;
+    for (auto& th : threads) th.join();
+    for (vle::Handle h : created) vle::StreamFree(h);
+    vle::SetConfig(vle::Config::NetPrebuf, 0);
+
+    // Every connection's thread lets go of the callback's data as its very last act.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return std::all_of(all.begin(), all.end(),
+                               [](const auto& c) { return c->recorder.use_count() == 1; });
+        },
+        Scaled(10000ms)));
+    std::size_t with_audio = 0, with_end = 0, ends_twice = 0;
+    for (const auto& c : failed) {
+        with_audio += !c->recorder->Audio().empty();
+        with_end += c->recorder->EndCalls() > 0;
+    }
+    for (const auto& c : all) ends_twice += c->recorder->EndCalls() > 1;
+    std::printf("%zu creations, %zu failed: %zu of them with audio, %zu with an end call\n",
+                all.size(), failed.size(), with_audio, with_end);
+    EXPECT_GT(failed.size(), 20u) << "the cancels met too few creations";
+    EXPECT_GT(all.size(), failed.size()) << "no creation got through";
+    EXPECT_EQ(with_audio, 0u) << "of " << failed.size() << " failed creations of " << all.size();
+    EXPECT_EQ(with_end, 0u) << "of " << failed.size() << " failed creations of " << all.size();
+    EXPECT_EQ(ends_twice, 0u);
 }
 
 struct BlockingSync {

@@ -78,6 +78,7 @@ TEST_F(EngineTest, DeadHandlesFailEveryCall) {
 
 struct EndCase {
     const char* bitrate_header;  // nullptr: none
+    int kbps;                    // the audio's own rate
     std::uint64_t end;
 };
 
@@ -86,11 +87,12 @@ class FilePositionTest : public EngineTest, public ::testing::WithParamInterface
 TEST_P(FilePositionTest, EndIsFiveSecondsAndDownloadLeadsCurrent) {
     SineSpec spec;
     spec.seconds = 3;
+    spec.bit_rate = GetParam().kbps * 1000;
     StreamRoute route;
     route.audio = EncodeSine(spec);
     route.loop = true;
     route.burst_bytes = 20000;
-    route.bytes_per_second = 24000;
+    route.bytes_per_second = GetParam().kbps * 1000 / 8;
     if (GetParam().bitrate_header) route.headers = {GetParam().bitrate_header};
     server_.AddStream("/mount", route);
 
@@ -116,16 +118,17 @@ TEST_P(FilePositionTest, EndIsFiveSecondsAndDownloadLeadsCurrent) {
     EXPECT_GT(last_current, 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Bitrates, FilePositionTest,
-                         ::testing::Values(EndCase{nullptr, 80000}, EndCase{"icy-br:128", 80000},
-                                           EndCase{"icy-br:320", 200000},
-                                           EndCase{"icy-br:64", 40000},
-                                           EndCase{"icy-br:24", 32768}),
-                         [](const auto& info) {
-                             return info.param.bitrate_header
-                                        ? std::string("br") + (info.param.bitrate_header + 7)
-                                        : std::string("no_bitrate");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Bitrates, FilePositionTest,
+    // The audio's rate counts, not the header's.
+    ::testing::Values(EndCase{nullptr, 128, 80000}, EndCase{"icy-br:128", 128, 80000},
+                      EndCase{"icy-br:320", 320, 200000}, EndCase{"icy-br:64", 64, 40000},
+                      EndCase{"icy-br:24", 32, 32768}, EndCase{"icy-br:320", 64, 40000}),
+    [](const auto& info) {
+        return (info.param.bitrate_header ? std::string("br") + (info.param.bitrate_header + 7)
+                                          : std::string("no_bitrate")) +
+               "_" + std::to_string(info.param.kbps);
+    });
 
 }  // namespace
 }  // namespace velmora::test

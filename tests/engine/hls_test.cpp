@@ -7,6 +7,7 @@ extern "C" {
 #include <fstream>
 
 #include "engine/hls_feed.h"
+#include "engine/hls_limits.h"
 #include "engine_fixture.h"
 #include "support/http_proxy.h"
 
@@ -92,6 +93,8 @@ std::string TsSegment(const std::vector<std::string>& frames, std::size_t from, 
     avformat_free_context(oc);
     return out;
 }
+
+constexpr const char* kHlsType = "application/vnd.apple.mpegurl";
 
 std::string MediaPlaylist(const std::vector<std::string>& uris) {
     std::string m3u8 = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n";
@@ -202,6 +205,90 @@ TEST_F(HlsTest, NeverOpensALocalSegment) {
     EXPECT_NE(vle::ErrorGetCode(), 0);
     EXPECT_EQ(recorder->EndCalls(), 0);
     std::remove(local.c_str());
+}
+
+TEST_F(HlsTest, ListsThatListThemselvesNestOrSwarmFailAtOnce) {
+    // Each variant costs the demuxer a playlist and a fetch: unbounded, these ran to the timeout
+    // with up to a gigabyte resident.
+    const std::string variant = "#EXT-X-STREAM-INF:BANDWIDTH=128000\n";
+    server_.AddBody("/self.m3u8", 200, kHlsType, "#EXTM3U\n" + variant + "self.m3u8\n");
+    server_.AddBody("/twice.m3u8", 200, kHlsType,
+                    "#EXTM3U\n" + variant + "twice.m3u8\n" + variant + "twice.m3u8\n");
+    for (int i = 0; i < 100; ++i)
+        server_.AddBody("/nest" + std::to_string(i) + ".m3u8", 200, kHlsType,
+                        "#EXTM3U\n" + variant + "nest" + std::to_string(i + 1) + ".m3u8\n");
+    std::string swarm = "#EXTM3U\n";
+    for (int i = 0; i < 5000; ++i) swarm += variant + "v" + std::to_string(i) + ".m3u8\n";
+    server_.AddBody("/swarm.m3u8", 200, kHlsType, swarm);
+    vle::SetConfig(vle::Config::NetTimeout, 4000);
+
+    for (const char* path : {"/self.m3u8", "/twice.m3u8", "/nest0.m3u8", "/swarm.m3u8"}) {
+        const std::size_t before = server_.Connections().size();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Create(server_.Url(path)), 0u) << path;
+        EXPECT_EQ(vle::ErrorGetCode(), static_cast<int>(vle::ErrorCode::FileForm)) << path;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, Scaled(2000ms)) << path;
+        // Ours, the demuxer's, and the first variant's: never a third playlist level.
+        EXPECT_LE(server_.Connections().size() - before, 3u) << path;
+    }
+}
+
+TEST_F(HlsTest, SegmentsPaddedBeyondTheirAudioEndTheStream) {
+    // One second of audio and 4 MB of zeros per segment: played on, the station would make the
+    // player pull 32 Mbit/s.
+    SineSpec spec;
+    spec.seconds = 8;
+    const std::string mp3 = EncodeSine(spec);
+    std::vector<std::string> uris;
+    for (int i = 0; i < 8; ++i) {
+        const std::string path = "/pad/" + std::to_string(i) + ".mp3";
+        server_.AddBody(
+            path, 200, "audio/mpeg",
+            mp3.substr(mp3.size() * i / 8, mp3.size() / 8) + std::string(4 << 20, '\0'));
+        uris.push_back(std::to_string(i) + ".mp3");
+    }
+    server_.AddBody("/pad/list.m3u8", 200, kHlsType, MediaPlaylist(uris));
+
+    const auto recorder = std::make_shared<DownloadRecorder>();
+    const vle::Handle h = Create(server_.Url("/pad/list.m3u8"), recorder);
+    if (h) {
+        ASSERT_TRUE(vle::ChannelPlay(h, false));
+    }
+    // Stopped with what was buffered (a second at most), not after the eight seconds it has.
+    EXPECT_TRUE(recorder->WaitForEnd(Scaled(2000ms)));
+    EXPECT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(h) == 0; }, Scaled(3000ms)));
+    EXPECT_LE(server_.ConnectionsTo("/pad/1.mp3").size(), 1u);
+    EXPECT_TRUE(server_.ConnectionsTo("/pad/2.mp3").empty());
+}
+
+// The rules see a body in whatever pieces the network gives it.
+TEST(HlsBodyCheckTest, FindsVariantTagsAcrossReads) {
+    const std::string master =
+        "#EXTM3U\r\n#EXT-X-MEDIA:TYPE=AUDIO,URI=\"a.m3u8\"\n"
+        "#EXT-X-STREAM-INF:BANDWIDTH=1\nb.m3u8\n";
+    const struct {
+        std::string body;
+        bool may_list;
+        int variants;
+        bool ok;
+    } rows[] = {
+        {master, true, 2, true},
+        {master, true, 1, false},   // one variant too many
+        {master, false, 9, false},  // reached from another playlist
+        {"#EXTM3U\n#EXTINF:2,\ns.ts\n# EXT-X-STREAM-INF\n", false, 0, true},
+        {"\xFF\xF1#EXT-X-STREAM-INF:\n", false, 0, true},  // a segment
+        {"#EXTM3U\n" + std::string(vle::kMaxHlsPlaylistBytes, '#'), true, 9, false},
+    };
+    for (const auto& r : rows) {
+        for (const std::size_t piece : {std::size_t{1}, std::size_t{5}, r.body.size()}) {
+            int left = r.variants;
+            vle::HlsBodyCheck check(r.may_list, &left);
+            bool ok = true;
+            for (std::size_t at = 0; ok && at < r.body.size(); at += piece)
+                ok = check.Feed(std::string_view(r.body).substr(at, piece));
+            EXPECT_EQ(ok, r.ok) << r.body.substr(0, 40) << " in pieces of " << piece;
+        }
+    }
 }
 
 // Timed ID3 titles: "Artist - Title" from TPE1 and TIT2, in each text encoding.

@@ -63,7 +63,8 @@ class HostileTest : public EngineTest {
 };
 
 TEST_F(HostileTest, HeaderRatesSizeABoundedBuffer) {
-    // The buffer holds 5 s at the stated rate; rates in bit/s or out of any range fall back.
+    // Until the audio tells, the buffer holds 5 s at the stated rate; rates in bit/s or out of
+    // any range fall back.
     const struct {
         const char* icy_br;
         std::uint64_t buffer;
@@ -76,16 +77,8 @@ TEST_F(HostileTest, HeaderRatesSizeABoundedBuffer) {
         {"-64", 80000},
         {"1411", 881875},  // lossless CD audio
     };
-    for (const auto& r : rows) {
-        StreamRoute route = Sine();
-        route.headers = {std::string("icy-br:") + r.icy_br};
-        const std::string path = std::string("/br") + r.icy_br;
-        server_.AddStream(path, route);
-        const vle::Handle h = Create(server_.Url(path));
-        ASSERT_NE(h, 0u) << r.icy_br << ": error " << vle::ErrorGetCode();
-        EXPECT_EQ(vle::StreamGetFilePosition(h, vle::FilePos::End), r.buffer) << r.icy_br;
-        vle::StreamFree(h);
-    }
+    for (const auto& r : rows)
+        EXPECT_EQ(vle::DownloadBufferSize(vle::StreamRateKbps(r.icy_br)), r.buffer) << r.icy_br;
     EXPECT_EQ(vle::StreamRateKbps(" 96,96"), 96);  // as some servers repeat it
 }
 

@@ -1,6 +1,7 @@
 // A created stream whose connection drops or hangs reconnects by itself into the same handle and
 // the same download callback, with nothing doubled or lost; Stop ends the attempts at once, and a
 // server that stays away ends the stream once.
+#include <cstdio>
 #include <optional>
 
 #include "engine/downloader.h"
@@ -179,7 +180,7 @@ TEST_F(ReconnectTest, StopEndsTheWaitAndAGoneServerEndsTheStreamOnce) {
             EXPECT_LT(std::chrono::steady_clock::now() - at, Scaled(500ms));
         } else {
             ASSERT_TRUE(recorder->WaitForEnd(Scaled(4000ms)));
-            EXPECT_EQ(syncs->Events(), (std::vector<std::uint32_t>{1, 0}));
+            EXPECT_EQ(syncs->Events(), (std::vector<std::uint32_t>{1, 2}));
             EXPECT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(h) == 0; }, Scaled(8000ms)))
                 << "is-active " << vle::ChannelIsActive(h);
         }
@@ -187,6 +188,65 @@ TEST_F(ReconnectTest, StopEndsTheWaitAndAGoneServerEndsTheStreamOnce) {
         EXPECT_EQ(recorder->EndCalls(), 1);
         EXPECT_EQ(recorder->Audio().size(), 20000u);
     }
+}
+
+// A server that answers each attempt with a moment of audio: the waits go on growing.
+TEST_F(ReconnectTest, WaitsGrowWhileEachAnswerCarriesAMomentOfAudio) {
+    StreamRoute route;
+    route.audio = EncodeSine({});
+    route.loop = true;
+    route.bytes_per_second = 32000;  // the first loss comes after creation returned
+    route.drop_after = 20000;
+    route.later_drop_after = 1024;
+    server_.AddStream("/live", route);
+    const vle::Handle h = Create(server_.Url("/live"));
+    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
+    ASSERT_TRUE(server_.WaitForConnections(6, Scaled(8000ms)));
+    const auto c = server_.ConnectionsTo("/live");
+    // 50, 100, 200, 400, 800 ms after each drop: four times as long two attempts on.
+    std::vector<std::chrono::steady_clock::duration> gap(1);
+    for (std::size_t i = 1; i < 6; ++i) {
+        gap.push_back(c[i].accepted - c[i - 1].accepted);
+        std::printf("attempt %zu after %lld ms\n", i,
+                    static_cast<long long>(
+                        std::chrono::duration_cast<std::chrono::milliseconds>(gap[i]).count()));
+    }
+    for (std::size_t i = 2; i < 4; ++i) EXPECT_GT(gap[i + 2], gap[i] * 2) << "attempt " << i;
+}
+
+// What answers a reconnection in place of the stream is never taken for its audio.
+TEST_F(ReconnectTest, AnAnswerThatIsNoAudioNeverReachesTheRecording) {
+    StreamRoute route;
+    route.audio = EncodeSine({});
+    route.loop = true;
+    route.bytes_per_second = 32000;
+    route.drop_after = 20000;
+    route.drops = 1;
+    server_.AddStream("/live", route);
+    const std::string hls = "#EXTM3U\n#EXT-X-TARGETDURATION:6\n#EXTINF:6,\nseg1.aac\n";
+    const std::string answers[] = {
+        "HTTP/1.0 200 OK\r\nContent-Type: audio/x-mpegurl\r\n\r\n" + server_.Url("/x") + "\r\n",
+        "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + hls,
+        "ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n[playlist]\nFile1=" + server_.Url("/x"),
+        "HTTP/1.0 200 OK\r\n\r\nThis stream has moved, please update your player.\n",
+        "HTTP/1.1 200 OK\r\nContent-Type: application/vnd.apple.mpegurl\r\n"
+        "Content-Length: " +
+            std::to_string(hls.size()) + "\r\n\r\n" + hls,
+    };
+    for (std::size_t i = 0; i < std::size(answers); ++i)
+        server_.AddRawAt("/live", i + 1, answers[i]);
+
+    const auto recorder = std::make_shared<DownloadRecorder>();
+    const vle::Handle h = Create(server_.Url("/live"), recorder);
+    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
+    ASSERT_TRUE(recorder->WaitForAudio(30000, Scaled(8000ms)))
+        << server_.ConnectionsTo("/live").size() << " connections";
+    EXPECT_EQ(server_.ConnectionsTo("/live").size(), std::size(answers) + 2);
+    // The server notes a piece just after sending it: what both have is compared.
+    const std::string got = recorder->Audio(), sent = AllSent("/live");
+    const std::size_t both = std::min(got.size(), sent.size());
+    EXPECT_GT(both, 25000u);
+    EXPECT_TRUE(got.compare(0, both, sent, 0, both) == 0) << "recorded: " << got.substr(20000, 60);
 }
 
 }  // namespace

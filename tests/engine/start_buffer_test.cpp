@@ -1,5 +1,6 @@
 // The start of a stream: what identification reads stays counted as unplayed audio, so a server's
 // burst ends the buffering wait at once instead of a refill at real time.
+#include <cstdio>
 #include <thread>
 
 #include "engine/byte_ring.h"
@@ -30,6 +31,28 @@ TEST(ByteRingHold, HeldBytesStayUnplayedAndGiveWayWhenTheReaderWantsMoreThanTheR
     writer.join();
     EXPECT_EQ(ring.played(), 100u);
     EXPECT_EQ(ring.read(), 110u);
+}
+
+TEST(ByteRingResize, KeepsTheUnplayedBytesInOrderAcrossTheWrap) {
+    for (const std::size_t size : {40, 200}) {  // fewer than the unplayed bytes, and more
+        vle::ByteRing ring(100);
+        std::vector<std::uint8_t> in(150), out;
+        for (std::size_t i = 0; i < in.size(); ++i) in[i] = static_cast<std::uint8_t>(i);
+        std::uint8_t chunk[100];
+        std::size_t got = 0;
+        const auto deadline = std::chrono::steady_clock::now() + Scaled(5000ms);
+        ASSERT_TRUE(ring.Write(in.data(), 100));
+        ASSERT_EQ(ring.Read(chunk, 60, 0, deadline, &got, nullptr),
+                  vle::ByteRing::ReadResult::Data);
+        ASSERT_TRUE(ring.Write(in.data() + 100, 50));  // wraps
+        ring.Resize(size);
+        EXPECT_EQ(ring.capacity(), std::max<std::size_t>(size, 90));
+        ring.Finish();
+        while (ring.Read(chunk, sizeof chunk, 0, deadline, &got, nullptr) ==
+               vle::ByteRing::ReadResult::Data)
+            out.insert(out.end(), chunk, chunk + got);
+        EXPECT_EQ(out, std::vector<std::uint8_t>(in.begin() + 60, in.end())) << size;
+    }
 }
 
 TEST_F(EngineTest, IcecastBurstCountsAsUnplayedAfterCreation) {
@@ -71,6 +94,44 @@ TEST_F(EngineTest, IcecastBurstCountsAsUnplayedAfterCreation) {
         EXPECT_TRUE(
             WaitUntil([&] { return vle::StreamGetFilePosition(h, vle::FilePos::Current) >= burst; },
                       Scaled(5000ms)));
+        vle::StreamFree(h);
+    }
+}
+
+TEST_F(EngineTest, ALyingRateHeaderNeitherHoldsTheStartBackNorSizesTheBuffer) {
+    // A 128 kbps station with an Icecast burst, whatever it claims: the buffer holds five seconds
+    // of what it sends, so the burst fills three quarters of it and the player starts at once.
+    SineSpec spec;
+    spec.seconds = 6;
+    const std::string mp3 = EncodeSine(spec);
+    for (const char* claim : {"1000000", "1536", "8"}) {
+        SCOPED_TRACE(claim);
+        StreamRoute route = IcecastRoute(mp3, 16000, 1001);
+        route.headers = {std::string("icy-br:") + claim};
+        const std::string path = std::string("/claims") + claim;
+        server_.AddStream(path, route);
+
+        const auto start = std::chrono::steady_clock::now();
+        const vle::Handle h = Create(server_.Url(path));
+        ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
+        EXPECT_EQ(vle::StreamGetFilePosition(h, vle::FilePos::End), 80000u);
+        // The player's buffering wait: more than three quarters of the end position.
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                const std::uint64_t end = vle::StreamGetFilePosition(h, vle::FilePos::End);
+                return (vle::StreamGetFilePosition(h, vle::FilePos::Download) -
+                        vle::StreamGetFilePosition(h, vle::FilePos::Current)) *
+                           100 / end >
+                       75;
+            },
+            Scaled(2000ms)));
+        ASSERT_TRUE(vle::ChannelPlay(h, false));
+        EXPECT_TRUE(WaitUntil([&] { return PeakBin(h) == 24; }, Scaled(2000ms)));
+        const auto sounded = std::chrono::steady_clock::now() - start;
+        EXPECT_LT(sounded, Scaled(1000ms));
+        std::printf("icy-br:%s sounded after %lld ms\n", claim,
+                    static_cast<long long>(
+                        std::chrono::duration_cast<std::chrono::milliseconds>(sounded).count()));
         vle::StreamFree(h);
     }
 }

@@ -71,6 +71,7 @@ std::string PathOf(const std::string& request_line) {
 }  // namespace
 
 struct StreamServer::Route {
+    std::size_t only_connection = kNever;
     bool is_stream = false;
     StreamRoute stream;
     std::string response;  // complete bytes for fixed routes
@@ -163,6 +164,15 @@ void StreamServer::AddRaw(const std::string& path, const std::string& bytes) {
     routes_.emplace_back(path, std::move(r));
 }
 
+void StreamServer::AddRawAt(const std::string& path, std::size_t connection,
+                            const std::string& bytes) {
+    auto r = std::make_shared<Route>();
+    r->only_connection = connection;
+    r->response = bytes;
+    std::lock_guard lock(mutex_);
+    routes_.emplace_back(path, std::move(r));
+}
+
 void StreamServer::ResumeStalled() {
     {
         std::lock_guard lock(mutex_);
@@ -216,6 +226,7 @@ void StreamServer::AcceptLoop() {
         if (fd < 0) break;
         auto conn = std::make_shared<Connection>();
         conn->fd = fd;
+        conn->record.accepted = std::chrono::steady_clock::now();
         Reap(false);
         std::lock_guard lock(mutex_);
         connections_.push_back(conn);
@@ -251,10 +262,12 @@ void StreamServer::Serve(std::shared_ptr<Connection> conn) {
                 conn->record.headers.assign(lines.begin() + 1, lines.end());
                 conn->record.path = PathOf(lines[0]);
             }
-            for (const auto& [path, r] : routes_)
-                if (path == conn->record.path) route = r;
             for (const auto& c : connections_)
                 if (c != conn && c->record.path == conn->record.path) ++conn->index;
+            for (const auto& [path, r] : routes_)
+                if (path == conn->record.path && r->only_connection == kNever) route = r;
+            for (const auto& [path, r] : routes_)
+                if (path == conn->record.path && r->only_connection == conn->index) route = r;
         }
         changed_.notify_all();
         if (!route) {
@@ -324,6 +337,7 @@ void StreamServer::ServeStream(Connection& conn, const StreamRoute& route) {
     std::size_t drop_after = route.drop_after;
     {
         std::lock_guard lock(mutex_);
+        if (conn.index > 0 && route.later_drop_after != kNever) drop_after = route.later_drop_after;
         if (route.drops != kNever && conn.index >= route.drops) drop_after = kNever;
     }
     const auto start = Clock::now();

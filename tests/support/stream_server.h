@@ -52,7 +52,8 @@ struct StreamRoute {
     // The first audio byte sent: a listener joining a live source comes in mid-frame.
     std::size_t start_offset = 0;
 
-    std::size_t drop_after = kNever;   // close the connection after this many audio bytes
+    std::size_t drop_after = kNever;        // close the connection after this many audio bytes
+    std::size_t later_drop_after = kNever;  // the same for every connection after the first
     std::size_t drops = kNever;        // only the first `drops` connections drop (a server back)
     std::size_t stall_after = kNever;  // stop sending (socket kept open) after this many bytes
     bool stall_before_header = false;  // accept, read the request, never answer
@@ -69,9 +70,10 @@ struct ConnectionRecord {
     std::string request_line;          // "GET /path?query HTTP/1.1"
     std::vector<std::string> headers;  // request header lines, without CR LF
     std::string path;                  // without the query string
-    std::string sent_audio;            // audio bytes written to the socket, metadata excluded
-    std::size_t metadata_blocks = 0;   // metadata blocks written
-    bool finished = false;             // the server has closed the connection
+    std::chrono::steady_clock::time_point accepted;
+    std::string sent_audio;           // audio bytes written to the socket, metadata excluded
+    std::size_t metadata_blocks = 0;  // metadata blocks written
+    bool finished = false;            // the server has closed the connection
 
     // Value of a request header (case-insensitive name), empty when absent.
     std::string Header(const std::string& name) const;
@@ -99,6 +101,9 @@ class StreamServer {
     void AddError(const std::string& path, int status, const std::string& body);
     // Bytes written as they are, then the connection is closed.
     void AddRaw(const std::string& path, const std::string& bytes);
+    // The same for the `connection`-th connection to `path` only (0 the first), in place of the
+    // path's route: a server that answers a reconnection with something else.
+    void AddRawAt(const std::string& path, std::size_t connection, const std::string& bytes);
 
     // Lets every stalled stream go on sending (the stall point is then passed for good).
     void ResumeStalled();
