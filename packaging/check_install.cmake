@@ -19,7 +19,11 @@ foreach(type audio/x-scpls audio/x-mpegurl audio/mpegurl application/vnd.apple.m
              application/xspf+xml video/x-ms-asf)
   set(found FALSE)
   foreach(line ${cache})
-    if(line MATCHES "^${type}=(.*;)?velmora\\.desktop;")
+    # Plain text, not a pattern: the types hold '+' and '.'.
+    string(FIND "${line}" "${type}=" at)
+    string(FIND "${line}" "=velmora.desktop;" first)
+    string(FIND "${line}" ";velmora.desktop;" later)
+    if(at EQUAL 0 AND (first GREATER -1 OR later GREATER -1))
       set(found TRUE)
     endif()
   endforeach()
