@@ -61,10 +61,11 @@ test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
 package: build
 	cmake --build $(BUILD) --target package
 
-# The package as Debian's own checker sees it: any error or warning fails.
+# The package just built (not an older version's left beside it) as Debian's own checker sees it:
+# any error or warning fails.
 package-check: package
 	@scripts/install-deps lintian
-	lintian --info --display-info --fail-on error,warning $(BUILD)/velmora_*.deb
+	lintian --info --display-info --fail-on error,warning "$$(ls -t $(BUILD)/velmora_*.deb | head -n 1)"
 
 # xdotool clicks the player's window in the idle and memory benchmarks; mpv is the memory reference.
 bench-deps:
