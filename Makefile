@@ -1,5 +1,7 @@
 # Velmora: `make run` installs what is missing, builds and starts the player;
 # `make test` installs, builds and runs every test (then the engine tests under ThreadSanitizer).
+# The tests and benchmarks are built only once a target that runs them has asked for them
+# (VELMORA_BUILD_TESTS in the build folder's cache): a first `make run` builds the player alone.
 BUILD      ?= build
 TSAN_BUILD ?= build-tsan
 ASAN_BUILD ?= build-asan
@@ -9,7 +11,7 @@ SOAK_MINUTES ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps build run test test-main test-tsan bench format clean package
+.PHONY: all deps build run test test-main test-tsan bench format clean package package-check tests-on
 
 all: build
 
@@ -22,34 +24,55 @@ $(BUILD)/CMakeCache.txt:
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# Only what the player needs, whatever the cache says about the tests.
+run: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target velmora velmora_data
 	$(BUILD)/bin/velmora
 
-test: build
+# Turns the tests on in $(BUILD) once; later runs find them on and configure nothing.
+tests-on: deps
+	@if [ ! -f $(BUILD)/CMakeCache.txt ]; then \
+	  cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_BUILD_TESTS=ON; \
+	elif ! grep -qs '^VELMORA_BUILD_TESTS:BOOL=ON$$' $(BUILD)/CMakeCache.txt; then \
+	  cmake -S . -B $(BUILD) -DVELMORA_BUILD_TESTS=ON; \
+	fi
+
+test: tests-on
+	cmake --build $(BUILD) -j $(JOBS)
 	$(MAKE) --no-print-directory test-main
 	$(MAKE) --no-print-directory test-tsan
 
+# --no-tests=error: a build folder configured without its tests fails instead of passing empty.
 test-main:
 	QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy \
-	  ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 300
+	  ctest --test-dir $(BUILD) --output-on-failure --no-tests=error -j $(JOBS) --timeout 300
 
 $(TSAN_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \
-	  -DVELMORA_ENGINE_ONLY=ON -DVELMORA_TSAN=ON
+	  -DVELMORA_ENGINE_ONLY=ON -DVELMORA_TSAN=ON -DVELMORA_BUILD_TESTS=ON
 
 test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
+	@grep -qs '^VELMORA_BUILD_TESTS:BOOL=ON$$' $(TSAN_BUILD)/CMakeCache.txt || \
+	  cmake -S . -B $(TSAN_BUILD) -DVELMORA_BUILD_TESTS=ON
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) --timeout 600
+	  ctest --test-dir $(TSAN_BUILD) --output-on-failure --no-tests=error -j $(JOBS) --timeout 600
 
 package: build
 	cmake --build $(BUILD) --target package
+
+# The package just built (not an older version's left beside it) as Debian's own checker sees it:
+# any error or warning fails.
+package-check: package
+	@scripts/install-deps lintian
+	lintian --info --display-info --fail-on error,warning "$$(ls -t $(BUILD)/velmora_*.deb | head -n 1)"
 
 # xdotool clicks the player's window in the idle and memory benchmarks; mpv is the memory reference.
 bench-deps:
 	@scripts/install-deps xdotool mpv
 
-bench: build bench-deps
+bench: tests-on bench-deps
+	cmake --build $(BUILD) -j $(JOBS)
 	scripts/run-benchmarks $(BUILD)
 
 .PHONY: fuzz fuzz-deps check-asan soak bench-deps
@@ -67,18 +90,22 @@ fuzz: fuzz-deps $(FUZZ_BUILD)/CMakeCache.txt
 
 # Not part of `make test`: the whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
 $(ASAN_BUILD)/CMakeCache.txt:
-	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DVELMORA_ASAN=ON
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DVELMORA_ASAN=ON \
+	  -DVELMORA_BUILD_TESTS=ON
 
 check-asan: deps $(ASAN_BUILD)/CMakeCache.txt
+	@grep -qs '^VELMORA_BUILD_TESTS:BOOL=ON$$' $(ASAN_BUILD)/CMakeCache.txt || \
+	  cmake -S . -B $(ASAN_BUILD) -DVELMORA_BUILD_TESTS=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy \
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/asan-leaks.supp:print_suppressions=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) --timeout 900
+	  ctest --test-dir $(ASAN_BUILD) --output-on-failure --no-tests=error -j $(JOBS) --timeout 900
 
 # Not part of `make test`: SOAK_MINUTES of playback with title changes, drops and recording.
-soak: build
+soak: tests-on
+	cmake --build $(BUILD) -j $(JOBS) --target velmora_soak
 	SOAK_MINUTES=$(SOAK_MINUTES) $(BUILD)/bin/velmora_soak
 
 format:
