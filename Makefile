@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Velmora: `make run` installs what is missing, builds and starts the player;
 # `make test` installs, builds and runs every test (then the engine tests under ThreadSanitizer).
 # The tests and benchmarks are built only once a target that runs them has asked for them

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole program's CPU while the main window plays a 128 kbps MP3 station with the analyser
 // drawing 30 frames a second, against the same station played by velmora-probe alone, and the
 // same window with the analyser's timer stopped, which isolates what the analyser adds.

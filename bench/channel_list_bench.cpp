@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading, showing and saving a big user channel list (10,000 entries, as an imported collection
 // might be). Each should stay well under 200 ms.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Engine figures: decoding cost against a bare FFmpeg loop over the same bytes, start latency
 // (bare, and through the stream opener on Icecast-like servers), resident memory over many
 // create/free cycles, the CPU of velmora-probe playing in real time, and how fast a cancel ends a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the built player costs while nothing plays: CPU clock ticks and wake-ups (context
 // switches) of every thread over a stretch of idle time.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Resident memory of the built player program, idle and playing a 128 kbps MP3 loopback station
 // with the analyser drawing, of velmora-probe playing the same station, and of mpv beside them.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the idle and memory benchmarks share: running a built program as a child process with a
 // scratch home folder, reading its memory and its threads' CPU and context switches from /proc,
 // and clicking in its window through xdotool when an X display is given.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CPU that recording adds to playing: a 320 kbps MP3 station opened through StreamOpener, its
 // downloaded bytes handed to a StreamRecorder as the window does, played to its end once without
 // and once with a recording of three minutes in each round, the order alternating between rounds.

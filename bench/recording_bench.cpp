@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Recording three minutes of a 320 kbps stream (7.2 MB) in blocks the size the download thread
 // hands over, from start to stop, into a real file. Reports the CPU this costs against the three
 // minutes it covers, and checks after each run that the file equals the stream, byte for byte.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A loopback stream server in a child process of its own, so that the CPU it spends encoding and
 // sending never counts in the CPU clock of the process being measured. The child encodes the
 // route's audio after the fork; the parent must create it before it starts any thread (before

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Soak: long playback of a loopback station whose title changes every 30 s and whose server drops
 // the connection every 3 minutes, with recording on. The station is reopened after each drop as
 // the window's automatic replay would, and the recording goes on across the reopenings.

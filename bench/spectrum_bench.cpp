@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of one analyser frame at the window's size, in the look it has while a stream plays.
 #include <benchmark/benchmark.h>
 

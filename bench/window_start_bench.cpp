@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main-window figures: from the window's creation to its first paint, and from choosing a
 // loopback station to the first audible sample, with the engine's own create-to-playing time
 // measured in the same process beside it.

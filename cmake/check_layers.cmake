@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a file of src/ (or tools/) includes a header of a layer it may not use, per layers.cmake.
 #   cmake -DSOURCE_DIR=<tree> [-DRULE=folders|engine_free] -P check_layers.cmake
 # RULE=folders (the default) checks the whole graph except the engine-free rule; RULE=engine_free

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The layering check itself, on small trees written here: each row is a file and an include, and
 # whether check_layers.cmake (with which rule) must refuse it.
 #   cmake -DWORK_DIR=<scratch folder> -P check_layers_test.cmake

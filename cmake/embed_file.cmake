@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes a C++ source that returns the bytes of INPUT from FUNCTION (namespace velmora), so a
 # program built by the project can be carried inside another one.
 #   cmake -DINPUT=file -DOUTPUT=file.cpp -DFUNCTION=Name -DHEADER=path/to/header.h -P embed_file.cmake

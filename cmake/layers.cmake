@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The layers of src/, lowest first. A layer's files may include its own headers and those of the
 # layers listed in its _USES, nothing else; its library links exactly those layers. The build
 # (CMakeLists.txt) and the layering check (check_layers.cmake) both read this file, so the graph

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The channel-list reader: file bytes decoded to text (UTF-8, or the single-byte code page of an
 // older install), cut into lines, each line into an entry. Every entry read must survive being
 // written and read back unchanged, and valid UTF-8 must decode to the same characters.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared by the fuzz targets: splits the input into the chunk sizes a socket might deliver, and a
 // check that stops the run with a message when an invariant breaks.
 #pragma once

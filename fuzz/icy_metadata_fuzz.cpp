@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ICY metadata and header texts: the title rule, the station tags walk and the conversion of
 // server bytes to UTF-8. A title is always a piece of the block, and whatever the bytes, the text
 // shown is valid UTF-8.

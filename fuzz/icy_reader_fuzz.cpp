@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ICY de-interleaver: the first two bytes pick the metadata interval and the chunking, the rest
 // is the stream. However the stream is cut into reads, the audio and the metadata texts must come
 // out the same as from one read, and never more audio than was fed.

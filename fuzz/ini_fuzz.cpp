@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings INI reader and writer. The input is the file's text (decoded as a file is); the
 // section, key and value written are cut from it too. Reading the text back must give what was
 // written, and it must still be there after the text goes through a save and a load; lines the

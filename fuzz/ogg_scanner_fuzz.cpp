@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Ogg chain scanner: the first byte picks the chunking, the rest is the stream. Chain
 // boundaries and titles must not depend on how the stream is cut into reads; boundaries lie
 // inside what was fed and only move forward; a pending page header is never more than was fed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One playlist parser, chosen at build time (FUZZ_PLAYLIST_KIND). Entries are never empty, every
 // entry is an absolute address or was resolved against the playlist's own, and recognising the
 // body by its first bytes never fails.

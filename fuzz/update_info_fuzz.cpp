@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The update information file as the update server sends it, and the version rules over what it
 // gives: values are always pieces of the body, and the rules never fail whatever the text.
 #include <string>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a scratch prefix and checks it as a desktop and `man` would read it:
 # the file manager's MIME cache offers the player for every playlist type, and the manual pages
 # format without a warning.

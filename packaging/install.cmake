@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Install layout and the Debian package. The program looks for its files beside itself and then in
 # ../share/velmora, so the layout below is fixed relative to the prefix.
 set(VELMORA_SHARE share/velmora)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velmora-probe: opens a station the way the player does and reports every step, one line per
 // event. The tool to diagnose a station that will not play.
 //

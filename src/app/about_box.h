@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The about box: product, version, copyright and the maker's website over a copy of the main
 // window's current header picture. Created once and reused; any click closes it.
 #pragma once

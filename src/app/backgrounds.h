@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The five header backgrounds and the rules of their menu items: the current one carries the
 // check mark and is disabled so it cannot be chosen again.
 #pragma once

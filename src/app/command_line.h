@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's command line: velmora [OPTIONS] [URL|FILE]. Read before any window or sound
 // device exists, so that --help and --version answer on a machine without a display.
 #pragma once

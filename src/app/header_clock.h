@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The date and time drawn over the right end of the header: texts from the system's regional
 // settings, right-aligned labels whose right edge stays put for the open or closed user panel.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small INI reader and writer with the rules of the classic profile functions: section and key
 // names match without regard to case, integers may be written "0x1F" or "$1F", unparsable values
 // give the caller's default, Booleans are integers, strings are read up to 2047 characters. Every

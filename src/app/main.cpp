@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program entry: the main window, then the about box and the channel editor, then the message loop.
 #include <QApplication>
 #include <QDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MainWindow, the main window: the header, the directory and transport controls, the now-playing
 // box and the user channel panel. It wires controls to handlers; the rules live in playback/ and
 // channels/. Everything about streams goes through the Player and comes back as its signals.

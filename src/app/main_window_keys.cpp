@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MainWindow by keyboard alone: the Tab order through the controls and the keys players share.
 #include <QComboBox>
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MainWindow's settings menu, header backgrounds, clock and about box.
 #include <QAction>
 #include <QLabel>

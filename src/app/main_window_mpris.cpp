@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MainWindow's media keys: the remote control on the session bus and what it may do to the window.
 #include <QComboBox>
 #include <QDBusConnection>

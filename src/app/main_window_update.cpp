@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MainWindow's self-update: the updater selfUpdater_, its menu items and the boxes it shows.
 #include <QAction>
 #include <QCoreApplication>

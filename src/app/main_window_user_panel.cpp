@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MainWindow's user channel panel: the list file, opening and closing the panel, and the buttons
 // and menu items that change the list.
 #include <QLabel>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A picture that acts as a button: the artwork from the resources, a hand cursor and a hint, and
 // everything a button does for the keyboard and a screen reader (focus, Space and Enter, a name).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's three windows, created in the order the program entry needs them: the main window
 // (whose creation starts the engine), then the about box, then the channel editor. The main window
 // owns the other two for the whole run.

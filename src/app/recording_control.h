@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's recording controls: the record button (Image19) with its blink timer
 // (Timer5), the open-recordings button (Image21), and the recorder that the player's stream feeds.
 // Starting, ending and the failures the user is told about live here; MainWindow only wires them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ends the program through the main window's normal close when the system asks it to end: on
 // SIGTERM, SIGINT and SIGHUP, and when the desktop session ends. The close saves the settings and
 // the channel list as a close by the user does.

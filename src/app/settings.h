@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's choices carried from one run to the next, as the thirteen keys of section "Default"
 // of Config-t.ini hold them. Mapping them onto controls (clamping the volume, selecting rows) is
 // the main window's job; this struct holds exactly what the file holds.

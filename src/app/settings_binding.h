@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Carries the stored choices between the Settings record and the controls that show them: the
 // directory row, the slider, the proxy switch and field, the window width, the menu marks, the
 // editor's position buttons, the list's scroll position and the two named choices.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's settings menu PopupMenu1: every item in order with its picture, marks and
 // enabled state. Handlers are wired by the owner; only "Website" is complete on its own.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One player per settings folder: the first start holds a lock beside the settings and listens on
 // a local socket; a later start hands its station to it (the running player raises its window and
 // plays it) and ends, so two players never write the same settings and list.

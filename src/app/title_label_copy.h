@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The copy function of the title label Label3: over a title the cursor becomes a hand and the
 // hint says "Copy" (or shows a long title in full); a click, or Enter or the copy key while it has
 // the focus, puts the text on the clipboard.

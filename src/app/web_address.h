@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Station pages typed by users: the address as the browser is to be given it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ChannelEditor, the channel editor: adds a channel or a separator row to the user's list, or
 // changes the selected channel in place. One dialog for the whole run, shown modally for each use.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The channel-list file: one entry per line, "=" name "=" playlist "=" homepage "=" programs "=".
 // The same format serves the user's list, the default list beside the program, export and import.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's channel list as the four parallel list widgets ListBox1 (names, visible) and
 // ListBox2..ListBox4 (playlist, homepage and programs addresses, hidden). Every change goes through
 // this class, which applies it to all four lists at the same row and keeps one selected row

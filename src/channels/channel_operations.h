@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Delete, delete all, move up, move down, export and import on the user's channel list. Questions,
 // messages and file dialogs go through dialogs(); what only the main window can do comes in
 // through ChannelListHost.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built-in station directory: 37 fixed rows grouped by language, four of them section headers.
 // The row index is a row's identity everywhere (drop-down, settings, the rules below).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every message box, question, file dialog and beep of the program goes through this interface, so
 // tests can answer them instead of a person. The default implementation shows Qt dialogs.
 #pragma once

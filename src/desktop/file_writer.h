@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one way the program replaces a file (settings, channel list, export): the new content goes
 // to a temporary file beside the target, is flushed to the disk, and only then renamed over the
 // target. Every failed write, flush, close and rename is reported, and the previous file is left

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The windows' side of the interface language: the start-up choice, catalogue switches that tell
 // the user about a broken catalogue, and the about box's and editor's language at each showing.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the program's own files (default channel list, catalogues) are found: beside the program
 // in the build tree, or under ../share/velmora when it is installed.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The maker's website: the about box and the menu open it, and the updater names it in its agent.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The download buffer between the download thread (writer) and the decoder (reader): a fixed-size
 // ring with running totals, chain boundaries, and waits that end on abort.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A cancel that wakes whoever waits for it: a wait registers a wake-up (notify its condition
 // variable, wake curl) for as long as it waits, and Cancel() runs every registered wake-up, so
 // nobody has to poll the flag.

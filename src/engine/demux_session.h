@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One FFmpeg demuxer and decoder reading a stream's ring buffer, from a start position up to the
 // next Ogg chain boundary, with its resampler to the output format.
 #pragma once

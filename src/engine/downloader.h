@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The download thread of a stream: fetches the address (curl for http and https, FFmpeg's own
 // protocols for mms and mmsh), removes ICY metadata, watches Ogg chains, and fills the ring.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The audio engine: internet streams in, sound out.
 //
 // One call per operation the player needs. Streams are addressed by 32-bit handles that are not

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/hls_feed.h"
 
 #include "engine/utf8.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // HLS stations: FFmpeg's HLS demuxer fetches the playlist and its segments, and the feed thread
 // writes the audio packets (ADTS AAC or MP3 frames) into the stream's buffer, where the decoder
 // reads them as from any download. Nothing reaches the download callback but its end call: HLS

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What an HLS station may make the player fetch. FFmpeg's HLS demuxer takes every variant any
 // playlist lists (some 10 KB and a fetch each, also when a playlist lists itself) and reads a
 // segment to its end however much of it is padding; these rules bound both.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Splits an ICY stream (audio interleaved with metadata blocks every `metaint` bytes) into its
 // audio bytes and its metadata texts. Stateful across arbitrary chunk boundaries.
 #pragma once

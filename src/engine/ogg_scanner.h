@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Watches the bytes of an Ogg stream as they are downloaded: finds where each chained logical
 // stream begins (Icecast starts a new one at every song) and reads its comment header, so that the
 // decoder can restart at the boundary and the title can be shown like an ICY title.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound output: one SDL device, and the mixer that its callback runs over the playing streams.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoded audio between the decoder thread and the output: interleaved stereo float frames.
 // The frames played last stay readable for the analyser: the producer never writes over them.
 #pragma once

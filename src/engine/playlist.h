@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Radio playlists: .pls, .m3u, .asx and .xspf. Recognised by address, content type or body, parsed
 // into the entry addresses in playing order.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The proxy text the user types: "host:port" or "user:pass@host:port".
 #pragma once
 

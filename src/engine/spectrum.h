@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Magnitudes of the last samples played, for the analyser.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shared state of one stream. Owned jointly (shared_ptr) by the handle table, the download
 // thread, the decoder thread and the output mixer, so that freeing a handle never waits for any of
 // them: each lets go when it notices `dead`.

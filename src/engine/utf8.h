@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UTF-8 encoding of one code point, shared by the engine's tag reading and the server-text rules.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three interface languages, the start-up choice of the catalogue language and switching the
 // catalogue at run time.
 #pragma once

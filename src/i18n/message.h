@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one look-up every shown text passes through: English text in, the current catalogue's
 // translation out (the text itself when the catalogue has none).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Translation of whole windows: every text a window and the objects it owns show (texts, titles,
 // window titles, hints, placeholder texts, drop-down and list items, menu and action texts) is
 // looked up, and its English text remembered so a later switch of language starts from it.

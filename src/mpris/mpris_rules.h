@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rules of the media-key service: how the now-playing texts become track metadata, how a bus
 // volume becomes a slider position, and which directory row Next and Previous land on. Plain
 // functions; the service only applies them.

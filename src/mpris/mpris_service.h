@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player's remote control on the session bus: desktop media keys and panel widgets find it
 // as org.mpris.MediaPlayer2.velmora. It knows the window only through MprisPlayer, a handful of
 // callbacks, and looks at what the window shows when told that something changed.

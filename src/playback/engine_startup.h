@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The checks of the engine start-up, as plain rules.
 #pragma once
 

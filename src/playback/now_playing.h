@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rules of the now-playing box: the automatic replay after a failed opening, the fixes applied
 // once playback has started, and the title label's hint. Plain inputs and outputs; the window
 // owns the timers and labels and applies what these return.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Player: the one object between the windows and the audio engine. It starts and ends the engine,
 // opens stations through the stream-opening worker, and turns the worker's status reports into
 // typed signals that carry the opening they belong to. Volume, the analyser's magnitudes, the

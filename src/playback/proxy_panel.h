@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The proxy panel laid over the now-playing box, and the buffer whose text the player is given
 // (the engine keeps a copy of its own).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Server texts (station names, titles, header lines) arrive as raw bytes in whatever character
 // set the station uses. These turn them into UTF-8 for display.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analyser painter: turns the lowest 129 FFT bands into falling bars (or lines) with peak
 // marks, composed in one off-screen image created once and copied to the screen in one step.
 #pragma once

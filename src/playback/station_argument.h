@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A station given from outside the window (the command line, a file manager, a second start): a
 // web address as it is, or a local playlist file read with the engine's own parsers.
 #pragma once

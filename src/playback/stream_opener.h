@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stream-opening worker: opens one station at a time on a thread of its own and reports each
 // step synchronously through the reporter. Shared by the main window and the command-line probe.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stream-opening status protocol and the text rules the opening worker applies to what the
 // server sends. Plain functions: no window, no engine state.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Carries stream status reports from the opening worker and the engine's threads to the Player,
 // synchronously: the sender waits until the report has been handled (and so shown).
 //

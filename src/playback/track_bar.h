@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // VolumeTrackBar: the volume slider. A left click on the track jumps straight to the clicked
 // position instead of paging; a click on the thumb drags it; a click beside both does nothing.
 #pragma once

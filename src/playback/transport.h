@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rules of the transport controls: what Play opens, where a directory choice lands, and the Up-key
 // skip over section headers. Plain functions over plain inputs; the window only applies them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Volume rules of the slider and the two mute pictures. A slider at 0 counts as muted; nothing
 // else stores the mute state.
 #pragma once

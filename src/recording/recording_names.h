@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where a recording goes and what it is called: the recordings folder in the documents folder, one
 // folder per station, and a file named after the start time and the title. Plain functions.
 #pragma once

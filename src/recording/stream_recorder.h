@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The running recording: a file that the engine's download thread appends stream bytes to while
 // the user-interface thread starts and stops it. Everything here may be called from either side;
 // the user-interface side never takes a lock that is held during a disk write.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a web page in the browser the user has chosen: the desktop's default handler for web
 // addresses, found with xdg-mime and started with the address; xdg-open when there is none.
 #pragma once

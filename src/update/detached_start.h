@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starting the upgrader from the private folder without looking its path up again, detached from
 // the player so that it outlives it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether the machine is online, judged from its network interfaces without any name look-up, so
 // the window never waits on a resolver.
 #pragma once

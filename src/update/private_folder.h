@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The private per-user folder the update is downloaded to and the upgrader is started from. Other
 // users must not be able to swap anything in it, so every folder on its path is opened and
 // checked from the root down, and the files in it are used through the opened folder only.

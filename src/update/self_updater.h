@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SelfUpdater: checks the update host for a newer version, asks the user, and either opens a web
 // page or downloads the new program and hands it to the upgrader program, which replaces the
 // program file once the player has ended and starts it again. The main window owns exactly one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The update's rules as plain functions: the information file's keywords, the version rules, the
 // progress percentage, the update address, the browser command reduction and the checks a
 // downloaded program must pass. Bytes in, values out; nothing here touches the network or a window.

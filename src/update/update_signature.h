@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Signed updates: the release statement a program update is signed over, its Ed25519 check with
 // OpenSSL, and the release key the check trusts. Bytes in, values out; no network, no window.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UpdateTransfer: one HTTP GET for the updater on a thread of its own, over libcurl. Text mode
 // keeps the body in memory (the information file); file mode writes it to a file (the new
 // program). It deletes itself after its completion handler has run.

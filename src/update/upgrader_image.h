@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The upgrader program's executable, built by the project and carried inside the player; written
 // out verbatim before every replacement.
 #pragma once

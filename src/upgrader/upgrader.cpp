@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Upgrader: the small program the player writes out and starts to replace itself.
 //
 //   Upgrader PROGRAM NEW_FILE [DOWNLOAD_NAME]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window for people who use a keyboard or a screen reader: every control that acts is a named,
 // focusable button, slider, list or drop-down, and the players' keys act.
 #include <QAccessible>

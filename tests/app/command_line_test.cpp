@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line and the one-player rule: what each argument does, playlist files read with the
 // engine's parsers, and a second start that hands its station to the running player.
 #include "app/command_line.h"

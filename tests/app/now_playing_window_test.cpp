@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The now-playing box of the real window: automatic replay, the fixes once playback starts, the
 // title label's copy function and the proxy panel, over loopback servers and the real engine.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Player over the real engine and loopback stations. It lives among the window tests because,
 // like each window, every Player starts and releases the engine of the process.
 #include "playback/player.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A main window in a home folder of its own, for tests that play, record and route streams: HOME
 // and XDG_CONFIG_HOME point at a temporary folder for the whole suite, so the documents folder,
 // the settings and the channel list are the test's, never the user's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Recording through the real window: the record, stop and open-recordings buttons over a
 // loopback station, with the documents folder in a temporary home.
 #include <QDesktopServices>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program as the system ends it: SIGTERM, SIGINT and SIGHUP close the window the normal way, so
 // the settings and the channel list are written; an installed copy started from / finds its files.
 #include <signal.h>

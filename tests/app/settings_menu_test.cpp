@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/settings_menu.h"
 
 #include <gtest/gtest.h>

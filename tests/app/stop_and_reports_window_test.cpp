@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The now-playing box under a user who changes their mind: Stop and new choices end the replay
 // and the opening, late reports of an abandoned opening are dropped, an unnamed station shows
 // the channel's name, and a recording stays with its stream on a disk that does not keep up.

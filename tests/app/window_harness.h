@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared pieces of the window tests: the application object, dialogs answered by the test, event
 // helpers that click and type like a user, and a recorder of the now-playing labels.
 #pragma once

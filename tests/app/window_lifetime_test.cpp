@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up failures and the end of the program, each in a process of its own.
 #include <QListWidget>
 #include <cstdlib>

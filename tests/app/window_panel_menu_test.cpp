@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user panel, the settings menu, the about box and the analyser, wired into the real window.
 #include <QAction>
 #include <QLineEdit>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stored choices through the real window: what a restart brings back, what the first close
 // writes, how hand-edited values land in the controls, and a close that cannot write.
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The /proc readings the idle and memory benchmarks rest on: a misread field would print a
 // plausible but wrong figure rather than fail.
 #include <gtest/gtest.h>

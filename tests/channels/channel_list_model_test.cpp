@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "channels/channel_list_model.h"
 
 #include <gtest/gtest.h>

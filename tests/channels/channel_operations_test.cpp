@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "channels/channel_operations.h"
 
 #include <gtest/gtest.h>

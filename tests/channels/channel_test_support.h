@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared by the channel tests: a widget application, and dialogs answered by the test.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // is-active follows the stream: playing, stalled while the server is silent, playing again
 // once data returns, stopped after Stop.
 #include "engine/engine_fixture.h"

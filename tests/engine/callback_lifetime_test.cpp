@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine owns its callbacks' user data until no callback can run, cancels wake whoever
 // waits, and the sound device is closed while nothing plays.
 #include <dirent.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A chained Ogg stream (a new logical stream per song) plays on across the boundary, and each
 // song's ARTIST - TITLE becomes the metadata title.
 #include "engine/engine_fixture.h"

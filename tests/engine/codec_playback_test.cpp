@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every codec a station may send decodes to the tone that was encoded.
 #include "engine/engine_fixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Creation fails with a code that says why: the player shows "can't play" and may retry.
 #include "engine/engine_fixture.h"
 

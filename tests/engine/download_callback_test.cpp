@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The download callback sees the response head line by line, then exactly the audio bytes the
 // server sent, then one end call; the head is kept as tags.
 #include "engine/engine_fixture.h"

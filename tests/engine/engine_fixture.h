@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared pieces of the engine tests: one initialised engine per process, a recorder for the
 // download callback, a recorder for the metadata sync, and small waiting and FFT helpers.
 #pragma once

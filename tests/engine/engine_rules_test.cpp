@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's plain parsers: ICY de-interleaving, Ogg chain scanning and comment titles,
 // playlists, and the proxy text.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Freeing and cancelling from another thread while a stream connects, buffers or plays never
 // blocks, crashes or leaves the stream's connection open.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dead handles fail every call without effect; live ones report sane file positions.
 #include "engine/engine_fixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // HLS stations play through the HLS demuxer from loopback segments, give the download callback
 // nothing but its one end call, and never open a segment that is not on the network.
 extern "C" {

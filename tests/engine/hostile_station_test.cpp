@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stations and playlists are strangers' input: what they send may end their own stream, never the
 // process, never reach a local file or service, and never hold creation past its timeout.
 #include <fstream>

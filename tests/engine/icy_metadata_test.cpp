@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ICY metadata is cut out of the audio and reported once per title change.
 #include "engine/engine_fixture.h"
 

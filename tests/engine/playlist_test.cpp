@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Playlist URLs open their first working entry; redirects are followed.
 #include "engine/engine_fixture.h"
 #include "support/playlist_bodies.h"

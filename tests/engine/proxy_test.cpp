@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Streams go through the configured proxy, whose text the engine copies when it is set.
 #include "engine/engine_fixture.h"
 #include "support/http_proxy.h"

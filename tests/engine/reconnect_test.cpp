@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A created stream whose connection drops or hangs reconnects by itself into the same handle and
 // the same download callback, with nothing doubled or lost; Stop ends the attempts at once, and a
 // server that stays away ends the stream once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start of a stream: what identification reads stays counted as unplayed audio, so a server's
 // burst ends the buffering wait at once instead of a refill at real time.
 #include <cstdio>

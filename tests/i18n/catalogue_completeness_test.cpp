@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every text the program shows has a German and a Russian translation that is neither missing nor
 // fuzzy. After `make catalogues` has merged new texts, this lists what translators still owe.
 #include <QDir>

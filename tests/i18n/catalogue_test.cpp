@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Catalogue switching and window translation over real catalogues compiled by msgfmt: the
 // messages locale may be plain C, codes fall back to their language, line ends, broken charsets,
 // and a retranslation that starts from the English texts.

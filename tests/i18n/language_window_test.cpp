@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The interface language through the real windows and the shipped catalogues: the start-up choice
 // from the settings or the system, what is stored at close, the update address, the menu items,
 // choosing another language, and the secondary windows following the language at each showing.

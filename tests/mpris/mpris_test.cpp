@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The media-key service: its rules as plain functions, then the real window driven through a
 // private session bus started by the test, with a loopback station and the real engine.
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Server texts printed to a terminal carry no control characters: a station's escape sequences
 // must not reach the user's terminal.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The opening worker's text rules: the buffering percentage and when its wait ends, the station
 // tag walk, and the title taken from the metadata text.
 #include <gtest/gtest.h>

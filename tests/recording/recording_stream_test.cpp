@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A recording of a real loopback stream, fed by the engine's download callback through the
 // stream-opening worker, across a title change.
 #include <QDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every test program runs without a display, a sound card or the user's desktop session, also when
 // started by a bare ctest or by hand. Set before main(), so before any toolkit reads them.
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A loopback forward HTTP proxy for tests: takes absolute-URI GET requests, optionally demands
 // Basic credentials (407 otherwise), forwards to 127.0.0.1 upstreams and relays the answer byte
 // for byte, whatever its status line looks like.

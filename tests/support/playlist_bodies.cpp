@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/playlist_bodies.h"
 
 namespace velmora::test {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Playlist bodies in the four formats radio sites hand out, built from a list of stream URLs.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small helpers shared by the tests that use Qt: one application object per process, and whole-file
 // reads and writes with the failure reported as a test failure.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Blocking POSIX socket helpers shared by the loopback servers of the tests. Every wait is bounded
 // and checks a stop flag, so a server can always be torn down even when a client stops reading.
 #pragma once

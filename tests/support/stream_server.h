@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A loopback HTTP/ICY server for tests: real sockets on 127.0.0.1, one thread per connection.
 // Each path serves one route: a paced audio stream (ICY, HTTP/1.0 or chunked HTTP/1.1, with
 // optional ICY metadata), a fixed body (playlists, HTML, errors, redirects) or raw bytes. The

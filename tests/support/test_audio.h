@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Known sine tones encoded in memory with the codecs internet radio uses, so that a test can
 // check what the engine decoded by the peak of its spectrum.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers shared by the update tests: event-loop waits, the built programs beside the test,
 // dialogs answered by the test, and private cache and settings folders.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player as main.cpp starts it, except that its boxes are answered by the program itself: every
 // question with Yes, every message with OK, each written as one line to $VELMORA_TEST_DIALOG_LOG.
 // $VELMORA_TEST_START_INTERVAL_MS shortens the updater's start timer.

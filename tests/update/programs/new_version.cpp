@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stands in for a new version of the player in the end-to-end update test: it writes where and how
 // it was started to $VELMORA_TEST_MARKER and ends.
 #include <unistd.h>
