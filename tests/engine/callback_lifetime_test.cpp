@@ -18,13 +18,19 @@ int Cycles(int normal) {
 struct Log {
     std::mutex m;
     std::vector<int> end_calls_at_death;  // of each download target
-    int syncs_dead_before_the_end = 0;    // sync targets destroyed before the end call
+    // Download targets whose destructor has finished its record.
+    int Deaths() {
+        std::lock_guard lock(m);
+        return static_cast<int>(end_calls_at_death.size());
+    }
+    int syncs_dead_before_the_end = 0;  // sync targets destroyed before the end call
 };
 
-// Counts its end calls into `end_calls`, which outlives it.
+// Counts its end calls into `end_calls`, which it shares: a weak_ptr reports the target gone before
+// its destructor has finished reading the count, so the count must not live on the test's stack.
 struct DownloadTarget {
     std::shared_ptr<Log> log;
-    std::atomic<int>* end_calls = nullptr;
+    std::shared_ptr<std::atomic<int>> end_calls;
     ~DownloadTarget() {
         std::lock_guard lock(log->m);
         log->end_calls_at_death.push_back(end_calls->load());
@@ -37,7 +43,7 @@ struct DownloadTarget {
 // Syncs may run up to the download's end call.
 struct SyncTarget {
     std::shared_ptr<Log> log;
-    const std::atomic<int>* end_calls = nullptr;
+    std::shared_ptr<const std::atomic<int>> end_calls;
     ~SyncTarget() {
         std::lock_guard lock(log->m);
         if (end_calls->load() == 0) ++log->syncs_dead_before_the_end;
@@ -78,21 +84,21 @@ TEST_F(EngineTest, CallbackDataLivesUntilTheEndCallAndNoLonger) {
     const int cycles = Cycles(120);
     for (int i = 0; i < cycles; ++i) {
         SCOPED_TRACE("cycle " + std::to_string(i));
-        std::atomic<int> end_calls{0};
+        const auto end_calls = std::make_shared<std::atomic<int>>(0);
         std::weak_ptr<DownloadTarget> download;
         std::weak_ptr<SyncTarget> sync;
         vle::Handle h;
         {
             auto target = std::make_shared<DownloadTarget>();
             target->log = log;
-            target->end_calls = &end_calls;
+            target->end_calls = end_calls;
             download = target;
             h = vle::StreamCreateURL(server_.Url("/paced").c_str(), 0, 0, &DownloadTarget::Proc,
                                      std::move(target));
             ASSERT_NE(h, 0u) << vle::ErrorGetCode();
             auto s = std::make_shared<SyncTarget>();
             s->log = log;
-            s->end_calls = &end_calls;
+            s->end_calls = end_calls;
             sync = s;
             ASSERT_NE(vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &SyncTarget::Proc, s), 0u);
         }
@@ -104,8 +110,9 @@ TEST_F(EngineTest, CallbackDataLivesUntilTheEndCallAndNoLonger) {
         }
         if (i % 3 == 2) std::this_thread::sleep_for(std::chrono::milliseconds(5 + i % 20));
         ASSERT_TRUE(vle::StreamFree(h));
-        ASSERT_TRUE(
-            WaitUntil([&] { return download.expired() && sync.expired(); }, Scaled(3000ms)));
+        ASSERT_TRUE(WaitUntil(
+            [&] { return download.expired() && sync.expired() && log->Deaths() == i + 1; },
+            Scaled(3000ms)));
     }
     std::lock_guard lock(log->m);
     ASSERT_EQ(log->end_calls_at_death.size(), static_cast<std::size_t>(cycles));
@@ -122,10 +129,10 @@ TEST_F(EngineTest, CancelledCreationsLetGoOfTheirDataWithoutAnEndCall) {
     const int cycles = Cycles(40);
     for (int i = 0; i < cycles; ++i) {
         auto cancel = std::make_shared<vle::CancelToken>();
-        std::atomic<int> end_calls{0};
+        const auto end_calls = std::make_shared<std::atomic<int>>(0);
         auto target = std::make_shared<DownloadTarget>();
         target->log = log;
-        target->end_calls = &end_calls;
+        target->end_calls = end_calls;
         std::weak_ptr<DownloadTarget> weak = target;
         std::thread canceller([&] {
             std::this_thread::sleep_for(std::chrono::microseconds((i % 5) * 1000));
@@ -135,7 +142,9 @@ TEST_F(EngineTest, CancelledCreationsLetGoOfTheirDataWithoutAnEndCall) {
                                        std::move(target), cancel),
                   0u);
         canceller.join();
-        ASSERT_TRUE(WaitUntil([&] { return weak.expired(); }, Scaled(3000ms))) << "cycle " << i;
+        ASSERT_TRUE(
+            WaitUntil([&] { return weak.expired() && log->Deaths() == i + 1; }, Scaled(3000ms)))
+            << "cycle " << i;
     }
     std::lock_guard lock(log->m);
     for (int calls : log->end_calls_at_death) EXPECT_EQ(calls, 0);
