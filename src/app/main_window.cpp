@@ -214,7 +214,8 @@ void MainWindow::CreateChannelBox() {
     directoryCombo_ = new QComboBox(channelBox_);
     directoryCombo_->setObjectName("ComboBox1");
     directoryCombo_->setEditable(false);
-    directoryCombo_->setAccessibleName(Msg("Webradio channels"));
+    // A screen reader names the drop-down by the prompt above it (its own name is its row).
+    channelPrompt_->setBuddy(directoryCombo_);
     directoryCombo_->setMaxVisibleItems(kDirectoryRowCount);
     directoryCombo_->setFocusPolicy(Qt::StrongFocus);  // the keyboard reaches the directory
     for (const DirectoryRow& row : DirectoryRows()) {
