@@ -98,7 +98,7 @@ bool PlayInWindow(MainWindow& form, bool analyser, double seconds, Phase& out) {
         std::fprintf(stderr, "analyser_cpu_bench: Timer1 or Image4 not found\n");
         return false;
     }
-    QListWidget* list = form.Channels()->ListBox1();
+    QListWidget* list = form.Channels()->View();
     form.Channels()->ClearSelection();
 
     const auto w0 = Clock::now();

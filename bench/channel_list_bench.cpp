@@ -37,7 +37,7 @@ std::vector<ChannelEntry> BigList() {
 struct Panel {
     Panel() : model(&window) {
         window.resize(153, 193);
-        model.ListBox1()->setGeometry(8, 16, 137, 152);
+        model.View()->setGeometry(8, 16, 137, 152);
     }
     QWidget window;
     ChannelListModel model;
@@ -65,11 +65,11 @@ void BM_ShowChannelList(benchmark::State& state) {
         panel.model.SetTopRow(kEntries / 2);
         panel.window.show();
         QApplication::processEvents();
-        panel.model.ListBox1()->viewport()->repaint();
+        panel.model.View()->viewport()->repaint();
         benchmark::DoNotOptimize(panel.model.TopRow());
         state.PauseTiming();
         panel.window.hide();
-        panel.model.ListBox1()->reset();  // forget the layout, as a fresh start would
+        panel.model.View()->reset();  // forget the layout, as a fresh start would
         QApplication::processEvents();
         state.ResumeTiming();
     }

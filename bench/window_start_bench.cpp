@@ -90,7 +90,7 @@ void BM_PlayToFirstAudibleSample(benchmark::State& state) {
     auto* form = new MainWindow;
     form->show();
     form->Channels()->ReplaceAll({{"Bench FM", QString::fromStdString(url), {}, {}}});
-    QListWidget* list = form->Channels()->ListBox1();
+    QListWidget* list = form->Channels()->View();
     const QPointF at(list->visualItemRect(list->item(0)).center());
     double engine_total = 0;
     int engine_runs = 0;

@@ -52,21 +52,21 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     setModal(true);
     setFont(PixelFont("Tahoma", 11));
 
-    image1_ = new QLabel(this);
-    image1_->setObjectName("Image1");
-    image1_->setGeometry(0, 0, 425, 57);
-    image1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    header_ = new QLabel(this);
+    header_->setObjectName("Image1");
+    header_->setGeometry(0, 0, 425, 57);
+    header_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    label4_ = new QLabel(this);
-    label4_->setObjectName("Label4");
-    label4_->move(64, 24);
-    label4_->setFont(PixelFont("Verdana", 19, true));
-    label4_->setStyleSheet("color: white; background: transparent;");
+    maker_ = new QLabel(this);
+    maker_->setObjectName("Label4");
+    maker_->move(64, 24);
+    maker_->setFont(PixelFont("Verdana", 19, true));
+    maker_->setStyleSheet("color: white; background: transparent;");
 
-    image3_ = new QLabel(this);
-    image3_->setObjectName("Image3");
-    image3_->setGeometry(0, 57, 425, 9);
-    image3_->setPixmap(Strip(425, 9, QColor(0x9c, 0xb8, 0xdc), QColor(0xe8, 0xf0, 0xfa)));
+    header_strip_ = new QLabel(this);
+    header_strip_->setObjectName("Image3");
+    header_strip_->setGeometry(0, 57, 425, 9);
+    header_strip_->setPixmap(Strip(425, 9, QColor(0x9c, 0xb8, 0xdc), QColor(0xe8, 0xf0, 0xfa)));
 
     product_name_ = new QLabel(this);
     product_name_->setObjectName("ProductName");
@@ -82,49 +82,49 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     copyright_->setObjectName("Copyright");
     copyright_->move(64, 120);
 
-    label2_ = new QLabel(this);
-    label2_->setObjectName("Label2");
-    label2_->setGeometry(64, 144, 242, 54);
-    label2_->setWordWrap(true);
-    label2_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    terms_ = new QLabel(this);
+    terms_->setObjectName("Label2");
+    terms_->setGeometry(64, 144, 242, 54);
+    terms_->setWordWrap(true);
+    terms_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    label1_ = new QLabel(this);
-    label1_->setObjectName("Label1");
-    label1_->move(64, 204);
-    label1_->setFont(PixelFont("Tahoma", 11, true));
+    website_caption_ = new QLabel(this);
+    website_caption_->setObjectName("Label1");
+    website_caption_->move(64, 204);
+    website_caption_->setFont(PixelFont("Tahoma", 11, true));
 
-    label3_ = new QLabel(this);
-    label3_->setObjectName("Label3");
-    label3_->move(128, 204);
-    label3_->setCursor(Qt::PointingHandCursor);
-    label3_->setStyleSheet("color: blue; text-decoration: underline;");
-    label3_->installEventFilter(this);
+    website_link_ = new QLabel(this);
+    website_link_->setObjectName("Label3");
+    website_link_->move(128, 204);
+    website_link_->setCursor(Qt::PointingHandCursor);
+    website_link_->setStyleSheet("color: blue; text-decoration: underline;");
+    website_link_->installEventFilter(this);
 
-    image2_ = new QLabel(this);
-    image2_->setObjectName("Image2");
-    image2_->setGeometry(64, 224, 289, 9);
-    image2_->setPixmap(Strip(289, 9, QColor(0xff, 0xff, 0xff), QColor(0x9c, 0xb8, 0xdc)));
+    footer_strip_ = new QLabel(this);
+    footer_strip_->setObjectName("Image2");
+    footer_strip_->setGeometry(64, 224, 289, 9);
+    footer_strip_->setPixmap(Strip(289, 9, QColor(0xff, 0xff, 0xff), QColor(0x9c, 0xb8, 0xdc)));
 
-    bitbtn1_ = new QPushButton(this);
-    bitbtn1_->setObjectName("BitBtn1");
-    bitbtn1_->setGeometry(280, 232, 75, 25);
-    bitbtn1_->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
-    bitbtn1_->setDefault(true);
-    connect(bitbtn1_, &QPushButton::clicked, this, &QDialog::accept);
+    ok_ = new QPushButton(this);
+    ok_->setObjectName("BitBtn1");
+    ok_->setGeometry(280, 232, 75, 25);
+    ok_->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    ok_->setDefault(true);
+    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
 
     // Clicks on the labels would otherwise stop at them; the header and background close the box.
-    for (QLabel* l : {image1_, label4_, image3_, product_name_, version_, copyright_, label2_,
-                      label1_, image2_}) {
+    for (QLabel* l : {header_, maker_, header_strip_, product_name_, version_, copyright_, terms_,
+                      website_caption_, footer_strip_}) {
         l->setAttribute(Qt::WA_TransparentForMouseEvents);
     }
-    label4_->raise();
+    maker_->raise();
 
     {
         const EnglishTexts english;
         SetEnglishTexts();
     }
     // Names, and the version line that is put together at each showing.
-    for (QLabel* l : {label4_, version_, label3_}) ExcludeFromTranslation(l);
+    for (QLabel* l : {maker_, version_, website_link_}) ExcludeFromTranslation(l);
     TranslateWindow(this);
     FitLabels();
 }
@@ -135,26 +135,27 @@ void AboutBox::SetLanguageName(std::function<QString()> language_name) {
 
 void AboutBox::SetEnglishTexts() {
     setWindowTitle(Msg("About..."));
-    label4_->setText(QStringLiteral("Kestrin"));
+    maker_->setText(QStringLiteral("Kestrin"));
     product_name_->setText(QStringLiteral("Velmora"));
     copyright_->setText(Msg("Copyright (C) 2006-2026 Kestrin Software"));
-    label2_->setText(
+    terms_->setText(
         Msg("Free for private use. Copies may be passed on unchanged; selling them needs "
             "our written consent."));
-    label1_->setText(Msg("Website:"));
-    label3_->setText(QString::fromLatin1(kWebsiteText));
-    bitbtn1_->setText(Msg("OK"));
+    website_caption_->setText(Msg("Website:"));
+    website_link_->setText(QString::fromLatin1(kWebsiteText));
+    ok_->setText(Msg("OK"));
 }
 
 void AboutBox::FitLabels() {
     version_->setText(Msg("Version") + QStringLiteral(" 2.4.5.1"));
-    for (QLabel* l : {label4_, product_name_, version_, copyright_, label1_, label3_}) {
+    for (QLabel* l :
+         {maker_, product_name_, version_, copyright_, website_caption_, website_link_}) {
         l->adjustSize();
     }
 }
 
 void AboutBox::SetHeaderPicture(const QPixmap& header) {
-    image1_->setPixmap(header);
+    header_->setPixmap(header);
 }
 
 int AboutBox::ShowWithHeader(const QPixmap& header) {
@@ -180,8 +181,8 @@ void AboutBox::mousePressEvent(QMouseEvent* event) {
 
 bool AboutBox::eventFilter(QObject* watched, QEvent* event) {
     // The link takes its own clicks, so opening the website does not also close the box.
-    if (watched == label3_ && event->type() == QEvent::MouseButtonPress) return true;
-    if (watched == label3_ && event->type() == QEvent::MouseButtonRelease) {
+    if (watched == website_link_ && event->type() == QEvent::MouseButtonPress) return true;
+    if (watched == website_link_ && event->type() == QEvent::MouseButtonRelease) {
         OpenWebsite();
         return true;
     }

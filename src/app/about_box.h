@@ -29,9 +29,9 @@ class AboutBox : public QDialog {
     // Where the box reads the main window's interface language (LanguageName) at each showing.
     void SetLanguageName(std::function<QString()> language_name);
 
-    QLabel* Image1() const { return image1_; }
-    QLabel* Label3() const { return label3_; }
-    QPushButton* BitBtn1() const { return bitbtn1_; }
+    QLabel* Picture() const { return header_; }
+    QLabel* WebsiteLabel() const { return website_link_; }
+    QPushButton* OkButton() const { return ok_; }
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -45,17 +45,17 @@ class AboutBox : public QDialog {
     void FitLabels();
 
     std::function<QString()> language_name_;
-    QLabel* image1_ = nullptr;
-    QLabel* label4_ = nullptr;
-    QLabel* image3_ = nullptr;
+    QLabel* header_ = nullptr;
+    QLabel* maker_ = nullptr;
+    QLabel* header_strip_ = nullptr;
     QLabel* product_name_ = nullptr;
     QLabel* version_ = nullptr;
     QLabel* copyright_ = nullptr;
-    QLabel* label2_ = nullptr;
-    QLabel* label1_ = nullptr;
-    QLabel* label3_ = nullptr;
-    QLabel* image2_ = nullptr;
-    QPushButton* bitbtn1_ = nullptr;
+    QLabel* terms_ = nullptr;
+    QLabel* website_caption_ = nullptr;
+    QLabel* website_link_ = nullptr;
+    QLabel* footer_strip_ = nullptr;
+    QPushButton* ok_ = nullptr;
 };
 
 }  // namespace velmora

@@ -82,19 +82,19 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    velmora::MainWindow* form1 = velmora::CreateProgramWindows();
-    if (!form1) return 1;
-    auto* instances = new velmora::InstanceServer(settings_folder, form1);
-    QObject::connect(instances, &velmora::InstanceServer::playRequested, form1,
-                     [form1](const QString& url, const QString& name) {
-                         form1->RaiseWindow();
-                         form1->PlayStation(url, name);
+    velmora::MainWindow* main_window = velmora::CreateProgramWindows();
+    if (!main_window) return 1;
+    auto* instances = new velmora::InstanceServer(settings_folder, main_window);
+    QObject::connect(instances, &velmora::InstanceServer::playRequested, main_window,
+                     [main_window](const QString& url, const QString& name) {
+                         main_window->RaiseWindow();
+                         main_window->PlayStation(url, name);
                      });
-    QObject::connect(instances, &velmora::InstanceServer::raiseRequested, form1,
+    QObject::connect(instances, &velmora::InstanceServer::raiseRequested, main_window,
                      &velmora::MainWindow::RaiseWindow);
-    form1->show();
+    main_window->show();
     // Only after the first showing has loaded the list: an earlier close would save an empty one.
-    new velmora::SessionEnd(form1);
-    if (!station.url.isEmpty()) form1->PlayStation(station.url, station.name);
+    new velmora::SessionEnd(main_window);
+    if (!station.url.isEmpty()) main_window->PlayStation(station.url, station.name);
     return app.exec();
 }

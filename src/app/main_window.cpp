@@ -145,7 +145,7 @@ void MainWindow::CreateControls() {
     CreateProxyPanel();
     CreateUserPanel();
     menu_ = BuildSettingsMenu(this);
-    settingsPopup_ = menu_.PopupMenu1;
+    settingsPopup_ = menu_.Popup;
     CreateTimers();
     WireNowPlaying();
     WireMenu();
@@ -315,8 +315,8 @@ void MainWindow::CreateUserPanel() {
     // Just right of the closed window's 407 pixels, ending 9 pixels inside the open one's 570.
     userPanel_->setGeometry(408, kHeaderHeight + 2, 153, 206);
     channels_ = new ChannelListModel(userPanel_);
-    channels_->ListBox1()->setGeometry(8, 20, 137, 152);
-    channels_->ListBox1()->setAccessibleName(Msg("Your webradio channels"));
+    channels_->View()->setGeometry(8, 20, 137, 152);
+    channels_->View()->setAccessibleName(Msg("Your webradio channels"));
     connect(channels_, &ChannelListModel::Chosen, this, &MainWindow::OnUserChannelChosen);
 
     struct ButtonSpec {
@@ -357,8 +357,8 @@ void MainWindow::CreateTimers() {
 void MainWindow::WireNowPlaying() {
     connect(replayTimer_, &QTimer::timeout, this, &MainWindow::OnReplayTimer);
     new TitleLabelCopy(titleLabel_);
-    menu_.ProxyServer1->setEnabled(true);
-    connect(menu_.ProxyServer1, &QAction::triggered, proxyPanel_, &ProxyPanel::Open);
+    menu_.ProxyServer->setEnabled(true);
+    connect(menu_.ProxyServer, &QAction::triggered, proxyPanel_, &ProxyPanel::Open);
 
     recording_ = new RecordingControl(
         {this, recordButton_, blinkTimer_, stationLabel_, titleLabel_}, player_,
@@ -397,16 +397,16 @@ void MainWindow::StartUp() {
     started_up_ = true;
 }
 
-void MainWindow::SetSecondaryWindows(AboutBox* about_box, ChannelEditor* form3) {
+void MainWindow::SetSecondaryWindows(AboutBox* about_box, ChannelEditor* channel_editor) {
     about_box_ = about_box;
-    form3_ = form3;
+    channelEditor_ = channel_editor;
 }
 
 void MainWindow::EnsureSecondaryWindows() {
     if (!about_box_) about_box_ = new AboutBox(this);
-    if (!form3_) form3_ = new ChannelEditor(channels_, this);
+    if (!channelEditor_) channelEditor_ = new ChannelEditor(channels_, this);
     about_box_->SetLanguageName([this] { return language_name_; });
-    form3_->SetLanguageName([this] { return language_name_; });
+    channelEditor_->SetLanguageName([this] { return language_name_; });
 }
 
 // One analyser frame while the current stream plays; the look is set after drawing, so the first
@@ -469,18 +469,18 @@ QString MainWindow::ChannelListFile() const {
 SettingsControls MainWindow::BoundControls() {
     SettingsControls c;
     c.window = this;
-    c.ComboBox1 = directoryCombo_;
-    c.TrackBar1 = volumeSlider_;
+    c.Directory = directoryCombo_;
+    c.Volume = volumeSlider_;
     c.cbDirectConnection = proxyPanel_->directSwitch;
     c.ed_ProxyServer = proxyPanel_->addressEdit;
-    c.ShowDate1 = menu_.ShowDate1;
-    c.ShowTime1 = menu_.ShowTime1;
-    c.RadioButton1 = form3_->RadioButton1();
-    c.RadioButton2 = form3_->RadioButton2();
+    c.ShowDate = menu_.ShowDate;
+    c.ShowTime = menu_.ShowTime;
+    c.InsertAtTop = channelEditor_->InsertAtTop();
+    c.InsertAtBottom = channelEditor_->InsertAtBottom();
     c.LanguageName = &language_name_;
     c.channels = channels_;
     c.BackgroundName = &background_name_;
-    c.Autocheckoff1 = menu_.Autocheckoff1;
+    c.AutoCheckOff = menu_.AutoCheckOff;
     return c;
 }
 
@@ -490,8 +490,8 @@ void MainWindow::LoadSettings() {
     // An unreadable file reads as the defaults of every key.
     if (!loaded.settings) return;
     ApplySettings(*loaded.settings, BoundControls());
-    dateLabel_->setVisible(menu_.ShowDate1->isChecked());
-    timeLabel_->setVisible(menu_.ShowTime1->isChecked());
+    dateLabel_->setVisible(menu_.ShowDate->isChecked());
+    timeLabel_->setVisible(menu_.ShowTime->isChecked());
     ArmClock();
 }
 
@@ -539,9 +539,9 @@ void MainWindow::ApplyLanguageOf(const LanguageInfo& language) {
     SwitchCatalogue(QString::fromLatin1(language.code), this);
     RetranslateWindow(this);
     const QString name = QString::fromLatin1(language.name);
-    menu_.English1->setEnabled(name != QLatin1String("English"));
-    menu_.German1->setEnabled(name != QLatin1String("German"));
-    menu_.Russian1->setEnabled(name != QLatin1String("Russian"));
+    menu_.English->setEnabled(name != QLatin1String("English"));
+    menu_.German->setEnabled(name != QLatin1String("German"));
+    menu_.Russian->setEnabled(name != QLatin1String("Russian"));
 }
 
 // Puts the stored header background into headerImage_; a name that matches none keeps the designed

@@ -70,7 +70,7 @@ class MainWindow final : public QWidget, private ChannelListHost {
     void RaiseWindow();
     // The about box and the channel editor, created after this window and owned by it. Any not
     // given by the first showing is created then.
-    void SetSecondaryWindows(AboutBox* about_box, ChannelEditor* form3);
+    void SetSecondaryWindows(AboutBox* about_box, ChannelEditor* channel_editor);
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -210,9 +210,9 @@ class MainWindow final : public QWidget, private ChannelListHost {
     QString settings_folder_;
     QString language_name_;
     QString background_name_;
-    QString updateInfoPath_;          // set by ApplyLanguage
-    AboutBox* about_box_ = nullptr;   // owned as a child
-    ChannelEditor* form3_ = nullptr;  // owned as a child
+    QString updateInfoPath_;                  // set by ApplyLanguage
+    AboutBox* about_box_ = nullptr;           // owned as a child
+    ChannelEditor* channelEditor_ = nullptr;  // owned as a child
 
     // --- controls; each keeps its designer name as its objectName, which tests look for
     QLabel* headerImage_ = nullptr;

@@ -47,10 +47,9 @@ class SpaceToWindow final : public QObject {
 void MainWindow::CreateKeyboard() {
     // Directory, transport, volume, now playing, the user's list and its buttons.
     QWidget* const order[] = {
-        directoryCombo_, openPanelButton_, closePanelButton_,     menuButton_,
-        playButton_,     stopButton_,      recordButton_,         recordingsButton_,
-        volumeSlider_,   muteButton_,      unmuteButton_,         titleLabel_,
-        homepageButton_, programsButton_,  channels_->ListBox1(),
+        directoryCombo_, openPanelButton_, closePanelButton_, menuButton_,     playButton_,
+        stopButton_,     recordButton_,    recordingsButton_, volumeSlider_,   muteButton_,
+        unmuteButton_,   titleLabel_,      homepageButton_,   programsButton_, channels_->View(),
     };
     QWidget* previous = nullptr;
     for (QWidget* w : order) {

@@ -16,21 +16,21 @@ namespace velmora {
 
 void MainWindow::WireMenu() {
     connect(menuButton_, &PictureButton::clicked, this, &MainWindow::OnMenuClicked);
-    connect(menu_.ShowDate1, &QAction::triggered, this, &MainWindow::OnShowDateToggled);
-    connect(menu_.ShowTime1, &QAction::triggered, this, &MainWindow::OnShowTimeToggled);
+    connect(menu_.ShowDate, &QAction::triggered, this, &MainWindow::OnShowDateToggled);
+    connect(menu_.ShowTime, &QAction::triggered, this, &MainWindow::OnShowTimeToggled);
     for (const BackgroundInfo& info : kBackgrounds) {
         connect(menu_.Backgrounds[static_cast<std::size_t>(info.id)], &QAction::triggered, this,
                 [this, id = info.id] { OnBackgroundChosen(id); });
     }
-    connect(menu_.ChannelListExport1, &QAction::triggered, this, &MainWindow::OnExportClicked);
-    connect(menu_.ChannelListImport1, &QAction::triggered, this, &MainWindow::OnImportClicked);
-    connect(menu_.About1, &QAction::triggered, this, &MainWindow::OnAboutClicked);
-    menu_.SelectLanguage1->setEnabled(true);
-    connect(menu_.English1, &QAction::triggered, this, [this] { ChooseLanguage("English"); });
-    connect(menu_.German1, &QAction::triggered, this, [this] { ChooseLanguage("German"); });
-    connect(menu_.Russian1, &QAction::triggered, this, [this] { ChooseLanguage("Russian"); });
+    connect(menu_.ExportList, &QAction::triggered, this, &MainWindow::OnExportClicked);
+    connect(menu_.ImportList, &QAction::triggered, this, &MainWindow::OnImportClicked);
+    connect(menu_.About, &QAction::triggered, this, &MainWindow::OnAboutClicked);
+    menu_.SelectLanguage->setEnabled(true);
+    connect(menu_.English, &QAction::triggered, this, [this] { ChooseLanguage("English"); });
+    connect(menu_.German, &QAction::triggered, this, [this] { ChooseLanguage("German"); });
+    connect(menu_.Russian, &QAction::triggered, this, [this] { ChooseLanguage("Russian"); });
     // Through the normal close, which saves the settings and the list.
-    connect(menu_.Close1, &QAction::triggered, this, &QWidget::close);
+    connect(menu_.CloseItem, &QAction::triggered, this, &QWidget::close);
     connect(clockTimer_, &QTimer::timeout, this, &MainWindow::OnClockTimer);
     ArmClock();
 }
@@ -41,12 +41,12 @@ void MainWindow::OnMenuClicked() {
 
 // The item has already flipped its own mark.
 void MainWindow::OnShowDateToggled() {
-    dateLabel_->setVisible(menu_.ShowDate1->isChecked());
+    dateLabel_->setVisible(menu_.ShowDate->isChecked());
     OnClockTimer();
 }
 
 void MainWindow::OnShowTimeToggled() {
-    timeLabel_->setVisible(menu_.ShowTime1->isChecked());
+    timeLabel_->setVisible(menu_.ShowTime->isChecked());
     OnClockTimer();
 }
 

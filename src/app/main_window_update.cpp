@@ -43,9 +43,8 @@ void MainWindow::CreateSelfUpdater() {
     selfUpdater_->InfoFileURL =
         QString::fromStdString(InfoFileUrl(LanguageOfShownTexts().update_path));
 
-    menu_.Checkfornewversion1->setEnabled(true);
-    connect(menu_.Checkfornewversion1, &QAction::triggered, this,
-            &MainWindow::OnCheckForUpdateClicked);
+    menu_.CheckForUpdate->setEnabled(true);
+    connect(menu_.CheckForUpdate, &QAction::triggered, this, &MainWindow::OnCheckForUpdateClicked);
     // "Auto check off" flips its own mark; the mark is stored at close and counts from the next
     // start (ApplyUpdateSettings).
 }
@@ -57,7 +56,7 @@ void MainWindow::ApplyUpdateSettings() {
         selfUpdater_->InfoFileURL =
             QString::fromStdString(InfoFileUrl(updateInfoPath_.toStdString()));
     }
-    if (menu_.Autocheckoff1->isChecked()) selfUpdater_->Active = false;
+    if (menu_.AutoCheckOff->isChecked()) selfUpdater_->Active = false;
     // A failure the upgrader met after the last run had ended is told once.
     if (const QString failure = selfUpdater_->LastRunFailure(); !failure.isEmpty()) {
         QTimer::singleShot(0, this, [this, failure] { dialogs().Error(this, failure); });

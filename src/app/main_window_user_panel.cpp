@@ -68,7 +68,7 @@ void MainWindow::OnClosePanelClicked() {
 }
 
 void MainWindow::OnAddChannelClicked() {
-    form3_->OpenForAdd();
+    channelEditor_->OpenForAdd();
 }
 
 void MainWindow::OnDeleteChannelClicked() {
@@ -80,7 +80,7 @@ void MainWindow::OnDeleteAllClicked() {
 }
 
 void MainWindow::OnEditChannelClicked() {
-    form3_->OpenForEdit();
+    channelEditor_->OpenForEdit();
 }
 
 void MainWindow::OnMoveUpClicked() {

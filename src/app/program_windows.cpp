@@ -8,15 +8,15 @@
 namespace velmora {
 
 MainWindow* CreateProgramWindows() {
-    auto* form1 = new MainWindow;
-    if (!form1->StartedUp()) {
-        delete form1;
+    auto* main_window = new MainWindow;
+    if (!main_window->StartedUp()) {
+        delete main_window;
         return nullptr;
     }
-    auto* about_box = new AboutBox(form1);
-    auto* form3 = new ChannelEditor(form1->Channels(), form1);
-    form1->SetSecondaryWindows(about_box, form3);
-    return form1;
+    auto* about_box = new AboutBox(main_window);
+    auto* channel_editor = new ChannelEditor(main_window->Channels(), main_window);
+    main_window->SetSecondaryWindows(about_box, channel_editor);
+    return main_window;
 }
 
 }  // namespace velmora

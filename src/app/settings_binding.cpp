@@ -39,38 +39,38 @@ void SetClientWidth(QWidget* window, int width) {
 }
 
 void ApplySettings(const Settings& s, const SettingsControls& c) {
-    c.ComboBox1->setCurrentIndex(s.channel >= 0 && s.channel < c.ComboBox1->count() ? s.channel
+    c.Directory->setCurrentIndex(s.channel >= 0 && s.channel < c.Directory->count() ? s.channel
                                                                                     : -1);
-    c.TrackBar1->setValue(s.volume);
+    c.Volume->setValue(s.volume);
     c.cbDirectConnection->setChecked(s.proxy);
     c.ed_ProxyServer->setText(s.proxy_ip);
     SetClientWidth(c.window, ClientWidthFromSetting(s.form));
-    c.ShowDate1->setChecked(s.show_date);
-    c.ShowTime1->setChecked(s.show_time);
+    c.ShowDate->setChecked(s.show_date);
+    c.ShowTime->setChecked(s.show_time);
     // "Top" first: when both are set, selecting "Bottom" second clears "Top".
-    SetRadio(c.RadioButton1, s.item_position_top);
-    SetRadio(c.RadioButton2, s.item_position_below);
+    SetRadio(c.InsertAtTop, s.item_position_top);
+    SetRadio(c.InsertAtBottom, s.item_position_below);
     *c.LanguageName = s.language;
     c.channels->SetTopRow(s.channel_position);
     *c.BackgroundName = s.background;
-    c.Autocheckoff1->setChecked(s.autocheckoff);
+    c.AutoCheckOff->setChecked(s.autocheckoff);
 }
 
 Settings CollectSettings(const SettingsControls& c) {
     Settings s;
-    s.channel = c.ComboBox1->currentIndex();
-    s.volume = c.TrackBar1->value();
+    s.channel = c.Directory->currentIndex();
+    s.volume = c.Volume->value();
     s.proxy = c.cbDirectConnection->isChecked();
     s.proxy_ip = c.ed_ProxyServer->text();
     s.form = c.window->width();
-    s.show_date = c.ShowDate1->isChecked();
-    s.show_time = c.ShowTime1->isChecked();
-    s.item_position_top = c.RadioButton1->isChecked();
-    s.item_position_below = c.RadioButton2->isChecked();
+    s.show_date = c.ShowDate->isChecked();
+    s.show_time = c.ShowTime->isChecked();
+    s.item_position_top = c.InsertAtTop->isChecked();
+    s.item_position_below = c.InsertAtBottom->isChecked();
     s.language = *c.LanguageName;
     s.channel_position = c.channels->TopRow();
     s.background = *c.BackgroundName;
-    s.autocheckoff = c.Autocheckoff1->isChecked();
+    s.autocheckoff = c.AutoCheckOff->isChecked();
     return s;
 }
 

@@ -28,18 +28,18 @@ inline constexpr int kOpenPanelClientWidth = 570;
 
 struct SettingsControls {
     QWidget* window = nullptr;  // its client width is "Form"
-    QComboBox* ComboBox1 = nullptr;
-    QSlider* TrackBar1 = nullptr;
+    QComboBox* Directory = nullptr;
+    QSlider* Volume = nullptr;
     QCheckBox* cbDirectConnection = nullptr;
     QLineEdit* ed_ProxyServer = nullptr;
-    QAction* ShowDate1 = nullptr;
-    QAction* ShowTime1 = nullptr;
-    QRadioButton* RadioButton1 = nullptr;  // the editor's "Top"
-    QRadioButton* RadioButton2 = nullptr;  // the editor's "Bottom"
+    QAction* ShowDate = nullptr;
+    QAction* ShowTime = nullptr;
+    QRadioButton* InsertAtTop = nullptr;     // the editor's "Top"
+    QRadioButton* InsertAtBottom = nullptr;  // the editor's "Bottom"
     QString* LanguageName = nullptr;
     ChannelListModel* channels = nullptr;  // "Channelposition" scrolls its ListBox1
     QString* BackgroundName = nullptr;
-    QAction* Autocheckoff1 = nullptr;
+    QAction* AutoCheckOff = nullptr;
 };
 
 // The client width a stored "Form" value gives.

@@ -57,42 +57,42 @@ SettingsMenu BuildSettingsMenu(QWidget* parent) {
     SettingsMenu m;
     QMenu* p = new QMenu(parent);
     p->setObjectName(QStringLiteral("PopupMenu1"));
-    m.PopupMenu1 = p;
+    m.Popup = p;
 
-    m.ProxyServer1 = AddItem(p, "ProxyServer1", "Proxy", "proxy");
-    m.N1 = AddSeparator(p, "N1");
-    m.BackgroundMenu = AddSubmenu(p, "Background1", "Background", "background", &m.Background1);
+    m.ProxyServer = AddItem(p, "ProxyServer1", "Proxy", "proxy");
+    m.ProxySeparator = AddSeparator(p, "N1");
+    m.BackgroundMenu = AddSubmenu(p, "Background1", "Background", "background", &m.BackgroundItem);
     for (size_t i = 0; i < kBackgrounds.size(); ++i) {
         m.Backgrounds[i] = Checkable(
             AddItem(m.BackgroundMenu, kBackgrounds[i].item_name, kBackgrounds[i].caption), false);
     }
-    m.ShowDate1 = Checkable(AddItem(p, "ShowDate1", "Show Date"), true);
-    m.ShowTime1 = Checkable(AddItem(p, "ShowTime1", "Show Time"), true);
-    m.N2 = AddSeparator(p, "N2");
+    m.ShowDate = Checkable(AddItem(p, "ShowDate1", "Show Date"), true);
+    m.ShowTime = Checkable(AddItem(p, "ShowTime1", "Show Time"), true);
+    m.ClockSeparator = AddSeparator(p, "N2");
     m.LanguageMenu =
-        AddSubmenu(p, "SelectLanguage1", "Select Language", "language", &m.SelectLanguage1);
-    m.English1 = AddItem(m.LanguageMenu, "English1", "English", "english");
-    m.German1 = AddItem(m.LanguageMenu, "German1", "German", "german");
-    m.Russian1 = AddItem(m.LanguageMenu, "Russian1", "Russian", "russian");
-    m.N4 = AddSeparator(p, "N4");
-    m.ChannelListExport1 = AddItem(p, "ChannelListExport1", "Export Channel-List", "export");
-    m.ChannelListImport1 = AddItem(p, "ChannelListImport1", "Import Channel-List", "import");
-    m.N3 = AddSeparator(p, "N3");
-    m.Checkfornewversion1 = AddItem(p, "Checkfornewversion1", "Check for new version...", "update");
-    m.Autocheckoff1 = Checkable(AddItem(p, "Autocheckoff1", "Auto check off"), false);
-    m.Autocheckoff1->setVisible(false);
-    m.N6 = AddSeparator(p, "N6");
-    m.Website1 = AddItem(p, "Website1", "Website", "website");
-    m.About1 = AddItem(p, "About1", "About", "about");
-    m.N5 = AddSeparator(p, "N5");
-    m.Close1 = AddItem(p, "Close1", "Close", "close");
+        AddSubmenu(p, "SelectLanguage1", "Select Language", "language", &m.SelectLanguage);
+    m.English = AddItem(m.LanguageMenu, "English1", "English", "english");
+    m.German = AddItem(m.LanguageMenu, "German1", "German", "german");
+    m.Russian = AddItem(m.LanguageMenu, "Russian1", "Russian", "russian");
+    m.LanguageSeparator = AddSeparator(p, "N4");
+    m.ExportList = AddItem(p, "ChannelListExport1", "Export Channel-List", "export");
+    m.ImportList = AddItem(p, "ChannelListImport1", "Import Channel-List", "import");
+    m.ListSeparator = AddSeparator(p, "N3");
+    m.CheckForUpdate = AddItem(p, "Checkfornewversion1", "Check for new version...", "update");
+    m.AutoCheckOff = Checkable(AddItem(p, "Autocheckoff1", "Auto check off"), false);
+    m.AutoCheckOff->setVisible(false);
+    m.UpdateSeparator = AddSeparator(p, "N6");
+    m.Website = AddItem(p, "Website1", "Website", "website");
+    m.About = AddItem(p, "About1", "About", "about");
+    m.CloseSeparator = AddSeparator(p, "N5");
+    m.CloseItem = AddItem(p, "Close1", "Close", "close");
 
     // Their features are not in the program yet; shown so the menu keeps its final shape.
-    for (QAction* a : {m.ProxyServer1, m.SelectLanguage1, m.Checkfornewversion1}) {
+    for (QAction* a : {m.ProxyServer, m.SelectLanguage, m.CheckForUpdate}) {
         a->setEnabled(false);
     }
 
-    QObject::connect(m.Website1, &QAction::triggered, p, [] { OpenWebsite(); });
+    QObject::connect(m.Website, &QAction::triggered, p, [] { OpenWebsite(); });
     return m;
 }
 
@@ -101,7 +101,7 @@ QPoint SettingsMenuPosition(const QWidget* window) {
 }
 
 void PopupSettingsMenu(const SettingsMenu& menu, const QWidget* window) {
-    menu.PopupMenu1->popup(SettingsMenuPosition(window));
+    menu.Popup->popup(SettingsMenuPosition(window));
 }
 
 }  // namespace velmora

@@ -16,31 +16,31 @@ namespace velmora {
 inline constexpr QPoint kSettingsMenuOffset{250, 170};
 
 struct SettingsMenu {
-    QMenu* PopupMenu1 = nullptr;
-    QAction* ProxyServer1 = nullptr;
-    QAction* N1 = nullptr;
-    QAction* Background1 = nullptr;  // opens BackgroundMenu
+    QMenu* Popup = nullptr;
+    QAction* ProxyServer = nullptr;
+    QAction* ProxySeparator = nullptr;
+    QAction* BackgroundItem = nullptr;  // opens BackgroundMenu
     QMenu* BackgroundMenu = nullptr;
     std::array<QAction*, 5> Backgrounds{};  // Blue1, Vista1, Red1, Black1, Win71
-    QAction* ShowDate1 = nullptr;
-    QAction* ShowTime1 = nullptr;
-    QAction* N2 = nullptr;
-    QAction* SelectLanguage1 = nullptr;  // opens LanguageMenu
+    QAction* ShowDate = nullptr;
+    QAction* ShowTime = nullptr;
+    QAction* ClockSeparator = nullptr;
+    QAction* SelectLanguage = nullptr;  // opens LanguageMenu
     QMenu* LanguageMenu = nullptr;
-    QAction* English1 = nullptr;
-    QAction* German1 = nullptr;
-    QAction* Russian1 = nullptr;
-    QAction* N4 = nullptr;
-    QAction* ChannelListExport1 = nullptr;
-    QAction* ChannelListImport1 = nullptr;
-    QAction* N3 = nullptr;
-    QAction* Checkfornewversion1 = nullptr;
-    QAction* Autocheckoff1 = nullptr;
-    QAction* N6 = nullptr;
-    QAction* Website1 = nullptr;
-    QAction* About1 = nullptr;
-    QAction* N5 = nullptr;
-    QAction* Close1 = nullptr;
+    QAction* English = nullptr;
+    QAction* German = nullptr;
+    QAction* Russian = nullptr;
+    QAction* LanguageSeparator = nullptr;
+    QAction* ExportList = nullptr;
+    QAction* ImportList = nullptr;
+    QAction* ListSeparator = nullptr;
+    QAction* CheckForUpdate = nullptr;
+    QAction* AutoCheckOff = nullptr;
+    QAction* UpdateSeparator = nullptr;
+    QAction* Website = nullptr;
+    QAction* About = nullptr;
+    QAction* CloseSeparator = nullptr;
+    QAction* CloseItem = nullptr;
 };
 
 // Builds the menu as a child of `parent`. "Show Date" and "Show Time" are marked; the background

@@ -16,7 +16,7 @@ TitleLabelCopy::TitleLabelCopy(QLabel* label) : QObject(label), label_(label) {
     label_->installEventFilter(this);
 }
 
-void TitleLabelCopy::Label3MouseMove() {
+void TitleLabelCopy::RefreshHint() {
     const TitleHint hint = TitleLabelHint(label_->text());
     if (hint.hand_cursor) {
         label_->setCursor(Qt::PointingHandCursor);
@@ -26,7 +26,7 @@ void TitleLabelCopy::Label3MouseMove() {
     label_->setToolTip(hint.hint);
 }
 
-void TitleLabelCopy::Label3Click() {
+void TitleLabelCopy::Copy() {
     QGuiApplication::clipboard()->setText(label_->text());
 }
 
@@ -34,14 +34,14 @@ bool TitleLabelCopy::eventFilter(QObject* watched, QEvent* event) {
     if (watched != label_) return false;
     switch (event->type()) {
         case QEvent::MouseMove:
-            Label3MouseMove();
+            RefreshHint();
             break;
         case QEvent::MouseButtonRelease: {
             const auto* mouse = static_cast<QMouseEvent*>(event);
             // A press dragged off the label and released elsewhere is no click.
             if (mouse->button() == Qt::LeftButton &&
                 label_->rect().contains(mouse->position().toPoint())) {
-                Label3Click();
+                Copy();
             }
             break;
         }
@@ -50,7 +50,7 @@ bool TitleLabelCopy::eventFilter(QObject* watched, QEvent* event) {
             auto* key = static_cast<QKeyEvent*>(event);
             if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
                 key->matches(QKeySequence::Copy)) {
-                Label3Click();
+                Copy();
                 return true;
             }
             break;

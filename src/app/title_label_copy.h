@@ -16,9 +16,9 @@ class TitleLabelCopy final : public QObject {
     // Watches `label`, whose child it becomes.
     explicit TitleLabelCopy(QLabel* label);
 
-    void Label3MouseMove();
+    void RefreshHint();
     // Copies the label's text as plain text, an empty text too.
-    void Label3Click();
+    void Copy();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -134,9 +134,9 @@ ChannelEditor::ChannelEditor(ChannelListModel* list, QWidget* parent)
     ok_edit_ = make_button("BitBtn3", 184, 83);
     ok_edit_->hide();
     cancel_ = make_button("BitBtn2", 272, 83);
-    connect(ok_add_, &QPushButton::clicked, this, &ChannelEditor::BitBtn1Click);
-    connect(ok_edit_, &QPushButton::clicked, this, &ChannelEditor::BitBtn3Click);
-    connect(separator_, &QPushButton::clicked, this, &ChannelEditor::BitBtn5Click);
+    connect(ok_add_, &QPushButton::clicked, this, &ChannelEditor::OnAddClicked);
+    connect(ok_edit_, &QPushButton::clicked, this, &ChannelEditor::OnEditClicked);
+    connect(separator_, &QPushButton::clicked, this, &ChannelEditor::OnSeparatorClicked);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
     setTabOrder(name_, playlist_);
@@ -258,7 +258,7 @@ bool ChannelEditor::Validate() {
     return true;
 }
 
-void ChannelEditor::BitBtn1Click() {
+void ChannelEditor::OnAddClicked() {
     if (!Validate()) return;
     list_->Add(
         {name_->text(), playlist_->text(), homepage_->text(), programs_->text()},
@@ -266,14 +266,14 @@ void ChannelEditor::BitBtn1Click() {
     accept();
 }
 
-void ChannelEditor::BitBtn3Click() {
+void ChannelEditor::OnEditClicked() {
     if (!Validate()) return;
     list_->ReplaceSelected(
         {name_->text(), playlist_->text(), homepage_->text(), programs_->text()});
     accept();
 }
 
-void ChannelEditor::BitBtn5Click() {
+void ChannelEditor::OnSeparatorClicked() {
     list_->Add(ChannelEntry::Separator(), PositionTop() ? ChannelListModel::Position::Top
                                                         : ChannelListModel::Position::Bottom);
     accept();

@@ -41,16 +41,16 @@ class ChannelEditor final : public QDialog {
     // Where the dialog reads the main window's interface language (LanguageName) at each showing.
     void SetLanguageName(std::function<QString()> language_name);
 
-    QLineEdit* LabeledEdit1() const { return name_; }
-    QLineEdit* LabeledEdit2() const { return playlist_; }
-    QLineEdit* LabeledEdit3() const { return homepage_; }
-    QLineEdit* LabeledEdit4() const { return programs_; }
-    QRadioButton* RadioButton1() const { return top_; }
-    QRadioButton* RadioButton2() const { return bottom_; }
-    QPushButton* BitBtn1() const { return ok_add_; }
-    QPushButton* BitBtn2() const { return cancel_; }
-    QPushButton* BitBtn3() const { return ok_edit_; }
-    QPushButton* BitBtn5() const { return separator_; }
+    QLineEdit* NameField() const { return name_; }
+    QLineEdit* PlaylistField() const { return playlist_; }
+    QLineEdit* HomepageField() const { return homepage_; }
+    QLineEdit* ProgramsField() const { return programs_; }
+    QRadioButton* InsertAtTop() const { return top_; }
+    QRadioButton* InsertAtBottom() const { return bottom_; }
+    QPushButton* OkAddButton() const { return ok_add_; }
+    QPushButton* CancelButton() const { return cancel_; }
+    QPushButton* OkEditButton() const { return ok_edit_; }
+    QPushButton* SeparatorButton() const { return separator_; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -61,9 +61,9 @@ class ChannelEditor final : public QDialog {
   private:
     void SetEnglishTexts();
     void FitTexts();
-    void BitBtn1Click();
-    void BitBtn3Click();
-    void BitBtn5Click();
+    void OnAddClicked();
+    void OnEditClicked();
+    void OnSeparatorClicked();
     bool Validate();
     void RefuseEqualsSign();
     void PaintNormal(QLineEdit* field);

@@ -49,8 +49,8 @@ void ChannelListBox::ApplyPendingTopRow() {
 }
 
 ChannelListModel::ChannelListModel(QWidget* parent) : QObject(parent) {
-    box1_ = new ChannelListBox(parent);
-    lists_[0] = box1_;
+    view_ = new ChannelListBox(parent);
+    lists_[0] = view_;
     for (int i = 1; i < 4; ++i) {
         lists_[i] = new QListWidget(parent);
         lists_[i]->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -58,9 +58,9 @@ ChannelListModel::ChannelListModel(QWidget* parent) : QObject(parent) {
         lists_[i]->hide();
     }
     for (int i = 0; i < 4; ++i) lists_[i]->setObjectName(QStringLiteral("ListBox%1").arg(i + 1));
-    connect(box1_, &QListWidget::itemSelectionChanged, this,
-            &ChannelListModel::FollowListBox1Selection);
-    connect(box1_, &ChannelListBox::Chosen, this, &ChannelListModel::Chosen);
+    connect(view_, &QListWidget::itemSelectionChanged, this,
+            &ChannelListModel::FollowViewSelection);
+    connect(view_, &ChannelListBox::Chosen, this, &ChannelListModel::Chosen);
 }
 
 ChannelEntry ChannelListModel::Entry(int row) const {
@@ -154,8 +154,8 @@ void ChannelListModel::SwapRows(int a, int b) {
 }
 
 int ChannelListModel::SelectedRow() const {
-    const QList<QListWidgetItem*> selected = box1_->selectedItems();
-    return selected.isEmpty() ? -1 : box1_->row(selected.first());
+    const QList<QListWidgetItem*> selected = view_->selectedItems();
+    return selected.isEmpty() ? -1 : view_->row(selected.first());
 }
 
 void ChannelListModel::SetSelectedRow(int row) {
@@ -176,18 +176,18 @@ void ChannelListModel::SelectInAll(int row) {
     }
 }
 
-void ChannelListModel::FollowListBox1Selection() {
+void ChannelListModel::FollowViewSelection() {
     if (!changing_) SetSelectedRow(SelectedRow());
 }
 
 int ChannelListModel::TopRow() const {
-    if (box1_->pending_top_row_ >= 0) return box1_->pending_top_row_;
-    return box1_->verticalScrollBar()->value();
+    if (view_->pending_top_row_ >= 0) return view_->pending_top_row_;
+    return view_->verticalScrollBar()->value();
 }
 
 void ChannelListModel::SetTopRow(int row) {
-    box1_->pending_top_row_ = std::max(row, 0);
-    box1_->ApplyPendingTopRow();
+    view_->pending_top_row_ = std::max(row, 0);
+    view_->ApplyPendingTopRow();
 }
 
 std::optional<ChannelFileError> LoadUserChannelList(ChannelListModel& list,

@@ -45,7 +45,7 @@ class ChannelListModel final : public QObject {
     // Creates the four lists as children of `parent`; ListBox2..ListBox4 stay hidden.
     explicit ChannelListModel(QWidget* parent);
 
-    ChannelListBox* ListBox1() const { return box1_; }
+    ChannelListBox* View() const { return view_; }
     QListWidget* ListBox(int index) const { return lists_[index]; }  // 0..3 for ListBox1..4
 
     int Count() const { return lists_[0]->count(); }
@@ -85,11 +85,11 @@ class ChannelListModel final : public QObject {
 
   private:
     void SwapRows(int a, int b);
-    void FollowListBox1Selection();
+    void FollowViewSelection();
     void SelectInAll(int row);
 
-    ChannelListBox* box1_ = nullptr;
-    QListWidget* lists_[4] = {};  // lists_[0] is box1_
+    ChannelListBox* view_ = nullptr;
+    QListWidget* lists_[4] = {};  // lists_[0] is view_
     bool changing_ = false;       // set while the model itself changes the lists
 };
 

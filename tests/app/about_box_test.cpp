@@ -41,22 +41,22 @@ TEST(AboutBox, ShowsCurrentHeaderAndClosesOnAnyClick) {
     AboutBox box;
     EXPECT_EQ(box.objectName(), "AboutBox");
     EXPECT_EQ(box.size(), QSize(369, 266));
-    EXPECT_EQ(box.Image1()->geometry(), QRect(0, 0, 425, 57));
-    EXPECT_EQ(box.BitBtn1()->geometry(), QRect(280, 232, 75, 25));
+    EXPECT_EQ(box.Picture()->geometry(), QRect(0, 0, 425, 57));
+    EXPECT_EQ(box.OkButton()->geometry(), QRect(280, 232, 75, 25));
 
     const struct {
         QColor header;
         std::function<void()> click;
     } showings[] = {
         {Qt::blue, [&] { Click(&box, QPoint(20, 150)); }},
-        {Qt::black, [&] { Click(box.Image1(), QPoint(5, 5)); }},
-        {Qt::red, [&] { box.BitBtn1()->click(); }},
+        {Qt::black, [&] { Click(box.Picture(), QPoint(5, 5)); }},
+        {Qt::red, [&] { box.OkButton()->click(); }},
         {Qt::green, [&] { Click(box.findChild<QLabel*>("Copyright"), QPoint(2, 2)); }},
     };
     for (const auto& s : showings) {
         QColor seen;
         QTimer::singleShot(0, &box, [&] {
-            seen = box.Image1()->pixmap().toImage().pixelColor(10, 10);
+            seen = box.Picture()->pixmap().toImage().pixelColor(10, 10);
             s.click();
         });
         // Guard against a click that fails to close: the test fails instead of hanging.

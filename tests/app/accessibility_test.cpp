@@ -78,7 +78,7 @@ TEST_F(AccessibilityTest, PlayRecordAndStopByKeyboard) {
         {{"Keys FM", QString::fromStdString(server.Url("/live")), {}, {}}});
     form_->activateWindow();
 
-    QListWidget* list = form_->Channels()->ListBox1();
+    QListWidget* list = form_->Channels()->View();
     list->setFocus();
     list->setCurrentRow(0, QItemSelectionModel::NoUpdate);  // where Tab leaves the keyboard
     QTest::keyClick(list, Qt::Key_Return);                  // chooses the channel, which plays it

@@ -69,7 +69,7 @@ class MainWindowTest : public ::testing::Test {
     // Puts one channel into the user list and clicks it, which plays its address.
     void PlayUserChannel(const std::string& url) {
         form_->Channels()->ReplaceAll({{"Loopback", QString::fromStdString(url), {}, {}}});
-        QListWidget* list = form_->Channels()->ListBox1();
+        QListWidget* list = form_->Channels()->View();
         test::ClickAt(list->viewport(), list->visualItemRect(list->item(0)).center());
     }
 
@@ -255,7 +255,7 @@ TEST_F(MainWindowTest, PageButtonsFollowTheCurrentSource) {
     PageRecorder pages;
     form_->Channels()->ReplaceAll(
         {{"Mine", "http://127.0.0.1:1/x", "https://mine.example/", "https://mine.example/plan"}});
-    QListWidget* list = form_->Channels()->ListBox1();
+    QListWidget* list = form_->Channels()->View();
     test::ClickAt(list->viewport(), list->visualItemRect(list->item(0)).center());
     Click(Child<QWidget>("Image7"));
     Click(Child<QWidget>("Image9"));

@@ -70,7 +70,7 @@ class PlayingWindowTest : public ::testing::Test {
     // Puts the channels into the user list and clicks row `row`, which plays its address.
     void ChooseUserChannel(const std::vector<ChannelEntry>& entries, int row = 0) {
         form_->Channels()->ReplaceAll(entries);
-        QListWidget* list = form_->Channels()->ListBox1();
+        QListWidget* list = form_->Channels()->View();
         ClickAt(list->viewport(), list->visualItemRect(list->item(row)).center());
     }
     void PlayUserChannel(const std::string& url, const QString& name = "Loopback") {

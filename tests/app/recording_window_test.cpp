@@ -244,7 +244,7 @@ TEST_F(RecordingWindowTest, FailuresKeepTheRecordingOnWithoutAFile) {
     // Play, each before opening again.
     form_->Channels()->ReplaceAll({{"Fail FM", QString::fromStdString(server.Url("/live")), {}, {}},
                                    ChannelEntry::Separator()});
-    QListWidget* list = form_->Channels()->ListBox1();
+    QListWidget* list = form_->Channels()->View();
     const auto choose = [&](int row) {
         ClickAt(list->viewport(), list->visualItemRect(list->item(row)).center());
     };

@@ -28,8 +28,8 @@ TEST(SettingsMenu, ItemsInOrderWithPicturesAndStates) {
     EnsureApp();
     QWidget window;
     const SettingsMenu m = BuildSettingsMenu(&window);
-    EXPECT_EQ(m.PopupMenu1->objectName(), "PopupMenu1");
-    EXPECT_EQ(Names(m.PopupMenu1->actions()),
+    EXPECT_EQ(m.Popup->objectName(), "PopupMenu1");
+    EXPECT_EQ(Names(m.Popup->actions()),
               QStringList({"ProxyServer1", "N1", "Background1", "ShowDate1", "ShowTime1", "N2",
                            "SelectLanguage1", "N4", "ChannelListExport1", "ChannelListImport1",
                            "N3", "Checkfornewversion1", "Autocheckoff1", "N6", "Website1", "About1",
@@ -38,31 +38,33 @@ TEST(SettingsMenu, ItemsInOrderWithPicturesAndStates) {
               QStringList({"Blue1", "Vista1", "Red1", "Black1", "Win71"}));
     EXPECT_EQ(m.Backgrounds[4]->text(), "Win 7");
     EXPECT_EQ(Names(m.LanguageMenu->actions()), QStringList({"English1", "German1", "Russian1"}));
-    EXPECT_EQ(m.Checkfornewversion1->text(), "Check for new version...");
+    EXPECT_EQ(m.CheckForUpdate->text(), "Check for new version...");
 
-    for (QAction* a : {m.ProxyServer1, m.Background1, m.SelectLanguage1, m.English1, m.German1,
-                       m.Russian1, m.ChannelListExport1, m.ChannelListImport1,
-                       m.Checkfornewversion1, m.Website1, m.About1, m.Close1}) {
+    for (QAction* a :
+         {m.ProxyServer, m.BackgroundItem, m.SelectLanguage, m.English, m.German, m.Russian,
+          m.ExportList, m.ImportList, m.CheckForUpdate, m.Website, m.About, m.CloseItem}) {
         EXPECT_FALSE(a->icon().pixmap(16, 16).isNull()) << a->objectName().toStdString();
     }
-    for (QAction* a : {m.ShowDate1, m.ShowTime1, m.Autocheckoff1}) EXPECT_TRUE(a->icon().isNull());
-    for (QAction* a : {m.N1, m.N2, m.N3, m.N4, m.N5, m.N6}) EXPECT_TRUE(a->isSeparator());
+    for (QAction* a : {m.ShowDate, m.ShowTime, m.AutoCheckOff}) EXPECT_TRUE(a->icon().isNull());
+    for (QAction* a : {m.ProxySeparator, m.ClockSeparator, m.ListSeparator, m.LanguageSeparator,
+                       m.CloseSeparator, m.UpdateSeparator})
+        EXPECT_TRUE(a->isSeparator());
 
-    EXPECT_TRUE(m.ShowDate1->isChecked());
-    EXPECT_TRUE(m.ShowTime1->isChecked());
-    EXPECT_FALSE(m.Autocheckoff1->isVisible());
-    EXPECT_FALSE(m.Autocheckoff1->isChecked());
+    EXPECT_TRUE(m.ShowDate->isChecked());
+    EXPECT_TRUE(m.ShowTime->isChecked());
+    EXPECT_FALSE(m.AutoCheckOff->isVisible());
+    EXPECT_FALSE(m.AutoCheckOff->isChecked());
     for (QAction* a : m.Backgrounds) {
         EXPECT_TRUE(a->isCheckable());
         EXPECT_FALSE(a->isChecked());
         EXPECT_TRUE(a->isEnabled());
     }
-    EXPECT_TRUE(m.Website1->isEnabled());
-    EXPECT_TRUE(m.About1->isEnabled());
-    EXPECT_TRUE(m.Close1->isEnabled());
+    EXPECT_TRUE(m.Website->isEnabled());
+    EXPECT_TRUE(m.About->isEnabled());
+    EXPECT_TRUE(m.CloseItem->isEnabled());
     // Choosing "Show Date" flips its own mark, which the owner reads to show or hide the date.
-    m.ShowDate1->trigger();
-    EXPECT_FALSE(m.ShowDate1->isChecked());
+    m.ShowDate->trigger();
+    EXPECT_FALSE(m.ShowDate->isChecked());
 }
 
 // The menu opens 250, 170 from the window's outer corner, following the window when it moves.
@@ -76,9 +78,9 @@ TEST(SettingsMenu, OpensRelativeToTheWindowFrame) {
     window.move(40, 30);
     EXPECT_EQ(SettingsMenuPosition(&window), window.frameGeometry().topLeft() + QPoint(250, 170));
     PopupSettingsMenu(m, &window);
-    EXPECT_TRUE(m.PopupMenu1->isVisible());
-    EXPECT_EQ(m.PopupMenu1->pos(), SettingsMenuPosition(&window));
-    m.PopupMenu1->close();
+    EXPECT_TRUE(m.Popup->isVisible());
+    EXPECT_EQ(m.Popup->pos(), SettingsMenuPosition(&window));
+    m.Popup->close();
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ class StopAndReportsTest : public PlayingWindowTest {
         return route;
     }
     void Choose(int row) {
-        QListWidget* list = form_->Channels()->ListBox1();
+        QListWidget* list = form_->Channels()->View();
         ClickAt(list->viewport(), list->visualItemRect(list->item(row)).center());
     }
     void SetChannels(const std::vector<std::pair<QString, std::string>>& channels) {

@@ -72,7 +72,7 @@ TEST_F(WindowLifetime, ClosingWhileOpeningOrPlayingEndsCleanly) {
             const auto play = [&](MainWindow* form) {
                 form->Channels()->ReplaceAll(
                     {{"Loopback", QString::fromStdString(server.Url("/live")), {}, {}}});
-                QListWidget* list = form->Channels()->ListBox1();
+                QListWidget* list = form->Channels()->View();
                 test::ClickAt(list->viewport(), list->visualItemRect(list->item(0)).center());
             };
 

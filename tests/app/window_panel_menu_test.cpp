@@ -33,7 +33,7 @@ class WindowPanelMenuTest : public ::testing::Test {
         form_ = CreateProgramWindows();
         ASSERT_NE(form_, nullptr);
         form_->show();
-        list_ = form_->Channels()->ListBox1();
+        list_ = form_->Channels()->View();
     }
     void TearDown() override {
         if (form_) test::CloseAndFlush(form_);
@@ -190,7 +190,7 @@ TEST_F(WindowPanelMenuTest, BackgroundsAndAboutBoxHeader) {
     ASSERT_NE(about, nullptr);
     QImage shown;
     QTimer::singleShot(0, about, [&] {
-        shown = about->Image1()->pixmap().toImage();
+        shown = about->Picture()->pixmap().toImage();
         Click(about);
     });
     Item("About1")->trigger();  // returns when the box is closed
@@ -205,9 +205,9 @@ TEST_F(WindowPanelMenuTest, EditorMoveExportAndImportFromTheWindow) {
     auto* editor = form_->findChild<ChannelEditor*>();
     ASSERT_NE(editor, nullptr);
     QTimer::singleShot(0, editor, [&] {
-        editor->LabeledEdit1()->setText("B");
-        editor->LabeledEdit2()->setText("http://127.0.0.1:1/b");
-        Click(editor->BitBtn1());
+        editor->NameField()->setText("B");
+        editor->PlaylistField()->setText("http://127.0.0.1:1/b");
+        Click(editor->OkAddButton());
     });
     Click(Child<QWidget>("Image12"));
     ASSERT_EQ(form_->Channels()->Count(), 2);

@@ -58,41 +58,41 @@ struct EditorFixture {
 // yellow; a key press in a yellow field or closing the dialog gives the normal colour back.
 TEST(ChannelEditor, ValidationOrderAndColours) {
     EditorFixture f;
-    const QColor normal = Background(f.form.LabeledEdit1());
+    const QColor normal = Background(f.form.NameField());
     ASSERT_NE(normal, kYellow);
     f.form.PrepareAddMode();
     f.form.show();
 
-    f.form.BitBtn1()->click();
+    f.form.OkAddButton()->click();
     EXPECT_EQ(f.answers.errors, QStringList({"Please enter the name of the channel!"}));
     EXPECT_EQ(f.answers.beeps, 1);
-    EXPECT_EQ(Background(f.form.LabeledEdit1()), kYellow);
-    EXPECT_EQ(Background(f.form.LabeledEdit2()), normal);
+    EXPECT_EQ(Background(f.form.NameField()), kYellow);
+    EXPECT_EQ(Background(f.form.PlaylistField()), normal);
     EXPECT_TRUE(f.form.isVisible());
     EXPECT_EQ(f.list.Count(), 5);
 
-    Type(f.form.LabeledEdit1(), Qt::Key_Space, " ");  // a single blank is a name
-    EXPECT_EQ(f.form.LabeledEdit1()->text(), " ");
-    EXPECT_EQ(Background(f.form.LabeledEdit1()), normal);
-    f.form.BitBtn1()->click();
+    Type(f.form.NameField(), Qt::Key_Space, " ");  // a single blank is a name
+    EXPECT_EQ(f.form.NameField()->text(), " ");
+    EXPECT_EQ(Background(f.form.NameField()), normal);
+    f.form.OkAddButton()->click();
     EXPECT_EQ(f.answers.errors.last(), "Please enter the playlist URL of the channel!");
     EXPECT_EQ(f.answers.beeps, 2);
-    EXPECT_EQ(Background(f.form.LabeledEdit2()), kYellow);
-    EXPECT_EQ(Background(f.form.LabeledEdit1()), normal);
+    EXPECT_EQ(Background(f.form.PlaylistField()), kYellow);
+    EXPECT_EQ(Background(f.form.NameField()), normal);
 
     // Closing resets the colour even without a key press.
     f.form.reject();
     EXPECT_FALSE(f.form.isVisible());
-    EXPECT_EQ(Background(f.form.LabeledEdit2()), normal);
+    EXPECT_EQ(Background(f.form.PlaylistField()), normal);
 
     f.form.show();
-    f.form.LabeledEdit1()->clear();
-    f.form.BitBtn1()->click();
-    EXPECT_EQ(Background(f.form.LabeledEdit1()), kYellow);
-    Type(f.form.LabeledEdit1(), Qt::Key_R, "R");
-    EXPECT_EQ(Background(f.form.LabeledEdit1()), normal);
-    f.form.LabeledEdit2()->setText("http://r.example/");
-    f.form.BitBtn1()->click();
+    f.form.NameField()->clear();
+    f.form.OkAddButton()->click();
+    EXPECT_EQ(Background(f.form.NameField()), kYellow);
+    Type(f.form.NameField(), Qt::Key_R, "R");
+    EXPECT_EQ(Background(f.form.NameField()), normal);
+    f.form.PlaylistField()->setText("http://r.example/");
+    f.form.OkAddButton()->click();
     EXPECT_FALSE(f.form.isVisible());
     EXPECT_EQ(f.list.Entry(5), (ChannelEntry{"R", "http://r.example/", "", ""}));
     EXPECT_EQ(f.answers.errors.size(), 3);
@@ -104,19 +104,19 @@ TEST(ChannelEditor, EditsThirdOfFiveInPlace) {
     EditorFixture f;
     f.list.SetSelectedRow(2);
     ASSERT_TRUE(f.form.PrepareEditMode());
-    EXPECT_EQ(f.form.LabeledEdit1()->text(), "C");
-    EXPECT_EQ(f.form.LabeledEdit2()->text(), "c");
-    EXPECT_EQ(f.form.LabeledEdit3()->text(), "hc");
-    EXPECT_EQ(f.form.LabeledEdit4()->text(), "pc");
-    EXPECT_FALSE(f.form.RadioButton1()->isEnabled());
-    EXPECT_FALSE(f.form.BitBtn5()->isEnabled());
+    EXPECT_EQ(f.form.NameField()->text(), "C");
+    EXPECT_EQ(f.form.PlaylistField()->text(), "c");
+    EXPECT_EQ(f.form.HomepageField()->text(), "hc");
+    EXPECT_EQ(f.form.ProgramsField()->text(), "pc");
+    EXPECT_FALSE(f.form.InsertAtTop()->isEnabled());
+    EXPECT_FALSE(f.form.SeparatorButton()->isEnabled());
     f.form.show();
-    EXPECT_FALSE(f.form.BitBtn1()->isVisible());
-    EXPECT_TRUE(f.form.BitBtn3()->isVisible());
+    EXPECT_FALSE(f.form.OkAddButton()->isVisible());
+    EXPECT_TRUE(f.form.OkEditButton()->isVisible());
 
-    f.form.LabeledEdit1()->setText("C2");
-    f.form.LabeledEdit4()->clear();
-    f.form.BitBtn3()->click();
+    f.form.NameField()->setText("C2");
+    f.form.ProgramsField()->clear();
+    f.form.OkEditButton()->click();
     EXPECT_FALSE(f.form.isVisible());
     ASSERT_EQ(f.list.Count(), 5);
     EXPECT_EQ(f.list.Entry(2), (ChannelEntry{"C2", "c", "hc", ""}));
@@ -129,9 +129,9 @@ TEST(ChannelEditor, EditsThirdOfFiveInPlace) {
 
     // Add mode afterwards: fields cleared, position and separator usable again.
     f.form.PrepareAddMode();
-    EXPECT_TRUE(f.form.LabeledEdit1()->text().isEmpty());
-    EXPECT_TRUE(f.form.RadioButton1()->isEnabled());
-    EXPECT_TRUE(f.form.BitBtn5()->isEnabled());
+    EXPECT_TRUE(f.form.NameField()->text().isEmpty());
+    EXPECT_TRUE(f.form.InsertAtTop()->isEnabled());
+    EXPECT_TRUE(f.form.SeparatorButton()->isEnabled());
 }
 
 // Edit keeps texts longer than the editor's limits whole on OK; typing cannot make them longer,
@@ -144,21 +144,21 @@ TEST(ChannelEditor, NeverShortensWhatItWasGiven) {
     f.list.SetSelectedRow(0);
     ASSERT_TRUE(f.form.PrepareEditMode());
     f.form.show();
-    QLineEdit* name = f.form.LabeledEdit1();
+    QLineEdit* name = f.form.NameField();
     name->end(false);
     Type(name, Qt::Key_N, "n");
     EXPECT_EQ(name->text().size(), 60);
     Type(name, Qt::Key_Backspace, QString());
     Type(name, Qt::Key_N, "n");
     EXPECT_EQ(name->text().size(), 59);
-    f.form.BitBtn3()->click();
+    f.form.OkEditButton()->click();
     ChannelEntry expected = long_entry;
     expected.name.chop(1);  // the user's own deletion
     EXPECT_EQ(f.list.Entry(0), expected);
 
     f.form.PrepareAddMode();
-    f.form.LabeledEdit1()->insert(QString(50, 'a'));  // as a paste would
-    EXPECT_EQ(f.form.LabeledEdit1()->text().size(), 40);
+    f.form.NameField()->insert(QString(50, 'a'));  // as a paste would
+    EXPECT_EQ(f.form.NameField()->text().size(), 40);
 }
 
 // "Top" and "Bottom" place new rows; a selected row moves with its entry; the separator ignores
@@ -169,18 +169,18 @@ TEST(ChannelEditor, AddsAtChosenPositionAndSeparators) {
     f.list.SetSelectedRow(1);
     f.form.SetPositionTop(true);
     f.form.PrepareAddMode();
-    f.form.LabeledEdit1()->setText("New");
-    f.form.LabeledEdit2()->setText("n");
-    f.form.BitBtn1()->click();
+    f.form.NameField()->setText("New");
+    f.form.PlaylistField()->setText("n");
+    f.form.OkAddButton()->click();
     EXPECT_EQ(f.list.Entry(0).name, "New");
     EXPECT_EQ(f.list.SelectedRow(), 2);
     EXPECT_EQ(f.list.Entry(2).name, "B");
 
     f.form.SetPositionTop(false);
     f.form.PrepareAddMode();
-    f.form.LabeledEdit1()->setText("ignored");
-    f.form.LabeledEdit2()->setText("ignored");
-    f.form.BitBtn5()->click();
+    f.form.NameField()->setText("ignored");
+    f.form.PlaylistField()->setText("ignored");
+    f.form.SeparatorButton()->click();
     ASSERT_EQ(f.list.Count(), 7);
     EXPECT_EQ(f.list.Entry(6), ChannelEntry::Separator());
     EXPECT_TRUE(f.answers.errors.isEmpty());
@@ -192,15 +192,15 @@ TEST(ChannelEditor, KeyboardRefusals) {
     EditorFixture f;
     f.form.PrepareAddMode();
     f.form.show();
-    f.form.LabeledEdit1()->setText("Name");
-    f.form.LabeledEdit2()->setText("http://x");
-    Type(f.form.LabeledEdit1(), Qt::Key_Return, "\r");
+    f.form.NameField()->setText("Name");
+    f.form.PlaylistField()->setText("http://x");
+    Type(f.form.NameField(), Qt::Key_Return, "\r");
     Type(&f.form, Qt::Key_Escape, QString());
     EXPECT_TRUE(f.form.isVisible());
     EXPECT_EQ(f.list.Count(), 5);
 
-    for (QLineEdit* field : {f.form.LabeledEdit1(), f.form.LabeledEdit2(), f.form.LabeledEdit3(),
-                             f.form.LabeledEdit4()}) {
+    for (QLineEdit* field : {f.form.NameField(), f.form.PlaylistField(), f.form.HomepageField(),
+                             f.form.ProgramsField()}) {
         const QString before = field->text();
         Type(field, Qt::Key_Equal, "=");
         EXPECT_EQ(field->text(), before) << field->objectName().toStdString();
@@ -209,14 +209,14 @@ TEST(ChannelEditor, KeyboardRefusals) {
     EXPECT_TRUE(f.answers.errors.first().contains("\"=\""));
     EXPECT_EQ(f.answers.beeps, 4);
 
-    f.form.LabeledEdit3()->setFocus();
-    f.form.LabeledEdit3()->insert("http://a.example/?id=5");  // as a paste would
-    EXPECT_TRUE(f.form.LabeledEdit3()->text().isEmpty());
+    f.form.HomepageField()->setFocus();
+    f.form.HomepageField()->insert("http://a.example/?id=5");  // as a paste would
+    EXPECT_TRUE(f.form.HomepageField()->text().isEmpty());
     EXPECT_EQ(f.answers.errors.size(), 5);
 
-    f.form.LabeledEdit1()->setText(QString(40, 'n'));
-    Type(f.form.LabeledEdit1(), Qt::Key_N, "n");
-    EXPECT_EQ(f.form.LabeledEdit1()->text().size(), 40);
+    f.form.NameField()->setText(QString(40, 'n'));
+    Type(f.form.NameField(), Qt::Key_N, "n");
+    EXPECT_EQ(f.form.NameField()->text().size(), 40);
     EXPECT_EQ(f.answers.errors.size(), 5);
 }
 
@@ -224,7 +224,7 @@ TEST(ChannelEditor, KeyboardRefusals) {
 TEST(ChannelEditor, LongTextHints) {
     EditorFixture f;
     f.form.show();
-    QLineEdit* playlist = f.form.LabeledEdit2();
+    QLineEdit* playlist = f.form.PlaylistField();
     playlist->setText(QString(45, 'p'));
     EXPECT_EQ(HintAfterMouseMove(playlist), QString());
     playlist->setText(QString(46, 'p'));
@@ -232,14 +232,14 @@ TEST(ChannelEditor, LongTextHints) {
     playlist->setText(QString(45, 'p'));
     EXPECT_EQ(HintAfterMouseMove(playlist), QString());
 
-    for (QLineEdit* page : {f.form.LabeledEdit3(), f.form.LabeledEdit4()}) {
+    for (QLineEdit* page : {f.form.HomepageField(), f.form.ProgramsField()}) {
         page->setText(QString(52, 'h'));
         EXPECT_EQ(HintAfterMouseMove(page), QString());
         page->setText(QString(53, 'h'));
         EXPECT_EQ(HintAfterMouseMove(page), QString(53, 'h'));
     }
-    f.form.LabeledEdit1()->setText(QString(40, 'n'));
-    EXPECT_EQ(HintAfterMouseMove(f.form.LabeledEdit1()), QString());
+    f.form.NameField()->setText(QString(40, 'n'));
+    EXPECT_EQ(HintAfterMouseMove(f.form.NameField()), QString());
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ TEST(ChannelListModel, KeepsFourListsInLockstep) {
     App();
     QWidget panel;
     ChannelListModel m(&panel);
-    EXPECT_EQ(m.ListBox(0), m.ListBox1());
+    EXPECT_EQ(m.ListBox(0), m.View());
     EXPECT_EQ(m.ListBox(3)->objectName(), "ListBox4");
     EXPECT_TRUE(m.ListBox(1)->isHidden());
 
@@ -95,14 +95,14 @@ TEST(ChannelListModel, UserSelectionIsFollowedAndReported) {
     QWidget panel;
     panel.resize(200, 200);
     ChannelListModel m(&panel);
-    m.ListBox1()->setGeometry(8, 16, 137, 152);
+    m.View()->setGeometry(8, 16, 137, 152);
     m.ReplaceAll(Numbered(5));
     panel.show();
     int chosen = 0;
     QObject::connect(&m, &ChannelListModel::Chosen, [&] { ++chosen; });
 
-    QWidget* viewport = m.ListBox1()->viewport();
-    const QPointF at = m.ListBox1()->visualItemRect(m.ListBox1()->item(1)).center();
+    QWidget* viewport = m.View()->viewport();
+    const QPointF at = m.View()->visualItemRect(m.View()->item(1)).center();
     QMouseEvent press(QEvent::MouseButtonPress, at, viewport->mapToGlobal(at), Qt::LeftButton,
                       Qt::LeftButton, Qt::NoModifier);
     QMouseEvent release(QEvent::MouseButtonRelease, at, viewport->mapToGlobal(at), Qt::LeftButton,
@@ -113,7 +113,7 @@ TEST(ChannelListModel, UserSelectionIsFollowedAndReported) {
     ExpectLockstep(m, 1);
 
     QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
-    QApplication::sendEvent(m.ListBox1(), &down);
+    QApplication::sendEvent(m.View(), &down);
     EXPECT_EQ(chosen, 2);
     ExpectLockstep(m, 2);
 
@@ -131,26 +131,26 @@ TEST(ChannelListModel, FirstVisibleRowIsRestored) {
     QWidget panel;
     panel.resize(200, 200);
     ChannelListModel m(&panel);
-    m.ListBox1()->setGeometry(8, 16, 137, 152);
+    m.View()->setGeometry(8, 16, 137, 152);
     m.ReplaceAll(Numbered(100));
     m.SetTopRow(40);
     EXPECT_EQ(m.TopRow(), 40);
     panel.show();
     QApplication::processEvents();
     EXPECT_EQ(m.TopRow(), 40);
-    EXPECT_EQ(m.ListBox1()->indexAt(QPoint(4, 4)).row(), 40);
+    EXPECT_EQ(m.View()->indexAt(QPoint(4, 4)).row(), 40);
 
     m.SetTopRow(7);
     QApplication::processEvents();
     EXPECT_EQ(m.TopRow(), 7);
-    EXPECT_EQ(m.ListBox1()->indexAt(QPoint(4, 4)).row(), 7);
+    EXPECT_EQ(m.View()->indexAt(QPoint(4, 4)).row(), 7);
 
     // Set while hidden again, at an unchanged size.
     panel.hide();
     m.SetTopRow(60);
     panel.show();
     QApplication::processEvents();
-    EXPECT_EQ(m.ListBox1()->indexAt(QPoint(4, 4)).row(), 60);
+    EXPECT_EQ(m.View()->indexAt(QPoint(4, 4)).row(), 60);
     EXPECT_EQ(m.TopRow(), 60);
 }
 

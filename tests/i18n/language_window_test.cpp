@@ -137,7 +137,7 @@ TEST_F(LanguageWindowTest, SecondaryWindowsFollowTheLanguageWhenShown) {
     editor->show();
     EXPECT_EQ(test::FindChild<QLabel>(editor, "Label1")->text(),
               QString::fromUtf8("Einen Webradio-Sender hinzufügen"));
-    EXPECT_EQ(editor->BitBtn2()->text(), "Abbrechen");
+    EXPECT_EQ(editor->CancelButton()->text(), "Abbrechen");
     editor->hide();
 }
 

@@ -54,12 +54,12 @@ int main(int argc, char** argv) {
     LoggingDialogs answers;
     velmora::SetDialogs(&answers);
 
-    velmora::MainWindow* form1 = velmora::CreateProgramWindows();
-    if (!form1) return 1;
+    velmora::MainWindow* main_window = velmora::CreateProgramWindows();
+    if (!main_window) return 1;
     const int interval = qEnvironmentVariableIntValue("VELMORA_TEST_START_INTERVAL_MS");
-    if (auto* updater = form1->findChild<velmora::SelfUpdater*>(); updater && interval > 0) {
+    if (auto* updater = main_window->findChild<velmora::SelfUpdater*>(); updater && interval > 0) {
         updater->SetStartInterval(interval);
     }
-    form1->show();
+    main_window->show();
     return app.exec();
 }
