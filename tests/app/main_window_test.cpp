@@ -51,9 +51,9 @@ class MainWindowTest : public ::testing::Test {
         form_ = CreateProgramWindows();
         ASSERT_NE(form_, nullptr);
         form_->show();
-        label3_ = Child<QLabel>("Label3");
-        label4_ = Child<QLabel>("Label4");
-        label5_ = Child<QLabel>("Label5");
+        title_ = Child<QLabel>("Label3");
+        station_ = Child<QLabel>("Label4");
+        rate_ = Child<QLabel>("Label5");
         combo_ = Child<QComboBox>("ComboBox1");
     }
     void TearDown() override {
@@ -106,9 +106,9 @@ class MainWindowTest : public ::testing::Test {
     test::SettingsHome home_;
     test::AnsweringDialogs answers_;
     MainWindow* form_ = nullptr;
-    QLabel* label3_ = nullptr;
-    QLabel* label4_ = nullptr;
-    QLabel* label5_ = nullptr;
+    QLabel* title_ = nullptr;
+    QLabel* station_ = nullptr;
+    QLabel* rate_ = nullptr;
     QComboBox* combo_ = nullptr;
 };
 
@@ -126,9 +126,9 @@ TEST_F(MainWindowTest, PlayShowsEveryStepAndFollowsTheTitle) {
     route.loop = true;
     server.AddStream("/live", route);
 
-    test::LabelRecorder rec(label3_, label4_, label5_);
+    test::LabelRecorder rec(title_, station_, rate_);
     PlayUserChannel(server.Url("/live"));
-    ASSERT_TRUE(WaitFor([&] { return Playing(); }, 10s)) << label4_->text().toStdString();
+    ASSERT_TRUE(WaitFor([&] { return Playing(); }, 10s)) << station_->text().toStdString();
     rec.Snapshot();
 
     const QStringList& status = rec.status_texts;
@@ -144,10 +144,10 @@ TEST_F(MainWindowTest, PlayShowsEveryStepAndFollowsTheTitle) {
     }
     // The server's status line showed while connecting, the bit rate once the tags were read.
     EXPECT_TRUE(rec.rate_texts.contains("ICY 200 OK")) << rec.rate_texts.join("|").toStdString();
-    EXPECT_EQ(label5_->text(), "Bitrate: 128 kbps");
-    EXPECT_EQ(label3_->text(), "First Song");
+    EXPECT_EQ(rate_->text(), "Bitrate: 128 kbps");
+    EXPECT_EQ(title_->text(), "First Song");
 
-    EXPECT_TRUE(WaitFor([&] { return label3_->text() == "Second Song"; }, 10s));
+    EXPECT_TRUE(WaitFor([&] { return title_->text() == "Second Song"; }, 10s));
     EXPECT_TRUE(answers_.errors.isEmpty()) << answers_.errors.join(" | ").toStdString();
     EXPECT_TRUE(answers_.messages.isEmpty());
 }
@@ -156,20 +156,20 @@ TEST_F(MainWindowTest, PlayShowsEveryStepAndFollowsTheTitle) {
 // any Play, and Stop afterwards, do no harm.
 TEST_F(MainWindowTest, UnreachableStationFailsQuietly) {
     Click(Child<QWidget>("Image4"));
-    EXPECT_EQ(label4_->text(), "Not playing");
+    EXPECT_EQ(station_->text(), "Not playing");
 
-    test::LabelRecorder rec(label3_, label4_, label5_);
+    test::LabelRecorder rec(title_, station_, rate_);
     PlayUserChannel("http://127.0.0.1:1/nothing-listens-here");
     ASSERT_TRUE(WaitFor([&] { return !form_->IsOpening(); }, 10s));
     rec.Snapshot();
     EXPECT_EQ(rec.status_texts.mid(1), QStringList({"Connecting...", "Can't play the stream"}));
-    EXPECT_TRUE(label3_->text().isEmpty());
-    EXPECT_TRUE(label5_->text().isEmpty());
+    EXPECT_TRUE(title_->text().isEmpty());
+    EXPECT_TRUE(rate_->text().isEmpty());
     EXPECT_EQ(form_->CurrentStream(), 0u);
     EXPECT_TRUE(answers_.errors.isEmpty());
     EXPECT_TRUE(answers_.messages.isEmpty());
     Click(Child<QWidget>("Image4"));
-    EXPECT_EQ(label4_->text(), "Can't play the stream");
+    EXPECT_EQ(station_->text(), "Can't play the stream");
 }
 
 // A second Play while a station is still connecting only beeps; Stop then cancels the opening,
@@ -185,7 +185,7 @@ TEST_F(MainWindowTest, SecondPlayBeepsAndStopCancelsTheOpening) {
     PlayUserChannel(server.Url("/slow"));
     // The worker reports before it connects, so the window must keep answering meanwhile.
     ASSERT_TRUE(WaitFor([&] { return server.Connections().size() == 1; }, 5s));
-    ASSERT_TRUE(WaitFor([&] { return label4_->text() == "Connecting..."; }, 5s));
+    ASSERT_TRUE(WaitFor([&] { return station_->text() == "Connecting..."; }, 5s));
     Click(Child<QWidget>("Image1"));
     EXPECT_EQ(answers_.beeps, 1);
     EXPECT_TRUE(form_->IsOpening());

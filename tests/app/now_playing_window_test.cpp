@@ -30,10 +30,10 @@ struct ReplayTickSeen {
 // Watches the replay timer; connected after the window's own handler, so it sees its outcome.
 class ReplayWatch {
   public:
-    ReplayWatch(QTimer* timer2, MainWindow* form,
+    ReplayWatch(QTimer* replay_timer, MainWindow* form,
                 std::function<void(const ReplayTickSeen&)> also = {})
         : start_(Clock::now()) {
-        QObject::connect(timer2, &QTimer::timeout, &context_, [=, this] {
+        QObject::connect(replay_timer, &QTimer::timeout, &context_, [=, this] {
             // The new worker's first report waits for this thread, so it is still opening.
             ticks.push_back({Clock::now() - start_, form->IsOpening(), form->RetryCount()});
             if (also) also(ticks.back());
@@ -49,12 +49,12 @@ class ReplayWatch {
 // A station whose server is down: "Connecting...", "Can't play the stream", then exactly four
 // replays about two seconds apart, and the tick after the fourth stops the timer.
 TEST_F(PlayingWindowTest, DownServerIsReplayedFourTimes) {
-    auto* timer2 = Child<QTimer>("Timer2");
-    ReplayWatch watch(timer2, form_);
-    LabelRecorder rec(label3_, label4_, label5_);
+    auto* replay_timer = Child<QTimer>("Timer2");
+    ReplayWatch watch(replay_timer, form_);
+    LabelRecorder rec(title_, station_, rate_);
     PlayUserChannel("http://127.0.0.1:1/down");
-    ASSERT_TRUE(timer2->isActive());
-    ASSERT_TRUE(WaitFor([&] { return !timer2->isActive(); }, 13s));
+    ASSERT_TRUE(replay_timer->isActive());
+    ASSERT_TRUE(WaitFor([&] { return !replay_timer->isActive(); }, 13s));
     ASSERT_TRUE(WaitFor([&] { return !form_->IsOpening(); }, 2s));
     rec.Snapshot();
 
@@ -75,7 +75,7 @@ TEST_F(PlayingWindowTest, DownServerIsReplayedFourTimes) {
         expected << "Connecting..."
                  << "Can't play the stream";
     EXPECT_EQ(rec.status_texts.mid(1), expected);
-    EXPECT_EQ(label4_->text(), "Can't play the stream");
+    EXPECT_EQ(station_->text(), "Can't play the stream");
     EXPECT_TRUE(answers_.errors.isEmpty());
     EXPECT_EQ(answers_.beeps, 0);
 }
@@ -84,10 +84,10 @@ TEST_F(PlayingWindowTest, DownServerIsReplayedFourTimes) {
 // recording is offered for the plain stream address.
 TEST_F(PlayingWindowTest, SuccessfulReplayResetsTheCount) {
     StreamServer server;
-    auto* timer2 = Child<QTimer>("Timer2");
-    auto* timer3 = Child<QTimer>("StartWatch");
+    auto* replay_timer = Child<QTimer>("Timer2");
+    auto* start_timer = Child<QTimer>("StartWatch");
     // The station comes up while the second replay is connecting.
-    ReplayWatch watch(timer2, form_, [&](const ReplayTickSeen& tick) {
+    ReplayWatch watch(replay_timer, form_, [&](const ReplayTickSeen& tick) {
         if (tick.replayed && tick.retry_count == 2) {
             StreamRoute route;
             route.audio = Mp3(2.0);
@@ -97,13 +97,13 @@ TEST_F(PlayingWindowTest, SuccessfulReplayResetsTheCount) {
         }
     });
     PlayUserChannel(server.Url("/late"));
-    ASSERT_TRUE(WaitFor([&] { return Playing() && !timer3->isActive(); }, 8s))
-        << label4_->text().toStdString();
-    EXPECT_FALSE(timer2->isActive());
+    ASSERT_TRUE(WaitFor([&] { return Playing() && !start_timer->isActive(); }, 8s))
+        << station_->text().toStdString();
+    EXPECT_FALSE(replay_timer->isActive());
     EXPECT_EQ(form_->RetryCount(), 0);
     ASSERT_EQ(watch.ticks.size(), 2u);
     EXPECT_EQ(server.ConnectionsTo("/late").size(), 3u);
-    EXPECT_EQ(label4_->text(), "Late FM");
+    EXPECT_EQ(station_->text(), "Late FM");
     EXPECT_TRUE(Child<QWidget>("Image19")->isVisible());
     EXPECT_FALSE(Child<QWidget>("Image20")->isVisible());
 }
@@ -132,27 +132,28 @@ TEST_F(PlayingWindowTest, DirectoryRowsFixedTextsAndRecordOffer) {
     ASSERT_FALSE(direct->isChecked());
     Child<QLineEdit>("ed_ProxyServer")->setText("127.0.0.1:" + QString::number(server.port()));
     auto* combo = Child<QComboBox>("ComboBox1");
-    auto* timer3 = Child<QTimer>("StartWatch");
+    auto* start_timer = Child<QTimer>("StartWatch");
     QWidget* record = Child<QWidget>("Image19");
     QWidget* cannot_record = Child<QWidget>("Image20");
     EXPECT_FALSE(record->isVisible());
     EXPECT_TRUE(cannot_record->isVisible());
 
     PickRow(combo, 3);
-    ASSERT_TRUE(WaitFor([&] { return Playing() && !timer3->isActive(); }, 8s))
-        << label4_->text().toStdString();
-    EXPECT_EQ(label4_->text(), "Kultura Loop");
-    EXPECT_EQ(label5_->text(), "Bitrate: 128 kbps");
+    ASSERT_TRUE(WaitFor([&] { return Playing() && !start_timer->isActive(); }, 8s))
+        << station_->text().toStdString();
+    EXPECT_EQ(station_->text(), "Kultura Loop");
+    EXPECT_EQ(rate_->text(), "Bitrate: 128 kbps");
     EXPECT_TRUE(record->isVisible());
     EXPECT_FALSE(cannot_record->isVisible());
 
     const vle::Handle first = form_->CurrentStream();
     PickRow(combo, 9);
     ASSERT_TRUE(WaitFor(
-        [&] { return form_->CurrentStream() != first && Playing() && !timer3->isActive(); }, 8s))
-        << label4_->text().toStdString();
-    EXPECT_EQ(label4_->text(), QString::fromUtf8(DirectoryRows()[9].fixed_name));
-    EXPECT_EQ(label5_->text(), "Bitrate: 96 kbps");
+        [&] { return form_->CurrentStream() != first && Playing() && !start_timer->isActive(); },
+        8s))
+        << station_->text().toStdString();
+    EXPECT_EQ(station_->text(), QString::fromUtf8(DirectoryRows()[9].fixed_name));
+    EXPECT_EQ(rate_->text(), "Bitrate: 96 kbps");
     EXPECT_FALSE(record->isVisible());
     EXPECT_TRUE(cannot_record->isVisible());
     EXPECT_EQ(server.ConnectionsTo("/asx-stream").size(), 1u);
@@ -184,9 +185,9 @@ TEST_F(PlayingWindowTest, StationTextsShowInTheStreamsCharacterSet) {
     };
     for (const auto& r : rows) {
         PlayUserChannel(server.Url(r.path));
-        EXPECT_TRUE(WaitFor([&] { return label3_->text() == QString::fromUtf8(r.title); }, 8s))
-            << r.path << ": " << label3_->text().toStdString();
-        EXPECT_EQ(label4_->text(), QString::fromUtf8(r.station)) << r.path;
+        EXPECT_TRUE(WaitFor([&] { return title_->text() == QString::fromUtf8(r.title); }, 8s))
+            << r.path << ": " << title_->text().toStdString();
+        EXPECT_EQ(station_->text(), QString::fromUtf8(r.station)) << r.path;
     }
 }
 
@@ -195,29 +196,29 @@ TEST_F(PlayingWindowTest, StationTextsShowInTheStreamsCharacterSet) {
 TEST_F(PlayingWindowTest, TitleLabelHintAndCopy) {
     const auto move_over = [&] {
         const QPointF p(5, 5);
-        QMouseEvent move(QEvent::MouseMove, p, label3_->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
+        QMouseEvent move(QEvent::MouseMove, p, title_->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
                          Qt::NoModifier);
-        QApplication::sendEvent(label3_, &move);
+        QApplication::sendEvent(title_, &move);
     };
     const QString fifty(50, QChar('t'));
-    label3_->setText(fifty);
+    title_->setText(fifty);
     move_over();
-    EXPECT_EQ(label3_->toolTip(), "Copy");
-    EXPECT_EQ(label3_->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(title_->toolTip(), "Copy");
+    EXPECT_EQ(title_->cursor().shape(), Qt::PointingHandCursor);
 
     const QString fifty_one = "Artist / " + QString(42, QChar('s'));
     ASSERT_EQ(fifty_one.size(), 51);
-    label3_->setText(fifty_one);
+    title_->setText(fifty_one);
     move_over();
-    EXPECT_EQ(label3_->toolTip(), fifty_one);
-    Click(label3_);
+    EXPECT_EQ(title_->toolTip(), fifty_one);
+    Click(title_);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), fifty_one);
 
-    label3_->clear();
+    title_->clear();
     move_over();
-    EXPECT_TRUE(label3_->toolTip().isEmpty());
-    EXPECT_EQ(label3_->cursor().shape(), Qt::ArrowCursor);
-    Click(label3_);
+    EXPECT_TRUE(title_->toolTip().isEmpty());
+    EXPECT_EQ(title_->cursor().shape(), Qt::ArrowCursor);
+    Click(title_);
     EXPECT_TRUE(QGuiApplication::clipboard()->text().isEmpty());
 }
 
@@ -249,7 +250,7 @@ TEST_F(PlayingWindowTest, ProxyPanelRoutesTheNextPlay) {
     ASSERT_TRUE(field->isEnabled());
     field->setText(QString::fromStdString(proxy.Address()));
     PlayUserChannel(server.Url("/mount"));
-    ASSERT_TRUE(WaitFor([&] { return Playing(); }, 8s)) << label4_->text().toStdString();
+    ASSERT_TRUE(WaitFor([&] { return Playing(); }, 8s)) << station_->text().toStdString();
     ASSERT_EQ(proxy.Requests().size(), 1u);
     EXPECT_TRUE(proxy.Requests()[0].authorised);
     EXPECT_NE(proxy.Requests()[0].request_line.find(server.Url("/mount")), std::string::npos);
@@ -291,18 +292,18 @@ TEST_F(PlayingWindowTest, DroppedStationShowsReconnectingThenPlaysOn) {
     route.drops = 1;
     server.AddStream("/drop", route);
     PlayUserChannel(server.Url("/drop"));
-    auto* timer3 = Child<QTimer>("StartWatch");
-    ASSERT_TRUE(WaitFor([&] { return Playing() && !timer3->isActive(); }, 8s));
+    auto* start_timer = Child<QTimer>("StartWatch");
+    ASSERT_TRUE(WaitFor([&] { return Playing() && !start_timer->isActive(); }, 8s));
     const unsigned stream = form_->CurrentStream();
-    EXPECT_EQ(label5_->text(), "Bitrate: 128 kbps");
+    EXPECT_EQ(rate_->text(), "Bitrate: 128 kbps");
 
-    ASSERT_TRUE(WaitFor([&] { return label5_->text() == "Reconnecting..."; }, 5s))
-        << label5_->text().toStdString();
-    ASSERT_TRUE(WaitFor([&] { return label5_->text() != "Reconnecting..."; }, 5s));
-    EXPECT_EQ(label5_->text(), "Bitrate: 128 kbps");
+    ASSERT_TRUE(WaitFor([&] { return rate_->text() == "Reconnecting..."; }, 5s))
+        << rate_->text().toStdString();
+    ASSERT_TRUE(WaitFor([&] { return rate_->text() != "Reconnecting..."; }, 5s));
+    EXPECT_EQ(rate_->text(), "Bitrate: 128 kbps");
     EXPECT_TRUE(WaitFor([&] { return Playing(); }, 5s));
     EXPECT_EQ(form_->CurrentStream(), stream);
-    EXPECT_EQ(label4_->text(), "Reconnect FM");
+    EXPECT_EQ(station_->text(), "Reconnect FM");
     EXPECT_EQ(server.ConnectionsTo("/drop").size(), 2u);
     vle::SetConfig(vle::Config::NetReconnectDelay, 1000);
 }

@@ -51,9 +51,9 @@ class PlayingWindowTest : public ::testing::Test {
         form_ = new MainWindow;
         ASSERT_TRUE(form_->StartedUp());
         form_->show();
-        label3_ = Child<QLabel>("Label3");
-        label4_ = Child<QLabel>("Label4");
-        label5_ = Child<QLabel>("Label5");
+        title_ = Child<QLabel>("Label3");
+        station_ = Child<QLabel>("Label4");
+        rate_ = Child<QLabel>("Label5");
     }
     void TearDown() override {
         if (form_) CloseAndFlush(form_);
@@ -90,9 +90,9 @@ class PlayingWindowTest : public ::testing::Test {
 
     AnsweringDialogs answers_;
     MainWindow* form_ = nullptr;
-    QLabel* label3_ = nullptr;
-    QLabel* label4_ = nullptr;
-    QLabel* label5_ = nullptr;
+    QLabel* title_ = nullptr;
+    QLabel* station_ = nullptr;
+    QLabel* rate_ = nullptr;
 
     static inline QTemporaryDir* home_ = nullptr;
     static inline QByteArray saved_home_;

@@ -82,7 +82,7 @@ class RecordingWindowTest : public PlayingWindowTest {
         server.AddStream("/live", route);
         PlayUserChannel(server.Url("/live"));
         ASSERT_TRUE(WaitFor([&] { return Playing() && Record()->isVisible(); }, 8s))
-            << label4_->text().toStdString();
+            << station_->text().toStdString();
     }
 
     QWidget* Record() { return Child<QWidget>("Image19"); }
@@ -126,7 +126,7 @@ TEST_F(RecordingWindowTest, RecordsAcrossTitleChanges) {
     answers_.errors.clear();
 
     PlayStation(server, "Loop: FM/2", {{12, first.toStdString()}, {24, second.toStdString()}});
-    ASSERT_TRUE(WaitFor([&] { return label3_->text() == first; }, 5s));
+    ASSERT_TRUE(WaitFor([&] { return title_->text() == first; }, 5s));
     ASSERT_TRUE(QDir().mkpath(Documents()));
     const QDateTime pressed = QDateTime::currentDateTime().addMSecs(-1000);
     Click(Record());
@@ -141,7 +141,7 @@ TEST_F(RecordingWindowTest, RecordsAcrossTitleChanges) {
     EXPECT_TRUE(WaitFor([&] { return !Record()->isVisible(); }, 1500ms));
     EXPECT_TRUE(WaitFor([&] { return Record()->isVisible(); }, 1500ms));
 
-    ASSERT_TRUE(WaitFor([&] { return label3_->text() == second; }, 5s));
+    ASSERT_TRUE(WaitFor([&] { return title_->text() == second; }, 5s));
     // The server sends faster than real time, so the download follows the decoder, which takes
     // from the buffer in batches of seconds.
     const qint64 at_change = QFileInfo(first_path).size();
@@ -184,7 +184,7 @@ TEST_F(RecordingWindowTest, RecordsAcrossTitleChanges) {
 TEST_F(RecordingWindowTest, FailuresKeepTheRecordingOnWithoutAFile) {
     StreamServer server;
     PlayStation(server, "Fail FM", {{0, "Tune"}});
-    ASSERT_TRUE(WaitFor([&] { return label3_->text() == "Tune"; }, 5s));
+    ASSERT_TRUE(WaitFor([&] { return title_->text() == "Tune"; }, 5s));
     QWidget* stop = Child<QWidget>("Image4");
 
     // No documents folder: the recordings folder cannot be made in it.

@@ -53,11 +53,11 @@ class StopAndReportsTest : public PlayingWindowTest {
 // opening buffers shows "Not playing" for good, not the last percentage.
 TEST_F(StopAndReportsTest, StopEndsTheReplayAndTheOpening) {
     StreamServer server;
-    auto* timer2 = Child<QTimer>("Timer2");
+    auto* replay_timer = Child<QTimer>("Timer2");
     PlayUserChannel(server.Url("/late"));
-    ASSERT_TRUE(WaitFor([&] { return label4_->text() == "Can't play the stream"; }, 5s));
+    ASSERT_TRUE(WaitFor([&] { return station_->text() == "Can't play the stream"; }, 5s));
     Click(Child<QWidget>("Image4"));
-    EXPECT_FALSE(timer2->isActive());
+    EXPECT_FALSE(replay_timer->isActive());
     EXPECT_EQ(form_->RetryCount(), 0);
     const std::size_t tries = server.ConnectionsTo("/late").size();
     server.AddStream("/late", Station("Late FM"));
@@ -69,12 +69,12 @@ TEST_F(StopAndReportsTest, StopEndsTheReplayAndTheOpening) {
     stuck.stall_after = 30000;  // well short of three quarters of the buffer
     server.AddStream("/stuck", stuck);
     PlayUserChannel(server.Url("/stuck"));
-    ASSERT_TRUE(WaitFor([&] { return label4_->text().startsWith("Buffering... "); }, 5s))
-        << label4_->text().toStdString();
+    ASSERT_TRUE(WaitFor([&] { return station_->text().startsWith("Buffering... "); }, 5s))
+        << station_->text().toStdString();
     Click(Child<QWidget>("Image4"));
     Pump(300ms);
-    EXPECT_EQ(label4_->text(), "Not playing");
-    EXPECT_TRUE(label5_->text().isEmpty());
+    EXPECT_EQ(station_->text(), "Not playing");
+    EXPECT_TRUE(rate_->text().isEmpty());
     EXPECT_FALSE(form_->IsOpening());
     EXPECT_FALSE(Playing());
 }
@@ -120,7 +120,7 @@ TEST_F(StopAndReportsTest, ReportsOfAnAbandonedOpeningAreDropped) {
     // The report after the last buffering one is the first station tag.
     BeforeReport choose_again(
         [&] {
-            const QString t = label4_->text();
+            const QString t = station_->text();
             return t.startsWith("Buffering... ") && t.mid(13).chopped(1).toInt() > 75;
         },
         [&] {
@@ -128,16 +128,16 @@ TEST_F(StopAndReportsTest, ReportsOfAnAbandonedOpeningAreDropped) {
             // The new opening's first report is queued before the old one's next.
             std::this_thread::sleep_for(200ms);
         });
-    LabelRecorder rec(label3_, label4_, label5_);
+    LabelRecorder rec(title_, station_, rate_);
     Choose(0);
     ASSERT_TRUE(WaitFor([&] { return choose_again.fired; }, 5s));
     ASSERT_TRUE(WaitFor([&] { return server.ConnectionsTo("/silent").size() == 1; }, 3s))
-        << label4_->text().toStdString();
+        << station_->text().toStdString();
     Pump(500ms);
     rec.Snapshot();
-    EXPECT_EQ(label4_->text(), "Connecting...") << rec.status_texts.join("|").toStdString();
-    EXPECT_TRUE(label5_->text().isEmpty()) << rec.rate_texts.join("|").toStdString();
-    EXPECT_TRUE(label3_->text().isEmpty());
+    EXPECT_EQ(station_->text(), "Connecting...") << rec.status_texts.join("|").toStdString();
+    EXPECT_TRUE(rate_->text().isEmpty()) << rec.rate_texts.join("|").toStdString();
+    EXPECT_TRUE(title_->text().isEmpty());
 }
 
 // A station that sends no name is shown, and recorded, under the channel's name, not under the
@@ -146,8 +146,8 @@ TEST_F(StopAndReportsTest, UnnamedStationTakesTheChannelName) {
     StreamServer server;
     server.AddStream("/anon", Station(""));
     PlayUserChannel(server.Url("/anon"), "My Channel");
-    ASSERT_TRUE(WaitFor([&] { return Started(); }, 8s)) << label4_->text().toStdString();
-    EXPECT_EQ(label4_->text(), "My Channel");
+    ASSERT_TRUE(WaitFor([&] { return Started(); }, 8s)) << station_->text().toStdString();
+    EXPECT_EQ(station_->text(), "My Channel");
     ASSERT_TRUE(QDir().mkpath(Documents()));
     Click(Child<QWidget>("Image19"));
     const QString path = form_->findChild<RecordingControl*>()->FilePath();
@@ -245,7 +245,7 @@ TEST_F(StopAndReportsTest, RecordingBelongsToItsStream) {
     EXPECT_FALSE(Child<QTimer>("Timer5")->isActive());
 
     Choose(1);
-    ASSERT_TRUE(WaitFor([&] { return Started() && label4_->text() == "Next FM"; }, 8s));
+    ASSERT_TRUE(WaitFor([&] { return Started() && station_->text() == "Next FM"; }, 8s));
     Click(record);
     const QString next = form_->findChild<RecordingControl*>()->FilePath();
     ASSERT_TRUE(next.contains("/Next FM/")) << next.toStdString();
