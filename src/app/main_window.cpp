@@ -44,6 +44,7 @@
 #include "playback/player.h"
 #include "playback/proxy_panel.h"
 #include "playback/spectrum_painter.h"
+#include "playback/station_argument.h"
 #include "playback/stream_status.h"
 #include "playback/track_bar.h"
 #include "playback/transport.h"
@@ -769,12 +770,8 @@ void MainWindow::OnUserChannelChosen() {
 }
 
 void MainWindow::PlayStation(const QString& url, const QString& name) {
-    const QUrl address(url, QUrl::StrictMode);
-    const QString scheme = address.scheme().toLower();
-    if (!address.isValid() || address.host().isEmpty() ||
-        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
-        return;
-    }
+    // The address may come over the single-instance socket: it is checked again here.
+    if (!IsStationAddress(url)) return;
     StopRecording();
     EndReplay();
     AbandonOpening();

@@ -25,6 +25,10 @@ bool IsWebAddress(const QUrl& url) {
 
 }  // namespace
 
+bool IsStationAddress(const QString& text) {
+    return IsWebAddress(QUrl(text, QUrl::StrictMode));
+}
+
 StationArgument StationFromArgument(const QString& argument, const QString& working_folder) {
     const QString text = argument.trimmed();
     const QUrl url(text, QUrl::StrictMode);
@@ -53,7 +57,7 @@ StationArgument StationFromArgument(const QString& argument, const QString& work
     if (kind != vle::PlaylistKind::None && !segments) {
         for (const std::string& entry : vle::ParsePlaylist(kind, body, location)) {
             const QString address = QString::fromStdString(entry);
-            if (IsWebAddress(QUrl(address, QUrl::StrictMode))) {
+            if (IsStationAddress(address)) {
                 return {address, info.completeBaseName(), {}};
             }
         }

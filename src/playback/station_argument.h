@@ -13,6 +13,9 @@ struct StationArgument {
     QString error;  // why it cannot be played, for the error box
 };
 
+// True for an absolute http or https address with a host: the only stations opened from outside.
+bool IsStationAddress(const QString& text);
+
 // `argument` (an http(s) address, a file:// address or a path, relative to `working_folder`) as a
 // station. A playlist file (.pls, .m3u, .m3u8, .asx, .xspf, or recognised by its first bytes)
 // gives its first http(s) entry; an HLS list of variants its first variant. Any other entry, or

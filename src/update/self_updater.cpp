@@ -50,24 +50,23 @@ QString ErrnoText() {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-// Up to `size` bytes of `name` in the opened folder `dir`, never through a link.
-QByteArray FileStartAt(int dir, const char* name, qint64 size) {
+// Opens `name` in the opened folder `dir` for reading into `file`, never through a link.
+bool OpenAt(int dir, const char* name, QFile& file) {
     const int fd = ::openat(dir, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0 && file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) return true;
+    if (fd >= 0) ::close(fd);
+    return false;
+}
+
+// Up to `size` bytes of `name` in the opened folder `dir`.
+QByteArray FileStartAt(int dir, const char* name, qint64 size) {
     QFile f;
-    if (fd < 0 || !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        if (fd >= 0) ::close(fd);
-        return {};
-    }
-    return f.read(size);
+    return OpenAt(dir, name, f) ? f.read(size) : QByteArray();
 }
 
 QByteArray Sha256HexAt(int dir, const char* name) {
-    const int fd = ::openat(dir, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     QFile f;
-    if (fd < 0 || !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        if (fd >= 0) ::close(fd);
-        return {};
-    }
+    if (!OpenAt(dir, name, f)) return {};
     QCryptographicHash hash(QCryptographicHash::Sha256);
     if (!hash.addData(&f)) return {};
     return hash.result().toHex();
@@ -100,19 +99,25 @@ struct ClearOnLeaving {
 
 }  // namespace
 
+namespace {
+
+// $XDG_CACHE_HOME, default ~/.cache.
+QString CacheHome() {
+    const QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    return cache.isEmpty() ? QDir::homePath() + QStringLiteral("/.cache") : cache;
+}
+
+}  // namespace
+
 QString UpdateFolder() {
-    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
-    if (cache.isEmpty()) cache = QDir::homePath() + QStringLiteral("/.cache");
-    return cache + QStringLiteral("/velmora/update");
+    return CacheHome() + QStringLiteral("/velmora/update");
 }
 
 std::optional<PrivateFolder> OpenUpdateFolder(QString* error) {
-    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
-    if (cache.isEmpty()) cache = QDir::homePath() + QStringLiteral("/.cache");
     std::string why;
     // The download and the upgrader are run from here: nobody else may be able to swap them.
     std::optional<PrivateFolder> folder =
-        PrivateFolder::Open(cache.toStdString(), {"velmora", "update"}, &why);
+        PrivateFolder::Open(CacheHome().toStdString(), {"velmora", "update"}, &why);
     if (!folder) *error = QString::fromStdString(why);
     return folder;
 }
