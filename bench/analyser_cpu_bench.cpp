@@ -14,7 +14,7 @@
 // one core or more, 2 when a phase could not be run.
 #include <QApplication>
 #include <QEventLoop>
-#include <QListWidget>
+#include <QListView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -35,11 +35,11 @@
 
 #include "app/main_window.h"
 #include "app/picture_button.h"
-#include "app/window_harness.h"
 #include "channels/channel_list_model.h"
 #include "engine/engine.h"
 #include "server_process.h"
 #include "support/test_audio.h"
+#include "support/window_harness.h"
 
 extern char** environ;
 
@@ -98,13 +98,13 @@ bool PlayInWindow(MainWindow& form, bool analyser, double seconds, Phase& out) {
         std::fprintf(stderr, "analyser_cpu_bench: Timer1 or Image4 not found\n");
         return false;
     }
-    QListWidget* list = form.Channels()->View();
+    QListView* list = form.Channels()->View();
     form.Channels()->ClearSelection();
 
     const auto w0 = Clock::now();
     const double p0 = ClockSeconds(CLOCK_PROCESS_CPUTIME_ID);
     const double m0 = ClockSeconds(CLOCK_THREAD_CPUTIME_ID);
-    test::ClickAt(list->viewport(), list->visualItemRect(list->item(0)).center());
+    test::ClickAt(list->viewport(), list->visualRect(form.Channels()->index(0)).center());
     // Waiting for the stream in the event loop, with a check every 10 ms.
     QEventLoop wait;
     QTimer poll;

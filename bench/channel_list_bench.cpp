@@ -43,7 +43,7 @@ struct Panel {
     ChannelListModel model;
 };
 
-// Reading the file and filling the four lists.
+// Reading the file and filling the list.
 void BM_LoadChannelList(benchmark::State& state) {
     QTemporaryDir dir;
     const QString path = dir.filePath("ChannelList.vlr");
@@ -76,7 +76,7 @@ void BM_ShowChannelList(benchmark::State& state) {
 }
 BENCHMARK(BM_ShowChannelList)->Unit(benchmark::kMillisecond);
 
-// Collecting the four lists and writing them through a temporary file.
+// Writing the list through a temporary file.
 void BM_SaveChannelList(benchmark::State& state) {
     QTemporaryDir dir;
     const QString path = dir.filePath("ChannelList.vlr");

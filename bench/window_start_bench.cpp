@@ -5,7 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QListWidget>
+#include <QListView>
 #include <QMouseEvent>
 #include <algorithm>
 #include <chrono>
@@ -90,8 +90,8 @@ void BM_PlayToFirstAudibleSample(benchmark::State& state) {
     auto* form = new MainWindow;
     form->show();
     form->Channels()->ReplaceAll({{"Bench FM", QString::fromStdString(url), {}, {}}});
-    QListWidget* list = form->Channels()->View();
-    const QPointF at(list->visualItemRect(list->item(0)).center());
+    QListView* list = form->Channels()->View();
+    const QPointF at(list->visualRect(form->Channels()->index(0)).center());
     double engine_total = 0;
     int engine_runs = 0;
 

@@ -245,7 +245,7 @@ class MainWindow final : public QWidget, private ChannelListHost {
     PictureButton* programsButton_ = nullptr;
     ProxyPanel* proxyPanel_ = nullptr;
     QGroupBox* userPanel_ = nullptr;
-    ChannelListModel* channels_ = nullptr;  // ListBox1..ListBox4
+    ChannelListModel* channels_ = nullptr;  // the user list and its view ListBox1
     // The user panel's buttons, in the order they stand.
     enum ListButton {
         kAdd,

@@ -4,96 +4,92 @@
 #include <QKeyEvent>
 #include <QScrollBar>
 
+#include <algorithm>
 #include <utility>
 
 namespace velmora {
 
-ChannelListBox::ChannelListBox(QWidget* parent) : QListWidget(parent) {
+ChannelListView::ChannelListView(QWidget* parent) : QListView(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setUniformItemSizes(true);  // keeps lists of thousands of rows quick to lay out
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    connect(this, &QListWidget::itemClicked, this, &ChannelListBox::Chosen);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connect(this, &QListView::clicked, this, &ChannelListView::Chosen);
 }
 
-void ChannelListBox::keyPressEvent(QKeyEvent* event) {
+void ChannelListView::keyPressEvent(QKeyEvent* event) {
+    QItemSelectionModel* selection = selectionModel();
     // Enter chooses the row the keyboard is on, as a click does.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentRow() >= 0) {
-        currentItem()->setSelected(true);
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        currentIndex().isValid()) {
+        selection->select(currentIndex(), QItemSelectionModel::ClearAndSelect);
         emit Chosen();
         event->accept();
         return;
     }
-    const int before = currentRow();
-    const bool selected_before = !selectedItems().isEmpty();
-    QListWidget::keyPressEvent(event);
-    if (currentRow() != before || (!selected_before && !selectedItems().isEmpty())) emit Chosen();
+    const int before = currentIndex().row();
+    const bool selected_before = selection->hasSelection();
+    QListView::keyPressEvent(event);
+    if (currentIndex().row() != before || (!selected_before && selection->hasSelection())) {
+        emit Chosen();
+    }
 }
 
-void ChannelListBox::resizeEvent(QResizeEvent* event) {
-    QListWidget::resizeEvent(event);
+void ChannelListView::resizeEvent(QResizeEvent* event) {
+    QListView::resizeEvent(event);
     ApplyPendingTopRow();
 }
 
-void ChannelListBox::showEvent(QShowEvent* event) {
-    QListWidget::showEvent(event);
+void ChannelListView::showEvent(QShowEvent* event) {
+    QListView::showEvent(event);
     ApplyPendingTopRow();
 }
 
-void ChannelListBox::ApplyPendingTopRow() {
-    if (pending_top_row_ < 0 || !isVisible() || count() == 0) return;
-    const int row = std::min(pending_top_row_, count() - 1);
+void ChannelListView::ApplyPendingTopRow() {
+    const int count = model() ? model()->rowCount() : 0;
+    if (pending_top_row_ < 0 || !isVisible() || count == 0) return;
+    const int row = std::min(pending_top_row_, count - 1);
     doItemsLayout();
-    scrollToItem(item(row), QAbstractItemView::PositionAtTop);
+    scrollTo(model()->index(row, 0), QAbstractItemView::PositionAtTop);
     pending_top_row_ = -1;
 }
 
-ChannelListModel::ChannelListModel(QWidget* parent) : QObject(parent) {
-    view_ = new ChannelListBox(parent);
-    lists_[0] = view_;
-    for (int i = 1; i < 4; ++i) {
-        lists_[i] = new QListWidget(parent);
-        lists_[i]->setSelectionMode(QAbstractItemView::SingleSelection);
-        lists_[i]->setUniformItemSizes(true);
-        lists_[i]->hide();
-    }
-    for (int i = 0; i < 4; ++i) lists_[i]->setObjectName(QStringLiteral("ListBox%1").arg(i + 1));
-    connect(view_, &QListWidget::itemSelectionChanged, this,
-            &ChannelListModel::FollowViewSelection);
-    connect(view_, &ChannelListBox::Chosen, this, &ChannelListModel::Chosen);
+ChannelListModel::ChannelListModel(QWidget* parent) : QAbstractListModel(parent) {
+    view_ = new ChannelListView(parent);
+    view_->setObjectName(QStringLiteral("ListBox1"));
+    view_->setModel(this);
+    connect(view_, &ChannelListView::Chosen, this, &ChannelListModel::Chosen);
 }
 
-ChannelEntry ChannelListModel::Entry(int row) const {
-    return {lists_[0]->item(row)->text(), lists_[1]->item(row)->text(),
-            lists_[2]->item(row)->text(), lists_[3]->item(row)->text()};
+int ChannelListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : Count();
 }
 
-std::vector<ChannelEntry> ChannelListModel::Entries() const {
-    std::vector<ChannelEntry> entries;
-    entries.reserve(static_cast<std::size_t>(Count()));
-    for (int row = 0; row < Count(); ++row) entries.push_back(Entry(row));
-    return entries;
+QVariant ChannelListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= Count()) return {};
+    if (role == Qt::DisplayRole || role == Qt::EditRole) return Entry(index.row()).name;
+    return {};
+}
+
+Qt::ItemFlags ChannelListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
 }
 
 void ChannelListModel::ReplaceAll(const std::vector<ChannelEntry>& entries) {
-    Clear();
-    Insert(0, entries);
+    beginResetModel();  // also forgets the selection
+    entries_ = entries;
+    endResetModel();
 }
 
 void ChannelListModel::Insert(int row, const std::vector<ChannelEntry>& entries) {
     if (entries.empty()) return;
-    QStringList columns[4];
-    for (QStringList& c : columns) c.reserve(static_cast<qsizetype>(entries.size()));
-    for (const ChannelEntry& e : entries) {
-        columns[0].append(e.name);
-        columns[1].append(e.playlist);
-        columns[2].append(e.homepage);
-        columns[3].append(e.programs);
-    }
-    const bool was_changing = std::exchange(changing_, true);
-    // The item views shift a selected row down with its entry by themselves.
-    for (int i = 0; i < 4; ++i) lists_[i]->insertItems(row, columns[i]);
-    changing_ = was_changing;
+    row = std::clamp(row, 0, Count());
+    // The selection model shifts a selected row down with its entry.
+    beginInsertRows({}, row, row + static_cast<int>(entries.size()) - 1);
+    entries_.insert(entries_.begin() + row, entries.begin(), entries.end());
+    endInsertRows();
 }
 
 void ChannelListModel::Add(const ChannelEntry& entry, Position where) {
@@ -103,26 +99,24 @@ void ChannelListModel::Add(const ChannelEntry& entry, Position where) {
 bool ChannelListModel::ReplaceSelected(const ChannelEntry& entry) {
     const int row = SelectedRow();
     if (row < 0) return false;
-    const QString texts[4] = {entry.name, entry.playlist, entry.homepage, entry.programs};
-    const bool was_changing = std::exchange(changing_, true);
-    for (int i = 0; i < 4; ++i) lists_[i]->item(row)->setText(texts[i]);
-    changing_ = was_changing;
+    entries_[static_cast<std::size_t>(row)] = entry;
+    emit dataChanged(index(row), index(row));
     ClearSelection();
     return true;
 }
 
 void ChannelListModel::Remove(int row) {
     if (row < 0 || row >= Count()) return;
-    const bool was_changing = std::exchange(changing_, true);
-    for (QListWidget* list : lists_) delete list->takeItem(row);
-    changing_ = was_changing;
+    beginRemoveRows({}, row, row);
+    entries_.erase(entries_.begin() + row);
+    endRemoveRows();
     ClearSelection();
 }
 
 void ChannelListModel::Clear() {
-    const bool was_changing = std::exchange(changing_, true);
-    for (QListWidget* list : lists_) list->clear();
-    changing_ = was_changing;
+    beginResetModel();
+    entries_.clear();
+    endResetModel();
 }
 
 bool ChannelListModel::MoveSelectedUp() {
@@ -142,42 +136,23 @@ bool ChannelListModel::MoveSelectedDown() {
 }
 
 void ChannelListModel::SwapRows(int a, int b) {
-    const bool was_changing = std::exchange(changing_, true);
-    for (QListWidget* list : lists_) {
-        QListWidgetItem* x = list->item(a);
-        QListWidgetItem* y = list->item(b);
-        const QString text = x->text();
-        x->setText(y->text());
-        y->setText(text);
-    }
-    changing_ = was_changing;
+    std::swap(entries_[static_cast<std::size_t>(a)], entries_[static_cast<std::size_t>(b)]);
+    emit dataChanged(index(std::min(a, b)), index(std::max(a, b)));
 }
 
 int ChannelListModel::SelectedRow() const {
-    const QList<QListWidgetItem*> selected = view_->selectedItems();
-    return selected.isEmpty() ? -1 : view_->row(selected.first());
+    const QModelIndexList selected = view_->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first().row();
 }
 
 void ChannelListModel::SetSelectedRow(int row) {
-    if (row >= Count()) row = -1;
-    const bool was_changing = std::exchange(changing_, true);
-    SelectInAll(row);
-    changing_ = was_changing;
-}
-
-void ChannelListModel::SelectInAll(int row) {
-    for (QListWidget* list : lists_) {
-        if (row < 0) {
-            list->clearSelection();
-            list->setCurrentRow(-1);
-        } else {
-            list->setCurrentRow(row);
-        }
+    QItemSelectionModel* selection = view_->selectionModel();
+    if (row < 0 || row >= Count()) {
+        selection->clearSelection();
+        selection->setCurrentIndex({}, QItemSelectionModel::ClearAndSelect);
+    } else {
+        selection->setCurrentIndex(index(row), QItemSelectionModel::ClearAndSelect);
     }
-}
-
-void ChannelListModel::FollowViewSelection() {
-    if (!changing_) SetSelectedRow(SelectedRow());
 }
 
 int ChannelListModel::TopRow() const {

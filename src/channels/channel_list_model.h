@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The user's channel list as the four parallel list widgets ListBox1 (names, visible) and
-// ListBox2..ListBox4 (playlist, homepage and programs addresses, hidden). Every change goes through
-// this class, which applies it to all four lists at the same row and keeps one selected row
-// between them.
+// The user's channel list: one model over the entries (name, playlist, homepage and programs
+// addresses) and the one view, ListBox1, that shows the names. The selection is the view's; every
+// change of the list goes through the model, which keeps that selection on its entry or clears it
+// as the list rules say.
 #pragma once
 
-#include <QListWidget>
-#include <QObject>
+#include <QAbstractListModel>
+#include <QListView>
 
 #include <optional>
 #include <vector>
@@ -17,10 +17,10 @@ namespace velmora {
 
 // ListBox1: reports the user's choices (mouse clicks and keyboard moves of the selection), not
 // the model's own changes, and restores a first visible row once it has a size.
-class ChannelListBox final : public QListWidget {
+class ChannelListView final : public QListView {
     Q_OBJECT
   public:
-    explicit ChannelListBox(QWidget* parent = nullptr);
+    explicit ChannelListView(QWidget* parent = nullptr);
 
   signals:
     // The user clicked a row or moved the selection with the keyboard.
@@ -37,20 +37,19 @@ class ChannelListBox final : public QListWidget {
     void ApplyPendingTopRow();
 };
 
-class ChannelListModel final : public QObject {
+class ChannelListModel final : public QAbstractListModel {
     Q_OBJECT
   public:
     enum class Position { Top, Bottom };
 
-    // Creates the four lists as children of `parent`; ListBox2..ListBox4 stay hidden.
+    // Creates the view as a child of `parent`.
     explicit ChannelListModel(QWidget* parent);
 
-    ChannelListBox* View() const { return view_; }
-    QListWidget* ListBox(int index) const { return lists_[index]; }  // 0..3 for ListBox1..4
+    ChannelListView* View() const { return view_; }
 
-    int Count() const { return lists_[0]->count(); }
-    ChannelEntry Entry(int row) const;
-    std::vector<ChannelEntry> Entries() const;
+    int Count() const { return static_cast<int>(entries_.size()); }
+    const ChannelEntry& Entry(int row) const { return entries_[static_cast<std::size_t>(row)]; }
+    const std::vector<ChannelEntry>& Entries() const { return entries_; }
 
     // Replaces the whole list; no row is selected afterwards.
     void ReplaceAll(const std::vector<ChannelEntry>& entries);
@@ -70,27 +69,28 @@ class ChannelListModel final : public QObject {
 
     // The selected row, -1 for none.
     int SelectedRow() const;
-    // Selects `row` in all four lists; -1 clears the selection.
+    // Selects `row` and makes it the current one; -1 clears the selection.
     void SetSelectedRow(int row);
     void ClearSelection() { SetSelectedRow(-1); }
 
-    // The first visible row of ListBox1 (the settings' "Channelposition").
+    // The first visible row of the view (the settings' "Channelposition").
     int TopRow() const;
-    // Scrolls ListBox1 so that `row` is the first visible row, now or once it is laid out.
+    // Scrolls the view so that `row` is the first visible row, now or once it is laid out.
     void SetTopRow(int row);
 
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
   signals:
-    // The user chose a row of ListBox1 (click or keyboard); the other lists already follow it.
+    // The user chose a row of the view (click or keyboard).
     void Chosen();
 
   private:
     void SwapRows(int a, int b);
-    void FollowViewSelection();
-    void SelectInAll(int row);
 
-    ChannelListBox* view_ = nullptr;
-    QListWidget* lists_[4] = {};  // lists_[0] is view_
-    bool changing_ = false;       // set while the model itself changes the lists
+    std::vector<ChannelEntry> entries_;
+    ChannelListView* view_ = nullptr;
 };
 
 // Start-up: fills `list` from `user_file`, or from the shipped default list when the user has no

@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "support/qt_test_helpers.h"
+#include "support/window_parts.h"
 
 namespace velmora {
 namespace {
@@ -51,7 +52,7 @@ TEST(AboutBox, ShowsCurrentHeaderAndClosesOnAnyClick) {
         {Qt::blue, [&] { Click(&box, QPoint(20, 150)); }},
         {Qt::black, [&] { Click(box.Picture(), QPoint(5, 5)); }},
         {Qt::red, [&] { box.OkButton()->click(); }},
-        {Qt::green, [&] { Click(box.findChild<QLabel*>("Copyright"), QPoint(2, 2)); }},
+        {Qt::green, [&] { Click(test::CopyrightLabel(&box), QPoint(2, 2)); }},
     };
     for (const auto& s : showings) {
         QColor seen;

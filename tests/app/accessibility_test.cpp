@@ -3,22 +3,22 @@
 // focusable button, slider, list or drop-down, and the players' keys act.
 #include <QAccessible>
 #include <QComboBox>
-#include <QListWidget>
+#include <QListView>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
 
 #include "app/picture_button.h"
-#include "app/playing_window_fixture.h"
 #include "support/stream_server.h"
+#include "support/window_fixture.h"
 
 namespace velmora {
 namespace {
 
 using namespace std::chrono_literals;
-using test::WaitFor;
+using namespace test;
 
-class AccessibilityTest : public test::PlayingWindowTest {
+class AccessibilityTest : public WindowTest {
   protected:
     // The controls in Tab order, starting where the window puts the focus first.
     QList<QWidget*> FocusChain() {
@@ -28,7 +28,7 @@ class AccessibilityTest : public test::PlayingWindowTest {
         }
         return chain;
     }
-    bool Recording() { return Child<QTimer>("Timer5")->isActive(); }
+    bool Recording() { return BlinkTimer(form_)->isActive(); }
 };
 
 TEST_F(AccessibilityTest, EveryControlIsNamedFocusableAndNoPlainImage) {
@@ -36,7 +36,7 @@ TEST_F(AccessibilityTest, EveryControlIsNamedFocusableAndNoPlainImage) {
     for (QWidget* w : form_->findChildren<QWidget*>()) {
         if (!w->isVisibleTo(form_)) continue;
         if (qobject_cast<PictureButton*>(w) || qobject_cast<QSlider*>(w) ||
-            qobject_cast<QComboBox*>(w) || qobject_cast<QListWidget*>(w)) {
+            qobject_cast<QComboBox*>(w) || qobject_cast<QListView*>(w)) {
             controls << w;
         }
     }
@@ -51,51 +51,50 @@ TEST_F(AccessibilityTest, EveryControlIsNamedFocusableAndNoPlainImage) {
         EXPECT_TRUE(w->focusPolicy() & Qt::TabFocus) << w->objectName().toStdString();
         EXPECT_TRUE(chain.contains(w)) << w->objectName().toStdString();
     }
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(Child<QWidget>("Image1"))->role(),
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(PlayButton(form_))->role(),
               QAccessible::Button);
-    EXPECT_EQ(
-        QAccessible::queryAccessibleInterface(Child<QWidget>("TrackBar1"))->text(QAccessible::Name),
-        "Volume");
-    QAccessibleInterface* analyser =
-        QAccessible::queryAccessibleInterface(Child<QWidget>("PaintBox1"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(VolumeSlider(form_))->text(QAccessible::Name),
+              "Volume");
+    QAccessibleInterface* analyser = QAccessible::queryAccessibleInterface(Analyser(form_));
     EXPECT_FALSE(analyser->text(QAccessible::Name).isEmpty());
     EXPECT_FALSE(analyser->text(QAccessible::Description).isEmpty());
     // The directory comes first, the transport before the user's list.
-    EXPECT_LT(chain.indexOf(Child<QWidget>("ComboBox1")), chain.indexOf(Child<QWidget>("Image1")));
-    EXPECT_LT(chain.indexOf(Child<QWidget>("Image1")), chain.indexOf(Child<QWidget>("ListBox1")));
+    EXPECT_LT(chain.indexOf(DirectoryCombo(form_)), chain.indexOf(PlayButton(form_)));
+    EXPECT_LT(chain.indexOf(PlayButton(form_)), chain.indexOf(ChannelList(form_)));
 }
 
 // A user channel chosen, recorded and stopped, the volume moved, all from the keyboard.
 TEST_F(AccessibilityTest, PlayRecordAndStopByKeyboard) {
-    test::StreamServer server;
-    test::StreamRoute route;
+    StreamServer server;
+    StreamRoute route;
     route.audio = Mp3(10.0);
     route.loop = true;
     route.burst_bytes = 32768;
     route.bytes_per_second = 32000;
     server.AddStream("/live", route);
-    form_->Channels()->ReplaceAll(
-        {{"Keys FM", QString::fromStdString(server.Url("/live")), {}, {}}});
+    Channels()->ReplaceAll({{"Keys FM", QString::fromStdString(server.Url("/live")), {}, {}}});
     form_->activateWindow();
 
-    QListWidget* list = form_->Channels()->View();
+    QListView* list = ChannelList(form_);
     list->setFocus();
-    list->setCurrentRow(0, QItemSelectionModel::NoUpdate);  // where Tab leaves the keyboard
-    QTest::keyClick(list, Qt::Key_Return);                  // chooses the channel, which plays it
-    ASSERT_TRUE(WaitFor([&] { return Playing() && Child<QWidget>("Image19")->isVisible(); }, 8s));
+    // Where Tab leaves the keyboard.
+    list->selectionModel()->setCurrentIndex(list->model()->index(0, 0),
+                                            QItemSelectionModel::NoUpdate);
+    QTest::keyClick(list, Qt::Key_Return);  // chooses the channel, which plays it
+    ASSERT_TRUE(WaitFor([&] { return Playing() && RecordButton(form_)->isVisible(); }, 8s));
 
     QTest::keyClick(list, Qt::Key_R, Qt::ControlModifier);
     EXPECT_TRUE(WaitFor([&] { return Recording(); }, 2s));
     QTest::keyClick(list, Qt::Key_R, Qt::ControlModifier);
     EXPECT_FALSE(Recording());
 
-    auto* volume = Child<QSlider>("TrackBar1");
+    auto* volume = VolumeSlider(form_);
     const int before = volume->value();
     QTest::keyClick(list, Qt::Key_Down, Qt::ControlModifier);
     EXPECT_EQ(volume->value(), before - 5);
 
     // Space on a focused button presses that button; on the slider it stops the music.
-    auto* stop = Child<PictureButton>("Image4");
+    auto* stop = StopButton(form_);
     stop->setFocus();
     QTest::keyClick(stop, Qt::Key_Space);
     EXPECT_TRUE(WaitFor([&] { return !Playing(); }, 2s));
@@ -105,7 +104,7 @@ TEST_F(AccessibilityTest, PlayRecordAndStopByKeyboard) {
     QTest::keyClick(volume, Qt::Key_Space);
     EXPECT_TRUE(WaitFor([&] { return !Playing(); }, 2s));
     // Enter presses a focused button too.
-    auto* play = Child<PictureButton>("Image1");
+    auto* play = PlayButton(form_);
     play->setFocus();
     QTest::keyClick(play, Qt::Key_Return);
     EXPECT_TRUE(WaitFor([&] { return Playing(); }, 8s));

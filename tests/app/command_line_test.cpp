@@ -9,10 +9,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "app/window_harness.h"
 #include "playback/station_argument.h"
 #include "support/stream_server.h"
 #include "support/test_audio.h"
+#include "support/window_harness.h"
 
 namespace velmora {
 namespace {

@@ -1,30 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/main_window.h"
 
-#include <QCheckBox>
 #include <QDesktopServices>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QSlider>
 #include <QUrl>
-#include <cstdlib>
 
-#include "app/program_windows.h"
-#include "app/window_harness.h"
-#include "channels/channel_list_model.h"
 #include "channels/directory.h"
-#include "engine/engine.h"
-#include "playback/engine_startup.h"
 #include "support/http_proxy.h"
 #include "support/stream_server.h"
-#include "support/test_audio.h"
+#include "support/window_fixture.h"
 
 namespace velmora {
 namespace {
 
 using namespace std::chrono_literals;
-using test::Click;
-using test::WaitFor;
+using namespace test;
 
 // Records the web pages the window asks the desktop to open, instead of a browser.
 class PageRecorder final : public QObject {
@@ -43,58 +32,19 @@ class PageRecorder final : public QObject {
     void Open(const QUrl& url) { pages << url.toString(); }
 };
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public WindowTest {
   protected:
-    void SetUp() override {
-        test::EnsureApp();
-        SetDialogs(&answers_);
-        form_ = CreateProgramWindows();
-        ASSERT_NE(form_, nullptr);
-        form_->show();
-        title_ = Child<QLabel>("Label3");
-        station_ = Child<QLabel>("Label4");
-        rate_ = Child<QLabel>("Label5");
-        combo_ = Child<QComboBox>("ComboBox1");
-    }
-    void TearDown() override {
-        if (form_) test::CloseAndFlush(form_);
-        SetDialogs(nullptr);
-    }
-
-    template <class T>
-    T* Child(const char* name) {
-        return test::FindChild<T>(form_, name);
-    }
-
-    // Puts one channel into the user list and clicks it, which plays its address.
-    void PlayUserChannel(const std::string& url) {
-        form_->Channels()->ReplaceAll({{"Loopback", QString::fromStdString(url), {}, {}}});
-        QListWidget* list = form_->Channels()->View();
-        test::ClickAt(list->viewport(), list->visualItemRect(list->item(0)).center());
-    }
-
-    bool Playing() const {
-        return vle::ChannelIsActive(form_->CurrentStream()) ==
-               static_cast<int>(vle::ActiveState::Playing);
-    }
-
-    static std::string Mp3(double seconds) {
-        test::SineSpec spec;
-        spec.seconds = seconds;
-        return test::EncodeSine(spec);
-    }
-
     // Sends every directory opening to a loopback proxy, which records the address asked for
     // and refuses to go anywhere but 127.0.0.1.
-    void RouteThroughProxy(test::HttpProxy& proxy) {
-        Child<QWidget>("Panel1")->show();  // as the menu's "Proxy" item does
-        auto* direct = Child<QCheckBox>("cbDirectConnection");
-        test::ClickAt(direct, {6, direct->height() / 2});
+    void RouteThroughProxy(HttpProxy& proxy) {
+        ProxyBox(form_)->show();  // as the menu's "Proxy" item does
+        auto* direct = DirectConnectionBox(form_);
+        ClickAt(direct, {6, direct->height() / 2});
         ASSERT_FALSE(direct->isChecked());
-        Child<QLineEdit>("ed_ProxyServer")->setText(QString::fromStdString(proxy.Address()));
+        ProxyField(form_)->setText(QString::fromStdString(proxy.Address()));
     }
 
-    static bool Asked(const test::HttpProxy& proxy, int row, std::size_t times = 1) {
+    static bool Asked(const HttpProxy& proxy, int row, std::size_t times = 1) {
         const std::string url(DirectoryUrl(row));
         std::size_t n = 0;
         for (const auto& r : proxy.Requests()) {
@@ -102,21 +52,13 @@ class MainWindowTest : public ::testing::Test {
         }
         return n >= times;
     }
-
-    test::SettingsHome home_;
-    test::AnsweringDialogs answers_;
-    MainWindow* form_ = nullptr;
-    QLabel* title_ = nullptr;
-    QLabel* station_ = nullptr;
-    QLabel* rate_ = nullptr;
-    QComboBox* combo_ = nullptr;
 };
 
 // Play walks through connecting, buffering, station name, bit rate and title, then follows a
 // title change while the stream plays.
 TEST_F(MainWindowTest, PlayShowsEveryStepAndFollowsTheTitle) {
-    test::StreamServer server;
-    test::StreamRoute route;
+    StreamServer server;
+    StreamRoute route;
     route.audio = Mp3(4.0);
     route.headers = {"icy-name:Loopback FM", "icy-br:128"};
     route.metaint = 8000;
@@ -126,7 +68,7 @@ TEST_F(MainWindowTest, PlayShowsEveryStepAndFollowsTheTitle) {
     route.loop = true;
     server.AddStream("/live", route);
 
-    test::LabelRecorder rec(title_, station_, rate_);
+    LabelRecorder rec(title_, station_, rate_);
     PlayUserChannel(server.Url("/live"));
     ASSERT_TRUE(WaitFor([&] { return Playing(); }, 10s)) << station_->text().toStdString();
     rec.Snapshot();
@@ -155,10 +97,10 @@ TEST_F(MainWindowTest, PlayShowsEveryStepAndFollowsTheTitle) {
 // A station that cannot be reached ends at "Can't play the stream", with no box; Stop before
 // any Play, and Stop afterwards, do no harm.
 TEST_F(MainWindowTest, UnreachableStationFailsQuietly) {
-    Click(Child<QWidget>("Image4"));
+    Click(StopButton(form_));
     EXPECT_EQ(station_->text(), "Not playing");
 
-    test::LabelRecorder rec(title_, station_, rate_);
+    LabelRecorder rec(title_, station_, rate_);
     PlayUserChannel("http://127.0.0.1:1/nothing-listens-here");
     ASSERT_TRUE(WaitFor([&] { return !form_->IsOpening(); }, 10s));
     rec.Snapshot();
@@ -168,15 +110,15 @@ TEST_F(MainWindowTest, UnreachableStationFailsQuietly) {
     EXPECT_EQ(form_->CurrentStream(), 0u);
     EXPECT_TRUE(answers_.errors.isEmpty());
     EXPECT_TRUE(answers_.messages.isEmpty());
-    Click(Child<QWidget>("Image4"));
+    Click(StopButton(form_));
     EXPECT_EQ(station_->text(), "Can't play the stream");
 }
 
 // A second Play while a station is still connecting only beeps; Stop then cancels the opening,
 // and nothing plays once the server answers.
 TEST_F(MainWindowTest, SecondPlayBeepsAndStopCancelsTheOpening) {
-    test::StreamServer server;
-    test::StreamRoute route;
+    StreamServer server;
+    StreamRoute route;
     route.audio = Mp3(2.0);
     route.stall_before_header = true;
     route.loop = true;
@@ -186,19 +128,21 @@ TEST_F(MainWindowTest, SecondPlayBeepsAndStopCancelsTheOpening) {
     // The worker reports before it connects, so the window must keep answering meanwhile.
     ASSERT_TRUE(WaitFor([&] { return server.Connections().size() == 1; }, 5s));
     ASSERT_TRUE(WaitFor([&] { return station_->text() == "Connecting..."; }, 5s));
-    Click(Child<QWidget>("Image1"));
+    Click(PlayButton(form_));
     EXPECT_EQ(answers_.beeps, 1);
     EXPECT_TRUE(form_->IsOpening());
 
-    Click(Child<QWidget>("Image4"));
+    Click(StopButton(form_));
     server.ResumeStalled();
-    test::Pump(1500ms);
+    // The answer finds the connection dropped by the cancelled opening.
+    ASSERT_TRUE(server.WaitForFinished(1, 5s));
+    ASSERT_TRUE(WaitFor([&] { return !form_->IsOpening(); }, 2s));
     EXPECT_FALSE(Playing());
     EXPECT_EQ(server.Connections().size(), 1u);
     EXPECT_FALSE(form_->IsOpening());
 
     // With the opening gone, Play opens again instead of beeping.
-    Click(Child<QWidget>("Image1"));
+    Click(PlayButton(form_));
     EXPECT_EQ(answers_.beeps, 1);
     EXPECT_TRUE(WaitFor([&] { return server.Connections().size() == 2; }, 5s));
 }
@@ -206,10 +150,10 @@ TEST_F(MainWindowTest, SecondPlayBeepsAndStopCancelsTheOpening) {
 // Header rows move on to their first station, Up skips a header into the section above, and the
 // programmes button follows the row as clicked.
 TEST_F(MainWindowTest, DirectoryHeaderRowsAndUpKey) {
-    test::HttpProxy proxy;
+    HttpProxy proxy;
     RouteThroughProxy(proxy);
     PageRecorder pages;
-    QWidget* programs = Child<QWidget>("Image9");
+    QWidget* programs = ProgramsButton(form_);
 
     struct Step {
         int pick;      // row clicked, or -1 for Up, -2 for Down
@@ -224,12 +168,12 @@ TEST_F(MainWindowTest, DirectoryHeaderRowsAndUpKey) {
     std::size_t row1_plays = 0;
     for (const Step& s : steps) {
         if (s.pick >= 0) {
-            test::PickRow(combo_, s.pick);
+            PickRow(DirectoryCombo(form_), s.pick);
         } else {
-            test::PressKey(combo_, s.pick == -1 ? Qt::Key_Up : Qt::Key_Down);
+            PressKey(DirectoryCombo(form_), s.pick == -1 ? Qt::Key_Up : Qt::Key_Down);
         }
         if (s.lands_on == 1) ++row1_plays;
-        ASSERT_EQ(combo_->currentIndex(), s.lands_on) << "pick " << s.pick;
+        ASSERT_EQ(DirectoryCombo(form_)->currentIndex(), s.lands_on) << "pick " << s.pick;
         EXPECT_EQ(programs->isVisible(), s.programs_shown) << "row " << s.lands_on;
         EXPECT_TRUE(
             WaitFor([&] { return Asked(proxy, s.lands_on, s.lands_on == 1 ? row1_plays : 1); }, 5s))
@@ -240,7 +184,7 @@ TEST_F(MainWindowTest, DirectoryHeaderRowsAndUpKey) {
     Click(programs);
     EXPECT_EQ(answers_.errors, QStringList{"Programs are not available!"});
     EXPECT_TRUE(pages.pages.isEmpty());
-    Click(Child<QWidget>("Image7"));
+    Click(HomepageButton(form_));
     EXPECT_EQ(pages.pages, QStringList{QString::fromUtf8(DirectoryRows()[24].homepage)});
     for (const auto& r : proxy.Requests()) {
         EXPECT_NE(r.request_line.find("GET http://"), std::string::npos) << r.request_line;
@@ -250,30 +194,28 @@ TEST_F(MainWindowTest, DirectoryHeaderRowsAndUpKey) {
 // A user channel's pages win over the directory row; choosing a directory row clears the user
 // selection, so the buttons act on the directory again.
 TEST_F(MainWindowTest, PageButtonsFollowTheCurrentSource) {
-    test::HttpProxy proxy;
+    HttpProxy proxy;
     RouteThroughProxy(proxy);
     PageRecorder pages;
-    form_->Channels()->ReplaceAll(
+    ChooseUserChannel(
         {{"Mine", "http://127.0.0.1:1/x", "https://mine.example/", "https://mine.example/plan"}});
-    QListWidget* list = form_->Channels()->View();
-    test::ClickAt(list->viewport(), list->visualItemRect(list->item(0)).center());
-    Click(Child<QWidget>("Image7"));
-    Click(Child<QWidget>("Image9"));
+    Click(HomepageButton(form_));
+    Click(ProgramsButton(form_));
     EXPECT_EQ(pages.pages, QStringList({"https://mine.example/", "https://mine.example/plan"}));
 
-    test::PickRow(combo_, 14);
+    PickRow(DirectoryCombo(form_), 14);
     EXPECT_EQ(form_->Channels()->SelectedRow(), -1);
     pages.pages.clear();
-    Click(Child<QWidget>("Image9"));
+    Click(ProgramsButton(form_));
     EXPECT_EQ(pages.pages, QStringList{QString::fromUtf8(DirectoryRows()[14].programs)});
 }
 
 // Dragging to 0 and unmuting returns to the volume remembered at start-up; mute at 70 and unmute
 // returns to 70.
 TEST_F(MainWindowTest, MuteAndUnmute) {
-    auto* slider = Child<QSlider>("TrackBar1");
-    QWidget* on = Child<QWidget>("VolumeOn");
-    QWidget* off = Child<QWidget>("VolumeOff");
+    auto* slider = VolumeSlider(form_);
+    QWidget* on = MuteButton(form_);
+    QWidget* off = UnmuteButton(form_);
     slider->setValue(0);
     EXPECT_FALSE(on->isVisible());
     EXPECT_TRUE(off->isVisible());

@@ -8,11 +8,11 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 
-#include "app/playing_window_fixture.h"
 #include "channels/directory.h"
 #include "support/http_proxy.h"
 #include "support/playlist_bodies.h"
 #include "support/stream_server.h"
+#include "support/window_fixture.h"
 
 namespace velmora::test {
 namespace {
@@ -46,10 +46,12 @@ class ReplayWatch {
     Clock::time_point start_;
 };
 
+using NowPlayingTest = WindowTest;
+
 // A station whose server is down: "Connecting...", "Can't play the stream", then exactly four
 // replays about two seconds apart, and the tick after the fourth stops the timer.
-TEST_F(PlayingWindowTest, DownServerIsReplayedFourTimes) {
-    auto* replay_timer = Child<QTimer>("Timer2");
+TEST_F(NowPlayingTest, DownServerIsReplayedFourTimes) {
+    auto* replay_timer = ReplayTimer(form_);
     ReplayWatch watch(replay_timer, form_);
     LabelRecorder rec(title_, station_, rate_);
     PlayUserChannel("http://127.0.0.1:1/down");
@@ -82,10 +84,10 @@ TEST_F(PlayingWindowTest, DownServerIsReplayedFourTimes) {
 
 // Two failed openings, then a replay that plays: the count goes back to 0, both timers stop and
 // recording is offered for the plain stream address.
-TEST_F(PlayingWindowTest, SuccessfulReplayResetsTheCount) {
+TEST_F(NowPlayingTest, SuccessfulReplayResetsTheCount) {
     StreamServer server;
-    auto* replay_timer = Child<QTimer>("Timer2");
-    auto* start_timer = Child<QTimer>("StartWatch");
+    auto* replay_timer = ReplayTimer(form_);
+    auto* start_timer = StartWatch(form_);
     // The station comes up while the second replay is connecting.
     ReplayWatch watch(replay_timer, form_, [&](const ReplayTickSeen& tick) {
         if (tick.replayed && tick.retry_count == 2) {
@@ -104,14 +106,14 @@ TEST_F(PlayingWindowTest, SuccessfulReplayResetsTheCount) {
     ASSERT_EQ(watch.ticks.size(), 2u);
     EXPECT_EQ(server.ConnectionsTo("/late").size(), 3u);
     EXPECT_EQ(station_->text(), "Late FM");
-    EXPECT_TRUE(Child<QWidget>("Image19")->isVisible());
-    EXPECT_FALSE(Child<QWidget>("Image20")->isVisible());
+    EXPECT_TRUE(RecordButton(form_)->isVisible());
+    EXPECT_FALSE(CannotRecordPicture(form_)->isVisible());
 }
 
 // Directory rows, with the loopback server standing in as the proxy for the stations' hosts: a
 // ".pls" station keeps the texts its server announces and offers recording; an ".asx" station
 // shows the row's fixed texts instead of the announced ones and refuses recording.
-TEST_F(PlayingWindowTest, DirectoryRowsFixedTextsAndRecordOffer) {
+TEST_F(NowPlayingTest, DirectoryRowsFixedTextsAndRecordOffer) {
     StreamServer server;
     StreamRoute announced;
     announced.audio = Mp3(2.0);
@@ -126,15 +128,15 @@ TEST_F(PlayingWindowTest, DirectoryRowsFixedTextsAndRecordOffer) {
     ASSERT_NE(DirectoryUrl(3).find("/live/kultura.pls"), std::string_view::npos);
     ASSERT_NE(DirectoryUrl(9).find("/live/svoboda96.asx"), std::string_view::npos);
 
-    Child<QAction>("ProxyServer1")->trigger();
-    auto* direct = Child<QCheckBox>("cbDirectConnection");
+    ProxyItem(form_)->trigger();
+    auto* direct = DirectConnectionBox(form_);
     ClickAt(direct, {6, direct->height() / 2});
     ASSERT_FALSE(direct->isChecked());
-    Child<QLineEdit>("ed_ProxyServer")->setText("127.0.0.1:" + QString::number(server.port()));
-    auto* combo = Child<QComboBox>("ComboBox1");
-    auto* start_timer = Child<QTimer>("StartWatch");
-    QWidget* record = Child<QWidget>("Image19");
-    QWidget* cannot_record = Child<QWidget>("Image20");
+    ProxyField(form_)->setText("127.0.0.1:" + QString::number(server.port()));
+    auto* combo = DirectoryCombo(form_);
+    auto* start_timer = StartWatch(form_);
+    QWidget* record = RecordButton(form_);
+    QWidget* cannot_record = CannotRecordPicture(form_);
     EXPECT_FALSE(record->isVisible());
     EXPECT_TRUE(cannot_record->isVisible());
 
@@ -162,7 +164,7 @@ TEST_F(PlayingWindowTest, DirectoryRowsFixedTextsAndRecordOffer) {
 // Each station's texts show in its own character set: a Windows-1251 name decides the stream,
 // so a later title that fits either code page reads as Cyrillic; the next station starts
 // undecided and reads the same title bytes as Western. References are resolved.
-TEST_F(PlayingWindowTest, StationTextsShowInTheStreamsCharacterSet) {
+TEST_F(NowPlayingTest, StationTextsShowInTheStreamsCharacterSet) {
     StreamServer server;
     StreamRoute route;
     route.audio = Mp3(2.0);
@@ -193,7 +195,7 @@ TEST_F(PlayingWindowTest, StationTextsShowInTheStreamsCharacterSet) {
 
 // Hint and cursor follow the title as the mouse moves over it; a click copies the text, an
 // empty one too.
-TEST_F(PlayingWindowTest, TitleLabelHintAndCopy) {
+TEST_F(NowPlayingTest, TitleLabelHintAndCopy) {
     const auto move_over = [&] {
         const QPointF p(5, 5);
         QMouseEvent move(QEvent::MouseMove, p, title_->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
@@ -225,7 +227,7 @@ TEST_F(PlayingWindowTest, TitleLabelHintAndCopy) {
 // The menu shows the panel over the "Currently playing" frame. With "Proxy off" cleared the
 // stream goes through the authenticating proxy, without pressing OK; ticked, the next Play goes
 // direct although the address stays. Both survive a restart.
-TEST_F(PlayingWindowTest, ProxyPanelRoutesTheNextPlay) {
+TEST_F(NowPlayingTest, ProxyPanelRoutesTheNextPlay) {
     StreamServer server;
     StreamRoute route;
     route.audio = Mp3(2.0);
@@ -233,17 +235,17 @@ TEST_F(PlayingWindowTest, ProxyPanelRoutesTheNextPlay) {
     server.AddStream("/mount", route);
     HttpProxy proxy("listener", "s3cret");
 
-    auto* panel = Child<QWidget>("Panel1");
-    auto* direct = Child<QCheckBox>("cbDirectConnection");
-    auto* field = Child<QLineEdit>("ed_ProxyServer");
+    auto* panel = ProxyBox(form_);
+    auto* direct = DirectConnectionBox(form_);
+    auto* field = ProxyField(form_);
     EXPECT_FALSE(panel->isVisible());
     EXPECT_TRUE(direct->isChecked());
     EXPECT_FALSE(field->isEnabled());
-    auto* item = Child<QAction>("ProxyServer1");
+    auto* item = ProxyItem(form_);
     ASSERT_TRUE(item->isEnabled());
     item->trigger();
     EXPECT_TRUE(panel->isVisible());
-    EXPECT_EQ(panel->geometry(), Child<QGroupBox>("GroupBox2")->geometry());
+    EXPECT_EQ(panel->geometry(), PlayingBox(form_)->geometry());
 
     ClickAt(direct, {6, direct->height() / 2});
     ASSERT_FALSE(direct->isChecked());
@@ -258,10 +260,10 @@ TEST_F(PlayingWindowTest, ProxyPanelRoutesTheNextPlay) {
     ClickAt(direct, {6, direct->height() / 2});
     ASSERT_TRUE(direct->isChecked());
     EXPECT_FALSE(field->isEnabled());
-    Click(Child<QWidget>("BitBtn4"));
+    Click(ProxyOkButton(form_));
     EXPECT_FALSE(panel->isVisible());
     const vle::Handle proxied = form_->CurrentStream();
-    Click(Child<QWidget>("Image1"));
+    Click(PlayButton(form_));
     ASSERT_TRUE(WaitFor([&] { return form_->CurrentStream() != proxied && Playing(); }, 8s));
     EXPECT_EQ(proxy.Requests().size(), 1u);
     EXPECT_EQ(server.ConnectionsTo("/mount").size(), 2u);
@@ -271,15 +273,15 @@ TEST_F(PlayingWindowTest, ProxyPanelRoutesTheNextPlay) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     form_ = new MainWindow;
     form_->show();
-    EXPECT_TRUE(Child<QCheckBox>("cbDirectConnection")->isChecked());
-    EXPECT_EQ(Child<QLineEdit>("ed_ProxyServer")->text(), QString::fromStdString(proxy.Address()));
-    EXPECT_FALSE(Child<QLineEdit>("ed_ProxyServer")->isEnabled());
+    EXPECT_TRUE(DirectConnectionBox(form_)->isChecked());
+    EXPECT_EQ(ProxyField(form_)->text(), QString::fromStdString(proxy.Address()));
+    EXPECT_FALSE(ProxyField(form_)->isEnabled());
     EXPECT_TRUE(answers_.errors.isEmpty()) << answers_.errors.join("|").toStdString();
 }
 
 // A station whose server drops the connection once: Label5 shows "Reconnecting..." while the
 // engine reconnects, then the bit rate again once the same stream plays; the station stays shown.
-TEST_F(PlayingWindowTest, DroppedStationShowsReconnectingThenPlaysOn) {
+TEST_F(NowPlayingTest, DroppedStationShowsReconnectingThenPlaysOn) {
     vle::SetConfig(vle::Config::NetReconnectDelay, 700);
     StreamServer server;
     StreamRoute route;
@@ -292,7 +294,7 @@ TEST_F(PlayingWindowTest, DroppedStationShowsReconnectingThenPlaysOn) {
     route.drops = 1;
     server.AddStream("/drop", route);
     PlayUserChannel(server.Url("/drop"));
-    auto* start_timer = Child<QTimer>("StartWatch");
+    auto* start_timer = StartWatch(form_);
     ASSERT_TRUE(WaitFor([&] { return Playing() && !start_timer->isActive(); }, 8s));
     const unsigned stream = form_->CurrentStream();
     EXPECT_EQ(rate_->text(), "Bitrate: 128 kbps");
@@ -310,22 +312,23 @@ TEST_F(PlayingWindowTest, DroppedStationShowsReconnectingThenPlaysOn) {
 
 // A stopped window sleeps: only the clock is armed, for its next change, and not at all with the
 // date and time hidden. The analyser runs while the stream sounds and stops with it.
-TEST_F(PlayingWindowTest, TimersRunOnlyWhileNeeded) {
-    const auto active = [&](const char* name) { return Child<QTimer>(name)->isActive(); };
+TEST_F(NowPlayingTest, TimersRunOnlyWhileNeeded) {
     const auto idle = [&] {
-        for (const char* name : {"Timer1", "Timer2", "Timer5", "StartWatch", "EndWatch"}) {
-            if (active(name)) return false;
+        for (QTimer* t : {AnalyserTimer(form_), ReplayTimer(form_), BlinkTimer(form_),
+                          StartWatch(form_), EndWatch(form_)}) {
+            if (t->isActive()) return false;
         }
         return true;
     };
-    auto* clock = Child<QTimer>("Timer4");
-    auto* placeholder = Child<QLabel>("Label1");
+    auto* clock = ClockTimer(form_);
+    auto* placeholder = AnalyserPlaceholder(form_);
     EXPECT_TRUE(idle());
     EXPECT_TRUE(clock->isActive());
     EXPECT_LE(clock->remainingTime(), 1005);
-    for (const char* item : {"ShowDate1", "ShowTime1"}) Child<QAction>(item)->trigger();
+    ShowDateItem(form_)->trigger();
+    ShowTimeItem(form_)->trigger();
     EXPECT_FALSE(clock->isActive());
-    Child<QAction>("ShowDate1")->trigger();
+    ShowDateItem(form_)->trigger();
     EXPECT_TRUE(clock->isActive());
     EXPECT_GT(clock->remainingTime(), 1005);  // the date changes at midnight
 
@@ -336,9 +339,9 @@ TEST_F(PlayingWindowTest, TimersRunOnlyWhileNeeded) {
     server.AddStream("/live", route);
     PlayUserChannel(server.Url("/live"));
     ASSERT_TRUE(WaitFor([&] { return Playing() && placeholder->isHidden(); }, 8s));
-    EXPECT_TRUE(active("Timer1"));
-    EXPECT_FALSE(active("StartWatch"));
-    Click(Child<QWidget>("Image4"));
+    EXPECT_TRUE(AnalyserTimer(form_)->isActive());
+    EXPECT_FALSE(StartWatch(form_)->isActive());
+    Click(StopButton(form_));
     EXPECT_TRUE(idle());
 }
 

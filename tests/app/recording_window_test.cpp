@@ -7,10 +7,10 @@
 #include <QThread>
 #include <QUrl>
 
-#include "app/playing_window_fixture.h"
 #include "app/recording_control.h"
 #include "recording/recording_names.h"
 #include "support/stream_server.h"
+#include "support/window_fixture.h"
 
 namespace velmora::test {
 namespace {
@@ -66,7 +66,7 @@ class ThreadCheckingDialogs final : public Dialogs {
     Dialogs& answers_;
 };
 
-class RecordingWindowTest : public PlayingWindowTest {
+class RecordingWindowTest : public WindowTest {
   protected:
     // Plays a looping station with ICY titles from the user list until the record button shows.
     void PlayStation(StreamServer& server, const std::string& station,
@@ -85,9 +85,8 @@ class RecordingWindowTest : public PlayingWindowTest {
             << station_->text().toStdString();
     }
 
-    QWidget* Record() { return Child<QWidget>("Image19"); }
-    QTimer* Blink() { return Child<QTimer>("Timer5"); }
-    bool Recording() { return Blink()->isActive(); }
+    QWidget* Record() { return RecordButton(form_); }
+    bool Recording() { return BlinkTimer(form_)->isActive(); }
 
     // The recording's file holds one unbroken span of the audio the server sent.
     static void ExpectSpanOfSent(const QString& path, const StreamServer& server, qint64 at_least) {
@@ -121,7 +120,7 @@ TEST_F(RecordingWindowTest, RecordsAcrossTitleChanges) {
     const QString second = "Next: " + QString(94, QChar('n'));
     StreamServer server;
     FolderRecorder folders;
-    Click(Child<QWidget>("Image21"));
+    Click(RecordingsButton(form_));
     EXPECT_EQ(answers_.errors, QStringList{"There are no audio recordings!"});
     answers_.errors.clear();
 
@@ -146,11 +145,11 @@ TEST_F(RecordingWindowTest, RecordsAcrossTitleChanges) {
     // from the buffer in batches of seconds.
     const qint64 at_change = QFileInfo(first_path).size();
     ASSERT_TRUE(WaitFor([&] { return QFileInfo(first_path).size() > at_change + 8000; }, 8s));
-    Click(Child<QWidget>("Image4"));
+    Click(StopButton(form_));
     EXPECT_FALSE(Recording());
     EXPECT_TRUE(Record()->isVisible());
     const qint64 size_at_stop = QFileInfo(first_path).size();
-    Pump(300ms);
+    ASSERT_TRUE(WaitForMoreAudio(server, "/live", 16000));
     EXPECT_TRUE(Playing());
     EXPECT_EQ(QFileInfo(first_path).size(), size_at_stop);
     ExpectSpanOfSent(first_path, server, at_change + 8000);
@@ -173,7 +172,7 @@ TEST_F(RecordingWindowTest, RecordsAcrossTitleChanges) {
     ExpectSpanOfSent(second_path, server, 16000);
     EXPECT_EQ(QDir(station_folder).entryList(QDir::Files).size(), 2);
 
-    Click(Child<QWidget>("Image21"));
+    Click(RecordingsButton(form_));
     EXPECT_EQ(folders.folders, QStringList{Documents() + "/Velmora Recordings"});
     EXPECT_TRUE(answers_.errors.isEmpty()) << answers_.errors.join("|").toStdString();
 }
@@ -185,7 +184,7 @@ TEST_F(RecordingWindowTest, FailuresKeepTheRecordingOnWithoutAFile) {
     StreamServer server;
     PlayStation(server, "Fail FM", {{0, "Tune"}});
     ASSERT_TRUE(WaitFor([&] { return title_->text() == "Tune"; }, 5s));
-    QWidget* stop = Child<QWidget>("Image4");
+    QWidget* stop = StopButton(form_);
 
     // No documents folder: the recordings folder cannot be made in it.
     Click(Record());
@@ -232,7 +231,7 @@ TEST_F(RecordingWindowTest, FailuresKeepTheRecordingOnWithoutAFile) {
         EXPECT_TRUE(answers_.errors[0].startsWith("The file \"" + station_folder))
             << answers_.errors[0].toStdString();
         EXPECT_TRUE(answers_.errors[0].contains("could not be written"));
-        Pump(300ms);
+        ASSERT_TRUE(WaitForMoreAudio(server, "/live", 16000));
         EXPECT_EQ(answers_.errors.size(), 1);  // told once, not per block
         EXPECT_TRUE(Recording());
         Click(stop);
@@ -242,24 +241,20 @@ TEST_F(RecordingWindowTest, FailuresKeepTheRecordingOnWithoutAFile) {
 
     // A separator row is no choice; choosing the station again ends the recording, and so does
     // Play, each before opening again.
-    form_->Channels()->ReplaceAll({{"Fail FM", QString::fromStdString(server.Url("/live")), {}, {}},
-                                   ChannelEntry::Separator()});
-    QListWidget* list = form_->Channels()->View();
-    const auto choose = [&](int row) {
-        ClickAt(list->viewport(), list->visualItemRect(list->item(row)).center());
-    };
+    Channels()->ReplaceAll({{"Fail FM", QString::fromStdString(server.Url("/live")), {}, {}},
+                            ChannelEntry::Separator()});
     answers_.errors.clear();
     Click(Record());
     ASSERT_TRUE(Recording());
-    choose(1);
+    ClickChannel(1);
     EXPECT_TRUE(Recording());
     EXPECT_TRUE(Playing());
-    choose(0);
+    ClickChannel(0);
     EXPECT_FALSE(Recording());
-    ASSERT_TRUE(WaitFor([&] { return Playing() && !Child<QTimer>("StartWatch")->isActive(); }, 8s));
+    ASSERT_TRUE(WaitFor([&] { return Playing() && !StartWatch(form_)->isActive(); }, 8s));
     Click(Record());
     ASSERT_TRUE(Recording());
-    Click(Child<QWidget>("Image1"));
+    Click(PlayButton(form_));
     EXPECT_FALSE(Recording());
     EXPECT_TRUE(answers_.errors.isEmpty()) << answers_.errors.join("|").toStdString();
 

@@ -16,7 +16,7 @@
 #include "app/main_window.h"
 #include "app/program_windows.h"
 #include "app/session_end.h"
-#include "app/window_harness.h"
+#include "support/window_harness.h"
 
 namespace velmora {
 namespace {

@@ -1,87 +1,101 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/settings_menu.h"
-
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QApplication>
-#include <QMenu>
-#include <QWidget>
+// What the settings menu's items do in the window.
+#include <QFile>
+#include <QPointer>
 
 #include "app/about_box.h"
+#include "support/window_fixture.h"
 
-#include "support/qt_test_helpers.h"
-
-namespace velmora {
+namespace velmora::test {
 namespace {
 
-using test::EnsureApp;
+using SettingsMenuTest = WindowTest;
 
-QStringList Names(const QList<QAction*>& actions) {
-    QStringList names;
-    for (const QAction* a : actions) names << a->objectName();
-    return names;
+// The menu button opens the menu 250, 170 from the window's outer corner, also after the window
+// moved, with every shown item usable.
+TEST_F(SettingsMenuTest, OpensBesideTheWindowWithEveryItemUsable) {
+    QMenu* menu = SettingsPopup(form_);
+    for (const QPoint at : {QPoint(100, 80), QPoint(40, 30)}) {
+        form_->move(at);
+        Click(MenuButton(form_));
+        ASSERT_TRUE(menu->isVisible());
+        EXPECT_EQ(menu->pos(), form_->frameGeometry().topLeft() + QPoint(250, 170));
+        menu->close();
+    }
+    for (QAction* item : menu->actions()) {
+        if (item->isVisible()) EXPECT_TRUE(item->isEnabled()) << item->text().toStdString();
+    }
 }
 
-// Every item in order with its picture, the marks and hidden/disabled states it starts with.
-TEST(SettingsMenu, ItemsInOrderWithPicturesAndStates) {
-    EnsureApp();
-    QWidget window;
-    const SettingsMenu m = BuildSettingsMenu(&window);
-    EXPECT_EQ(m.Popup->objectName(), "PopupMenu1");
-    EXPECT_EQ(Names(m.Popup->actions()),
-              QStringList({"ProxyServer1", "N1", "Background1", "ShowDate1", "ShowTime1", "N2",
-                           "SelectLanguage1", "N4", "ChannelListExport1", "ChannelListImport1",
-                           "N3", "Checkfornewversion1", "Autocheckoff1", "N6", "Website1", "About1",
-                           "N5", "Close1"}));
-    EXPECT_EQ(Names(m.BackgroundMenu->actions()),
-              QStringList({"Blue1", "Vista1", "Red1", "Black1", "Win71"}));
-    EXPECT_EQ(m.Backgrounds[4]->text(), "Win 7");
-    EXPECT_EQ(Names(m.LanguageMenu->actions()), QStringList({"English1", "German1", "Russian1"}));
-    EXPECT_EQ(m.CheckForUpdate->text(), "Check for new version...");
-
-    for (QAction* a :
-         {m.ProxyServer, m.BackgroundItem, m.SelectLanguage, m.English, m.German, m.Russian,
-          m.ExportList, m.ImportList, m.CheckForUpdate, m.Website, m.About, m.CloseItem}) {
-        EXPECT_FALSE(a->icon().pixmap(16, 16).isNull()) << a->objectName().toStdString();
+// "Show Date" and "Show Time" hide and show their own label only; "Close" goes through the
+// normal close, which writes the settings and the list.
+TEST_F(SettingsMenuTest, ClockItemsSwitchTheirLabelAndCloseSaves) {
+    const struct {
+        QAction* item;
+        QLabel* label;
+        QLabel* other;
+    } rows[] = {{ShowDateItem(form_), DateLabel(form_), TimeLabel(form_)},
+                {ShowTimeItem(form_), TimeLabel(form_), DateLabel(form_)}};
+    for (const auto& r : rows) {
+        r.item->trigger();
+        EXPECT_FALSE(r.label->isVisible()) << r.label->objectName().toStdString();
+        EXPECT_TRUE(r.other->isVisible());
+        r.item->trigger();
+        EXPECT_TRUE(r.label->isVisible());
+        EXPECT_FALSE(r.label->text().isEmpty());
     }
-    for (QAction* a : {m.ShowDate, m.ShowTime, m.AutoCheckOff}) EXPECT_TRUE(a->icon().isNull());
-    for (QAction* a : {m.ProxySeparator, m.ClockSeparator, m.ListSeparator, m.LanguageSeparator,
-                       m.CloseSeparator, m.UpdateSeparator})
-        EXPECT_TRUE(a->isSeparator());
-
-    EXPECT_TRUE(m.ShowDate->isChecked());
-    EXPECT_TRUE(m.ShowTime->isChecked());
-    EXPECT_FALSE(m.AutoCheckOff->isVisible());
-    EXPECT_FALSE(m.AutoCheckOff->isChecked());
-    for (QAction* a : m.Backgrounds) {
-        EXPECT_TRUE(a->isCheckable());
-        EXPECT_FALSE(a->isChecked());
-        EXPECT_TRUE(a->isEnabled());
-    }
-    EXPECT_TRUE(m.Website->isEnabled());
-    EXPECT_TRUE(m.About->isEnabled());
-    EXPECT_TRUE(m.CloseItem->isEnabled());
-    // Choosing "Show Date" flips its own mark, which the owner reads to show or hide the date.
-    m.ShowDate->trigger();
-    EXPECT_FALSE(m.ShowDate->isChecked());
+    CloseItem(form_)->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    form_ = nullptr;
+    EXPECT_TRUE(QFile::exists(home_.SettingsFile()));
+    EXPECT_TRUE(QFile::exists(home_.ChannelListFile()));
 }
 
-// The menu opens 250, 170 from the window's outer corner, following the window when it moves.
-TEST(SettingsMenu, OpensRelativeToTheWindowFrame) {
-    EnsureApp();
-    QWidget window;
-    window.setGeometry(100, 80, 570, 269);
-    window.show();
-    const SettingsMenu m = BuildSettingsMenu(&window);
-    EXPECT_EQ(SettingsMenuPosition(&window), window.frameGeometry().topLeft() + QPoint(250, 170));
-    window.move(40, 30);
-    EXPECT_EQ(SettingsMenuPosition(&window), window.frameGeometry().topLeft() + QPoint(250, 170));
-    PopupSettingsMenu(m, &window);
-    EXPECT_TRUE(m.Popup->isVisible());
-    EXPECT_EQ(m.Popup->pos(), SettingsMenuPosition(&window));
-    m.Popup->close();
+// A background item puts its picture into the header, marks itself and cannot be chosen again
+// until another one is; the about box then carries that header.
+TEST_F(SettingsMenuTest, BackgroundItemsChangeTheHeaderAndTheAboutBox) {
+    EXPECT_TRUE(HeaderShows(form_, kInitialBackground));
+    for (const BackgroundInfo& chosen : kBackgrounds) {
+        BackgroundItem(form_, chosen.id)->trigger();
+        EXPECT_TRUE(HeaderShows(form_, chosen.id)) << chosen.item_name;
+        for (const BackgroundInfo& b : kBackgrounds) {
+            EXPECT_EQ(BackgroundItem(form_, b.id)->isChecked(), b.id == chosen.id) << b.item_name;
+            EXPECT_EQ(BackgroundItem(form_, b.id)->isEnabled(), b.id != chosen.id) << b.item_name;
+        }
+    }
+    BackgroundItem(form_, Background::Black)->trigger();
+
+    auto* about = form_->findChild<AboutBox*>();
+    ASSERT_NE(about, nullptr);
+    QImage shown;
+    QTimer::singleShot(0, about, [&] {
+        shown = about->Picture()->pixmap().toImage();
+        Click(about);
+    });
+    AboutItem(form_)->trigger();  // returns when the box is closed
+    EXPECT_FALSE(about->isVisible());
+    EXPECT_EQ(shown, BackgroundPicture(form_, Background::Black)->pixmap().toImage());
+}
+
+// A language item and "Auto check off" take effect at the next start: the language item tells
+// the user, ends the program with the choices stored, and the restarted window speaks German.
+TEST_F(SettingsMenuTest, LanguageAndUpdateItemsAreStoredForTheRestart) {
+    AutoCheckOffItem(form_)->trigger();
+    QPointer<MainWindow> window = form_;
+    GermanItem(form_)->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+    form_ = nullptr;
+    EXPECT_EQ(answers_.messages, QStringList{"Program has to be restarted to apply the changes."});
+    const QByteArray stored = ReadBytes(home_.SettingsFile());
+    EXPECT_TRUE(stored.contains("Language=German\n")) << stored.toStdString();
+    EXPECT_TRUE(stored.contains("Autocheckoff=1\n"));
+
+    OpenWindow();
+    EXPECT_EQ(PromptLabel(form_)->text(), QString::fromUtf8("Bitte wählen Sie einen Sender"));
+    EXPECT_FALSE(GermanItem(form_)->isEnabled());
+    EXPECT_TRUE(AutoCheckOffItem(form_)->isChecked());
 }
 
 }  // namespace
-}  // namespace velmora
+}  // namespace velmora::test

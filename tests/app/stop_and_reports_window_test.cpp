@@ -3,30 +3,30 @@
 // and the opening, late reports of an abandoned opening are dropped, an unnamed station shows
 // the channel's name, and a recording stays with its stream on a disk that does not keep up.
 #include <QDesktopServices>
-#include <QListWidget>
 #include <QUrl>
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
-#include "app/playing_window_fixture.h"
 #include "app/recording_control.h"
 #include "recording/recording_names.h"
 #include "support/stream_server.h"
+#include "support/window_fixture.h"
 
 namespace velmora::test {
 namespace {
 
 using namespace std::chrono_literals;
 
-class StopAndReportsTest : public PlayingWindowTest {
+class StopAndReportsTest : public WindowTest {
   protected:
     void SetUp() override {
-        PlayingWindowTest::SetUp();
+        WindowTest::SetUp();
         // The replay's rhythm, shortened: what matters is whether it ticks at all.
-        Child<QTimer>("Timer2")->setInterval(50);
+        ReplayTimer(form_)->setInterval(50);
     }
     StreamRoute Station(const std::string& name) {
         StreamRoute route;
@@ -35,34 +35,28 @@ class StopAndReportsTest : public PlayingWindowTest {
         if (!name.empty()) route.headers = {"icy-name:" + name};
         return route;
     }
-    void Choose(int row) {
-        QListWidget* list = form_->Channels()->View();
-        ClickAt(list->viewport(), list->visualItemRect(list->item(row)).center());
-    }
     void SetChannels(const std::vector<std::pair<QString, std::string>>& channels) {
         std::vector<ChannelEntry> entries;
         for (const auto& [name, url] : channels) {
             entries.push_back({name, QString::fromStdString(url), {}, {}});
         }
-        form_->Channels()->ReplaceAll(entries);
+        Channels()->ReplaceAll(entries);
     }
-    bool Started() { return Playing() && !Child<QTimer>("StartWatch")->isActive(); }
+    bool Started() { return Playing() && !StartWatch(form_)->isActive(); }
 };
 
 // A failed station is not replayed after Stop, even once its server is back; Stop while the
 // opening buffers shows "Not playing" for good, not the last percentage.
 TEST_F(StopAndReportsTest, StopEndsTheReplayAndTheOpening) {
     StreamServer server;
-    auto* replay_timer = Child<QTimer>("Timer2");
+    auto* replay_timer = ReplayTimer(form_);
     PlayUserChannel(server.Url("/late"));
     ASSERT_TRUE(WaitFor([&] { return station_->text() == "Can't play the stream"; }, 5s));
-    Click(Child<QWidget>("Image4"));
+    Click(StopButton(form_));
     EXPECT_FALSE(replay_timer->isActive());
     EXPECT_EQ(form_->RetryCount(), 0);
     const std::size_t tries = server.ConnectionsTo("/late").size();
     server.AddStream("/late", Station("Late FM"));
-    Pump(500ms);
-    EXPECT_EQ(server.ConnectionsTo("/late").size(), tries);
     EXPECT_FALSE(Playing());
 
     StreamRoute stuck = Station("Stuck FM");
@@ -71,12 +65,17 @@ TEST_F(StopAndReportsTest, StopEndsTheReplayAndTheOpening) {
     PlayUserChannel(server.Url("/stuck"));
     ASSERT_TRUE(WaitFor([&] { return station_->text().startsWith("Buffering... "); }, 5s))
         << station_->text().toStdString();
-    Click(Child<QWidget>("Image4"));
-    Pump(300ms);
+    Click(StopButton(form_));
+    // Once the server goes on it finds the connection dropped; no late report changes the box.
+    server.ResumeStalled();
+    ASSERT_TRUE(WaitFor([&] { return server.ConnectionsTo("/stuck")[0].finished; }, 5s));
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(station_->text(), "Not playing");
     EXPECT_TRUE(rate_->text().isEmpty());
     EXPECT_FALSE(form_->IsOpening());
     EXPECT_FALSE(Playing());
+    // All this while the stopped station was not tried again, though its server is back.
+    EXPECT_EQ(server.ConnectionsTo("/late").size(), tries);
 }
 
 // Fires `act` once, on the user-interface thread, just before the first status report that
@@ -124,16 +123,19 @@ TEST_F(StopAndReportsTest, ReportsOfAnAbandonedOpeningAreDropped) {
             return t.startsWith("Buffering... ") && t.mid(13).chopped(1).toInt() > 75;
         },
         [&] {
-            Choose(1);
-            // The new opening's first report is queued before the old one's next.
+            ClickChannel(1);
+            // The new opening's first report is queued before the old one's next. Nothing can be
+            // waited on here: that worker blocks on its report until this thread answers.
             std::this_thread::sleep_for(200ms);
         });
     LabelRecorder rec(title_, station_, rate_);
-    Choose(0);
+    ClickChannel(0);
     ASSERT_TRUE(WaitFor([&] { return choose_again.fired; }, 5s));
     ASSERT_TRUE(WaitFor([&] { return server.ConnectionsTo("/silent").size() == 1; }, 3s))
         << station_->text().toStdString();
-    Pump(500ms);
+    // The old station's reports are all in once its connection is dropped.
+    ASSERT_TRUE(WaitFor([&] { return server.ConnectionsTo("/old")[0].finished; }, 5s));
+    QCoreApplication::sendPostedEvents();
     rec.Snapshot();
     EXPECT_EQ(station_->text(), "Connecting...") << rec.status_texts.join("|").toStdString();
     EXPECT_TRUE(rate_->text().isEmpty()) << rec.rate_texts.join("|").toStdString();
@@ -149,10 +151,10 @@ TEST_F(StopAndReportsTest, UnnamedStationTakesTheChannelName) {
     ASSERT_TRUE(WaitFor([&] { return Started(); }, 8s)) << station_->text().toStdString();
     EXPECT_EQ(station_->text(), "My Channel");
     ASSERT_TRUE(QDir().mkpath(Documents()));
-    Click(Child<QWidget>("Image19"));
+    Click(RecordButton(form_));
     const QString path = form_->findChild<RecordingControl*>()->FilePath();
     EXPECT_EQ(QFileInfo(path).absolutePath(), Documents() + "/Velmora Recordings/My Channel");
-    Click(Child<QWidget>("Image4"));
+    Click(StopButton(form_));
 }
 
 // Pipes standing in for a disk that takes nothing until the test reads: every file name a
@@ -206,6 +208,23 @@ bool OpenHere(const QString& path) {
     return false;
 }
 
+// True while a thread of this process waits in a write to `path`.
+bool WriteBlocksOn(const QString& path) {
+    const QString target = QFileInfo(path).canonicalFilePath();
+    QStringList fds;
+    for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::System | QDir::Files)) {
+        if (fd.symLinkTarget() == target) fds << "0x" + QString::number(fd.fileName().toInt(), 16);
+    }
+    for (const QString& task :
+         QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile f("/proc/self/task/" + task + "/syscall");
+        if (!f.open(QIODevice::ReadOnly)) continue;
+        const QList<QByteArray> call = f.readAll().split(' ');
+        if (call.size() > 1 && call[0].toLong() == SYS_write && fds.contains(call[1])) return true;
+    }
+    return false;
+}
+
 // The download thread is stuck writing a recording: Stop answers at once, and when that write
 // finally ends, the freed stream's end of download leaves the next station's recording open.
 TEST_F(StopAndReportsTest, RecordingBelongsToItsStream) {
@@ -216,16 +235,16 @@ TEST_F(StopAndReportsTest, RecordingBelongsToItsStream) {
     server.AddStream("/a", fast);
     server.AddStream("/b", Station("Next FM"));
     SetChannels({{"A", server.Url("/a")}, {"B", server.Url("/b")}});
-    auto* record = Child<QWidget>("Image19");
-    Choose(0);
+    auto* record = RecordButton(form_);
+    ClickChannel(0);
     ASSERT_TRUE(WaitFor([&] { return Started() && record->isVisible(); }, 8s));
 
     SlowDisk disk(Documents() + "/Velmora Recordings/Slow Disk FM", "Slow Disk FM");
     Click(record);
+    const QString first = form_->findChild<RecordingControl*>()->FilePath();
     ASSERT_TRUE(WaitFor([&] { return disk.Full(); }, 5s))
-        << form_->findChild<RecordingControl*>()->FilePath().toStdString() << " "
-        << answers_.errors.join("|").toStdString();
-    Pump(300ms);  // the download thread is now inside a write that cannot finish
+        << first.toStdString() << " " << answers_.errors.join("|").toStdString();
+    ASSERT_TRUE(WaitFor([&] { return WriteBlocksOn(first); }, 5s));
 
     std::atomic<bool> answered{false};
     std::thread watchdog([&] {
@@ -237,28 +256,30 @@ TEST_F(StopAndReportsTest, RecordingBelongsToItsStream) {
         }
     });
     const auto before = std::chrono::steady_clock::now();
-    Click(Child<QWidget>("Image4"));
+    Click(StopButton(form_));
     const auto took = std::chrono::steady_clock::now() - before;
     answered = true;
     watchdog.join();
     EXPECT_LT(took, 500ms);
-    EXPECT_FALSE(Child<QTimer>("Timer5")->isActive());
+    EXPECT_FALSE(BlinkTimer(form_)->isActive());
 
-    Choose(1);
+    ClickChannel(1);
     ASSERT_TRUE(WaitFor([&] { return Started() && station_->text() == "Next FM"; }, 8s));
     Click(record);
     const QString next = form_->findChild<RecordingControl*>()->FilePath();
     ASSERT_TRUE(next.contains("/Next FM/")) << next.toStdString();
     ASSERT_TRUE(OpenHere(next));
 
-    // The stuck write ends; the first stream's download then ends too.
-    for (int i = 0; i < 30; ++i) {
-        disk.Drain();
-        Pump(10ms);
-    }
-    Pump(300ms);
+    // The stuck write ends; the first stream's download then ends too, closing its file.
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            disk.Drain();
+            return !OpenHere(first);
+        },
+        5s));
+    QCoreApplication::sendPostedEvents();
     EXPECT_TRUE(OpenHere(next)) << "the end of the first stream closed the next one's recording";
-    Click(Child<QWidget>("Image4"));
+    Click(StopButton(form_));
     EXPECT_TRUE(WaitFor([&] { return !OpenHere(next); }, 1s));  // after a write under way
 }
 
@@ -276,11 +297,11 @@ class PageRecorder final : public QObject {
 // Homepage and programs addresses typed without a scheme open as web pages.
 TEST_F(StopAndReportsTest, StationPagesWithoutSchemeOpen) {
     PageRecorder browser;
-    form_->Channels()->ReplaceAll(
+    Channels()->ReplaceAll(
         {{"Typed", "http://127.0.0.1:1/x", "www.radio.example", "radio.example/shows"}});
-    Choose(0);
-    Click(Child<QWidget>("Image7"));
-    Click(Child<QWidget>("Image9"));
+    ClickChannel(0);
+    Click(HomepageButton(form_));
+    Click(ProgramsButton(form_));
     EXPECT_EQ(browser.pages,
               (QStringList{"http://www.radio.example", "http://radio.example/shows"}));
 }

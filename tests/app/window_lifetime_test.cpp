@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up failures and the end of the program, each in a process of its own.
-#include <QListWidget>
 #include <cstdlib>
 
 #include "app/main_window.h"
-#include "app/window_harness.h"
 #include "channels/channel_list_model.h"
 #include "engine/engine.h"
 #include "playback/engine_startup.h"
 #include "support/stream_server.h"
 #include "support/test_audio.h"
+#include "support/window_harness.h"
+#include "support/window_parts.h"
 
 namespace velmora {
 namespace {
@@ -45,7 +45,7 @@ TEST_F(WindowLifetime, NoSoundDeviceEndsStartup) {
                 !form->StartedUp() && answers.messages.size() == 1 &&
                 answers.messages[0].startsWith("Can't initialize Sound Card\r\n(error code: ") &&
                 !answers.messages[0].endsWith("(error code: 0)") &&
-                form->findChild<QLabel*>("Label4")->text() == "Can't initialize Sound Card";
+                test::StationLabel(form)->text() == "Can't initialize Sound Card";
             delete form;
             std::exit(ok ? 0 : 1);
         },
@@ -72,8 +72,9 @@ TEST_F(WindowLifetime, ClosingWhileOpeningOrPlayingEndsCleanly) {
             const auto play = [&](MainWindow* form) {
                 form->Channels()->ReplaceAll(
                     {{"Loopback", QString::fromStdString(server.Url("/live")), {}, {}}});
-                QListWidget* list = form->Channels()->View();
-                test::ClickAt(list->viewport(), list->visualItemRect(list->item(0)).center());
+                QListView* list = test::ChannelList(form);
+                test::ClickAt(list->viewport(),
+                              list->visualRect(list->model()->index(0, 0)).center());
             };
 
             test::SettingsHome home;
@@ -91,8 +92,16 @@ TEST_F(WindowLifetime, ClosingWhileOpeningOrPlayingEndsCleanly) {
                 [&] { return vle::ChannelIsActive(form->CurrentStream()) == 1; }, 10s);
             form->close();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            test::Pump(200ms);
-            std::exit(played ? 0 : 2);
+            // Every stream was let go: the server finds each connection dropped.
+            const bool released = test::WaitFor(
+                [&] {
+                    for (const auto& c : server.Connections()) {
+                        if (!c.finished) return false;
+                    }
+                    return true;
+                },
+                10s);
+            std::exit(played && released ? 0 : 2);
         },
         ::testing::ExitedWithCode(0), "");
 }

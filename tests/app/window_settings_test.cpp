@@ -5,75 +5,21 @@
 
 #include <cerrno>
 
-#include <QAction>
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QRadioButton>
-#include <QScrollBar>
-#include <QSlider>
-#include <QTimer>
 
-#include "app/main_window.h"
-#include "app/program_windows.h"
-#include "app/window_harness.h"
 #include "channels/channel_file.h"
-#include "channels/channel_list_model.h"
-#include "desktop/file_writer.h"
-#include "i18n/language.h"
-
-#include "support/qt_test_helpers.h"
+#include "support/window_fixture.h"
 
 namespace velmora {
 namespace {
 
-using test::Click;
+using namespace test;
 
-using test::ReadBytes;
-
-void WriteBytes(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    test::WriteBytes(path, bytes);
-}
-
-class WindowSettingsTest : public ::testing::Test {
+// Each test writes its files before the window opens.
+class WindowSettingsTest : public WindowTest {
   protected:
-    void SetUp() override {
-        test::EnsureApp();
-        SetDialogs(&answers_);
-        // The catalogue language is process-wide: a language applied by an earlier test is undone.
-        SelectCatalogueLanguage(QString());
-    }
-    void TearDown() override {
-        SetFileWriterCalls(nullptr);
-        if (form_) CloseWindow();
-        SetDialogs(nullptr);
-    }
-
-    void OpenWindow() {
-        form_ = CreateProgramWindows();
-        ASSERT_NE(form_, nullptr);
-        form_->show();
-    }
-    // Closes as the user does; true when the window went (and has been freed).
-    bool CloseWindow() {
-        const bool closed = test::CloseAndFlush(form_);
-        if (closed) form_ = nullptr;
-        return closed;
-    }
-
-    template <class T>
-    T* Child(const char* name) {
-        return test::FindChild<T>(form_, name);
-    }
-    QAction* Item(const char* name) { return Child<QAction>(name); }
-    int RightEdge(const char* label) { return test::RightEdge(Child<QLabel>(label)); }
-
-    test::SettingsHome home_;
-    test::AnsweringDialogs answers_;
-    MainWindow* form_ = nullptr;
+    WindowSettingsTest() { open_at_start_ = false; }
 };
 
 // Every choice made in one run is back after a restart: directory row, volume, proxy switch and
@@ -87,19 +33,19 @@ TEST_F(WindowSettingsTest, RestartRestoresEveryChoice) {
         entries.push_back(
             {QString("Channel %1").arg(i), QString("http://127.0.0.1/%1").arg(i), {}, {}});
     }
-    form_->Channels()->ReplaceAll(entries);
-    Child<QComboBox>("ComboBox1")->setCurrentIndex(14);
-    Child<QSlider>("TrackBar1")->setValue(37);
-    auto* direct = Child<QCheckBox>("cbDirectConnection");
-    test::ClickAt(direct, {6, direct->height() / 2});
+    Channels()->ReplaceAll(entries);
+    DirectoryCombo(form_)->setCurrentIndex(14);
+    VolumeSlider(form_)->setValue(37);
+    auto* direct = DirectConnectionBox(form_);
+    ClickAt(direct, {6, direct->height() / 2});
     ASSERT_FALSE(direct->isChecked());
-    Child<QLineEdit>("ed_ProxyServer")->setText("user:pw@127.0.0.1:3128");
-    form_->Channels()->SetTopRow(9);
-    Click(Child<QWidget>("Image11"));  // close the panel
-    Item("ShowTime1")->trigger();
-    Child<QRadioButton>("RadioButton1")->click();  // the editor's "Top"
-    Item("Black1")->trigger();
-    Item("Autocheckoff1")->trigger();
+    ProxyField(form_)->setText("user:pw@127.0.0.1:3128");
+    Channels()->SetTopRow(9);
+    Click(ClosePanelButton(form_));  // close the panel
+    ShowTimeItem(form_)->trigger();
+    EditorTopChoice(form_)->click();  // the editor's "Top"
+    BackgroundItem(form_, Background::Black)->trigger();
+    AutoCheckOffItem(form_)->trigger();
     ASSERT_TRUE(CloseWindow());
     EXPECT_TRUE(answers_.errors.isEmpty()) << answers_.errors.join(" | ").toStdString();
 
@@ -110,51 +56,50 @@ TEST_F(WindowSettingsTest, RestartRestoresEveryChoice) {
               "Autocheckoff=1\n");
 
     OpenWindow();
-    EXPECT_EQ(form_->Channels()->Entries(), entries);
-    EXPECT_EQ(Child<QComboBox>("ComboBox1")->currentIndex(), 14);
-    EXPECT_EQ(Child<QSlider>("TrackBar1")->value(), 37);
-    EXPECT_FALSE(Child<QCheckBox>("cbDirectConnection")->isChecked());
-    EXPECT_TRUE(Child<QLineEdit>("ed_ProxyServer")->isEnabled());
-    EXPECT_EQ(Child<QLineEdit>("ed_ProxyServer")->text(), "user:pw@127.0.0.1:3128");
+    EXPECT_EQ(Channels()->Entries(), entries);
+    EXPECT_EQ(DirectoryCombo(form_)->currentIndex(), 14);
+    EXPECT_EQ(VolumeSlider(form_)->value(), 37);
+    EXPECT_FALSE(DirectConnectionBox(form_)->isChecked());
+    EXPECT_TRUE(ProxyField(form_)->isEnabled());
+    EXPECT_EQ(ProxyField(form_)->text(), "user:pw@127.0.0.1:3128");
     EXPECT_EQ(form_->width(), 407);
-    EXPECT_TRUE(Child<QWidget>("Image10")->isVisible());
-    EXPECT_FALSE(Child<QWidget>("Image11")->isVisible());
-    EXPECT_EQ(RightEdge("Label10"), 398);
-    EXPECT_EQ(RightEdge("Label11"), 398);
-    EXPECT_TRUE(Item("ShowDate1")->isChecked());
-    EXPECT_FALSE(Item("ShowTime1")->isChecked());
-    EXPECT_TRUE(Child<QLabel>("Label10")->isVisible());
-    EXPECT_FALSE(Child<QLabel>("Label11")->isVisible());
-    EXPECT_TRUE(Child<QRadioButton>("RadioButton1")->isChecked());
-    EXPECT_FALSE(Child<QRadioButton>("RadioButton2")->isChecked());
-    EXPECT_EQ(form_->Channels()->TopRow(), 9);
-    EXPECT_TRUE(Item("Black1")->isChecked());
-    EXPECT_FALSE(Item("Black1")->isEnabled());
-    EXPECT_FALSE(Item("Blue1")->isChecked());
-    EXPECT_EQ(Child<QLabel>("Image3")->pixmap().toImage(),
-              Child<QLabel>("Image25")->pixmap().toImage());
-    EXPECT_TRUE(Item("Autocheckoff1")->isChecked());
+    EXPECT_TRUE(OpenPanelButton(form_)->isVisible());
+    EXPECT_FALSE(ClosePanelButton(form_)->isVisible());
+    EXPECT_EQ(RightEdge(DateLabel(form_)), 398);
+    EXPECT_EQ(RightEdge(TimeLabel(form_)), 398);
+    EXPECT_TRUE(ShowDateItem(form_)->isChecked());
+    EXPECT_FALSE(ShowTimeItem(form_)->isChecked());
+    EXPECT_TRUE(DateLabel(form_)->isVisible());
+    EXPECT_FALSE(TimeLabel(form_)->isVisible());
+    EXPECT_TRUE(EditorTopChoice(form_)->isChecked());
+    EXPECT_FALSE(EditorBottomChoice(form_)->isChecked());
+    EXPECT_EQ(Channels()->TopRow(), 9);
+    EXPECT_TRUE(BackgroundItem(form_, Background::Black)->isChecked());
+    EXPECT_FALSE(BackgroundItem(form_, Background::Black)->isEnabled());
+    EXPECT_FALSE(BackgroundItem(form_, Background::Blue)->isChecked());
+    EXPECT_TRUE(HeaderShows(form_, Background::Black));
+    EXPECT_TRUE(AutoCheckOffItem(form_)->isChecked());
 
     // Opening the panel again is remembered too.
-    Click(Child<QWidget>("Image10"));
+    Click(OpenPanelButton(form_));
     ASSERT_TRUE(CloseWindow());
     OpenWindow();
     EXPECT_EQ(form_->width(), 570);
-    EXPECT_TRUE(Child<QWidget>("Image11")->isVisible());
-    EXPECT_EQ(RightEdge("Label10"), 561);
+    EXPECT_TRUE(ClosePanelButton(form_)->isVisible());
+    EXPECT_EQ(RightEdge(DateLabel(form_)), 561);
 }
 
 // A first run without a settings folder keeps the designed states and its close creates the
 // folder with all thirteen keys in table order, "Background" empty, and the shipped list.
 TEST_F(WindowSettingsTest, FirstRunWritesEveryKeyAndTheList) {
     OpenWindow();
-    EXPECT_EQ(Child<QComboBox>("ComboBox1")->currentIndex(), 1);
-    EXPECT_EQ(Child<QSlider>("TrackBar1")->value(), 90);
-    EXPECT_TRUE(Child<QLabel>("Label10")->isVisible());
-    EXPECT_FALSE(Child<QLabel>("Label10")->text().isEmpty());
-    EXPECT_TRUE(Item("Blue1")->isChecked());
-    EXPECT_FALSE(Item("Blue1")->isEnabled());
-    const std::vector<ChannelEntry> shipped = form_->Channels()->Entries();
+    EXPECT_EQ(DirectoryCombo(form_)->currentIndex(), 1);
+    EXPECT_EQ(VolumeSlider(form_)->value(), 90);
+    EXPECT_TRUE(DateLabel(form_)->isVisible());
+    EXPECT_FALSE(DateLabel(form_)->text().isEmpty());
+    EXPECT_TRUE(BackgroundItem(form_, Background::Blue)->isChecked());
+    EXPECT_FALSE(BackgroundItem(form_, Background::Blue)->isEnabled());
+    const std::vector<ChannelEntry> shipped = Channels()->Entries();
     EXPECT_GE(shipped.size(), 12u);
     ASSERT_TRUE(CloseWindow());
 
@@ -176,20 +121,19 @@ TEST_F(WindowSettingsTest, HandEditedValuesAndForeignKeys) {
                "ItemPositionTop=0\nItemPositionBelow=0\n");
     OpenWindow();
     EXPECT_EQ(form_->width(), 407);
-    EXPECT_TRUE(Child<QWidget>("Image10")->isVisible());
-    EXPECT_EQ(Child<QSlider>("TrackBar1")->value(), 100);
-    EXPECT_EQ(Child<QComboBox>("ComboBox1")->currentIndex(), -1);
-    EXPECT_TRUE(Item("ShowDate1")->isChecked());
-    EXPECT_TRUE(Item("ShowTime1")->isChecked());
-    EXPECT_FALSE(Item("Autocheckoff1")->isChecked());
-    EXPECT_FALSE(Child<QRadioButton>("RadioButton1")->isChecked());
-    EXPECT_FALSE(Child<QRadioButton>("RadioButton2")->isChecked());
+    EXPECT_TRUE(OpenPanelButton(form_)->isVisible());
+    EXPECT_EQ(VolumeSlider(form_)->value(), 100);
+    EXPECT_EQ(DirectoryCombo(form_)->currentIndex(), -1);
+    EXPECT_TRUE(ShowDateItem(form_)->isChecked());
+    EXPECT_TRUE(ShowTimeItem(form_)->isChecked());
+    EXPECT_FALSE(AutoCheckOffItem(form_)->isChecked());
+    EXPECT_FALSE(EditorTopChoice(form_)->isChecked());
+    EXPECT_FALSE(EditorBottomChoice(form_)->isChecked());
     // "blue" names no background: the designed header, nothing marked, all enabled.
-    EXPECT_EQ(Child<QLabel>("Image3")->pixmap().toImage(),
-              Child<QLabel>("Image23")->pixmap().toImage());
-    for (const char* item : {"Blue1", "Vista1", "Red1", "Black1", "Win71"}) {
-        EXPECT_FALSE(Item(item)->isChecked()) << item;
-        EXPECT_TRUE(Item(item)->isEnabled()) << item;
+    EXPECT_TRUE(HeaderShows(form_, Background::Blue));
+    for (const BackgroundInfo& b : kBackgrounds) {
+        EXPECT_FALSE(BackgroundItem(form_, b.id)->isChecked()) << b.item_name;
+        EXPECT_TRUE(BackgroundItem(form_, b.id)->isEnabled()) << b.item_name;
     }
     ASSERT_TRUE(CloseWindow());
     EXPECT_EQ(ReadBytes(home_.SettingsFile()),
@@ -202,11 +146,11 @@ TEST_F(WindowSettingsTest, HandEditedValuesAndForeignKeys) {
                "[Default]\nForm=408\nVolume=0x20\nItemPositionTop=1\nItemPositionBelow=1\n");
     OpenWindow();
     EXPECT_EQ(form_->width(), 408);
-    EXPECT_TRUE(Child<QWidget>("Image11")->isVisible());
-    EXPECT_EQ(RightEdge("Label10"), 561);
-    EXPECT_EQ(Child<QSlider>("TrackBar1")->value(), 32);
-    EXPECT_FALSE(Child<QRadioButton>("RadioButton1")->isChecked());
-    EXPECT_TRUE(Child<QRadioButton>("RadioButton2")->isChecked());
+    EXPECT_TRUE(ClosePanelButton(form_)->isVisible());
+    EXPECT_EQ(RightEdge(DateLabel(form_)), 561);
+    EXPECT_EQ(VolumeSlider(form_)->value(), 32);
+    EXPECT_FALSE(EditorTopChoice(form_)->isChecked());
+    EXPECT_TRUE(EditorBottomChoice(form_)->isChecked());
 }
 
 // A settings file that cannot be written: a message naming it, the window stays open and the
@@ -217,7 +161,7 @@ TEST_F(WindowSettingsTest, UnwritableFilesKeepTheWindowOpen) {
     WriteBytes(home_.SettingsFile(), "[Default]\nVolume=20\n");
     ASSERT_EQ(::chmod(QFile::encodeName(home_.SettingsFile()).constData(), 0444), 0);
     OpenWindow();
-    Child<QSlider>("TrackBar1")->setValue(60);
+    VolumeSlider(form_)->setValue(60);
     EXPECT_FALSE(CloseWindow());
     ASSERT_EQ(answers_.errors.size(), 1);
     EXPECT_TRUE(answers_.errors[0].contains(home_.SettingsFile()))
@@ -243,7 +187,7 @@ TEST_F(WindowSettingsTest, UnwritableFilesKeepTheWindowOpen) {
     };
     SetFileWriterCalls(&list_refused);
     OpenWindow();
-    Child<QSlider>("TrackBar1")->setValue(70);
+    VolumeSlider(form_)->setValue(70);
     EXPECT_FALSE(CloseWindow());
     ASSERT_EQ(answers_.errors.size(), 3);
     EXPECT_TRUE(answers_.errors[2].contains(home_.ChannelListFile()))
@@ -253,57 +197,35 @@ TEST_F(WindowSettingsTest, UnwritableFilesKeepTheWindowOpen) {
     EXPECT_FALSE(QFile::exists(home_.ChannelListFile()));
     // The disk has room again and the user changed more: the next close saves it all.
     SetFileWriterCalls(nullptr);
-    Child<QSlider>("TrackBar1")->setValue(75);
+    VolumeSlider(form_)->setValue(75);
     EXPECT_TRUE(CloseWindow());
     EXPECT_EQ(answers_.errors.size(), 3);
     EXPECT_TRUE(ReadBytes(home_.SettingsFile()).contains("Volume=75\n"));
     EXPECT_TRUE(QFile::exists(home_.ChannelListFile()));
 }
 
-}  // namespace
-}  // namespace velmora
-
-namespace velmora {
-namespace {
-
 // A list that cannot be read at start-up leaves the rest of the start-up undone; closing then must
 // not replace the user's list and settings with an empty list and the designed defaults.
-TEST(WindowStartupFailure, UnreadableListLeavesTheUsersFilesAlone) {
-    test::EnsureApp();
-    test::SettingsHome home;
-    test::AnsweringDialogs answers;
-    SetDialogs(&answers);
+TEST_F(WindowSettingsTest, UnreadableListLeavesTheUsersFilesAlone) {
     const QByteArray settings = "[Default]\nVolume=30\nBackground=Red\n";
-    {
-        QDir().mkpath(QFileInfo(home.SettingsFile()).path());
-        QFile f(home.SettingsFile());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(settings);
-    }
+    WriteBytes(home_.SettingsFile(), settings);
     // A folder where the list file should be: it exists, and no read of it can succeed.
-    const QString list = QFileInfo(home.SettingsFile()).path() + "/ChannelList.vlr";
-    ASSERT_TRUE(QDir().mkpath(list));
+    ASSERT_TRUE(QDir().mkpath(home_.ChannelListFile()));
 
-    MainWindow* form = CreateProgramWindows();
-    ASSERT_NE(form, nullptr);
-    form->show();
-    ASSERT_EQ(answers.errors.size(), 1);  // the failed read was shown
+    OpenWindow();
+    ASSERT_EQ(answers_.errors.size(), 1);  // the failed read was shown
     // The header's clock still sits at its right edge, the designed window being open.
-    EXPECT_EQ(test::RightEdge(test::FindChild<QLabel>(form, "Label10")), 561);
-    EXPECT_EQ(test::RightEdge(test::FindChild<QLabel>(form, "Label11")), 561);
-    QMetaObject::invokeMethod(form->findChild<QTimer*>("Timer4"), "timeout");
-    EXPECT_EQ(test::RightEdge(test::FindChild<QLabel>(form, "Label10")), 561);
-    EXPECT_TRUE(form->close());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(RightEdge(DateLabel(form_)), 561);
+    EXPECT_EQ(RightEdge(TimeLabel(form_)), 561);
+    QMetaObject::invokeMethod(ClockTimer(form_), "timeout");
+    EXPECT_EQ(RightEdge(DateLabel(form_)), 561);
+    EXPECT_TRUE(CloseWindow());
     // The user is told at close that the list was not saved.
-    ASSERT_EQ(answers.errors.size(), 2);
-    EXPECT_TRUE(answers.errors[1].contains(list)) << answers.errors[1].toStdString();
-
-    QFile f(home.SettingsFile());
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), settings);
-    EXPECT_TRUE(QFileInfo(list).isDir());
-    SetDialogs(nullptr);
+    ASSERT_EQ(answers_.errors.size(), 2);
+    EXPECT_TRUE(answers_.errors[1].contains(home_.ChannelListFile()))
+        << answers_.errors[1].toStdString();
+    EXPECT_EQ(ReadBytes(home_.SettingsFile()), settings);
+    EXPECT_TRUE(QFileInfo(home_.ChannelListFile()).isDir());
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include "app/about_box.h"
 #include "app/main_window.h"
 #include "app/program_windows.h"
-#include "app/window_harness.h"
+#include "support/window_harness.h"
 #include "channels/channel_editor.h"
 #include "channels/directory.h"
 #include "desktop/program_files.h"

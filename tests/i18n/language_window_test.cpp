@@ -2,36 +2,32 @@
 // The interface language through the real windows and the shipped catalogues: the start-up choice
 // from the settings or the system, what is stored at close, the update address, the menu items,
 // choosing another language, and the secondary windows following the language at each showing.
-#include <QAction>
-#include <QComboBox>
-#include <QLabel>
 #include <QLocale>
+#include <QPointer>
 #include <QPushButton>
 
 #include "app/about_box.h"
-#include "app/main_window.h"
-#include "app/program_windows.h"
-#include "app/window_harness.h"
 #include "channels/channel_editor.h"
 #include "desktop/language_switch.h"
 #include "desktop/program_files.h"
-#include "i18n/language.h"
 #include "i18n/message.h"
+#include "support/window_fixture.h"
 
 namespace velmora {
 namespace {
 
-class LanguageWindowTest : public ::testing::Test {
+using namespace test;
+
+class LanguageWindowTest : public WindowTest {
   protected:
+    LanguageWindowTest() { open_at_start_ = false; }
     void SetUp() override {
-        test::EnsureApp();
-        SetDialogs(&answers_);
+        WindowTest::SetUp();
         // The catalogues beside the program.
         InitMessages(FindProgramFile(QStringLiteral("locale")));
     }
     void TearDown() override {
-        if (form_) test::CloseAndFlush(form_);
-        SetDialogs(nullptr);
+        WindowTest::TearDown();
         qputenv("LANG", old_lang_);
         SelectCatalogueLanguage(QString());
     }
@@ -40,31 +36,18 @@ class LanguageWindowTest : public ::testing::Test {
     void Start(const char* lang, const char* stored) {
         qputenv("LANG", lang);
         QFile::remove(home_.SettingsFile());
-        if (stored) {
-            QDir().mkpath(home_.Folder());
-            test::WriteBytes(home_.SettingsFile(), QByteArray("[Default]\nLanguage=") + stored);
-        }
+        if (stored) WriteBytes(home_.SettingsFile(), QByteArray("[Default]\nLanguage=") + stored);
         SelectStartupLanguage();
-        form_ = CreateProgramWindows();
-        ASSERT_NE(form_, nullptr);
-        form_->show();
+        OpenWindow();
     }
     QString StoredLanguageAfterClose() {
-        EXPECT_TRUE(test::CloseAndFlush(form_));
-        form_ = nullptr;
-        const QByteArray ini = test::ReadBytes(home_.SettingsFile());
+        EXPECT_TRUE(CloseWindow());
+        const QByteArray ini = ReadBytes(home_.SettingsFile());
         const int at = ini.indexOf("Language=") + 9;
         return QString::fromUtf8(ini.mid(at, ini.indexOf('\n', at) - at));
     }
-    template <class T>
-    T* Child(const char* name) {
-        return test::FindChild<T>(form_, name);
-    }
 
     QByteArray old_lang_ = qgetenv("LANG");
-    test::SettingsHome home_;
-    test::AnsweringDialogs answers_;
-    MainWindow* form_ = nullptr;
 };
 
 // The stored language wins when it is one of the three names; otherwise the system's code picks
@@ -93,14 +76,16 @@ TEST_F(LanguageWindowTest, StartupLanguageFromSettingsOrSystem) {
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.lang) + " / " + (row.stored ? row.stored : "none"));
         Start(row.lang, row.stored);
-        EXPECT_EQ(Child<QLabel>("Label9")->text(), QString::fromUtf8(row.prompt));
+        EXPECT_EQ(PromptLabel(form_)->text(), QString::fromUtf8(row.prompt));
         EXPECT_EQ(form_->UpdateInfoPath(), row.update_path);
-        EXPECT_EQ(Child<QComboBox>("ComboBox1")->currentIndex(), 1);
-        for (const char* item : {"English1", "German1", "Russian1"}) {
-            const bool active = QByteArray(item) == QByteArray(row.applied) + "1";
-            EXPECT_EQ(Child<QAction>(item)->isEnabled(), !active) << item;
+        EXPECT_EQ(DirectoryCombo(form_)->currentIndex(), 1);
+        const std::pair<QAction*, QString> items[] = {{EnglishItem(form_), "English"},
+                                                      {GermanItem(form_), "German"},
+                                                      {RussianItem(form_), "Russian"}};
+        for (const auto& [item, name] : items) {
+            EXPECT_EQ(item->isEnabled(), name != row.applied) << name.toStdString();
         }
-        EXPECT_TRUE(Child<QAction>("SelectLanguage1")->isEnabled());
+        EXPECT_TRUE(LanguageItem(form_)->isEnabled());
         EXPECT_EQ(StoredLanguageAfterClose(), row.applied);
         SelectCatalogueLanguage(QString());
     }
@@ -110,14 +95,14 @@ TEST_F(LanguageWindowTest, StartupLanguageFromSettingsOrSystem) {
 TEST_F(LanguageWindowTest, ChoosingALanguageStoresItAndCloses) {
     Start("en_US.UTF-8", "German");
     QPointer<MainWindow> form = form_;
-    Child<QAction>("Russian1")->trigger();
-    test::Pump(std::chrono::milliseconds(20));
+    RussianItem(form_)->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_EQ(answers_.messages.size(), 1);
     EXPECT_EQ(answers_.messages[0],
               "Das Programm muss neu gestartet werden, damit die Änderungen wirksam werden.");
     EXPECT_TRUE(form.isNull());  // closed and freed
     form_ = nullptr;
-    EXPECT_TRUE(test::ReadBytes(home_.SettingsFile()).contains("Language=Russian\n"));
+    EXPECT_TRUE(ReadBytes(home_.SettingsFile()).contains("Language=Russian\n"));
 }
 
 // The about box and the editor take the stored language at each showing, even when the catalogue
@@ -127,7 +112,7 @@ TEST_F(LanguageWindowTest, SecondaryWindowsFollowTheLanguageWhenShown) {
     SelectCatalogueLanguage("EN");
     auto* about = form_->findChild<AboutBox*>();
     about->show();
-    EXPECT_EQ(test::FindChild<QLabel>(about, "Label1")->text(), "Webseite:");
+    EXPECT_EQ(AboutWebsiteCaption(about)->text(), "Webseite:");
     EXPECT_EQ(about->windowTitle(), QString::fromUtf8("Über..."));
     about->hide();
 
@@ -135,8 +120,7 @@ TEST_F(LanguageWindowTest, SecondaryWindowsFollowTheLanguageWhenShown) {
     auto* editor = form_->findChild<ChannelEditor*>();
     editor->PrepareAddMode();
     editor->show();
-    EXPECT_EQ(test::FindChild<QLabel>(editor, "Label1")->text(),
-              QString::fromUtf8("Einen Webradio-Sender hinzufügen"));
+    EXPECT_EQ(EditorHeading(editor)->text(), QString::fromUtf8("Einen Webradio-Sender hinzufügen"));
     EXPECT_EQ(editor->CancelButton()->text(), "Abbrechen");
     editor->hide();
 }

@@ -13,11 +13,11 @@
 #include <QSlider>
 #include <cmath>
 
-#include "app/playing_window_fixture.h"
 #include "channels/directory.h"
 #include "mpris/mpris_rules.h"
 #include "mpris/mpris_service.h"
 #include "support/stream_server.h"
+#include "support/window_fixture.h"
 
 namespace velmora::test {
 namespace {
@@ -92,10 +92,9 @@ class ChangeWatch final : public QObject {
     }
 };
 
-class MprisWindowTest : public PlayingWindowTest {
+class MprisWindowTest : public WindowTest {
   protected:
     static void SetUpTestSuite() {
-        PlayingWindowTest::SetUpTestSuite();
         // The window takes the process's session bus, so the private one is set before any
         // window exists.
         bus_daemon_ = new QProcess;
@@ -112,11 +111,10 @@ class MprisWindowTest : public PlayingWindowTest {
         bus_daemon_->waitForFinished(5000);
         delete bus_daemon_;
         bus_daemon_ = nullptr;
-        PlayingWindowTest::TearDownTestSuite();
     }
 
     void SetUp() override {
-        PlayingWindowTest::SetUp();
+        WindowTest::SetUp();
         service_ = form_->findChild<MprisService*>();
         ASSERT_NE(service_, nullptr);
         ASSERT_EQ(service_->ServiceName(), kMprisServiceName);
@@ -194,20 +192,20 @@ TEST_F(MprisWindowTest, TransportStatusAndMetadata) {
                             [](const QVariantMap& c) { return c.contains("Metadata"); }));
 
     Player("Play");
-    Pump(300ms);
+    ASSERT_TRUE(WaitForMoreAudio(server, "/live", 16000));
     EXPECT_EQ(server.ConnectionsTo("/live").size(), 1u) << "Play restarted a playing station";
     EXPECT_TRUE(Playing());
 
     // The window's Stop only ends a recording; a paused player must be silent as well.
-    auto* record = Child<QWidget>("Image19");
+    auto* record = RecordButton(form_);
     ASSERT_TRUE(WaitFor([&] { return record->isVisible(); }, 5s));
     Click(record);
-    ASSERT_TRUE(Child<QTimer>("Timer5")->isActive());
+    ASSERT_TRUE(BlinkTimer(form_)->isActive());
 
     for (const char* stop : {"PlayPause", "Pause", "Stop"}) {
         Player(stop);
         EXPECT_TRUE(WaitFor([&] { return !Playing(); }, 3s)) << stop;
-        EXPECT_FALSE(Child<QTimer>("Timer5")->isActive()) << stop;
+        EXPECT_FALSE(BlinkTimer(form_)->isActive()) << stop;
         EXPECT_TRUE(StatusIs("Stopped")) << stop;
         EXPECT_TRUE(WaitFor([&] { return watch_.Saw("PlaybackStatus", "Stopped"); }, 2s));
         EXPECT_EQ(Metadata().value("xesam:album").toString(), "Loopback FM") << stop;
@@ -232,7 +230,7 @@ TEST_F(MprisWindowTest, TransportStatusAndMetadata) {
 // Next and Previous walk the directory's station rows, header rows skipped, and leave the user's
 // list for the directory.
 TEST_F(MprisWindowTest, NextAndPreviousSkipHeaderRows) {
-    auto* combo = Child<QComboBox>("ComboBox1");
+    auto* combo = DirectoryCombo(form_);
     StreamServer server;
     server.AddStream("/live", Station(10.0, true));
     PlayUserChannel(server.Url("/live"));
@@ -255,13 +253,13 @@ TEST_F(MprisWindowTest, NextAndPreviousSkipHeaderRows) {
 // The bus volume and the slider are one value both ways; Quit closes the window normally, so the
 // settings are saved.
 TEST_F(MprisWindowTest, VolumeFollowsTheSliderAndQuitSaves) {
-    auto* slider = Child<QSlider>("TrackBar1");
+    auto* slider = VolumeSlider(form_);
     const std::pair<double, int> sets[] = {{0.3, 30}, {1.7, 100}, {-1.0, 0}};
     for (const auto& [volume, position] : sets) {
         SetVolume(volume);
         EXPECT_TRUE(WaitFor([&] { return slider->value() == position; }, 2s)) << volume;
     }
-    EXPECT_TRUE(Child<QWidget>("VolumeOff")->isVisible());
+    EXPECT_TRUE(UnmuteButton(form_)->isVisible());
 
     slider->setValue(55);
     EXPECT_DOUBLE_EQ(Property("Volume").toDouble(), 0.55);

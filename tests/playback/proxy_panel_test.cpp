@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <cstring>
 
-#include "app/window_harness.h"
+#include "support/window_harness.h"
 #include "engine/engine_fixture.h"
 #include "playback/player.h"
 #include "support/http_proxy.h"

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/window_harness.h"
+#include "support/window_harness.h"
 
 namespace velmora {
 namespace {

@@ -7,7 +7,9 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 namespace velmora::test {
@@ -27,7 +29,9 @@ inline QByteArray ReadBytes(const QString& path) {
     return f.readAll();
 }
 
+// Creates the folder too when it is missing.
 inline void WriteBytes(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
     ASSERT_EQ(f.write(bytes), bytes.size());

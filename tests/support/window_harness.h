@@ -8,6 +8,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -50,25 +51,35 @@ class AnsweringDialogs final : public Dialogs {
     QString save_file, open_file;
 };
 
-// Points the settings folder ($XDG_CONFIG_HOME/Kestrin/VLR) at a fresh temporary folder for the
-// lifetime of the object, so windows that load and save settings touch nothing of the user's.
+// Points HOME and the settings folder ($XDG_CONFIG_HOME/Kestrin/VLR) at a fresh temporary folder
+// for the lifetime of the object, so windows that load and save settings, or record into the
+// documents folder, touch nothing of the user's.
 class SettingsHome {
   public:
-    SettingsHome() : old_(qgetenv("XDG_CONFIG_HOME")) {
-        qputenv("XDG_CONFIG_HOME", dir_.path().toUtf8());
+    SettingsHome() : old_home_(qgetenv("HOME")), old_config_(qgetenv("XDG_CONFIG_HOME")) {
+        qputenv("HOME", QFile::encodeName(dir_.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.path()));
     }
-    ~SettingsHome() { qputenv("XDG_CONFIG_HOME", old_); }
+    ~SettingsHome() {
+        qputenv("HOME", old_home_);
+        if (old_config_.isEmpty()) {
+            qunsetenv("XDG_CONFIG_HOME");
+        } else {
+            qputenv("XDG_CONFIG_HOME", old_config_);
+        }
+    }
     SettingsHome(const SettingsHome&) = delete;
     SettingsHome& operator=(const SettingsHome&) = delete;
 
     QString Root() const { return dir_.path(); }
+    QString Documents() const { return dir_.path() + "/Documents"; }
     QString Folder() const { return dir_.path() + "/Kestrin/VLR"; }
     QString SettingsFile() const { return Folder() + "/Config-t.ini"; }
     QString ChannelListFile() const { return Folder() + "/ChannelList.vlr"; }
 
   private:
     QTemporaryDir dir_;
-    QByteArray old_;
+    QByteArray old_home_, old_config_;
 };
 
 // Runs the event loop until `done` holds or `timeout` passes; returns the last value of `done`.

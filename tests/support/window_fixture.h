@@ -1,0 +1,106 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The one fixture of the tests that drive the program window: the main window with its editor and
+// about box, in a home folder of its own (settings, channel list and documents are the test's),
+// with every box answered by the test and the catalogue language back at English. The window is
+// closed the user's way at the end, which writes the settings.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "app/program_windows.h"
+#include "channels/channel_list_model.h"
+#include "desktop/file_writer.h"
+#include "engine/engine.h"
+#include "i18n/language.h"
+#include "support/stream_server.h"
+#include "support/test_audio.h"
+#include "support/window_harness.h"
+#include "support/window_parts.h"
+
+namespace velmora::test {
+
+class WindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        EnsureApp();
+        SetDialogs(&answers_);
+        // The catalogue language is process-wide: a language applied by an earlier test is undone.
+        SelectCatalogueLanguage(QString());
+        if (open_at_start_) OpenWindow();
+    }
+    void TearDown() override {
+        SetFileWriterCalls(nullptr);
+        if (form_) CloseWindow();
+        SetDialogs(nullptr);
+    }
+
+    void OpenWindow() {
+        form_ = CreateProgramWindows();
+        ASSERT_NE(form_, nullptr);
+        form_->show();
+        title_ = TitleLabel(form_);
+        station_ = StationLabel(form_);
+        rate_ = RateLabel(form_);
+    }
+    // Closes as the user does; true when the window went (and has been freed).
+    bool CloseWindow() {
+        const bool closed = CloseAndFlush(form_);
+        if (closed) form_ = nullptr;
+        return closed;
+    }
+
+    ChannelListModel* Channels() const { return form_->Channels(); }
+    // Clicks row `row` of the user's list, as the user chooses a channel.
+    void ClickChannel(int row) {
+        ChannelListView* list = ChannelList(form_);
+        ClickAt(list->viewport(), list->visualRect(list->model()->index(row, 0)).center());
+    }
+    // Puts the channels into the user's list and clicks row `row`, which plays its address.
+    void ChooseUserChannel(const std::vector<ChannelEntry>& entries, int row = 0) {
+        Channels()->ReplaceAll(entries);
+        ClickChannel(row);
+    }
+    void PlayUserChannel(const std::string& url, const QString& name = "Loopback") {
+        ChooseUserChannel({{name, QString::fromStdString(url), {}, {}}});
+    }
+
+    bool Playing() const {
+        return vle::ChannelIsActive(form_->CurrentStream()) ==
+               static_cast<int>(vle::ActiveState::Playing);
+    }
+    static std::string Mp3(double seconds) {
+        SineSpec spec;
+        spec.seconds = seconds;
+        return EncodeSine(spec);
+    }
+    QString Documents() const { return home_.Documents(); }
+
+    // Lets the stream at `path` go on until the server has sent `bytes` more audio: time passing
+    // with the stream alive, for checks that something did not happen meanwhile.
+    static bool WaitForMoreAudio(const StreamServer& server, const std::string& path,
+                                 std::size_t bytes) {
+        const auto sent = [&] {
+            std::size_t total = 0;
+            for (const ConnectionRecord& c : server.ConnectionsTo(path)) {
+                total += c.sent_audio.size();
+            }
+            return total;
+        };
+        const std::size_t from = sent();
+        return WaitFor([&] { return sent() >= from + bytes; }, std::chrono::seconds(5));
+    }
+
+    bool open_at_start_ = true;  // cleared by tests that write files before the window opens
+    SettingsHome home_;
+    AnsweringDialogs answers_;
+    MainWindow* form_ = nullptr;
+    QLabel* title_ = nullptr;
+    QLabel* station_ = nullptr;
+    QLabel* rate_ = nullptr;
+};
+
+}  // namespace velmora::test
