@@ -28,7 +28,6 @@ class AccessibilityTest : public WindowTest {
         }
         return chain;
     }
-    bool Recording() { return BlinkTimer(form_)->isActive(); }
 };
 
 TEST_F(AccessibilityTest, EveryControlIsNamedFocusableAndNoPlainImage) {

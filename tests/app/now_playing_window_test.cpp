@@ -269,17 +269,15 @@ TEST_F(NowPlayingTest, ProxyPanelRoutesTheNextPlay) {
     EXPECT_EQ(server.ConnectionsTo("/mount").size(), 2u);
 
     // The settings keep the switch and the address.
-    form_->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    form_ = new MainWindow;
-    form_->show();
+    ASSERT_TRUE(CloseWindow());
+    OpenWindow();
     EXPECT_TRUE(DirectConnectionBox(form_)->isChecked());
     EXPECT_EQ(ProxyField(form_)->text(), QString::fromStdString(proxy.Address()));
     EXPECT_FALSE(ProxyField(form_)->isEnabled());
     EXPECT_TRUE(answers_.errors.isEmpty()) << answers_.errors.join("|").toStdString();
 }
 
-// A station whose server drops the connection once: Label5 shows "Reconnecting..." while the
+// A station whose server drops the connection once: the rate label shows "Reconnecting..." while the
 // engine reconnects, then the bit rate again once the same stream plays; the station stays shown.
 TEST_F(NowPlayingTest, DroppedStationShowsReconnectingThenPlaysOn) {
     vle::SetConfig(vle::Config::NetReconnectDelay, 700);

@@ -86,7 +86,6 @@ class RecordingWindowTest : public WindowTest {
     }
 
     QWidget* Record() { return RecordButton(form_); }
-    bool Recording() { return BlinkTimer(form_)->isActive(); }
 
     // The recording's file holds one unbroken span of the audio the server sent.
     static void ExpectSpanOfSent(const QString& path, const StreamServer& server, qint64 at_least) {

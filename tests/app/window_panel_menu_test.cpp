@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The user panel, its list operations and the analyser, wired into the real window.
 #include <QFile>
+#include <QPushButton>
 
 #include "channels/channel_editor.h"
 #include "support/stream_server.h"

@@ -59,7 +59,7 @@ TEST_F(LanguageWindowTest, StartupLanguageFromSettingsOrSystem) {
         const char* stored;
         const char* applied;  // stored at close
         const char* update_path;
-        const char* prompt;  // Label9
+        const char* prompt;
     };
     const Row rows[] = {
         {"de_DE.UTF-8", nullptr, "German", "/downloads/update/selfupdate_de.cgi",

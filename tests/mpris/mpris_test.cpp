@@ -200,12 +200,12 @@ TEST_F(MprisWindowTest, TransportStatusAndMetadata) {
     auto* record = RecordButton(form_);
     ASSERT_TRUE(WaitFor([&] { return record->isVisible(); }, 5s));
     Click(record);
-    ASSERT_TRUE(BlinkTimer(form_)->isActive());
+    ASSERT_TRUE(Recording());
 
     for (const char* stop : {"PlayPause", "Pause", "Stop"}) {
         Player(stop);
         EXPECT_TRUE(WaitFor([&] { return !Playing(); }, 3s)) << stop;
-        EXPECT_FALSE(BlinkTimer(form_)->isActive()) << stop;
+        EXPECT_FALSE(Recording()) << stop;
         EXPECT_TRUE(StatusIs("Stopped")) << stop;
         EXPECT_TRUE(WaitFor([&] { return watch_.Saw("PlaybackStatus", "Stopped"); }, 2s));
         EXPECT_EQ(Metadata().value("xesam:album").toString(), "Loopback FM") << stop;
@@ -274,7 +274,7 @@ TEST_F(MprisWindowTest, VolumeFollowsTheSliderAndQuitSaves) {
         },
         3s));
     form_ = nullptr;
-    const QByteArray settings = ReadBytes(home_->path() + "/.config/Kestrin/VLR/Config-t.ini");
+    const QByteArray settings = ReadBytes(home_.SettingsFile());
     EXPECT_TRUE(settings.contains("Volume=55")) << settings.toStdString();
 }
 

@@ -72,6 +72,8 @@ class WindowTest : public ::testing::Test {
         return vle::ChannelIsActive(form_->CurrentStream()) ==
                static_cast<int>(vle::ActiveState::Playing);
     }
+    // The record button blinks while a recording is on.
+    bool Recording() const { return BlinkTimer(form_)->isActive(); }
     static std::string Mp3(double seconds) {
         SineSpec spec;
         spec.seconds = seconds;

@@ -93,10 +93,6 @@ inline bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds
     return true;
 }
 
-inline void Pump(std::chrono::milliseconds time) {
-    WaitFor([] { return false; }, time);
-}
-
 inline void ClickAt(QWidget* w, QPoint p, Qt::MouseButton button = Qt::LeftButton) {
     const QPointF local(p);
     const QPointF global(w->mapToGlobal(p));
@@ -105,14 +101,6 @@ inline void ClickAt(QWidget* w, QPoint p, Qt::MouseButton button = Qt::LeftButto
     QMouseEvent release(QEvent::MouseButtonRelease, local, global, button, Qt::NoButton,
                         Qt::NoModifier);
     QApplication::sendEvent(w, &release);
-}
-
-// The child of `root` named `name`; a missing one fails the test.
-template <class T>
-T* FindChild(const QObject* root, const char* name) {
-    T* w = root->findChild<T*>(name);
-    EXPECT_NE(w, nullptr) << name;
-    return w;
 }
 
 // Closes a window as the user does and lets Qt delete what asked for deferred deletion; true when
@@ -166,7 +154,7 @@ class LabelRecorder final : public QObject {
         Add(title_texts, title_->text());
     }
 
-    QStringList status_texts, rate_texts, title_texts;  // Label4, Label5, Label3
+    QStringList status_texts, rate_texts, title_texts;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {

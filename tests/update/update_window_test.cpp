@@ -9,6 +9,7 @@
 #include "i18n/language.h"
 #include "support/qt_test_helpers.h"
 #include "support/stream_server.h"
+#include "support/window_parts.h"
 #include "update/self_updater.h"
 #include "update/update_test_support.h"
 
@@ -60,8 +61,15 @@ TEST(UpdateWindowTest, BoxesOnlyAfterAManualCheck) {
         auto* updater = form->findChild<SelfUpdater*>("SelfUpdater1");
         ASSERT_NE(updater, nullptr);
         updater->SetStartInterval(20);
-        if (r.manual) form->findChild<QAction*>("Checkfornewversion1")->trigger();
-        test::Pump(400ms);
+        if (r.manual) test::CheckForUpdateItem(form)->trigger();
+        // Done once the automatic start has passed, no check runs and the boxes are in.
+        const auto boxes = [&] { return answers.errors.size() + answers.messages.size(); };
+        test::WaitFor(
+            [&] {
+                return !updater->StartTimer()->isActive() && !updater->Checking() &&
+                       boxes() == static_cast<qsizetype>(r.errors + r.messages);
+            },
+            5s);
         EXPECT_FALSE(updater->Checking()) << r.name;
         EXPECT_EQ(server.Connections().size() - before, r.requests) << r.name;
         EXPECT_EQ(answers.errors.size(), r.errors) << r.name;
