@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 
 #include "app/main_window.h"
@@ -64,8 +63,8 @@ class SessionEndTest : public ::testing::Test {
         p.setProcessChannelMode(QProcess::ForwardedChannels);
         p.start(program, {});
         ASSERT_TRUE(p.waitForStarted(10000)) << program.toStdString();
-        for (int i = 0; i < 400 && !Ready(p.processId()); ++i) QThread::msleep(25);
-        ASSERT_TRUE(Ready(p.processId())) << "the program never got ready";
+        ASSERT_TRUE(test::WaitFor([&] { return Ready(p.processId()); }, std::chrono::seconds(10)))
+            << "the program never got ready";
         ::kill(static_cast<pid_t>(p.processId()), signal_number);
         if (!p.waitForFinished(20000)) {
             p.kill();

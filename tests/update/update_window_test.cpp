@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QTimer>
 
 #include "app/main_window.h"
 #include "app/program_windows.h"
@@ -62,11 +63,14 @@ TEST(UpdateWindowTest, BoxesOnlyAfterAManualCheck) {
         ASSERT_NE(updater, nullptr);
         updater->SetStartInterval(20);
         if (r.manual) test::CheckForUpdateItem(form)->trigger();
-        // Done once the automatic start has passed, no check runs and the boxes are in.
+        // Done once the automatic start has come (after the updater's own handler), no check
+        // runs and the boxes are in.
+        int ticks = 0;
+        QObject::connect(updater->StartTimer(), &QTimer::timeout, [&] { ++ticks; });
         const auto boxes = [&] { return answers.errors.size() + answers.messages.size(); };
         test::WaitFor(
             [&] {
-                return !updater->StartTimer()->isActive() && !updater->Checking() &&
+                return ticks > 0 && !updater->Checking() &&
                        boxes() == static_cast<qsizetype>(r.errors + r.messages);
             },
             5s);
