@@ -114,11 +114,17 @@ TEST(ChannelListModel, UserSelectionIsFollowedAndReported) {
     QApplication::sendEvent(m.View(), &down);
     EXPECT_EQ(chosen, 2);
     ExpectSelected(m, 2);
+    QKeyEvent shift(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier);
+    QApplication::sendEvent(m.View(), &shift);  // the selection stays: no choice
+    EXPECT_EQ(chosen, 2);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(m.View(), &enter);  // chooses the row again, as a click does
+    EXPECT_EQ(chosen, 3);
 
     m.SetSelectedRow(4);
     m.MoveSelectedUp();
     m.Add({"x", "x", "", ""}, ChannelListModel::Position::Top);
-    EXPECT_EQ(chosen, 2);
+    EXPECT_EQ(chosen, 3);
     ExpectSelected(m, 4);
 }
 
