@@ -207,8 +207,8 @@ SettingsControls MainWindow::BoundControls() {
     c.window = this;
     c.Directory = directoryCombo_;
     c.Volume = volumeSlider_;
-    c.cbDirectConnection = proxyPanel_->directSwitch;
-    c.ed_ProxyServer = proxyPanel_->addressEdit;
+    c.DirectConnection = proxyPanel_->directSwitch;
+    c.ProxyField = proxyPanel_->addressEdit;
     c.ShowDate = menu_.ShowDate;
     c.ShowTime = menu_.ShowTime;
     c.InsertAtTop = channelEditor_->InsertAtTop();
