@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // MainWindow, the main window: the header, the directory and transport controls, the now-playing
-// box and the user channel panel. It wires controls to handlers; the rules live in playback/ and
-// channels/. Everything about streams goes through the Player and comes back as its signals.
+// box and the user channel panel. It builds the layout and wires the parts that do the work:
+// NowPlaying (what plays), PlaybackControl (Play, Stop, replay), VolumeControl, RecordingControl
+// and WindowFiles (the list and settings files). The rules live in playback/ and channels/;
+// everything about streams goes through the Player.
 #pragma once
 
 #include <QWidget>
@@ -11,9 +13,9 @@
 #include <optional>
 
 #include "app/backgrounds.h"
+#include "app/now_playing_state.h"
 #include "app/settings_menu.h"
 #include "channels/channel_operations.h"
-#include "playback/now_playing.h"
 
 class QCheckBox;
 class QComboBox;
@@ -36,9 +38,12 @@ class RecordingControl;
 class AboutBox;
 class ChannelEditor;
 class AnalyserView;
+class PlaybackControl;
 class SelfUpdater;
 class SpectrumPainter;
+class VolumeControl;
 class VolumeTrackBar;
+class WindowFiles;
 struct LanguageInfo;
 struct SettingsControls;
 
@@ -59,8 +64,10 @@ class MainWindow final : public QWidget, private ChannelListHost {
     // True while a stream-opening worker runs.
     bool IsOpening() const;
     // Automatic replays since the last reset (RetryCount).
-    int RetryCount() const { return replay_.RetryCount(); }
+    int RetryCount() const;
     ChannelListModel* Channels() const { return channels_; }
+    // What plays, for anything that shows or follows it.
+    NowPlaying* Now() const { return now_; }
     // Path of the update information file for the applied language; empty when none applies.
     QString UpdateInfoPath() const { return updateInfoPath_; }
     // Plays `url` as a station of its own, shown as `name` until its server names it; the user's
@@ -79,6 +86,7 @@ class MainWindow final : public QWidget, private ChannelListHost {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // Layout (main_window_layout.cpp).
     void CreateControls();
     void CreateHeader();
     void CreateChannelBox();
@@ -86,59 +94,42 @@ class MainWindow final : public QWidget, private ChannelListHost {
     void CreateProxyPanel();
     void CreateUserPanel();
     void CreateTimers();
-    void CreateKeyboard();
-    void WireNowPlaying();
+    // Parts and wiring.
+    void CreateParts();
+    void ShowNowPlaying();
     void WireMenu();
     void WireUserPanel();
+    void CreateKeyboard();
     void EnsureSecondaryWindows();
     void StartUp();
     void ShowEngineError(const QString& message);
 
     // First showing, in this order.
     void LoadOnFirstShow();
-    void DetermineFolders();
-    bool LoadChannelList();  // false, after telling the user, when no list could be read
-    void LoadSettings();
     void LayoutByWidth();
     void PlaceClockLabels();
     void ApplyProgramsButtonRule();
-    void ApplyProxyChoice();
     void ApplyLanguage();
     void ApplyLanguageOf(const LanguageInfo& language);
     void ApplyBackground();
 
-    // Each false, after telling the user, when a file could not be written; the close is abandoned.
+    // False, after telling the user, when a file could not be written; the close is abandoned.
     bool SaveBeforeClose();
-    bool SaveSettings();
-    bool SaveChannelList();
-    // The write failure, and that closing again quits without saving.
-    void ShowSaveFailure(const QString& message);
-    QString SettingsFile() const;
-    QString ChannelListFile() const;
     SettingsControls BoundControls();
 
-    // Handlers.
-    void OnPlayClicked();
-    void Play();  // also run by the automatic replay
-    void OnStopClicked();
-    void EndReplay();
-    void AbandonOpening();
+    // Station choices and their pages (main_window_choices.cpp).
+    StationChoice CurrentChoice() const;
+    void ChooseDirectory();
     void OnDirectoryRowChosen(int row);
     void OnDirectoryKeyDown(int virtual_key);
     void OnUserChannelChosen();
-    void OnVolumeChanged(int position);
-    void OnMuteClicked();
-    void OnUnmuteClicked();
+    void ApplyStartFixes();
     void OnHomepageClicked();
     void OnProgramsClicked();
-    void OnReplayTimer();
-    void StopRecording();
     void OpenWebPage(const QString& address);
     void OnAnalyserTimer();
-    void OnClockTimer();
-    void ArmClock();
     void StopAnalyser();
-    // Settings menu.
+    // Settings menu, header and clock (main_window_menu.cpp).
     void OnMenuClicked();
     void OnShowDateToggled();
     void OnShowTimeToggled();
@@ -146,68 +137,42 @@ class MainWindow final : public QWidget, private ChannelListHost {
     void ShowBackground(Background background);
     void OnAboutClicked();
     void ChooseLanguage(const char* language_name);
-    // User panel.
-    void OnOpenPanelClicked();      // open
-    void OnClosePanelClicked();     // close
-    void OnAddChannelClicked();     // add
-    void OnDeleteChannelClicked();  // delete
-    void OnDeleteAllClicked();      // delete all
-    void OnEditChannelClicked();    // edit
-    void OnMoveUpClicked();         // move up
-    void OnMoveDownClicked();       // move down
-    void OnExportClicked();
-    void OnImportClicked();
-    // Self-update.
+    void OnClockTimer();
+    void ArmClock();
+    // User panel (main_window_user_panel.cpp).
+    void OnOpenPanelClicked();
+    void OnClosePanelClicked();
+    void OnDeleteChannelClicked();
+    void OnDeleteAllClicked();
+    void OnMoveUpClicked();
+    void OnMoveDownClicked();
+    // Self-update (main_window_update.cpp).
     void CreateSelfUpdater();
-    // Media keys and panel widgets, through the session bus when there is one.
-    void CreateMediaKeys();
     void ApplyUpdateSettings();
     void OnCheckForUpdateClicked();
     void OnUpdateError();
     void OnNoUpdateAvailable();
     void OnUpdateDone();
-    // The player's reports, for the opening the labels show.
-    void WirePlayer();
-    void OnOpening(std::uint64_t opening);
-    void OnBuffering(std::uint64_t opening, int percent);
-    void OnStation(std::uint64_t opening, const QString& name);
-    void OnRateLine(std::uint64_t opening, const QString& text);
-    void OnTitle(std::uint64_t opening, const QString& text);
-    void OnStalled(std::uint64_t opening, bool stalled);
-    void OnPlaying(std::uint64_t opening);  // once-per-start fixes
-    void OnStopped(std::uint64_t opening);
-    void OnFailed(std::uint64_t opening, int code);
+    // Media keys and panel widgets, through the session bus when there is one.
+    void CreateMediaKeys();
     // ChannelListHost, for deleting a channel.
     void StopAndReleaseStream() override;
     void ResetNowPlaying() override;
 
     bool started_up_ = false;
     bool shown_once_ = false;
-    // The user's list (and so the settings after it) was read at the first showing.
-    bool startup_loaded_ = false;
-    // A close was refused because a file could not be written; the next close quits unsaved.
-    bool save_refused_ = false;
 
-    // --- process-wide state; user-interface thread
+    // --- parts; user-interface thread
     // Created first and deleted first: its signals never reach a window half torn down.
     Player* player_ = nullptr;
-    bool user_channel_mode_ = false;
-    QString user_channel_url_;
-    QString user_channel_name_;
-    // The played channel's own name, and whether its server has named the station.
-    QString channel_name_;
-    bool station_named_ = false;
-    // The station name its server sent for the played channel; empty while none came.
-    QString server_station_;
-    // What rateLabel_ showed before "Reconnecting...", shown again once the stream flows.
-    std::optional<QString> rate_before_reconnect_;
-    // RetryCount of the automatic replay.
-    AutoReplay replay_;
+    NowPlaying* now_ = nullptr;
+    PlaybackControl* playback_ = nullptr;
+    VolumeControl* volume_ = nullptr;
     RecordingControl* recording_ = nullptr;
-    int saved_volume_ = 0;
+    std::unique_ptr<WindowFiles> files_;
+    // What Play opens: a user channel or an address, or (source Directory) the directory's row.
+    StationChoice chosen_;
     std::unique_ptr<SpectrumPainter> spectrum_;
-    QString program_folder_;
-    QString settings_folder_;
     QString language_name_;
     QString background_name_;
     QString updateInfoPath_;                  // set by ApplyLanguage
@@ -245,7 +210,7 @@ class MainWindow final : public QWidget, private ChannelListHost {
     PictureButton* programsButton_ = nullptr;
     ProxyPanel* proxyPanel_ = nullptr;
     QGroupBox* userPanel_ = nullptr;
-    ChannelListModel* channels_ = nullptr;  // the user list and its view ListBox1
+    ChannelListModel* channels_ = nullptr;
     // The user panel's buttons, in the order they stand.
     enum ListButton {
         kAdd,
@@ -262,7 +227,6 @@ class MainWindow final : public QWidget, private ChannelListHost {
     SettingsMenu menu_;
     QMenu* settingsPopup_ = nullptr;
     QTimer* analyserTimer_ = nullptr;
-    QTimer* replayTimer_ = nullptr;
     QTimer* clockTimer_ = nullptr;
     QTimer* blinkTimer_ = nullptr;
     // The one updater, and whether the user has asked for a check in this run.

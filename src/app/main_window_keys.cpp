@@ -11,6 +11,7 @@
 
 #include "app/main_window.h"
 #include "app/picture_button.h"
+#include "app/playback_control.h"
 #include "app/recording_control.h"
 #include "channels/channel_list_model.h"
 #include "playback/player.h"
@@ -82,9 +83,9 @@ void MainWindow::CreateKeyboard() {
 void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
         if (player_->IsBusy()) {
-            OnStopClicked();
+            playback_->OnStopClicked();
         } else {
-            OnPlayClicked();
+            playback_->OnPlayClicked();
         }
         event->accept();
         return;

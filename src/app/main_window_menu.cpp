@@ -9,6 +9,7 @@
 #include "app/header_clock.h"
 #include "app/main_window.h"
 #include "app/picture_button.h"
+#include "channels/channel_operations.h"
 #include "desktop/dialogs.h"
 #include "i18n/message.h"
 
@@ -22,8 +23,10 @@ void MainWindow::WireMenu() {
         connect(menu_.Backgrounds[static_cast<std::size_t>(info.id)], &QAction::triggered, this,
                 [this, id = info.id] { OnBackgroundChosen(id); });
     }
-    connect(menu_.ExportList, &QAction::triggered, this, &MainWindow::OnExportClicked);
-    connect(menu_.ImportList, &QAction::triggered, this, &MainWindow::OnImportClicked);
+    connect(menu_.ExportList, &QAction::triggered, this,
+            [this] { ExportChannelList(*channels_, this); });
+    connect(menu_.ImportList, &QAction::triggered, this,
+            [this] { ImportChannelList(*channels_, this); });
     connect(menu_.About, &QAction::triggered, this, &MainWindow::OnAboutClicked);
     menu_.SelectLanguage->setEnabled(true);
     connect(menu_.English, &QAction::triggered, this, [this] { ChooseLanguage("English"); });

@@ -5,6 +5,8 @@
 #include <QLabel>
 
 #include "app/main_window.h"
+#include "app/playback_control.h"
+#include "app/recording_control.h"
 #include "mpris/mpris_rules.h"
 #include "mpris/mpris_service.h"
 #include "playback/player.h"
@@ -18,16 +20,16 @@ void MainWindow::CreateMediaKeys() {
         MprisNowPlaying now;
         // Playing from Play until Stop, a failed opening or the stream's end.
         now.playing = player_->IsBusy();
-        now.station = server_station_.isEmpty() ? channel_name_ : server_station_;
-        now.title = titleLabel_->text();
+        now.station = now_->StationName();
+        now.title = now_->Title();
         now.volume = volumeSlider_->value();
         return now;
     };
-    player.play = [this] { OnPlayClicked(); };
+    player.play = [this] { playback_->OnPlayClicked(); };
     // A paused radio is silent: Stop ends a recording and the sound together.
     player.stop = [this] {
-        StopRecording();
-        OnStopClicked();
+        recording_->StopRecording();
+        playback_->OnStopClicked();
     };
     player.skip = [this](int step) {
         const int row = AdjacentStationRow(directoryCombo_->currentIndex(), step);
@@ -45,18 +47,10 @@ void MainWindow::CreateMediaKeys() {
     mpris_ = new MprisService(std::move(player), this);
     mpris_->setObjectName(QStringLiteral("MprisService"));
     connect(volumeSlider_, &QSlider::valueChanged, mpris_, &MprisService::Changed);
-    // Every step of a playback shows on the bus; connected after the window's own handlers, so
-    // the service reads the labels they have just set.
-    connect(player_, &Player::opening, mpris_, &MprisService::Changed);
-    connect(player_, &Player::buffering, mpris_, &MprisService::Changed);
-    connect(player_, &Player::station, mpris_, &MprisService::Changed);
-    connect(player_, &Player::bitRate, mpris_, &MprisService::Changed);
-    connect(player_, &Player::serverLine, mpris_, &MprisService::Changed);
-    connect(player_, &Player::title, mpris_, &MprisService::Changed);
-    connect(player_, &Player::stalled, mpris_, &MprisService::Changed);
-    connect(player_, &Player::playing, mpris_, &MprisService::Changed);
+    // Every step of a playback shows on the bus; NowPlaying reports after it has changed, so the
+    // service reads what the window shows.
+    connect(now_, &NowPlaying::changed, mpris_, &MprisService::Changed);
     connect(player_, &Player::stopped, mpris_, &MprisService::Changed);
-    connect(player_, &Player::failed, mpris_, &MprisService::Changed);
     // Without a session bus (or without a working engine) the player runs without media keys.
     if (started_up_) mpris_->Register(QDBusConnection::sessionBus());
 }

@@ -7,6 +7,7 @@
 #include "app/header_clock.h"
 #include "app/main_window.h"
 #include "app/picture_button.h"
+#include "app/playback_control.h"
 #include "app/settings_binding.h"
 #include "channels/channel_editor.h"
 #include "channels/channel_list_model.h"
@@ -20,34 +21,16 @@ namespace velmora {
 void MainWindow::WireUserPanel() {
     connect(openPanelButton_, &PictureButton::clicked, this, &MainWindow::OnOpenPanelClicked);
     connect(closePanelButton_, &PictureButton::clicked, this, &MainWindow::OnClosePanelClicked);
-    connect(listButtons_[kAdd], &PictureButton::clicked, this, &MainWindow::OnAddChannelClicked);
+    connect(listButtons_[kAdd], &PictureButton::clicked, this,
+            [this] { channelEditor_->OpenForAdd(); });
     connect(listButtons_[kDelete], &PictureButton::clicked, this,
             &MainWindow::OnDeleteChannelClicked);
-    connect(listButtons_[kEdit], &PictureButton::clicked, this, &MainWindow::OnEditChannelClicked);
+    connect(listButtons_[kEdit], &PictureButton::clicked, this,
+            [this] { channelEditor_->OpenForEdit(); });
     connect(listButtons_[kDeleteAll], &PictureButton::clicked, this,
             &MainWindow::OnDeleteAllClicked);
     connect(listButtons_[kMoveUp], &PictureButton::clicked, this, &MainWindow::OnMoveUpClicked);
     connect(listButtons_[kMoveDown], &PictureButton::clicked, this, &MainWindow::OnMoveDownClicked);
-}
-
-// The user list comes from the settings folder, or the default list beside the program, or starts
-// empty when there is neither.
-bool MainWindow::LoadChannelList() {
-    if (const auto error = LoadUserChannelList(*channels_, ChannelListFile())) {
-        dialogs().Error(this, error->Message());
-        // Only the user's own list is worth protecting; a broken shipped list leaves an empty one.
-        return error->path != ChannelListFile();
-    }
-    return true;
-}
-
-// Writes the user list into the settings folder; the previous file survives a failure.
-bool MainWindow::SaveChannelList() {
-    if (const auto error = SaveUserChannelList(*channels_, ChannelListFile())) {
-        ShowSaveFailure(error->Message());
-        return false;
-    }
-    return true;
 }
 
 void MainWindow::OnOpenPanelClicked() {
@@ -63,12 +46,8 @@ void MainWindow::OnClosePanelClicked() {
     openPanelButton_->show();
     closePanelButton_->hide();
     channels_->ClearSelection();
-    user_channel_mode_ = false;
+    ChooseDirectory();
     velmora::PlaceClockLabels(dateLabel_, timeLabel_, PanelLayout::Closed);
-}
-
-void MainWindow::OnAddChannelClicked() {
-    channelEditor_->OpenForAdd();
 }
 
 void MainWindow::OnDeleteChannelClicked() {
@@ -79,10 +58,6 @@ void MainWindow::OnDeleteAllClicked() {
     DeleteAllChannels(*channels_, this);
 }
 
-void MainWindow::OnEditChannelClicked() {
-    channelEditor_->OpenForEdit();
-}
-
 void MainWindow::OnMoveUpClicked() {
     MoveChannelUp(*channels_, this);
 }
@@ -91,26 +66,16 @@ void MainWindow::OnMoveDownClicked() {
     MoveChannelDown(*channels_, this);
 }
 
-void MainWindow::OnExportClicked() {
-    ExportChannelList(*channels_, this);
-}
-
-void MainWindow::OnImportClicked() {
-    ImportChannelList(*channels_, this);
-}
-
 // Deleting any entry ends whatever plays; a recording goes on.
 void MainWindow::StopAndReleaseStream() {
     player_->Stop();  // what the stopped stream still reports is not shown
 }
 
 void MainWindow::ResetNowPlaying() {
-    titleLabel_->clear();
-    stationLabel_->setText(Msg("Not playing"));
-    rateLabel_->clear();
+    now_->ShowNothingPlaying(Msg("Not playing"));
     homepageButton_->hide();
     programsButton_->hide();
-    replayTimer_->stop();
+    playback_->StopReplayTimer();
 }
 
 }  // namespace velmora

@@ -6,12 +6,12 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QLabel>
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
+#include "app/now_playing_state.h"
 #include "desktop/dialogs.h"
 #include "i18n/message.h"
 #include "playback/player.h"
@@ -27,12 +27,9 @@ QString Native(const QString& path) {
 
 }  // namespace
 
-RecordingControl::RecordingControl(const Controls& controls, Player* player,
-                                   NameSource channel_name, QObject* parent)
-    : QObject(parent),
-      controls_(controls),
-      player_(player),
-      channel_name_(std::move(channel_name)) {
+RecordingControl::RecordingControl(const Controls& controls, Player* player, const NowPlaying* now,
+                                   QObject* parent)
+    : QObject(parent), controls_(controls), player_(player), now_(now) {
     // A write error happens on the download thread; the message belongs on the user-interface
     // thread, and only while this control still exists. The guard is read there alone.
     auto guard = std::make_shared<const QPointer<RecordingControl>>(this);
@@ -56,9 +53,8 @@ void RecordingControl::OnRecordClicked() {
     }
     // Recording counts as on, and blinks, even when the folders or the file fail below.
     controls_.blink_timer->start();
-    const RecordingPlan plan =
-        PlanRecording(DocumentsFolder(), controls_.station->text(), controls_.title->text(),
-                      QDateTime::currentDateTime(), channel_name_ ? channel_name_() : QString());
+    const RecordingPlan plan = PlanRecording(DocumentsFolder(), now_->StationText(), now_->Title(),
+                                             QDateTime::currentDateTime(), now_->ChannelName());
     const RecordingStartResult result = recorder_->Start(plan);
     switch (result.error) {
         case RecordingStartError::None:

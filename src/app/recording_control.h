@@ -5,15 +5,14 @@
 #pragma once
 
 #include <QObject>
-#include <functional>
 #include <memory>
 
-class QLabel;
 class QTimer;
 class QWidget;
 
 namespace velmora {
 
+class NowPlaying;
 class Player;
 class StreamRecorder;
 struct RecordingWriteError;
@@ -25,14 +24,11 @@ class RecordingControl final : public QObject {
         QWidget* owner = nullptr;  // owner of the message boxes
         QWidget* record_button = nullptr;
         QTimer* blink_timer = nullptr;
-        QLabel* station = nullptr;  // names the station folder
-        QLabel* title = nullptr;    // names the file
     };
-    // The channel's own name, for a station label that names no usable folder.
-    using NameSource = std::function<QString()>;
 
-    // `player` plays the stream that is recorded; it outlives this control.
-    RecordingControl(const Controls& controls, Player* player, NameSource channel_name,
+    // `player` plays the stream that is recorded, and `now` names its folder (the station line,
+    // else the channel's own name) and file (the title); both outlive this control.
+    RecordingControl(const Controls& controls, Player* player, const NowPlaying* now,
                      QObject* parent);
 
     // Starts or ends a recording; ignored unless the current stream is playing.
@@ -54,7 +50,7 @@ class RecordingControl final : public QObject {
 
     const Controls controls_;
     Player* const player_;
-    const NameSource channel_name_;
+    const NowPlaying* const now_;
     std::shared_ptr<StreamRecorder> recorder_;
 };
 

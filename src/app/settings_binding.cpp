@@ -42,8 +42,8 @@ void ApplySettings(const Settings& s, const SettingsControls& c) {
     c.Directory->setCurrentIndex(s.channel >= 0 && s.channel < c.Directory->count() ? s.channel
                                                                                     : -1);
     c.Volume->setValue(s.volume);
-    c.cbDirectConnection->setChecked(s.proxy);
-    c.ed_ProxyServer->setText(s.proxy_ip);
+    c.DirectConnection->setChecked(s.proxy);
+    c.ProxyField->setText(s.proxy_ip);
     SetClientWidth(c.window, ClientWidthFromSetting(s.form));
     c.ShowDate->setChecked(s.show_date);
     c.ShowTime->setChecked(s.show_time);
@@ -60,8 +60,8 @@ Settings CollectSettings(const SettingsControls& c) {
     Settings s;
     s.channel = c.Directory->currentIndex();
     s.volume = c.Volume->value();
-    s.proxy = c.cbDirectConnection->isChecked();
-    s.proxy_ip = c.ed_ProxyServer->text();
+    s.proxy = c.DirectConnection->isChecked();
+    s.proxy_ip = c.ProxyField->text();
     s.form = c.window->width();
     s.show_date = c.ShowDate->isChecked();
     s.show_time = c.ShowTime->isChecked();

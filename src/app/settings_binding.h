@@ -30,8 +30,8 @@ struct SettingsControls {
     QWidget* window = nullptr;  // its client width is "Form"
     QComboBox* Directory = nullptr;
     QSlider* Volume = nullptr;
-    QCheckBox* cbDirectConnection = nullptr;
-    QLineEdit* ed_ProxyServer = nullptr;
+    QCheckBox* DirectConnection = nullptr;
+    QLineEdit* ProxyField = nullptr;
     QAction* ShowDate = nullptr;
     QAction* ShowTime = nullptr;
     QRadioButton* InsertAtTop = nullptr;     // the editor's "Top"

@@ -21,12 +21,12 @@ qsizetype CharacterCount(const QString& text) {
 
 }  // namespace
 
-ReplayTick AutoReplay::Tick(const QString& station_label) {
+ReplayTick AutoReplay::Tick(bool opening_failed) {
     if (retry_count_ >= kMaxReplays) {
         retry_count_ = 0;
         return ReplayTick::StopTimer;
     }
-    if (station_label == Msg("Can't play the stream")) {
+    if (opening_failed) {
         ++retry_count_;
         return ReplayTick::Replay;
     }

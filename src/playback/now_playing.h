@@ -24,10 +24,9 @@ enum class ReplayTick {
 // from an earlier failure count against the next one.
 class AutoReplay {
   public:
-    // One tick, given the station label's text. Replays while it shows the translation of
-    // "Can't play the stream"; the tick after the fourth replay stops the timer and starts the
-    // count afresh.
-    ReplayTick Tick(const QString& station_label);
+    // One tick. Replays while the last opening has failed (and nothing was opened since); the
+    // tick after the fourth replay stops the timer and starts the count afresh.
+    ReplayTick Tick(bool opening_failed);
     // Playback has started (or the count is to start afresh).
     void Reset() { retry_count_ = 0; }
     int RetryCount() const { return retry_count_; }

@@ -1,0 +1,159 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// MainWindow's station choices: the directory, the user's list and an address from outside, the
+// fixes once a stream sounds and the station's web pages.
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QTimer>
+#include <QUrl>
+
+#include "app/main_window.h"
+#include "app/picture_button.h"
+#include "app/playback_control.h"
+#include "app/volume_control.h"
+#include "app/web_address.h"
+#include "channels/channel_list_model.h"
+#include "channels/directory.h"
+#include "desktop/dialogs.h"
+#include "i18n/message.h"
+#include "playback/now_playing.h"
+#include "playback/player.h"
+#include "playback/spectrum_painter.h"
+#include "playback/station_argument.h"
+#include "playback/transport.h"
+
+namespace velmora {
+
+StationChoice MainWindow::CurrentChoice() const {
+    if (chosen_.UserChannel()) return chosen_;
+    StationChoice directory;
+    directory.source = StationSource::Directory;
+    directory.row = directoryCombo_->currentIndex();
+    directory.name = directoryCombo_->currentText();
+    return directory;
+}
+
+// Play opens the directory's row from now on.
+void MainWindow::ChooseDirectory() {
+    chosen_ = StationChoice{};
+    chosen_.source = StationSource::Directory;
+}
+
+void MainWindow::OnDirectoryRowChosen(int row) {
+    playback_->LeaveCurrent(false);
+    channels_->ClearSelection();
+    ChooseDirectory();
+    homepageButton_->show();
+    programsButton_->show();
+    const DirectoryChoice choice = ChooseDirectoryRow(row);
+    if (choice.row != row) directoryCombo_->setCurrentIndex(choice.row);  // raises no click
+    if (!choice.show_programs) programsButton_->hide();
+    // The new choice abandoned an opening still under way, so that the chosen row opens instead.
+    playback_->Play();
+}
+
+void MainWindow::OnUserChannelChosen() {
+    const int row = channels_->SelectedRow();
+    const ChannelEntry entry = row >= 0 ? channels_->Entry(row) : ChannelEntry{};
+    if (entry.IsSeparator()) {
+        ChooseDirectory();
+        listButtons_[kEdit]->setEnabled(false);
+        return;
+    }
+    playback_->LeaveCurrent(true);
+    if (row < 0) {
+        dialogs().Error(this, Msg("Please select a channel!"));
+        return;
+    }
+    chosen_ = {StationSource::UserList, row, entry.name, entry.playlist};
+    homepageButton_->setVisible(!entry.homepage.isEmpty());
+    programsButton_->setVisible(!entry.programs.isEmpty());
+    listButtons_[kEdit]->setEnabled(true);
+    playback_->Play();
+}
+
+void MainWindow::PlayStation(const QString& url, const QString& name) {
+    // The address may come over the single-instance socket: it is checked again here.
+    if (!IsStationAddress(url)) return;
+    playback_->LeaveCurrent(true);
+    // Played like a user channel that is not in the list: the list keeps no selection.
+    channels_->ClearSelection();
+    chosen_ = {StationSource::Address, -1, name, url};
+    homepageButton_->hide();
+    programsButton_->hide();
+    listButtons_[kEdit]->setEnabled(false);
+    playback_->Play();
+}
+
+void MainWindow::OnDirectoryKeyDown(int virtual_key) {
+    const int row = directoryCombo_->currentIndex();
+    const int before = RowBeforeKeyDown(row, virtual_key);
+    if (before != row) directoryCombo_->setCurrentIndex(before);  // raises no click
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == directoryCombo_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Up && key->modifiers() == Qt::NoModifier) {
+            OnDirectoryKeyDown(kVirtualKeyUp);
+        }
+    }
+    return QWidget::eventFilter(watched, event);  // the drop-down's own handling follows
+}
+
+// Once per opening, when its stream starts to sound.
+void MainWindow::ApplyStartFixes() {
+    if (!analyserTimer_->isActive()) analyserTimer_->start();  // keeps a running rhythm
+    StartFixInput in;
+    in.slider_position = volume_->Position();
+    in.user_channel_mode = chosen_.UserChannel();
+    in.directory_row = directoryCombo_->currentIndex();
+    in.user_row = channels_->SelectedRow();
+    if (in.user_row >= 0) {
+        const ChannelEntry entry = channels_->Entry(in.user_row);
+        in.user_channel_name = entry.name;
+        in.user_channel_url = entry.playlist;
+    }
+    const StartFixes fixes = PlaybackStartFixes(in);
+    volume_->ShowPicturesForPosition();
+    if (fixes.station_text) now_->SetStationText(*fixes.station_text);
+    if (fixes.bitrate_text) now_->SetRateText(*fixes.bitrate_text);
+    if (fixes.record_offered) now_->SetRecordable(*fixes.record_offered);
+}
+
+// --- station pages
+
+void MainWindow::OnHomepageClicked() {
+    const int user_row = channels_->SelectedRow();
+    if (user_row >= 0) {
+        OpenWebPage(channels_->Entry(user_row).homepage);
+        return;
+    }
+    const int row = directoryCombo_->currentIndex();
+    if (IsDirectoryStationRow(row)) {
+        OpenWebPage(QString::fromUtf8(DirectoryRows()[row].homepage));
+    }
+}
+
+void MainWindow::OnProgramsClicked() {
+    const int user_row = channels_->SelectedRow();
+    if (user_row >= 0) {
+        OpenWebPage(channels_->Entry(user_row).programs);
+        return;
+    }
+    const int row = directoryCombo_->currentIndex();
+    if (!IsDirectoryStationRow(row)) return;
+    if (DirectoryRowLacksPrograms(row)) {
+        dialogs().Error(this, Msg("Programs are not available!"));
+        return;
+    }
+    OpenWebPage(QString::fromUtf8(DirectoryRows()[row].programs));
+}
+
+void MainWindow::OpenWebPage(const QString& address) {
+    const QUrl url = WebPageUrl(address);
+    if (!url.isEmpty()) QDesktopServices::openUrl(url);  // fire and forget
+}
+
+}  // namespace velmora
