@@ -16,9 +16,9 @@
 #include <thread>
 
 #include "engine/engine.h"
-#include "playback/server_text.h"
-#include "playback/stream_opener.h"
-#include "playback/stream_status.h"
+#include "text/server_text.h"
+#include "opening/stream_opener.h"
+#include "opening/stream_status.h"
 
 namespace {
 

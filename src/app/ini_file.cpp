@@ -9,7 +9,7 @@
 
 #include "desktop/file_writer.h"
 #include "i18n/message.h"
-#include "playback/server_text.h"
+#include "text/server_text.h"
 
 namespace velmora {
 

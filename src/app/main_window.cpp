@@ -45,7 +45,7 @@
 #include "playback/proxy_panel.h"
 #include "playback/spectrum_painter.h"
 #include "playback/station_argument.h"
-#include "playback/stream_status.h"
+#include "opening/stream_status.h"
 #include "playback/track_bar.h"
 #include "playback/transport.h"
 #include "playback/volume.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/hls_feed.h"
 
-#include "engine/utf8.h"
+#include "text/utf8.h"
 
 extern "C" {
 #include <libavformat/avformat.h>

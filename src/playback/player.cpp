@@ -6,8 +6,8 @@
 
 #include "engine/engine.h"
 #include "playback/engine_startup.h"
-#include "playback/server_text.h"
-#include "playback/stream_opener.h"
+#include "text/server_text.h"
+#include "opening/stream_opener.h"
 #include "playback/stream_status_sink.h"
 #include "playback/volume.h"
 

@@ -22,7 +22,7 @@
 
 #include "desktop/dialogs.h"
 #include "i18n/message.h"
-#include "playback/server_text.h"
+#include "text/server_text.h"
 #include "update/browser.h"
 #include "update/detached_start.h"
 #include "update/online.h"

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "engine/engine.h"
-#include "playback/stream_status.h"
+#include "opening/stream_status.h"
 
 namespace velmora {
 

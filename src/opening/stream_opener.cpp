@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "playback/stream_opener.h"
+#include "opening/stream_opener.h"
 
 #include <chrono>
 #include <cstring>

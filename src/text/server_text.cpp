@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "playback/server_text.h"
+#include "text/server_text.h"
 
-#include "engine/utf8.h"
+#include "text/utf8.h"
 
 #include <iconv.h>
 

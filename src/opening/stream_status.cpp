@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "playback/stream_status.h"
+#include "opening/stream_status.h"
 
 #include <algorithm>
 #include <cstring>

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "playback/server_text.h"
+#include "text/server_text.h"
 
 namespace velmora {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "playback/stream_status.h"
+#include "opening/stream_status.h"
 
 namespace velmora {
 namespace {
