@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "opening/stream_opener.h"
 
-#include <chrono>
 #include <cstring>
 #include <mutex>
-#include <thread>
+
+#include "base/thread_start.h"
 
 namespace velmora {
 
@@ -145,7 +145,9 @@ void StreamOpener::State::Run(const std::string& url, const std::shared_ptr<Open
     current = h;
     vle::ChannelSetSync(h, vle::SyncType::Reconnect, 0, &State::ReconnectSyncProc, opening);
 
-    // Buffering wait until the buffer is more than three quarters full.
+    // Buffering wait until the buffer is more than three quarters full, one report per percent
+    // gained: the engine wakes the wait when the next percent's bytes are in, the download ends,
+    // the stream goes or the opening is cancelled.
     for (;;) {
         const std::uint64_t end = vle::StreamGetFilePosition(h, vle::FilePos::End);
         if (end == vle::kPosFailed) break;
@@ -155,8 +157,9 @@ void StreamOpener::State::Run(const std::string& url, const std::shared_ptr<Open
         Report({StreamStatus::Buffering, static_cast<std::int32_t>(pct), {}}, id);
         if (BufferingDone(pct)) break;
         if (abandoned(h)) return finish();
-        // The reports pace the loop; this pause keeps a slow station from flooding the window.
-        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        if (!vle::StreamWaitBuffer(h, BufferingBytesFor(pct + 1, end), cancel) &&
+            vle::ErrorGetCode() == static_cast<int>(vle::ErrorCode::Handle))
+            break;
     }
     if (abandoned(h)) return finish();
 
@@ -206,9 +209,9 @@ std::uint64_t StreamOpener::Start(const std::string& url) {
         state_->running = opening->id;
         state_->cancel = cancel;
     }
-    std::thread([state = state_, url, opening, cancel] {
-        state->Run(url, opening, cancel);
-    }).detach();
+    StartThread([state = state_, url, opening, cancel] { state->Run(url, opening, cancel); },
+                AbortOnThrow)
+        .detach();
     return opening->id;
 }
 

@@ -43,6 +43,13 @@ std::optional<std::string> ParseStreamTitle(std::string_view meta) {
     return std::string(meta.substr(start, semi - 1 - start));
 }
 
+std::string ReportText(const StatusReport& report, ServerTextDecoder& decoder) {
+    const std::string_view bytes = std::string_view(report.text).substr(0, report.text.find('\0'));
+    const bool name =
+        report.code == StreamStatus::StationName || report.code == StreamStatus::Title;
+    return name ? decoder.DecodeName(bytes) : decoder.Decode(bytes);
+}
+
 std::string BufferingText(std::int64_t percent) {
     // The wait also ends on nonsense such as a negative share; the label never shows one.
     const std::int64_t shown = std::clamp<std::int64_t>(static_cast<std::int32_t>(percent), 0, 100);

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The stream-opening status protocol and the text rules the opening worker applies to what the
-// server sends. Plain functions: no window, no engine state.
+// The stream-opening status protocol and the text rules applied to what the server sends. Plain
+// functions: no window, no engine state.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "text/server_text.h"
 
 namespace velmora {
 
@@ -41,6 +43,10 @@ std::uint32_t BufferingPercent(std::uint64_t end, std::uint64_t download, std::u
 inline bool BufferingDone(std::uint32_t percent) {
     return percent > 75;
 }
+// The fewest buffered bytes BufferingPercent counts as `percent` of `end`.
+inline std::uint64_t BufferingBytesFor(std::uint32_t percent, std::uint64_t end) {
+    return (std::uint64_t{percent} * end + 99) / 100;
+}
 
 // Walks zero-terminated tag lines up to the empty line; calls `report` for every "icy-name:"
 // (StationName, rest of the line unchanged) and "icy-br:" line (Bitrate, "Bitrate: <rest> kbps").
@@ -50,6 +56,11 @@ void WalkStationTags(const char* tags, const std::function<void(const StatusRepo
 // it, or up to a quote that ends the text. A title closed by neither ends two characters before
 // the first ";" of the whole text. nullopt when there is no "StreamTitle=".
 std::optional<std::string> ParseStreamTitle(std::string_view meta);
+
+// A report's text as UTF-8, decoded in the stream's character set that `decoder` keeps: the text
+// ends at its first zero byte, and a station name or title has its HTML character references
+// resolved (server texts are never markup).
+std::string ReportText(const StatusReport& report, ServerTextDecoder& decoder);
 
 // Label text of a Buffering report: "Buffering... 42%", the number held within 0..100.
 std::string BufferingText(std::int64_t percent);

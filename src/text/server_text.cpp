@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cstdint>
 #include <system_error>
+#include <vector>
 
 namespace velmora {
 
@@ -171,13 +172,78 @@ std::optional<CodePage> PreferredCodePage(std::string_view bytes, std::optional<
     return context ? context : PreferredCodePage(bytes);
 }
 
-std::string CodePageToUtf8(std::string_view bytes, CodePage page) {
+namespace {
+
+// `undefined` replaces a byte the code page leaves undefined; 0 keeps the byte's own value.
+void AppendCodePage(std::string& out, std::string_view bytes, CodePage page, char32_t undefined) {
     const HighHalf& high = HighHalfOf(page);
-    std::string out;
-    out.reserve(bytes.size() * 2);
+    out.reserve(out.size() + bytes.size() * 2);
     for (unsigned char b : bytes) {
         const char32_t c = CharAt(b, high);
-        vle::AppendUtf8(out, c == kUndefined ? U'?' : c);
+        vle::AppendUtf8(out, c != kUndefined ? c : undefined != 0 ? undefined : char32_t{b});
+    }
+}
+
+}  // namespace
+
+std::string CodePageToUtf8(std::string_view bytes, CodePage page) {
+    std::string out;
+    AppendCodePage(out, bytes, page, U'?');
+    return out;
+}
+
+std::string_view WithoutByteOrderMark(std::string_view bytes) {
+    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) bytes.remove_prefix(3);
+    return bytes;
+}
+
+std::string FileTextToUtf8(std::string_view bytes) {
+    return ServerTextToUtf8(WithoutByteOrderMark(bytes));
+}
+
+namespace {
+
+// Splits `text` at every CR and every LF; `breaks[i]` is the byte that ended `lines[i]`.
+void SplitLines(std::string_view text, std::vector<std::string_view>& lines, std::string& breaks) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] != '\r' && text[i] != '\n') continue;
+        lines.push_back(text.substr(start, i - start));
+        if (i < text.size()) breaks += text[i];
+        start = i + 1;
+    }
+}
+
+// The code page most of the lines that decide clearly were written in; nullopt for none or a tie.
+std::optional<CodePage> FilePage(const std::vector<std::string_view>& lines) {
+    int cyrillic = 0, western = 0;
+    for (std::string_view line : lines) {
+        if (IsValidUtf8(line)) continue;
+        if (const auto page = ClearCodePage(line)) {
+            (*page == CodePage::Windows1251 ? cyrillic : western) += 1;
+        }
+    }
+    if (cyrillic == western) return std::nullopt;
+    return cyrillic > western ? CodePage::Windows1251 : CodePage::Windows1252;
+}
+
+}  // namespace
+
+std::string ChannelListToUtf8(std::string_view bytes) {
+    // CR and LF are the same byte in all three encodings.
+    std::vector<std::string_view> lines;
+    std::string breaks;
+    SplitLines(WithoutByteOrderMark(bytes), lines, breaks);
+    const std::optional<CodePage> file_page = FilePage(lines);
+    std::string out;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (IsValidUtf8(lines[i])) {
+            out += lines[i];
+        } else {
+            const auto page = PreferredCodePage(lines[i], file_page);
+            AppendCodePage(out, lines[i], page.value_or(CodePage::Windows1252), 0);
+        }
+        if (i < breaks.size()) out += breaks[i];
     }
     return out;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Server texts (station names, titles, header lines) arrive as raw bytes in whatever character
-// set the station uses. These turn them into UTF-8 for display.
+// Texts from outside arrive as raw bytes in whatever character set their writer used: server texts
+// (station names, titles, header lines), update texts, settings files and channel lists. These
+// turn them into UTF-8, all through the same two code-page tables and the same rules.
 #pragma once
 
 #include <optional>
@@ -35,6 +36,17 @@ std::string CodePageToUtf8(std::string_view bytes, CodePage page);
 // The bytes as UTF-8: unchanged when valid UTF-8, else read in the preferred code page
 // (Windows-1252 when neither is preferred).
 std::string ServerTextToUtf8(std::string_view bytes);
+// `bytes` without a leading UTF-8 byte-order mark: the one rule for every file and body read.
+std::string_view WithoutByteOrderMark(std::string_view bytes);
+// A settings file's text as UTF-8: without its byte-order mark, then as ServerTextToUtf8.
+std::string FileTextToUtf8(std::string_view bytes);
+// A channel list as UTF-8, line by line, line breaks kept: a line of valid UTF-8 is taken as it
+// is, any other in the code page that older installs wrote in and in which its words are of one
+// script; a line that both code pages leave plausible is read as the rest of the file (the code
+// page most of its clearly decided lines were written in), else as Windows-1252. Lists mix lines
+// of different origins (an old list with names pasted from elsewhere), hence the lines' own
+// decisions. Bytes the code page leaves undefined stay the control characters of their value.
+std::string ChannelListToUtf8(std::string_view bytes);
 // The single-byte code page ServerTextToUtf8 would pick for non-UTF-8 bytes: "WINDOWS-1251" or
 // "WINDOWS-1252".
 const char* GuessSingleByteCodePage(std::string_view bytes);

@@ -39,6 +39,14 @@ TEST(StreamStatusTest, BufferingPercentAndTheEndOfTheWait) {
         EXPECT_EQ(p, r.percent) << r.end << " " << r.download << " " << r.current;
         EXPECT_EQ(BufferingDone(p), r.done) << p;
     }
+    // The wait for the next percent asks for the fewest bytes that reach it.
+    for (const std::uint64_t end : {3, 80000, 80001, 176399}) {
+        for (const std::uint32_t pct : {1u, 33u, 76u, 100u}) {
+            const std::uint64_t bytes = BufferingBytesFor(pct, end);
+            EXPECT_GE(BufferingPercent(end, bytes, 0), pct) << end << " " << pct;
+            EXPECT_LT(BufferingPercent(end, bytes - 1, 0), pct) << end << " " << pct;
+        }
+    }
     EXPECT_EQ(BufferingText(42), "Buffering... 42%");
     // The label holds the percentage within 0..100 whatever the worker computes.
     EXPECT_EQ(BufferingText(BufferingPercent(100, 10, 20)), "Buffering... 0%");
