@@ -59,7 +59,7 @@ Player::~Player() {
 
 Player::StartupFailure Player::StartEngine() {
     if (started_) return StartupFailure::None;
-    const EngineStart start = StartEngine();
+    const EngineStart start = velmora::StartEngine();
     if (start == EngineStart::WrongVersion) return StartupFailure::EngineVersion;
     engine_->init_tried = true;
     if (start == EngineStart::NoOutput) {
