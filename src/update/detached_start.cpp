@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "base/posix_io.h"
 

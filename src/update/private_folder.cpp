@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 
 #include "base/posix_io.h"
 

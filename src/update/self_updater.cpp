@@ -15,7 +15,6 @@
 #include <QUrl>
 #include <QWidget>
 #include <cerrno>
-#include <cstring>
 #include <mutex>
 
 #include <curl/curl.h>
