@@ -46,7 +46,7 @@ extern "C" {
 #include <SDL.h>
 
 #include "engine/engine.h"
-#include "playback/stream_opener.h"
+#include "opening/stream_opener.h"
 #include "server_process.h"
 #include "support/socket_io.h"
 #include "support/stream_server.h"

@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "playback/stream_opener.h"
+#include "opening/stream_opener.h"
 #include "recording/recording_names.h"
 #include "recording/stream_recorder.h"
 #include "server_process.h"

@@ -33,7 +33,7 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "playback/stream_opener.h"
+#include "opening/stream_opener.h"
 #include "recording/stream_recorder.h"
 #include "server_process.h"
 #include "support/stream_server.h"

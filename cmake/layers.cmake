@@ -4,28 +4,30 @@
 # (CMakeLists.txt) and the layering check (check_layers.cmake) both read this file, so the graph
 # is written once.
 #
-# Every layer is the folder of its name under src/, except playback_core: the files of
-# src/playback named in VELMORA_PLAYBACK_CORE_FILES, which need no Qt and are shared with the
-# probe. tools/ (the probe) is checked like a layer.
-set(VELMORA_LAYERS engine playback_core i18n desktop recording channels playback update mpris app
+# Every layer is the folder of its name under src/. base, text, engine and opening need no Qt: the
+# probe (tools/, checked like a layer) is built from them alone.
+set(VELMORA_LAYERS base text engine opening i18n desktop recording channels playback update mpris app
     upgrader tools)
 
-set(VELMORA_PLAYBACK_CORE_FILES stream_status stream_opener server_text)
-
-set(VELMORA_LAYER_engine_USES "")
-set(VELMORA_LAYER_playback_core_USES engine)
+# Whole writes, errno texts, the web-address rule, thread start.
+set(VELMORA_LAYER_base_USES "")
+# Decoding of server texts, INI files, update texts and channel lists.
+set(VELMORA_LAYER_text_USES "")
+set(VELMORA_LAYER_engine_USES base text)
+# Opening one station on a worker thread, and the status reports it sends.
+set(VELMORA_LAYER_opening_USES base engine text)
 set(VELMORA_LAYER_i18n_USES "")
-set(VELMORA_LAYER_desktop_USES i18n)
-set(VELMORA_LAYER_recording_USES "")
-set(VELMORA_LAYER_channels_USES playback_core i18n desktop)
+set(VELMORA_LAYER_desktop_USES base i18n)
+set(VELMORA_LAYER_recording_USES base)
+set(VELMORA_LAYER_channels_USES text i18n desktop)
 # The Player lives in playback: the windows' one way to the engine.
-set(VELMORA_LAYER_playback_USES engine playback_core i18n channels)
-set(VELMORA_LAYER_update_USES playback_core i18n desktop)
+set(VELMORA_LAYER_playback_USES base engine opening text i18n channels)
+set(VELMORA_LAYER_update_USES base text i18n desktop)
 set(VELMORA_LAYER_mpris_USES channels)
-set(VELMORA_LAYER_app_USES playback_core i18n desktop recording channels playback update mpris)
+set(VELMORA_LAYER_app_USES base text opening i18n desktop recording channels playback update mpris)
 set(VELMORA_LAYER_upgrader_USES "")
-set(VELMORA_LAYER_tools_USES engine playback_core)
+set(VELMORA_LAYER_tools_USES base engine opening text)
 
 # The windows reach the engine only through the Player: no engine header in these folders. The
-# check reports this rule on its own (ctest: layers_windows_without_engine).
+# check reports this rule on its own (ctest: layers_engine_free, label windows_without_engine).
 set(VELMORA_ENGINE_FREE_LAYERS app channels)

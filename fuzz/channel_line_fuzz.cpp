@@ -8,7 +8,7 @@
 
 #include "channels/channel_file.h"
 #include "fuzz_support.h"
-#include "playback/server_text.h"
+#include "text/server_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

@@ -8,7 +8,7 @@
 
 #include "app/ini_file.h"
 #include "fuzz_support.h"
-#include "playback/server_text.h"
+#include "text/server_text.h"
 
 namespace {
 

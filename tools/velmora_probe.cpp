@@ -10,15 +10,16 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "base/posix_io.h"
 #include "engine/engine.h"
-#include "playback/server_text.h"
-#include "playback/stream_opener.h"
-#include "playback/stream_status.h"
+#include "opening/engine_start.h"
+#include "opening/stream_opener.h"
+#include "opening/stream_status.h"
+#include "text/server_text.h"
 
 namespace {
 
@@ -73,19 +74,22 @@ int main(int argc, char** argv) {
         rec = std::fopen(record.c_str(), "wb");
         if (!rec) {
             std::fprintf(stderr, "velmora-probe: cannot create %s: %s\n", record.c_str(),
-                         std::strerror(errno));
+                         velmora::ErrnoText(errno).c_str());
             return 2;
         }
     }
 
-    vle::PluginLoad(vle::kWmaPlugin, 0);
-    if (!vle::Init(-1, 44100, 0, nullptr)) {
+    // Started as the player starts it.
+    const velmora::EngineStart started = velmora::StartEngine();
+    if (started == velmora::EngineStart::WrongVersion) {
+        Line("error version " + std::to_string(vle::GetVersion()));
+        return 1;
+    }
+    if (started == velmora::EngineStart::NoOutput) {
         const auto code = static_cast<vle::ErrorCode>(vle::ErrorGetCode());
         Line("error " + std::to_string(static_cast<int>(code)) + " " + vle::ErrorName(code));
         return 1;
     }
-    vle::SetConfig(vle::Config::NetPlaylist, 1);
-    vle::SetConfig(vle::Config::NetPrebuf, 0);
     vle::SetConfigPtr(vle::ConfigPtr::NetProxy, proxy.empty() ? nullptr : proxy.c_str());
 
     std::atomic<std::uint64_t> bytes{0};
@@ -112,15 +116,10 @@ int main(int argc, char** argv) {
                      : r.number == 2 ? "status 9 gave up"
                                      : "status 9 flowing again");
             } else {
-                const std::string_view bytes =
-                    std::string_view(r.text).substr(0, r.text.find('\0'));
                 std::string text;
                 {
                     std::lock_guard lock(text_m);
-                    text = r.code == velmora::StreamStatus::StationName ||
-                                   r.code == velmora::StreamStatus::Title
-                               ? texts.DecodeName(bytes)
-                               : texts.Decode(bytes);
+                    text = velmora::ReportText(r, texts);
                 }
                 Line("status " + std::to_string(code) + " " + velmora::PrintableText(text));
             }

@@ -9,7 +9,7 @@
 
 #include "desktop/file_writer.h"
 #include "i18n/message.h"
-#include "playback/server_text.h"
+#include "text/server_text.h"
 
 namespace velmora {
 
@@ -49,9 +49,8 @@ QString OneLine(QString value) {
 // The file's bytes as text: UTF-8 when valid, else the likely single-byte code page, which is
 // what files written by older versions on other systems hold.
 QString DecodeFile(const QByteArray& bytes) {
-    QByteArray b = bytes;
-    if (b.startsWith("\xEF\xBB\xBF")) b.remove(0, 3);
-    return QString::fromStdString(ServerTextToUtf8(std::string_view(b.constData(), b.size())));
+    return QString::fromStdString(FileTextToUtf8(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
 }
 
 }  // namespace

@@ -6,9 +6,9 @@
 #include "app/recording_control.h"
 #include "desktop/dialogs.h"
 #include "i18n/message.h"
+#include "opening/stream_status.h"
 #include "playback/player.h"
 #include "playback/proxy_panel.h"
-#include "playback/stream_status.h"
 #include "playback/transport.h"
 
 namespace velmora {

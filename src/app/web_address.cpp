@@ -3,6 +3,8 @@
 
 #include <QRegularExpression>
 
+#include "base/web_scheme.h"
+
 namespace velmora {
 
 QUrl WebPageUrl(const QString& address) {
@@ -15,8 +17,7 @@ QUrl WebPageUrl(const QString& address) {
     const QRegularExpressionMatch scheme = kScheme.match(text);
     const QString name = scheme.captured(1).toLower();
     if (scheme.hasMatch() && scheme.captured(2) == QLatin1String("://")) {
-        return name == QLatin1String("http") || name == QLatin1String("https") ? QUrl(text)
-                                                                               : QUrl();
+        return IsHttpScheme(name.toStdString()) ? QUrl(text) : QUrl();
     }
     if (name == QLatin1String("mailto")) return QUrl(text);
     return QUrl(QStringLiteral("http://") + text);

@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QStringDecoder>
 
 #include <string>
 #include <string_view>
@@ -15,7 +14,7 @@
 #include "desktop/file_writer.h"
 #include "desktop/program_files.h"
 #include "i18n/message.h"
-#include "playback/server_text.h"
+#include "text/server_text.h"
 
 namespace velmora {
 
@@ -51,63 +50,9 @@ QStringList SplitChannelFileLines(const QString& text) {
     return lines;
 }
 
-namespace {
-
-std::string_view Bytes(QByteArrayView line) {
-    return {line.data(), static_cast<std::size_t>(line.size())};
-}
-
-// One line: UTF-8 when it is valid UTF-8, else the reading of the two code pages that older
-// installs wrote in which its words are of one script; a line that both leave plausible is read
-// as the rest of the file, else as Windows-1252.
-QString DecodeLine(QByteArrayView line, std::optional<CodePage> file_page, QStringDecoder& cp1251,
-                   QStringDecoder& cp1252) {
-    if (IsValidUtf8(Bytes(line))) return QString::fromUtf8(line);
-    return PreferredCodePage(Bytes(line), file_page) == CodePage::Windows1251 ? cp1251.decode(line)
-                                                                              : cp1252.decode(line);
-}
-
-// The code page most of the file's clearly decided lines were written in; nullopt for none or a
-// tie.
-std::optional<CodePage> FilePage(const QList<QByteArrayView>& lines) {
-    int cyrillic = 0, western = 0;
-    for (QByteArrayView line : lines) {
-        if (IsValidUtf8(Bytes(line))) continue;
-        if (const auto page = ClearCodePage(Bytes(line))) {
-            (*page == CodePage::Windows1251 ? cyrillic : western) += 1;
-        }
-    }
-    if (cyrillic == western) return std::nullopt;
-    return cyrillic > western ? CodePage::Windows1251 : CodePage::Windows1252;
-}
-
-}  // namespace
-
 QString DecodeChannelFileBytes(const QByteArray& bytes) {
-    QByteArrayView all(bytes);
-    if (all.startsWith("\xEF\xBB\xBF")) all = all.sliced(3);
-    // Debian's Qt converts code pages through ICU, which knows both.
-    QStringDecoder cp1251("windows-1251");
-    QStringDecoder cp1252("windows-1252");
-    // Files mix lines of different origins (an old list with names pasted from elsewhere), so
-    // each line is decoded on its own. CR and LF are the same byte in all three encodings.
-    QList<QByteArrayView> lines;
-    QByteArray breaks;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= all.size(); ++i) {
-        if (i < all.size() && all[i] != '\r' && all[i] != '\n') continue;
-        lines << all.sliced(start, i - start);
-        if (i < all.size()) breaks += all[i];
-        start = i + 1;
-    }
-    const std::optional<CodePage> file_page = FilePage(lines);
-    QString text;
-    text.reserve(all.size());
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        text += DecodeLine(lines[i], file_page, cp1251, cp1252);
-        if (i < breaks.size()) text += QLatin1Char(breaks[i]);
-    }
-    return text;
+    return QString::fromStdString(ChannelListToUtf8(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
 }
 
 QByteArray EncodeChannelFile(const std::vector<ChannelEntry>& entries) {

@@ -10,8 +10,8 @@
 #include <QRandomGenerator>
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
+#include "base/posix_io.h"
 #include "i18n/message.h"
 
 namespace velmora {
@@ -23,25 +23,6 @@ const FileWriterCalls* g_calls = nullptr;
 const FileWriterCalls& Calls() {
     static const FileWriterCalls kSystem = SystemFileWriterCalls();
     return g_calls ? *g_calls : kSystem;
-}
-
-// Writes all of `bytes`, going on after short writes and interruptions. A write that makes no
-// progress counts as a full disk.
-bool WriteAll(int fd, const QByteArray& bytes) {
-    const char* p = bytes.constData();
-    size_t left = static_cast<size_t>(bytes.size());
-    while (left > 0) {
-        const ssize_t n = Calls().write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) {
-            errno = ENOSPC;
-            return false;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    return true;
 }
 
 // A new, hidden file beside `target`; -1 with errno set when none could be made.
@@ -72,7 +53,7 @@ void SyncFolder(const QByteArray& target) {
 
 QString FileWriteError::Reason() const {
     if (step == Step::ReadOnly) return Msg("the file is read-only");
-    return QString::fromLocal8Bit(std::strerror(error_number));
+    return QString::fromLocal8Bit(ErrnoText(error_number).c_str());
 }
 
 FileWriterCalls SystemFileWriterCalls() {
@@ -114,7 +95,11 @@ std::optional<FileWriteError> ReplaceFileContent(const QString& path, const QByt
     };
     // The umask may have narrowed the mode the existing file has.
     if (exists && S_ISREG(st.st_mode)) ::fchmod(fd, mode);
-    if (!WriteAll(fd, bytes)) return fail(Step::Write, true);
+    if (const int error = WriteAll(fd, bytes.constData(), static_cast<std::size_t>(bytes.size()),
+                                   Calls().write)) {
+        errno = error;
+        return fail(Step::Write, true);
+    }
     // Small files sit in the system's cache until here; a full disk often shows only now.
     if (Calls().fsync(fd) != 0) return fail(Step::Flush, true);
     if (::close(fd) != 0) return fail(Step::Close, false);

@@ -11,6 +11,7 @@ extern "C" {
 #include <limits>
 #include <thread>
 
+#include "base/thread_start.h"
 #include "engine/stream_core.h"
 
 namespace vle {
@@ -292,15 +293,14 @@ class Decoder {
 }  // namespace
 
 void StartDecoder(const std::shared_ptr<StreamCore>& core, int out_rate, bool allow_asf) {
-    std::thread([core, out_rate, allow_asf] {
-        try {
+    velmora::StartThread(
+        [core, out_rate, allow_asf] {
             Decoder d(core, out_rate, allow_asf);
             d.Run();
-        } catch (...) {
-            // The stream ends (the output sees the decoder done), the process goes on.
-            core->decoder_done = true;
-        }
-    }).detach();
+        },
+        // The stream ends (the output sees the decoder done), the process goes on.
+        [core] { core->decoder_done = true; })
+        .detach();
 }
 
 }  // namespace vle

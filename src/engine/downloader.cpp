@@ -16,6 +16,7 @@ extern "C" {
 #include <string>
 #include <thread>
 
+#include "base/web_scheme.h"
 #include "engine/icy_reader.h"
 #include "engine/ogg_scanner.h"
 #include "engine/playlist.h"
@@ -57,9 +58,9 @@ long StreamRateKbps(std::string_view value) {
 Transport TransportFor(std::string_view url) {
     const auto colon = url.find("://");
     if (colon == std::string_view::npos) return Transport::Refused;
+    if (velmora::IsHttpScheme(url.substr(0, colon))) return Transport::Curl;
     std::string scheme(url.substr(0, colon));
     for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (scheme == "http" || scheme == "https") return Transport::Curl;
     if (scheme == "mms" || scheme == "mmsh" || scheme == "mmst") return Transport::Ffmpeg;
     return Transport::Refused;
 }
@@ -433,7 +434,7 @@ class Download {
     // afterwards frees it, which ends the attempts. A connection lost before the creator decided
     // ends the stream as before (creation fails, or plays what came). Download thread.
     bool Reconnectable() {
-        if (core_->reconnect_ms <= 0) return false;
+        if (core_->settings.reconnect_ms <= 0) return false;
         if (!audio_taken_) {
             std::lock_guard lock(core_->ev_m);
             audio_taken_ = core_->decision == StreamCore::Decision::Audio ||
@@ -447,8 +448,8 @@ class Download {
     // from attempt to attempt until a connection has carried some seconds of audio.
     void RunCurlReconnecting() {
         TransferCurl();
-        const std::chrono::milliseconds first(core_->reconnect_delay_ms);
-        const std::chrono::milliseconds window(core_->reconnect_ms);
+        const std::chrono::milliseconds first(core_->settings.reconnect_delay_ms);
+        const std::chrono::milliseconds window(core_->settings.reconnect_ms);
         int attempt = 0;
         auto began = Clock::now();
         while (core_->Alive() && failure_ == ErrorCode::Ok && !complete_ && ring_ &&
@@ -527,8 +528,8 @@ class Download {
     // decision, which wakes the wait.
     int PollTimeoutMs() {
         constexpr long kLongest = 3600 * 1000;
-        if (core_->reconnect_ms <= 0) return static_cast<int>(kLongest);
-        const auto due = last_progress_ + std::chrono::milliseconds(core_->stall_ms) -
+        if (core_->settings.reconnect_ms <= 0) return static_cast<int>(kLongest);
+        const auto due = last_progress_ + std::chrono::milliseconds(core_->settings.stall_ms) -
                          Clock::now() + std::chrono::milliseconds(1);
         const long ms =
             static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(due).count());
@@ -538,7 +539,8 @@ class Download {
 
     // Nothing at all from the server for the stall time: a connection that hangs is dropped.
     bool Stalled() {
-        return Clock::now() - last_progress_ > std::chrono::milliseconds(core_->stall_ms) &&
+        return Clock::now() - last_progress_ >
+                   std::chrono::milliseconds(core_->settings.stall_ms) &&
                Reconnectable();
     }
 
@@ -596,7 +598,7 @@ class Download {
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, core_->timeout_ms);
+        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, core_->settings.timeout_ms);
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Download::WriteCb);
         curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
         curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Download::HeaderCb);
@@ -606,12 +608,13 @@ class Download {
         curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
         curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 16384L);
         curl_easy_setopt(easy, CURLOPT_TCP_KEEPALIVE, 1L);
-        if (core_->proxy) {
-            curl_easy_setopt(easy, CURLOPT_PROXY, core_->proxy->host_port.c_str());
+        if (core_->settings.proxy) {
+            curl_easy_setopt(easy, CURLOPT_PROXY, core_->settings.proxy->host_port.c_str());
             curl_easy_setopt(easy, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
-            if (!core_->proxy->user.empty()) {
-                curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, core_->proxy->user.c_str());
-                curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, core_->proxy->password.c_str());
+            if (!core_->settings.proxy->user.empty()) {
+                curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, core_->settings.proxy->user.c_str());
+                curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD,
+                                 core_->settings.proxy->password.c_str());
             }
         } else {
             // "Direct" means direct: no proxy from the environment either.

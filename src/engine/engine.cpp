@@ -37,15 +37,9 @@ thread_local ErrorCode t_error = ErrorCode::Ok;
 struct Global {
     std::mutex m;  // guards everything below
     bool initialized = false;
-    bool wma_plugin = false;
-    bool playlists = true;
-    bool prebuffer = false;
-    long timeout_ms = 10000;
-    long reconnect_ms = 600000;
-    long reconnect_delay_ms = 1000;
-    long stall_ms = 10000;
-    // The engine's own copy: a caller's buffer may change or go away while a creation runs.
-    std::optional<std::string> proxy;
+    // The proxy is kept parsed, not as the caller's text: its buffer may change or go away while
+    // a creation runs.
+    StreamSettings settings;
     Output output;
     std::unordered_map<Handle, std::shared_ptr<StreamCore>> streams;
     Handle next_handle = 0x10000;
@@ -87,15 +81,7 @@ struct CreateRequest {
     bool pass_status;
     CancelHandle cancel;
     Clock::time_point deadline;
-    long timeout_ms;
-    long reconnect_ms;
-    long reconnect_delay_ms;
-    long stall_ms;
-    std::optional<ProxyAddress> proxy;
-    bool playlists;
-    bool prebuffer;
-    bool allow_asf;
-    int rate;
+    StreamSettings settings;
     // Playlists already opened by this creation: one that lists itself is not read again.
     std::set<std::string> visited;
     // A cancel wakes every connection this creation tried, wherever it waits. Declared last:
@@ -133,15 +119,11 @@ std::shared_ptr<StreamCore> Connect(
     void (*start)(const std::shared_ptr<StreamCore>&) = &StartDownload) {
     auto core = std::make_shared<StreamCore>();
     core->url = url;
-    core->proxy = req.proxy;
+    core->settings = req.settings;
     core->proc = req.proc;
     core->user = req.user;
     core->pass_status = req.pass_status;
     core->cancel = req.cancel;
-    core->timeout_ms = req.timeout_ms;
-    core->reconnect_ms = req.reconnect_ms;
-    core->reconnect_delay_ms = req.reconnect_delay_ms;
-    core->stall_ms = req.stall_ms;
     core->deadline = req.deadline;
     if (req.cancel) {
         // Registered before the thread starts and outside ev_m, which the wake-up takes.
@@ -198,6 +180,13 @@ void Decide(StreamCore& core, StreamCore::Decision d) {
     if (core.wake) core.wake();
 }
 
+// Gives up a connection that no creation keeps: rejected, so its download passes on no byte and
+// no end call, and ended.
+void Abandon(StreamCore& core) {
+    Decide(core, StreamCore::Decision::Reject);
+    core.Kill();
+}
+
 std::shared_ptr<StreamCore> OpenUrl(CreateRequest& req, const std::string& url, int depth,
                                     ErrorCode* err);
 
@@ -247,8 +236,7 @@ struct EndUnlessKept {
     std::shared_ptr<StreamCore> core;
     ~EndUnlessKept() {
         if (!core) return;
-        Decide(*core, StreamCore::Decision::Reject);
-        core->Kill();
+        Abandon(*core);
     }
 };
 
@@ -262,7 +250,7 @@ void TakeForAudio(const CreateRequest& req, StreamCore& core, ByteRing& ring) {
     if (const long kbps = MeasuredKbps(*core.session)) ring.Resize(DownloadBufferSize(kbps));
     // After a drain the decoder waits for the buffer to fill to three quarters again.
     ring.SetRefillLevel(ring.capacity() * 3 / 4);
-    if (req.prebuffer)
+    if (req.settings.prebuffer)
         ring.WaitForFill(ring.capacity() * 3 / 4, req.deadline, [&] { return !Cancelled(req); });
 }
 
@@ -272,7 +260,7 @@ std::shared_ptr<StreamCore> OpenHls(CreateRequest& req, const std::string& url, 
     EndUnlessKept guard{core};  // also when something below throws
     const std::shared_ptr<ByteRing> ring = core->Ring();
     // The feed has checked the framing; the decoder is opened on the buffer as for a download.
-    core->session = OpenDemuxSession(*core, req.deadline, req.allow_asf, true, err);
+    core->session = OpenDemuxSession(*core, req.deadline, req.settings.allow_asf, true, err);
     if (!core->session) return nullptr;
     TakeForAudio(req, *core, *ring);
     guard.core = nullptr;
@@ -294,7 +282,7 @@ std::shared_ptr<StreamCore> OpenUrl(CreateRequest& req, const std::string& url, 
         *err = ErrorCode::FileForm;  // a playlist that lists itself
         return nullptr;
     }
-    const bool may_list = req.playlists && depth < 3;
+    const bool may_list = req.settings.playlists && depth < 3;
     auto core = Connect(req, url, err);
     if (!core) return nullptr;
     EndUnlessKept guard{core};  // also when something below throws
@@ -340,14 +328,12 @@ std::shared_ptr<StreamCore> OpenUrl(CreateRequest& req, const std::string& url, 
         return OpenEntries(req, ParsePlaylist(kind, body, final_url), depth, err);
     }
     if (ctype.rfind("text/html", 0) == 0 || LooksLikeHtml(head)) {
-        Decide(*core, StreamCore::Decision::Reject);
-        core->Kill();
+        Abandon(*core);
         *err = ErrorCode::FileForm;
         return nullptr;
     }
     if (head.empty()) {
-        Decide(*core, StreamCore::Decision::Reject);
-        core->Kill();
+        Abandon(*core);
         *err = Cancelled(req)                 ? ErrorCode::Aborted
                : Clock::now() >= req.deadline ? ErrorCode::Timeout
                                               : ErrorCode::FileForm;
@@ -355,10 +341,9 @@ std::shared_ptr<StreamCore> OpenUrl(CreateRequest& req, const std::string& url, 
     }
     // The caller sees no byte of the body before the demuxer took it for audio: an entry given
     // up here delivers neither data nor an end call.
-    core->session = OpenDemuxSession(*core, req.deadline, req.allow_asf, true, err);
+    core->session = OpenDemuxSession(*core, req.deadline, req.settings.allow_asf, true, err);
     if (!core->session) {
-        Decide(*core, StreamCore::Decision::Reject);
-        core->Kill();
+        Abandon(*core);
         return nullptr;
     }
     TakeForAudio(req, *core, *ring);
@@ -412,7 +397,7 @@ bool PluginLoad(const char* name, std::uint32_t) {
     if (!name || std::strcmp(name, kWmaPlugin) != 0) return Fail(ErrorCode::FileOpen, false);
     Global& g = G();
     std::lock_guard lock(g.m);
-    g.wma_plugin = true;
+    g.settings.allow_asf = true;
     return Ok();
 }
 
@@ -439,27 +424,28 @@ bool SetConfig(Config option, std::uint32_t value) {
     std::lock_guard lock(g.m);
     switch (option) {
         case Config::NetPlaylist:
-            g.playlists = value != 0;
+            g.settings.playlists = value != 0;
             break;
         case Config::NetPrebuf:
-            g.prebuffer = value != 0;
+            g.settings.prebuffer = value != 0;
             break;
         case Config::NetTimeout:
             if (value < 100) return Fail(ErrorCode::IllegalParam, false);
-            g.timeout_ms = static_cast<long>(value);
+            g.settings.timeout_ms = static_cast<long>(value);
             break;
         case Config::NetReconnect:
-            g.reconnect_ms = static_cast<long>(std::min<std::uint32_t>(value, 24 * 3600 * 1000));
+            g.settings.reconnect_ms =
+                static_cast<long>(std::min<std::uint32_t>(value, 24 * 3600 * 1000));
             break;
         case Config::NetReconnectDelay:
             // Hammering a server that just went away helps nobody; a day is beyond any use.
             if (value < 10 || value > 24 * 3600 * 1000) return Fail(ErrorCode::IllegalParam, false);
-            g.reconnect_delay_ms = static_cast<long>(value);
+            g.settings.reconnect_delay_ms = static_cast<long>(value);
             break;
         case Config::NetStall:
             if (value < 100 || value > 24 * 3600 * 1000)
                 return Fail(ErrorCode::IllegalParam, false);
-            g.stall_ms = static_cast<long>(value);
+            g.settings.stall_ms = static_cast<long>(value);
             break;
         case Config::DeviceLinger:
             if (value > 60 * 1000) return Fail(ErrorCode::IllegalParam, false);
@@ -474,10 +460,10 @@ bool SetConfigPtr(ConfigPtr option, const char* value) {
     std::lock_guard lock(g.m);
     switch (option) {
         case ConfigPtr::NetProxy:
-            if (value)
-                g.proxy.emplace(value, strnlen(value, 4096));
-            else
-                g.proxy.reset();
+            // Parsed here once: the text itself is not kept.
+            g.settings.proxy =
+                value ? ParseProxyAddress(std::string_view(value, strnlen(value, 4096)))
+                      : std::nullopt;
             break;
     }
     return Ok();
@@ -490,21 +476,13 @@ Handle StreamCreateURL(const char* url, std::uint64_t, std::uint32_t flags, Down
     {
         std::lock_guard lock(g.m);
         if (!g.initialized) return Fail(ErrorCode::Init, Handle{0});
-        if (g.proxy) req.proxy = ParseProxyAddress(*g.proxy);
-        req.timeout_ms = g.timeout_ms;
-        req.reconnect_ms = g.reconnect_ms;
-        req.reconnect_delay_ms = g.reconnect_delay_ms;
-        req.stall_ms = g.stall_ms;
-        req.playlists = g.playlists;
-        req.prebuffer = g.prebuffer;
-        req.allow_asf = g.wma_plugin;
-        req.rate = g.output.rate();
+        req.settings = g.settings;
     }
     req.proc = proc;
     req.user = std::move(user);
     req.pass_status = (flags & kStreamStatus) != 0;
     req.cancel = std::move(cancel);
-    req.deadline = Clock::now() + std::chrono::milliseconds(req.timeout_ms);
+    req.deadline = Clock::now() + std::chrono::milliseconds(req.settings.timeout_ms);
     ErrorCode err = ErrorCode::FileOpen;
     std::shared_ptr<StreamCore> core;
     // Runs on the caller's thread: whatever fails in here is an error code, never a throw.
@@ -520,8 +498,7 @@ Handle StreamCreateURL(const char* url, std::uint64_t, std::uint32_t flags, Down
     {
         std::lock_guard lock(g.m);
         if (!g.initialized) {
-            Decide(*core, StreamCore::Decision::Reject);
-            core->Kill();
+            Abandon(*core);
             return Fail(ErrorCode::Init, Handle{0});
         }
         do {
@@ -530,8 +507,7 @@ Handle StreamCreateURL(const char* url, std::uint64_t, std::uint32_t flags, Down
         try {
             g.streams[h] = core;
         } catch (const std::bad_alloc&) {
-            Decide(*core, StreamCore::Decision::Reject);
-            core->Kill();
+            Abandon(*core);
             return Fail(ErrorCode::Memory, Handle{0});
         }
         core->handle = h;
@@ -568,6 +544,28 @@ std::uint64_t StreamGetFilePosition(Handle stream, FilePos which) {
             return ring->played();
     }
     return Fail(ErrorCode::IllegalParam, kPosFailed);
+}
+
+bool StreamWaitBuffer(Handle stream, std::uint64_t bytes, const CancelHandle& cancel) {
+    auto core = Find(stream);
+    if (!core) return Fail(ErrorCode::Handle, false);
+    const std::shared_ptr<ByteRing> ring = core->Ring();
+    if (!ring) return Fail(ErrorCode::NotAvailable, false);
+    const auto cancelled = [&] { return cancel && cancel->cancelled(); };
+    bool filled = false;
+    {
+        // Registered outside the ring's lock, which the wake-up takes.
+        CancelToken::Registration wake;
+        if (cancel) wake = CancelToken::Registration(cancel, [ring] { ring->Wake(); });
+        filled = ring->WaitForFill(
+            static_cast<std::size_t>(std::min<std::uint64_t>(bytes, ring->capacity())),
+            Clock::time_point::max(), [&] { return !cancelled(); });
+    }
+    if (filled) return Ok();
+    if (core->dead.load(std::memory_order_acquire)) return Fail(ErrorCode::Handle, false);
+    if (cancelled()) return Fail(ErrorCode::Aborted, false);
+    t_error = ErrorCode::Ok;
+    return false;
 }
 
 const char* ChannelGetTags(Handle stream, TagKind kind) {
@@ -631,7 +629,8 @@ bool ChannelPlay(Handle stream, bool) {
     std::lock_guard lock(g.m);
     if (!g.initialized) return Fail(ErrorCode::Init, false);
     if (core->ended) return Fail(ErrorCode::NotAvailable, false);
-    if (!core->decoder_started.exchange(true)) StartDecoder(core, g.output.rate(), g.wma_plugin);
+    if (!core->decoder_started.exchange(true))
+        StartDecoder(core, g.output.rate(), g.settings.allow_asf);
     core->playing = true;
     g.output.Add(core);
     return Ok();

@@ -148,6 +148,11 @@ Handle StreamCreateURL(const char* url, std::uint64_t offset, std::uint32_t flag
                        DownloadProc* proc, std::shared_ptr<void> user,
                        CancelHandle cancel = nullptr);
 std::uint64_t StreamGetFilePosition(Handle stream, FilePos which);
+// Waits until the stream's buffer holds `bytes` unplayed bytes (FilePos::Download less
+// FilePos::Current), its download has ended, the stream is freed or `cancel` is cancelled; each of
+// them wakes the wait at once, nothing polls. True when the bytes are there; else the error code
+// is Ok for an ended download, Aborted for a cancel and Handle for a freed stream.
+bool StreamWaitBuffer(Handle stream, std::uint64_t bytes, const CancelHandle& cancel);
 // ICY and HTTP: zero-terminated lines, the last one empty. META: one zero-terminated text.
 // The pointer stays valid until the tag changes or the stream is freed.
 const char* ChannelGetTags(Handle stream, TagKind kind);

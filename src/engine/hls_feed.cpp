@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/hls_feed.h"
 
-#include "engine/utf8.h"
+#include "text/utf8.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -16,6 +16,7 @@ extern "C" {
 #include <thread>
 #include <vector>
 
+#include "base/web_scheme.h"
 #include "engine/downloader.h"
 #include "engine/hls_limits.h"
 #include "engine/stream_core.h"
@@ -204,13 +205,13 @@ class Feed {
         // through the hooks above, where the fetches are counted and watched.
         av_dict_set(&opts, "http_persistent", "0", 0);
         av_dict_set(&opts, "http_multiple", "0", 0);
-        av_dict_set_int(&opts, "rw_timeout", static_cast<std::int64_t>(core_->timeout_ms) * 1000,
-                        0);
-        if (core_->proxy) {
+        av_dict_set_int(&opts, "rw_timeout",
+                        static_cast<std::int64_t>(core_->settings.timeout_ms) * 1000, 0);
+        if (core_->settings.proxy) {
             std::string proxy = "http://";
-            if (!core_->proxy->user.empty())
-                proxy += core_->proxy->user + ':' + core_->proxy->password + '@';
-            proxy += core_->proxy->host_port;
+            if (!core_->settings.proxy->user.empty())
+                proxy += core_->settings.proxy->user + ':' + core_->settings.proxy->password + '@';
+            proxy += core_->settings.proxy->host_port;
             av_dict_set(&opts, "http_proxy", proxy.c_str(), 0);
         }
         const AVInputFormat* hls = av_find_input_format("hls");
@@ -339,7 +340,7 @@ int OpenNetworkOnly(AVFormatContext* s, AVIOContext** pb, const char* url, int f
                     AVDictionary** options) {
     std::string_view u(url ? url : "");
     if (u.rfind("crypto+", 0) == 0 || u.rfind("crypto:", 0) == 0) u.remove_prefix(7);
-    const bool network = u.rfind("http://", 0) == 0 || u.rfind("https://", 0) == 0;
+    const bool network = velmora::IsHttpUrl(u);
     if (!network || (flags & AVIO_FLAG_WRITE)) return AVERROR(EPERM);
     auto* feed = static_cast<Feed*>(s->opaque);
     if (!feed->MayOpen()) return AVERROR_EXIT;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/thread_start.h"
 #include "engine/stream_core.h"
 
 namespace vle {
@@ -48,7 +49,7 @@ bool Output::Open(int device, int freq, ErrorCode* error) {
         want_open_ = false;
         quit_ = false;
     }
-    device_thread_ = std::thread([this, dev] { DeviceLoop(dev); });
+    device_thread_ = velmora::StartThread([this, dev] { DeviceLoop(dev); }, velmora::AbortOnThrow);
     return true;
 }
 

@@ -9,6 +9,9 @@
 #include <map>
 #include <memory>
 
+#include "base/web_scheme.h"
+#include "text/server_text.h"
+
 namespace vle {
 namespace {
 
@@ -241,8 +244,7 @@ PlaylistKind PlaylistKindFromBody(std::string_view head) {
         if (low.find("<asx") != std::string::npos) return PlaylistKind::Asx;
     }
     // A bare list of addresses, one a line.
-    if (low.rfind("http://", 0) == 0 || low.rfind("https://", 0) == 0 ||
-        low.rfind("mms://", 0) == 0 || low.rfind("mmsh://", 0) == 0) {
+    if (velmora::IsHttpUrl(low) || low.rfind("mms://", 0) == 0 || low.rfind("mmsh://", 0) == 0) {
         const bool printable = std::all_of(low.begin(), low.end(), [](unsigned char c) {
             return c == '\r' || c == '\n' || c == '\t' || (c >= 0x20 && c < 0x7f);
         });
@@ -302,8 +304,12 @@ std::vector<std::string> ParsePlaylist(PlaylistKind kind, std::string_view body,
     return out;
 }
 
+bool IsHlsAddress(std::string_view url) {
+    return Lower(url).find(".m3u8") != std::string::npos;
+}
+
 bool IsHlsPlaylist(std::string_view body) {
-    if (body.rfind("\xEF\xBB\xBF", 0) == 0) body.remove_prefix(3);
+    body = velmora::WithoutByteOrderMark(body);
     if (body.rfind("#EXTM3U", 0) != 0) return false;
     // Plain .m3u lists use #EXTM3U and #EXTINF too; only HLS has the #EXT-X- tags.
     for (std::size_t at = body.find("#EXT-X-"); at != std::string_view::npos;

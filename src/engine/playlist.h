@@ -23,6 +23,10 @@ bool LooksLikeHtml(std::string_view head);
 // True when an M3U body is an HLS playlist (media or master): #EXTM3U first, and #EXT-X- tags.
 // Its entries are segments or variants, opened by the HLS feed rather than one by one.
 bool IsHlsPlaylist(std::string_view body);
+// The same question before anything is fetched, when only the address is known (the record button
+// asks it of a channel's address): ".m3u8" anywhere in it, in any case. Once opened, the body
+// decides (IsHlsPlaylist) whatever the address says.
+bool IsHlsAddress(std::string_view url);
 
 // Entry addresses in order; relative entries are resolved against `base_url`.
 std::vector<std::string> ParsePlaylist(PlaylistKind kind, std::string_view body,

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/thread_start.h"
 #include "engine/byte_ring.h"
 #include "engine/engine.h"
 #include "engine/pcm_fifo.h"
@@ -25,21 +26,30 @@ namespace vle {
 
 struct DemuxSession;
 
+// The engine's settings a stream is created with (SetConfig, SetConfigPtr, PluginLoad): the engine
+// holds one set, each creation copies it once, and its connections keep that copy unchanged.
+struct StreamSettings {
+    long timeout_ms = 10000;
+    long reconnect_ms = 600000;  // how long to try after a drop; 0 = never
+    long reconnect_delay_ms = 1000;
+    long stall_ms = 10000;
+    std::optional<ProxyAddress> proxy;
+    bool playlists = true;
+    bool prebuffer = false;
+    bool allow_asf = false;  // the WMA plug-in is loaded
+};
+
 struct StreamCore {
     StreamCore();
     ~StreamCore();
 
     // --- set before any thread starts, read-only afterwards
     std::string url;
-    std::optional<ProxyAddress> proxy;
+    StreamSettings settings;
     DownloadProc* proc = nullptr;
     bool pass_status = false;
     CancelHandle cancel;
-    long timeout_ms = 10000;
     std::chrono::steady_clock::time_point deadline;
-    long reconnect_ms = 600000;  // how long to try after a drop; 0 = never
-    long reconnect_delay_ms = 1000;
-    long stall_ms = 10000;
 
     // --- set before the download thread starts, then the download thread's only: it lets go
     // of it after its last call of `proc` (see ReleaseCallbacks())
@@ -154,15 +164,19 @@ struct StreamCore {
 // stream rather than the process. The thread's last act lets go of the callbacks' user data.
 template <typename Transfer>
 void StartTransferThread(const std::shared_ptr<StreamCore>& core) {
-    std::thread([core] {
-        try {
-            Transfer transfer(core);
-            transfer.Run();
-        } catch (...) {
+    velmora::StartThread(
+        [core] {
+            {
+                Transfer transfer(core);
+                transfer.Run();
+            }
+            core->ReleaseCallbacks();
+        },
+        [core] {
             core->EndTransferAfterThrow();
-        }
-        core->ReleaseCallbacks();
-    }).detach();
+            core->ReleaseCallbacks();
+        })
+        .detach();
 }
 
 }  // namespace vle

@@ -3,10 +3,6 @@
 
 namespace velmora {
 
-bool EngineVersionAccepted(std::uint32_t version) {
-    return (version >> 16) == kRequiredEngineInterface;
-}
-
 QString EngineErrorText(const QString& message, int code) {
     return message + QStringLiteral("\r\n(error code: ") + QString::number(code) +
            QStringLiteral(")");

@@ -2,6 +2,7 @@
 #include "playback/now_playing.h"
 
 #include "channels/directory.h"
+#include "engine/playlist.h"
 #include "i18n/message.h"
 #include "playback/volume.h"
 
@@ -62,7 +63,7 @@ StartFixes PlaybackStartFixes(const StartFixInput& in) {
 bool UserChannelCannotRecord(const QString& url) {
     // HLS streams reach the engine as decoded segments, never as the station's bytes.
     return url.contains(u".asx", Qt::CaseSensitive) || url.contains(u"mms://", Qt::CaseSensitive) ||
-           url.contains(u".m3u8", Qt::CaseInsensitive);
+           vle::IsHlsAddress(url.toStdString());
 }
 
 TitleHint TitleLabelHint(const QString& title) {

@@ -5,19 +5,14 @@
 #include <atomic>
 
 #include "engine/engine.h"
-#include "playback/engine_startup.h"
-#include "playback/server_text.h"
-#include "playback/stream_opener.h"
+#include "opening/engine_start.h"
+#include "opening/stream_opener.h"
 #include "playback/stream_status_sink.h"
 #include "playback/volume.h"
+#include "text/server_text.h"
 
 namespace velmora {
 namespace {
-
-// A status line ends at its first zero byte.
-std::string_view StatusText(const std::string& bytes) {
-    return std::string_view(bytes).substr(0, bytes.find('\0'));
-}
 
 bool StateIs(vle::Handle stream, vle::ActiveState state) {
     return vle::ChannelIsActive(stream) == static_cast<int>(state);
@@ -64,15 +59,13 @@ Player::~Player() {
 
 Player::StartupFailure Player::StartEngine() {
     if (started_) return StartupFailure::None;
-    vle::PluginLoad(vle::kWmaPlugin, 0);  // without it WMA streams just fail to open
-    if (!EngineVersionAccepted(vle::GetVersion())) return StartupFailure::EngineVersion;
+    const EngineStart start = velmora::StartEngine();
+    if (start == EngineStart::WrongVersion) return StartupFailure::EngineVersion;
     engine_->init_tried = true;
-    if (!vle::Init(-1, kOutputFrequency, 0, nullptr)) {
+    if (start == EngineStart::NoOutput) {
         startup_error_code_ = vle::ErrorGetCode();
         return StartupFailure::SoundCard;
     }
-    vle::SetConfig(vle::Config::NetPlaylist, 1);
-    vle::SetConfig(vle::Config::NetPrebuf, 0);
 
     engine_->sink =
         StreamStatusSink::Create(this, [this](const StatusReport& report) { OnReport(report); });
@@ -161,12 +154,7 @@ void Player::OnReport(const StatusReport& report) {
     // user chose since.
     if (report.opening == 0 || report.opening != opening_) return;
     const std::uint64_t id = report.opening;
-    ServerTextDecoder& decoder = engine_->decoder;
-    // Server texts are bytes in the station's character set, and never markup.
-    const auto text = [&](bool name) {
-        const std::string_view bytes = StatusText(report.text);
-        return QString::fromStdString(name ? decoder.DecodeName(bytes) : decoder.Decode(bytes));
-    };
+    const auto text = [&] { return QString::fromStdString(ReportText(report, engine_->decoder)); };
     switch (report.code) {
         case StreamStatus::Connecting:
             emit opening(id);
@@ -179,16 +167,16 @@ void Player::OnReport(const StatusReport& report) {
             emit buffering(id, static_cast<int>(report.number));
             break;
         case StreamStatus::StationName:
-            emit station(id, text(true));
+            emit station(id, text());
             break;
         case StreamStatus::Bitrate:
-            emit bitRate(id, text(false));
+            emit bitRate(id, text());
             break;
         case StreamStatus::ServerLine:
-            emit serverLine(id, text(false));
+            emit serverLine(id, text());
             break;
         case StreamStatus::Title:
-            emit title(id, text(true));
+            emit title(id, text());
             break;
         case StreamStatus::Reconnect:
             emit stalled(id, report.number == 1);

@@ -7,6 +7,7 @@
 #include <QUrl>
 #include <string>
 
+#include "base/web_scheme.h"
 #include "engine/playlist.h"
 #include "i18n/message.h"
 
@@ -18,9 +19,7 @@ namespace {
 constexpr qint64 kMaxPlaylistBytes = 1 << 20;
 
 bool IsWebAddress(const QUrl& url) {
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && !url.host().isEmpty() &&
-           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+    return url.isValid() && !url.host().isEmpty() && IsHttpScheme(url.scheme().toStdString());
 }
 
 }  // namespace

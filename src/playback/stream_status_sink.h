@@ -12,7 +12,7 @@
 #include <functional>
 #include <memory>
 
-#include "playback/stream_status.h"
+#include "opening/stream_status.h"
 
 namespace velmora {
 

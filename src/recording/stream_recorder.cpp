@@ -3,17 +3,18 @@
 
 #include <QFile>
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/posix_io.h"
+
 namespace velmora {
 namespace {
 
 QString SystemReason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return QString::fromLocal8Bit(ErrnoText(error).c_str());
 }
 
 // Creates `folder` unless it is there already; its parent is never created. 0 or an errno value.
@@ -46,22 +47,12 @@ void RecordingSession::Append(const void* data, std::uint32_t length) {
             has_file_ = false;
             return;
         }
-        const char* p = static_cast<const char*>(data);
-        std::size_t left = length;
-        while (left > 0) {
-            const ssize_t n = ::write(fd_, p, left);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                failure = {path_, SystemReason(n < 0 ? errno : EIO)};
-                ::close(fd_);
-                fd_ = -1;
-                has_file_ = false;
-                break;
-            }
-            p += n;
-            left -= static_cast<std::size_t>(n);
-        }
-        if (left == 0) return;
+        const int error = WriteAll(fd_, data, length);
+        if (error == 0) return;
+        failure = {path_, SystemReason(error)};
+        ::close(fd_);
+        fd_ = -1;
+        has_file_ = false;
     }
     if (on_write_failed_) on_write_failed_(failure);
 }

@@ -12,6 +12,7 @@
 #include <QThreadPool>
 #include <QUrl>
 
+#include "base/web_scheme.h"
 #include "update/update_rules.h"
 
 namespace velmora {
@@ -102,9 +103,7 @@ void OpenUrl(const QString& address) {
     // The address comes from the update server: only a web page is opened, and in its encoded
     // form, which can never read as a program's option.
     const QUrl url(address, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
-        return;
+    if (!url.isValid() || !IsHttpScheme(url.scheme().toStdString())) return;
     const QString page = url.toString(QUrl::FullyEncoded);
     // Asking the desktop for its browser runs a shell script that can take seconds: it runs
     // beside the window, on the pool that the application waits for when it ends.

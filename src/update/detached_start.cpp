@@ -7,7 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+
+#include "base/posix_io.h"
 
 extern char** environ;
 
@@ -29,7 +30,7 @@ bool StartDetached(int folder_fd, const std::string& name, const std::vector<std
                    std::string* error) {
     const int exe = ::openat(folder_fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (exe < 0) {
-        *error = name + ": " + std::strerror(errno);
+        *error = name + ": " + ErrnoText(errno);
         return false;
     }
     struct stat st {};
@@ -51,7 +52,7 @@ bool StartDetached(int folder_fd, const std::string& name, const std::vector<std
     // The exec closes the report pipe: end of file without a number means the program runs.
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0) {
-        *error = std::strerror(errno);
+        *error = ErrnoText(errno);
         ::close(exe);
         return false;
     }
@@ -71,7 +72,7 @@ bool StartDetached(int folder_fd, const std::string& name, const std::vector<std
     ::close(exe);
     if (child < 0) {
         ::close(report[0]);
-        *error = std::strerror(fork_error);
+        *error = ErrnoText(fork_error);
         return false;
     }
     int status = 0;
@@ -84,7 +85,7 @@ bool StartDetached(int folder_fd, const std::string& name, const std::vector<std
     } while (got < 0 && errno == EINTR);
     ::close(report[0]);
     if (got == static_cast<ssize_t>(sizeof child_errno)) {
-        *error = std::strerror(child_errno);
+        *error = ErrnoText(child_errno);
         return false;
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {

@@ -7,14 +7,15 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
+
+#include "base/posix_io.h"
 
 namespace velmora {
 
 namespace {
 
 std::string Describe(const std::string& path, int error) {
-    return path + ": " + std::strerror(error);
+    return path + ": " + ErrnoText(error);
 }
 
 // The path with every link resolved, also when its last folders do not exist yet.

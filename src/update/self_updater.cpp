@@ -15,14 +15,14 @@
 #include <QUrl>
 #include <QWidget>
 #include <cerrno>
-#include <cstring>
 #include <mutex>
 
 #include <curl/curl.h>
 
+#include "base/posix_io.h"
 #include "desktop/dialogs.h"
 #include "i18n/message.h"
-#include "playback/server_text.h"
+#include "text/server_text.h"
 #include "update/browser.h"
 #include "update/detached_start.h"
 #include "update/online.h"
@@ -46,8 +46,8 @@ QString ServerText(const std::string& bytes, std::size_t max_lines, std::size_t 
     return QString::fromStdString(BoundedText(ServerTextToUtf8(bytes), max_lines, max_chars));
 }
 
-QString ErrnoText() {
-    return QString::fromLocal8Bit(std::strerror(errno));
+QString LastErrorText() {
+    return QString::fromLocal8Bit(ErrnoText(errno).c_str());
 }
 
 // Opens `name` in the opened folder `dir` for reading into `file`, never through a link.
@@ -132,7 +132,7 @@ QString CannotReplaceReason(const QString& program_file) {
         return QStringLiteral("%1 belongs to the system's packages").arg(path);
     }
     if (::access(info.absolutePath().toLocal8Bit().constData(), W_OK | X_OK) != 0) {
-        return QStringLiteral("%1: %2").arg(info.absolutePath(), ErrnoText());
+        return QStringLiteral("%1: %2").arg(info.absolutePath(), LastErrorText());
     }
     return {};
 }
@@ -416,16 +416,16 @@ bool SelfUpdater::WriteUpgrader(QString* error) const {
     const int fd =
         ::openat(dir, kUpgraderName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0755);
     bool ok = fd >= 0 && ::fchmod(fd, 0755) == 0;
-    for (std::size_t done = 0; ok && done < image.size();) {
-        const ssize_t w = ::write(fd, image.data() + done, image.size() - done);
-        if (w < 0 && errno == EINTR) continue;
-        ok = w > 0;
-        if (ok) done += static_cast<std::size_t>(w);
+    if (ok) {
+        if (const int e = WriteAll(fd, image.data(), image.size())) {
+            ok = false;
+            errno = e;
+        }
     }
-    if (!ok) *error = QStringLiteral("%1: %2").arg(path, ErrnoText());
+    if (!ok) *error = QStringLiteral("%1: %2").arg(path, LastErrorText());
     if (fd >= 0 && ::close(fd) != 0 && ok) {
         ok = false;
-        *error = QStringLiteral("%1: %2").arg(path, ErrnoText());
+        *error = QStringLiteral("%1: %2").arg(path, LastErrorText());
     }
     if (!ok) ::unlinkat(dir, kUpgraderName, 0);
     return ok;

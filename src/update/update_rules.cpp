@@ -9,6 +9,7 @@
 #include <limits>
 #include <vector>
 
+#include "base/web_scheme.h"
 #include "update/update_signature.h"
 
 namespace velmora {
@@ -111,13 +112,9 @@ std::optional<int> CompareVersions(std::string_view a, std::string_view b) {
 
 bool IsWebAddress(std::string_view url) {
     const std::string lower = Lower(Trim(url));
-    for (std::string_view scheme : {"http://", "https://"}) {
-        if (lower.rfind(scheme, 0) == 0) {
-            const std::string_view rest = std::string_view(lower).substr(scheme.size());
-            return !rest.empty() && rest.front() != '/' && rest.find_first_of(" \t") == rest.npos;
-        }
-    }
-    return false;
+    if (!IsHttpUrl(lower)) return false;
+    const std::string_view rest = std::string_view(lower).substr(lower.find("://") + 3);
+    return !rest.empty() && rest.front() != '/' && rest.find_first_of(" \t") == rest.npos;
 }
 
 UpdateVerdict JudgeUpdate(const UpdateInfo& info, VersionControl control,

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <exception>
 
+#include "base/posix_io.h"
 #include "desktop/website.h"
 #include "update/update_rules.h"
 
@@ -102,7 +103,7 @@ struct UpdateTransfer::Transfer {
                       O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) {
             Fail(QStringLiteral("cannot create %1: %2")
-                     .arg(s.FilePath, QString::fromLocal8Bit(std::strerror(errno))));
+                     .arg(s.FilePath, QString::fromLocal8Bit(ErrnoText(errno).c_str())));
             return false;
         }
         return true;
@@ -117,14 +118,9 @@ struct UpdateTransfer::Transfer {
                 Fail(QStringLiteral("more than the %1 bytes announced").arg(s.TotalSize));
                 return false;
             }
-            for (std::size_t done = 0; done < size;) {
-                const ssize_t w = ::write(fd, data + done, size - done);
-                if (w < 0 && errno == EINTR) continue;
-                if (w <= 0) {
-                    Fail(QStringLiteral("cannot write %1").arg(s.FilePath));
-                    return false;
-                }
-                done += static_cast<std::size_t>(w);
+            if (WriteAll(fd, data, size) != 0) {
+                Fail(QStringLiteral("cannot write %1").arg(s.FilePath));
+                return false;
             }
         } else {
             if (static_cast<std::int64_t>(s.Received.size() + size) > kMaxTextSize) {

@@ -195,6 +195,10 @@ TEST(ChannelFile, DecodesEachLineByItself) {
         {"=\xD0\xE0\xE4\xE8\xEE=a===\r\n=\xD0\xC0\xC4\xC8\xCE=b===\r\n",
          "=Радио=a===\r\n=РАДИО=b===\r\n"},
         {"\xD0\xC0\xC4\xC8\xCE", "РАДИО"},
+        // A byte Windows-1252 leaves undefined keeps its value, a control character.
+        {"M\xFC"
+         "nchen Caf\xE9 \x81",
+         "München Café \xC2\x81"},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(DecodeChannelFileBytes(QByteArray(row.bytes)), QString::fromUtf8(row.text))

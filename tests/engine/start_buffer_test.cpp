@@ -2,6 +2,7 @@
 // The start of a stream: what identification reads stays counted as unplayed audio, so a server's
 // burst ends the buffering wait at once instead of a refill at real time.
 #include <cstdio>
+#include <future>
 #include <thread>
 
 #include "engine/byte_ring.h"
@@ -135,6 +136,44 @@ TEST_F(EngineTest, ALyingRateHeaderNeitherHoldsTheStartBackNorSizesTheBuffer) {
                         std::chrono::duration_cast<std::chrono::milliseconds>(sounded).count()));
         vle::StreamFree(h);
     }
+}
+
+// The player's buffering wait sleeps until the bytes it asks for are in, and a cancel or a free
+// wakes it at once, whatever it still waits for.
+TEST_F(EngineTest, BufferWaitWakesForDataCancelAndFree) {
+    SineSpec spec;
+    spec.seconds = 6;
+    StreamRoute route;
+    route.audio = EncodeSine(spec);
+    route.burst_bytes = 16000;
+    route.bytes_per_second = 16000;
+    route.stall_after = 40000;  // the rest never comes
+    server_.AddStream("/wait", route);
+    const auto in_time = [](auto wait) {
+        auto result = std::async(std::launch::async, [&] {
+            const bool filled = wait();
+            return std::make_pair(filled, vle::ErrorGetCode());
+        });
+        EXPECT_EQ(result.wait_for(Scaled(5000ms)), std::future_status::ready);
+        return result.get();
+    };
+
+    const vle::Handle h = Create(server_.Url("/wait"));
+    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
+    const auto filled = in_time([&] { return vle::StreamWaitBuffer(h, 30000, nullptr); });
+    EXPECT_TRUE(filled.first);
+    EXPECT_GE(vle::StreamGetFilePosition(h, vle::FilePos::Download), 30000u);
+
+    const auto cancel = std::make_shared<vle::CancelToken>();
+    std::thread canceller([&] { cancel->Cancel(); });
+    const auto cancelled = in_time([&] { return vle::StreamWaitBuffer(h, 70000, cancel); });
+    canceller.join();
+    EXPECT_EQ(cancelled, std::make_pair(false, static_cast<int>(vle::ErrorCode::Aborted)));
+
+    std::thread freer([&] { vle::StreamFree(h); });
+    const auto freed = in_time([&] { return vle::StreamWaitBuffer(h, 70000, nullptr); });
+    freer.join();
+    EXPECT_EQ(freed, std::make_pair(false, static_cast<int>(vle::ErrorCode::Handle)));
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 
 #include "engine/engine_fixture.h"
-#include "playback/stream_opener.h"
+#include "opening/stream_opener.h"
 #include "recording/recording_names.h"
 #include "recording/stream_recorder.h"
 
