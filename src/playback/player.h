@@ -78,6 +78,8 @@ class Player final : public QObject {
     void Stop();
     // Slider position 0..100, for the playing stream and the next ones.
     void SetVolume(int position);
+    // The slider position the playing and the next streams play at.
+    int Volume() const;
     // Silences the playing stream without changing the stored volume.
     void Mute();
 
