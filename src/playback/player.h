@@ -68,6 +68,9 @@ class Player final : public QObject {
     // direct connection. The engine copies the text.
     void SetProxy(const char* address);
 
+    // The slider position the playing and the next streams play at.
+    int Volume() const;
+
   public slots:
     // Starts opening `url` and returns the opening's number; 0, doing nothing, while another
     // opening runs or before the engine started (the caller beeps).
@@ -78,8 +81,6 @@ class Player final : public QObject {
     void Stop();
     // Slider position 0..100, for the playing stream and the next ones.
     void SetVolume(int position);
-    // The slider position the playing and the next streams play at.
-    int Volume() const;
     // Silences the playing stream without changing the stored volume.
     void Mute();
 
