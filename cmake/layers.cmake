@@ -6,8 +6,8 @@
 #
 # Every layer is the folder of its name under src/. base, text, engine and opening need no Qt: the
 # probe (tools/, checked like a layer) is built from them alone.
-set(VELMORA_LAYERS base text engine opening i18n desktop recording channels playback update mpris app
-    upgrader tools)
+set(VELMORA_LAYERS base text engine opening i18n desktop recording channels playback update mpris
+    listening app upgrader tools)
 
 # Whole writes, errno texts, the web-address rule, thread start.
 set(VELMORA_LAYER_base_USES "")
@@ -24,7 +24,10 @@ set(VELMORA_LAYER_channels_USES text i18n desktop)
 set(VELMORA_LAYER_playback_USES base engine opening text i18n channels)
 set(VELMORA_LAYER_update_USES base text i18n desktop)
 set(VELMORA_LAYER_mpris_USES channels)
-set(VELMORA_LAYER_app_USES base text opening i18n desktop recording channels playback update mpris)
+# What the listener meets beyond the window: the tray icon, the sleep timer, recent stations.
+set(VELMORA_LAYER_listening_USES i18n)
+set(VELMORA_LAYER_app_USES base text opening i18n desktop recording channels playback update mpris
+    listening)
 set(VELMORA_LAYER_upgrader_USES "")
 set(VELMORA_LAYER_tools_USES base engine opening text)
 

@@ -217,6 +217,7 @@ SettingsControls MainWindow::BoundControls() {
     c.channels = channels_;
     c.BackgroundName = &background_name_;
     c.AutoCheckOff = menu_.AutoCheckOff;
+    c.CloseToTray = menu_.CloseToTray;
     return c;
 }
 
@@ -276,8 +277,10 @@ void MainWindow::ApplyBackground() {
 // --- closing
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (HideToTray(event)) return;
     if (SaveBeforeClose()) {
         event->accept();
+        LeaveTray();
     } else {
         event->ignore();  // a file could not be written: the window stays open
     }

@@ -16,6 +16,7 @@
 #include "app/now_playing_state.h"
 #include "app/settings_menu.h"
 #include "channels/channel_operations.h"
+#include "listening/recent_stations.h"
 
 class QCheckBox;
 class QComboBox;
@@ -26,6 +27,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTimer;
+class QCloseEvent;
 
 namespace velmora {
 
@@ -40,6 +42,9 @@ class ChannelEditor;
 class AnalyserView;
 class PlaybackControl;
 class SelfUpdater;
+class SleepTimer;
+class SleepTimerLabel;
+class TrayIcon;
 class SpectrumPainter;
 class VolumeControl;
 class VolumeTrackBar;
@@ -78,6 +83,10 @@ class MainWindow final : public QWidget, private ChannelListHost {
     // The about box and the channel editor, created after this window and owned by it. Any not
     // given by the first showing is created then.
     void SetSecondaryWindows(AboutBox* about_box, ChannelEditor* channel_editor);
+
+  signals:
+    // The title history was asked for (tray menu).
+    void historyRequested();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -155,6 +164,34 @@ class MainWindow final : public QWidget, private ChannelListHost {
     void OnUpdateDone();
     // Media keys and panel widgets, through the session bus when there is one.
     void CreateMediaKeys();
+    // --- listener: tray icon, close to tray, sleep timer, recent stations, Next and Previous by
+    // list (main_window_tray.cpp)
+    void CreateTray();
+    // The close box with "Close to tray" on: hides the window and returns true; the radio plays on.
+    bool HideToTray(QCloseEvent* event);
+    // After the window agreed to close for real.
+    void LeaveTray();
+    void UpdateTray();
+    void ToggleWindowFromTray();
+    void ShowWindowFromTray();
+    void PlayOrStop();
+    void QuitFromTray();
+    // Next (+1) or Previous (-1): along the user's list when what plays came from it, else along
+    // the directory.
+    void SkipStation(int step);
+    void RememberStation();
+    void PlayRecentStation(int index);
+    void AskSleepMinutes();
+    void OnSleepMinutesLeft(int minutes);
+    void OnSleepVolumeShare(double share);
+    void OnSleepTimerExpired();
+    void RestoreVolume();
+    TrayIcon* tray_ = nullptr;               // owned as a child
+    SleepTimer* sleepTimer_ = nullptr;       // owned as a child
+    SleepTimerLabel* sleepLabel_ = nullptr;  // owned as a child
+    RecentStations recent_;
+    // --- end of the listener's block
+
     // ChannelListHost, for deleting a channel.
     void StopAndReleaseStream() override;
     void ResetNowPlaying() override;

@@ -78,6 +78,7 @@ void MainWindow::CreateControls() {
     WireUserPanel();
     CreateSelfUpdater();
     CreateKeyboard();
+    CreateTray();
 }
 
 void MainWindow::CreateHeader() {

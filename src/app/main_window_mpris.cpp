@@ -7,7 +7,6 @@
 #include "app/main_window.h"
 #include "app/playback_control.h"
 #include "app/recording_control.h"
-#include "mpris/mpris_rules.h"
 #include "mpris/mpris_service.h"
 #include "playback/player.h"
 #include "playback/track_bar.h"
@@ -31,11 +30,7 @@ void MainWindow::CreateMediaKeys() {
         recording_->StopRecording();
         playback_->OnStopClicked();
     };
-    player.skip = [this](int step) {
-        const int row = AdjacentStationRow(directoryCombo_->currentIndex(), step);
-        directoryCombo_->setCurrentIndex(row);  // raises no click
-        OnDirectoryRowChosen(row);
-    };
+    player.skip = [this](int step) { SkipStation(step); };
     player.set_volume = [this](int position) { volumeSlider_->setValue(position); };
     player.raise = [this] {
         setWindowState(windowState() & ~Qt::WindowMinimized);

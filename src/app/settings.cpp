@@ -40,6 +40,7 @@ LoadedSettings LoadSettings(const QString& path) {
     s.channel_position = ini.ReadInteger(kSection, "Channelposition", d.channel_position);
     s.background = ini.ReadString(kSection, "Background");
     s.autocheckoff = ini.ReadBool(kSection, "Autocheckoff", d.autocheckoff);
+    s.close_to_tray = ini.ReadBool(kSection, "CloseToTray", d.close_to_tray);
     result.settings = s;
     return result;
 }
@@ -63,6 +64,11 @@ FileStatus SaveSettings(const QString& path, const Settings& s) {
     ini.WriteInteger(kSection, "Channelposition", s.channel_position);
     ini.WriteString(kSection, "Background", s.background);
     ini.WriteBool(kSection, "Autocheckoff", s.autocheckoff);
+    // Keys added since are written once they differ from their default: a file of someone who
+    // never used them holds exactly the thirteen.
+    if (s.close_to_tray || ini.HasKey(kSection, "CloseToTray")) {
+        ini.WriteBool(kSection, "CloseToTray", s.close_to_tray);
+    }
     return ini.Save(path);
 }
 

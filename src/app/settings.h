@@ -26,6 +26,8 @@ struct Settings {
     int channel_position = 0;         // "Channelposition": first visible user-list row
     QString background;               // "Background": empty until the user chooses one
     bool autocheckoff = false;        // "Autocheckoff"
+    // Beyond the original thirteen keys.
+    bool close_to_tray = false;  // "CloseToTray": the close box hides the window to the tray
 
     bool operator==(const Settings&) const = default;
 };
@@ -46,7 +48,8 @@ struct LoadedSettings {
 };
 
 LoadedSettings LoadSettings(const QString& path);
-// Writes the thirteen keys in table order into the file at `path`, keeping every other line;
+// Writes the thirteen keys in table order into the file at `path`, then the later ones that are
+// set or already there, keeping every other line;
 // creates the folder when missing. On failure the old file is left as it was.
 FileStatus SaveSettings(const QString& path, const Settings& settings);
 

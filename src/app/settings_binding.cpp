@@ -54,6 +54,7 @@ void ApplySettings(const Settings& s, const SettingsControls& c) {
     c.channels->SetTopRow(s.channel_position);
     *c.BackgroundName = s.background;
     c.AutoCheckOff->setChecked(s.autocheckoff);
+    c.CloseToTray->setChecked(s.close_to_tray);
 }
 
 Settings CollectSettings(const SettingsControls& c) {
@@ -71,6 +72,7 @@ Settings CollectSettings(const SettingsControls& c) {
     s.channel_position = c.channels->TopRow();
     s.background = *c.BackgroundName;
     s.autocheckoff = c.AutoCheckOff->isChecked();
+    s.close_to_tray = c.CloseToTray->isChecked();
     return s;
 }
 

@@ -40,6 +40,7 @@ struct SettingsControls {
     ChannelListModel* channels = nullptr;  // "Channelposition" scrolls its ListBox1
     QString* BackgroundName = nullptr;
     QAction* AutoCheckOff = nullptr;
+    QAction* CloseToTray = nullptr;
 };
 
 // The client width a stored "Form" value gives.

@@ -9,6 +9,7 @@
 #include "app/about_box.h"
 #include "app/backgrounds.h"
 #include "i18n/message.h"
+#include "listening/sleep_timer.h"
 
 // Resources compiled into a static library are only linked when referenced.
 static void InitMenuArtwork() {
@@ -40,7 +41,9 @@ QMenu* AddSubmenu(QMenu* menu, const char* name, const char* caption, const char
     *item = menu->addMenu(sub);
     (*item)->setObjectName(QString::fromLatin1(name));
     (*item)->setText(Msg(caption));
-    (*item)->setIcon(QIcon(QStringLiteral(":/menu/%1.png").arg(QLatin1String(picture))));
+    if (picture) {
+        (*item)->setIcon(QIcon(QStringLiteral(":/menu/%1.png").arg(QLatin1String(picture))));
+    }
     return sub;
 }
 
@@ -82,6 +85,22 @@ SettingsMenu BuildSettingsMenu(QWidget* parent) {
     m.AutoCheckOff = Checkable(AddItem(p, "Autocheckoff1", "Auto check off"), false);
     m.AutoCheckOff->setVisible(false);
     m.UpdateSeparator = AddSeparator(p, "N6");
+    m.SleepTimerMenu = AddSubmenu(p, "SleepTimer1", "Sleep timer", nullptr, &m.SleepTimerItem);
+    static constexpr std::array<const char*, 5> kSleepCaptions = {
+        Translatable("15 minutes"), Translatable("30 minutes"), Translatable("45 minutes"),
+        Translatable("60 minutes"), Translatable("90 minutes")};
+    static_assert(kSleepCaptions.size() == kSleepTimerChoices.size());
+    for (std::size_t i = 0; i < kSleepCaptions.size(); ++i) {
+        const QByteArray name = "Sleep" + QByteArray::number(kSleepTimerChoices[i]);
+        m.SleepMinutes[i] = AddItem(m.SleepTimerMenu, name.constData(), kSleepCaptions[i]);
+    }
+    m.SleepOther = AddItem(m.SleepTimerMenu, "SleepOther", "Other...");
+    AddSeparator(m.SleepTimerMenu, "SleepSeparator");
+    m.SleepCancel = AddItem(m.SleepTimerMenu, "SleepCancel", "Cancel sleep timer");
+    m.SleepCancel->setEnabled(false);
+    m.CloseToTray = Checkable(AddItem(p, "CloseToTray1", "Close to tray"), false);
+    m.CloseToTray->setEnabled(false);
+    m.ListenerSeparator = AddSeparator(p, "N7");
     m.Website = AddItem(p, "Website1", "Website", "website");
     m.About = AddItem(p, "About1", "About", "about");
     m.CloseSeparator = AddSeparator(p, "N5");

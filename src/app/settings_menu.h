@@ -37,6 +37,14 @@ struct SettingsMenu {
     QAction* CheckForUpdate = nullptr;
     QAction* AutoCheckOff = nullptr;
     QAction* UpdateSeparator = nullptr;
+    // Beyond the designed menu: the listener's items.
+    QAction* SleepTimerItem = nullptr;  // opens SleepTimerMenu, which the tray shares
+    QMenu* SleepTimerMenu = nullptr;
+    std::array<QAction*, 5> SleepMinutes{};  // kSleepTimerChoices
+    QAction* SleepOther = nullptr;           // asks for the minutes
+    QAction* SleepCancel = nullptr;          // enabled while the timer runs
+    QAction* CloseToTray = nullptr;          // checkable; enabled while there is a tray
+    QAction* ListenerSeparator = nullptr;
     QAction* Website = nullptr;
     QAction* About = nullptr;
     QAction* CloseSeparator = nullptr;
@@ -45,7 +53,8 @@ struct SettingsMenu {
 
 // Builds the menu as a child of `parent`. "Show Date" and "Show Time" are marked; the background
 // items are checkable, unmarked and enabled; "Auto check off" is hidden and unmarked. The proxy,
-// language and update-check items are disabled until their features exist.
+// language and update-check items are disabled until their features exist. "Close to tray" is
+// unmarked and disabled until a tray is found; "Cancel sleep timer" is disabled.
 SettingsMenu BuildSettingsMenu(QWidget* parent);
 
 // Screen position where the menu opens for `window`: its outer top-left corner plus 250, 170.

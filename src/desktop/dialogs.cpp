@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace velmora {
@@ -31,6 +32,13 @@ class QtDialogs final : public Dialogs {
     bool AskYesNo(QWidget* owner, const QString& text, const QString& caption) override {
         return ShowBox(owner, QMessageBox::Information, Caption(caption), text,
                        QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    }
+    std::optional<int> AskNumber(QWidget* owner, const QString& text, int value, int min, int max,
+                                 const QString& caption) override {
+        bool ok = false;
+        const int number =
+            QInputDialog::getInt(owner, Caption(caption), text, value, min, max, 1, &ok);
+        return ok ? std::optional<int>(number) : std::nullopt;
     }
     QString SaveFileName(QWidget* owner, const QString& caption, const QString& suggested,
                          const QString& filter) override {

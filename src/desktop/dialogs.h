@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class QWidget;
 
@@ -24,6 +25,13 @@ class Dialogs {
     }
     // Information box with Yes and No; true for Yes.
     virtual bool AskYesNo(QWidget* owner, const QString& text, const QString& caption = {}) = 0;
+    // A whole number from `min` to `max`, offered as `value`; nothing when cancelled. Where a test
+    // does not answer it, it counts as cancelled.
+    virtual std::optional<int> AskNumber(QWidget* owner, const QString& text, int value, int min,
+                                         int max, const QString& caption = {}) {
+        (void)owner, (void)text, (void)value, (void)min, (void)max, (void)caption;
+        return std::nullopt;
+    }
     // File dialogs; an empty result means cancelled.
     virtual QString SaveFileName(QWidget* owner, const QString& caption, const QString& suggested,
                                  const QString& filter) = 0;

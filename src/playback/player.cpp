@@ -145,6 +145,10 @@ void Player::SetVolume(int position) {
     vle::ChannelSetAttribute(CurrentStream(), vle::Attribute::Volume, EngineVolume(position));
 }
 
+int Player::Volume() const {
+    return engine_->volume->load();
+}
+
 void Player::Mute() {
     vle::ChannelSetAttribute(CurrentStream(), vle::Attribute::Volume, 0.0f);
 }

@@ -68,6 +68,9 @@ class Player final : public QObject {
     // direct connection. The engine copies the text.
     void SetProxy(const char* address);
 
+    // The slider position the playing and the next streams play at.
+    int Volume() const;
+
   public slots:
     // Starts opening `url` and returns the opening's number; 0, doing nothing, while another
     // opening runs or before the engine started (the caller beeps).

@@ -9,13 +9,13 @@
 #include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <QPointer>
-#include <QProcess>
 #include <QSlider>
 #include <cmath>
 
 #include "channels/directory.h"
 #include "mpris/mpris_rules.h"
 #include "mpris/mpris_service.h"
+#include "support/session_bus.h"
 #include "support/stream_server.h"
 #include "support/window_fixture.h"
 
@@ -95,22 +95,13 @@ class ChangeWatch final : public QObject {
 class MprisWindowTest : public WindowTest {
   protected:
     static void SetUpTestSuite() {
-        // The window takes the process's session bus, so the private one is set before any
-        // window exists.
-        bus_daemon_ = new QProcess;
-        bus_daemon_->start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        ASSERT_TRUE(bus_daemon_->waitForStarted(5000)) << "dbus-daemon is needed";
-        ASSERT_TRUE(bus_daemon_->waitForReadyRead(5000));
-        address_ = bus_daemon_->readLine().trimmed();
-        ASSERT_FALSE(address_.isEmpty());
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address_);
+        bus_ = new PrivateSessionBus;
+        address_ = bus_->Address();
     }
     static void TearDownTestSuite() {
         QDBusConnection::disconnectFromBus("mpris_test_client");
-        bus_daemon_->kill();
-        bus_daemon_->waitForFinished(5000);
-        delete bus_daemon_;
-        bus_daemon_ = nullptr;
+        delete bus_;
+        bus_ = nullptr;
     }
 
     void SetUp() override {
@@ -166,7 +157,7 @@ class MprisWindowTest : public WindowTest {
         return route;
     }
 
-    static inline QProcess* bus_daemon_ = nullptr;
+    static inline PrivateSessionBus* bus_ = nullptr;
     static inline QByteArray address_;
     QDBusConnection client_ = QDBusConnection::connectToBus(QString(address_), "mpris_test_client");
     ChangeWatch watch_;
@@ -227,13 +218,10 @@ TEST_F(MprisWindowTest, TransportStatusAndMetadata) {
     vle::SetConfig(vle::Config::NetReconnect, 600000);
 }
 
-// Next and Previous walk the directory's station rows, header rows skipped, and leave the user's
-// list for the directory.
+// Next and Previous walk the directory's station rows, header rows skipped, when what plays came
+// from the directory.
 TEST_F(MprisWindowTest, NextAndPreviousSkipHeaderRows) {
     auto* combo = DirectoryCombo(form_);
-    StreamServer server;
-    server.AddStream("/live", Station(10.0, true));
-    PlayUserChannel(server.Url("/live"));
     combo->setCurrentIndex(11);
 
     struct Step {

@@ -42,6 +42,11 @@ class AnsweringDialogs final : public Dialogs {
         return save_file;
     }
     QString OpenFileName(QWidget*, const QString&, const QString&) override { return open_file; }
+    std::optional<int> AskNumber(QWidget*, const QString& text, int, int, int,
+                                 const QString&) override {
+        questions << text;
+        return number;
+    }
     void Beep() override { ++beeps; }
 
     QStringList errors, messages, questions, suggested_names;
@@ -49,6 +54,7 @@ class AnsweringDialogs final : public Dialogs {
     // The answers given: No, and cancelled file dialogs, unless a test says otherwise.
     bool answer_yes = false;
     QString save_file, open_file;
+    std::optional<int> number;  // typed into a number box; nothing: cancelled
 };
 
 // Points HOME and the settings folder ($XDG_CONFIG_HOME/Kestrin/VLR) at a fresh temporary folder
