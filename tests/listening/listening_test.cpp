@@ -147,7 +147,7 @@ TEST_F(ListeningWindowTest, SleepTimerFadesThenStopsPlaybackAndRecording) {
         << label->text().toStdString();
     EXPECT_LT(label->x() + label->width(), DateLabel(form_)->x());
     ASSERT_TRUE(WaitFor([&] { return form_->Now()->Title() == "Loopback Band - First Song"; }, 5s));
-    EXPECT_EQ(form_->findform_->findChild<QSystemTrayIcon*>()->toolTip(),
+    EXPECT_EQ(form_->findChild<QSystemTrayIcon*>()->toolTip(),
               "Loopback FM \u2014 Loopback Band - First Song\nSleep in 2 min");
     Click(RecordButton(form_));
     ASSERT_TRUE(Recording());
@@ -226,7 +226,7 @@ TEST_F(ListeningWindowTest, CloseToTrayNeedsAWatcherAndQuitSaves) {
     EXPECT_TRUE(server.WaitForAudioSent("/live", sent + 32000, 3s));
     EXPECT_TRUE(Playing());
 
-    auto* icon = form_->findform_->findChild<QSystemTrayIcon*>();
+    auto* icon = form_->findChild<QSystemTrayIcon*>();
     emit icon->activated(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(form_->isVisible());
     emit icon->activated(QSystemTrayIcon::MiddleClick);
@@ -243,7 +243,7 @@ TEST_F(ListeningWindowTest, CloseToTrayNeedsAWatcherAndQuitSaves) {
         3s));
     form_ = nullptr;
     EXPECT_TRUE(QGuiApplication::quitOnLastWindowClosed());
-    const QByteArray settings = ReadBytes(home_->path() + "/.config/Kestrin/VLR/Config-t.ini");
+    const QByteArray settings = ReadBytes(home_.SettingsFile());
     EXPECT_TRUE(settings.contains("CloseToTray=1")) << settings.toStdString();
 }
 
