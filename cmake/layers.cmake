@@ -7,8 +7,8 @@
 # Every layer is the folder of its name under src/, except playback_core: the files of
 # src/playback named in VELMORA_PLAYBACK_CORE_FILES, which need no Qt and are shared with the
 # probe. tools/ (the probe) is checked like a layer.
-set(VELMORA_LAYERS engine playback_core i18n desktop recording channels playback update mpris app
-    upgrader tools)
+set(VELMORA_LAYERS engine playback_core i18n desktop recording channels playback update mpris
+    listening app upgrader tools)
 
 set(VELMORA_PLAYBACK_CORE_FILES stream_status stream_opener server_text)
 
@@ -22,7 +22,11 @@ set(VELMORA_LAYER_channels_USES playback_core i18n desktop)
 set(VELMORA_LAYER_playback_USES engine playback_core i18n channels)
 set(VELMORA_LAYER_update_USES playback_core i18n desktop)
 set(VELMORA_LAYER_mpris_USES channels)
-set(VELMORA_LAYER_app_USES playback_core i18n desktop recording channels playback update mpris)
+# Desktop services that follow what plays: title notifications, the suspend inhibitor, the title
+# history. They know nothing of the window or the engine.
+set(VELMORA_LAYER_listening_USES i18n desktop)
+set(VELMORA_LAYER_app_USES playback_core i18n desktop recording channels playback update mpris
+    listening)
 set(VELMORA_LAYER_upgrader_USES "")
 set(VELMORA_LAYER_tools_USES engine playback_core)
 

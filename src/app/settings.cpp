@@ -40,6 +40,8 @@ LoadedSettings LoadSettings(const QString& path) {
     s.channel_position = ini.ReadInteger(kSection, "Channelposition", d.channel_position);
     s.background = ini.ReadString(kSection, "Background");
     s.autocheckoff = ini.ReadBool(kSection, "Autocheckoff", d.autocheckoff);
+    s.notifications = ini.ReadBool(kSection, "Notifications", d.notifications);
+    s.stay_awake = ini.ReadBool(kSection, "StayAwake", d.stay_awake);
     result.settings = s;
     return result;
 }
@@ -63,6 +65,8 @@ FileStatus SaveSettings(const QString& path, const Settings& s) {
     ini.WriteInteger(kSection, "Channelposition", s.channel_position);
     ini.WriteString(kSection, "Background", s.background);
     ini.WriteBool(kSection, "Autocheckoff", s.autocheckoff);
+    ini.WriteBool(kSection, "Notifications", s.notifications);
+    ini.WriteBool(kSection, "StayAwake", s.stay_awake);
     return ini.Save(path);
 }
 

@@ -54,6 +54,8 @@ void ApplySettings(const Settings& s, const SettingsControls& c) {
     c.channels->SetTopRow(s.channel_position);
     *c.BackgroundName = s.background;
     c.AutoCheckOff->setChecked(s.autocheckoff);
+    if (c.Notifications) c.Notifications->setChecked(s.notifications);
+    if (c.StayAwake) c.StayAwake->setChecked(s.stay_awake);
 }
 
 Settings CollectSettings(const SettingsControls& c) {
@@ -71,6 +73,8 @@ Settings CollectSettings(const SettingsControls& c) {
     s.channel_position = c.channels->TopRow();
     s.background = *c.BackgroundName;
     s.autocheckoff = c.AutoCheckOff->isChecked();
+    if (c.Notifications) s.notifications = c.Notifications->isChecked();
+    if (c.StayAwake) s.stay_awake = c.StayAwake->isChecked();
     return s;
 }
 

@@ -40,6 +40,8 @@ struct SettingsControls {
     ChannelListModel* channels = nullptr;  // "Channelposition" scrolls its ListBox1
     QString* BackgroundName = nullptr;
     QAction* AutoCheckOff = nullptr;
+    QAction* Notifications = nullptr;
+    QAction* StayAwake = nullptr;
 };
 
 // The client width a stored "Form" value gives.

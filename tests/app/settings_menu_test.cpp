@@ -29,11 +29,15 @@ TEST(SettingsMenu, ItemsInOrderWithPicturesAndStates) {
     QWidget window;
     const SettingsMenu m = BuildSettingsMenu(&window);
     EXPECT_EQ(m.Popup->objectName(), "PopupMenu1");
-    EXPECT_EQ(Names(m.Popup->actions()),
-              QStringList({"ProxyServer1", "N1", "Background1", "ShowDate1", "ShowTime1", "N2",
-                           "SelectLanguage1", "N4", "ChannelListExport1", "ChannelListImport1",
-                           "N3", "Checkfornewversion1", "Autocheckoff1", "N6", "Website1", "About1",
-                           "N5", "Close1"}));
+    QStringList names = Names(m.Popup->actions());
+    // The listener items stand after the clock's.
+    EXPECT_EQ(names.mid(6, 4),
+              QStringList({"TitleHistory1", "Notifications1", "StayAwake1", "N7"}));
+    names.remove(6, 4);
+    EXPECT_EQ(names, QStringList({"ProxyServer1", "N1", "Background1", "ShowDate1", "ShowTime1",
+                                  "N2", "SelectLanguage1", "N4", "ChannelListExport1",
+                                  "ChannelListImport1", "N3", "Checkfornewversion1",
+                                  "Autocheckoff1", "N6", "Website1", "About1", "N5", "Close1"}));
     EXPECT_EQ(Names(m.BackgroundMenu->actions()),
               QStringList({"Blue1", "Vista1", "Red1", "Black1", "Win71"}));
     EXPECT_EQ(m.Backgrounds[4]->text(), "Win 7");
@@ -54,6 +58,8 @@ TEST(SettingsMenu, ItemsInOrderWithPicturesAndStates) {
     EXPECT_TRUE(m.ShowTime->isChecked());
     EXPECT_FALSE(m.AutoCheckOff->isVisible());
     EXPECT_FALSE(m.AutoCheckOff->isChecked());
+    EXPECT_TRUE(m.Notifications->isChecked());
+    EXPECT_TRUE(m.StayAwake->isChecked());
     for (QAction* a : m.Backgrounds) {
         EXPECT_TRUE(a->isCheckable());
         EXPECT_FALSE(a->isChecked());

@@ -37,7 +37,7 @@ TEST(Settings, FolderFollowsXdgConfigHome) {
     qputenv("HOME", old_home);
 }
 
-// First run: nothing to load; the first save creates both folder levels and all thirteen keys
+// First run: nothing to load; the first save creates both folder levels and every key
 // in table order with "Background" empty.
 TEST(Settings, FirstRunWritesEveryKeyInOrder) {
     QTemporaryDir dir;
@@ -62,7 +62,9 @@ TEST(Settings, FirstRunWritesEveryKeyInOrder) {
                                           "Language=English\n"
                                           "Channelposition=0\n"
                                           "Background=\n"
-                                          "Autocheckoff=0\n"));
+                                          "Autocheckoff=0\n"
+                                          "Notifications=1\n"
+                                          "StayAwake=1\n"));
     EXPECT_EQ(LoadExisting(path), s);
 }
 
@@ -84,6 +86,8 @@ TEST(Settings, RoundTripKeepsEveryValue) {
     s.channel_position = 12;
     s.background = "Win7";
     s.autocheckoff = true;
+    s.notifications = false;
+    s.stay_awake = false;
     ASSERT_TRUE(SaveSettings(path, s).ok());
     EXPECT_EQ(LoadExisting(path), s);
 }
@@ -126,11 +130,12 @@ TEST(Settings, SaveKeepsHandAddedKeysAndSections) {
     Settings s;
     s.volume = 70;
     ASSERT_TRUE(SaveSettings(path, s).ok());
-    EXPECT_EQ(ReadBytes(path), QByteArray("[Mine]\nA=1\n[Default]\nHand=made\nvolume=70\n"
-                                          "Channel=1\nProxy=1\nProxyIP=\nForm=570\nShowDate=1\n"
-                                          "ShowTime=1\nItemPositionTop=0\nItemPositionBelow=1\n"
-                                          "Language=\nChannelposition=0\nBackground=\n"
-                                          "Autocheckoff=0\n[After]\nB=2\n"));
+    EXPECT_EQ(ReadBytes(path),
+              QByteArray("[Mine]\nA=1\n[Default]\nHand=made\nvolume=70\n"
+                         "Channel=1\nProxy=1\nProxyIP=\nForm=570\nShowDate=1\n"
+                         "ShowTime=1\nItemPositionTop=0\nItemPositionBelow=1\n"
+                         "Language=\nChannelposition=0\nBackground=\n"
+                         "Autocheckoff=0\nNotifications=1\nStayAwake=1\n[After]\nB=2\n"));
 }
 
 // A read-only settings file is refused with a message naming it, and keeps its old content.
