@@ -100,6 +100,8 @@ TEST_F(WindowSettingsTest, RestartRestoresEveryChoice) {
     Child<QRadioButton>("RadioButton1")->click();  // the editor's "Top"
     Item("Black1")->trigger();
     Item("Autocheckoff1")->trigger();
+    Item("Notifications1")->trigger();
+    Item("StayAwake1")->trigger();
     ASSERT_TRUE(CloseWindow());
     EXPECT_TRUE(answers_.errors.isEmpty()) << answers_.errors.join(" | ").toStdString();
 
@@ -107,7 +109,7 @@ TEST_F(WindowSettingsTest, RestartRestoresEveryChoice) {
               "[Default]\nLanguage=German\nChannel=14\nVolume=37\nProxy=0\n"
               "ProxyIP=user:pw@127.0.0.1:3128\nForm=407\nShowDate=1\nShowTime=0\n"
               "ItemPositionTop=1\nItemPositionBelow=0\nChannelposition=9\nBackground=Black\n"
-              "Autocheckoff=1\n");
+              "Autocheckoff=1\nNotifications=0\nStayAwake=0\n");
 
     OpenWindow();
     EXPECT_EQ(form_->Channels()->Entries(), entries);
@@ -134,6 +136,8 @@ TEST_F(WindowSettingsTest, RestartRestoresEveryChoice) {
     EXPECT_EQ(Child<QLabel>("Image3")->pixmap().toImage(),
               Child<QLabel>("Image25")->pixmap().toImage());
     EXPECT_TRUE(Item("Autocheckoff1")->isChecked());
+    EXPECT_FALSE(Item("Notifications1")->isChecked());
+    EXPECT_FALSE(Item("StayAwake1")->isChecked());
 
     // Opening the panel again is remembered too.
     Click(Child<QWidget>("Image10"));
@@ -145,7 +149,7 @@ TEST_F(WindowSettingsTest, RestartRestoresEveryChoice) {
 }
 
 // A first run without a settings folder keeps the designed states and its close creates the
-// folder with all thirteen keys in table order, "Background" empty, and the shipped list.
+// folder with every key in table order, "Background" empty, and the shipped list.
 TEST_F(WindowSettingsTest, FirstRunWritesEveryKeyAndTheList) {
     OpenWindow();
     EXPECT_EQ(Child<QComboBox>("ComboBox1")->currentIndex(), 1);
@@ -161,7 +165,7 @@ TEST_F(WindowSettingsTest, FirstRunWritesEveryKeyAndTheList) {
     EXPECT_EQ(ReadBytes(home_.SettingsFile()),
               "[Default]\nChannel=1\nVolume=90\nProxy=1\nProxyIP=\nForm=568\nShowDate=1\n"
               "ShowTime=1\nItemPositionTop=0\nItemPositionBelow=1\nLanguage=\n"
-              "Channelposition=0\nBackground=\nAutocheckoff=0\n");
+              "Channelposition=0\nBackground=\nAutocheckoff=0\nNotifications=1\nStayAwake=1\n");
     const ChannelFileReadResult saved = ReadChannelFile(home_.ChannelListFile());
     EXPECT_FALSE(saved.error);
     EXPECT_EQ(saved.entries, shipped);
@@ -195,7 +199,8 @@ TEST_F(WindowSettingsTest, HandEditedValuesAndForeignKeys) {
     EXPECT_EQ(ReadBytes(home_.SettingsFile()),
               "[Mine]\nA=1\n[Default]\nHand=made\nForm=407\nVolume=100\nChannel=-1\n"
               "ShowDate=1\nShowTime=1\nAutocheckoff=0\nBackground=blue\nItemPositionTop=0\n"
-              "ItemPositionBelow=0\nProxy=1\nProxyIP=\nLanguage=\nChannelposition=0\n");
+              "ItemPositionBelow=0\nProxy=1\nProxyIP=\nLanguage=\nChannelposition=0\n"
+              "Notifications=1\nStayAwake=1\n");
 
     // 408 is an open-panel width of its own; both position keys set leave "Bottom" selected.
     WriteBytes(home_.SettingsFile(),

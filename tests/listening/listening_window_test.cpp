@@ -22,6 +22,7 @@
 
 #include "app/playing_window_fixture.h"
 #include "app/title_history_window.h"
+#include "listening/sleep_inhibitor.h"
 #include "listening/title_history.h"
 #include "support/private_session_bus.h"
 #include "support/stream_server.h"
@@ -153,14 +154,6 @@ class ListeningWindowTest : public PlayingWindowTest {
         Now()->SetServerStation(name);
         Now()->SetPlaying();
     }
-    bool HeldBy(const QString& interface) {
-        return WaitFor(
-            [&] {
-                const QList<Call> calls = stand_in_.Calls("Inhibit");
-                return !calls.isEmpty() && calls.last().interface == interface;
-            },
-            3s);
-    }
     QString HistoryFile() const {
         return home_->path() + "/.config/Kestrin/VLR/" + kTitleHistoryFileName;
     }
@@ -172,27 +165,23 @@ class ListeningWindowTest : public PlayingWindowTest {
     std::unique_ptr<QWidget> other_;  // where the focus goes
 };
 
-StreamRoute TitledStation() {
-    StreamRoute route;
-    SineSpec sine;
-    sine.seconds = 10.0;
-    route.audio = EncodeSine(sine);
-    route.loop = true;
-    route.metaint = 4096;
-    route.headers = {"icy-name:Loopback FM"};
-    route.titles = {{0, "Band - One"}, {16, "Band - Two"}, {24, "Band - Two"}, {32, "Band - One"}};
-    route.burst_bytes = 32768;
-    route.bytes_per_second = 32000;
-    return route;
-}
-
 // A loopback station's title changes give one notification each, the station as summary and the
 // title as body, each replacing the one before; a repeat of the title gives none. Then the rules
 // on a titles the window is told directly: none while the window is active, none with the item
 // off, markup escaped for a server that reads it.
 TEST_F(ListeningWindowTest, OneNotificationPerNewTitleReplacingTheLast) {
+    StreamRoute route;
+    SineSpec sine;
+    sine.seconds = 10.0;
+    route.audio = EncodeSine(sine);
+    route.metaint = 4096;
+    route.burst_bytes = 32768;
+    route.bytes_per_second = 32000;
+    route.loop = true;
+    route.headers = {"icy-name:Loopback FM"};
+    route.titles = {{0, "Band - One"}, {16, "Band - Two"}, {24, "Band - Two"}, {32, "Band - One"}};
     StreamServer server;
-    server.AddStream("/live", TitledStation());
+    server.AddStream("/live", route);
     PlayUserChannel(server.Url("/live"));
     ASSERT_TRUE(WaitFor([&] { return stand_in_.Calls("Notify").size() >= 3; }, 15s));
     QList<Call> calls = Notified(3);
@@ -269,44 +258,40 @@ TEST_F(ListeningWindowTest, NotificationsNeverWait) {
 }
 
 // The computer is kept awake exactly while a station plays: asked with the station's name when
-// playback begins, released on Stop, on a failure and at the close; switched off, nothing is
-// asked.
+// playback begins, released on Stop, on a failure, for another station and at the close.
 TEST_F(ListeningWindowTest, InhibitorHeldExactlyWhilePlaying) {
-    const QString portal = "org.freedesktop.portal.Inhibit";
-    PlayAs("Loopback FM");
-    ASSERT_TRUE(HeldBy(portal));
-    Call inhibit = stand_in_.Calls("Inhibit").last();
-    EXPECT_EQ(inhibit.args[0].toString(), "");
-    EXPECT_EQ(inhibit.args[1].toUInt(), 4u);  // suspend
-    EXPECT_EQ(qdbus_cast<QVariantMap>(inhibit.args[2])["reason"].toString(), "Playing Loopback FM");
-    Now()->SetStopped();
-    ASSERT_TRUE(WaitFor([&] { return stand_in_.Calls("Close").size() == 1; }, 3s));
-
-    struct End {
+    struct Step {
         const char* what;
-        std::function<void()> end;
-        const char* next_reason;  // held again for the next station; null: nothing plays
+        std::function<void()> act;
+        qsizetype inhibits, closes;  // every call so far
     };
-    const End ends[] = {
-        {"another station", [&] { PlayAs("Other FM"); }, "Playing Other FM"},
-        {"failure", [&] { Now()->SetFailed("Can't play the stream"); }, nullptr},
-        {"close", [&] { ASSERT_TRUE(CloseAndFlush(form_)); }, nullptr},
+    const Step steps[] = {
+        {"play", [&] { PlayAs("Loopback FM"); }, 1, 0},
+        {"stop", [&] { Now()->SetStopped(); }, 1, 1},
+        {"play again", [&] { PlayAs("Loopback FM"); }, 2, 1},
+        {"another station", [&] { PlayAs("Other FM"); }, 3, 2},
+        {"failure", [&] { Now()->SetFailed("Can't play the stream"); }, 3, 3},
+        {"play after failure", [&] { PlayAs("Loopback FM"); }, 4, 3},
+        {"close", [&] { ASSERT_TRUE(CloseAndFlush(form_)); }, 4, 4},
     };
-    for (const End& e : ends) {
-        stand_in_.Forget();
-        PlayAs("Loopback FM");
-        ASSERT_TRUE(HeldBy(portal)) << e.what;
-        e.end();
-        ASSERT_TRUE(WaitFor([&] { return stand_in_.Calls("Close").size() == 1; }, 3s)) << e.what;
-        EXPECT_EQ(stand_in_.Calls("Close")[0].path, DesktopStandIn::kRequest) << e.what;
-        if (!e.next_reason) continue;
-        ASSERT_TRUE(WaitFor([&] { return stand_in_.Calls("Inhibit").size() == 2; }, 3s));
-        EXPECT_EQ(qdbus_cast<QVariantMap>(stand_in_.Calls("Inhibit")[1].args[2])["reason"],
-                  e.next_reason);
-        Now()->SetStopped();
-        ASSERT_TRUE(WaitFor([&] { return stand_in_.Calls("Close").size() == 2; }, 3s));
+    for (const Step& s : steps) {
+        s.act();
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                return stand_in_.Calls("Inhibit").size() == s.inhibits &&
+                       stand_in_.Calls("Close").size() == s.closes;
+            },
+            3s))
+            << s.what;
     }
     form_ = nullptr;
+    const QList<Call> inhibits = stand_in_.Calls("Inhibit");
+    EXPECT_EQ(inhibits[0].args[0].toString(), "");
+    EXPECT_EQ(inhibits[0].args[1].toUInt(), 4u);  // suspend
+    const QString reasons[] = {"Playing Loopback FM", "Playing Other FM"};
+    EXPECT_EQ(qdbus_cast<QVariantMap>(inhibits[0].args[2])["reason"], reasons[0]);
+    EXPECT_EQ(qdbus_cast<QVariantMap>(inhibits[2].args[2])["reason"], reasons[1]);
+    EXPECT_EQ(stand_in_.Calls("Close")[3].path, DesktopStandIn::kRequest);
 }
 
 // Without the portal the session manager is asked, without both the power management service;
@@ -327,17 +312,17 @@ TEST_F(ListeningWindowTest, InhibitorFallsBackInOrder) {
         stand_in_.Forget();
         if (!r.interface) Item("StayAwake1")->trigger();
         PlayAs("Loopback FM");
-        if (r.interface) {
-            ASSERT_TRUE(HeldBy(r.interface)) << r.interface;
-            const uint cookie = stand_in_.Calls("Inhibit").last().answer;
-            Now()->SetStopped();
-            ASSERT_TRUE(WaitFor([&] { return !stand_in_.Calls(r.release).isEmpty(); }, 3s));
-            EXPECT_EQ(stand_in_.Calls(r.release)[0].args[0].toUInt(), cookie);
-        } else {
+        if (!r.interface) {
             Pump(300ms);
             EXPECT_TRUE(stand_in_.Calls("Inhibit").isEmpty());
-            Now()->SetStopped();
+            continue;
         }
+        // Stopped only once held: a stop before the answer asks no further service.
+        ASSERT_TRUE(WaitFor([&] { return form_->findChild<SleepInhibitor*>()->Held(); }, 3s));
+        EXPECT_EQ(stand_in_.Calls("Inhibit").last().interface, r.interface);
+        Now()->SetStopped();
+        ASSERT_TRUE(WaitFor([&] { return !stand_in_.Calls(r.release).isEmpty(); }, 3s));
+        EXPECT_EQ(stand_in_.Calls(r.release)[0].args[0], stand_in_.Calls("Inhibit").last().answer);
     }
 }
 
