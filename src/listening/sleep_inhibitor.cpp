@@ -9,8 +9,8 @@
 namespace velmora {
 
 namespace {
-// The suspend flag, the same in all three protocols' flag words (the portal's and the session
-// manager's); the power management service has only one kind.
+// The suspend flag, the same in the portal's and the session manager's flag words; the power
+// management service knows only this kind.
 constexpr uint kSuspendFlag = 4;
 // What remains of the program's exit may not wait longer than this on a release.
 constexpr int kExitReleaseTimeoutMs = 1000;

@@ -11,7 +11,9 @@ namespace velmora {
 
 namespace {
 constexpr const char* kNotificationsInterface = "org.freedesktop.Notifications";
-}
+// How long a call may go unanswered before the next title is sent without waiting for it.
+constexpr int kCallTimeoutMs = 5000;
+}  // namespace
 
 bool ShouldNotify(const TitleNotice& n) {
     if (!n.enabled || n.window_active || n.title.trimmed().isEmpty()) return false;
@@ -51,7 +53,7 @@ void TitleNotifier::AskCapabilities() {
     in_flight_ = true;
     const QDBusMessage m = QDBusMessage::createMethodCall(
         kNotificationsService, kNotificationsPath, kNotificationsInterface, "GetCapabilities");
-    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(m, timeout_ms_), this);
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(m, kCallTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         w->deleteLater();
         const QDBusPendingReply<QStringList> reply = *w;
@@ -74,12 +76,12 @@ void TitleNotifier::Send(const Pending& notice) {
     if (app_name.isEmpty()) app_name = QStringLiteral("Velmora");
     QDBusMessage m = QDBusMessage::createMethodCall(kNotificationsService, kNotificationsPath,
                                                     kNotificationsInterface, "Notify");
+    // Lets the desktop file name the program in the notification's header and settings.
     const QVariantMap hints{
-        {QStringLiteral("desktop-entry"), QString::fromLatin1(kProgramIconName)},
-        {QStringLiteral("category"), QStringLiteral("x-velmora.title")}};
+        {QStringLiteral("desktop-entry"), QString::fromLatin1(kProgramIconName)}};
     m << app_name << last_id_ << QString::fromLatin1(kProgramIconName) << notice.station
       << NotificationBody(notice.title, reads_markup_) << QStringList() << hints << int(-1);
-    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(m, timeout_ms_), this);
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(m, kCallTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         w->deleteLater();
         const QDBusPendingReply<uint> reply = *w;

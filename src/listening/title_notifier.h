@@ -42,8 +42,6 @@ class TitleNotifier final : public QObject {
 
     void SetEnabled(bool enabled) { enabled_ = enabled; }
     bool Enabled() const { return enabled_; }
-    // How long a call may go unanswered before the next one is sent without waiting for it.
-    void SetCallTimeout(int ms) { timeout_ms_ = ms; }
 
     // A new title was shown for `station`; notifies when ShouldNotify says so.
     void TitleShown(const QString& station, const QString& title, bool window_active);
@@ -57,7 +55,6 @@ class TitleNotifier final : public QObject {
 
     QDBusConnection bus_;
     bool enabled_ = true;
-    int timeout_ms_ = 5000;
     QString last_station_, last_title_;
     // The id the server gave the last notification; 0 before the first.
     uint last_id_ = 0;
