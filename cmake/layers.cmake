@@ -24,8 +24,10 @@ set(VELMORA_LAYER_channels_USES text i18n desktop)
 set(VELMORA_LAYER_playback_USES base engine opening text i18n channels)
 set(VELMORA_LAYER_update_USES base text i18n desktop)
 set(VELMORA_LAYER_mpris_USES channels)
-# What the listener meets beyond the window: the tray icon, the sleep timer, recent stations.
-set(VELMORA_LAYER_listening_USES i18n)
+# What the listener meets beyond the window: the tray icon, the sleep timer, recent stations, title
+# notifications, the suspend inhibitor and the title history. They know nothing of the window or the
+# engine.
+set(VELMORA_LAYER_listening_USES i18n desktop)
 set(VELMORA_LAYER_app_USES base text opening i18n desktop recording channels playback update mpris
     listening)
 set(VELMORA_LAYER_upgrader_USES "")

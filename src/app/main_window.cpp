@@ -25,6 +25,7 @@
 #include "i18n/language.h"
 #include "i18n/message.h"
 #include "i18n/window_translation.h"
+#include "listening/title_history.h"
 #include "playback/engine_startup.h"
 #include "playback/player.h"
 #include "playback/proxy_panel.h"
@@ -57,6 +58,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     CreateControls();
     StartUp();
     CreateMediaKeys();
+    CreateListening();
 }
 
 MainWindow::~MainWindow() {
@@ -218,6 +220,8 @@ SettingsControls MainWindow::BoundControls() {
     c.BackgroundName = &background_name_;
     c.AutoCheckOff = menu_.AutoCheckOff;
     c.CloseToTray = menu_.CloseToTray;
+    c.Notifications = menu_.Notifications;
+    c.StayAwake = menu_.StayAwake;
     return c;
 }
 
@@ -279,6 +283,7 @@ void MainWindow::ApplyBackground() {
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (HideToTray(event)) return;
     if (SaveBeforeClose()) {
+        ReleaseListening();
         event->accept();
         LeaveTray();
     } else {

@@ -45,10 +45,15 @@ class SelfUpdater;
 class SleepTimer;
 class SleepTimerLabel;
 class TrayIcon;
+class SleepInhibitor;
+class TitleHistory;
+class TitleHistoryWindow;
+class TitleNotifier;
 class SpectrumPainter;
 class VolumeControl;
 class VolumeTrackBar;
 class WindowFiles;
+struct FileWriteError;
 struct LanguageInfo;
 struct SettingsControls;
 
@@ -84,9 +89,9 @@ class MainWindow final : public QWidget, private ChannelListHost {
     // given by the first showing is created then.
     void SetSecondaryWindows(AboutBox* about_box, ChannelEditor* channel_editor);
 
-  signals:
-    // The title history was asked for (tray menu).
-    void historyRequested();
+  public slots:
+    // Opens the title history window (also from the tray).
+    void ShowTitleHistory();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -192,6 +197,15 @@ class MainWindow final : public QWidget, private ChannelListHost {
     RecentStations recent_;
     // --- end of the listener's block
 
+    // --- title notifications, staying awake, title history (main_window_listening.cpp)
+    void CreateListening();
+    void OnTitleShown(const QString& title);
+    void FollowPlaybackForSleep();
+    void OnRecordingToggled();
+    void ReportHistoryWrite(const std::optional<FileWriteError>& error);
+    void ClearTitleHistory();
+    // At the real close: nothing may keep the computer awake after the program has ended.
+    void ReleaseListening();
     // ChannelListHost, for deleting a channel.
     void StopAndReleaseStream() override;
     void ResetNowPlaying() override;
@@ -270,6 +284,13 @@ class MainWindow final : public QWidget, private ChannelListHost {
     SelfUpdater* selfUpdater_ = nullptr;
     bool manual_check_ = false;
     MprisService* mpris_ = nullptr;  // owned as a child
+    // --- title notifications, staying awake, title history; children, the history owned here
+    TitleNotifier* notifier_ = nullptr;
+    SleepInhibitor* inhibitor_ = nullptr;
+    std::unique_ptr<TitleHistory> history_;
+    TitleHistoryWindow* historyWindow_ = nullptr;  // created when first opened
+    bool history_failure_shown_ = false;           // one message per run of failing writes
+    // --- end of title notifications, staying awake, title history
 };
 
 }  // namespace velmora

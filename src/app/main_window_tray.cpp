@@ -59,7 +59,7 @@ void MainWindow::CreateTray() {
     connect(tray_, &TrayIcon::playStopRequested, this, &MainWindow::PlayOrStop);
     connect(tray_, &TrayIcon::skipRequested, this, &MainWindow::SkipStation);
     connect(tray_, &TrayIcon::recentStationChosen, this, &MainWindow::PlayRecentStation);
-    connect(tray_, &TrayIcon::historyRequested, this, &MainWindow::historyRequested);
+    connect(tray_, &TrayIcon::historyRequested, this, &MainWindow::ShowTitleHistory);
     connect(tray_, &TrayIcon::showWindowRequested, this, &MainWindow::ShowWindowFromTray);
     connect(tray_, &TrayIcon::quitRequested, this, &MainWindow::QuitFromTray);
     connect(now_, &NowPlaying::changed, this, &MainWindow::UpdateTray);

@@ -41,6 +41,8 @@ LoadedSettings LoadSettings(const QString& path) {
     s.background = ini.ReadString(kSection, "Background");
     s.autocheckoff = ini.ReadBool(kSection, "Autocheckoff", d.autocheckoff);
     s.close_to_tray = ini.ReadBool(kSection, "CloseToTray", d.close_to_tray);
+    s.notifications = ini.ReadBool(kSection, "Notifications", d.notifications);
+    s.stay_awake = ini.ReadBool(kSection, "StayAwake", d.stay_awake);
     result.settings = s;
     return result;
 }
@@ -66,9 +68,14 @@ FileStatus SaveSettings(const QString& path, const Settings& s) {
     ini.WriteBool(kSection, "Autocheckoff", s.autocheckoff);
     // Keys added since are written once they differ from their default: a file of someone who
     // never used them holds exactly the thirteen.
-    if (s.close_to_tray || ini.HasKey(kSection, "CloseToTray")) {
-        ini.WriteBool(kSection, "CloseToTray", s.close_to_tray);
-    }
+    const Settings d;
+    const auto write_added = [&](const char* key, bool value, bool default_value) {
+        if (value != default_value || ini.HasKey(kSection, key))
+            ini.WriteBool(kSection, key, value);
+    };
+    write_added("CloseToTray", s.close_to_tray, d.close_to_tray);
+    write_added("Notifications", s.notifications, d.notifications);
+    write_added("StayAwake", s.stay_awake, d.stay_awake);
     return ini.Save(path);
 }
 

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The user's choices carried from one run to the next, as the thirteen keys of section "Default"
-// of Config-t.ini hold them. Mapping them onto controls (clamping the volume, selecting rows) is
-// the main window's job; this struct holds exactly what the file holds.
+// The user's choices carried from one run to the next, as the keys of section "Default" of
+// Config-t.ini hold them: the thirteen designed ones, then those added since. Mapping them onto
+// controls (clamping the volume, selecting rows) is the main window's job; this struct holds
+// exactly what the file holds.
 #pragma once
 
 #include <QString>
@@ -28,6 +29,8 @@ struct Settings {
     bool autocheckoff = false;        // "Autocheckoff"
     // Beyond the original thirteen keys.
     bool close_to_tray = false;  // "CloseToTray": the close box hides the window to the tray
+    bool notifications = true;   // "Notifications": a desktop notification for each new title
+    bool stay_awake = true;      // "StayAwake": no suspend while a station plays
 
     bool operator==(const Settings&) const = default;
 };
@@ -48,9 +51,9 @@ struct LoadedSettings {
 };
 
 LoadedSettings LoadSettings(const QString& path);
-// Writes the thirteen keys in table order into the file at `path`, then the later ones that are
-// set or already there, keeping every other line;
-// creates the folder when missing. On failure the old file is left as it was.
+// Writes the thirteen keys in table order into the file at `path`, then the later ones that differ
+// from their default or are already there, keeping every other line; creates the folder when
+// missing. On failure the old file is left as it was.
 FileStatus SaveSettings(const QString& path, const Settings& settings);
 
 }  // namespace velmora

@@ -55,6 +55,8 @@ void ApplySettings(const Settings& s, const SettingsControls& c) {
     *c.BackgroundName = s.background;
     c.AutoCheckOff->setChecked(s.autocheckoff);
     c.CloseToTray->setChecked(s.close_to_tray);
+    if (c.Notifications) c.Notifications->setChecked(s.notifications);
+    if (c.StayAwake) c.StayAwake->setChecked(s.stay_awake);
 }
 
 Settings CollectSettings(const SettingsControls& c) {
@@ -73,6 +75,8 @@ Settings CollectSettings(const SettingsControls& c) {
     s.background = *c.BackgroundName;
     s.autocheckoff = c.AutoCheckOff->isChecked();
     s.close_to_tray = c.CloseToTray->isChecked();
+    if (c.Notifications) s.notifications = c.Notifications->isChecked();
+    if (c.StayAwake) s.stay_awake = c.StayAwake->isChecked();
     return s;
 }
 

@@ -41,6 +41,8 @@ struct SettingsControls {
     QString* BackgroundName = nullptr;
     QAction* AutoCheckOff = nullptr;
     QAction* CloseToTray = nullptr;
+    QAction* Notifications = nullptr;
+    QAction* StayAwake = nullptr;
 };
 
 // The client width a stored "Form" value gives.

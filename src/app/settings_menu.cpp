@@ -72,6 +72,10 @@ SettingsMenu BuildSettingsMenu(QWidget* parent) {
     m.ShowDate = Checkable(AddItem(p, "ShowDate1", "Show Date"), true);
     m.ShowTime = Checkable(AddItem(p, "ShowTime1", "Show Time"), true);
     m.ClockSeparator = AddSeparator(p, "N2");
+    m.TitleHistory = AddItem(p, "TitleHistory1", "Title History...");
+    m.Notifications = Checkable(AddItem(p, "Notifications1", "Notify of New Titles"), true);
+    m.StayAwake = Checkable(AddItem(p, "StayAwake1", "Stay Awake While Playing"), true);
+    m.ListeningSeparator = AddSeparator(p, "N7");
     m.LanguageMenu =
         AddSubmenu(p, "SelectLanguage1", "Select Language", "language", &m.SelectLanguage);
     m.English = AddItem(m.LanguageMenu, "English1", "English", "english");

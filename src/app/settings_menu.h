@@ -25,6 +25,10 @@ struct SettingsMenu {
     QAction* ShowDate = nullptr;
     QAction* ShowTime = nullptr;
     QAction* ClockSeparator = nullptr;
+    QAction* TitleHistory = nullptr;
+    QAction* Notifications = nullptr;  // checkable
+    QAction* StayAwake = nullptr;      // checkable
+    QAction* ListeningSeparator = nullptr;
     QAction* SelectLanguage = nullptr;  // opens LanguageMenu
     QMenu* LanguageMenu = nullptr;
     QAction* English = nullptr;

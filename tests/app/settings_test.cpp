@@ -84,6 +84,8 @@ TEST(Settings, RoundTripKeepsEveryValue) {
     s.channel_position = 12;
     s.background = "Win7";
     s.autocheckoff = true;
+    s.notifications = false;
+    s.stay_awake = false;
     ASSERT_TRUE(SaveSettings(path, s).ok());
     EXPECT_EQ(LoadExisting(path), s);
 }

@@ -46,6 +46,8 @@ TEST_F(WindowSettingsTest, RestartRestoresEveryChoice) {
     EditorTopChoice(form_)->click();  // the editor's "Top"
     BackgroundItem(form_, Background::Black)->trigger();
     AutoCheckOffItem(form_)->trigger();
+    NotificationsItem(form_)->trigger();
+    StayAwakeItem(form_)->trigger();
     ASSERT_TRUE(CloseWindow());
     EXPECT_TRUE(answers_.errors.isEmpty()) << answers_.errors.join(" | ").toStdString();
 
@@ -53,7 +55,7 @@ TEST_F(WindowSettingsTest, RestartRestoresEveryChoice) {
               "[Default]\nLanguage=German\nChannel=14\nVolume=37\nProxy=0\n"
               "ProxyIP=user:pw@127.0.0.1:3128\nForm=407\nShowDate=1\nShowTime=0\n"
               "ItemPositionTop=1\nItemPositionBelow=0\nChannelposition=9\nBackground=Black\n"
-              "Autocheckoff=1\n");
+              "Autocheckoff=1\nNotifications=0\nStayAwake=0\n");
 
     OpenWindow();
     EXPECT_EQ(Channels()->Entries(), entries);
@@ -79,6 +81,8 @@ TEST_F(WindowSettingsTest, RestartRestoresEveryChoice) {
     EXPECT_FALSE(BackgroundItem(form_, Background::Blue)->isChecked());
     EXPECT_TRUE(HeaderShows(form_, Background::Black));
     EXPECT_TRUE(AutoCheckOffItem(form_)->isChecked());
+    EXPECT_FALSE(NotificationsItem(form_)->isChecked());
+    EXPECT_FALSE(StayAwakeItem(form_)->isChecked());
 
     // Opening the panel again is remembered too.
     Click(OpenPanelButton(form_));
