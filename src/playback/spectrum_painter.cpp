@@ -122,11 +122,11 @@ void SpectrumPainter::FindChanges(const QImage& before, const QImage& after) {
     const int strips = (width + kStripWidth - 1) / kStripWidth;
     QVarLengthArray<int, 32> top(strips), bottom(strips);
     std::fill(bottom.begin(), bottom.end(), -1);
-    changed_ = QRegion();
+    QVarLengthArray<QRect, 64> runs;
     const auto close_run = [&](int s) {
         const int from = s * kStripWidth;
-        changed_ +=
-            QRect(from, top[s], std::min(kStripWidth, width - from), bottom[s] - top[s] + 1);
+        runs.append(
+            QRect(from, top[s], std::min(kStripWidth, width - from), bottom[s] - top[s] + 1));
         bottom[s] = -1;
     };
     for (int row = 0; row < after.height(); ++row) {
@@ -145,6 +145,12 @@ void SpectrumPainter::FindChanges(const QImage& before, const QImage& after) {
     for (int s = 0; s < strips; ++s) {
         if (bottom[s] >= 0) close_run(s);
     }
+    // Top to bottom, left to right: the order in which a region takes rectangles fastest.
+    std::sort(runs.begin(), runs.end(), [](const QRect& a, const QRect& b) {
+        return a.top() != b.top() ? a.top() < b.top() : a.left() < b.left();
+    });
+    changed_ = QRegion();
+    for (const QRect& r : runs) changed_ += r;
 }
 
 void SpectrumPainter::Render(QPainter& target, const float* fft, int x, int y) {
