@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "playback/spectrum_painter.h"
 
+#include <QBackingStore>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QVarLengthArray>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -37,10 +39,48 @@ void AnalyserView::ShowFrame(const QImage* frame, const QRegion& changed) {
         // From now on every pixel is the frame's: what lies beneath need not be painted first.
         setAttribute(Qt::WA_OpaquePaintEvent);
         update();
-    } else if (!changed.isEmpty()) {
+    } else if (!changed.isEmpty() && !CopyToWindow(changed)) {
         // At once rather than on a later pass of the event loop: one wake-up per frame.
         repaint(changed);
     }
+}
+
+// The changed pixels straight into the window's backing store, then shown: the toolkit's repaint
+// would walk the widget tree and open a painter for a few rows of pixels. Only where nothing
+// covers this widget, and only for a surface that takes the frame's pixels as they are.
+bool AnalyserView::CopyToWindow(const QRegion& changed) {
+    QWidget* top = window();
+    QWindow* handle = top->windowHandle();
+    QBackingStore* store = top->backingStore();
+    if (!isVisible() || !handle || !handle->isExposed() || !store || !frame_ ||
+        frame_->format() != QImage::Format_RGB32) {
+        return false;
+    }
+    const QPoint offset = mapTo(top, QPoint(0, 0));
+    const QRegion target = (changed & visibleRegion()).translated(offset);
+    if (target.isEmpty()) return true;
+    store->beginPaint(target);
+    QPaintDevice* device = store->paintDevice();
+    auto* surface =
+        device && device->devType() == QInternal::Image ? static_cast<QImage*>(device) : nullptr;
+    const bool plain = surface && surface->devicePixelRatio() == 1.0 &&
+                       (surface->format() == QImage::Format_RGB32 ||
+                        surface->format() == QImage::Format_ARGB32_Premultiplied) &&
+                       surface->rect().contains(target.boundingRect());
+    if (plain) {
+        for (const QRect& r : target) {
+            const QPoint from = r.topLeft() - offset;
+            for (int row = 0; row < r.height(); ++row) {
+                std::memcpy(surface->scanLine(r.top() + row) + r.left() * sizeof(QRgb),
+                            frame_->constScanLine(from.y() + row) + from.x() * sizeof(QRgb),
+                            r.width() * sizeof(QRgb));
+            }
+        }
+    }
+    store->endPaint();
+    if (!plain) return false;
+    store->flush(target, handle);
+    return true;
 }
 
 void AnalyserView::paintEvent(QPaintEvent* event) {

@@ -32,6 +32,8 @@ class AnalyserView final : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    bool CopyToWindow(const QRegion& changed);
+
     const QImage* frame_ = nullptr;
 };
 
