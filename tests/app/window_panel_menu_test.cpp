@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 #include "app/about_box.h"
@@ -273,6 +274,14 @@ TEST_F(WindowPanelMenuTest, AnalyserDrawsWhilePlayingAndKeepsTheLastFrame) {
     test::Pump(200ms);
     EXPECT_EQ(box->grab().toImage(), last);
     EXPECT_GT(bar_height(last), 0);
+    // The window's own surface, where the frames' changed rows were copied, shows that frame too.
+    const QPoint at = box->mapTo(form_, QPoint(0, 0));
+    const QImage surface =
+        form_->screen()
+            ->grabWindow(form_->winId(), at.x(), at.y(), box->width(), box->height())
+            .toImage();
+    EXPECT_EQ(surface.convertToFormat(QImage::Format_RGB32),
+              last.convertToFormat(QImage::Format_RGB32));
 }
 
 }  // namespace
