@@ -127,7 +127,11 @@ void SpectrumPainter::Compose(const float* fft, int x, int y) {
             std::fill_n(line, r.width(), pixel);
         }
     };
-    fill(area, BackgroundColor);
+    if (painter) {
+        fill(area, BackgroundColor);
+    } else {
+        frame.fill(BackgroundColor.rgba());  // the toolkit's vectorised fill
+    }
     for (int i = 0; i < kBands; ++i) {
         const int level = LevelOf(fft[i], LevelCap);
         int& peak = PeakLevels[i];
