@@ -69,8 +69,11 @@ package-check: package
 	lintian --info --display-info --fail-on error,warning "$$(ls -t $(BUILD)/velmora_*.deb | head -n 1)"
 
 # xdotool clicks the player's window in the idle and memory benchmarks; mpv is the memory reference.
+# bench/compare-players runs the reference players beside ours, each in a window on Xvfb under
+# openbox, sounding through a PulseAudio server of its own; ffmpeg makes its station's audio.
 bench-deps:
-	@scripts/install-deps xdotool mpv
+	@scripts/install-deps xdotool mpv goodvibes strawberry openbox pulseaudio pulseaudio-utils \
+	  x11-utils ffmpeg
 
 bench: tests-on bench-deps
 	cmake --build $(BUILD) -j $(JOBS)

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The analyser painter: turns the lowest 129 FFT bands into falling bars (or lines) with peak
-// marks, composed in one off-screen image created once and copied to the screen in one step.
+// marks, composed off-screen in one of two images created once. Between frames only a few rows of
+// each bar change, so the widget repaints (and the X server receives) only those.
 #pragma once
 
 #include <QColor>
 #include <QImage>
+#include <QRegion>
 #include <QWidget>
 #include <array>
 
@@ -16,18 +18,22 @@ namespace velmora {
 
 class SpectrumPainter;
 
-// PaintBox1, the analyser's surface: shows the painter's last frame in one block copy and keeps it
-// until the next one; before the first frame it draws nothing, so the window shows through.
+// PaintBox1, the analyser's surface: shows the painter's last frame and keeps it until the next
+// one; before the first frame it draws nothing, so the window shows through. From the first frame
+// on it covers its whole area, so nothing under it is painted again.
 class AnalyserView final : public QWidget {
   public:
     explicit AnalyserView(QWidget* parent = nullptr);
-    // The frame to show from now on (the painter's image, which outlives this widget's use of it).
-    void ShowFrame(const QImage* frame);
+    // The frame to show from now on (the painter's image, which outlives this widget's use of it);
+    // `changed` is where it differs from the frame shown before.
+    void ShowFrame(const QImage* frame, const QRegion& changed);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    bool CopyToWindow(const QRegion& changed);
+
     const QImage* frame_ = nullptr;
 };
 
@@ -47,8 +53,9 @@ class SpectrumPainter {
     // The same for the analyser's widget, which copies the image when it next paints.
     void Render(AnalyserView& target, const float* fft, int x, int y);
 
-    // The last composed frame.
-    const QImage& Frame() const { return frame_; }
+    // The last composed frame, and where it differs from the one before.
+    const QImage& Frame() const { return frames_[current_]; }
+    const QRegion& Changed() const { return changed_; }
 
     // Settings, set directly by the owner.
     QColor BackgroundColor{0, 0, 0};
@@ -67,8 +74,12 @@ class SpectrumPainter {
 
   private:
     void Compose(const float* fft, int x, int y);
+    void FindChanges(const QImage& before, const QImage& after);
 
-    QImage frame_;
+    // The frame shown and the one composed next, swapped after each frame.
+    std::array<QImage, 2> frames_;
+    int current_ = 0;
+    QRegion changed_;
 };
 
 // What the analyser looks like once running: bars in the desktop's colours (button face behind,

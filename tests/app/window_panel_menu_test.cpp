@@ -2,6 +2,8 @@
 // The user panel, its list operations and the analyser, wired into the real window.
 #include <QFile>
 #include <QPushButton>
+#include <QScreen>
+#include <QTimer>
 
 #include "channels/channel_editor.h"
 #include "support/stream_server.h"
@@ -172,6 +174,14 @@ TEST_F(WindowPanelMenuTest, AnalyserDrawsWhilePlayingAndKeepsTheLastFrame) {
     box->repaint();
     EXPECT_EQ(box->grab().toImage(), last);
     EXPECT_GT(bar_height(last), 0);
+    // The window's own surface, where the frames' changed rows were copied, shows that frame too.
+    const QPoint at = box->mapTo(form_, QPoint(0, 0));
+    const QImage surface =
+        form_->screen()
+            ->grabWindow(form_->winId(), at.x(), at.y(), box->width(), box->height())
+            .toImage();
+    EXPECT_EQ(surface.convertToFormat(QImage::Format_RGB32),
+              last.convertToFormat(QImage::Format_RGB32));
 }
 
 }  // namespace

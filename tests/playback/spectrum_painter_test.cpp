@@ -180,5 +180,39 @@ TEST(SpectrumPainter, OtherStylesAndSystemLook) {
     EXPECT_EQ(At(p, 0, 4), 0x040506u);
 }
 
+// The changed region holds every pixel that differs from the frame before, so that repainting only
+// it shows the new frame; falling bars change a few rows each, and bars at rest nothing.
+TEST(SpectrumPainter, ChangedRegionCoversEveryChange) {
+    SpectrumPainter p(kW, kH);
+    BarLook(p);
+    QImage shown = p.Frame().copy();
+    Fft fft{};
+    long area = 0;
+    const auto show = [&] {
+        Frame(p, fft);
+        area = 0;
+        for (const QRect& r : p.Changed()) {
+            QPainter(&shown).drawImage(r.topLeft(), p.Frame(), r);
+            area += r.width() * r.height();
+        }
+        ASSERT_EQ(shown, p.Frame());
+    };
+    show();  // the colours change everything
+    EXPECT_EQ(area, kW * kH);
+    for (int frame = 0; frame < 60; ++frame) {
+        for (int band = 0; band < 20; ++band) {
+            fft[band] = ((band * 7 + frame * 3) % 11 == 0) ? 0.03f * (band % 5 + 1) : 0.0f;
+        }
+        show();
+    }
+    fft.fill(0);
+    for (int frame = 0; frame < 80; ++frame) {
+        show();
+        EXPECT_LE(area, kW * 10) << frame;
+    }
+    show();
+    EXPECT_EQ(area, 0);
+}
+
 }  // namespace
 }  // namespace velmora
