@@ -105,7 +105,7 @@ T* FindChild(const QObject* root, const char* name) {
     return child;
 }
 
-class ListeningWindowTest : public WindowTest {
+class DesktopServicesTest : public WindowTest {
   protected:
     static void SetUpTestSuite() { bus_ = new PrivateSessionBus; }
     static void TearDownTestSuite() {
@@ -182,7 +182,7 @@ class ListeningWindowTest : public WindowTest {
 // title as body, each replacing the one before; a repeat of the title gives none. Then the rules
 // on a titles the window is told directly: none while the window is active, none with the item
 // off, markup escaped for a server that reads it.
-TEST_F(ListeningWindowTest, OneNotificationPerNewTitleReplacingTheLast) {
+TEST_F(DesktopServicesTest, OneNotificationPerNewTitleReplacingTheLast) {
     StreamRoute route;
     SineSpec sine;
     sine.seconds = 10.0;
@@ -253,7 +253,7 @@ TEST_F(ListeningWindowTest, OneNotificationPerNewTitleReplacingTheLast) {
 
 // A service that owns the name but never answers holds nothing up, and without any service
 // nothing is shown.
-TEST_F(ListeningWindowTest, NotificationsNeverWait) {
+TEST_F(DesktopServicesTest, NotificationsNeverWait) {
     stand_in_.hang_notify = true;
     PlayAs("Loopback FM");
     QElapsedTimer clock;
@@ -272,7 +272,7 @@ TEST_F(ListeningWindowTest, NotificationsNeverWait) {
 
 // The computer is kept awake exactly while a station plays: asked with the station's name when
 // playback begins, released on Stop, on a failure, for another station and at the close.
-TEST_F(ListeningWindowTest, InhibitorHeldExactlyWhilePlaying) {
+TEST_F(DesktopServicesTest, InhibitorHeldExactlyWhilePlaying) {
     struct Step {
         const char* what;
         std::function<void()> act;
@@ -309,7 +309,7 @@ TEST_F(ListeningWindowTest, InhibitorHeldExactlyWhilePlaying) {
 
 // Without the portal the session manager is asked, without both the power management service;
 // the cookie given is the one returned. Off in the menu, nothing is asked.
-TEST_F(ListeningWindowTest, InhibitorFallsBackInOrder) {
+TEST_F(DesktopServicesTest, InhibitorFallsBackInOrder) {
     struct Row {
         QStringList owned;
         const char* interface;  // expected to grant; null: none asked
@@ -342,7 +342,7 @@ TEST_F(ListeningWindowTest, InhibitorFallsBackInOrder) {
 // Titles enter the history once each, the recording marked; they are kept across a restart, the
 // window filters and copies them, and clears them after a question. A write the disk refuses is
 // told once and leaves the previous file.
-TEST_F(ListeningWindowTest, HistoryWindowAndFile) {
+TEST_F(DesktopServicesTest, HistoryWindowAndFile) {
     PlayAs("Loopback FM");
     for (const char* title : {"A - 1", "", "A - 2", "B - 3"}) Now()->SetTitle(title);
     Now()->SetTitle("B - 3");  // no change
