@@ -62,9 +62,7 @@ class StandInWatcher final : public QObject {
 
 class ListeningWindowTest : public WindowTest {
   protected:
-    static void SetUpTestSuite() {
-        bus_ = new PrivateSessionBus;
-    }
+    static void SetUpTestSuite() { bus_ = new PrivateSessionBus; }
     static void TearDownTestSuite() {
         QDBusConnection::disconnectFromBus("watcher");
         delete bus_;
@@ -86,17 +84,6 @@ class ListeningWindowTest : public WindowTest {
         ASSERT_TRUE(bus.registerService(kStatusNotifierWatcher));
     }
 
-    static StreamRoute Station() {
-        StreamRoute route;
-        route.audio = Mp3(10.0);
-        route.loop = true;
-        route.metaint = 4096;
-        route.headers = {"icy-name:Loopback FM"};
-        route.titles = {{0, "Loopback Band - First Song"}};
-        route.burst_bytes = 32768;
-        route.bytes_per_second = 32000;
-        return route;
-    }
     template <class T>
     T* Child(const char* name) {
         return form_->findChild<T*>(QLatin1String(name));
@@ -119,7 +106,7 @@ class ListeningWindowTest : public WindowTest {
 // volume is back for the next Play.
 TEST_F(ListeningWindowTest, SleepTimerFadesThenStopsPlaybackAndRecording) {
     StreamServer server;
-    server.AddStream("/live", Station());
+    server.AddStream("/live", NamedStation());
     PlayUserChannel(server.Url("/live"));
     ASSERT_TRUE(WaitFor([&] { return Playing() && RecordButton(form_)->isVisible(); }, 8s));
     auto* timer = Child<SleepTimer>("SleepTimer");
@@ -180,7 +167,7 @@ TEST_F(ListeningWindowTest, NextAndPreviousFollowTheUserList) {
             list.push_back(ChannelEntry::Separator());
             continue;
         }
-        server.AddStream(std::string("/") + name, Station());
+        server.AddStream(std::string("/") + name, NamedStation());
         list.push_back({name, QString::fromStdString(server.Url(std::string("/") + name)), {}, {}});
     }
     ChooseUserChannel(list, 0);
@@ -211,7 +198,7 @@ TEST_F(ListeningWindowTest, CloseToTrayNeedsAWatcherAndQuitSaves) {
     ASSERT_TRUE(ItemEnabledWhenMenuOpens("CloseToTray1"));
     Item("CloseToTray1")->trigger();
     StreamServer server;
-    server.AddStream("/live", Station());
+    server.AddStream("/live", NamedStation());
     PlayUserChannel(server.Url("/live"));
     ASSERT_TRUE(WaitFor([&] { return Playing(); }, 8s));
 
@@ -258,7 +245,7 @@ TEST_F(ListeningWindowTest, PlayerRegistersItsIconWithThePanel) {
     const QString display_name = ":" + QString::fromLatin1(display.readLine().trimmed());
 
     StreamServer server;
-    server.AddStream("/live", Station());
+    server.AddStream("/live", NamedStation());
     QTemporaryDir home;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "xcb");

@@ -145,18 +145,6 @@ class MprisWindowTest : public WindowTest {
     }
     QVariantMap Metadata() { return qdbus_cast<QVariantMap>(Property("Metadata")); }
 
-    static StreamRoute Station(double seconds, bool loop) {
-        StreamRoute route;
-        route.audio = Mp3(seconds);
-        route.loop = loop;
-        route.metaint = 4096;
-        route.headers = {"icy-name:Loopback FM"};
-        route.titles = {{0, "Loopback Band - First Song"}};
-        route.burst_bytes = 32768;
-        route.bytes_per_second = 32000;
-        return route;
-    }
-
     static inline PrivateSessionBus* bus_ = nullptr;
     static inline QByteArray address_;
     QDBusConnection client_ = QDBusConnection::connectToBus(QString(address_), "mpris_test_client");
@@ -169,7 +157,7 @@ class MprisWindowTest : public WindowTest {
 // a stream that ends by itself reads as stopped.
 TEST_F(MprisWindowTest, TransportStatusAndMetadata) {
     StreamServer server;
-    server.AddStream("/live", Station(10.0, true));
+    server.AddStream("/live", NamedStation(10.0, true));
     PlayUserChannel(server.Url("/live"));
     ASSERT_TRUE(WaitFor([&] { return Playing(); }, 8s));
     ASSERT_TRUE(StatusIs("Playing"));
@@ -208,7 +196,7 @@ TEST_F(MprisWindowTest, TransportStatusAndMetadata) {
 
     // A short station that the server ends for good: with reconnecting off, its end is final.
     vle::SetConfig(vle::Config::NetReconnect, 0);
-    server.AddStream("/short", Station(3.0, false));
+    server.AddStream("/short", NamedStation(3.0, false));
     PlayUserChannel(server.Url("/short"), "Short");
     ASSERT_TRUE(WaitFor([&] { return Playing(); }, 8s));
     watch_.changes.clear();

@@ -79,6 +79,18 @@ class WindowTest : public ::testing::Test {
         spec.seconds = seconds;
         return EncodeSine(spec);
     }
+    // A station that names itself "Loopback FM" and sends one title, at 256 kbps after a burst.
+    static StreamRoute NamedStation(double seconds = 10.0, bool loop = true) {
+        StreamRoute route;
+        route.audio = Mp3(seconds);
+        route.loop = loop;
+        route.metaint = 4096;
+        route.headers = {"icy-name:Loopback FM"};
+        route.titles = {{0, "Loopback Band - First Song"}};
+        route.burst_bytes = 32768;
+        route.bytes_per_second = 32000;
+        return route;
+    }
     QString Documents() const { return home_.Documents(); }
 
     // Lets the stream at `path` go on until the server has sent `bytes` more audio: time passing
