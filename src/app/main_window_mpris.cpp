@@ -25,19 +25,10 @@ void MainWindow::CreateMediaKeys() {
         return now;
     };
     player.play = [this] { playback_->OnPlayClicked(); };
-    // A paused radio is silent: Stop ends a recording and the sound together.
-    player.stop = [this] {
-        recording_->StopRecording();
-        playback_->OnStopClicked();
-    };
+    player.stop = [this] { playback_->StopWithRecording(); };
     player.skip = [this](int step) { SkipStation(step); };
     player.set_volume = [this](int position) { volumeSlider_->setValue(position); };
-    player.raise = [this] {
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-        show();
-        raise();
-        activateWindow();
-    };
+    player.raise = [this] { RaiseWindow(); };
     player.quit = [this] { close(); };
     mpris_ = new MprisService(std::move(player), this);
     mpris_->setObjectName(QStringLiteral("MprisService"));

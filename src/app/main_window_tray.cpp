@@ -130,11 +130,9 @@ void MainWindow::ShowWindowFromTray() {
     RaiseWindow();
 }
 
-// A paused radio is silent: Stop ends a recording and the sound together.
 void MainWindow::PlayOrStop() {
     if (player_->IsBusy() || player_->IsOpening()) {
-        recording_->StopRecording();
-        playback_->OnStopClicked();
+        playback_->StopWithRecording();
     } else {
         playback_->OnPlayClicked();
     }
@@ -230,8 +228,7 @@ void MainWindow::OnSleepVolumeShare(double share) {
 }
 
 void MainWindow::OnSleepTimerExpired() {
-    recording_->StopRecording();
-    playback_->OnStopClicked();
+    playback_->StopWithRecording();
     RestoreVolume();
 }
 

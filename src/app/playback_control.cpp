@@ -61,6 +61,11 @@ void PlaybackControl::OnStopClicked() {
     parts_.player->Stop();
 }
 
+void PlaybackControl::StopWithRecording() {
+    parts_.recording->StopRecording();
+    OnStopClicked();
+}
+
 void PlaybackControl::EndReplay() {
     replay_timer_->stop();
     replay_.Reset();

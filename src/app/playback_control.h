@@ -39,6 +39,9 @@ class PlaybackControl final : public QObject {
     void Play();
     // While recording, the first press only ends the recording; the music plays on.
     void OnStopClicked();
+    // Stop from outside the window (media keys, tray, sleep timer): a paused radio is silent, so
+    // the recording and the sound end together.
+    void StopWithRecording();
     // The user's Stop, Play or new choice ends the automatic replay.
     void EndReplay();
     // Cancels an opening still under way; the lines then say that nothing plays.

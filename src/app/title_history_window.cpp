@@ -132,6 +132,10 @@ void TitleHistoryWindow::Refresh() {
         if (e.recorded) {
             item->setIcon(kTime, mark);
             item->setToolTip(kTime, Msg("Came while a recording ran"));
+            // The mark is a picture: a screen reader hears it as words.
+            item->setData(
+                kTime, Qt::AccessibleTextRole,
+                item->text(kTime) + QStringLiteral(", ") + Msg("Came while a recording ran"));
         }
         items.append(item);
     }

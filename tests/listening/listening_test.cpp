@@ -222,13 +222,7 @@ TEST_F(ListeningWindowTest, CloseToTrayNeedsAWatcherAndQuitSaves) {
     EXPECT_FALSE(form_->isVisible());
 
     Item("TrayQuit")->trigger();
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            return form.isNull();
-        },
-        3s));
-    form_ = nullptr;
+    ASSERT_TRUE(WaitUntilWindowGone(form));
     EXPECT_TRUE(QGuiApplication::quitOnLastWindowClosed());
     const QByteArray settings = ReadBytes(home_.SettingsFile());
     EXPECT_TRUE(settings.contains("CloseToTray=1")) << settings.toStdString();

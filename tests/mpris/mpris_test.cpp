@@ -241,15 +241,9 @@ TEST_F(MprisWindowTest, VolumeFollowsTheSliderAndQuitSaves) {
     EXPECT_DOUBLE_EQ(Property("Volume").toDouble(), 0.55);
     EXPECT_TRUE(WaitFor([&] { return watch_.Saw("Volume", 0.55); }, 2s));
 
-    QPointer<MainWindow> form = form_;
+    const QPointer<MainWindow> form = form_;
     Call("org.mpris.MediaPlayer2", "Quit");
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            return form.isNull();
-        },
-        3s));
-    form_ = nullptr;
+    ASSERT_TRUE(WaitUntilWindowGone(form));
     const QByteArray settings = ReadBytes(home_.SettingsFile());
     EXPECT_TRUE(settings.contains("Volume=55")) << settings.toStdString();
 }

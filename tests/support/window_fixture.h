@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QPointer>
+#include <chrono>
+
 #include <string>
 #include <vector>
 
@@ -51,6 +55,20 @@ class WindowTest : public ::testing::Test {
         const bool closed = CloseAndFlush(form_);
         if (closed) form_ = nullptr;
         return closed;
+    }
+
+    // Waits until the window, closed by something other than the test (a menu, the bus), has been
+    // deleted; true when it has. `form` is taken before the closing, which may delete the window
+    // before this is called.
+    bool WaitUntilWindowGone(const QPointer<MainWindow>& form) {
+        const bool gone = WaitFor(
+            [&] {
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                return form.isNull();
+            },
+            std::chrono::seconds(3));
+        if (gone) form_ = nullptr;
+        return gone;
     }
 
     ChannelListModel* Channels() const { return form_->Channels(); }
