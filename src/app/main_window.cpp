@@ -29,6 +29,7 @@
 #include "playback/engine_startup.h"
 #include "playback/player.h"
 #include "playback/proxy_panel.h"
+#include "playback/analyser_view.h"
 #include "playback/spectrum_painter.h"
 #include "playback/track_bar.h"
 #include "playback/transport.h"

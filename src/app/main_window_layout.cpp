@@ -16,6 +16,7 @@
 #include "i18n/window_translation.h"
 #include "playback/player.h"
 #include "playback/proxy_panel.h"
+#include "playback/analyser_view.h"
 #include "playback/spectrum_painter.h"
 #include "playback/track_bar.h"
 #include "playback/transport.h"

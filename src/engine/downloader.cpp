@@ -7,7 +7,11 @@ extern "C" {
 #include <libavformat/avio.h>
 }
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <charconv>
 #include <cstdlib>
@@ -29,6 +33,15 @@ std::size_t DownloadBufferSize(long kbps) {
     kbps = std::min(kbps, kMaxStreamKbps);
     const std::size_t bytes = static_cast<std::size_t>(kbps) * 1000 / 8 * 5;
     return std::max<std::size_t>(bytes, 32 * 1024);
+}
+
+std::size_t ReceiveBatchBytes(std::uint64_t bytes_per_second, double buffered_seconds) {
+    if (bytes_per_second == 0 || !(buffered_seconds >= 1.0)) return 1;
+    const double seconds = std::min(0.25, buffered_seconds / 16);
+    const auto bytes = std::min<std::uint64_t>(
+        static_cast<std::uint64_t>(static_cast<double>(bytes_per_second) * seconds), 8192);
+    if (bytes < 512) return 1;
+    return static_cast<std::size_t>(std::bit_floor(bytes));
 }
 
 namespace {
@@ -537,6 +550,60 @@ class Download {
         return static_cast<int>(std::clamp(ms, 1L, kLongest));
     }
 
+    // Lets the socket gather the stream's bytes while the buffer is well ahead (see
+    // ReceiveBatchBytes). Not while the server has been quiet for a second: bytes short of a
+    // batch must reach the stall check and the buffer.
+    void BatchReceives() {
+        if (batch_socket_ == CURL_SOCKET_BAD) return;
+        const auto now = Clock::now();
+        // The arrival rate over the last two seconds or more: the connection's first seconds
+        // carry the server's burst, which says nothing of the rate.
+        if (now - rate_from_ >= std::chrono::seconds(2)) {
+            const double seconds = std::chrono::duration<double>(now - rate_from_).count();
+            arrival_rate_ = rate_from_bytes_ <= conn_audio_ && rate_measured_
+                                ? static_cast<std::uint64_t>(
+                                      static_cast<double>(conn_audio_ - rate_from_bytes_) / seconds)
+                                : 0;
+            rate_measured_ = true;
+            rate_from_ = now;
+            rate_from_bytes_ = conn_audio_;
+        }
+        std::size_t want = 1;
+        if (ring_ && !probing_ && !reconnecting_ && arrival_rate_ > 0 &&
+            now - last_progress_ < std::chrono::milliseconds(500)) {
+            // The decoded audio counted at 48 kHz, the highest usual output rate: never more
+            // than there is.
+            const double buffered = static_cast<double>(core_->pcm.size()) / 48000.0 +
+                                    static_cast<double>(ring_->written() - ring_->played()) /
+                                        static_cast<double>(arrival_rate_);
+            want = ReceiveBatchBytes(arrival_rate_, buffered);
+        }
+        if (want == batch_bytes_) return;
+        const int value = static_cast<int>(want);
+        if (setsockopt(batch_socket_, SOL_SOCKET, SO_RCVLOWAT, &value, sizeof value) == 0)
+            batch_bytes_ = want;
+    }
+
+    // curl's sockets come and go by these two, so that a batch size is only ever set on the
+    // transfer's own socket, never on a closed one's number taken by something else.
+    static int SocketOpened(void* ud, curl_socket_t socket, curlsocktype purpose) {
+        auto* d = static_cast<Download*>(ud);
+        if (purpose == CURLSOCKTYPE_IPCXN) {
+            d->batch_socket_ = socket;
+            d->batch_bytes_ = 1;
+            d->arrival_rate_ = 0;
+            d->rate_measured_ = false;
+            d->rate_from_ = Clock::now();
+            d->rate_from_bytes_ = 0;
+        }
+        return CURL_SOCKOPT_OK;
+    }
+    static int SocketClosing(void* ud, curl_socket_t socket) {
+        auto* d = static_cast<Download*>(ud);
+        if (socket == d->batch_socket_) d->batch_socket_ = CURL_SOCKET_BAD;
+        return close(socket);
+    }
+
     // Nothing at all from the server for the stall time: a connection that hangs is dropped.
     bool Stalled() {
         return Clock::now() - last_progress_ >
@@ -608,6 +675,10 @@ class Download {
         curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
         curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 16384L);
         curl_easy_setopt(easy, CURLOPT_TCP_KEEPALIVE, 1L);
+        curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, &Download::SocketOpened);
+        curl_easy_setopt(easy, CURLOPT_SOCKOPTDATA, this);
+        curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &Download::SocketClosing);
+        curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
         if (core_->settings.proxy) {
             curl_easy_setopt(easy, CURLOPT_PROXY, core_->settings.proxy->host_port.c_str());
             curl_easy_setopt(easy, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
@@ -640,13 +711,17 @@ class Download {
             if (curl_multi_perform(multi, &running) != CURLM_OK) break;
             if (!running) break;
             if (ring_) CheckBackOnAir();
+            BatchReceives();
             if (Stalled()) {
                 stalled = true;
                 break;
             }
             // Nothing to do until the network, curl's own timers, the stall deadline or a
             // wake-up (free, cancel, the decoder reading again): no periodic wake-ups.
-            curl_multi_poll(multi, nullptr, 0, PollTimeoutMs(), nullptr);
+            // Bytes short of a batch are held back from the buffer and the stall check: a quiet
+            // half second ends the batching.
+            const int timeout = batch_bytes_ > 1 ? std::min(PollTimeoutMs(), 500) : PollTimeoutMs();
+            curl_multi_poll(multi, nullptr, 0, timeout, nullptr);
         }
         result_ = stalled ? CURLE_OPERATION_TIMEDOUT : CURLE_ABORTED_BY_CALLBACK;
         int left = 0;
@@ -721,6 +796,12 @@ class Download {
     Clock::time_point last_progress_ = Clock::now();  // the last byte from the server
     int result_ = 0;
     ErrorCode failure_ = ErrorCode::Ok;
+    curl_socket_t batch_socket_ = CURL_SOCKET_BAD;  // the transfer's open socket, if any
+    std::size_t batch_bytes_ = 1;
+    std::uint64_t arrival_rate_ = 0;  // bytes a second; 0 until measured
+    bool rate_measured_ = false;      // the first window (the burst) has passed
+    Clock::time_point rate_from_;
+    std::uint64_t rate_from_bytes_ = 0;
     CURL* easy_ = nullptr;  // this thread only, while the transfer runs
     std::mutex wake_m_;
     CURLM* multi_ = nullptr;  // guarded by wake_m_, for the wake-up from other threads

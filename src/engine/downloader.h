@@ -20,6 +20,14 @@ inline constexpr long kMaxStreamKbps = 1536;
 // KiB; rates above kMaxStreamKbps count as kMaxStreamKbps.
 std::size_t DownloadBufferSize(long kbps);
 
+// How many bytes the network socket gathers before it wakes the download thread, for a stream
+// arriving at `bytes_per_second` (0: not yet measured) with `buffered_seconds` of it waiting to be
+// heard: a station sends many small pieces a second, and each would wake this thread. A batch
+// takes at most a quarter of a second and at most a sixteenth of what is buffered, never more than
+// 8 KiB; 1 (every byte wakes) under a second of buffer or when batches would be small. Powers of
+// two, so that the socket is told again only when the rate or the buffer changes much.
+std::size_t ReceiveBatchBytes(std::uint64_t bytes_per_second, double buffered_seconds);
+
 // The stream rate an "icy-br:" value states, in kbps; 0 when unknown. Servers that give bit/s
 // ("128000") are understood; values no real stream has, or that do not parse, are unknown.
 long StreamRateKbps(std::string_view value);

@@ -29,7 +29,7 @@ class Output {
     int rate() const { return rate_; }
     // Frames the device takes per callback.
     int period() const { return period_.load(); }
-    static constexpr int kPeriodFrames = 4096;
+    static constexpr int kPeriodFrames = 8192;
 
     // The first stream added opens the device, the last one removed closes it. Neither waits:
     // the device thread does both.

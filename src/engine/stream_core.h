@@ -140,7 +140,7 @@ struct StreamCore {
     // 4 s, refilled from 0.5 s: every wake-up of the decoder costs it its caches, so it works in
     // batches of seconds. The analyser reads what was played from it, before the volume. The
     // output takes a whole period at a time, and the time it took the last one tells which frames
-    // sound now; 16384 kept frames cover two periods and an FFT window.
+    // sound now; 16384 kept frames cover a period and an FFT window.
     PcmFifo pcm{176400, 22050, 16384};
     std::atomic<float> volume{1.0f};
     std::atomic<bool> playing{false};

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "playback/spectrum_painter.h"
 
-#include <QBackingStore>
-#include <QPaintEvent>
+#include "playback/analyser_view.h"
+
 #include <QPainter>
 #include <QPalette>
 #include <QVarLengthArray>
-#include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -28,66 +27,15 @@ int LevelOf(float magnitude, int cap) {
 // bar width, so that a strip's changed rows are one bar's.
 constexpr int kStripWidth = 6;
 
+// Top to bottom, left to right: the order in which a region takes rectangles fastest, and in
+// which the X server draws them.
+void SortRects(std::vector<QRect>& rects) {
+    std::sort(rects.begin(), rects.end(), [](const QRect& a, const QRect& b) {
+        return a.top() != b.top() ? a.top() < b.top() : a.left() < b.left();
+    });
+}
+
 }  // namespace
-
-AnalyserView::AnalyserView(QWidget* parent) : QWidget(parent) {}
-
-void AnalyserView::ShowFrame(const QImage* frame, const QRegion& changed) {
-    const bool first = !frame_;
-    frame_ = frame;
-    if (first) {
-        // From now on every pixel is the frame's: what lies beneath need not be painted first.
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        update();
-    } else if (!changed.isEmpty() && !CopyToWindow(changed)) {
-        // At once rather than on a later pass of the event loop: one wake-up per frame.
-        repaint(changed);
-    }
-}
-
-// The changed pixels straight into the window's backing store, then shown: the toolkit's repaint
-// would walk the widget tree and open a painter for a few rows of pixels. Only where nothing
-// covers this widget, and only for a surface that takes the frame's pixels as they are.
-bool AnalyserView::CopyToWindow(const QRegion& changed) {
-    QWidget* top = window();
-    QWindow* handle = top->windowHandle();
-    QBackingStore* store = top->backingStore();
-    if (!isVisible() || !handle || !handle->isExposed() || !store || !frame_ ||
-        frame_->format() != QImage::Format_RGB32) {
-        return false;
-    }
-    const QPoint offset = mapTo(top, QPoint(0, 0));
-    const QRegion target = (changed & visibleRegion()).translated(offset);
-    if (target.isEmpty()) return true;
-    store->beginPaint(target);
-    QPaintDevice* device = store->paintDevice();
-    auto* surface =
-        device && device->devType() == QInternal::Image ? static_cast<QImage*>(device) : nullptr;
-    const bool plain = surface && surface->devicePixelRatio() == 1.0 &&
-                       (surface->format() == QImage::Format_RGB32 ||
-                        surface->format() == QImage::Format_ARGB32_Premultiplied) &&
-                       surface->rect().contains(target.boundingRect());
-    if (plain) {
-        for (const QRect& r : target) {
-            const QPoint from = r.topLeft() - offset;
-            for (int row = 0; row < r.height(); ++row) {
-                std::memcpy(surface->scanLine(r.top() + row) + r.left() * sizeof(QRgb),
-                            frame_->constScanLine(from.y() + row) + from.x() * sizeof(QRgb),
-                            r.width() * sizeof(QRgb));
-            }
-        }
-    }
-    store->endPaint();
-    if (!plain) return false;
-    store->flush(target, handle);
-    return true;
-}
-
-void AnalyserView::paintEvent(QPaintEvent* event) {
-    if (!frame_) return;
-    QPainter p(this);
-    for (const QRect& r : event->region()) p.drawImage(r.topLeft(), *frame_, r);
-}
 
 SpectrumPainter::SpectrumPainter(int width, int height)
     : frames_{QImage(width, height, QImage::Format_RGB32),
@@ -95,7 +43,37 @@ SpectrumPainter::SpectrumPainter(int width, int height)
     for (QImage& f : frames_) f.fill(BackgroundColor);
 }
 
+std::optional<SpectrumPainter::Look> SpectrumPainter::ChangesLook(int x, int y) const {
+    if (DrawStyle != kStyleBars || BarWidth <= 0 || BackgroundColor.alpha() != 255 ||
+        BarColor.alpha() != 255 || PeakColor.alpha() != 255) {
+        return std::nullopt;
+    }
+    return Look{x,        y,        BackgroundColor.rgba(), BarColor.rgba(), PeakColor.rgba(),
+                BarWidth, ShowPeaks};
+}
+
 void SpectrumPainter::Compose(const float* fft, int x, int y) {
+    for (int i = 0; i < kBands; ++i) {
+        const int level = LevelOf(fft[i], LevelCap);
+        int& peak = PeakLevels[i];
+        int& bar = BarLevels[i];
+        peak = level >= peak ? level : peak - PeakDecay;
+        bar = level >= bar ? level : bar - BarDecay;
+        if (peak < 0) peak = 0;
+        if (bar < 0) bar = 0;
+    }
+    const std::optional<Look> look = ChangesLook(x, y);
+    if (look && drawn_look_ == look) {
+        ComposeChanges(*look);
+    } else {
+        ComposeWhole(x, y);
+        drawn_look_ = look;
+    }
+    drawn_bars_ = BarLevels;
+    drawn_peaks_ = PeakLevels;
+}
+
+void SpectrumPainter::ComposeWhole(int x, int y) {
     QImage& frame = frames_[1 - current_];
     const int base = y + frame.height();
     const QRect area = frame.rect();
@@ -133,14 +111,8 @@ void SpectrumPainter::Compose(const float* fft, int x, int y) {
         frame.fill(BackgroundColor.rgba());  // the toolkit's vectorised fill
     }
     for (int i = 0; i < kBands; ++i) {
-        const int level = LevelOf(fft[i], LevelCap);
-        int& peak = PeakLevels[i];
-        int& bar = BarLevels[i];
-        peak = level >= peak ? level : peak - PeakDecay;
-        bar = level >= bar ? level : bar - BarDecay;
-        if (peak < 0) peak = 0;
-        if (bar < 0) bar = 0;
-
+        const int peak = PeakLevels[i];
+        const int bar = BarLevels[i];
         if (DrawStyle == kStyleLines) {
             // From the base row upward, `bar` pixels; the top end point is left out.
             if (bar > 0) fill(QRect(x + i, base - bar + 1, 1, bar), BarColor);
@@ -157,6 +129,53 @@ void SpectrumPainter::Compose(const float* fft, int x, int y) {
     current_ = 1 - current_;
 }
 
+// Bars in the shown frame, redrawn where their rows change: a row's colour follows from the bar
+// and peak levels alone (the bar wins over the peak mark, as it is drawn over it). Runs of changed
+// rows less than kNearRows apart are joined, as the search over pixels joins them.
+void SpectrumPainter::ComposeChanges(const Look& look) {
+    constexpr int kNearRows = 4;
+    QImage& frame = frames_[current_];
+    const int width = frame.width();
+    const int height = frame.height();
+    const int base = look.y + height;
+    uchar* const bits = frame.bits();
+    const qsizetype stride = frame.bytesPerLine();
+    const auto colour_at = [&](int row, int bar, int peak) {
+        if (bar > 0 && row >= base - bar && row < base) return look.bar;
+        if (look.peaks && row == base - peak) return look.peak;
+        return look.background;
+    };
+    std::vector<QRect>& runs = changed_;
+    runs.clear();
+    for (int i = 0; i < kBands; ++i) {
+        const int left = look.x + i * (look.bar_width + 1);
+        if (left >= width) break;
+        const int from = std::max(left, 0);
+        const int to = std::min(left + look.bar_width, width);
+        if (from >= to) continue;
+        const int old_bar = drawn_bars_[i], old_peak = drawn_peaks_[i];
+        const int bar = BarLevels[i], peak = PeakLevels[i];
+        if (old_bar == bar && old_peak == peak) continue;
+        const int top = std::max(0, base - std::max({old_bar, old_peak, bar, peak}));
+        const int bottom = std::min(base, height - 1);
+        int run_top = -1, run_bottom = -1;
+        const auto close_run = [&] {
+            runs.push_back(QRect(from, run_top, to - from, run_bottom - run_top + 1));
+            run_top = run_bottom = -1;
+        };
+        for (int row = top; row <= bottom; ++row) {
+            const QRgb now = colour_at(row, bar, peak);
+            if (now == colour_at(row, old_bar, old_peak)) continue;
+            std::fill_n(reinterpret_cast<QRgb*>(bits + row * stride) + from, to - from, now);
+            if (run_bottom >= 0 && row - run_bottom > kNearRows) close_run();
+            if (run_top < 0) run_top = row;
+            run_bottom = row;
+        }
+        if (run_bottom >= 0) close_run();
+    }
+    SortRects(runs);
+}
+
 // Per strip of columns, the runs of changed rows: a falling bar changes a few rows at its top and
 // its peak mark one, so the changed area is a small part of the frame. Runs less than kNearRows
 // apart are joined: fewer rectangles cost less to repaint than the few pixels they take in.
@@ -166,10 +185,11 @@ void SpectrumPainter::FindChanges(const QImage& before, const QImage& after) {
     const int strips = (width + kStripWidth - 1) / kStripWidth;
     QVarLengthArray<int, 32> top(strips), bottom(strips);
     std::fill(bottom.begin(), bottom.end(), -1);
-    QVarLengthArray<QRect, 64> runs;
+    std::vector<QRect>& runs = changed_;
+    runs.clear();
     const auto close_run = [&](int s) {
         const int from = s * kStripWidth;
-        runs.append(
+        runs.push_back(
             QRect(from, top[s], std::min(kStripWidth, width - from), bottom[s] - top[s] + 1));
         bottom[s] = -1;
     };
@@ -189,12 +209,13 @@ void SpectrumPainter::FindChanges(const QImage& before, const QImage& after) {
     for (int s = 0; s < strips; ++s) {
         if (bottom[s] >= 0) close_run(s);
     }
-    // Top to bottom, left to right: the order in which a region takes rectangles fastest.
-    std::sort(runs.begin(), runs.end(), [](const QRect& a, const QRect& b) {
-        return a.top() != b.top() ? a.top() < b.top() : a.left() < b.left();
-    });
-    changed_ = QRegion();
-    for (const QRect& r : runs) changed_ += r;
+    SortRects(runs);
+}
+
+QRegion SpectrumPainter::Changed() const {
+    QRegion region;
+    for (const QRect& r : changed_) region += r;
+    return region;
 }
 
 void SpectrumPainter::Render(QPainter& target, const float* fft, int x, int y) {

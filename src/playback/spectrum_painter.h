@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The analyser painter: turns the lowest 129 FFT bands into falling bars (or lines) with peak
 // marks, composed off-screen in one of two images created once. Between frames only a few rows of
-// each bar change, so the widget repaints (and the X server receives) only those.
+// each bar change, so only those are drawn, and the window receives only those.
 #pragma once
 
 #include <QColor>
 #include <QImage>
 #include <QRegion>
-#include <QWidget>
 #include <array>
+#include <optional>
+#include <vector>
 
 class QPainter;
 class QPaintDevice;
@@ -16,26 +17,7 @@ class QPalette;
 
 namespace velmora {
 
-class SpectrumPainter;
-
-// PaintBox1, the analyser's surface: shows the painter's last frame and keeps it until the next
-// one; before the first frame it draws nothing, so the window shows through. From the first frame
-// on it covers its whole area, so nothing under it is painted again.
-class AnalyserView final : public QWidget {
-  public:
-    explicit AnalyserView(QWidget* parent = nullptr);
-    // The frame to show from now on (the painter's image, which outlives this widget's use of it);
-    // `changed` is where it differs from the frame shown before.
-    void ShowFrame(const QImage* frame, const QRegion& changed);
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-
-  private:
-    bool CopyToWindow(const QRegion& changed);
-
-    const QImage* frame_ = nullptr;
-};
+class AnalyserView;
 
 class SpectrumPainter {
   public:
@@ -53,9 +35,11 @@ class SpectrumPainter {
     // The same for the analyser's widget, which copies the image when it next paints.
     void Render(AnalyserView& target, const float* fft, int x, int y);
 
-    // The last composed frame, and where it differs from the one before.
+    // The last composed frame, and where it differs from the one before: disjoint rectangles,
+    // top to bottom.
     const QImage& Frame() const { return frames_[current_]; }
-    const QRegion& Changed() const { return changed_; }
+    const std::vector<QRect>& ChangedRects() const { return changed_; }
+    QRegion Changed() const;
 
     // Settings, set directly by the owner.
     QColor BackgroundColor{0, 0, 0};
@@ -73,13 +57,33 @@ class SpectrumPainter {
     std::array<int, kBands> BarLevels{};
 
   private:
+    // What a frame was drawn with. A frame drawn the same way as the one before is drawn as
+    // changes only: each bar's rows that differ, found from the levels without looking at pixels.
+    struct Look {
+        int x = 0;
+        int y = 0;
+        QRgb background = 0;
+        QRgb bar = 0;
+        QRgb peak = 0;
+        int bar_width = 0;
+        bool peaks = false;
+        bool operator==(const Look&) const = default;
+    };
+    // The look of a frame that can be drawn as changes: opaque bars; none otherwise.
+    std::optional<Look> ChangesLook(int x, int y) const;
     void Compose(const float* fft, int x, int y);
+    void ComposeWhole(int x, int y);
+    void ComposeChanges(const Look& look);
     void FindChanges(const QImage& before, const QImage& after);
 
     // The frame shown and the one composed next, swapped after each frame.
     std::array<QImage, 2> frames_;
     int current_ = 0;
-    QRegion changed_;
+    std::vector<QRect> changed_;
+    // The look and the levels the shown frame was drawn with, when it can be drawn on by changes.
+    std::optional<Look> drawn_look_;
+    std::array<int, kBands> drawn_bars_{};
+    std::array<int, kBands> drawn_peaks_{};
 };
 
 // What the analyser looks like once running: bars in the desktop's colours (button face behind,

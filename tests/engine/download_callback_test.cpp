@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The download callback sees the response head line by line, then exactly the audio bytes the
 // server sent, then one end call; the head is kept as tags.
+#include <cmath>
+
+#include "engine/downloader.h"
 #include "engine/engine_fixture.h"
 
 namespace velmora::test {
@@ -116,6 +119,45 @@ TEST_F(EngineTest, DroppedConnectionEndsOnceAndDrains) {
     ASSERT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(h) == 0; }, Scaled(6000ms)))
         << "is-active " << vle::ChannelIsActive(h);
     EXPECT_EQ(recorder->EndCalls(), 1);
+}
+
+TEST_F(EngineTest, SmallPiecesArriveInBatchesAndNothingIsHeldWhenTheServerPauses) {
+    struct Row {
+        std::uint64_t bytes_per_second;
+        double buffered_seconds;
+        std::size_t batch;
+    };
+    for (const Row& r :
+         {Row{0, 4, 1}, Row{16000, 0.9, 1}, Row{16000, NAN, 1}, Row{16000, 4, 2048},
+          Row{16000, 2, 1024}, Row{40000, 4, 8192}, Row{1000000, 60, 8192}, Row{2000, 4, 1}}) {
+        EXPECT_EQ(vle::ReceiveBatchBytes(r.bytes_per_second, r.buffered_seconds), r.batch)
+            << r.bytes_per_second << " B/s, " << r.buffered_seconds << " s";
+    }
+
+    // 128 kbps in 50 pieces a second, as a live server sends; it pauses after about 8 s.
+    SineSpec spec;
+    spec.seconds = 4;
+    StreamRoute route = IcecastRoute(EncodeSine(spec), 16000, 0);
+    route.stall_after = route.burst_bytes + 16000 * 8;
+    server_.AddStream("/pieces", route);
+    const auto recorder = std::make_shared<DownloadRecorder>();
+    const vle::Handle h = Create(server_.Url("/pieces"), recorder);
+    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
+    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    // The first two seconds carry the burst; the rate is known two seconds later.
+    std::this_thread::sleep_for(Scaled(4500ms));
+    const int calls = recorder->AudioCalls();
+    std::this_thread::sleep_for(2000ms);
+    EXPECT_LE(recorder->AudioCalls() - calls, 30) << "one wake-up per piece";
+    EXPECT_EQ(vle::ChannelIsActive(h), 1);
+
+    // Whatever the server sent before its pause arrives within a second, short of a batch or not.
+    ASSERT_TRUE(server_.WaitForAudioSent("/pieces", route.stall_after, Scaled(6000ms)));
+    EXPECT_TRUE(
+        WaitUntil([&] { return recorder->Audio().size() == route.stall_after; }, Scaled(1500ms)))
+        << recorder->Audio().size() << " of " << route.stall_after;
+    EXPECT_TRUE(recorder->Audio() == server_.ConnectionsTo("/pieces")[0].sent_audio);
+    vle::StreamFree(h);
 }
 
 }  // namespace

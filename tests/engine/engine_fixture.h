@@ -58,6 +58,8 @@ class DownloadRecorder {
     std::vector<std::string> HeaderLines() const;
     std::string Audio() const;
     int EndCalls() const;
+    // Calls that carried audio.
+    int AudioCalls() const;
     // True when a length-0 call came after the first audio bytes.
     bool HeaderAfterAudio() const;
     bool WaitForEnd(std::chrono::milliseconds timeout) const;
@@ -74,6 +76,7 @@ class DownloadRecorder {
     std::vector<std::string> headers_;
     std::string audio_;
     int end_calls_ = 0;
+    int audio_calls_ = 0;
     bool header_after_audio_ = false;
     bool block_ = false;
     bool blocked_ = false;
@@ -149,6 +152,7 @@ inline void DownloadRecorder::Proc(const void* buffer, std::uint32_t length, voi
         self->headers_.emplace_back(static_cast<const char*>(buffer));
     } else {
         self->audio_.append(static_cast<const char*>(buffer), length);
+        ++self->audio_calls_;
         if (self->block_) {
             self->blocked_ = true;
             self->changed_.notify_all();
@@ -157,6 +161,11 @@ inline void DownloadRecorder::Proc(const void* buffer, std::uint32_t length, voi
         }
     }
     self->changed_.notify_all();
+}
+
+inline int DownloadRecorder::AudioCalls() const {
+    std::lock_guard lock(mutex_);
+    return audio_calls_;
 }
 
 inline std::vector<std::string> DownloadRecorder::HeaderLines() const {

@@ -189,7 +189,14 @@ TEST(SpectrumPainter, ChangedRegionCoversEveryChange) {
     Fft fft{};
     long area = 0;
     const auto show = [&] {
+        // Drawn as changes to the frame before, a frame must equal one drawn whole.
+        SpectrumPainter whole(kW, kH);
+        BarLook(whole);
+        whole.PeakLevels = p.PeakLevels;
+        whole.BarLevels = p.BarLevels;
         Frame(p, fft);
+        Frame(whole, fft);
+        ASSERT_EQ(whole.Frame(), p.Frame());
         area = 0;
         for (const QRect& r : p.Changed()) {
             QPainter(&shown).drawImage(r.topLeft(), p.Frame(), r);

@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "playback/analyser_view.h"
+
+#include <QBackingStore>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QRegion>
+#include <QWindow>
+#include <cstring>
+
+namespace velmora {
+
+namespace {
+
+QRegion RegionOf(const std::vector<QRect>& rects) {
+    QRegion region;
+    for (const QRect& r : rects) region += r;
+    return region;
+}
+
+bool PlainSurface(const QImage* surface) {
+    return surface && surface->devicePixelRatio() == 1.0 &&
+           (surface->format() == QImage::Format_RGB32 ||
+            surface->format() == QImage::Format_ARGB32_Premultiplied);
+}
+
+QImage* SurfaceOf(QBackingStore* store) {
+    QPaintDevice* device = store->paintDevice();
+    return device && device->devType() == QInternal::Image ? static_cast<QImage*>(device) : nullptr;
+}
+
+}  // namespace
+
+AnalyserView::AnalyserView(QWidget* parent) : QWidget(parent) {}
+
+void AnalyserView::ShowFrame(const QImage* frame, const std::vector<QRect>& changed) {
+    const bool first = !frame_;
+    frame_ = frame;
+    if (first) {
+        // From now on every pixel is the frame's: what lies beneath need not be painted first.
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        update();
+    } else if (!changed.empty() && !CopyToWindow(changed)) {
+        // At once rather than on a later pass of the event loop: one wake-up per frame.
+        repaint(RegionOf(changed));
+    }
+}
+
+// The changed pixels straight into the window's backing store, which later repaints and exposures
+// show, and from there to the screen: the toolkit's repaint would walk the widget tree and open a
+// painter for a few rows of pixels. Only where nothing covers this widget, and only for a surface
+// that takes the frame's pixels as they are.
+bool AnalyserView::CopyToWindow(const std::vector<QRect>& changed) {
+    QWidget* top = window();
+    QWindow* handle = top->windowHandle();
+    QBackingStore* store = top->backingStore();
+    if (!isVisible() || !handle || !handle->isExposed() || !store || !frame_ ||
+        frame_->format() != QImage::Format_RGB32 || !PlainSurface(SurfaceOf(store))) {
+        return false;
+    }
+    const QRegion visible = visibleRegion();
+    std::vector<QRect>& rects = visible_changes_;
+    if (visible == QRegion(rect())) {
+        rects = changed;
+    } else {
+        rects.clear();
+        for (const QRect& r : changed) {
+            for (const QRect& part : visible.intersected(r)) rects.push_back(part);
+        }
+    }
+    if (rects.empty()) return true;
+    QRect bounds;
+    for (const QRect& r : rects) bounds |= r;
+    const QPoint offset = mapTo(top, QPoint(0, 0));
+    if (!SurfaceOf(store)->rect().contains(bounds.translated(offset))) return false;
+    // A surface without alpha keeps every pixel it is not given, so the bounds will do and no
+    // region need be built; one with alpha clears what it is told, so it is told exactly.
+    const bool opaque = SurfaceOf(store)->format() == QImage::Format_RGB32;
+    store->beginPaint(opaque ? QRegion(bounds.translated(offset))
+                             : RegionOf(rects).translated(offset));
+    QImage* surface = SurfaceOf(store);
+    const bool plain = PlainSurface(surface) && surface->rect().contains(bounds.translated(offset));
+    if (plain) {
+        for (const QRect& r : rects) {
+            for (int row = r.top(); row <= r.bottom(); ++row) {
+                std::memcpy(surface->scanLine(row + offset.y()) + (r.left() + offset.x()) * 4,
+                            frame_->constScanLine(row) + r.left() * 4, r.width() * 4);
+            }
+        }
+    }
+    store->endPaint();
+    if (!plain) return false;
+    if (!push_.Push(top->winId(), *frame_, rects, offset))
+        store->flush(RegionOf(rects).translated(offset), handle);
+    return true;
+}
+
+void AnalyserView::paintEvent(QPaintEvent* event) {
+    if (!frame_) return;
+    QPainter p(this);
+    for (const QRect& r : event->region()) p.drawImage(r.topLeft(), *frame_, r);
+}
+
+}  // namespace velmora
