@@ -73,11 +73,12 @@ bool AnalyserView::CopyToWindow(const std::vector<QRect>& changed) {
     for (const QRect& r : rects) bounds |= r;
     const QPoint offset = mapTo(top, QPoint(0, 0));
     if (!SurfaceOf(store)->rect().contains(bounds.translated(offset))) return false;
-    // A surface without alpha keeps every pixel it is not given, so the bounds will do and no
-    // region need be built; one with alpha clears what it is told, so it is told exactly.
-    const bool opaque = SurfaceOf(store)->format() == QImage::Format_RGB32;
-    store->beginPaint(opaque ? QRegion(bounds.translated(offset))
-                             : RegionOf(rects).translated(offset));
+    // A window without alpha keeps every pixel it is not given, so the bounds will do and no
+    // region need be built; one with alpha clears what it is told, so it is told exactly. (The
+    // surface's format says nothing of this: opaque windows are painted with alpha too.)
+    const bool clears = handle->format().hasAlpha();
+    store->beginPaint(clears ? RegionOf(rects).translated(offset)
+                             : QRegion(bounds.translated(offset)));
     QImage* surface = SurfaceOf(store);
     const bool plain = PlainSurface(surface) && surface->rect().contains(bounds.translated(offset));
     if (plain) {
