@@ -551,7 +551,7 @@ class Download {
     }
 
     // Lets the socket gather the stream's bytes while the buffer is well ahead (see
-    // ReceiveBatchBytes). Not while the server has been quiet for a second: bytes short of a
+    // ReceiveBatchBytes). Not while the server has been quiet for half a second: bytes short of a
     // batch must reach the stall check and the buffer.
     void BatchReceives() {
         if (batch_socket_ == CURL_SOCKET_BAD) return;
