@@ -8,15 +8,11 @@
 #include <QWindow>
 #include <cstring>
 
+#include "playback/spectrum_painter.h"
+
 namespace velmora {
 
 namespace {
-
-QRegion RegionOf(const std::vector<QRect>& rects) {
-    QRegion region;
-    for (const QRect& r : rects) region += r;
-    return region;
-}
 
 bool PlainSurface(const QImage* surface) {
     return surface && surface->devicePixelRatio() == 1.0 &&
@@ -55,7 +51,7 @@ bool AnalyserView::CopyToWindow(const std::vector<QRect>& changed) {
     QWindow* handle = top->windowHandle();
     QBackingStore* store = top->backingStore();
     if (!isVisible() || !handle || !handle->isExposed() || !store || !frame_ ||
-        frame_->format() != QImage::Format_RGB32 || !PlainSurface(SurfaceOf(store))) {
+        frame_->format() != QImage::Format_RGB32) {
         return false;
     }
     const QRegion visible = visibleRegion();
@@ -72,7 +68,6 @@ bool AnalyserView::CopyToWindow(const std::vector<QRect>& changed) {
     QRect bounds;
     for (const QRect& r : rects) bounds |= r;
     const QPoint offset = mapTo(top, QPoint(0, 0));
-    if (!SurfaceOf(store)->rect().contains(bounds.translated(offset))) return false;
     // A window without alpha keeps every pixel it is not given, so the bounds will do and no
     // region need be built; one with alpha clears what it is told, so it is told exactly. (The
     // surface's format says nothing of this: opaque windows are painted with alpha too.)

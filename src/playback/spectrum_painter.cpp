@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "playback/spectrum_painter.h"
 
-#include "playback/analyser_view.h"
-
 #include <QPainter>
 #include <QPalette>
 #include <QVarLengthArray>
@@ -10,6 +8,8 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+
+#include "playback/analyser_view.h"
 
 namespace velmora {
 
@@ -26,6 +26,29 @@ int LevelOf(float magnitude, int cap) {
 // The width of the strips in which changes are looked for: one bar and its gap at the default
 // bar width, so that a strip's changed rows are one bar's.
 constexpr int kStripWidth = 6;
+
+// Changed rows of one column strip, in ascending order, joined into runs less than kNearRows
+// apart: fewer rectangles cost less to send than the few unchanged pixels they take in.
+class RowRuns {
+  public:
+    static constexpr int kNearRows = 4;
+    // `close(top, bottom)` receives each finished run.
+    template <typename Close>
+    void Add(int row, Close&& close) {
+        if (bottom_ >= 0 && row - bottom_ > kNearRows) Finish(close);
+        if (top_ < 0) top_ = row;
+        bottom_ = row;
+    }
+    template <typename Close>
+    void Finish(Close&& close) {
+        if (bottom_ >= 0) close(top_, bottom_);
+        top_ = bottom_ = -1;
+    }
+
+  private:
+    int top_ = -1;
+    int bottom_ = -1;
+};
 
 // Top to bottom, left to right: the order in which a region takes rectangles fastest, and in
 // which the X server draws them.
@@ -130,10 +153,9 @@ void SpectrumPainter::ComposeWhole(int x, int y) {
 }
 
 // Bars in the shown frame, redrawn where their rows change: a row's colour follows from the bar
-// and peak levels alone (the bar wins over the peak mark, as it is drawn over it). Runs of changed
-// rows less than kNearRows apart are joined, as the search over pixels joins them.
+// and peak levels alone (the bar wins over the peak mark, as it is drawn over it). Its changed rows
+// are joined into runs as the search over pixels joins them.
 void SpectrumPainter::ComposeChanges(const Look& look) {
-    constexpr int kNearRows = 4;
     QImage& frame = frames_[current_];
     const int width = frame.width();
     const int height = frame.height();
@@ -158,40 +180,34 @@ void SpectrumPainter::ComposeChanges(const Look& look) {
         if (old_bar == bar && old_peak == peak) continue;
         const int top = std::max(0, base - std::max({old_bar, old_peak, bar, peak}));
         const int bottom = std::min(base, height - 1);
-        int run_top = -1, run_bottom = -1;
-        const auto close_run = [&] {
+        RowRuns changes;
+        const auto close = [&](int run_top, int run_bottom) {
             runs.push_back(QRect(from, run_top, to - from, run_bottom - run_top + 1));
-            run_top = run_bottom = -1;
         };
         for (int row = top; row <= bottom; ++row) {
             const QRgb now = colour_at(row, bar, peak);
             if (now == colour_at(row, old_bar, old_peak)) continue;
             std::fill_n(reinterpret_cast<QRgb*>(bits + row * stride) + from, to - from, now);
-            if (run_bottom >= 0 && row - run_bottom > kNearRows) close_run();
-            if (run_top < 0) run_top = row;
-            run_bottom = row;
+            changes.Add(row, close);
         }
-        if (run_bottom >= 0) close_run();
+        changes.Finish(close);
     }
     SortRects(runs);
 }
 
 // Per strip of columns, the runs of changed rows: a falling bar changes a few rows at its top and
-// its peak mark one, so the changed area is a small part of the frame. Runs less than kNearRows
-// apart are joined: fewer rectangles cost less to repaint than the few pixels they take in.
+// its peak mark one, so the changed area is a small part of the frame.
 void SpectrumPainter::FindChanges(const QImage& before, const QImage& after) {
-    constexpr int kNearRows = 4;
     const int width = after.width();
     const int strips = (width + kStripWidth - 1) / kStripWidth;
-    QVarLengthArray<int, 32> top(strips), bottom(strips);
-    std::fill(bottom.begin(), bottom.end(), -1);
+    QVarLengthArray<RowRuns, 32> changes(strips);
     std::vector<QRect>& runs = changed_;
     runs.clear();
-    const auto close_run = [&](int s) {
+    const auto close_in = [&](int s) {
         const int from = s * kStripWidth;
-        runs.push_back(
-            QRect(from, top[s], std::min(kStripWidth, width - from), bottom[s] - top[s] + 1));
-        bottom[s] = -1;
+        return [&runs, from, n = std::min(kStripWidth, width - from)](int top, int bottom) {
+            runs.push_back(QRect(from, top, n, bottom - top + 1));
+        };
     };
     for (int row = 0; row < after.height(); ++row) {
         const auto* a = reinterpret_cast<const QRgb*>(before.constScanLine(row));
@@ -201,21 +217,21 @@ void SpectrumPainter::FindChanges(const QImage& before, const QImage& after) {
             const int from = s * kStripWidth;
             const int n = std::min(kStripWidth, width - from);
             if (std::memcmp(a + from, b + from, sizeof(QRgb) * n) == 0) continue;
-            if (bottom[s] >= 0 && row - bottom[s] > kNearRows) close_run(s);
-            if (bottom[s] < 0) top[s] = row;
-            bottom[s] = row;
+            changes[s].Add(row, close_in(s));
         }
     }
-    for (int s = 0; s < strips; ++s) {
-        if (bottom[s] >= 0) close_run(s);
-    }
+    for (int s = 0; s < strips; ++s) changes[s].Finish(close_in(s));
     SortRects(runs);
 }
 
-QRegion SpectrumPainter::Changed() const {
+QRegion RegionOf(const std::vector<QRect>& rects) {
     QRegion region;
-    for (const QRect& r : changed_) region += r;
+    for (const QRect& r : rects) region += r;
     return region;
+}
+
+QRegion SpectrumPainter::Changed() const {
+    return RegionOf(changed_);
 }
 
 void SpectrumPainter::Render(QPainter& target, const float* fft, int x, int y) {

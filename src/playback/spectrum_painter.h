@@ -91,4 +91,7 @@ class SpectrumPainter {
 // so the colours follow a changed colour scheme.
 void ApplySystemLook(SpectrumPainter& painter, const QPalette& palette);
 
+// The region the rectangles cover.
+QRegion RegionOf(const std::vector<QRect>& rects);
+
 }  // namespace velmora
