@@ -2,6 +2,7 @@
 #include "playback/analyser_view.h"
 
 #include <QBackingStore>
+#include <QGuiApplication>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
@@ -35,11 +36,41 @@ void AnalyserView::ShowFrame(const QImage* frame, const std::vector<QRect>& chan
     if (first) {
         // From now on every pixel is the frame's: what lies beneath need not be painted first.
         setAttribute(Qt::WA_OpaquePaintEvent);
+        if (QGuiApplication::platformName() == QLatin1String("xcb") && devicePixelRatio() == 1.0)
+            UseOwnWindow(true);
         update();
-    } else if (!changed.empty() && !CopyToWindow(changed)) {
+    } else if (changed.empty() || !isVisible()) {
+        return;
+    } else if (own_window_) {
+        if (!push_.Push(winId(), *frame_, changed, QPoint())) {
+            UseOwnWindow(false);
+            update();
+        }
+    } else if (!CopyToWindow(changed)) {
         // At once rather than on a later pass of the event loop: one wake-up per frame.
         repaint(RegionOf(changed));
     }
+}
+
+// On X the analyser gets a window of its own, which takes the frames' changed rows as they are:
+// the toolkit neither keeps a copy of its pixels nor works out what covers it, and the server
+// clips for it. The window is made at the first frame, so before it the main window shows
+// through as before.
+void AnalyserView::UseOwnWindow(bool own) {
+    own_window_ = own;
+    setAttribute(Qt::WA_NoSystemBackground, own);
+    setAttribute(Qt::WA_PaintOnScreen, own);
+    if (!own || testAttribute(Qt::WA_NativeWindow)) return;
+    // Only this widget: native siblings would each be a window of their own to draw, for nothing.
+    const bool siblings_alone =
+        QCoreApplication::testAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+    QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+    setAttribute(Qt::WA_NativeWindow);
+    QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings, siblings_alone);
+}
+
+QPaintEngine* AnalyserView::paintEngine() const {
+    return own_window_ ? nullptr : QWidget::paintEngine();
 }
 
 // The changed pixels straight into the window's backing store, which later repaints and exposures
@@ -50,7 +81,8 @@ bool AnalyserView::CopyToWindow(const std::vector<QRect>& changed) {
     QWidget* top = window();
     QWindow* handle = top->windowHandle();
     QBackingStore* store = top->backingStore();
-    if (!isVisible() || !handle || !handle->isExposed() || !store || !frame_ ||
+    // A window of its own (one the frames could not be sent to) is drawn by the toolkit's repaint.
+    if (internalWinId() || !isVisible() || !handle || !handle->isExposed() || !store || !frame_ ||
         frame_->format() != QImage::Format_RGB32) {
         return false;
     }
@@ -93,6 +125,14 @@ bool AnalyserView::CopyToWindow(const std::vector<QRect>& changed) {
 
 void AnalyserView::paintEvent(QPaintEvent* event) {
     if (!frame_) return;
+    if (own_window_) {
+        const std::vector<QRect> rects(event->region().begin(), event->region().end());
+        if (push_.Push(winId(), *frame_, rects, QPoint())) return;
+        // A window the frames cannot be sent to as they are: the toolkit draws it again.
+        UseOwnWindow(false);
+        update();
+        return;
+    }
     QPainter p(this);
     for (const QRect& r : event->region()) p.drawImage(r.topLeft(), *frame_, r);
 }

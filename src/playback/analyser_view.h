@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // PaintBox1, the analyser's surface: shows the painter's last frame and keeps it until the next
 // one; before the first frame it draws nothing, so the window shows through. From the first frame
-// on it covers its whole area, so nothing under it is painted again.
+// on it covers its whole area, so nothing under it is painted again. On X it then has a window of
+// its own that the frames are sent to directly.
 #pragma once
 
 #include <QImage>
@@ -22,11 +23,14 @@ class AnalyserView final : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    QPaintEngine* paintEngine() const override;
 
   private:
     bool CopyToWindow(const std::vector<QRect>& changed);
+    void UseOwnWindow(bool own);
 
     const QImage* frame_ = nullptr;
+    bool own_window_ = false;
     std::vector<QRect> visible_changes_;  // kept between frames for its capacity
     X11ImagePush push_;
 };

@@ -72,6 +72,8 @@ TEST(AnalyserOnX, TheWindowHoldsEveryFrame) {
     auto* view = new AnalyserView(&top);
     const QRect place(13, 21, 107, 85);
     view->setGeometry(place);
+    auto* sibling = new QWidget(&top);
+    sibling->setGeometry(130, 21, 40, 40);
     top.show();
     ASSERT_TRUE(WaitExposed(top));
 
@@ -101,6 +103,19 @@ TEST(AnalyserOnX, TheWindowHoldsEveryFrame) {
             ASSERT_EQ(OnScreen(top, place), painter.Frame()) << "frame " << frame;
         }
     }
+    // The analyser has a window of its own, its neighbours do not; uncovered, it shows the last
+    // frame again without a new one.
+    EXPECT_NE(view->internalWinId(), 0u);
+    EXPECT_EQ(sibling->internalWinId(), 0u);
+    top.hide();
+    QApplication::processEvents();
+    top.show();
+    ASSERT_TRUE(WaitExposed(top));
+    QElapsedTimer settle;
+    settle.start();
+    while (OnScreen(top, place) != painter.Frame() && settle.elapsed() < 3000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(OnScreen(top, place), painter.Frame());
 }
 
 }  // namespace
