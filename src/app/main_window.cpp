@@ -26,6 +26,7 @@
 #include "i18n/message.h"
 #include "i18n/window_translation.h"
 #include "listening/title_history.h"
+#include "playback/analyser_pump.h"
 #include "playback/analyser_view.h"
 #include "playback/engine_startup.h"
 #include "playback/player.h"
@@ -63,6 +64,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
 }
 
 MainWindow::~MainWindow() {
+    // The analyser's thread reads from the player.
+    analyserPump_.reset();
     // Destruction handler: the player stops and frees every stream and releases the engine; a
     // worker waiting on a report is let go.
     delete player_;
@@ -144,6 +147,10 @@ void MainWindow::StartUp() {
 
     spectrum_ = std::make_unique<SpectrumPainter>(analyserBox_->width(), analyserBox_->height());
     connect(analyserTimer_, &QTimer::timeout, this, &MainWindow::OnAnalyserTimer);
+    analyserPump_ = std::make_unique<AnalyserPump>(
+        *spectrum_, *analyserBox_,
+        [player = player_](Player::Magnitudes& fft) { return player->AnalyserData(fft); },
+        std::chrono::milliseconds(analyserTimer_->interval()));
     started_up_ = true;
 }
 
@@ -160,18 +167,37 @@ void MainWindow::EnsureSecondaryWindows() {
 }
 
 // One analyser frame while the current stream plays; the look is set after drawing, so the first
-// frame of a run still shows the painter's own colours.
+// frame of a run still shows the painter's own colours. Once the analyser has a window of its own
+// its thread draws the frames, in the same rhythm.
 void MainWindow::OnAnalyserTimer() {
     Player::Magnitudes fft{};
     if (!player_->AnalyserData(fft)) return;
     analyserPlaceholder_->hide();
     spectrum_->Render(*analyserBox_, fft.data(), 0, -1);
     ApplySystemLook(*spectrum_, palette());
+    if (analyserBox_->HasOwnWindow()) {
+        analyserTimer_->stop();
+        analyserPump_->Start();
+    }
+}
+
+void MainWindow::StartAnalyser() {
+    if (analyserTimer_->isActive() || (analyserPump_ && analyserPump_->Running())) return;
+    analyserTimer_->start();
 }
 
 // With nothing sounding a tick would draw nothing; the last frame stays shown.
 void MainWindow::StopAnalyser() {
     analyserTimer_->stop();
+    if (analyserPump_) analyserPump_->Stop();
+}
+
+// The analyser follows a changed colour scheme, also while its thread draws.
+void MainWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::PaletteChange || !spectrum_) return;
+    std::lock_guard lock(analyserBox_->FrameLock());
+    ApplySystemLook(*spectrum_, palette());
 }
 
 void MainWindow::ShowEngineError(const QString& message) {

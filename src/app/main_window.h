@@ -40,6 +40,7 @@ class RecordingControl;
 class AboutBox;
 class ChannelEditor;
 class AnalyserView;
+class AnalyserPump;
 class PlaybackControl;
 class SelfUpdater;
 class SleepTimer;
@@ -97,6 +98,7 @@ class MainWindow final : public QWidget, private ChannelListHost {
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -142,6 +144,7 @@ class MainWindow final : public QWidget, private ChannelListHost {
     void OnProgramsClicked();
     void OpenWebPage(const QString& address);
     void OnAnalyserTimer();
+    void StartAnalyser();
     void StopAnalyser();
     // Settings menu, header and clock (main_window_menu.cpp).
     void OnMenuClicked();
@@ -224,6 +227,7 @@ class MainWindow final : public QWidget, private ChannelListHost {
     // What Play opens: a user channel or an address, or (source Directory) the directory's row.
     StationChoice chosen_;
     std::unique_ptr<SpectrumPainter> spectrum_;
+    std::unique_ptr<AnalyserPump> analyserPump_;
     QString language_name_;
     QString background_name_;
     QString updateInfoPath_;                  // set by ApplyLanguage

@@ -104,7 +104,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 // Once per opening, when its stream starts to sound.
 void MainWindow::ApplyStartFixes() {
-    if (!analyserTimer_->isActive()) analyserTimer_->start();  // keeps a running rhythm
+    StartAnalyser();  // keeps a running rhythm
     StartFixInput in;
     in.slider_position = volume_->Position();
     in.user_channel_mode = chosen_.UserChannel();

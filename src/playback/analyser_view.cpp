@@ -42,14 +42,26 @@ void AnalyserView::ShowFrame(const QImage* frame, const std::vector<QRect>& chan
     } else if (changed.empty() || !isVisible()) {
         return;
     } else if (own_window_) {
-        if (!push_.Push(winId(), *frame_, changed, QPoint())) {
-            UseOwnWindow(false);
-            update();
-        }
+        SendFrame(*frame, changed);
     } else if (!CopyToWindow(changed)) {
         // At once rather than on a later pass of the event loop: one wake-up per frame.
         repaint(RegionOf(changed));
     }
+}
+
+void AnalyserView::SendFrame(const QImage& frame, const std::vector<QRect>& changed) {
+    frame_ = &frame;
+    if (changed.empty()) return;
+    if (own_window_ && push_.Push(window_id_, frame, changed, QPoint())) return;
+    // Without a window that takes the frames, the toolkit draws them on its own thread.
+    const bool fall_back = own_window_.exchange(false);
+    QMetaObject::invokeMethod(
+        this,
+        [this, fall_back] {
+            if (fall_back) UseOwnWindow(false);
+            update();
+        },
+        Qt::QueuedConnection);
 }
 
 // On X the analyser gets a window of its own, which takes the frames' changed rows as they are:
@@ -67,6 +79,7 @@ void AnalyserView::UseOwnWindow(bool own) {
     QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
     setAttribute(Qt::WA_NativeWindow);
     QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings, siblings_alone);
+    window_id_ = winId();
 }
 
 QPaintEngine* AnalyserView::paintEngine() const {
@@ -124,10 +137,12 @@ bool AnalyserView::CopyToWindow(const std::vector<QRect>& changed) {
 }
 
 void AnalyserView::paintEvent(QPaintEvent* event) {
+    std::lock_guard lock(frame_lock_);
     if (!frame_) return;
     if (own_window_) {
+        window_id_ = winId();
         const std::vector<QRect> rects(event->region().begin(), event->region().end());
-        if (push_.Push(winId(), *frame_, rects, QPoint())) return;
+        if (push_.Push(window_id_, *frame_, rects, QPoint())) return;
         // A window the frames cannot be sent to as they are: the toolkit draws it again.
         UseOwnWindow(false);
         update();

@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QRect>
 #include <QWidget>
+#include <atomic>
+#include <mutex>
 #include <vector>
 
 #include "playback/x11_image_push.h"
@@ -21,6 +23,15 @@ class AnalyserView final : public QWidget {
     // `changed` is where it differs from the frame shown before: disjoint rectangles.
     void ShowFrame(const QImage* frame, const std::vector<QRect>& changed);
 
+    // Whether the frames go to a window of the view's own, which SendFrame can do from any thread.
+    bool HasOwnWindow() const { return own_window_; }
+    // The same as ShowFrame after the first frame, from any thread, with FrameLock held: it sends
+    // the changed rows to the view's own window, or else has the toolkit repaint the view.
+    void SendFrame(const QImage& frame, const std::vector<QRect>& changed);
+    // Held while a frame is drawn off the interface thread, and by the view while it repaints
+    // from the frame. ShowFrame is called without it.
+    std::mutex& FrameLock() { return frame_lock_; }
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     QPaintEngine* paintEngine() const override;
@@ -30,7 +41,9 @@ class AnalyserView final : public QWidget {
     void UseOwnWindow(bool own);
 
     const QImage* frame_ = nullptr;
-    bool own_window_ = false;
+    std::atomic<bool> own_window_ = false;
+    WId window_id_ = 0;
+    std::mutex frame_lock_;
     std::vector<QRect> visible_changes_;  // kept between frames for its capacity
     X11ImagePush push_;
 };

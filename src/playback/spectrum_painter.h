@@ -35,6 +35,9 @@ class SpectrumPainter {
     // The same for the analyser's widget, which copies the image when it next paints.
     void Render(AnalyserView& target, const float* fft, int x, int y);
 
+    // Only draws the frame, for a caller that shows it itself.
+    void Compose(const float* fft, int x, int y);
+
     // The last composed frame, and where it differs from the one before: disjoint rectangles,
     // top to bottom.
     const QImage& Frame() const { return frames_[current_]; }
@@ -71,7 +74,6 @@ class SpectrumPainter {
     };
     // The look of a frame that can be drawn as changes: opaque bars; none otherwise.
     std::optional<Look> ChangesLook(int x, int y) const;
-    void Compose(const float* fft, int x, int y);
     void ComposeWhole(int x, int y);
     void ComposeChanges(const Look& look);
     void FindChanges(const QImage& before, const QImage& after);

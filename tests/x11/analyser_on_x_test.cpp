@@ -11,9 +11,12 @@
 #include <QWidget>
 #include <QWindow>
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 
+#include "playback/analyser_pump.h"
 #include "playback/analyser_view.h"
 #include "playback/spectrum_painter.h"
 #include "playback/x11_image_push.h"
@@ -115,6 +118,26 @@ TEST(AnalyserOnX, TheWindowHoldsEveryFrame) {
     settle.start();
     while (OnScreen(top, place) != painter.Frame() && settle.elapsed() < 3000)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(OnScreen(top, place), painter.Frame());
+
+    // Frames drawn on the pump's thread reach the window as well; once nothing sounds, the last
+    // one stays.
+    std::atomic<int> asked{0};
+    AnalyserPump pump(
+        painter, *view,
+        [&](Player::Magnitudes& m) {
+            const int n = asked++;
+            for (int band = 0; band < 20; ++band) m[band] = (band * 3 + n) % 5 == 0 ? 0.05f : 0.0f;
+            return n < 20;
+        },
+        std::chrono::milliseconds(2));
+    pump.Start();
+    settle.restart();
+    while (asked < 30 && settle.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    pump.Stop();
+    EXPECT_FALSE(pump.Running());
+    ASSERT_GE(asked, 30);
     EXPECT_EQ(OnScreen(top, place), painter.Frame());
 }
 

@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Draws the analyser's frames on a thread of its own once its view has a window of its own: the
+// interface thread then no longer wakes 30 times a second for them. While it runs it alone draws
+// with the painter; the view's frame lock keeps its repaints out of a frame being drawn.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "playback/player.h"
+
+namespace velmora {
+
+class AnalyserView;
+class SpectrumPainter;
+
+class AnalyserPump {
+  public:
+    // One frame's data; false while nothing sounds, when the frame is skipped. Called on the
+    // pump's thread.
+    using Source = std::function<bool(Player::Magnitudes&)>;
+
+    AnalyserPump(SpectrumPainter& painter, AnalyserView& view, Source source,
+                 std::chrono::milliseconds interval);
+    ~AnalyserPump();
+    AnalyserPump(const AnalyserPump&) = delete;
+    AnalyserPump& operator=(const AnalyserPump&) = delete;
+
+    // Start does nothing while running; Stop returns once no frame is being drawn any more.
+    void Start();
+    void Stop();
+    bool Running() const { return thread_.joinable(); }
+
+  private:
+    void Run();
+
+    SpectrumPainter& painter_;
+    AnalyserView& view_;
+    Source source_;
+    std::chrono::milliseconds interval_;
+    std::mutex m_;
+    std::condition_variable wake_;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+}  // namespace velmora
