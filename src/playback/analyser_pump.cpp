@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "playback/analyser_pump.h"
 
+#include "base/thread_start.h"
 #include "playback/analyser_view.h"
 #include "playback/spectrum_painter.h"
 
@@ -17,7 +18,8 @@ AnalyserPump::~AnalyserPump() {
 void AnalyserPump::Start() {
     if (Running()) return;
     stop_ = false;
-    thread_ = std::thread([this] { Run(); });
+    // A frame that throws ends the run of frames; the last one stays shown and the sound plays on.
+    thread_ = StartThread([this] { Run(); }, [] {});
 }
 
 void AnalyserPump::Stop() {

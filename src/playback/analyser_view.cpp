@@ -53,7 +53,7 @@ void AnalyserView::SendFrame(const QImage& frame, const std::vector<QRect>& chan
     frame_ = &frame;
     if (changed.empty()) return;
     if (own_window_ && push_.Push(window_id_, frame, changed, QPoint())) return;
-    // Without a window that takes the frames, the toolkit draws them on its own thread.
+    // Without a window that takes the frames, the interface thread draws them.
     const bool fall_back = own_window_.exchange(false);
     QMetaObject::invokeMethod(
         this,
