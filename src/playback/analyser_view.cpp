@@ -141,7 +141,8 @@ void AnalyserView::paintEvent(QPaintEvent* event) {
     if (!frame_) return;
     if (own_window_) {
         window_id_ = winId();
-        const std::vector<QRect> rects(event->region().begin(), event->region().end());
+        const QRegion area = event->region() & frame_->rect();
+        const std::vector<QRect> rects(area.begin(), area.end());
         if (push_.Push(window_id_, *frame_, rects, QPoint())) return;
         // A window the frames cannot be sent to as they are: the toolkit draws it again.
         UseOwnWindow(false);
