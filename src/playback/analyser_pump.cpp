@@ -40,7 +40,7 @@ void AnalyserPump::Run() {
         next += interval_;
         {
             std::unique_lock lock(m_);
-            if (wake_.wait_until(lock, next, [this] { return stop_; })) return;
+            if (wake_.wait_until(lock, next, [this] { return stop_.load(); })) return;
         }
         // After a stall (a suspended machine) the rhythm starts again from now, without a burst
         // of frames to catch up.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -43,7 +44,7 @@ class AnalyserPump {
     std::chrono::milliseconds interval_;
     std::mutex m_;
     std::condition_variable wake_;
-    bool stop_ = false;
+    std::atomic<bool> stop_ = false;  // also read by the wait's predicate
     std::thread thread_;
 };
 
