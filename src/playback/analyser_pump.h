@@ -4,8 +4,8 @@
 // with the painter; the view's frame lock keeps its repaints out of a frame being drawn.
 #pragma once
 
-#include <chrono>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
