@@ -51,8 +51,20 @@ void AnalyserView::ShowFrame(const QImage* frame, const std::vector<QRect>& chan
 
 void AnalyserView::SendFrame(const QImage& frame, const std::vector<QRect>& changed) {
     frame_ = &frame;
-    if (changed.empty()) return;
-    if (own_window_ && push_.Push(window_id_, frame, changed, QPoint())) return;
+    if (own_window_ && !on_screen_) {
+        // Nothing of the window can be seen (minimised, in the tray, on another desktop): the
+        // frames are still composed, so the bars stand where they would, but not sent. The first
+        // one sent afterwards is whole.
+        missed_ = true;
+        return;
+    }
+    if (changed.empty() && !missed_) return;
+    const std::vector<QRect> whole =
+        missed_ ? std::vector<QRect>{frame.rect()} : std::vector<QRect>{};
+    if (own_window_ && push_.Push(window_id_, frame, missed_ ? whole : changed, QPoint())) {
+        missed_ = false;
+        return;
+    }
     // Without a window that takes the frames, the interface thread draws them.
     const bool fall_back = own_window_.exchange(false);
     QMetaObject::invokeMethod(
@@ -62,6 +74,11 @@ void AnalyserView::SendFrame(const QImage& frame, const std::vector<QRect>& chan
             update();
         },
         Qt::QueuedConnection);
+}
+
+bool AnalyserView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Expose) on_screen_ = static_cast<QWindow*>(watched)->isExposed();
+    return QWidget::eventFilter(watched, event);
 }
 
 // On X the analyser gets a window of its own, which takes the frames' changed rows as they are:
@@ -80,6 +97,8 @@ void AnalyserView::UseOwnWindow(bool own) {
     setAttribute(Qt::WA_NativeWindow);
     QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings, siblings_alone);
     window_id_ = winId();
+    // The main window's exposure tells whether any of the frames could be seen.
+    if (QWindow* top = window()->windowHandle()) top->installEventFilter(this);
 }
 
 QPaintEngine* AnalyserView::paintEngine() const {
@@ -140,6 +159,7 @@ void AnalyserView::paintEvent(QPaintEvent* event) {
     std::lock_guard lock(frame_lock_);
     if (!frame_) return;
     if (own_window_) {
+        on_screen_ = true;  // painted, so shown, whatever became of the main window's filter
         window_id_ = winId();
         const QRegion area = event->region() & frame_->rect();
         const std::vector<QRect> rects(area.begin(), area.end());

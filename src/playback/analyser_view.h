@@ -26,7 +26,8 @@ class AnalyserView final : public QWidget {
     // Whether the frames go to a window of the view's own, which SendFrame can do from any thread.
     bool HasOwnWindow() const { return own_window_; }
     // The same as ShowFrame after the first frame, from any thread, with FrameLock held: it sends
-    // the changed rows to the view's own window, or else has the toolkit repaint the view.
+    // the changed rows to the view's own window (none while the main window cannot be seen), or
+    // else has the toolkit repaint the view.
     void SendFrame(const QImage& frame, const std::vector<QRect>& changed);
     // Held while a frame is drawn off the interface thread, and by the view while it repaints
     // from the frame. ShowFrame is called without it.
@@ -35,6 +36,7 @@ class AnalyserView final : public QWidget {
   protected:
     void paintEvent(QPaintEvent* event) override;
     QPaintEngine* paintEngine() const override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     bool CopyToWindow(const std::vector<QRect>& changed);
@@ -43,6 +45,8 @@ class AnalyserView final : public QWidget {
     const QImage* frame_ = nullptr;
     std::atomic<bool> own_window_ = false;
     WId window_id_ = 0;
+    std::atomic<bool> on_screen_ = true;
+    bool missed_ = false;  // frames were not sent while nothing could be seen
     std::mutex frame_lock_;
     std::vector<QRect> visible_changes_;  // kept between frames for its capacity
     X11ImagePush push_;

@@ -120,24 +120,33 @@ TEST(AnalyserOnX, TheWindowHoldsEveryFrame) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(OnScreen(top, place), painter.Frame());
 
-    // Frames drawn on the pump's thread reach the window as well; once nothing sounds, the last
-    // one stays.
+    // Frames drawn on the pump's thread reach the window as well, also when it is hidden while
+    // they change and shown again; once nothing sounds, the last one stays.
     std::atomic<int> asked{0};
     AnalyserPump pump(
         painter, *view,
         [&](Player::Magnitudes& m) {
             const int n = asked++;
             for (int band = 0; band < 20; ++band) m[band] = (band * 3 + n) % 5 == 0 ? 0.05f : 0.0f;
-            return n < 20;
+            return n < 60;
         },
         std::chrono::milliseconds(2));
+    const auto wait_asked = [&](int count) {
+        settle.restart();
+        while (asked < count && settle.elapsed() < 5000)
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        return asked >= count;
+    };
     pump.Start();
-    settle.restart();
-    while (asked < 30 && settle.elapsed() < 5000)
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    ASSERT_TRUE(wait_asked(15));
+    top.hide();
+    ASSERT_TRUE(wait_asked(30));
+    top.show();
+    ASSERT_TRUE(WaitExposed(top));
+    ASSERT_TRUE(wait_asked(70));
     pump.Stop();
     EXPECT_FALSE(pump.Running());
-    ASSERT_GE(asked, 30);
+    QApplication::processEvents();
     EXPECT_EQ(OnScreen(top, place), painter.Frame());
 }
 
