@@ -3,6 +3,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QScreen>
@@ -151,6 +152,8 @@ void MainWindow::StartUp() {
         *spectrum_, *analyserBox_,
         [player = player_](Player::Magnitudes& fft) { return player->AnalyserData(fft); },
         std::chrono::milliseconds(analyserTimer_->interval()));
+    // Some ways out (the update's) end the program without closing this window.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &MainWindow::StopAnalyser);
     started_up_ = true;
 }
 
@@ -195,7 +198,9 @@ void MainWindow::StopAnalyser() {
 // The analyser follows a changed colour scheme, also while its thread draws.
 void MainWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() != QEvent::PaletteChange || !spectrum_) return;
+    // Before the first frame the painter keeps its own colours for it.
+    if (event->type() != QEvent::PaletteChange || !spectrum_ || !analyserPlaceholder_->isHidden())
+        return;
     std::lock_guard lock(analyserBox_->FrameLock());
     ApplySystemLook(*spectrum_, palette());
 }

@@ -17,9 +17,16 @@ AnalyserPump::~AnalyserPump() {
 
 void AnalyserPump::Start() {
     if (Running()) return;
+    if (thread_.joinable()) thread_.join();  // one that ended by throwing
     stop_ = false;
+    ended_ = false;
     // A frame that throws ends the run of frames; the last one stays shown and the sound plays on.
-    thread_ = StartThread([this] { Run(); }, [] {});
+    thread_ = StartThread(
+        [this] {
+            Run();
+            ended_ = true;
+        },
+        [this] { ended_ = true; });
 }
 
 void AnalyserPump::Stop() {

@@ -33,7 +33,7 @@ class AnalyserPump {
     // Start does nothing while running; Stop returns once no frame is being drawn any more.
     void Start();
     void Stop();
-    bool Running() const { return thread_.joinable(); }
+    bool Running() const { return thread_.joinable() && !ended_; }
 
   private:
     void Run();
@@ -45,6 +45,7 @@ class AnalyserPump {
     std::mutex m_;
     std::condition_variable wake_;
     std::atomic<bool> stop_ = false;  // also read by the wait's predicate
+    std::atomic<bool> ended_ = false;
     std::thread thread_;
 };
 

@@ -62,6 +62,7 @@ void AnalyserView::SendFrame(const QImage& frame, const std::vector<QRect>& chan
     const std::vector<QRect> whole =
         missed_ ? std::vector<QRect>{frame.rect()} : std::vector<QRect>{};
     if (own_window_ && push_.Push(window_id_, frame, missed_ ? whole : changed, QPoint())) {
+        ++frames_sent_;
         missed_ = false;
         return;
     }
@@ -102,7 +103,18 @@ void AnalyserView::UseOwnWindow(bool own) {
 }
 
 QPaintEngine* AnalyserView::paintEngine() const {
-    return own_window_ ? nullptr : QWidget::paintEngine();
+    return testAttribute(Qt::WA_PaintOnScreen) ? nullptr : QWidget::paintEngine();
+}
+
+bool AnalyserView::event(QEvent* event) {
+    if (event->type() == QEvent::WinIdChange && own_window_) {
+        // A window made again: the frames go to the new one, and the main window's exposure is
+        // watched on its new window too.
+        std::lock_guard lock(frame_lock_);
+        window_id_ = internalWinId();
+        if (QWindow* top = window()->windowHandle()) top->installEventFilter(this);
+    }
+    return QWidget::event(event);
 }
 
 // The changed pixels straight into the window's backing store, which later repaints and exposures
@@ -158,12 +170,14 @@ bool AnalyserView::CopyToWindow(const std::vector<QRect>& changed) {
 void AnalyserView::paintEvent(QPaintEvent* event) {
     std::lock_guard lock(frame_lock_);
     if (!frame_) return;
-    if (own_window_) {
-        on_screen_ = true;  // painted, so shown, whatever became of the main window's filter
-        window_id_ = winId();
-        const QRegion area = event->region() & frame_->rect();
-        const std::vector<QRect> rects(area.begin(), area.end());
-        if (push_.Push(window_id_, *frame_, rects, QPoint())) return;
+    if (testAttribute(Qt::WA_PaintOnScreen)) {
+        if (own_window_) {
+            on_screen_ = true;  // painted, so shown, whatever became of the main window's filter
+            window_id_ = winId();
+            const QRegion area = event->region() & frame_->rect();
+            const std::vector<QRect> rects(area.begin(), area.end());
+            if (push_.Push(window_id_, *frame_, rects, QPoint())) return;
+        }
         // A window the frames cannot be sent to as they are: the toolkit draws it again.
         UseOwnWindow(false);
         update();

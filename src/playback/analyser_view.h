@@ -32,11 +32,14 @@ class AnalyserView final : public QWidget {
     // Held while a frame is drawn off the interface thread, and by the view while it repaints
     // from the frame. ShowFrame is called without it.
     std::mutex& FrameLock() { return frame_lock_; }
+    // Frames SendFrame has sent to the view's own window so far.
+    int FramesSent() const { return frames_sent_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     QPaintEngine* paintEngine() const override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
 
   private:
     bool CopyToWindow(const std::vector<QRect>& changed);
@@ -46,7 +49,8 @@ class AnalyserView final : public QWidget {
     std::atomic<bool> own_window_ = false;
     WId window_id_ = 0;
     std::atomic<bool> on_screen_ = true;
-    bool missed_ = false;  // frames were not sent while nothing could be seen
+    bool missed_ = false;
+    std::atomic<int> frames_sent_ = 0;  // frames were not sent while nothing could be seen
     std::mutex frame_lock_;
     std::vector<QRect> visible_changes_;  // kept between frames for its capacity
     X11ImagePush push_;

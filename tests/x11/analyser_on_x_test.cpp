@@ -120,8 +120,8 @@ TEST(AnalyserOnX, TheWindowHoldsEveryFrame) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(OnScreen(top, place), painter.Frame());
 
-    // Frames drawn on the pump's thread reach the window as well, also when it is hidden while
-    // they change and shown again; once nothing sounds, the last one stays.
+    // Frames drawn on the pump's thread reach the window as well; while it is hidden they are not
+    // sent, and shown again it is right; once nothing sounds, the last one stays.
     std::atomic<int> asked{0};
     AnalyserPump pump(
         painter, *view,
@@ -139,8 +139,15 @@ TEST(AnalyserOnX, TheWindowHoldsEveryFrame) {
     };
     pump.Start();
     ASSERT_TRUE(wait_asked(15));
+    EXPECT_GT(view->FramesSent(), 0);
     top.hide();
-    ASSERT_TRUE(wait_asked(30));
+    settle.restart();
+    while (top.windowHandle()->isExposed() && settle.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    ASSERT_TRUE(wait_asked(asked + 2));  // a frame under way when it went
+    const int sent_before = view->FramesSent();
+    ASSERT_TRUE(wait_asked(asked + 15));
+    EXPECT_EQ(view->FramesSent(), sent_before) << "nothing is sent while nothing can be seen";
     top.show();
     ASSERT_TRUE(WaitExposed(top));
     ASSERT_TRUE(wait_asked(70));
