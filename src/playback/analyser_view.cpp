@@ -173,7 +173,7 @@ void AnalyserView::paintEvent(QPaintEvent* event) {
     if (testAttribute(Qt::WA_PaintOnScreen)) {
         if (own_window_) {
             on_screen_ = true;  // painted, so shown, whatever became of the main window's filter
-            window_id_ = winId();
+            window_id_ = internalWinId();
             const QRegion area = event->region() & frame_->rect();
             const std::vector<QRect> rects(area.begin(), area.end());
             if (push_.Push(window_id_, *frame_, rects, QPoint())) return;
