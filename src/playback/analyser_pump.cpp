@@ -30,7 +30,7 @@ void AnalyserPump::Start() {
 }
 
 void AnalyserPump::Stop() {
-    if (!Running()) return;
+    if (!thread_.joinable()) return;
     {
         std::lock_guard lock(m_);
         stop_ = true;

@@ -49,8 +49,8 @@ class AnalyserView final : public QWidget {
     std::atomic<bool> own_window_ = false;
     WId window_id_ = 0;
     std::atomic<bool> on_screen_ = true;
-    bool missed_ = false;
-    std::atomic<int> frames_sent_ = 0;  // frames were not sent while nothing could be seen
+    bool missed_ = false;  // frames were not sent while nothing could be seen
+    std::atomic<int> frames_sent_ = 0;
     std::mutex frame_lock_;
     std::vector<QRect> visible_changes_;  // kept between frames for its capacity
     X11ImagePush push_;
