@@ -117,10 +117,11 @@ bool AnalyserView::event(QEvent* event) {
     return QWidget::event(event);
 }
 
-// The changed pixels straight into the window's backing store, which later repaints and exposures
-// show, and from there to the screen: the toolkit's repaint would walk the widget tree and open a
-// painter for a few rows of pixels. Only where nothing covers this widget, and only for a surface
-// that takes the frame's pixels as they are.
+// Where the view has no window of its own (not on X): the changed pixels straight into the
+// window's backing store, which later repaints and exposures show, and from there to the screen:
+// the toolkit's repaint would walk the widget tree and open a painter for a few rows of pixels.
+// Only where nothing covers this widget, and only for a surface that takes the frame's pixels as
+// they are.
 bool AnalyserView::CopyToWindow(const std::vector<QRect>& changed) {
     QWidget* top = window();
     QWindow* handle = top->windowHandle();
@@ -162,8 +163,7 @@ bool AnalyserView::CopyToWindow(const std::vector<QRect>& changed) {
     }
     store->endPaint();
     if (!plain) return false;
-    if (!push_.Push(top->winId(), *frame_, rects, offset))
-        store->flush(RegionOf(rects).translated(offset), handle);
+    store->flush(RegionOf(rects).translated(offset), handle);
     return true;
 }
 

@@ -32,7 +32,7 @@ class SpectrumPainter {
     // bars stand on the line y + height, and anything outside the image is clipped.
     void Render(QPainter& target, const float* fft, int x, int y);
     void Render(QPaintDevice* target, const float* fft, int x, int y);
-    // The same for the analyser's widget, which copies the image when it next paints.
+    // The same for the analyser's widget, which is given the changed rows to show.
     void Render(AnalyserView& target, const float* fft, int x, int y);
 
     // Only draws the frame, for a caller that shows it itself.
