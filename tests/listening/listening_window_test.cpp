@@ -390,5 +390,46 @@ TEST_F(DesktopServicesTest, HistoryWindowAndFile) {
     EXPECT_EQ(ReadBytes(HistoryFile()), QByteArray());
 }
 
+// The history and the settings are links to notes of the user's: each is told once, and neither
+// the titles nor the close write over the notes.
+TEST_F(DesktopServicesTest, LinksToOtherFilesAreToldAndKept) {
+    ASSERT_TRUE(CloseAndFlush(form_));
+    const QString notes = home_.Root() + "/notes.txt";
+    const QByteArray kNotes = "buy milk\ncall the landlord\n";
+    WriteBytes(notes, kNotes);
+    QFile::remove(home_.SettingsFile());
+    QFile::remove(HistoryFile());
+    ASSERT_TRUE(QFile::link(notes, home_.SettingsFile()));
+    ASSERT_TRUE(QFile::link(notes, HistoryFile()));
+    answers_.errors.clear();
+    form_ = new MainWindow;
+    form_->show();
+    ASSERT_TRUE(WaitFor([&] { return answers_.errors.size() == 2; }, 2s));
+    EXPECT_TRUE(answers_.errors.join('\n').contains(HistoryFile()));
+    EXPECT_TRUE(answers_.errors.join('\n').contains(home_.SettingsFile()));
+    PlayAs("Loopback FM");
+    for (const char* title : {"A - 1", "A - 2"}) Now()->SetTitle(title);
+    ASSERT_TRUE(CloseAndFlush(form_));
+    form_ = nullptr;
+    EXPECT_EQ(answers_.errors.size(), 2);
+    EXPECT_EQ(ReadBytes(notes), kNotes);
+}
+
+// A title of any length and content reaches the notification as one bounded line that cannot
+// turn around what the desktop shows after it.
+TEST_F(DesktopServicesTest, HostileTitleIsShownBoundedOnOneLine) {
+    PlayAs("Loopback\nFM");
+    const QString title = QString::fromUtf8("\x1b[31mRed\r\nSong \u202Eevil\u2066 ") +
+                          QString(10000, QChar(u'x'));
+    Now()->SetTitle(title);
+    const QList<Call> calls = Notified(1);
+    ASSERT_EQ(calls.size(), 1);
+    const QString body = calls[0].args[4].toString();
+    EXPECT_LE(body.size(), 300);
+    EXPECT_TRUE(body.startsWith(" [31mRed  Song evil x")) << body.left(40).toStdString();
+    EXPECT_TRUE(body.endsWith("xx...")) << body.right(10).toStdString();
+    EXPECT_EQ(calls[0].args[3].toString(), "Loopback FM");
+}
+
 }  // namespace
 }  // namespace velmora::test
