@@ -91,7 +91,8 @@ QString ChannelFileError::Message() const {
     const QString native = QDir::toNativeSeparators(path);
     QString text = kind == Kind::CannotOpen ? Msg("Cannot open file \"%1\".").arg(native)
                                             : Msg("Cannot create file \"%1\".").arg(native);
-    if (!reason.isEmpty()) text += QLatin1Char(' ') + reason;
+    // The reason follows a sentence of its own.
+    if (!reason.isEmpty()) text += QLatin1Char(' ') + reason.front().toUpper() + reason.mid(1);
     return text;
 }
 
