@@ -121,12 +121,13 @@ std::optional<QString> TitleHistory::Load() {
     BoundedRead read = ReadRegularFile(path_, kTitleHistoryReadLimit);
     if (read.missing) return std::nullopt;
     if (!read.error) {
+        const bool blank = read.bytes.trimmed().isEmpty();
         // The newest entries come first; a line the bound cut in two is not one of them.
         if (read.cut) read.bytes.truncate(read.bytes.lastIndexOf('\n') + 1);
         entries_ = ParseTitleHistory(read.bytes);
         // Another file under this name (a link to the user's notes, say) must not be replaced by
         // the history; an empty file is a history without entries.
-        if (entries_.isEmpty() && !read.bytes.trimmed().isEmpty()) {
+        if (entries_.isEmpty() && !blank) {
             read.error = Msg("it does not hold a title history");
         }
     }

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "base/web_scheme.h"
-#include "engine/playlist.h"
 #include "desktop/shown_text.h"
+#include "engine/playlist.h"
 #include "i18n/message.h"
 
 namespace velmora {
@@ -76,7 +76,8 @@ StationArgument StationFromArgument(const QString& argument, const QString& work
                     .arg(vle::kPlaylistEntryLimit)
                     .arg(Quoted(info.fileName()))};
     }
-    return {{}, {}, Msg("The playlist %1 names no web address to play.").arg(Quoted(info.fileName()))};
+    return {
+        {}, {}, Msg("The playlist %1 names no web address to play.").arg(Quoted(info.fileName()))};
 }
 
 }  // namespace velmora

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Playlist URLs open their first working entry; redirects are followed.
-#include "engine/engine_fixture.h"
 #include "engine/playlist.h"
+#include "engine/engine_fixture.h"
 #include "support/playlist_bodies.h"
 
 namespace velmora::test {

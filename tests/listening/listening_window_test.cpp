@@ -419,8 +419,8 @@ TEST_F(DesktopServicesTest, LinksToOtherFilesAreToldAndKept) {
 // turn around what the desktop shows after it.
 TEST_F(DesktopServicesTest, HostileTitleIsShownBoundedOnOneLine) {
     PlayAs("Loopback\nFM");
-    const QString title = QString::fromUtf8("\x1b[31mRed\r\nSong \u202Eevil\u2066 ") +
-                          QString(10000, QChar(u'x'));
+    const QString title =
+        QString::fromUtf8("\x1b[31mRed\r\nSong \u202Eevil\u2066 ") + QString(10000, QChar(u'x'));
     Now()->SetTitle(title);
     const QList<Call> calls = Notified(1);
     ASSERT_EQ(calls.size(), 1);
