@@ -232,6 +232,8 @@ TEST_F(DesktopServicesTest, OneNotificationPerNewTitleReplacingTheLast) {
         {"Seen - Here", true, true, nullptr},    // the user looks at the window
         {"Off - Item", false, false, nullptr},
         {"Rock & Roll <Live>", false, true, "Rock &amp; Roll &lt;Live&gt;"},
+        // One line, and a direction override cannot turn the rest around.
+        {"\x1b[1mA\r\nB \u202Eevil", false, true, " [1mA  B evil"},
     };
     PlayAs("Loopback FM");
     for (const Step& s : steps) {
@@ -413,22 +415,6 @@ TEST_F(DesktopServicesTest, LinksToOtherFilesAreToldAndKept) {
     form_ = nullptr;
     EXPECT_EQ(answers_.errors.size(), 2);
     EXPECT_EQ(ReadBytes(notes), kNotes);
-}
-
-// A title of any length and content reaches the notification as one bounded line that cannot
-// turn around what the desktop shows after it.
-TEST_F(DesktopServicesTest, HostileTitleIsShownBoundedOnOneLine) {
-    PlayAs("Loopback\nFM");
-    const QString title =
-        QString::fromUtf8("\x1b[31mRed\r\nSong \u202Eevil\u2066 ") + QString(10000, QChar(u'x'));
-    Now()->SetTitle(title);
-    const QList<Call> calls = Notified(1);
-    ASSERT_EQ(calls.size(), 1);
-    const QString body = calls[0].args[4].toString();
-    EXPECT_LE(body.size(), 300);
-    EXPECT_TRUE(body.startsWith(" [31mRed  Song evil x")) << body.left(40).toStdString();
-    EXPECT_TRUE(body.endsWith("xx...")) << body.right(10).toStdString();
-    EXPECT_EQ(calls[0].args[3].toString(), "Loopback FM");
 }
 
 }  // namespace
