@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -79,12 +80,13 @@ QString DecodeChannelFileBytes(const QByteArray& bytes) {
 }
 
 QByteArray EncodeChannelFile(const std::vector<ChannelEntry>& entries) {
-    QString text;
+    // Line by line into UTF-8: no copy of the whole list as UTF-16 text on the way.
+    QByteArray out;
     for (const ChannelEntry& e : entries) {
-        text += FormatChannelLine(e);
-        text += QLatin1String("\r\n");
+        out += FormatChannelLine(e).toUtf8();
+        out += "\r\n";
     }
-    return text.toUtf8();
+    return out;
 }
 
 QString ChannelFileError::Message() const {
@@ -112,6 +114,10 @@ ChannelFileReadResult ReadChannelFile(const QString& path) {
     // Lines are taken straight from the decoded text; no list of them is made.
     std::size_t lines = 0, entry_lines = 0;
     const std::string_view all(text);
+    // Growing the list by doubling would hold two copies of it at once.
+    result.entries.reserve(std::min<std::size_t>(
+        static_cast<std::size_t>(std::count(all.begin(), all.end(), '\n')) + 1,
+        kChannelFileMaxEntries));
     for (std::size_t start = 0; start < all.size();) {
         std::size_t end = all.find_first_of("\r\n", start);
         if (end == std::string_view::npos) end = all.size();
