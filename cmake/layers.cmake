@@ -21,9 +21,9 @@ set(VELMORA_LAYER_desktop_USES base i18n)
 set(VELMORA_LAYER_recording_USES base)
 set(VELMORA_LAYER_channels_USES text i18n desktop)
 # The Player lives in playback: the windows' one way to the engine.
-set(VELMORA_LAYER_playback_USES base engine opening text i18n channels)
+set(VELMORA_LAYER_playback_USES base engine opening text i18n desktop channels)
 set(VELMORA_LAYER_update_USES base text i18n desktop)
-set(VELMORA_LAYER_mpris_USES channels)
+set(VELMORA_LAYER_mpris_USES desktop channels)
 # What the listener meets beyond the window: the tray icon, the sleep timer, recent stations, title
 # notifications, the suspend inhibitor and the title history. They know nothing of the window or the
 # engine.

@@ -13,6 +13,7 @@
 #include <QStyle>
 #include <QUrl>
 
+#include "app/decoration.h"
 #include "desktop/language_switch.h"
 #include "i18n/message.h"
 #include "i18n/window_translation.h"
@@ -118,6 +119,7 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
         l->setAttribute(Qt::WA_TransparentForMouseEvents);
     }
     maker_->raise();
+    for (QLabel* l : {header_, header_strip_, footer_strip_}) MarkAsDecoration(l);
 
     {
         const EnglishTexts english;
@@ -139,8 +141,8 @@ void AboutBox::SetEnglishTexts() {
     product_name_->setText(QStringLiteral("Velmora"));
     copyright_->setText(Msg("Copyright (C) 2006-2026 Kestrin Software"));
     terms_->setText(
-        Msg("Free for private use. Copies may be passed on unchanged; selling them needs "
-            "our written consent."));
+        Msg("Free software under the GNU GPL, version 3 or later: free to use, change and pass "
+            "on under its terms."));
     website_caption_->setText(Msg("Website:"));
     website_link_->setText(QString::fromLatin1(kWebsiteText));
     ok_->setText(Msg("OK"));

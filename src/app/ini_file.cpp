@@ -7,6 +7,7 @@
 #include <climits>
 #include <string>
 
+#include "desktop/bounded_read.h"
 #include "desktop/file_writer.h"
 #include "i18n/message.h"
 #include "text/server_text.h"
@@ -51,6 +52,27 @@ QString OneLine(QString value) {
 QString DecodeFile(const QByteArray& bytes) {
     return QString::fromStdString(FileTextToUtf8(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+}
+
+// Whether `lines` read as an INI file: a section header, and more lines of sections, keys and
+// comments than anything else. Blank text counts too (a new file). A file of other text under the
+// settings' name must not be replaced by the settings.
+bool LooksLikeIni(const QStringList& lines) {
+    int ini = 0, other = 0;
+    bool section = false;
+    for (const QString& line : lines) {
+        const QString t = line.trimmed();
+        if (t.isEmpty()) continue;
+        if (t.startsWith(u'[') && t.endsWith(u']') && !SectionName(t).isEmpty()) {
+            section = true;
+            ++ini;
+        } else if (t.startsWith(u';') || t.startsWith(u'#') || !KeyName(line).isEmpty()) {
+            ++ini;
+        } else {
+            ++other;
+        }
+    }
+    return (ini == 0 && other == 0) || (section && ini > other);
 }
 
 }  // namespace
@@ -110,16 +132,19 @@ std::optional<int> ParseIniInteger(const QString& text) {
 FileStatus IniFile::Load(const QString& path) {
     lines_.clear();
     eol_ = QStringLiteral("\n");
-    QFile file(path);
-    if (!file.exists()) return FileStatus::Ok();
-    if (!file.open(QIODevice::ReadOnly)) {
-        return FileStatus::Failed(FileStatus::Operation::Read, path, file.errorString());
+    const BoundedRead read = ReadRegularFile(path, kIniMaxFileBytes);
+    if (read.missing) return FileStatus::Ok();
+    if (read.error) return FileStatus::Failed(FileStatus::Operation::Read, path, *read.error);
+    if (read.cut) {
+        return FileStatus::Failed(FileStatus::Operation::Read, path,
+                                  FileTooLargeReason(kIniMaxFileBytes));
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        return FileStatus::Failed(FileStatus::Operation::Read, path, file.errorString());
+    SetText(DecodeFile(read.bytes));
+    if (!LooksLikeIni(lines_)) {
+        lines_.clear();
+        return FileStatus::Failed(FileStatus::Operation::Read, path,
+                                  Msg("it does not hold settings"));
     }
-    SetText(DecodeFile(bytes));
     return FileStatus::Ok();
 }
 

@@ -13,6 +13,8 @@ namespace velmora {
 
 // Longest string value a read returns.
 inline constexpr int kIniMaxValueLength = 2047;
+// Largest file read: settings take a few hundred bytes.
+inline constexpr qint64 kIniMaxFileBytes = 1024 * 1024;
 
 // Outcome of a file operation: success, or a reason with the file it concerns.
 class [[nodiscard]] FileStatus {
@@ -50,8 +52,9 @@ class IniFile {
   public:
     IniFile() = default;
 
-    // Reads `path`. A missing file is not an error (the file starts empty); a file that exists but
-    // cannot be read reports why and leaves the contents empty.
+    // Reads `path`. A missing file is not an error (the file starts empty); a file that cannot be
+    // read, is no regular file, is larger than kIniMaxFileBytes or is not an INI file reports why
+    // and leaves the contents empty.
     FileStatus Load(const QString& path);
     // Writes the contents to `path` through a temporary file in the same folder renamed into
     // place, so a failed write leaves the old file whole. Creates missing parent folders. A file

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <array>
 
+#include "app/decoration.h"
 #include "app/header_clock.h"
 #include "app/main_window.h"
 #include "app/picture_button.h"
@@ -53,6 +54,7 @@ void MainWindow::CreateControls() {
 
     analyserBezel_ = MakeLabel("Image6", this);
     analyserBezel_->setPixmap(QPixmap(":/bezel.png"));
+    MarkAsDecoration(analyserBezel_);
     analyserBezel_->setGeometry(5, kHeaderHeight + 6, kAnalyserWidth + 6, kAnalyserHeight + 6);
     analyserBox_ = new AnalyserView(this);
     analyserBox_->setObjectName("PaintBox1");
@@ -84,12 +86,14 @@ void MainWindow::CreateControls() {
 
 void MainWindow::CreateHeader() {
     headerImage_ = MakeLabel("Image3", this);
+    MarkAsDecoration(headerImage_);
     headerImage_->setGeometry(0, 0, 681, kHeaderHeight);
     headerImage_->setAlignment(Qt::AlignLeft | Qt::AlignTop);  // unscaled, clipped at the bottom
     static constexpr std::array<const char*, 5> kSources = {"vista", "blue", "red", "black",
                                                             "win7"};
     for (int i = 0; i < 5; ++i) {
         QLabel* source = MakeLabel(QString("Image%1").arg(22 + i), this);
+        MarkAsDecoration(source);
         source->setPixmap(QPixmap(QString(":/header_%1.jpg").arg(kSources[i])));
         source->setGeometry(0, 0, source->pixmap().width(), source->pixmap().height());
         source->hide();
@@ -99,6 +103,7 @@ void MainWindow::CreateHeader() {
     headerImage_->setPixmap(initial->pixmap());
 
     logoImage_ = MakeLabel("Image5", this);
+    MarkAsDecoration(logoImage_);
     logoImage_->setPixmap(QPixmap(":/logo.png"));
     logoImage_->setGeometry(8, 6, 44, 44);
 

@@ -7,6 +7,7 @@
 #include "desktop/dialogs.h"
 #include "i18n/message.h"
 #include "opening/stream_status.h"
+#include "playback/failure_text.h"
 #include "playback/player.h"
 #include "playback/proxy_panel.h"
 #include "playback/transport.h"
@@ -106,7 +107,8 @@ void PlaybackControl::WirePlayer() {
     Player* player = parts_.player;
     NowPlaying* now = parts_.now;
     connect(player, &Player::opening, now, [now] { now->SetOpening(Msg("Connecting...")); });
-    connect(player, &Player::failed, now, [now] { now->SetFailed(Msg("Can't play the stream")); });
+    connect(player, &Player::failed, now,
+            [now](std::uint64_t, int code) { now->SetFailed(CannotPlayText(code)); });
     connect(player, &Player::buffering, now, [now](std::uint64_t, int percent) {
         now->SetBuffering(QString::fromStdString(BufferingText(percent)));
     });

@@ -11,6 +11,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
+#include <QTimer>
 
 namespace velmora {
 
@@ -65,8 +66,9 @@ bool HandOverToRunningPlayer(const QString& settings_folder, const QString& url,
     return socket.readLine().trimmed() == "ok";
 }
 
-InstanceServer::InstanceServer(const QString& settings_folder, QObject* parent)
-    : QObject(parent), server_(new QLocalServer(this)) {
+InstanceServer::InstanceServer(const QString& settings_folder, QObject* parent,
+                               std::chrono::milliseconds line_timeout)
+    : QObject(parent), server_(new QLocalServer(this)), line_timeout_(line_timeout) {
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     const QString path = InstanceSocketPath(settings_folder);
     // The lock is held, so a socket left there belongs to a player that has ended.
@@ -81,26 +83,47 @@ bool InstanceServer::Listening() const {
 
 void InstanceServer::OnConnection() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
+        // A later start sends its line at once; one that keeps the oldest waiting place longest
+        // is the one least likely to be a player.
+        if (waiting_.size() >= kInstanceConnections) Drop(waiting_.constFirst());
+        waiting_.append(socket);
+        socket->setReadBufferSize(kInstanceLineBytes + 1);
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            if (!socket->canReadLine()) {
-                if (socket->bytesAvailable() > 8192) socket->abort();  // not one of ours
-                return;
-            }
-            const QStringList fields =
-                QString::fromUtf8(socket->readLine()).trimmed().split(QLatin1Char('\t'));
-            if (fields.value(0) == QLatin1String("play") && fields.size() == 3) {
-                emit playRequested(fields[1], fields[2]);
-            } else if (fields.value(0) == QLatin1String("raise")) {
-                emit raiseRequested();
-            } else {
-                socket->abort();
-                return;
-            }
-            socket->write("ok\n");
-            socket->disconnectFromServer();
+        connect(socket, &QObject::destroyed, this, [this, socket] { waiting_.removeOne(socket); });
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnReadyRead(socket); });
+        QTimer::singleShot(line_timeout_, socket, [this, socket] {
+            if (waiting_.contains(socket)) Drop(socket);
         });
+        if (socket->bytesAvailable() > 0) OnReadyRead(socket);
     }
+}
+
+void InstanceServer::Drop(QLocalSocket* socket) {
+    waiting_.removeOne(socket);
+    socket->abort();
+    socket->deleteLater();
+}
+
+void InstanceServer::OnReadyRead(QLocalSocket* socket) {
+    if (!waiting_.contains(socket)) return;  // answered: what follows is not read
+    if (!socket->canReadLine()) {
+        if (socket->bytesAvailable() > kInstanceLineBytes) Drop(socket);  // not one of ours
+        return;
+    }
+    waiting_.removeOne(socket);
+    const QStringList fields = QString::fromUtf8(socket->readLine(kInstanceLineBytes + 1))
+                                   .trimmed()
+                                   .split(QLatin1Char('\t'));
+    if (fields.value(0) == QLatin1String("play") && fields.size() == 3) {
+        emit playRequested(fields[1], fields[2]);
+    } else if (fields.value(0) == QLatin1String("raise")) {
+        emit raiseRequested();
+    } else {
+        Drop(socket);
+        return;
+    }
+    socket->write("ok\n");
+    socket->disconnectFromServer();
 }
 
 }  // namespace velmora

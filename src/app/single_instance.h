@@ -4,10 +4,13 @@
 // plays it) and ends, so two players never write the same settings and list.
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <chrono>
 
 class QLocalServer;
+class QLocalSocket;
 
 namespace velmora {
 
@@ -34,12 +37,21 @@ QString InstanceSocketPath(const QString& settings_folder);
 bool HandOverToRunningPlayer(const QString& settings_folder, const QString& url,
                              const QString& name);
 
+// How long a connection may take to send its line before it is dropped.
+inline constexpr std::chrono::milliseconds kInstanceLineTimeout{2000};
+// Connections served at once; a new one beyond drops the oldest, which has sent nothing yet.
+inline constexpr int kInstanceConnections = 8;
+// Longest line taken: an address and a name.
+inline constexpr qint64 kInstanceLineBytes = 8192;
+
 // The running player's end of the socket: a line "play<TAB>url<TAB>name" or "raise", answered
-// "ok" once the signal has run.
+// "ok" once the signal has run. Connections that send nothing, or too much, are dropped, so that
+// idle ones cannot take the descriptors the player needs for its streams and files.
 class InstanceServer final : public QObject {
     Q_OBJECT
   public:
-    InstanceServer(const QString& settings_folder, QObject* parent);
+    InstanceServer(const QString& settings_folder, QObject* parent,
+                   std::chrono::milliseconds line_timeout = kInstanceLineTimeout);
     bool Listening() const;
 
   signals:
@@ -48,7 +60,12 @@ class InstanceServer final : public QObject {
 
   private:
     void OnConnection();
+    void OnReadyRead(QLocalSocket* socket);
+    void Drop(QLocalSocket* socket);
+
     QLocalServer* server_;
+    const std::chrono::milliseconds line_timeout_;
+    QList<QLocalSocket*> waiting_;  // connected, line not yet taken; oldest first
 };
 
 }  // namespace velmora

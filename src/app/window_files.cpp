@@ -38,8 +38,14 @@ bool WindowFiles::LoadOnFirstShow() {
         if (error->path == ChannelListFile()) return false;
     }
     loaded_ = true;
-    // An unreadable settings file reads as the defaults of every key.
+    // An unreadable settings file reads as the defaults of every key, and is kept as it is: it may
+    // be another file of the user's under this name.
     const LoadedSettings stored = LoadSettings(SettingsFile());
+    if (!stored.status.ok()) {
+        settings_kept_ = true;
+        dialogs().Error(owner_, stored.status.Message() + QLatin1Char('\n') +
+                                    Msg("It is left as it is, and the settings are not saved."));
+    }
     if (stored.settings) {
         ApplySettings(*stored.settings, controls_());
         settings_applied_ = true;
@@ -72,6 +78,7 @@ bool WindowFiles::SaveBeforeClose(bool shown) {
 }
 
 bool WindowFiles::SaveSettings() {
+    if (settings_kept_) return true;  // the user was told at the start
     const FileStatus status = velmora::SaveSettings(SettingsFile(), CollectSettings(controls_()));
     if (status.ok()) return true;
     ShowSaveFailure(status.Message());

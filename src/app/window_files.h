@@ -46,6 +46,7 @@ class WindowFiles {
     bool loaded_ = false;
     bool settings_applied_ = false;
     bool save_refused_ = false;
+    bool settings_kept_ = false;  // the settings file could not be read: never written over
 };
 
 }  // namespace velmora

@@ -8,9 +8,11 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
+#include "desktop/bounded_read.h"
 #include "desktop/file_writer.h"
 #include "desktop/program_files.h"
 #include "i18n/message.h"
@@ -30,9 +32,31 @@ QStringList ParseChannelLine(const QString& line) {
     return pieces;
 }
 
+namespace {
+
+// Pieces 1 to 4 of a line, found without cutting the rest of it: a line of a million "=" costs no
+// more than any other.
+template <typename View, typename Make>
+ChannelEntry EntryFromPieces(View line, Make make) {
+    QString fields[4];
+    auto at = line.find('=');
+    for (int i = 0; i < 4 && at != View::npos; ++i) {
+        const auto next = line.find('=', at + 1);
+        fields[i] = make(line.substr(at + 1, next == View::npos ? View::npos : next - at - 1));
+        at = next;
+    }
+    return {fields[0], fields[1], fields[2], fields[3]};
+}
+
+}  // namespace
+
 ChannelEntry ChannelEntryFromLine(const QString& line) {
-    const QStringList p = ParseChannelLine(line);
-    return {p.value(1), p.value(2), p.value(3), p.value(4)};
+    const std::u16string_view view(reinterpret_cast<const char16_t*>(line.utf16()),
+                                   static_cast<std::size_t>(line.size()));
+    return EntryFromPieces(view, [](std::u16string_view piece) {
+        return QString(reinterpret_cast<const QChar*>(piece.data()),
+                       static_cast<qsizetype>(piece.size()));
+    });
 }
 
 QStringList SplitChannelFileLines(const QString& text) {
@@ -56,42 +80,68 @@ QString DecodeChannelFileBytes(const QByteArray& bytes) {
 }
 
 QByteArray EncodeChannelFile(const std::vector<ChannelEntry>& entries) {
-    QString text;
+    // Line by line into UTF-8: no copy of the whole list as UTF-16 text on the way.
+    QByteArray out;
     for (const ChannelEntry& e : entries) {
-        text += FormatChannelLine(e);
-        text += QLatin1String("\r\n");
+        out += FormatChannelLine(e).toUtf8();
+        out += "\r\n";
     }
-    return text.toUtf8();
+    return out;
 }
 
 QString ChannelFileError::Message() const {
     const QString native = QDir::toNativeSeparators(path);
     QString text = kind == Kind::CannotOpen ? Msg("Cannot open file \"%1\".").arg(native)
                                             : Msg("Cannot create file \"%1\".").arg(native);
-    if (!reason.isEmpty()) text += QLatin1Char(' ') + reason;
+    // The reason follows a sentence of its own.
+    if (!reason.isEmpty()) text += QLatin1Char(' ') + reason.front().toUpper() + reason.mid(1);
     return text;
 }
 
 ChannelFileReadResult ReadChannelFile(const QString& path) {
     ChannelFileReadResult result;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error =
-            ChannelFileError{ChannelFileError::Kind::CannotOpen, path, file.errorString()};
+    const auto refuse = [&](const QString& reason) {
+        result.error = ChannelFileError{ChannelFileError::Kind::CannotOpen, path, reason};
         return result;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        result.error =
-            ChannelFileError{ChannelFileError::Kind::CannotOpen, path, file.errorString()};
-        return result;
-    }
-    const QStringList lines = SplitChannelFileLines(DecodeChannelFileBytes(bytes));
-    result.entries.reserve(static_cast<std::size_t>(lines.size()));
-    for (const QString& line : lines) {
+    };
+    BoundedRead read = ReadRegularFile(path, kChannelFileMaxBytes);
+    if (read.error) return refuse(*read.error);
+    if (read.cut) return refuse(FileTooLargeReason(kChannelFileMaxBytes));
+    std::string text = ChannelListToUtf8(
+        std::string_view(read.bytes.constData(), static_cast<std::size_t>(read.bytes.size())));
+    read.bytes.clear();
+
+    // Lines are taken straight from the decoded text; no list of them is made.
+    std::size_t lines = 0, entry_lines = 0;
+    const std::string_view all(text);
+    // Growing the list by doubling would hold two copies of it at once.
+    result.entries.reserve(std::min<std::size_t>(
+        static_cast<std::size_t>(std::count(all.begin(), all.end(), '\n')) + 1,
+        kChannelFileMaxEntries));
+    for (std::size_t start = 0; start < all.size();) {
+        std::size_t end = all.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) end = all.size();
+        const std::string_view line = all.substr(start, end - start);
+        start = end + (all.substr(end, 2) == "\r\n" ? 2 : 1);
         // Doubled line ends (CR CR LF, LF CR) hold nothing; as entries they would play "".
-        if (line.isEmpty()) continue;
-        result.entries.push_back(ChannelEntryFromLine(line));
+        if (line.empty()) continue;
+        if (line.find_first_not_of(" \t") != std::string_view::npos) {
+            ++lines;
+            if (line.front() == '=') ++entry_lines;
+        }
+        if (result.entries.size() == kChannelFileMaxEntries) {
+            result.entries.clear();
+            return refuse(Msg("it holds more than %1 channels").arg(kChannelFileMaxEntries));
+        }
+        result.entries.push_back(EntryFromPieces(line, [](std::string_view piece) {
+            return QString::fromUtf8(piece.data(), static_cast<qsizetype>(piece.size()));
+        }));
+    }
+    // Every line this program writes starts with "="; a file of other text under the list's name
+    // (a link to the user's notes, say) must not be replaced by the list.
+    if (entry_lines * 2 < lines) {
+        result.entries.clear();
+        return refuse(Msg("it does not hold a channel list"));
     }
     return result;
 }

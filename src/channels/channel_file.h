@@ -55,8 +55,14 @@ struct ChannelFileError {
     QString Message() const;
 };
 
+// Bounds of a list that is read: far above any list of stations, far below what would stall the
+// start.
+inline constexpr qint64 kChannelFileMaxBytes = 16 * 1024 * 1024;
+inline constexpr std::size_t kChannelFileMaxEntries = 200000;
+
 // The entries of the file at `path`, or why it could not be read. A line with no characters is not
-// an entry.
+// an entry. A file that is no regular file, is above the bounds, or whose lines mostly do not start
+// with "=" (so not a channel list) is refused.
 struct ChannelFileReadResult {
     std::vector<ChannelEntry> entries;
     std::optional<ChannelFileError> error;

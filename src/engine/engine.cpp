@@ -192,7 +192,7 @@ std::shared_ptr<StreamCore> OpenUrl(CreateRequest& req, const std::string& url, 
 
 // Tries a playlist's entries in order until one opens, within the creation's time.
 std::shared_ptr<StreamCore> OpenEntries(CreateRequest& req, const std::vector<std::string>& entries,
-                                        int depth, ErrorCode* err) {
+                                        bool cut, int depth, ErrorCode* err) {
     *err = ErrorCode::FileForm;  // a playlist without entries
     for (const auto& e : entries) {
         if (Cancelled(req)) {
@@ -205,6 +205,10 @@ std::shared_ptr<StreamCore> OpenEntries(CreateRequest& req, const std::vector<st
             return nullptr;
         }
         if (auto core = OpenUrl(req, e, depth + 1, err)) return core;
+    }
+    // The entries tried all failed, and those beyond them were never tried.
+    if (cut && *err != ErrorCode::Aborted && *err != ErrorCode::Timeout) {
+        *err = ErrorCode::PlaylistCut;
     }
     return nullptr;
 }
@@ -325,7 +329,9 @@ std::shared_ptr<StreamCore> OpenUrl(CreateRequest& req, const std::string& url, 
         }
         if (IsHlsPlaylist(body)) return OpenHls(req, final_url, err);
         // Relative entries are relative to where the list came from after any redirect.
-        return OpenEntries(req, ParsePlaylist(kind, body, final_url), depth, err);
+        bool cut = false;
+        const std::vector<std::string> entries = ParsePlaylist(kind, body, final_url, &cut);
+        return OpenEntries(req, entries, cut, depth, err);
     }
     if (ctype.rfind("text/html", 0) == 0 || LooksLikeHtml(head)) {
         Abandon(*core);
@@ -387,6 +393,8 @@ const char* ErrorName(ErrorCode code) {
             return "ABORTED";
         case ErrorCode::Protocol:
             return "PROTOCOL";
+        case ErrorCode::PlaylistCut:
+            return "PLAYLISTCUT";
         case ErrorCode::Unknown:
             break;
     }

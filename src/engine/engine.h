@@ -52,6 +52,7 @@ enum class ErrorCode : int {
     HttpStatus = 45,    // the server answered with an HTTP status of 400 or above
     Aborted = 46,       // creation was cancelled from another thread
     Protocol = 47,      // the address's scheme is not one the engine opens (file, ftp, gopher...)
+    PlaylistCut = 48,   // none of a playlist's first entries opened; the rest were not tried
     Unknown = -1,
 };
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <iterator>
 #include <map>
 #include <memory>
 
@@ -102,7 +103,11 @@ std::vector<std::string> ParseNumbered(std::string_view body, std::string_view k
         const long n = std::strtol(num.c_str(), &end, 10);
         if (end == num.c_str() || *end != '\0') continue;
         const auto url = Trim(line.substr(eq + 1));
-        if (!url.empty() && !files.count(n)) files[n] = std::string(url);
+        if (!url.empty() && !files.count(n)) {
+            files[n] = std::string(url);
+            // Only the first entries are ever tried; one more tells that the list went on.
+            if (files.size() > kPlaylistEntryLimit + 1) files.erase(std::prev(files.end()));
+        }
     }
     std::vector<std::string> out;
     for (auto& [n, url] : files) out.push_back(url);
@@ -116,6 +121,7 @@ std::vector<std::string> ParseM3u(std::string_view body) {
         if (line.size() >= 3 && static_cast<unsigned char>(line[0]) == 0xEF) line.remove_prefix(3);
         if (line.empty() || line[0] == '#') continue;
         out.emplace_back(line);
+        if (out.size() > kPlaylistEntryLimit) break;
     }
     return out;
 }
@@ -163,6 +169,7 @@ void CollectAttr(std::string_view body, std::string_view low, const std::vector<
                 break;
             }
         }
+        if (out.size() > kPlaylistEntryLimit) break;
         i = close + 1;
     }
 }
@@ -192,6 +199,7 @@ std::vector<std::string> ParseXspf(std::string_view body) {
         if (end == std::string::npos) break;
         const std::string url = XmlUnescape(Trim(body.substr(start, end - start)));
         if (!url.empty()) out.push_back(url);
+        if (out.size() > kPlaylistEntryLimit) break;
         i = end;
     }
     return out;
@@ -278,7 +286,7 @@ std::string ResolveUrl(std::string_view base, std::string_view ref) {
 }
 
 std::vector<std::string> ParsePlaylist(PlaylistKind kind, std::string_view body,
-                                       std::string_view base_url) {
+                                       std::string_view base_url, bool* cut) {
     std::vector<std::string> raw;
     switch (kind) {
         case PlaylistKind::Pls:
@@ -296,6 +304,8 @@ std::vector<std::string> ParsePlaylist(PlaylistKind kind, std::string_view body,
         case PlaylistKind::None:
             break;
     }
+    if (cut) *cut = raw.size() > kPlaylistEntryLimit;
+    if (raw.size() > kPlaylistEntryLimit) raw.resize(kPlaylistEntryLimit);
     std::vector<std::string> out;
     for (auto& r : raw) {
         std::string url = ResolveUrl(base_url, r);

@@ -3,6 +3,7 @@
 // into the entry addresses in playing order.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,9 +29,13 @@ bool IsHlsPlaylist(std::string_view body);
 // decides (IsHlsPlaylist) whatever the address says.
 bool IsHlsAddress(std::string_view url);
 
-// Entry addresses in order; relative entries are resolved against `base_url`.
+// A radio playlist names a handful of streams: only its first entries are read and tried.
+inline constexpr std::size_t kPlaylistEntryLimit = 100;
+
+// Entry addresses in order, at most kPlaylistEntryLimit; relative entries are resolved against
+// `base_url`. `cut`, when given, says whether the list had more entries.
 std::vector<std::string> ParsePlaylist(PlaylistKind kind, std::string_view body,
-                                       std::string_view base_url);
+                                       std::string_view base_url, bool* cut = nullptr);
 
 // `ref` made absolute against `base` ("http://host/dir/list.pls" + "a.mp3").
 std::string ResolveUrl(std::string_view base, std::string_view ref);

@@ -2,8 +2,10 @@
 #include "listening/title_history.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+
+#include "desktop/bounded_read.h"
+#include "i18n/message.h"
 
 namespace velmora {
 
@@ -116,13 +118,23 @@ TitleHistory::TitleHistory(QString path) : path_(std::move(path)) {}
 std::optional<QString> TitleHistory::Load() {
     entries_.clear();
     unreadable_ = false;
-    if (!QFileInfo::exists(path_)) return std::nullopt;
-    QFile file(path_);
-    if (!file.open(QIODevice::ReadOnly)) {
-        unreadable_ = true;
-        return file.errorString();
+    BoundedRead read = ReadRegularFile(path_, kTitleHistoryReadLimit);
+    if (read.missing) return std::nullopt;
+    if (!read.error) {
+        const bool blank = read.bytes.trimmed().isEmpty();
+        // The newest entries come first; a line the bound cut in two is not one of them.
+        if (read.cut) read.bytes.truncate(read.bytes.lastIndexOf('\n') + 1);
+        entries_ = ParseTitleHistory(read.bytes);
+        // Another file under this name (a link to the user's notes, say) must not be replaced by
+        // the history; an empty file is a history without entries.
+        if (entries_.isEmpty() && !blank) {
+            read.error = Msg("it does not hold a title history");
+        }
     }
-    entries_ = ParseTitleHistory(file.readAll());
+    if (read.error) {
+        unreadable_ = true;
+        return *read.error;
+    }
     return std::nullopt;
 }
 

@@ -17,6 +17,8 @@ namespace velmora {
 
 inline constexpr const char* kTitleHistoryFileName = "TitleHistory.txt";
 inline constexpr int kTitleHistoryLimit = 500;
+// What is read of the file: far more than 500 entries of everyday titles take.
+inline constexpr qint64 kTitleHistoryReadLimit = 512 * 1024;
 
 struct TitleHistoryEntry {
     QDateTime when;
@@ -45,8 +47,9 @@ class TitleHistory {
   public:
     explicit TitleHistory(QString path);
 
-    // Reads the file; a missing file is an empty history. A file that exists but cannot be read
-    // gives the system's reason, and is then never written over.
+    // Reads the file's first kTitleHistoryReadLimit bytes; a missing file is an empty history. A
+    // file that cannot be read, is no regular file or holds no history line gives the reason, and
+    // is then never written over.
     std::optional<QString> Load();
     const QList<TitleHistoryEntry>& Entries() const { return entries_; }
     QString Path() const { return path_; }

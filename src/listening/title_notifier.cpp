@@ -7,6 +7,8 @@
 #include <QDBusPendingReply>
 #include <QVariantMap>
 
+#include "desktop/shown_text.h"
+
 namespace velmora {
 
 namespace {
@@ -21,7 +23,8 @@ bool ShouldNotify(const TitleNotice& n) {
 }
 
 QString NotificationBody(const QString& title, bool server_reads_markup) {
-    return server_reads_markup ? title.toHtmlEscaped() : title;
+    const QString shown = ShownText(title);
+    return server_reads_markup ? shown.toHtmlEscaped() : shown;
 }
 
 TitleNotifier::TitleNotifier(QDBusConnection bus, QObject* parent)
@@ -79,7 +82,7 @@ void TitleNotifier::Send(const Pending& notice) {
     // Lets the desktop file name the program in the notification's header and settings.
     const QVariantMap hints{
         {QStringLiteral("desktop-entry"), QString::fromLatin1(kProgramIconName)}};
-    m << app_name << last_id_ << QString::fromLatin1(kProgramIconName) << notice.station
+    m << app_name << last_id_ << QString::fromLatin1(kProgramIconName) << ShownText(notice.station)
       << NotificationBody(notice.title, reads_markup_) << QStringList() << hints << int(-1);
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(m, kCallTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {

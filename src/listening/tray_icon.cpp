@@ -8,6 +8,7 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
+#include "desktop/shown_text.h"
 #include "i18n/message.h"
 #include "i18n/window_translation.h"
 #include "listening/recent_stations.h"
@@ -22,7 +23,9 @@ bool TrayAvailable(const QDBusConnection& bus) {
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-QString TrayToolTip(const QString& station, const QString& title, int sleep_minutes) {
+QString TrayToolTip(const QString& station_text, const QString& title_text, int sleep_minutes) {
+    const QString station = ShownText(station_text);
+    const QString title = ShownText(title_text);
     QString text;
     if (!station.isEmpty() && !title.isEmpty()) {
         text = station + QStringLiteral(" \u2014 ") + title;

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "channels/directory.h"
+#include "desktop/shown_text.h"
 
 namespace velmora {
 
@@ -23,8 +24,9 @@ TitleParts SplitStreamTitle(const QString& stream_title) {
 QVariantMap NowPlayingMetadata(const QString& station, const QString& stream_title,
                                const QString& track_path) {
     QVariantMap metadata;
-    const QString album = station.trimmed();
-    const TitleParts parts = SplitStreamTitle(stream_title);
+    // Panels show these as they are: one line each, bounded, no turned-around text.
+    const QString album = ShownText(station).trimmed();
+    const TitleParts parts = SplitStreamTitle(ShownText(stream_title));
     if (album.isEmpty() && parts.title.isEmpty()) {
         metadata.insert("mpris:trackid", QVariant::fromValue(QDBusObjectPath(kNoTrackPath)));
         return metadata;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/web_scheme.h"
+#include "desktop/shown_text.h"
 #include "engine/playlist.h"
 #include "i18n/message.h"
 
@@ -17,6 +18,12 @@ namespace {
 
 // A playlist is a few lines; anything larger is not one.
 constexpr qint64 kMaxPlaylistBytes = 1 << 20;
+constexpr qsizetype kQuotedArgumentLength = 200;
+
+// An argument as the box quotes it: a few lines at most, whatever was given.
+QString Quoted(const QString& argument) {
+    return ShownText(argument, kQuotedArgumentLength);
+}
 
 bool IsWebAddress(const QUrl& url) {
     return url.isValid() && !url.host().isEmpty() && IsHttpScheme(url.scheme().toStdString());
@@ -38,12 +45,12 @@ StationArgument StationFromArgument(const QString& argument, const QString& work
         path = url.toLocalFile();
     } else if (!url.scheme().isEmpty() && url.scheme().size() > 1) {
         // Another scheme (ftp:, smb:, ...) is not a station; a one-letter one is no scheme.
-        return {{}, {}, Msg("%1 is neither a web address nor a playlist file.").arg(text)};
+        return {{}, {}, Msg("%1 is neither a web address nor a playlist file.").arg(Quoted(text))};
     }
     const QFileInfo info(QDir(working_folder), path);
     QFile file(info.absoluteFilePath());
     if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
-        return {{}, {}, Msg("%1 is neither a web address nor a playlist file.").arg(text)};
+        return {{}, {}, Msg("%1 is neither a web address nor a playlist file.").arg(Quoted(text))};
     }
     const std::string body = file.read(kMaxPlaylistBytes).toStdString();
     const std::string location =
@@ -53,15 +60,24 @@ StationArgument StationFromArgument(const QString& argument, const QString& work
     // A list of HLS segments plays only from its own address; a list of variants names them.
     const bool segments =
         vle::IsHlsPlaylist(body) && body.find("#EXT-X-STREAM-INF") == std::string::npos;
+    bool cut = false;
     if (kind != vle::PlaylistKind::None && !segments) {
-        for (const std::string& entry : vle::ParsePlaylist(kind, body, location)) {
+        for (const std::string& entry : vle::ParsePlaylist(kind, body, location, &cut)) {
             const QString address = QString::fromStdString(entry);
             if (IsStationAddress(address)) {
                 return {address, info.completeBaseName(), {}};
             }
         }
     }
-    return {{}, {}, Msg("The playlist %1 names no web address to play.").arg(info.fileName())};
+    if (cut) {
+        return {{},
+                {},
+                Msg("The first %1 entries of the playlist %2 name no web address to play.")
+                    .arg(vle::kPlaylistEntryLimit)
+                    .arg(Quoted(info.fileName()))};
+    }
+    return {
+        {}, {}, Msg("The playlist %1 names no web address to play.").arg(Quoted(info.fileName()))};
 }
 
 }  // namespace velmora

@@ -203,26 +203,32 @@ std::string FileTextToUtf8(std::string_view bytes) {
 
 namespace {
 
-// Splits `text` at every CR and every LF; `breaks[i]` is the byte that ended `lines[i]`.
-void SplitLines(std::string_view text, std::vector<std::string_view>& lines, std::string& breaks) {
+// Calls `each(line, line_end)` for every line of `text`, cut at every CR and every LF; the last
+// line has no end (0). Nothing is stored: a file of millions of short lines costs no more memory
+// than its text.
+template <typename Each>
+void ForEachLine(std::string_view text, Each each) {
     std::size_t start = 0;
-    for (std::size_t i = 0; i <= text.size(); ++i) {
-        if (i < text.size() && text[i] != '\r' && text[i] != '\n') continue;
-        lines.push_back(text.substr(start, i - start));
-        if (i < text.size()) breaks += text[i];
-        start = i + 1;
+    for (;;) {
+        const std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            each(text.substr(start), '\0');
+            return;
+        }
+        each(text.substr(start, end - start), text[end]);
+        start = end + 1;
     }
 }
 
 // The code page most of the lines that decide clearly were written in; nullopt for none or a tie.
-std::optional<CodePage> FilePage(const std::vector<std::string_view>& lines) {
+std::optional<CodePage> FilePage(std::string_view text) {
     int cyrillic = 0, western = 0;
-    for (std::string_view line : lines) {
-        if (IsValidUtf8(line)) continue;
+    ForEachLine(text, [&](std::string_view line, char) {
+        if (IsValidUtf8(line)) return;
         if (const auto page = ClearCodePage(line)) {
             (*page == CodePage::Windows1251 ? cyrillic : western) += 1;
         }
-    }
+    });
     if (cyrillic == western) return std::nullopt;
     return cyrillic > western ? CodePage::Windows1251 : CodePage::Windows1252;
 }
@@ -231,20 +237,19 @@ std::optional<CodePage> FilePage(const std::vector<std::string_view>& lines) {
 
 std::string ChannelListToUtf8(std::string_view bytes) {
     // CR and LF are the same byte in all three encodings.
-    std::vector<std::string_view> lines;
-    std::string breaks;
-    SplitLines(WithoutByteOrderMark(bytes), lines, breaks);
-    const std::optional<CodePage> file_page = FilePage(lines);
+    const std::string_view text = WithoutByteOrderMark(bytes);
+    const std::optional<CodePage> file_page = FilePage(text);
     std::string out;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (IsValidUtf8(lines[i])) {
-            out += lines[i];
+    out.reserve(text.size());
+    ForEachLine(text, [&](std::string_view line, char line_end) {
+        if (IsValidUtf8(line)) {
+            out += line;
         } else {
-            const auto page = PreferredCodePage(lines[i], file_page);
-            AppendCodePage(out, lines[i], page.value_or(CodePage::Windows1252), 0);
+            const auto page = PreferredCodePage(line, file_page);
+            AppendCodePage(out, line, page.value_or(CodePage::Windows1252), 0);
         }
-        if (i < breaks.size()) out += breaks[i];
-    }
+        if (line_end) out += line_end;
+    });
     return out;
 }
 

@@ -70,5 +70,14 @@ TEST(AboutBox, ShowsCurrentHeaderAndClosesOnAnyClick) {
     }
 }
 
+// The licence the program is under, not a private-use notice that contradicts it.
+TEST(AboutBox, StatesTheLicence) {
+    EnsureApp();
+    AboutBox box;
+    const QString terms = box.findChild<QLabel*>("Label2")->text();
+    EXPECT_TRUE(terms.contains("GNU GPL, version 3 or later")) << terms.toStdString();
+    EXPECT_FALSE(terms.contains("private")) << terms.toStdString();
+}
+
 }  // namespace
 }  // namespace velmora

@@ -3,10 +3,12 @@
 // focusable button, slider, list or drop-down, and the players' keys act.
 #include <QAccessible>
 #include <QComboBox>
+#include <QLabel>
 #include <QListView>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 
 #include "app/picture_button.h"
 #include "support/stream_server.h"
@@ -60,6 +62,30 @@ TEST_F(AccessibilityTest, EveryControlIsNamedFocusableAndNoPlainImage) {
     // The directory comes first, the transport before the user's list.
     EXPECT_LT(chain.indexOf(DirectoryCombo(form_)), chain.indexOf(PlayButton(form_)));
     EXPECT_LT(chain.indexOf(PlayButton(form_)), chain.indexOf(ChannelList(form_)));
+}
+
+// The header's pictures, the logo and the analyser's bezel only decorate: a screen reader walking
+// the window finds no unnamed image.
+TEST_F(AccessibilityTest, DecorationIsNotAnnounced) {
+    QStringList unnamed_images;
+    int objects = 0;
+    const std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* a) {
+        for (int i = 0; i < a->childCount(); ++i) {
+            QAccessibleInterface* child = a->child(i);
+            if (!child) continue;
+            ++objects;
+            // Hidden pictures count too: the tree lists them all the same.
+            if (child->role() == QAccessible::Graphic && child->text(QAccessible::Name).isEmpty()) {
+                unnamed_images << child->object()->objectName();
+            }
+            walk(child);
+        }
+    };
+    walk(QAccessible::queryAccessibleInterface(form_));
+    EXPECT_GT(objects, 30);
+    EXPECT_TRUE(unnamed_images.isEmpty()) << unnamed_images.join(' ').toStdString();
+    // Still drawn for those who see them.
+    EXPECT_FALSE(form_->findChild<QLabel*>("Image3")->pixmap().isNull());
 }
 
 // A user channel chosen, recorded and stopped, the volume moved, all from the keyboard.

@@ -4,11 +4,20 @@
 #include "app/command_line.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <cstring>
+#include <thread>
+#include <vector>
 
+#include "app/single_instance.h"
 #include "playback/station_argument.h"
 #include "support/stream_server.h"
 #include "support/test_audio.h"
@@ -18,6 +27,31 @@ namespace velmora {
 namespace {
 
 using namespace std::chrono_literals;
+
+// A connection to the local socket at `path` that sends nothing; -1 when refused.
+int IdleConnection(const QString& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    std::memcpy(address.sun_path, name.constData(),
+                std::min<std::size_t>(name.size(), sizeof address.sun_path - 1));
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// True once the other end has closed `fd`.
+bool Closed(int fd) {
+    char byte;
+    return ::recv(fd, &byte, 1, MSG_DONTWAIT) == 0;
+}
+
+int Descriptors(qint64 pid) {
+    return static_cast<int>(QDir(QString("/proc/%1/fd").arg(pid)).entryList(QDir::Files).size());
+}
 
 TEST(CommandLineTest, OptionsAndOneStation) {
     using Action = CommandLine::Action;
@@ -74,6 +108,42 @@ TEST(CommandLineTest, StationFromAddressOrPlaylistFile) {
         EXPECT_EQ(s.name, r.name) << r.argument.toStdString();
         EXPECT_EQ(s.error.isEmpty(), *r.url != '\0') << r.argument.toStdString();
     }
+    // The box quotes a cut argument on one line.
+    const StationArgument odd = StationFromArgument("x\n" + QString(2000, 'y'), d);
+    EXPECT_LT(odd.error.size(), 300);
+    EXPECT_FALSE(odd.error.contains('\n'));
+    EXPECT_TRUE(odd.error.contains("yyy...")) << odd.error.toStdString();
+    // A long list is looked at only up to its first entries, and the box says so.
+    QByteArray long_list = "#EXTM3U\n";
+    for (int i = 0; i < 100000; ++i) long_list += "local.mp3\n";
+    long_list += "http://h/late\n";
+    test::WriteBytes(d + "/long.m3u", long_list);
+    EXPECT_TRUE(StationFromArgument("long.m3u", d).error.contains("first 100 entries"));
+}
+
+// A connection that sends nothing is dropped after the line's time; a player's line is served.
+TEST(CommandLineTest, InstanceSocketDropsIdleConnections) {
+    test::EnsureApp();
+    QTemporaryDir home;
+    const QByteArray old_runtime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.path()));
+    QFile::setPermissions(home.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString folder = home.path() + "/settings";
+    InstanceServer server(folder, nullptr, 300ms);
+    QString played;
+    QObject::connect(&server, &InstanceServer::playRequested,
+                     [&](const QString& url, const QString&) { played = url; });
+
+    const int idle = IdleConnection(InstanceSocketPath(folder));
+    EXPECT_TRUE(test::WaitFor([&] { return Closed(idle); }, 2s));
+    bool handed = false;
+    std::thread later([&] { handed = HandOverToRunningPlayer(folder, "http://h/a", "A"); });
+    test::WaitFor([&] { return !played.isEmpty(); }, 5s);
+    later.join();
+    EXPECT_TRUE(handed);
+    EXPECT_EQ(played, "http://h/a");
+    ::close(idle);
+    qputenv("XDG_RUNTIME_DIR", old_runtime);
 }
 
 // The real program: --version answers without a display; a second start with another station
@@ -113,6 +183,21 @@ TEST(CommandLineTest, SecondStartHandsItsStationToTheRunningPlayer) {
     ASSERT_TRUE(first.waitForStarted());
     ASSERT_TRUE(server.WaitForConnections(1, 20s));
 
+    // Two thousand idle connections to its socket hold no more than a few descriptors.
+    const QString socket_path =
+        home.path() + "/run/velmora-" +
+        QCryptographicHash::hash(QString(home.path() + "/config/Kestrin/VLR").toUtf8(),
+                                 QCryptographicHash::Sha256)
+            .toHex()
+            .left(16);
+    ASSERT_TRUE(test::WaitFor([&] { return QFile::exists(socket_path); }, 10s));
+    const int before = Descriptors(first.processId());
+    std::vector<int> idle;
+    for (int i = 0; i < 2000; ++i) idle.push_back(IdleConnection(socket_path));
+    EXPECT_EQ(std::count(idle.begin(), idle.end(), -1), 0);
+    EXPECT_TRUE(test::WaitFor([&] { return Closed(idle[1990 - kInstanceConnections]); }, 5s));
+    EXPECT_LE(Descriptors(first.processId()), before + kInstanceConnections + 8);
+
     QProcess second;
     second.setProcessEnvironment(env);
     second.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -123,6 +208,7 @@ TEST(CommandLineTest, SecondStartHandsItsStationToTheRunningPlayer) {
     EXPECT_EQ(server.ConnectionsTo("/two").size(), 1u);
     EXPECT_EQ(first.state(), QProcess::Running);
 
+    for (int fd : idle) ::close(fd);
     first.terminate();
     EXPECT_TRUE(first.waitForFinished(20000));
 }

@@ -208,9 +208,9 @@ TEST_F(HostileTest, FaultyAnswersFailWithinTheTimeout) {
         const char* path;
         vle::ErrorCode code;
     } rows[] = {
-        {"/dead.m3u", vle::ErrorCode::Timeout},    {"/self.m3u", vle::ErrorCode::FileForm},
-        {"/meta255", vle::ErrorCode::FileForm},    {"/huge-line", vle::ErrorCode::FileOpen},
-        {"/many-lines", vle::ErrorCode::FileForm}, {"/icy404", vle::ErrorCode::HttpStatus},
+        {"/dead.m3u", vle::ErrorCode::PlaylistCut}, {"/self.m3u", vle::ErrorCode::FileForm},
+        {"/meta255", vle::ErrorCode::FileForm},     {"/huge-line", vle::ErrorCode::FileOpen},
+        {"/many-lines", vle::ErrorCode::FileForm},  {"/icy404", vle::ErrorCode::HttpStatus},
         {"/banner", vle::ErrorCode::FileForm},
     };
     for (const auto& r : rows) {

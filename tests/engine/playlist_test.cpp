@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Playlist URLs open their first working entry; redirects are followed.
+#include "engine/playlist.h"
 #include "engine/engine_fixture.h"
 #include "support/playlist_bodies.h"
 
@@ -96,6 +97,17 @@ TEST_F(EngineTest, PlaylistWithoutWorkingEntryFails) {
     EXPECT_NE(vle::ErrorGetCode(), 0);
     EXPECT_EQ(vle::StreamCreateURL(server_.Url("/empty.m3u").c_str(), 0, 0, nullptr, nullptr), 0u);
     EXPECT_NE(vle::ErrorGetCode(), 0);
+
+    // A hundred thousand dead entries: the first hundred are tried, and the error says the list
+    // was cut.
+    std::string body = "#EXTM3U\n";
+    for (int i = 0; i < 100000; ++i) body += "/gone\n";
+    server_.AddBody("/long.m3u", 200, kM3uType, body);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(vle::StreamCreateURL(server_.Url("/long.m3u").c_str(), 0, 0, nullptr, nullptr), 0u);
+    EXPECT_EQ(vle::ErrorGetCode(), static_cast<int>(vle::ErrorCode::PlaylistCut));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(server_.ConnectionsTo("/gone").size(), 1 + vle::kPlaylistEntryLimit);
 }
 
 TEST_F(EngineTest, RedirectsAreFollowedUpToFive) {

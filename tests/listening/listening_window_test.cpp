@@ -232,6 +232,8 @@ TEST_F(DesktopServicesTest, OneNotificationPerNewTitleReplacingTheLast) {
         {"Seen - Here", true, true, nullptr},    // the user looks at the window
         {"Off - Item", false, false, nullptr},
         {"Rock & Roll <Live>", false, true, "Rock &amp; Roll &lt;Live&gt;"},
+        // One line, and a direction override cannot turn the rest around.
+        {"\x1b[1mA\r\nB \u202Eevil", false, true, " [1mA  B evil"},
     };
     PlayAs("Loopback FM");
     for (const Step& s : steps) {
@@ -388,6 +390,31 @@ TEST_F(DesktopServicesTest, HistoryWindowAndFile) {
     FindChild<QPushButton>(window, "ClearButton")->click();
     EXPECT_EQ(list->topLevelItemCount(), 0);
     EXPECT_EQ(ReadBytes(HistoryFile()), QByteArray());
+}
+
+// The history and the settings are links to notes of the user's: each is told once, and neither
+// the titles nor the close write over the notes.
+TEST_F(DesktopServicesTest, LinksToOtherFilesAreToldAndKept) {
+    ASSERT_TRUE(CloseAndFlush(form_));
+    const QString notes = home_.Root() + "/notes.txt";
+    const QByteArray kNotes = "buy milk\ncall the landlord\n";
+    WriteBytes(notes, kNotes);
+    QFile::remove(home_.SettingsFile());
+    QFile::remove(HistoryFile());
+    ASSERT_TRUE(QFile::link(notes, home_.SettingsFile()));
+    ASSERT_TRUE(QFile::link(notes, HistoryFile()));
+    answers_.errors.clear();
+    form_ = new MainWindow;
+    form_->show();
+    ASSERT_TRUE(WaitFor([&] { return answers_.errors.size() == 2; }, 2s));
+    EXPECT_TRUE(answers_.errors.join('\n').contains(HistoryFile()));
+    EXPECT_TRUE(answers_.errors.join('\n').contains(home_.SettingsFile()));
+    PlayAs("Loopback FM");
+    for (const char* title : {"A - 1", "A - 2"}) Now()->SetTitle(title);
+    ASSERT_TRUE(CloseAndFlush(form_));
+    form_ = nullptr;
+    EXPECT_EQ(answers_.errors.size(), 2);
+    EXPECT_EQ(ReadBytes(notes), kNotes);
 }
 
 }  // namespace

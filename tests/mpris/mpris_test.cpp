@@ -54,6 +54,12 @@ TEST(MprisRules, MetadataAndVolumeAndStationSteps) {
     EXPECT_EQ(station_only["xesam:album"].toString(), "Loopback FM");
     EXPECT_EQ(station_only["xesam:title"].toString(), "Loopback FM");
     EXPECT_FALSE(station_only.contains("xesam:artist"));
+    // The panel gets one bounded line per field, whatever the station sends.
+    const QVariantMap hostile =
+        NowPlayingMetadata("FM\r\n", "Band\x1b - " + QString(10000, 'x'), "/t/3");
+    EXPECT_EQ(hostile["xesam:album"].toString(), "FM");
+    EXPECT_EQ(hostile["xesam:artist"].toStringList(), QStringList{"Band"});
+    EXPECT_EQ(hostile["xesam:title"].toString().size(), 300 - 8);  // after "Band  - "
 
     const std::pair<double, int> volumes[] = {{0.555, 56}, {1.7, 100}, {-0.2, 0}};
     for (const auto& [volume, position] : volumes) {
