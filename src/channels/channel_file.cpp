@@ -20,7 +20,9 @@ namespace velmora {
 
 QString FormatChannelLine(const ChannelEntry& e) {
     return QLatin1Char('=') + e.name + QLatin1Char('=') + e.playlist + QLatin1Char('=') +
-           e.homepage + QLatin1Char('=') + e.programs + QLatin1Char('=');
+           e.homepage + QLatin1Char('=') + e.programs + QLatin1Char('=') +
+           (e.directory_id.isEmpty() ? QString()
+                                     : kDirectoryIdMark + e.directory_id + QLatin1Char('='));
 }
 
 QStringList ParseChannelLine(const QString& line) {
@@ -32,7 +34,10 @@ QStringList ParseChannelLine(const QString& line) {
 
 ChannelEntry ChannelEntryFromLine(const QString& line) {
     const QStringList p = ParseChannelLine(line);
-    return {p.value(1), p.value(2), p.value(3), p.value(4)};
+    ChannelEntry e{p.value(1), p.value(2), p.value(3), p.value(4)};
+    const QString fifth = p.value(5);
+    if (fifth.startsWith(kDirectoryIdMark)) e.directory_id = fifth.mid(kDirectoryIdMark.size());
+    return e;
 }
 
 QStringList SplitChannelFileLines(const QString& text) {
