@@ -264,7 +264,7 @@ void FindStationsWindow::ShowFound(const std::vector<FoundStation>& stations, bo
         if (model_->Count() > 0) table_->selectRow(0);
     }
     status_->setText(model_->Count() == 0 ? Msg("No station found.")
-                                          : Msg("%1 stations found.").arg(model_->Count()));
+                                          : Msg("Stations found: %1").arg(model_->Count()));
 }
 
 void FindStationsWindow::ShowFailure(const DirectoryError& error) {
@@ -301,7 +301,9 @@ void FindStationsWindow::UpdateButtons() {
     }
     const FoundStation& s = model_->Station(row);
     QString text = Text(s.name);
-    if (!s.tags.empty()) text += QStringLiteral(" \u2013 ") + Text(s.tags);
+    if (!s.tags.empty())
+        text += QStringLiteral(" \u2013 ") +
+                Text(s.tags).replace(QLatin1Char(','), QStringLiteral(", "));
     if (!s.last_check_ok) text += QStringLiteral(" (") + Msg("did not answer the last check") + ')';
     details_->setText(text);
 }
