@@ -132,6 +132,8 @@ FindStationsWindow::FindStationsWindow(std::shared_ptr<DirectoryClient> client,
     auto* close = new QPushButton(Msg("Close"), this);
     for (QPushButton* b : {play_, add_, homepage_, close}) b->setAutoDefault(false);
     play_->setToolTip(Msg("Play the chosen station (Enter)"));
+    add_->setToolTip(Msg("Add the chosen station to your channels (Ctrl+D)"));
+    homepage_->setToolTip(Msg("Open the chosen station's homepage (Ctrl+H)"));
 
     auto* filters = new QGridLayout;
     filters->addWidget(Buddy("&Country:", country_, this), 0, 0);
@@ -170,6 +172,16 @@ FindStationsWindow::FindStationsWindow(std::shared_ptr<DirectoryClient> client,
     enter->setShortcutContext(Qt::WidgetShortcut);
     table_->addAction(enter);
     connect(enter, &QAction::triggered, this, &FindStationsWindow::PlaySelected);
+    // Keys that work wherever the keyboard is in the window, beside the buttons' Alt letters.
+    const auto window_key = [this](QKeySequence key, void (FindStationsWindow::*slot)()) {
+        auto* action = new QAction(this);
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+        connect(action, &QAction::triggered, this, slot);
+    };
+    window_key(QKeySequence(Qt::CTRL | Qt::Key_D), &FindStationsWindow::AddSelected);
+    window_key(QKeySequence(Qt::CTRL | Qt::Key_H), &FindStationsWindow::OpenHomepage);
     auto* escape = new QAction(this);
     escape->setShortcut(QKeySequence(Qt::Key_Escape));
     escape->setShortcutContext(Qt::WindowShortcut);

@@ -1,12 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/directory_answers.h"
 
+#include <cstdio>
+
 namespace velmora::test {
 namespace {
 
 std::string Quoted(const std::string& text) {
     std::string out = "\"";
     for (const char c : text) {
+        if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+            continue;
+        }
         if (c == '"' || c == '\\') out += '\\';
         out += c;
     }
