@@ -237,6 +237,7 @@ void FindStationsWindow::SetTypingPause(int ms) {
 
 void FindStationsWindow::SetProxy(const QString& proxy) {
     searcher_->SetProxy(proxy.toStdString());
+    icons_->SetProxy(proxy.toStdString());
 }
 
 void FindStationsWindow::Open() {

@@ -24,6 +24,8 @@ class StationIcons final : public QObject {
                  QObject* parent = nullptr);
     ~StationIcons() override;
 
+    // The proxy for the next fetches.
+    void SetProxy(const std::string& proxy) { fetch_.proxy = proxy; }
     // The icon of `url` when it is at hand; otherwise a null icon, and it is fetched (once).
     QIcon Icon(const QString& url);
 
@@ -43,7 +45,7 @@ class StationIcons final : public QObject {
         StationIcons* self = nullptr;
     };
     const QString folder_;
-    const FetchSettings fetch_;
+    FetchSettings fetch_;
     const qint64 max_disk_bytes_;
     std::shared_ptr<Alive> alive_;
     std::shared_ptr<FetchCancel> cancel_;
