@@ -136,21 +136,21 @@ FindStationsWindow::FindStationsWindow(std::shared_ptr<DirectoryClient> client,
     homepage_->setToolTip(Msg("Open the chosen station's homepage (Ctrl+H)"));
 
     auto* filters = new QGridLayout;
-    filters->addWidget(Buddy("&Country:", country_, this), 0, 0);
+    filters->addWidget(Buddy(Translatable("&Country:"), country_, this), 0, 0);
     filters->addWidget(country_, 0, 1);
-    filters->addWidget(Buddy("&Language:", language_, this), 0, 2);
+    filters->addWidget(Buddy(Translatable("&Language:"), language_, this), 0, 2);
     filters->addWidget(language_, 0, 3);
-    filters->addWidget(Buddy("&Tag:", tag_, this), 0, 4);
+    filters->addWidget(Buddy(Translatable("&Tag:"), tag_, this), 0, 4);
     filters->addWidget(tag_, 0, 5);
-    filters->addWidget(Buddy("Co&dec:", codec_, this), 1, 0);
+    filters->addWidget(Buddy(Translatable("Co&dec:"), codec_, this), 1, 0);
     filters->addWidget(codec_, 1, 1);
-    filters->addWidget(Buddy("&Minimum bit rate:", bitrate_, this), 1, 2);
+    filters->addWidget(Buddy(Translatable("&Minimum bit rate:"), bitrate_, this), 1, 2);
     filters->addWidget(bitrate_, 1, 3);
-    filters->addWidget(Buddy("&Order:", order_, this), 1, 4);
+    filters->addWidget(Buddy(Translatable("&Order:"), order_, this), 1, 4);
     filters->addWidget(order_, 1, 5);
     for (int c : {1, 3, 5}) filters->setColumnStretch(c, 1);
     auto* search_row = new QHBoxLayout;
-    search_row->addWidget(Buddy("&Search:", search_, this));
+    search_row->addWidget(Buddy(Translatable("&Search:"), search_, this));
     search_row->addWidget(search_, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(play_);
