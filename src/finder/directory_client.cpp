@@ -205,7 +205,8 @@ FacetsAnswer DirectoryClient::Tags(const std::shared_ptr<FetchCancel>& cancel) {
                         CacheFile("Tags.json"), cancel);
 }
 
-bool DirectoryClient::Click(const std::string& uuid, std::chrono::system_clock::time_point now) {
+bool DirectoryClient::Click(const std::string& uuid, const std::shared_ptr<FetchCancel>& cancel,
+                            std::chrono::system_clock::time_point now) {
     if (uuid.empty()) return false;
     const long long today = DayOf(now);
     const std::string file = CacheFile("Clicks.txt");
@@ -228,7 +229,7 @@ bool DirectoryClient::Click(const std::string& uuid, std::chrono::system_clock::
             WriteFile(file, text);
         }
     }
-    return !Get(ClickPath(uuid), 64 << 10, nullptr).error;
+    return !Get(ClickPath(uuid), 64 << 10, cancel).error;
 }
 
 }  // namespace velmora

@@ -49,7 +49,7 @@ class DirectoryClient {
     FacetsAnswer Tags(const std::shared_ptr<FetchCancel>& cancel);
     // Counts a play of `uuid` at the directory, once per station and day; true when it was sent
     // and the directory took it.
-    bool Click(const std::string& uuid,
+    bool Click(const std::string& uuid, const std::shared_ptr<FetchCancel>& cancel = nullptr,
                std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
 
     // The stations of the last first page that arrived whole (empty when none is kept).

@@ -182,6 +182,7 @@ FindStationsWindow::FindStationsWindow(std::shared_ptr<DirectoryClient> client,
     };
     window_key(QKeySequence(Qt::CTRL | Qt::Key_D), &FindStationsWindow::AddSelected);
     window_key(QKeySequence(Qt::CTRL | Qt::Key_H), &FindStationsWindow::OpenHomepage);
+    window_key(QKeySequence(Qt::CTRL | Qt::Key_F), &FindStationsWindow::Open);
     auto* escape = new QAction(this);
     escape->setShortcut(QKeySequence(Qt::Key_Escape));
     escape->setShortcutContext(Qt::WindowShortcut);

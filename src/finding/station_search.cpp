@@ -14,6 +14,7 @@ StationSearch::StationSearch(std::shared_ptr<DirectoryClient> client, QObject* p
 
 StationSearch::~StationSearch() {
     if (cancel_) cancel_->Cancel();
+    life_->Cancel();
     std::lock_guard lock(alive_->m);
     alive_->self = nullptr;
 }
@@ -74,9 +75,9 @@ void StationSearch::Run(const SearchQuery& query, bool append) {
 void StationSearch::LoadFacets() {
     auto client = client_;
     StartThread(
-        [alive = alive_, client] {
-            auto countries = client->Countries(nullptr);
-            auto tags = client->Tags(nullptr);
+        [alive = alive_, client, life = life_] {
+            auto countries = client->Countries(life);
+            auto tags = client->Tags(life);
             Post(alive, [countries = std::move(countries.facets), tags = std::move(tags.facets)](
                             StationSearch* s) { emit s->facetsReady(countries, tags); });
         },
@@ -86,7 +87,7 @@ void StationSearch::LoadFacets() {
 
 void StationSearch::Click(const std::string& uuid) {
     auto client = client_;
-    StartThread([client, uuid] { client->Click(uuid); }, [] {}).detach();
+    StartThread([client, uuid, life = life_] { client->Click(uuid, life); }, [] {}).detach();
 }
 
 }  // namespace velmora

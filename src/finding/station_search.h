@@ -51,7 +51,9 @@ class StationSearch final : public QObject {
                      std::function<void(StationSearch*)> deliver);
     std::shared_ptr<Alive> alive_;
     std::shared_ptr<DirectoryClient> client_;
-    std::shared_ptr<FetchCancel> cancel_;
+    std::shared_ptr<FetchCancel> cancel_;  // the running search's
+    // Cancelled when this object goes: the facets and clicks still on their way end at once.
+    std::shared_ptr<FetchCancel> life_ = std::make_shared<FetchCancel>();
     SearchQuery query_;
     bool has_more_ = false;
     bool loading_more_ = false;

@@ -185,13 +185,13 @@ TEST(DirectoryClient, CountsOnePlayPerStationAndDay) {
     const auto day = std::chrono::system_clock::now();
     {
         DirectoryClient client(LocalConfig({server.Url("")}, folder.path));
-        EXPECT_TRUE(client.Click("abc", day));
-        EXPECT_FALSE(client.Click("abc", day + 1min));
+        EXPECT_TRUE(client.Click("abc", nullptr, day));
+        EXPECT_FALSE(client.Click("abc", nullptr, day + 1min));
     }
     // A new start the same day remembers; the next day counts again.
     DirectoryClient later(LocalConfig({server.Url("")}, folder.path));
-    EXPECT_FALSE(later.Click("abc", day + 2min));
-    EXPECT_TRUE(later.Click("abc", day + 24h));
+    EXPECT_FALSE(later.Click("abc", nullptr, day + 2min));
+    EXPECT_TRUE(later.Click("abc", nullptr, day + 24h));
     EXPECT_EQ(server.ConnectionsTo("/json/url/abc").size(), 2u);
 }
 
