@@ -2,16 +2,21 @@
 // The "Find stations" window as a new user meets it, against a directory server of our own: Ctrl+F,
 // type a word, Enter plays (and the directory hears of it), Add puts the station in the user's
 // list with its directory id; a directory that fails is one sentence in the window.
+#include <QBuffer>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
+#include <QtEndian>
 
 #include "app/station_finding.h"
 #include "channels/channel_file.h"
 #include "finding/find_stations_window.h"
 #include "finding/found_stations_model.h"
+#include "finding/station_icons.h"
 #include "support/directory_answers.h"
 #include "support/window_fixture.h"
 
@@ -135,6 +140,51 @@ TEST_F(FindStationsTest, AFailingDirectoryIsOneSentence) {
             << r.directory << ": " << finder->Status()->text().toStdString();
         delete finder;
     }
+}
+
+// A stranger's icon: scaled to the row, refused when it needs more memory than the limit (a
+// whole 2,100 x 2,100 bitmap needs 17.6 MB, which the toolkit's own limit would let through) or
+// when it is not an image at all.
+TEST(StationIconsTest, DecodesWithinItsLimit) {
+    QImage big(64, 48, QImage::Format_RGB32);
+    big.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(big.save(&buffer, "PNG"));
+    EXPECT_EQ(StationIcons::Decode(png).size(), QSize(32, 24));
+
+    QByteArray bmp(54, '\0');
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    qToLittleEndian<quint32>(54, bmp.data() + 10);    // pixels follow the header
+    qToLittleEndian<quint32>(40, bmp.data() + 14);    // info header size
+    qToLittleEndian<qint32>(2100, bmp.data() + 18);  // width
+    qToLittleEndian<qint32>(2100, bmp.data() + 22);  // height
+    qToLittleEndian<quint16>(1, bmp.data() + 26);     // planes
+    qToLittleEndian<quint16>(32, bmp.data() + 28);    // bits per pixel
+    bmp += QByteArray(2100 * 2100 * 4, '\x7f');
+    EXPECT_TRUE(StationIcons::Decode(bmp).isNull());
+    EXPECT_TRUE(StationIcons::Decode("<html>not an icon</html>").isNull());
+}
+
+// A full page asks for the next one when the table is scrolled to its end, and only then.
+TEST_F(FindStationsTest, ScrollingToTheEndLoadsTheNextPage) {
+    StreamServer server;
+    ServeDirectory(server, StationList(NumberedStations(100, "http://127.0.0.1:9/s")));
+    const FinderEnvironment env(server.Url(""), home_.Documents() + "/cache");
+    FindStationsWindow* finder = OpenFinder();
+    ASSERT_NE(finder, nullptr);
+    QTest::keyClicks(finder->SearchField(), "s");
+    ASSERT_TRUE(WaitFor([&] { return finder->Model()->Count() == 100; }, 5s));
+    EXPECT_EQ(server.ConnectionsTo("/json/stations/search").size(), 1u);
+    QScrollBar* bar = finder->Table()->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    ASSERT_TRUE(WaitFor([&] { return finder->Model()->Count() == 200; }, 5s));
+    const auto asked = server.ConnectionsTo("/json/stations/search");
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_NE(asked[1].request_line.find("&offset=100 "), std::string::npos)
+        << asked[1].request_line;
 }
 
 }  // namespace
