@@ -49,7 +49,13 @@ int FoundStationsModel::columnCount(const QModelIndex& parent) const {
 QVariant FoundStationsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= Count()) return {};
     const FoundStation& s = Station(index.row());
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+    if (role == Qt::ToolTipRole) {
+        // A tooltip reads markup when it sees some: the stranger's text is escaped inside one.
+        const QString text = data(index, Qt::DisplayRole).toString();
+        if (text.isEmpty() || index.column() == kVotes) return {};
+        return QStringLiteral("<qt>") + text.toHtmlEscaped() + QStringLiteral("</qt>");
+    }
+    if (role == Qt::DisplayRole) {
         switch (index.column()) {
             case kName:
                 return Text(s.name);
@@ -60,7 +66,7 @@ QVariant FoundStationsModel::data(const QModelIndex& index, int role) const {
             case kTags:
                 return Text(s.tags).replace(QLatin1Char(','), QStringLiteral(", "));
             case kVotes:
-                return role == Qt::DisplayRole ? QVariant(s.votes) : QVariant();
+                return s.votes;
         }
     }
     if (role == Qt::DecorationRole && index.column() == kName && icons_) {

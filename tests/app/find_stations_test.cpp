@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <QtEndian>
 
 #include "app/station_finding.h"
@@ -82,7 +83,10 @@ TEST_F(FindStationsTest, TypePlayAndAdd) {
     ASSERT_TRUE(WaitFor([&] { return finder->Model()->Count() == 1; }, 5s));
     EXPECT_EQ(server.ConnectionsTo("/json/stations/search").back().request_line.find("name=jazz&"),
               std::string("GET /json/stations/search?").size());
-    EXPECT_EQ(finder->Model()->data(finder->Model()->index(0, 0), Qt::DisplayRole).toString(),
+    // The name is text, never markup: in the table and in its tooltip.
+    const QModelIndex name = finder->Model()->index(0, 0);
+    EXPECT_EQ(name.data(Qt::DisplayRole).toString(), "<b>Jazz</b> & Blues");
+    EXPECT_EQ(QTextDocumentFragment::fromHtml(name.data(Qt::ToolTipRole).toString()).toPlainText(),
               "<b>Jazz</b> & Blues");
 
     finder->activateWindow();
@@ -157,12 +161,12 @@ TEST(StationIconsTest, DecodesWithinItsLimit) {
     QByteArray bmp(54, '\0');
     bmp[0] = 'B';
     bmp[1] = 'M';
-    qToLittleEndian<quint32>(54, bmp.data() + 10);    // pixels follow the header
-    qToLittleEndian<quint32>(40, bmp.data() + 14);    // info header size
+    qToLittleEndian<quint32>(54, bmp.data() + 10);   // pixels follow the header
+    qToLittleEndian<quint32>(40, bmp.data() + 14);   // info header size
     qToLittleEndian<qint32>(2100, bmp.data() + 18);  // width
     qToLittleEndian<qint32>(2100, bmp.data() + 22);  // height
-    qToLittleEndian<quint16>(1, bmp.data() + 26);     // planes
-    qToLittleEndian<quint16>(32, bmp.data() + 28);    // bits per pixel
+    qToLittleEndian<quint16>(1, bmp.data() + 26);    // planes
+    qToLittleEndian<quint16>(32, bmp.data() + 28);   // bits per pixel
     bmp += QByteArray(2100 * 2100 * 4, '\x7f');
     EXPECT_TRUE(StationIcons::Decode(bmp).isNull());
     EXPECT_TRUE(StationIcons::Decode("<html>not an icon</html>").isNull());
