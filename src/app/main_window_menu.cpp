@@ -10,6 +10,7 @@
 #include "app/about_box.h"
 #include "app/header_clock.h"
 #include "app/main_window.h"
+#include "app/now_playing_state.h"
 #include "app/picture_button.h"
 #include "app/station_finding.h"
 #include "channels/channel_editor.h"
@@ -50,6 +51,9 @@ void MainWindow::WireMenu() {
     addAction(menu_.FindStations);
     menu_.FindStations->setShortcutContext(Qt::WindowShortcut);
     connect(menu_.FindStations, &QAction::triggered, finding_, &StationFinding::Open);
+    connect(now_, &NowPlaying::phaseChanged, finding_, [this](NowPlaying::Phase phase) {
+        if (phase == NowPlaying::Phase::Playing) finding_->StationPlaying(now_->Choice().url);
+    });
     menu_.SelectLanguage->setEnabled(true);
     connect(menu_.English, &QAction::triggered, this, [this] { ChooseLanguage("English"); });
     connect(menu_.German, &QAction::triggered, this, [this] { ChooseLanguage("German"); });

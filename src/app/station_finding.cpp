@@ -29,4 +29,8 @@ void StationFinding::Open() {
     window_->Open();
 }
 
+void StationFinding::StationPlaying(const QString& url) {
+    if (window_) window_->StationPlaying(url);
+}
+
 }  // namespace velmora

@@ -28,6 +28,8 @@ class StationFinding final : public QObject {
 
     // Opens the window (Ctrl+F, the settings menu).
     void Open();
+    // The player's station sounds now (its address), for the directory's play count.
+    void StationPlaying(const QString& url);
     // The window once opened; null before.
     FindStationsWindow* Window() const { return window_; }
 

@@ -331,8 +331,16 @@ void FindStationsWindow::PlaySelected() {
     const int row = SelectedRow();
     if (row < 0) return;
     const FoundStation& s = model_->Station(row);
-    searcher_->Click(s.uuid);
-    emit playRequested(Text(s.PlayAddress()), Text(s.name));
+    played_url_ = Text(s.PlayAddress());
+    played_uuid_ = s.uuid;
+    emit playRequested(played_url_, Text(s.name));
+}
+
+void FindStationsWindow::StationPlaying(const QString& url) {
+    if (url.isEmpty() || url != played_url_) return;
+    searcher_->Click(played_uuid_);
+    played_url_.clear();
+    played_uuid_.clear();
 }
 
 void FindStationsWindow::AddSelected() {

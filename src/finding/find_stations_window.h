@@ -44,6 +44,10 @@ class FindStationsWindow final : public QWidget {
     const FoundStationsModel* Model() const { return model_; }
     StationSearch* Search() const { return searcher_; }
 
+    // The player's station now sounds: when it is the one this window asked to play, the
+    // directory is told (once per station and day).
+    void StationPlaying(const QString& url);
+
     // What the user asked for now, as a query of the first page.
     SearchQuery CurrentQuery() const;
 
@@ -85,6 +89,8 @@ class FindStationsWindow final : public QWidget {
     QPushButton* add_ = nullptr;
     QPushButton* homepage_ = nullptr;
     bool facets_asked_ = false;
+    QString played_url_;       // the address last handed to the player
+    std::string played_uuid_;  // and its station's directory id
 };
 
 // The user-list entry for a found station: "=" (which the list cannot hold) in the name becomes
