@@ -210,6 +210,13 @@ bool DirectoryClient::Click(const std::string& uuid, const std::shared_ptr<Fetch
     if (uuid.empty()) return false;
     const long long today = DayOf(now);
     const std::string file = CacheFile("Clicks.txt");
+    // Written under the lock, so two clicks never interleave their files.
+    const auto save = [&] {
+        if (file.empty()) return;
+        std::string text;
+        for (const auto& [id, day] : clicked_) text += id + ' ' + std::to_string(day) + '\n';
+        WriteFile(file, text);
+    };
     {
         std::lock_guard lock(m_);
         if (!clicks_read_ && !file.empty()) {
@@ -223,13 +230,14 @@ bool DirectoryClient::Click(const std::string& uuid, const std::shared_ptr<Fetch
         std::erase_if(clicked_, [today](const auto& c) { return c.second != today; });
         if (clicked_.count(uuid)) return false;
         clicked_[uuid] = today;
-        if (!file.empty()) {
-            std::string text;
-            for (const auto& [id, day] : clicked_) text += id + ' ' + std::to_string(day) + '\n';
-            WriteFile(file, text);
-        }
+        save();
     }
-    return !Get(ClickPath(uuid), 64 << 10, cancel).error;
+    if (!Get(ClickPath(uuid), 64 << 10, cancel).error) return true;
+    // Not counted: a later play may try again.
+    std::lock_guard lock(m_);
+    clicked_.erase(uuid);
+    save();
+    return false;
 }
 
 }  // namespace velmora

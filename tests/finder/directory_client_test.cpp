@@ -180,9 +180,14 @@ TEST(DirectoryClient, HostileAnswersEndWithinBounds) {
 
 TEST(DirectoryClient, CountsOnePlayPerStationAndDay) {
     test::StreamServer server;
-    server.AddBody("/json/url/abc", 200, "application/json", R"({"ok":true})");
     TempFolder folder;
     const auto day = std::chrono::system_clock::now();
+    {
+        // A click the directory did not take is not counted: the next play tries again.
+        DirectoryClient offline(LocalConfig({"http://127.0.0.1:1"}, folder.path));
+        EXPECT_FALSE(offline.Click("abc", nullptr, day));
+    }
+    server.AddBody("/json/url/abc", 200, "application/json", R"({"ok":true})");
     {
         DirectoryClient client(LocalConfig({server.Url("")}, folder.path));
         EXPECT_TRUE(client.Click("abc", nullptr, day));
