@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "finder/found_station.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <nlohmann/json.hpp>
 #include <variant>
