@@ -11,6 +11,7 @@
 #include "finder/directory_client.h"
 #include "finder/directory_servers.h"
 #include "support/directory_answers.h"
+#include "support/http_proxy.h"
 #include "support/stream_server.h"
 
 namespace velmora {
@@ -154,6 +155,24 @@ TEST(DirectoryClient, SearchesFailsOverAndRemembersTheServer) {
 
     DirectoryClient none(LocalConfig({"http://127.0.0.1:1"}));
     EXPECT_EQ(none.Search({}, nullptr).error.kind, DirectoryFailure::Unreachable);
+}
+
+// The user's proxy, with its credentials (a password may hold "@"), carries every request.
+TEST(DirectoryClient, GoesThroughTheUsersProxy) {
+    test::StreamServer server;
+    test::ServeDirectory(server, test::StationList(test::NumberedStations(2, "http://s")));
+    test::HttpProxy proxy("listener", "p@ss:word");
+    DirectoryConfig config = LocalConfig({server.Url("")});
+    config.fetch.proxy = proxy.Address();
+    DirectoryClient client(config);
+    const StationsAnswer r = client.Search(Named("x"), nullptr);
+    ASSERT_FALSE(r.error) << r.error.detail;
+    EXPECT_EQ(r.stations.size(), 2u);
+    ASSERT_EQ(proxy.Requests().size(), 1u);
+    EXPECT_TRUE(proxy.Requests()[0].authorised);
+    // A wrong password is the proxy's refusal, not an answer.
+    client.SetProxy("listener:wrong@127.0.0.1:" + std::to_string(proxy.port()));
+    EXPECT_EQ(client.Search(Named("x"), nullptr).error.kind, DirectoryFailure::BadStatus);
 }
 
 TEST(DirectoryClient, HostileAnswersEndWithinBounds) {
