@@ -29,6 +29,8 @@ std::vector<std::string> DiscoverServers(const std::string& host) {
         std::string server = std::string("https://") + name;
         if (std::find(out.begin(), out.end(), server) == out.end()) out.push_back(server);
     }
+    // Addresses without names still mean the directory is there: its common name serves them.
+    if (out.empty() && list) out.push_back("https://" + host);
     freeaddrinfo(list);
     std::shuffle(out.begin(), out.end(), std::mt19937(std::random_device{}()));
     return out;

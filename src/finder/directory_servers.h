@@ -14,7 +14,8 @@ inline constexpr const char* kDirectoryHost = "all.api.radio-browser.info";
 inline constexpr const char* kDirectoryEnvironment = "VELMORA_STATION_DIRECTORY";
 
 // "https://<name>" for every address of `host`, reverse-resolved (an address without a name is
-// left out, as its certificate would not match), without repeats, shuffled. Blocks on DNS.
+// left out, as its certificate would not match), without repeats, shuffled; "https://<host>" when
+// none has a name. Blocks on DNS.
 std::vector<std::string> DiscoverServers(const std::string& host = kDirectoryHost);
 
 // `servers` with `preferred` moved (or put) first; an empty `preferred` changes nothing.

@@ -129,6 +129,18 @@ TEST(SearchQuery, PathsUseTheServersExactNames) {
     EXPECT_EQ(ByUuidPath({"a", "b"}), "/json/stations/byuuid?uuids=a,b");
 }
 
+TEST(DirectoryServers, FoundByNameAndOrdered) {
+    const std::vector<std::string> found = DiscoverServers("localhost");
+    ASSERT_FALSE(found.empty());
+    for (const std::string& s : found) EXPECT_EQ(s.rfind("https://", 0), 0u) << s;
+    EXPECT_EQ(PreferServer({"https://a", "https://b", "https://c"}, "https://c"),
+              std::vector<std::string>({"https://c", "https://a", "https://b"}));
+    EXPECT_EQ(PreferServer({"https://a"}, "https://old"),
+              std::vector<std::string>({"https://old", "https://a"}));
+    EXPECT_EQ(CleanBaseAddress(" http://127.0.0.1:8080// "), "http://127.0.0.1:8080");
+    EXPECT_EQ(CleanBaseAddress("file:///etc"), "");
+}
+
 TEST(DirectoryClient, SearchesFailsOverAndRemembersTheServer) {
     test::StreamServer good;
     test::ServeDirectory(good, test::StationList(test::NumberedStations(3, "http://s")));
