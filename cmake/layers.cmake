@@ -6,8 +6,8 @@
 #
 # Every layer is the folder of its name under src/. base, text, engine and opening need no Qt: the
 # probe (tools/, checked like a layer) is built from them alone.
-set(VELMORA_LAYERS base text engine opening i18n desktop recording channels playback update mpris
-    listening app upgrader tools)
+set(VELMORA_LAYERS base text engine opening finder i18n desktop recording channels playback update
+    mpris listening finding app upgrader tools)
 
 # Whole writes, errno texts, the web-address rule, thread start.
 set(VELMORA_LAYER_base_USES "")
@@ -16,6 +16,8 @@ set(VELMORA_LAYER_text_USES "")
 set(VELMORA_LAYER_engine_USES base text)
 # Opening one station on a worker thread, and the status reports it sends.
 set(VELMORA_LAYER_opening_USES base engine text)
+# The community station directory's client: curl and JSON, no Qt.
+set(VELMORA_LAYER_finder_USES base)
 set(VELMORA_LAYER_i18n_USES "")
 set(VELMORA_LAYER_desktop_USES base i18n)
 set(VELMORA_LAYER_recording_USES base)
@@ -28,11 +30,13 @@ set(VELMORA_LAYER_mpris_USES desktop channels)
 # notifications, the suspend inhibitor and the title history. They know nothing of the window or the
 # engine.
 set(VELMORA_LAYER_listening_USES i18n desktop)
-set(VELMORA_LAYER_app_USES base text opening i18n desktop recording channels playback update mpris
-    listening)
+# The "Find stations" window over the directory client.
+set(VELMORA_LAYER_finding_USES base finder i18n desktop channels update)
+set(VELMORA_LAYER_app_USES base text opening finder i18n desktop recording channels playback update
+    mpris listening finding)
 set(VELMORA_LAYER_upgrader_USES "")
 set(VELMORA_LAYER_tools_USES base engine opening text)
 
 # The windows reach the engine only through the Player: no engine header in these folders. The
 # check reports this rule on its own (ctest: layers_engine_free, label windows_without_engine).
-set(VELMORA_ENGINE_FREE_LAYERS app channels)
+set(VELMORA_ENGINE_FREE_LAYERS app channels finding)

@@ -9,8 +9,10 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
+    const QCommandLineOption find(QStringLiteral("find"), QString());
     parser.addOption(help);
     parser.addOption(version);
+    parser.addOption(find);
     parser.addPositionalArgument(QStringLiteral("station"), QString());
     CommandLine out;
     if (!parser.parse(arguments)) {
@@ -22,6 +24,10 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         out.action = CommandLine::Action::Help;
     } else if (parser.isSet(version)) {
         out.action = CommandLine::Action::Version;
+    } else if (parser.isSet(find)) {
+        out.find = parser.positionalArguments().join(QLatin1Char(' ')).simplified();
+        out.action = out.find.isEmpty() ? CommandLine::Action::Usage : CommandLine::Action::Find;
+        if (out.find.isEmpty()) out.error = QStringLiteral("--find needs words to search for");
     } else if (parser.positionalArguments().size() > 1) {
         out.action = CommandLine::Action::Usage;
         out.error = QStringLiteral("only one station can be given");
@@ -34,11 +40,15 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
 QString UsageText() {
     return QStringLiteral(
         "Usage: velmora [OPTIONS] [URL|FILE]\n"
+        "       velmora --find WORDS\n"
         "Internet radio player.\n"
         "\n"
         "  URL            play this station address (http or https)\n"
         "  FILE           play the first station of a playlist file (.pls, .m3u, .m3u8, .asx,\n"
         "                 .xspf)\n"
+        "  --find WORDS   search the community station directory and print the stations found,\n"
+        "                 one a line: name, codec and bit rate, country code, address\n"
+        "                 (separated by tabs); no window is opened\n"
         "  -h, --help     show this help and exit\n"
         "  -v, --version  show the version and exit\n"
         "\n"
@@ -49,6 +59,7 @@ QString UsageText() {
         "  Tab, Shift+Tab    move between the controls; Space or Enter presses a button\n"
         "  Space             play or stop (outside text fields, buttons and lists)\n"
         "  Enter             in your channel list: play the channel the keyboard is on\n"
+        "  Ctrl+F            find stations in the community directory\n"
         "  Ctrl+R            start or stop recording\n"
         "  Ctrl+Up/Down      volume up or down\n"
         "  Ctrl+Q            close, as the window's close box does\n");

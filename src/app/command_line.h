@@ -9,9 +9,10 @@
 namespace velmora {
 
 struct CommandLine {
-    enum class Action { Run, Help, Version, Usage };
+    enum class Action { Run, Help, Version, Usage, Find };
     Action action = Action::Run;
     QString station;  // the URL or FILE argument; empty when none was given
+    QString find;     // for Find: the words searched for in the station directory
     QString error;    // for Usage: what was wrong
 };
 

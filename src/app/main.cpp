@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Program entry: the main window, then the about box and the channel editor, then the message loop.
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QIcon>
+#include <QLocale>
 #include <QThread>
 #include <cstdio>
 
 #include "app/command_line.h"
+#include "app/find_command.h"
 #include "app/main_window.h"
 #include "app/program_windows.h"
 #include "app/session_end.h"
@@ -15,6 +18,7 @@
 #include "desktop/dialogs.h"
 #include "desktop/language_switch.h"
 #include "desktop/program_files.h"
+#include "i18n/language.h"
 #include "i18n/message.h"
 #include "playback/station_argument.h"
 
@@ -49,6 +53,16 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "velmora: %s\n%s", qPrintable(command.error),
                          qPrintable(velmora::UsageText()));
             return 2;
+        case velmora::CommandLine::Action::Find: {
+            // No window and no display: a plain application for the catalogues' folder.
+            QCoreApplication app(argc, argv);
+            velmora::InitMessages(velmora::FindProgramFile(QStringLiteral("locale")));
+            // A catalogue problem leaves the English texts; there is no window to tell it in.
+            velmora::InitCatalogueSwitching();
+            (void)velmora::SelectCatalogueLanguage(velmora::StartupCatalogueCode(
+                qEnvironmentVariable("LANG"), QLocale::system().name()));
+            return velmora::RunFindCommand(command.find, stdout, stderr);
+        }
         case velmora::CommandLine::Action::Run:
             break;
     }

@@ -49,6 +49,7 @@ class TrayIcon;
 class SleepInhibitor;
 class TitleHistory;
 class TitleHistoryWindow;
+class StationFinding;
 class TitleNotifier;
 class SpectrumPainter;
 class VolumeControl;
@@ -295,6 +296,7 @@ class MainWindow final : public QWidget, private ChannelListHost {
     TitleHistoryWindow* historyWindow_ = nullptr;  // created when first opened
     bool history_failure_shown_ = false;           // one message per run of failing writes
     // --- end of title notifications, staying awake, title history
+    StationFinding* finding_ = nullptr;  // the "Find stations" window's part, a child
 };
 
 }  // namespace velmora

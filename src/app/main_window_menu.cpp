@@ -1,17 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // MainWindow's settings menu, header backgrounds, clock and about box.
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTimer>
 
 #include "app/about_box.h"
 #include "app/header_clock.h"
 #include "app/main_window.h"
+#include "app/now_playing_state.h"
 #include "app/picture_button.h"
+#include "app/station_finding.h"
+#include "channels/channel_editor.h"
+#include "channels/channel_list_model.h"
 #include "channels/channel_operations.h"
 #include "desktop/dialogs.h"
 #include "i18n/message.h"
+#include "playback/player.h"
+#include "playback/proxy_panel.h"
 
 namespace velmora {
 
@@ -28,6 +36,24 @@ void MainWindow::WireMenu() {
     connect(menu_.ImportList, &QAction::triggered, this,
             [this] { ImportChannelList(*channels_, this); });
     connect(menu_.About, &QAction::triggered, this, &MainWindow::OnAboutClicked);
+    finding_ = new StationFinding(
+        this, {[this](const QString& url, const QString& name) { PlayStation(url, name); },
+               [this](const ChannelEntry& entry) {
+                   channels_->Add(entry, channelEditor_ && channelEditor_->PositionTop()
+                                             ? ChannelListModel::Position::Top
+                                             : ChannelListModel::Position::Bottom);
+               },
+               [this] {
+                   return proxyPanel_->directSwitch->isChecked() ? QString()
+                                                                 : proxyPanel_->addressEdit->text();
+               }});
+    // The item's Ctrl+F works while the menu is closed too.
+    addAction(menu_.FindStations);
+    menu_.FindStations->setShortcutContext(Qt::WindowShortcut);
+    connect(menu_.FindStations, &QAction::triggered, finding_, &StationFinding::Open);
+    connect(now_, &NowPlaying::phaseChanged, finding_, [this](NowPlaying::Phase phase) {
+        if (phase == NowPlaying::Phase::Playing) finding_->StationPlaying(now_->Choice().url);
+    });
     menu_.SelectLanguage->setEnabled(true);
     connect(menu_.English, &QAction::triggered, this, [this] { ChooseLanguage("English"); });
     connect(menu_.German, &QAction::triggered, this, [this] { ChooseLanguage("German"); });

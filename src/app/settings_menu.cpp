@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QIcon>
+#include <QKeySequence>
 #include <QMenu>
 #include <QWidget>
 
@@ -72,6 +73,8 @@ SettingsMenu BuildSettingsMenu(QWidget* parent) {
     m.ShowDate = Checkable(AddItem(p, "ShowDate1", "Show Date"), true);
     m.ShowTime = Checkable(AddItem(p, "ShowTime1", "Show Time"), true);
     m.ClockSeparator = AddSeparator(p, "N2");
+    m.FindStations = AddItem(p, "FindStations1", "Find Stations...");
+    m.FindStations->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     m.TitleHistory = AddItem(p, "TitleHistory1", "Title History...");
     m.Notifications = Checkable(AddItem(p, "Notifications1", "Notify of New Titles"), true);
     m.StayAwake = Checkable(AddItem(p, "StayAwake1", "Stay Awake While Playing"), true);

@@ -25,6 +25,7 @@ struct SettingsMenu {
     QAction* ShowDate = nullptr;
     QAction* ShowTime = nullptr;
     QAction* ClockSeparator = nullptr;
+    QAction* FindStations = nullptr;  // Ctrl+F: the community station directory
     QAction* TitleHistory = nullptr;
     QAction* Notifications = nullptr;  // checkable
     QAction* StayAwake = nullptr;      // checkable

@@ -268,8 +268,12 @@ void ChannelEditor::OnAddClicked() {
 
 void ChannelEditor::OnEditClicked() {
     if (!Validate()) return;
-    list_->ReplaceSelected(
-        {name_->text(), playlist_->text(), homepage_->text(), programs_->text()});
+    ChannelEntry edited{name_->text(), playlist_->text(), homepage_->text(), programs_->text()};
+    // A station from the community directory stays linked to it through an edit.
+    if (const int row = list_->SelectedRow(); row >= 0) {
+        edited.directory_id = list_->Entry(row).directory_id;
+    }
+    list_->ReplaceSelected(edited);
     accept();
 }
 

@@ -22,7 +22,9 @@ namespace velmora {
 
 QString FormatChannelLine(const ChannelEntry& e) {
     return QLatin1Char('=') + e.name + QLatin1Char('=') + e.playlist + QLatin1Char('=') +
-           e.homepage + QLatin1Char('=') + e.programs + QLatin1Char('=');
+           e.homepage + QLatin1Char('=') + e.programs + QLatin1Char('=') +
+           (e.directory_id.isEmpty() ? QString()
+                                     : kDirectoryIdMark + e.directory_id + QLatin1Char('='));
 }
 
 QStringList ParseChannelLine(const QString& line) {
@@ -34,18 +36,21 @@ QStringList ParseChannelLine(const QString& line) {
 
 namespace {
 
-// Pieces 1 to 4 of a line, found without cutting the rest of it: a line of a million "=" costs no
+// Pieces 1 to 5 of a line, found without cutting the rest of it: a line of a million "=" costs no
 // more than any other.
 template <typename View, typename Make>
 ChannelEntry EntryFromPieces(View line, Make make) {
-    QString fields[4];
+    QString fields[5];
     auto at = line.find('=');
-    for (int i = 0; i < 4 && at != View::npos; ++i) {
+    for (int i = 0; i < 5 && at != View::npos; ++i) {
         const auto next = line.find('=', at + 1);
         fields[i] = make(line.substr(at + 1, next == View::npos ? View::npos : next - at - 1));
         at = next;
     }
-    return {fields[0], fields[1], fields[2], fields[3]};
+    ChannelEntry e{fields[0], fields[1], fields[2], fields[3]};
+    if (fields[4].startsWith(kDirectoryIdMark))
+        e.directory_id = fields[4].mid(kDirectoryIdMark.size());
+    return e;
 }
 
 }  // namespace

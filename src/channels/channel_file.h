@@ -22,19 +22,25 @@ struct ChannelEntry {
     QString playlist;
     QString homepage;
     QString programs;
+    // The station's id in the community directory, for a channel added from there; empty
+    // otherwise. Kept in the line's fifth field as kDirectoryIdMark + id, which readers that know
+    // four fields ignore.
+    QString directory_id = {};
 
     static ChannelEntry Separator() { return {kSeparatorName, {}, {}, {}}; }
     bool IsSeparator() const { return name == kSeparatorName; }
     bool operator==(const ChannelEntry&) const = default;
 };
 
+inline const QString kDirectoryIdMark = QStringLiteral("directory:");
+
 // The file line of `e`, without its line end.
 QString FormatChannelLine(const ChannelEntry& e);
 // The pieces of `line`, cut at every "=": the text before the first "=", the text between each two
 // "=" and the text after the last "=" when that is not empty. Piece 0 is not part of the entry.
 QStringList ParseChannelLine(const QString& line);
-// The entry held by `line`: pieces 1 to 4; missing pieces leave their fields empty, further pieces
-// are ignored.
+// The entry held by `line`: pieces 1 to 4; missing pieces leave their fields empty; piece 5 is the
+// directory id when it carries the mark, further pieces are ignored.
 ChannelEntry ChannelEntryFromLine(const QString& line);
 
 // `text` cut into lines at CR LF, LF or CR. A line end at the very end adds no empty line.

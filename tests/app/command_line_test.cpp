@@ -19,6 +19,7 @@
 
 #include "app/single_instance.h"
 #include "playback/station_argument.h"
+#include "support/directory_answers.h"
 #include "support/stream_server.h"
 #include "support/test_audio.h"
 #include "support/window_harness.h"
@@ -67,6 +68,8 @@ TEST(CommandLineTest, OptionsAndOneStation) {
         {{"velmora", "--bogus"}, Action::Usage, ""},
         {{"velmora", "a", "b"}, Action::Usage, ""},
         {{"velmora", "--", "-odd name.pls"}, Action::Run, "-odd name.pls"},
+        {{"velmora", "--find", "jazz", "fm"}, Action::Find, ""},
+        {{"velmora", "--find"}, Action::Usage, ""},
     };
     for (const auto& r : rows) {
         const CommandLine c = ParseCommandLine(r.args);
@@ -74,6 +77,51 @@ TEST(CommandLineTest, OptionsAndOneStation) {
         EXPECT_EQ(c.station, r.station) << r.args.join(' ').toStdString();
     }
     EXPECT_TRUE(VersionText().startsWith("velmora 2."));
+}
+
+// --find prints one line a station, with no display, and ends with 1 and one line on stderr when
+// the directory cannot be reached or answers nonsense.
+TEST(CommandLineTest, FindPrintsTheStationsOneALine) {
+    QTemporaryDir home;
+    test::StreamServer good, broken;
+    test::StationFields jazz;
+    jazz.uuid = "u1";
+    jazz.name = "Jazz\tFM\nBerlin";
+    jazz.url = "http://h/jazz.pls";
+    jazz.url_resolved = "http://h:8000/jazz";
+    jazz.codec = "AAC+";
+    jazz.bitrate = 64;
+    test::ServeDirectory(good, test::StationList({jazz}));
+    broken.AddBody("/json/stations/search", 200, "application/json", "[{\"name\":");
+    const struct {
+        std::string directory;
+        int exit;
+        const char* out;
+    } rows[] = {
+        {good.Url(""), 0, "Jazz FM Berlin\tAAC+ 64\tDE\thttp://h:8000/jazz\n"},
+        {broken.Url(""), 1, ""},
+        {"http://127.0.0.1:1", 1, ""},
+    };
+    for (const auto& r : rows) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+        env.insert("XDG_CACHE_HOME", home.path() + "/cache");
+        env.insert("VELMORA_STATION_DIRECTORY", QString::fromStdString(r.directory));
+        env.remove("DISPLAY");
+        env.insert("QT_QPA_PLATFORM", "xcb");  // a window would fail here
+        env.insert("LANG", "C.UTF-8");
+        QProcess find;
+        find.setProcessEnvironment(env);
+        find.start(VELMORA_BUILD_DIR "/bin/velmora", {"--find", "jazz", "fm"});
+        ASSERT_TRUE(find.waitForFinished(20000)) << r.directory;
+        EXPECT_EQ(find.exitCode(), r.exit) << r.directory;
+        EXPECT_EQ(find.readAllStandardOutput().toStdString(), r.out) << r.directory;
+        const QByteArray err = find.readAllStandardError();
+        EXPECT_EQ(err.count('\n'), r.exit == 0 ? 0 : 1) << err.toStdString();
+    }
+    const auto asked = good.ConnectionsTo("/json/stations/search");
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_NE(asked[0].request_line.find("name=jazz%20fm"), std::string::npos);
 }
 
 // Only http(s) addresses are played: given directly, or as a playlist file's first such entry.
