@@ -37,6 +37,7 @@ thread_local ErrorCode t_error = ErrorCode::Ok;
 struct Global {
     std::mutex m;  // guards everything below
     bool initialized = false;
+    bool sound = false;  // Init() opened the output (not kInitNoSound)
     // The proxy is kept parsed, not as the caller's text: its buffer may change or go away while
     // a creation runs.
     StreamSettings settings;
@@ -414,7 +415,7 @@ std::uint32_t GetVersion() {
     return kVersion;
 }
 
-bool Init(int device, std::uint32_t freq, std::uint32_t, void*) {
+bool Init(int device, std::uint32_t freq, std::uint32_t flags, void*) {
     Global& g = G();
     std::lock_guard lock(g.m);
     if (g.initialized) return Fail(ErrorCode::Already, false);
@@ -422,7 +423,8 @@ bool Init(int device, std::uint32_t freq, std::uint32_t, void*) {
     // Damaged frames are normal on radio streams; FFmpeg's complaints about them are noise.
     if (!std::getenv("VELMORA_FFMPEG_LOG")) av_log_set_level(AV_LOG_FATAL);
     ErrorCode err = ErrorCode::Ok;
-    if (!g.output.Open(device, static_cast<int>(freq), &err)) return Fail(err, false);
+    g.sound = (flags & kInitNoSound) == 0;
+    if (g.sound && !g.output.Open(device, static_cast<int>(freq), &err)) return Fail(err, false);
     g.initialized = true;
     return Ok();
 }
@@ -636,7 +638,8 @@ bool ChannelPlay(Handle stream, bool) {
     Global& g = G();
     std::lock_guard lock(g.m);
     if (!g.initialized) return Fail(ErrorCode::Init, false);
-    if (core->ended) return Fail(ErrorCode::NotAvailable, false);
+    if (!g.sound) return Fail(ErrorCode::Driver, false);
+    if (core->ended || core->record_only) return Fail(ErrorCode::NotAvailable, false);
     if (!core->decoder_started.exchange(true))
         StartDecoder(core, g.output.rate(), g.settings.allow_asf);
     core->playing = true;
@@ -649,6 +652,15 @@ bool ChannelStop(Handle stream) {
     if (!core) return Fail(ErrorCode::Handle, false);
     core->playing = false;
     G().output.Remove(core.get());
+    return Ok();
+}
+
+bool ChannelRecordOnly(Handle stream) {
+    auto core = Find(stream);
+    if (!core) return Fail(ErrorCode::Handle, false);
+    if (core->playing) return Fail(ErrorCode::IllegalParam, false);
+    core->record_only = true;
+    if (const std::shared_ptr<ByteRing> ring = core->Ring()) ring->DiscardWhenFull();
     return Ok();
 }
 

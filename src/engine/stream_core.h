@@ -144,6 +144,7 @@ struct StreamCore {
     PcmFifo pcm{176400, 22050, 16384};
     std::atomic<float> volume{1.0f};
     std::atomic<bool> playing{false};
+    std::atomic<bool> record_only{false};  // ChannelRecordOnly(): never decoded
     std::atomic<bool> decoder_started{false};
     std::atomic<bool> decoder_done{false};
     std::atomic<bool> ended{false};
