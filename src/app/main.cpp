@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Program entry: the main window, then the about box and the channel editor, then the message loop.
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QIcon>
 #include <QThread>
@@ -17,6 +18,7 @@
 #include "desktop/program_files.h"
 #include "i18n/message.h"
 #include "playback/station_argument.h"
+#include "recording/headless_recording.h"
 
 namespace {
 
@@ -49,6 +51,18 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "velmora: %s\n%s", qPrintable(command.error),
                          qPrintable(velmora::UsageText()));
             return 2;
+        case velmora::CommandLine::Action::Record: {
+            // No display and no sound device: a core application only, for the catalogues.
+            QCoreApplication core(argc, argv);
+            velmora::InitMessages(velmora::FindProgramFile(QStringLiteral("locale")));
+            velmora::HeadlessRecordingOptions options;
+            options.url = command.station;
+            options.duration_seconds = command.duration_seconds;
+            options.per_song = command.per_song;
+            options.output_folder = command.output;
+            options.min_song_seconds = command.min_song_seconds;
+            return velmora::RunHeadlessRecording(options, stdout, stderr);
+        }
         case velmora::CommandLine::Action::Run:
             break;
     }

@@ -80,6 +80,7 @@ struct CreateRequest {
     DownloadProc* proc;
     std::shared_ptr<void> user;
     bool pass_status;
+    bool pass_meta;
     CancelHandle cancel;
     Clock::time_point deadline;
     StreamSettings settings;
@@ -124,6 +125,7 @@ std::shared_ptr<StreamCore> Connect(
     core->proc = req.proc;
     core->user = req.user;
     core->pass_status = req.pass_status;
+    core->pass_meta = req.pass_meta;
     core->cancel = req.cancel;
     core->deadline = req.deadline;
     if (req.cancel) {
@@ -491,6 +493,7 @@ Handle StreamCreateURL(const char* url, std::uint64_t, std::uint32_t flags, Down
     req.proc = proc;
     req.user = std::move(user);
     req.pass_status = (flags & kStreamStatus) != 0;
+    req.pass_meta = (flags & kStreamMeta) != 0;
     req.cancel = std::move(cancel);
     req.deadline = Clock::now() + std::chrono::milliseconds(req.settings.timeout_ms);
     ErrorCode err = ErrorCode::FileOpen;

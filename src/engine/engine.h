@@ -107,6 +107,11 @@ enum class ActiveState : int { Stopped = 0, Playing = 1, Stalled = 2, Paused = 3
 
 // StreamCreateURL() flags.
 inline constexpr std::uint32_t kStreamStatus = 0x800000;  // pass header lines to the download proc
+// Pass every META text to the download proc at its place between the audio bytes: length 0, the
+// text after kMetaLinePrefix. A recorder learns exactly which byte a title starts at, also for the
+// titles that came while the stream was being identified.
+inline constexpr std::uint32_t kStreamMeta = 0x400000;
+inline constexpr const char* kMetaLinePrefix = "\x01meta:";
 
 // Init() flags.
 // No sound output: streams are opened and downloaded (for recording) but cannot play; a machine

@@ -48,6 +48,7 @@ struct StreamCore {
     StreamSettings settings;
     DownloadProc* proc = nullptr;
     bool pass_status = false;
+    bool pass_meta = false;  // kStreamMeta
     CancelHandle cancel;
     std::chrono::steady_clock::time_point deadline;
 

@@ -143,9 +143,10 @@ std::size_t FrameScanner::FrameAt(const std::uint8_t* p, std::size_t avail, doub
     const std::size_t length = format_ == StreamFormat::Adts ? AdtsFrameLength(p, seconds)
                                                              : MpegFrameLength(p, seconds);
     if (length == 0) return 0;
-    // A header alone may be chance: the next frame must follow where this one ends.
+    // A header alone may be chance: the next frame must follow where this one ends. At the
+    // stream's end a frame that is all there counts.
     if (avail < length + 4) {
-        *need_more = true;
+        *need_more = !last_ || avail < length;
         return length;
     }
     const std::uint8_t* next = p + length;
@@ -159,6 +160,18 @@ std::size_t FrameScanner::FrameAt(const std::uint8_t* p, std::size_t avail, doub
 void FrameScanner::Feed(const std::uint8_t* data, std::size_t size,
                         std::vector<AudioFrame>* out) {
     pending_.insert(pending_.end(), data, data + size);
+    Scan(false, out);
+}
+
+void FrameScanner::Finish(std::vector<AudioFrame>* out) {
+    Scan(true, out);
+    skipped_ += pending_.size();
+    pending_start_ += pending_.size();
+    pending_.clear();
+}
+
+void FrameScanner::Scan(bool last, std::vector<AudioFrame>* out) {
+    last_ = last;
     std::size_t at = 0;
     while (at < pending_.size()) {
         double seconds = 0;

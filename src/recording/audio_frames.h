@@ -32,8 +32,11 @@ class FrameScanner {
   public:
     explicit FrameScanner(StreamFormat format) : format_(format) {}
 
-    // Appends the frames completed by `data` to `out`.
+    // Appends the frames completed by `data` to `out`. A frame is handed out once the next one's
+    // header confirms it, or by Finish().
     void Feed(const std::uint8_t* data, std::size_t size, std::vector<AudioFrame>* out);
+    // The stream has ended: its last frame, when it arrived whole, is appended to `out`.
+    void Finish(std::vector<AudioFrame>* out);
     std::uint64_t skipped_bytes() const { return skipped_; }
 
   private:
@@ -41,11 +44,13 @@ class FrameScanner {
     // and its sound in seconds.
     std::size_t FrameAt(const std::uint8_t* p, std::size_t avail, double* seconds, bool* bos,
                         bool* header, bool* need_more) const;
+    void Scan(bool last, std::vector<AudioFrame>* out);
 
     StreamFormat format_;
     std::vector<std::uint8_t> pending_;  // bytes from pending_start_ on
     std::uint64_t pending_start_ = 0;
     std::uint64_t skipped_ = 0;
+    bool last_ = false;  // Finish() is scanning: no frame follows
     // Ogg: samples a second of the current logical stream and its last granule position.
     std::uint32_t ogg_rate_ = 0;
     std::int64_t ogg_granule_ = -1;

@@ -85,7 +85,7 @@ struct Recorder {
         const StreamFormat format = FormatFromContentType(content_type);
         if (format == StreamFormat::Unknown) {
             std::fprintf(err, "velmora: %s\n",
-                         Msg("This stream's format (%1) cannot be recorded song by song.")
+                         Msg("This stream's format (%1) cannot be recorded from the command line.")
                              .arg(QString::fromStdString(content_type))
                              .toLocal8Bit()
                              .constData());
@@ -145,6 +145,12 @@ void DownloadProc(const void* buffer, std::uint32_t length, void* user) {
     }
     if (length == 0) {
         const std::string line(static_cast<const char*>(buffer));
+        const std::string_view prefix(vle::kMetaLinePrefix);
+        if (line.compare(0, prefix.size(), prefix) == 0) {
+            if (const auto title = ParseStreamTitle(std::string_view(line).substr(prefix.size())))
+                r->Title(r->decoder.DecodeName(*title));
+            return;
+        }
         if (StartsWithNoCase(line, "content-type:")) r->content_type = HeaderValue(line);
         if (StartsWithNoCase(line, "icy-name:"))
             r->station = r->decoder.DecodeName(HeaderValue(line));
@@ -157,20 +163,20 @@ void DownloadProc(const void* buffer, std::uint32_t length, void* user) {
     r->splitter->Feed(buffer, length);
 }
 
-void TakeTitle(vle::Handle stream, Recorder& r) {
-    const char* meta = vle::ChannelGetTags(stream, vle::TagKind::Meta);
-    if (!meta) return;
-    const std::optional<std::string> title = ParseStreamTitle(meta);
-    if (!title) return;
-    std::lock_guard lock(r.m);
-    r.Title(r.decoder.DecodeName(*title));
-}
-
-void MetaProc(vle::SyncHandle, vle::Handle stream, std::uint32_t, void* user) {
-    TakeTitle(stream, *static_cast<Recorder*>(user));
-}
-
 }  // namespace
+
+std::optional<double> ParseDurationSeconds(const QString& text) {
+    QString number = text.trimmed().toLower();
+    double unit = 1;
+    if (number.endsWith('h')) unit = 3600;
+    if (number.endsWith('m')) unit = 60;
+    if (unit != 1 || number.endsWith('s')) number.chop(1);
+    bool ok = false;
+    const double value = number.toDouble(&ok);
+    // Ten years is beyond any recording; also keeps the deadline's arithmetic in range.
+    if (!ok || !std::isfinite(value) || value < 0 || value * unit > 3.2e8) return std::nullopt;
+    return value * unit;
+}
 
 int RunHeadlessRecording(const HeadlessRecordingOptions& options, std::FILE* out,
                          std::FILE* err) {
@@ -205,7 +211,8 @@ int RunHeadlessRecording(const HeadlessRecordingOptions& options, std::FILE* out
     vle::SetConfig(vle::Config::NetPrebuf, 0);
     const QByteArray url = options.url.toUtf8();
     const vle::Handle stream =
-        vle::StreamCreateURL(url.constData(), 0, vle::kStreamStatus, &DownloadProc, recorder);
+        vle::StreamCreateURL(url.constData(), 0, vle::kStreamStatus | vle::kStreamMeta,
+                             &DownloadProc, recorder);
     if (!stream) {
         std::fprintf(err, "velmora: %s (%s)\n",
                      Msg("The station could not be opened.").toLocal8Bit().constData(),
@@ -214,8 +221,6 @@ int RunHeadlessRecording(const HeadlessRecordingOptions& options, std::FILE* out
         return 1;
     }
     vle::ChannelRecordOnly(stream);
-    vle::ChannelSetSync(stream, vle::SyncType::Meta, 0, &MetaProc, recorder);
-    TakeTitle(stream, *recorder);
 
     timespec until{};
     clock_gettime(CLOCK_MONOTONIC, &until);

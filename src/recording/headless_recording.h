@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <cstdio>
+#include <optional>
 
 namespace velmora {
 
@@ -15,6 +16,9 @@ struct HeadlessRecordingOptions {
     QString output_folder;  // the recordings folder; empty: the documents folder's
     double min_song_seconds = 30;
 };
+
+// "90", "150s", "90m", "2h", "1.5h" in seconds; nullopt for anything else.
+std::optional<double> ParseDurationSeconds(const QString& text);
 
 // Records until the duration has passed, SIGINT or SIGTERM arrives, or the station ends, printing
 // each finished file's path on `out` and problems on `err`; every file is closed whole. The exit

@@ -57,8 +57,14 @@ void SongFiles::BeginSong() {
         write_failed_ = true;
         return;
     }
-    std::string name = plan_.station_folder + "/.velmora-song-XXXXXX.part";
-    fd_ = ::mkstemps(name.data(), 5);
+    // Created as the user's other files are (0666 less the umask), under a name no one else has.
+    std::string name;
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        name = plan_.station_folder + "/.velmora-song-" + std::to_string(::getpid()) + "-" +
+               std::to_string(++part_counter_) + ".part";
+        fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0 && errno != EEXIST) break;
+    }
     if (fd_ < 0) {
         Fail(Failure::Create, name, ErrnoText(errno));
         write_failed_ = true;

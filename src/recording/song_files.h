@@ -56,6 +56,7 @@ class SongFiles : public SongSink {
     std::string part_path_;
     bool write_failed_ = false;
     int failures_ = 0;
+    unsigned part_counter_ = 0;
     std::string started_;  // the local time the song began, "yy.mm.dd_hh.nn.ss"
 };
 

@@ -5,6 +5,12 @@
 
 namespace velmora {
 
+namespace {
+// Sound decoded before a cut's window only to prime the decoder (MP3's bit reservoir reaches back
+// a few frames).
+constexpr double kPrimeSeconds = 0.25;
+}  // namespace
+
 SongSplitter::SongSplitter(StreamFormat format, SongSplitOptions options, SongSink& sink)
     : options_(options), sink_(sink), scanner_(format), format_(format) {}
 
@@ -66,8 +72,8 @@ void SongSplitter::WriteFrame(const AudioFrame& frame) {
 void SongSplitter::WriteOld() {
     // While a change waits, everything from its window's start on stays for the cut.
     const double keep_from =
-        change_pending_ ? change_at_ - options_.window.before - options_.padding
-                        : now_ - options_.window.before - options_.padding;
+        (change_pending_ ? change_at_ : now_) - options_.window.before - options_.padding -
+        kPrimeSeconds;
     while (!held_.empty() && (!options_.per_song || held_.front().span.start < keep_from)) {
         WriteFrame(held_.front().frame);
         held_.pop_front();
@@ -77,13 +83,18 @@ void SongSplitter::WriteOld() {
 void SongSplitter::Cut() {
     change_pending_ = false;
     // Only the frames around a change are decoded, by a decoder of their own: a recording costs
-    // almost nothing between changes. The first frame or two may lack their predecessors' data
-    // and count as loud, which only keeps the cut off the window's very edge.
+    // almost nothing between changes. The held frames begin a little before the window, as the
+    // first frames a decoder meets lack their predecessors' data and sound silent; they only
+    // prime it and count as loud.
     FrameLevelMeter meter(format_);
     std::vector<FrameSpan> spans;
     spans.reserve(held_.size());
+    const double measured_from = held_.empty() ? 0 : held_.front().span.start + kPrimeSeconds;
     for (Held& h : held_) {
-        if (meter.Works()) h.span.level_db = meter.Level(h.frame);
+        if (meter.Works()) {
+            const double level = meter.Level(h.frame);
+            h.span.level_db = h.span.start < measured_from ? 0.0 : level;
+        }
         spans.push_back(h.span);
     }
     const std::size_t cut = ChooseCut(spans, change_at_, options_.window);
@@ -94,13 +105,16 @@ void SongSplitter::Cut() {
         if (i >= cut && held_[i].span.start >= cut_at + options_.padding) break;
         WriteFrame(held_[i].frame);
     }
-    SongFacts facts;
-    facts.title = title_;
-    facts.seconds = song_seconds_;
-    facts.joined_midway = first_song_;
-    sink_.EndSong(facts);
-    song_open_ = false;
-    first_song_ = false;
+    // A song that got no frame at all was never begun: the next one is still the first.
+    if (song_open_) {
+        SongFacts facts;
+        facts.title = title_;
+        facts.seconds = song_seconds_;
+        facts.joined_midway = first_song_;
+        sink_.EndSong(facts);
+        song_open_ = false;
+        first_song_ = false;
+    }
     title_ = next_title_;
     // The new song: from the padding before the cut on; a cut inside an Ogg logical stream
     // repeats its header pages so the file decodes on its own.
@@ -113,6 +127,9 @@ void SongSplitter::Cut() {
 }
 
 void SongSplitter::Finish(bool by_stop) {
+    scanned_.clear();
+    scanner_.Finish(&scanned_);
+    for (AudioFrame& frame : scanned_) TakeFrame(std::move(frame));
     if (change_pending_) Cut();
     for (const Held& h : held_) WriteFrame(h.frame);
     held_.clear();
