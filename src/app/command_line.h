@@ -14,10 +14,10 @@ struct CommandLine {
     QString station;  // the URL or FILE argument; empty when none was given
     QString error;    // for Usage: what was wrong
     // For Record (--record URL): recording without a window.
-    double duration_seconds = 0;  // --duration; 0: until stopped
-    bool per_song = false;        // --per-song
-    QString output;               // --output DIR
-    double min_song_seconds = 30; // --min-song SECONDS
+    double duration_seconds = 0;   // --duration; 0: until stopped
+    bool per_song = false;         // --per-song
+    QString output;                // --output DIR
+    double min_song_seconds = 30;  // --min-song SECONDS
 };
 
 // `arguments` as main() gets them, the program's name first.

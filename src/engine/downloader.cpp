@@ -266,8 +266,7 @@ class Download {
         icy_ = std::make_unique<IcyReader>(static_cast<std::size_t>(metaint));
         ogg_ = std::make_unique<OggScanner>(
             [ring = ring_.get()](std::uint64_t pos) { ring->MarkBoundary(pos); },
-            [this](const std::string& title) { TakeOggTitle(title); },
-            at);
+            [this](const std::string& title) { TakeOggTitle(title); }, at);
         std::lock_guard lock(core_->ev_m);
         core_->status = status;
         core_->content_type = ctype;

@@ -140,8 +140,8 @@ std::size_t FrameScanner::FrameAt(const std::uint8_t* p, std::size_t avail, doub
                        : 0.0;
         return length;
     }
-    const std::size_t length = format_ == StreamFormat::Adts ? AdtsFrameLength(p, seconds)
-                                                             : MpegFrameLength(p, seconds);
+    const std::size_t length =
+        format_ == StreamFormat::Adts ? AdtsFrameLength(p, seconds) : MpegFrameLength(p, seconds);
     if (length == 0) return 0;
     // A header alone may be chance: the next frame must follow where this one ends. At the
     // stream's end a frame that is all there counts.
@@ -157,8 +157,7 @@ std::size_t FrameScanner::FrameAt(const std::uint8_t* p, std::size_t avail, doub
     return follows ? length : 0;
 }
 
-void FrameScanner::Feed(const std::uint8_t* data, std::size_t size,
-                        std::vector<AudioFrame>* out) {
+void FrameScanner::Feed(const std::uint8_t* data, std::size_t size, std::vector<AudioFrame>* out) {
     pending_.insert(pending_.end(), data, data + size);
     Scan(false, out);
 }

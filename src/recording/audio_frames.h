@@ -21,9 +21,9 @@ const char* FormatExtension(StreamFormat format);
 struct AudioFrame {
     std::uint64_t offset = 0;  // of its first byte in the stream
     std::string bytes;
-    double seconds = 0;          // of sound it holds (0 for Ogg header pages)
-    bool stream_start = false;   // Ogg: the first page of a logical stream (a new song's headers)
-    bool header_page = false;    // Ogg: a page of the codec's headers (granule position 0)
+    double seconds = 0;         // of sound it holds (0 for Ogg header pages)
+    bool stream_start = false;  // Ogg: the first page of a logical stream (a new song's headers)
+    bool header_page = false;   // Ogg: a page of the codec's headers (granule position 0)
 };
 
 // Splits bytes fed in any pieces into whole frames. Bytes that are no frame (a listener joins

@@ -178,8 +178,7 @@ std::optional<double> ParseDurationSeconds(const QString& text) {
     return value * unit;
 }
 
-int RunHeadlessRecording(const HeadlessRecordingOptions& options, std::FILE* out,
-                         std::FILE* err) {
+int RunHeadlessRecording(const HeadlessRecordingOptions& options, std::FILE* out, std::FILE* err) {
     // Blocked before the engine starts its threads, so they inherit it and the signals wait
     // for this thread's sigtimedwait alone.
     sigset_t wanted;
@@ -210,9 +209,8 @@ int RunHeadlessRecording(const HeadlessRecordingOptions& options, std::FILE* out
     vle::SetConfig(vle::Config::NetPlaylist, 1);
     vle::SetConfig(vle::Config::NetPrebuf, 0);
     const QByteArray url = options.url.toUtf8();
-    const vle::Handle stream =
-        vle::StreamCreateURL(url.constData(), 0, vle::kStreamStatus | vle::kStreamMeta,
-                             &DownloadProc, recorder);
+    const vle::Handle stream = vle::StreamCreateURL(
+        url.constData(), 0, vle::kStreamStatus | vle::kStreamMeta, &DownloadProc, recorder);
     if (!stream) {
         std::fprintf(err, "velmora: %s (%s)\n",
                      Msg("The station could not be opened.").toLocal8Bit().constData(),

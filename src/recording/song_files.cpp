@@ -28,7 +28,7 @@ std::string LocalTime(const char* format) {
 }
 
 bool Exists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return lstat(path.c_str(), &st) == 0;
 }
 
@@ -93,8 +93,7 @@ void SongFiles::EndSong(const SongFacts& song) {
     if (fd_ < 0) return;
     const bool closed = ::close(fd_) == 0;
     fd_ = -1;
-    const SongPlace place =
-        plan_.per_song ? PlaceSong(song, plan_.rules) : SongPlace::Keep;
+    const SongPlace place = plan_.per_song ? PlaceSong(song, plan_.rules) : SongPlace::Keep;
     if (!closed || write_failed_ || place == SongPlace::Drop) {
         ::unlink(part_path_.c_str());
         return;

@@ -56,9 +56,9 @@ std::size_t ChooseCut(const std::vector<FrameSpan>& frames, double change_at, Cu
         if (f.start < from || f.start > to) continue;
         first = std::min(first, i);
         last = i + 1;
-        if (f.stream_start && (chained == frames.size() || std::abs(f.start - change_at) <
-                                                               std::abs(frames[chained].start -
-                                                                        change_at)))
+        if (f.stream_start &&
+            (chained == frames.size() ||
+             std::abs(f.start - change_at) < std::abs(frames[chained].start - change_at)))
             chained = i;
     }
     if (chained != frames.size()) return chained;

@@ -19,9 +19,9 @@ struct CutWindow {
 
 // One frame as the cut sees it.
 struct FrameSpan {
-    double start = 0;            // seconds into the stream
-    double level_db = 0;         // its decoded level; 0 (loud) when unknown
-    bool stream_start = false;   // a new logical stream begins here (chained Ogg)
+    double start = 0;           // seconds into the stream
+    double level_db = 0;        // its decoded level; 0 (loud) when unknown
+    bool stream_start = false;  // a new logical stream begins here (chained Ogg)
 };
 
 // Below this a frame counts as a pause; a window without one holds a crossfade or talk over the

@@ -71,9 +71,8 @@ void SongSplitter::WriteFrame(const AudioFrame& frame) {
 
 void SongSplitter::WriteOld() {
     // While a change waits, everything from its window's start on stays for the cut.
-    const double keep_from =
-        (change_pending_ ? change_at_ : now_) - options_.window.before - options_.padding -
-        kPrimeSeconds;
+    const double keep_from = (change_pending_ ? change_at_ : now_) - options_.window.before -
+                             options_.padding - kPrimeSeconds;
     while (!held_.empty() && (!options_.per_song || held_.front().span.start < keep_from)) {
         WriteFrame(held_.front().frame);
         held_.pop_front();

@@ -61,11 +61,11 @@ class SongSplitter {
     FrameScanner scanner_;
     StreamFormat format_;
 
-    double now_ = 0;  // seconds of the frames scanned so far
+    double now_ = 0;         // seconds of the frames scanned so far
     std::deque<Held> held_;  // frames not yet written to the current song
     bool song_open_ = false;
     bool first_song_ = true;
-    std::string title_;    // of the current song
+    std::string title_;  // of the current song
     double song_seconds_ = 0;
     // A title change waiting for the frames after it.
     bool change_pending_ = false;

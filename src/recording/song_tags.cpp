@@ -20,7 +20,8 @@ namespace {
 TagLib::PropertyMap Properties(const SongTags& tags) {
     TagLib::PropertyMap map;
     const auto put = [&map](const char* key, const std::string& value) {
-        if (!value.empty()) map[key] = TagLib::StringList(TagLib::String(value, TagLib::String::UTF8));
+        if (!value.empty())
+            map[key] = TagLib::StringList(TagLib::String(value, TagLib::String::UTF8));
     };
     put("TITLE", tags.title);
     put("ARTIST", tags.artist);

@@ -74,8 +74,8 @@ TEST(SongCutTest, CutFallsInTheSilenceOnAFrameBoundary) {
                   {AudioCodec::Aac, StreamFormat::Adts, "aac"}};
     // The silence runs from 4 to 5 s; the change comes 1.5 s before its middle, or 2 s after.
     for (const auto& c : codecs) {
-        const std::string audio = Tone(c.codec, 440, 4) + Tone(c.codec, 440, 1, 0.0) +
-                                  Tone(c.codec, 880, 4);
+        const std::string audio =
+            Tone(c.codec, 440, 4) + Tone(c.codec, 440, 1, 0.0) + Tone(c.codec, 880, 4);
         for (const double change_at : {3.0, 6.5}) {
             SCOPED_TRACE(std::string(c.extension) + " change at " + std::to_string(change_at));
             const std::vector<Song> songs = Split(c.format, audio, change_at);
@@ -122,9 +122,8 @@ TEST(SongCutTest, OggCutsAtTheNewLogicalStreamOrRepeatsItsHeaders) {
 
 // Padding copies the same frames into both songs; a plain recording is never cut.
 TEST(SongCutTest, PaddingAndOneFile) {
-    const std::string audio =
-        Tone(AudioCodec::Mp3, 440, 4) + Tone(AudioCodec::Mp3, 440, 1, 0.0) +
-        Tone(AudioCodec::Mp3, 880, 4);
+    const std::string audio = Tone(AudioCodec::Mp3, 440, 4) + Tone(AudioCodec::Mp3, 440, 1, 0.0) +
+                              Tone(AudioCodec::Mp3, 880, 4);
     SongSplitOptions padded;
     padded.padding = 1.0;
     const std::vector<Song> songs = Split(StreamFormat::Mpeg, audio, 3.0, padded);

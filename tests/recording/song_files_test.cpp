@@ -35,8 +35,8 @@ std::string Property(const TagLib::PropertyMap& map, const char* key) {
 
 TEST(SongFilesTest, TagsReadBackThroughTagLib) {
     QTemporaryDir dir;
-    const SongTags tags =
-        TagsForSong("Mötley Crüe - Home Sweet Home", "Rádio Test", "http://127.0.0.1/x", "2026-12-08");
+    const SongTags tags = TagsForSong("Mötley Crüe - Home Sweet Home", "Rádio Test",
+                                      "http://127.0.0.1/x", "2026-12-08");
     const struct {
         AudioCodec codec;
         StreamFormat format;
@@ -44,8 +44,7 @@ TEST(SongFilesTest, TagsReadBackThroughTagLib) {
                 {AudioCodec::Vorbis, StreamFormat::Ogg},
                 {AudioCodec::Aac, StreamFormat::Adts}};
     for (const auto& r : rows) {
-        const std::string path =
-            dir.path().toStdString() + "/song." + FormatExtension(r.format);
+        const std::string path = dir.path().toStdString() + "/song." + FormatExtension(r.format);
         std::ofstream(path, std::ios::binary) << Tone(r.codec);
         ASSERT_TRUE(WriteSongTags(path, r.format, tags)) << path;
         TagLib::PropertyMap read;
@@ -105,8 +104,7 @@ TEST(SongFilesTest, SongsFiledByTheRules) {
         EXPECT_EQ(test::DecodeFile(path).errors, 0) << path;
     }
     // Nothing half-written is left behind.
-    EXPECT_EQ(QDir(QString::fromStdString(folder)).entryList(QDir::Files | QDir::Hidden).size(),
-              2);
+    EXPECT_EQ(QDir(QString::fromStdString(folder)).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 }  // namespace
