@@ -128,15 +128,10 @@ std::size_t FrameScanner::FrameAt(const std::uint8_t* p, std::size_t avail, doub
         *bos = (p[5] & 0x02) != 0;
         const std::int64_t granule = Le64(p + 6);
         *header = granule == 0;
-        const std::uint8_t* packet = p + kOggHeader + segments;
-        std::uint32_t rate = ogg_rate_;
-        if (*bos && body >= 16 && std::memcmp(packet, "\x01vorbis", 7) == 0)
-            rate = Le32(packet + 12);
-        else if (*bos && body >= 8 && std::memcmp(packet, "OpusHead", 8) == 0)
-            rate = 48000;
-        const std::int64_t previous = *bos ? 0 : ogg_granule_;
-        *seconds = (rate > 0 && granule > 0 && previous >= 0 && granule > previous)
-                       ? static_cast<double>(granule - previous) / rate
+        // A first page holds only headers (granule 0): the rate it names counts from the next.
+        const std::int64_t previous = ogg_granule_;
+        *seconds = (!*bos && ogg_rate_ > 0 && granule > 0 && previous >= 0 && granule > previous)
+                       ? static_cast<double>(granule - previous) / ogg_rate_
                        : 0.0;
         return length;
     }

@@ -17,6 +17,7 @@
 
 #include "base/posix_io.h"
 #include "engine/engine.h"
+#include "engine/playlist.h"
 #include "i18n/message.h"
 #include "opening/stream_status.h"
 #include "recording/recording_names.h"
@@ -205,10 +206,19 @@ int RunHeadlessRecording(const HeadlessRecordingOptions& options, std::FILE* out
         return 1;
     }
 
+    const QByteArray url = options.url.toUtf8();
+    // HLS arrives as segments the engine demuxes itself: there is no byte stream to write.
+    if (vle::IsHlsAddress(url.toStdString())) {
+        std::fprintf(err, "velmora: %s\n",
+                     Msg("This stream's format (%1) cannot be recorded from the command line.")
+                         .arg(QStringLiteral("HLS"))
+                         .toLocal8Bit()
+                         .constData());
+        return 1;
+    }
     vle::Init(-1, 44100, vle::kInitNoSound, nullptr);
     vle::SetConfig(vle::Config::NetPlaylist, 1);
     vle::SetConfig(vle::Config::NetPrebuf, 0);
-    const QByteArray url = options.url.toUtf8();
     const vle::Handle stream = vle::StreamCreateURL(
         url.constData(), 0, vle::kStreamStatus | vle::kStreamMeta, &DownloadProc, recorder);
     if (!stream) {

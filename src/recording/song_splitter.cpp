@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "recording/frame_level.h"
+
 namespace velmora {
 
 namespace {

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "recording/audio_frames.h"
-#include "recording/frame_level.h"
 #include "recording/song_rules.h"
 
 namespace velmora {
