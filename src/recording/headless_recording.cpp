@@ -127,10 +127,10 @@ struct Recorder {
             pending_title = title;
     }
 
-    void End(bool by_stop) {
+    void End() {
         if (ended) return;
         ended = true;
-        if (splitter) splitter->Finish(by_stop);
+        if (splitter) splitter->Finish(true);
     }
 };
 
@@ -139,7 +139,8 @@ void DownloadProc(const void* buffer, std::uint32_t length, void* user) {
     std::lock_guard lock(r->m);
     if (r->ended) return;
     if (!buffer) {
-        r->End(false);
+        // The station ended under the last song: it is incomplete, as after a stop.
+        r->End();
         // Wakes the main thread's wait: the station has ended the recording.
         ::kill(::getpid(), SIGUSR1);
         return;
@@ -257,7 +258,7 @@ int RunHeadlessRecording(const HeadlessRecordingOptions& options, std::FILE* out
     int failures;
     {
         std::lock_guard lock(recorder->m);
-        recorder->End(true);
+        recorder->End();
         failures = recorder->failures;
     }
     vle::Free();
