@@ -20,7 +20,9 @@ set(VELMORA_LAYER_opening_USES base engine text)
 set(VELMORA_LAYER_finder_USES base)
 set(VELMORA_LAYER_i18n_USES "")
 set(VELMORA_LAYER_desktop_USES base i18n)
-set(VELMORA_LAYER_recording_USES base)
+# Recording names, the recorder, songs as files (cutting, tags) and recording without a window,
+# which downloads through the engine without playing.
+set(VELMORA_LAYER_recording_USES base text engine opening i18n)
 set(VELMORA_LAYER_channels_USES text i18n desktop)
 # The Player lives in playback: the windows' one way to the engine.
 set(VELMORA_LAYER_playback_USES base engine opening text i18n desktop channels)

@@ -9,11 +9,16 @@
 namespace velmora {
 
 struct CommandLine {
-    enum class Action { Run, Help, Version, Usage, Find };
+    enum class Action { Run, Help, Version, Usage, Find, Record };
     Action action = Action::Run;
     QString station;  // the URL or FILE argument; empty when none was given
     QString find;     // for Find: the words searched for in the station directory
     QString error;    // for Usage: what was wrong
+    // For Record (--record URL): recording without a window.
+    double duration_seconds = 0;   // --duration; 0: until stopped
+    bool per_song = false;         // --per-song
+    QString output;                // --output DIR
+    double min_song_seconds = 30;  // --min-song SECONDS
 };
 
 // `arguments` as main() gets them, the program's name first.

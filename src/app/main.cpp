@@ -21,6 +21,7 @@
 #include "i18n/language.h"
 #include "i18n/message.h"
 #include "playback/station_argument.h"
+#include "recording/headless_recording.h"
 
 namespace {
 
@@ -62,6 +63,18 @@ int main(int argc, char** argv) {
             (void)velmora::SelectCatalogueLanguage(velmora::StartupCatalogueCode(
                 qEnvironmentVariable("LANG"), QLocale::system().name()));
             return velmora::RunFindCommand(command.find, stdout, stderr);
+        }
+        case velmora::CommandLine::Action::Record: {
+            // No display and no sound device: a core application only, for the catalogues.
+            QCoreApplication core(argc, argv);
+            velmora::InitMessages(velmora::FindProgramFile(QStringLiteral("locale")));
+            velmora::HeadlessRecordingOptions options;
+            options.url = command.station;
+            options.duration_seconds = command.duration_seconds;
+            options.per_song = command.per_song;
+            options.output_folder = command.output;
+            options.min_song_seconds = command.min_song_seconds;
+            return velmora::RunHeadlessRecording(options, stdout, stderr);
         }
         case velmora::CommandLine::Action::Run:
             break;

@@ -90,7 +90,8 @@ int MainWindow::RetryCount() const {
 void MainWindow::CreateParts() {
     now_ = new NowPlaying(this);
     now_->SetStationText(stationLabel_->text());
-    recording_ = new RecordingControl({this, recordButton_, blinkTimer_}, player_, now_, this);
+    recording_ = new RecordingControl({this, recordButton_, blinkTimer_, menu_.RecordPerSong},
+                                      player_, now_, this);
     connect(blinkTimer_, &QTimer::timeout, recording_, &RecordingControl::OnBlinkTimer);
     connect(recordButton_, &PictureButton::clicked, recording_, &RecordingControl::OnRecordClicked);
     connect(recordingsButton_, &PictureButton::clicked, recording_,
@@ -254,6 +255,7 @@ SettingsControls MainWindow::BoundControls() {
     c.CloseToTray = menu_.CloseToTray;
     c.Notifications = menu_.Notifications;
     c.StayAwake = menu_.StayAwake;
+    c.RecordPerSong = menu_.RecordPerSong;
     return c;
 }
 

@@ -16,6 +16,7 @@
 #include "i18n/message.h"
 #include "playback/player.h"
 #include "recording/recording_names.h"
+#include "recording/song_recording.h"
 #include "recording/stream_recorder.h"
 
 namespace velmora {
@@ -33,7 +34,7 @@ RecordingControl::RecordingControl(const Controls& controls, Player* player, con
     // A write error happens on the download thread; the message belongs on the user-interface
     // thread, and only while this control still exists. The guard is read there alone.
     auto guard = std::make_shared<const QPointer<RecordingControl>>(this);
-    recorder_ = std::make_shared<StreamRecorder>([guard](const RecordingWriteError& error) {
+    report_failure_ = [guard](const RecordingWriteError& error) {
         QCoreApplication* app = QCoreApplication::instance();
         if (!app) return;
         QMetaObject::invokeMethod(
@@ -42,8 +43,11 @@ RecordingControl::RecordingControl(const Controls& controls, Player* player, con
                 if (RecordingControl* control = guard->data()) control->OnWriteFailed(error);
             },
             Qt::QueuedConnection);
-    });
+    };
+    recorder_ = std::make_shared<StreamRecorder>(report_failure_);
 }
+
+RecordingControl::~RecordingControl() = default;
 
 void RecordingControl::OnRecordClicked() {
     if (!player_->IsPlaying()) return;
@@ -51,8 +55,16 @@ void RecordingControl::OnRecordClicked() {
         StopRecording();
         return;
     }
+    if (songs_) {
+        StopRecording();
+        return;
+    }
     // Recording counts as on, and blinks, even when the folders or the file fail below.
     controls_.blink_timer->start();
+    if (controls_.per_song && controls_.per_song->isChecked()) {
+        StartSongRecording();
+        return;
+    }
     const RecordingPlan plan = PlanRecording(DocumentsFolder(), now_->StationText(), now_->Title(),
                                              QDateTime::currentDateTime(), now_->ChannelName());
     const RecordingStartResult result = recorder_->Start(plan);
@@ -72,6 +84,29 @@ void RecordingControl::OnRecordClicked() {
     }
 }
 
+void RecordingControl::StartSongRecording() {
+    const QString recordings = RecordingsFolder(DocumentsFolder());
+    if (!QDir().mkpath(recordings)) {
+        dialogs().Error(controls_.owner, Msg("Recording Error!"));
+        return;
+    }
+    SongFilesPlan plan;
+    plan.station_folder =
+        QFile::encodeName(StationFolder(recordings, now_->StationText(), now_->ChannelName()))
+            .toStdString();
+    plan.station = now_->StationName().toStdString();
+    plan.address = now_->Choice().url.toStdString();
+    const auto report = report_failure_;
+    songs_ = std::make_unique<SongRecording>(
+        plan, SongSplitOptions{}, now_->Title().toStdString(),
+        [report](SongFiles::Failure failure, const std::string& path, const std::string& reason) {
+            // An untagged song is kept; only a lost one is worth a box.
+            if (failure != SongFiles::Failure::Tags)
+                report({QFile::decodeName(path.c_str()), QString::fromStdString(reason)});
+        });
+    player_->AttachRecorder(songs_->StreamSink());
+}
+
 void RecordingControl::OnBlinkTimer() {
     controls_.record_button->setVisible(controls_.record_button->isHidden());
 }
@@ -86,13 +121,17 @@ void RecordingControl::OnOpenRecordingsClicked() {
 }
 
 void RecordingControl::StopRecording() {
-    if (!recorder_->Stop()) return;
+    if (songs_) {
+        songs_.reset();  // which stops it: its last song is closed on a thread of its own
+    } else if (!recorder_->Stop()) {
+        return;
+    }
     controls_.blink_timer->stop();
     controls_.record_button->show();
 }
 
 bool RecordingControl::Active() const {
-    return recorder_->Active();
+    return songs_ || recorder_->Active();
 }
 
 QString RecordingControl::FilePath() const {

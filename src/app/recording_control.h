@@ -5,8 +5,10 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 #include <memory>
 
+class QAction;
 class QTimer;
 class QWidget;
 
@@ -14,6 +16,7 @@ namespace velmora {
 
 class NowPlaying;
 class Player;
+class SongRecording;
 class StreamRecorder;
 struct RecordingWriteError;
 
@@ -24,12 +27,14 @@ class RecordingControl final : public QObject {
         QWidget* owner = nullptr;  // owner of the message boxes
         QWidget* record_button = nullptr;
         QTimer* blink_timer = nullptr;
+        QAction* per_song = nullptr;  // checked: a recording makes one file per song
     };
 
     // `player` plays the stream that is recorded, and `now` names its folder (the station line,
     // else the channel's own name) and file (the title); both outlive this control.
     RecordingControl(const Controls& controls, Player* player, const NowPlaying* now,
                      QObject* parent);
+    ~RecordingControl() override;
 
     // Starts or ends a recording; ignored unless the current stream is playing.
     void OnRecordClicked();
@@ -47,11 +52,16 @@ class RecordingControl final : public QObject {
 
   private:
     void OnWriteFailed(const RecordingWriteError& error);
+    // Song by song: the files appear in the station's folder as each song ends.
+    void StartSongRecording();
 
     const Controls controls_;
     Player* const player_;
     const NowPlaying* const now_;
     std::shared_ptr<StreamRecorder> recorder_;
+    std::unique_ptr<SongRecording> songs_;  // while a per-song recording runs
+    // Hands a write failure from the writing thread to this control on the window's thread.
+    std::function<void(const RecordingWriteError&)> report_failure_;
 };
 
 }  // namespace velmora

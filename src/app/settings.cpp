@@ -43,6 +43,7 @@ LoadedSettings LoadSettings(const QString& path) {
     s.close_to_tray = ini.ReadBool(kSection, "CloseToTray", d.close_to_tray);
     s.notifications = ini.ReadBool(kSection, "Notifications", d.notifications);
     s.stay_awake = ini.ReadBool(kSection, "StayAwake", d.stay_awake);
+    s.record_per_song = ini.ReadBool(kSection, "RecordPerSong", d.record_per_song);
     result.settings = s;
     return result;
 }
@@ -76,6 +77,7 @@ FileStatus SaveSettings(const QString& path, const Settings& s) {
     write_added("CloseToTray", s.close_to_tray, d.close_to_tray);
     write_added("Notifications", s.notifications, d.notifications);
     write_added("StayAwake", s.stay_awake, d.stay_awake);
+    write_added("RecordPerSong", s.record_per_song, d.record_per_song);
     return ini.Save(path);
 }
 

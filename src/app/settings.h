@@ -28,9 +28,10 @@ struct Settings {
     QString background;               // "Background": empty until the user chooses one
     bool autocheckoff = false;        // "Autocheckoff"
     // Beyond the original thirteen keys.
-    bool close_to_tray = false;  // "CloseToTray": the close box hides the window to the tray
-    bool notifications = true;   // "Notifications": a desktop notification for each new title
-    bool stay_awake = true;      // "StayAwake": no suspend while a station plays
+    bool close_to_tray = false;    // "CloseToTray": the close box hides the window to the tray
+    bool notifications = true;     // "Notifications": a desktop notification for each new title
+    bool stay_awake = true;        // "StayAwake": no suspend while a station plays
+    bool record_per_song = false;  // "RecordPerSong": a recording makes one file per song
 
     bool operator==(const Settings&) const = default;
 };

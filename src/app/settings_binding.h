@@ -43,6 +43,7 @@ struct SettingsControls {
     QAction* CloseToTray = nullptr;
     QAction* Notifications = nullptr;
     QAction* StayAwake = nullptr;
+    QAction* RecordPerSong = nullptr;
 };
 
 // The client width a stored "Form" value gives.

@@ -29,6 +29,7 @@ struct SettingsMenu {
     QAction* TitleHistory = nullptr;
     QAction* Notifications = nullptr;  // checkable
     QAction* StayAwake = nullptr;      // checkable
+    QAction* RecordPerSong = nullptr;  // checkable: recordings are made song by song
     QAction* ListeningSeparator = nullptr;
     QAction* SelectLanguage = nullptr;  // opens LanguageMenu
     QMenu* LanguageMenu = nullptr;

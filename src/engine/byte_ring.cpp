@@ -25,6 +25,7 @@ bool ByteRing::Write(const std::uint8_t* data, std::size_t size) {
     while (size > 0) {
         // Room is counted from the unplayed bytes, not the unread ones: bytes a holding reader
         // took are still in the buffer as far as the listener is concerned.
+        if (discard_when_full_ && UnplayedLocked() >= buf_.size()) read_ = played_ = written_;
         cv_.wait(lock, [&] { return aborted_ || UnplayedLocked() < buf_.size(); });
         if (aborted_) return false;
         const std::size_t cap = buf_.size();
@@ -37,6 +38,12 @@ bool ByteRing::Write(const std::uint8_t* data, std::size_t size) {
         cv_.notify_all();
     }
     return true;
+}
+
+void ByteRing::DiscardWhenFull() {
+    std::lock_guard lock(m_);
+    discard_when_full_ = true;
+    cv_.notify_all();
 }
 
 ByteRing::ReadResult ByteRing::Read(std::uint8_t* dst, std::size_t size, std::uint64_t from,

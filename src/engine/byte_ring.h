@@ -53,6 +53,10 @@ class ByteRing {
     // the stream flows again. Set by the writer.
     void SetFlowHook(std::function<void()> hook);
 
+    // A stream that is recorded and never played: a full ring drops its unread bytes instead of
+    // holding the download back, so the download (and with it the recording) goes on.
+    void DiscardWhenFull();
+
     void Finish();  // the writer is done: readers get End after the last byte
     void Abort();   // everyone stops waiting
     void Wake();    // waiters ask their `keep_waiting` again
@@ -83,6 +87,7 @@ class ByteRing {
     std::uint64_t played_ = 0;  // <= read_; written_ - played_ <= capacity
     bool finished_ = false;
     bool aborted_ = false;
+    bool discard_when_full_ = false;
     bool starved_ = false;
     bool underrun_ = false;
     std::size_t refill_ = 0;

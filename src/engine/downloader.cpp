@@ -231,9 +231,7 @@ class Download {
         ring_ = std::make_shared<ByteRing>(DownloadBufferSize(br));
         ogg_ = std::make_unique<OggScanner>(
             [ring = ring_.get()](std::uint64_t at) { ring->MarkBoundary(at); },
-            [core = core_.get()](const std::string& title) {
-                core->SetMeta("StreamTitle='" + title + "';");
-            });
+            [this](const std::string& title) { TakeOggTitle(title); });
         std::lock_guard lock(core_->ev_m);
         core_->status = status;
         core_->content_type = ctype;
@@ -268,10 +266,7 @@ class Download {
         icy_ = std::make_unique<IcyReader>(static_cast<std::size_t>(metaint));
         ogg_ = std::make_unique<OggScanner>(
             [ring = ring_.get()](std::uint64_t pos) { ring->MarkBoundary(pos); },
-            [core = core_.get()](const std::string& title) {
-                core->SetMeta("StreamTitle='" + title + "';");
-            },
-            at);
+            [this](const std::string& title) { TakeOggTitle(title); }, at);
         std::lock_guard lock(core_->ev_m);
         core_->status = status;
         core_->content_type = ctype;
@@ -298,7 +293,10 @@ class Download {
                 probe_.append(reinterpret_cast<const char*>(audio), n);
                 if (probe_.size() >= kReconnectProbeBytes) ok = EndProbe();
             },
-            [&](const std::string& text) { core_->SetMeta(text); });
+            [&](const std::string& text) {
+                core_->SetMeta(text);
+                if (core_->pass_meta) DeliverMeta(text);
+            });
         last_progress_ = Clock::now();
         CheckBackOnAir();
         return ok && core_->Alive();
@@ -382,11 +380,48 @@ class Download {
         if (core_->Alive()) core_->proc(data, static_cast<std::uint32_t>(n), core_->user.get());
     }
 
+    // Owned by ogg_, which this object owns: `this` outlives the call.
+    void TakeOggTitle(const std::string& title) {
+        const std::string meta = "StreamTitle='" + title + "';";
+        core_->SetMeta(meta);
+        if (core_->pass_meta) DeliverMeta(meta);
+    }
+
+    // A META text at its place between the audio bytes, for a recorder that cuts there.
+    void DeliverMeta(const std::string& text) {
+        if (!core_->proc) return;
+        std::string line = kMetaLinePrefix + text;
+        StreamCore::Decision d;
+        {
+            std::lock_guard lock(core_->ev_m);
+            d = core_->decision;
+        }
+        if (d == StreamCore::Decision::Pending || d == StreamCore::Decision::Audio) {
+            backlog_meta_.emplace_back(backlog_.size(), std::move(line));
+            return;
+        }
+        if (d == StreamCore::Decision::Reject) return;
+        FlushBacklog();
+        if (core_->Alive()) core_->proc(line.c_str(), 0, core_->user.get());
+    }
+
     void FlushBacklog() {
-        if (backlog_.empty() || !core_->Alive()) return;
+        if ((backlog_.empty() && backlog_meta_.empty()) || !core_->Alive()) return;
         std::string b;
         b.swap(backlog_);
-        core_->proc(b.data(), static_cast<std::uint32_t>(b.size()), core_->user.get());
+        std::vector<std::pair<std::size_t, std::string>> meta;
+        meta.swap(backlog_meta_);
+        std::size_t from = 0;
+        for (const auto& [at, line] : meta) {
+            if (at > from)
+                core_->proc(b.data() + from, static_cast<std::uint32_t>(at - from),
+                            core_->user.get());
+            from = at;
+            core_->proc(line.c_str(), 0, core_->user.get());
+        }
+        if (b.size() > from)
+            core_->proc(b.data() + from, static_cast<std::uint32_t>(b.size() - from),
+                        core_->user.get());
     }
 
     void Finish() {
@@ -781,6 +816,8 @@ class Download {
     std::unique_ptr<OggScanner> ogg_;
     std::shared_ptr<ByteRing> ring_;
     std::string backlog_;
+    // META texts that came with the backlog, each with the backlog's length when it came.
+    std::vector<std::pair<std::size_t, std::string>> backlog_meta_;
     std::vector<std::uint8_t> held_;  // audio bytes of an incomplete Ogg page header
     std::string unframed_;            // the start of an answer curl did not take for HTTP
     std::size_t header_bytes_ = 0;    // of the current response

@@ -37,6 +37,7 @@ thread_local ErrorCode t_error = ErrorCode::Ok;
 struct Global {
     std::mutex m;  // guards everything below
     bool initialized = false;
+    bool sound = false;  // Init() opened the output (not kInitNoSound)
     // The proxy is kept parsed, not as the caller's text: its buffer may change or go away while
     // a creation runs.
     StreamSettings settings;
@@ -79,6 +80,7 @@ struct CreateRequest {
     DownloadProc* proc;
     std::shared_ptr<void> user;
     bool pass_status;
+    bool pass_meta;
     CancelHandle cancel;
     Clock::time_point deadline;
     StreamSettings settings;
@@ -123,6 +125,7 @@ std::shared_ptr<StreamCore> Connect(
     core->proc = req.proc;
     core->user = req.user;
     core->pass_status = req.pass_status;
+    core->pass_meta = req.pass_meta;
     core->cancel = req.cancel;
     core->deadline = req.deadline;
     if (req.cancel) {
@@ -414,7 +417,7 @@ std::uint32_t GetVersion() {
     return kVersion;
 }
 
-bool Init(int device, std::uint32_t freq, std::uint32_t, void*) {
+bool Init(int device, std::uint32_t freq, std::uint32_t flags, void*) {
     Global& g = G();
     std::lock_guard lock(g.m);
     if (g.initialized) return Fail(ErrorCode::Already, false);
@@ -422,7 +425,8 @@ bool Init(int device, std::uint32_t freq, std::uint32_t, void*) {
     // Damaged frames are normal on radio streams; FFmpeg's complaints about them are noise.
     if (!std::getenv("VELMORA_FFMPEG_LOG")) av_log_set_level(AV_LOG_FATAL);
     ErrorCode err = ErrorCode::Ok;
-    if (!g.output.Open(device, static_cast<int>(freq), &err)) return Fail(err, false);
+    g.sound = (flags & kInitNoSound) == 0;
+    if (g.sound && !g.output.Open(device, static_cast<int>(freq), &err)) return Fail(err, false);
     g.initialized = true;
     return Ok();
 }
@@ -489,6 +493,7 @@ Handle StreamCreateURL(const char* url, std::uint64_t, std::uint32_t flags, Down
     req.proc = proc;
     req.user = std::move(user);
     req.pass_status = (flags & kStreamStatus) != 0;
+    req.pass_meta = (flags & kStreamMeta) != 0;
     req.cancel = std::move(cancel);
     req.deadline = Clock::now() + std::chrono::milliseconds(req.settings.timeout_ms);
     ErrorCode err = ErrorCode::FileOpen;
@@ -636,7 +641,8 @@ bool ChannelPlay(Handle stream, bool) {
     Global& g = G();
     std::lock_guard lock(g.m);
     if (!g.initialized) return Fail(ErrorCode::Init, false);
-    if (core->ended) return Fail(ErrorCode::NotAvailable, false);
+    if (!g.sound) return Fail(ErrorCode::Driver, false);
+    if (core->ended || core->record_only) return Fail(ErrorCode::NotAvailable, false);
     if (!core->decoder_started.exchange(true))
         StartDecoder(core, g.output.rate(), g.settings.allow_asf);
     core->playing = true;
@@ -649,6 +655,15 @@ bool ChannelStop(Handle stream) {
     if (!core) return Fail(ErrorCode::Handle, false);
     core->playing = false;
     G().output.Remove(core.get());
+    return Ok();
+}
+
+bool ChannelRecordOnly(Handle stream) {
+    auto core = Find(stream);
+    if (!core) return Fail(ErrorCode::Handle, false);
+    if (core->playing) return Fail(ErrorCode::IllegalParam, false);
+    core->record_only = true;
+    if (const std::shared_ptr<ByteRing> ring = core->Ring()) ring->DiscardWhenFull();
     return Ok();
 }
 

@@ -107,6 +107,16 @@ enum class ActiveState : int { Stopped = 0, Playing = 1, Stalled = 2, Paused = 3
 
 // StreamCreateURL() flags.
 inline constexpr std::uint32_t kStreamStatus = 0x800000;  // pass header lines to the download proc
+// Pass every META text to the download proc at its place between the audio bytes: length 0, the
+// text after kMetaLinePrefix. A recorder learns exactly which byte a title starts at, also for the
+// titles that came while the stream was being identified.
+inline constexpr std::uint32_t kStreamMeta = 0x400000;
+inline constexpr const char* kMetaLinePrefix = "\x01meta:";
+
+// Init() flags.
+// No sound output: streams are opened and downloaded (for recording) but cannot play; a machine
+// without a sound device or display records with it.
+inline constexpr std::uint32_t kInitNoSound = 0x1;
 
 // ChannelGetData() flags.
 inline constexpr std::uint32_t kDataFft1024 = 0x80000002;  // 512 float magnitudes
@@ -162,6 +172,9 @@ SyncHandle ChannelSetSync(Handle stream, SyncType type, std::uint64_t param, Syn
 bool ChannelSetAttribute(Handle stream, Attribute attrib, float value);
 bool ChannelPlay(Handle stream, bool restart);
 bool ChannelStop(Handle stream);
+// The stream is recorded through its download callback and never played: from now on its buffer
+// drops what nobody reads instead of holding the download back. It cannot be played after this.
+bool ChannelRecordOnly(Handle stream);
 // ActiveState as an integer; 0 also for a dead handle.
 int ChannelIsActive(Handle stream);
 // Fills `buffer` and returns the number of bytes written, or -1 on failure.

@@ -48,6 +48,7 @@ struct StreamCore {
     StreamSettings settings;
     DownloadProc* proc = nullptr;
     bool pass_status = false;
+    bool pass_meta = false;  // kStreamMeta
     CancelHandle cancel;
     std::chrono::steady_clock::time_point deadline;
 
@@ -144,6 +145,7 @@ struct StreamCore {
     PcmFifo pcm{176400, 22050, 16384};
     std::atomic<float> volume{1.0f};
     std::atomic<bool> playing{false};
+    std::atomic<bool> record_only{false};  // ChannelRecordOnly(): never decoded
     std::atomic<bool> decoder_started{false};
     std::atomic<bool> decoder_done{false};
     std::atomic<bool> ended{false};

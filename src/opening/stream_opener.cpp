@@ -77,7 +77,9 @@ struct StreamOpener::State {
     static void DownloadProc(const void* buffer, std::uint32_t length, void* user) {
         Opening* o = static_cast<Opening*>(user);
         const std::shared_ptr<State> s = o->owner.lock();
-        if (s && buffer && length == 0) {
+        if (s && buffer && length == 0 &&
+            std::strncmp(static_cast<const char*>(buffer), vle::kMetaLinePrefix,
+                         std::strlen(vle::kMetaLinePrefix)) != 0) {
             if (o->reconnecting.load()) return;
             s->Report({StreamStatus::ServerLine, 0, std::string(static_cast<const char*>(buffer))},
                       o->id);
@@ -127,8 +129,10 @@ void StreamOpener::State::Run(const std::string& url, const std::shared_ptr<Open
     if (cancel->cancelled()) return finish();
     Report({StreamStatus::Connecting, 0, {}}, id);
 
-    const vle::Handle h = vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus,
-                                               &State::DownloadProc, opening, cancel);
+    // Titles also come in place between the bytes, for a recording made song by song.
+    const vle::Handle h =
+        vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus | vle::kStreamMeta,
+                             &State::DownloadProc, opening, cancel);
     if (h == 0) {
         if (cancel->cancelled()) return finish();
         current = 0;

@@ -124,6 +124,40 @@ TEST(CommandLineTest, FindPrintsTheStationsOneALine) {
     EXPECT_NE(asked[0].request_line.find("name=jazz%20fm"), std::string::npos);
 }
 
+// Recording without a window: its options, their values, and options that need --record.
+TEST(CommandLineTest, RecordOptions) {
+    using Action = CommandLine::Action;
+    const struct {
+        QStringList args;
+        Action action;
+        double duration;
+        bool per_song;
+        double min_song;
+    } rows[] = {
+        {{"velmora", "--record", "http://h/a"}, Action::Record, 0, false, 30},
+        {{"velmora", "--record", "http://h/a", "--duration", "90m", "--per-song", "--min-song",
+          "45"},
+         Action::Record,
+         5400,
+         true,
+         45},
+        {{"velmora", "--record", "http://h/a", "--duration", "0"}, Action::Usage, 0, false, 30},
+        {{"velmora", "--record", "http://h/a", "--duration", "soon"}, Action::Usage, 0, false, 30},
+        {{"velmora", "--record", "http://h/a", "http://h/b"}, Action::Usage, 0, false, 30},
+        {{"velmora", "--per-song", "http://h/a"}, Action::Usage, 0, false, 30},
+        {{"velmora", "--record"}, Action::Usage, 0, false, 30},
+    };
+    for (const auto& r : rows) {
+        const CommandLine c = ParseCommandLine(r.args);
+        EXPECT_EQ(c.action, r.action) << r.args.join(' ').toStdString();
+        if (c.action != Action::Record) continue;
+        EXPECT_EQ(c.station, "http://h/a");
+        EXPECT_EQ(c.duration_seconds, r.duration) << r.args.join(' ').toStdString();
+        EXPECT_EQ(c.per_song, r.per_song);
+        EXPECT_EQ(c.min_song_seconds, r.min_song);
+    }
+}
+
 // Only http(s) addresses are played: given directly, or as a playlist file's first such entry.
 TEST(CommandLineTest, StationFromAddressOrPlaylistFile) {
     QTemporaryDir dir;

@@ -7,9 +7,14 @@
 #include <QThread>
 #include <QUrl>
 
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tpropertymap.h>
+
 #include "app/recording_control.h"
 #include "recording/recording_names.h"
 #include "support/stream_server.h"
+#include "support/test_audio.h"
 #include "support/window_fixture.h"
 
 namespace velmora::test {
@@ -173,6 +178,35 @@ TEST_F(RecordingWindowTest, RecordsAcrossTitleChanges) {
 
     Click(RecordingsButton(form_));
     EXPECT_EQ(folders.folders, QStringList{Documents() + "/Velmora Recordings"});
+    EXPECT_TRUE(answers_.errors.isEmpty()) << answers_.errors.join("|").toStdString();
+}
+
+// Song by song from the menu: each title its own file, tagged, in the station's folder; the song
+// joined midway, a short one and the one the record button ended are all incomplete.
+TEST_F(RecordingWindowTest, RecordsSongBySongFromTheMenu) {
+    StreamServer server;
+    RecordPerSongItem(form_)->trigger();
+    ASSERT_TRUE(RecordPerSongItem(form_)->isChecked());
+    PlayStation(server, "Song FM", {{0, "A - One"}, {30, "B - Two"}, {60, "C - Three"}});
+    ASSERT_TRUE(WaitFor([&] { return title_->text() == "A - One"; }, 5s));
+    Click(Record());
+    ASSERT_TRUE(Recording());
+    ASSERT_TRUE(WaitFor([&] { return title_->text() == "C - Three"; }, 20s));
+    Click(Record());
+    EXPECT_FALSE(Recording());
+    const QString incomplete = Documents() + "/Velmora Recordings/Song FM/incomplete/";
+    const QStringList expected = {"A - One.mp3", "B - Two.mp3", "C - Three.mp3"};
+    EXPECT_TRUE(WaitFor([&] { return QDir(incomplete).entryList(QDir::Files) == expected; }, 5s))
+        << QDir(incomplete).entryList(QDir::Files).join('|').toStdString();
+    for (const QString& name : expected) {
+        const std::string path = QFile::encodeName(incomplete + name).toStdString();
+        EXPECT_EQ(DecodeFile(path).errors, 0) << path;
+    }
+    TagLib::MPEG::File tagged(QFile::encodeName(incomplete + "B - Two.mp3").constData());
+    ASSERT_NE(tagged.ID3v2Tag(), nullptr);
+    const TagLib::PropertyMap tags = tagged.ID3v2Tag()->properties();
+    EXPECT_EQ(tags["ARTIST"].toString().to8Bit(true), "B");
+    EXPECT_EQ(tags["ALBUM"].toString().to8Bit(true), "Song FM");
     EXPECT_TRUE(answers_.errors.isEmpty()) << answers_.errors.join("|").toStdString();
 }
 

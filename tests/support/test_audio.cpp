@@ -262,4 +262,52 @@ std::string EncodeSine(const SineSpec& spec) {
     return it->second;
 }
 
+DecodedFile DecodeFile(const std::string& path) {
+    DecodedFile out;
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return out;
+    AVCodecContext* codec = nullptr;
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    const int index = avformat_find_stream_info(format, nullptr) >= 0
+                          ? av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0)
+                          : -1;
+    if (index >= 0) {
+        const AVCodecParameters* par = format->streams[index]->codecpar;
+        const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
+        codec = decoder ? avcodec_alloc_context3(decoder) : nullptr;
+        if (codec && avcodec_parameters_to_context(codec, par) >= 0 &&
+            avcodec_open2(codec, decoder, nullptr) >= 0) {
+            out.opened = true;
+            std::int64_t samples = 0;
+            const auto drain = [&] {
+                while (avcodec_receive_frame(codec, frame) == 0) {
+                    samples += frame->nb_samples;
+                    out.seconds = static_cast<double>(samples) / frame->sample_rate;
+                    av_frame_unref(frame);
+                }
+            };
+            for (;;) {
+                const int read = av_read_frame(format, packet);
+                if (read == AVERROR_EOF) break;
+                if (read < 0) {
+                    ++out.errors;
+                    break;
+                }
+                if (packet->stream_index == index && avcodec_send_packet(codec, packet) < 0)
+                    ++out.errors;
+                av_packet_unref(packet);
+                drain();
+            }
+            avcodec_send_packet(codec, nullptr);
+            drain();
+        }
+    }
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&codec);
+    avformat_close_input(&format);
+    return out;
+}
+
 }  // namespace velmora::test

@@ -44,4 +44,13 @@ struct SineSpec {
 // std::runtime_error when the codec or muxer is missing or fails.
 std::string EncodeSine(const SineSpec& spec);
 
+// A file decoded from start to end as a player would: the seconds of sound and the packets the
+// demuxer or decoder refused (0 for a file cut cleanly).
+struct DecodedFile {
+    bool opened = false;
+    double seconds = 0;
+    int errors = 0;
+};
+DecodedFile DecodeFile(const std::string& path);
+
 }  // namespace velmora::test

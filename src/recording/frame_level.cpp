@@ -1,0 +1,118 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "recording/frame_level.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace velmora {
+
+namespace {
+constexpr double kUndecoded = 0.0;  // counts as loud: a frame we cannot hear is no pause
+}
+
+struct FrameLevelMeter::Codec {
+    StreamFormat format;
+    AVCodecContext* context = nullptr;
+    AVPacket* packet = nullptr;
+    AVFrame* frame = nullptr;
+    bool tried = false;
+
+    ~Codec() {
+        av_frame_free(&frame);
+        av_packet_free(&packet);
+        avcodec_free_context(&context);
+    }
+
+    // Opened on the first frame: an MPEG stream's layer decides the decoder.
+    bool Open(const AudioFrame& first) {
+        tried = true;
+        AVCodecID id = AV_CODEC_ID_AAC;
+        if (format == StreamFormat::Mpeg) {
+            const int layer = first.bytes.size() > 1 ? (first.bytes[1] >> 1) & 3 : 1;
+            id = layer == 1 ? AV_CODEC_ID_MP3 : (layer == 2 ? AV_CODEC_ID_MP2 : AV_CODEC_ID_MP1);
+        }
+        const AVCodec* decoder = avcodec_find_decoder(id);
+        if (!decoder) return false;
+        context = avcodec_alloc_context3(decoder);
+        packet = av_packet_alloc();
+        frame = av_frame_alloc();
+        if (!context || !packet || !frame) return false;
+        if (avcodec_open2(context, decoder, nullptr) < 0) {
+            avcodec_free_context(&context);
+            return false;
+        }
+        return true;
+    }
+};
+
+FrameLevelMeter::FrameLevelMeter(StreamFormat format) {
+    if (format == StreamFormat::Mpeg || format == StreamFormat::Adts) {
+        codec_ = std::make_unique<Codec>();
+        codec_->format = format;
+    }
+}
+
+FrameLevelMeter::~FrameLevelMeter() = default;
+
+bool FrameLevelMeter::Works() const {
+    return codec_ && (!codec_->tried || codec_->context);
+}
+
+double FrameLevelMeter::Level(const AudioFrame& audio) {
+    if (!codec_ || audio.bytes.empty()) return kUndecoded;
+    if (!codec_->tried && !codec_->Open(audio)) return kUndecoded;
+    if (!codec_->context) return kUndecoded;
+    AVPacket* packet = codec_->packet;
+    if (av_new_packet(packet, static_cast<int>(audio.bytes.size())) < 0) return kUndecoded;
+    std::memcpy(packet->data, audio.bytes.data(), audio.bytes.size());
+    const int sent = avcodec_send_packet(codec_->context, packet);
+    av_packet_unref(packet);
+    if (sent < 0) return kUndecoded;
+    double sum = 0;
+    std::size_t count = 0;
+    AVFrame* frame = codec_->frame;
+    while (avcodec_receive_frame(codec_->context, frame) == 0) {
+        const int channels = frame->ch_layout.nb_channels;
+        const int samples = frame->nb_samples;
+        const auto format = static_cast<AVSampleFormat>(frame->format);
+        const bool planar = av_sample_fmt_is_planar(format);
+        const int planes = planar ? channels : 1;
+        const int per_plane = planar ? samples : samples * channels;
+        for (int c = 0; c < planes; ++c) {
+            const std::uint8_t* data = frame->extended_data[c];
+            for (int i = 0; i < per_plane; ++i) {
+                double v = 0;
+                switch (av_get_packed_sample_fmt(format)) {
+                    case AV_SAMPLE_FMT_FLT:
+                        v = reinterpret_cast<const float*>(data)[i];
+                        break;
+                    case AV_SAMPLE_FMT_S16:
+                        v = reinterpret_cast<const std::int16_t*>(data)[i] / 32768.0;
+                        break;
+                    case AV_SAMPLE_FMT_S32:
+                        v = reinterpret_cast<const std::int32_t*>(data)[i] / 2147483648.0;
+                        break;
+                    case AV_SAMPLE_FMT_DBL:
+                        v = reinterpret_cast<const double*>(data)[i];
+                        break;
+                    default:
+                        break;
+                }
+                sum += v * v;
+            }
+            count += static_cast<std::size_t>(per_plane);
+        }
+        av_frame_unref(frame);
+    }
+    if (count == 0) return kUndecoded;
+    const double rms = std::sqrt(sum / static_cast<double>(count));
+    return std::max(kSilenceDb, 20.0 * std::log10(std::max(rms, 1e-12)));
+}
+
+}  // namespace velmora
