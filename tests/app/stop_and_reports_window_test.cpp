@@ -2,6 +2,8 @@
 // The now-playing box under a user who changes their mind: Stop and new choices end the replay
 // and the opening, late reports of an abandoned opening are dropped, an unnamed station shows
 // the channel's name, and a recording stays with its stream on a disk that does not keep up.
+#include <future>
+
 #include <QDesktopServices>
 #include <QUrl>
 
@@ -246,19 +248,16 @@ TEST_F(StopAndReportsTest, RecordingBelongsToItsStream) {
         << first.toStdString() << " " << answers_.errors.join("|").toStdString();
     ASSERT_TRUE(WaitFor([&] { return WriteBlocksOn(first); }, 5s));
 
-    std::atomic<bool> answered{false};
-    std::thread watchdog([&] {
+    std::promise<void> answered;
+    std::thread watchdog([&, done = answered.get_future()] {
         // Lets a frozen window go on, so that the test fails instead of hanging.
-        for (int i = 0; i < 300 && !answered; ++i) std::this_thread::sleep_for(10ms);
-        while (!answered) {
-            disk.Drain();
-            std::this_thread::sleep_for(10ms);
-        }
+        if (done.wait_for(3s) == std::future_status::ready) return;
+        while (done.wait_for(10ms) != std::future_status::ready) disk.Drain();
     });
     const auto before = std::chrono::steady_clock::now();
     Click(StopButton(form_));
     const auto took = std::chrono::steady_clock::now() - before;
-    answered = true;
+    answered.set_value();
     watchdog.join();
     EXPECT_LT(took, 500ms);
     EXPECT_FALSE(Recording());
