@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 
@@ -142,7 +143,9 @@ void MainWindow::StartUp() {
             ShowEngineError(Msg("Can't initialize Sound Card"));
             return;
     }
-    proxyPanel_->SetPlayer(player_);
+    proxyPanel_->SetProxyTarget([player = QPointer<Player>(player_)](const char* address) {
+        if (player) player->SetProxy(address);
+    });
     player_->SetProxy(proxyPanel_->Buffer().data());
     player_->SetVolume(volume_->Position());
 

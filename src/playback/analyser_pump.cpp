@@ -41,7 +41,7 @@ void AnalyserPump::Stop() {
 
 void AnalyserPump::Run() {
     using Clock = std::chrono::steady_clock;
-    Player::Magnitudes fft{};
+    Magnitudes fft{};
     auto next = Clock::now();
     for (;;) {
         next += interval_;

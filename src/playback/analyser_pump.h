@@ -4,6 +4,7 @@
 // with the painter; the view's frame lock keeps its repaints out of a frame being drawn.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -11,7 +12,6 @@
 #include <mutex>
 #include <thread>
 
-#include "playback/player.h"
 
 namespace velmora {
 
@@ -20,9 +20,11 @@ class SpectrumPainter;
 
 class AnalyserPump {
   public:
+    // The magnitudes of one frame's bins, as the engine's analyser gives them.
+    using Magnitudes = std::array<float, 512>;
     // One frame's data; false while nothing sounds, when the frame is skipped. Called on the
     // pump's thread.
-    using Source = std::function<bool(Player::Magnitudes&)>;
+    using Source = std::function<bool(Magnitudes&)>;
 
     AnalyserPump(SpectrumPainter& painter, AnalyserView& view, Source source,
                  std::chrono::milliseconds interval);

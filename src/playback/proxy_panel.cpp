@@ -9,7 +9,6 @@
 #include <cstring>
 
 #include "i18n/message.h"
-#include "playback/player.h"
 
 namespace velmora {
 
@@ -68,7 +67,7 @@ void ProxyPanel::Retranslate() {
 }
 
 void ProxyPanel::GiveProxy(const char* address) {
-    if (player_) player_->SetProxy(address);
+    if (target_) target_(address);
 }
 
 void ProxyPanel::OnDirectConnectionClicked() {

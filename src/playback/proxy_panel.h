@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QString>
 #include <array>
+#include <functional>
 #include <string_view>
 
 class QCheckBox;
@@ -17,7 +18,6 @@ class QPushButton;
 
 namespace velmora {
 
-class Player;
 
 // Characters the address field takes.
 inline constexpr int kProxyAddressMaxLength = 100;
@@ -45,8 +45,9 @@ class ProxyPanel final : public QFrame {
   public:
     explicit ProxyPanel(QWidget* parent = nullptr);
 
-    // The player whose openings use this panel's proxy; without one the panel only keeps texts.
-    void SetPlayer(Player* player) { player_ = player; }
+    // Where the proxy goes (null: a direct connection); without one the panel only keeps texts.
+    using ProxyTarget = std::function<void(const char* address)>;
+    void SetProxyTarget(ProxyTarget target) { target_ = std::move(target); }
 
     // Applies the "Proxy off" switch: ticked gives the player no proxy and locks the field;
     // cleared gives it the buffer's address and unlocks the field. Also run once at start-up.
@@ -79,7 +80,7 @@ class ProxyPanel final : public QFrame {
     void GiveProxy(const char* address);
 
     ProxyBuffer buffer_;
-    QPointer<Player> player_;
+    ProxyTarget target_;
 };
 
 }  // namespace velmora

@@ -87,7 +87,7 @@ TEST_F(EngineTest, ProxyPanelRoutesStreams) {
     // The engine is the fixture's; the player only passes the proxy on.
     auto player = std::make_unique<Player>();
     auto panel = std::make_unique<ProxyPanel>();
-    panel->SetPlayer(player.get());
+    panel->SetProxyTarget([&](const char* address) { player->SetProxy(address); });
     panel->SetAddress(QString::fromStdString(proxy.Address()));
     panel->OnDirectConnectionClicked();  // start-up: ticked, so direct
     panel->CopyAddressToBuffer();
