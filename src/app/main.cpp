@@ -9,14 +9,14 @@
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/program_windows.h"
-#include "app/session_end.h"
-#include "app/settings.h"
-#include "app/single_instance.h"
 #include "desktop/dialogs.h"
 #include "desktop/language_switch.h"
 #include "desktop/program_files.h"
 #include "i18n/message.h"
 #include "playback/station_argument.h"
+#include "session/session_end.h"
+#include "session/single_instance.h"
+#include "settings/settings.h"
 
 namespace {
 

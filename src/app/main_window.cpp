@@ -12,7 +12,6 @@
 
 #include "app/about_box.h"
 #include "app/header_clock.h"
-#include "app/picture_button.h"
 #include "app/playback_control.h"
 #include "app/recording_control.h"
 #include "app/settings_binding.h"
@@ -28,14 +27,15 @@
 #include "i18n/message.h"
 #include "i18n/window_translation.h"
 #include "listening/title_history.h"
-#include "playback/analyser_pump.h"
-#include "playback/analyser_view.h"
 #include "playback/engine_startup.h"
 #include "playback/player.h"
-#include "playback/proxy_panel.h"
-#include "playback/spectrum_painter.h"
-#include "playback/track_bar.h"
 #include "playback/transport.h"
+#include "widgets/analyser_pump.h"
+#include "widgets/analyser_view.h"
+#include "widgets/picture_button.h"
+#include "widgets/proxy_panel.h"
+#include "widgets/spectrum_painter.h"
+#include "widgets/track_bar.h"
 
 // The artwork is compiled into a static library, whose resource initialiser nothing else pulls in.
 static void LoadArtwork() {

@@ -9,7 +9,6 @@
 #include <QUrl>
 
 #include "app/main_window.h"
-#include "app/picture_button.h"
 #include "app/playback_control.h"
 #include "app/volume_control.h"
 #include "app/web_address.h"
@@ -19,9 +18,10 @@
 #include "i18n/message.h"
 #include "playback/now_playing.h"
 #include "playback/player.h"
-#include "playback/spectrum_painter.h"
 #include "playback/station_argument.h"
 #include "playback/transport.h"
+#include "widgets/picture_button.h"
+#include "widgets/spectrum_painter.h"
 
 namespace velmora {
 

@@ -10,12 +10,12 @@
 #include <QShortcut>
 
 #include "app/main_window.h"
-#include "app/picture_button.h"
 #include "app/playback_control.h"
 #include "app/recording_control.h"
 #include "channels/channel_list_model.h"
 #include "playback/player.h"
-#include "playback/track_bar.h"
+#include "widgets/picture_button.h"
+#include "widgets/track_bar.h"
 
 namespace velmora {
 

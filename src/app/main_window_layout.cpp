@@ -9,18 +9,18 @@
 
 #include "app/header_clock.h"
 #include "app/main_window.h"
-#include "app/picture_button.h"
 #include "channels/channel_list_model.h"
 #include "channels/directory.h"
 #include "i18n/message.h"
 #include "i18n/window_translation.h"
-#include "playback/analyser_view.h"
 #include "playback/player.h"
-#include "playback/proxy_panel.h"
-#include "playback/spectrum_painter.h"
-#include "playback/track_bar.h"
 #include "playback/transport.h"
 #include "playback/volume.h"
+#include "widgets/analyser_view.h"
+#include "widgets/picture_button.h"
+#include "widgets/proxy_panel.h"
+#include "widgets/spectrum_painter.h"
+#include "widgets/track_bar.h"
 
 namespace velmora {
 namespace {

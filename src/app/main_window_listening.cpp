@@ -8,15 +8,15 @@
 #include <QTimer>
 
 #include "app/main_window.h"
-#include "app/picture_button.h"
 #include "app/recording_control.h"
-#include "app/settings.h"
 #include "app/title_history_window.h"
 #include "desktop/dialogs.h"
 #include "i18n/message.h"
-#include "listening/sleep_inhibitor.h"
 #include "listening/title_history.h"
-#include "listening/title_notifier.h"
+#include "session/sleep_inhibitor.h"
+#include "session/title_notifier.h"
+#include "settings/settings.h"
+#include "widgets/picture_button.h"
 
 namespace velmora {
 

@@ -8,10 +8,10 @@
 #include "app/about_box.h"
 #include "app/header_clock.h"
 #include "app/main_window.h"
-#include "app/picture_button.h"
 #include "channels/channel_operations.h"
 #include "desktop/dialogs.h"
 #include "i18n/message.h"
+#include "widgets/picture_button.h"
 
 namespace velmora {
 

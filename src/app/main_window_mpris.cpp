@@ -7,9 +7,9 @@
 #include "app/main_window.h"
 #include "app/playback_control.h"
 #include "app/recording_control.h"
-#include "mpris/mpris_service.h"
 #include "playback/player.h"
-#include "playback/track_bar.h"
+#include "session/mpris_service.h"
+#include "widgets/track_bar.h"
 
 namespace velmora {
 

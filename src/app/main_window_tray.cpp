@@ -22,9 +22,9 @@
 #include "listening/list_skip.h"
 #include "listening/sleep_timer.h"
 #include "listening/sleep_timer_label.h"
-#include "listening/tray_icon.h"
-#include "mpris/mpris_rules.h"
 #include "playback/player.h"
+#include "session/mpris_rules.h"
+#include "session/tray_icon.h"
 
 namespace velmora {
 

@@ -6,7 +6,6 @@
 
 #include "app/header_clock.h"
 #include "app/main_window.h"
-#include "app/picture_button.h"
 #include "app/playback_control.h"
 #include "app/settings_binding.h"
 #include "channels/channel_editor.h"
@@ -15,6 +14,7 @@
 #include "desktop/dialogs.h"
 #include "i18n/message.h"
 #include "playback/player.h"
+#include "widgets/picture_button.h"
 
 namespace velmora {
 

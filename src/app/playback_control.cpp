@@ -8,8 +8,8 @@
 #include "i18n/message.h"
 #include "opening/stream_status.h"
 #include "playback/player.h"
-#include "playback/proxy_panel.h"
 #include "playback/transport.h"
+#include "widgets/proxy_panel.h"
 
 namespace velmora {
 

@@ -8,9 +8,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/picture_button.h"
 #include "support/stream_server.h"
 #include "support/window_fixture.h"
+#include "widgets/picture_button.h"
 
 namespace velmora {
 namespace {

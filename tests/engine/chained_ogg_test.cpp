@@ -47,7 +47,8 @@ TEST_P(ChainedOggTest, PlaysAcrossTheBoundaryAndReportsTitles) {
     std::string states;  // every is-active value other than 1, for the failure message
     const bool heard_second = WaitUntil(
         [&] {
-            if (const int state = vle::ChannelIsActive(h); state != 1) states += std::to_string(state);
+            if (const int state = vle::ChannelIsActive(h); state != 1)
+                states += std::to_string(state);
             return PeakBin(h) == 48;
         },
         Scaled(5000ms));

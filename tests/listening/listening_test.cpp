@@ -14,8 +14,8 @@
 #include <QWindow>
 
 #include "listening/sleep_timer.h"
-#include "listening/tray_icon.h"
 #include "playback/player.h"
+#include "session/tray_icon.h"
 #include "support/session_bus.h"
 #include "support/stream_server.h"
 #include "support/window_fixture.h"

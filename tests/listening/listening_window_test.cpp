@@ -22,8 +22,8 @@
 #include <csignal>
 
 #include "app/title_history_window.h"
-#include "listening/sleep_inhibitor.h"
 #include "listening/title_history.h"
+#include "session/sleep_inhibitor.h"
 #include "support/session_bus.h"
 #include "support/stream_server.h"
 #include "support/window_fixture.h"

@@ -18,7 +18,6 @@ class QPushButton;
 
 namespace velmora {
 
-
 // Characters the address field takes.
 inline constexpr int kProxyAddressMaxLength = 100;
 

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "mpris/mpris_service.h"
+#include "session/mpris_service.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QTimer>
 
-#include "mpris/mpris_rules.h"
+#include "session/mpris_rules.h"
 
 namespace velmora {
 namespace {

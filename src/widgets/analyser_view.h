@@ -12,7 +12,7 @@
 #include <mutex>
 #include <vector>
 
-#include "playback/x11_image_push.h"
+#include "widgets/x11_image_push.h"
 
 namespace velmora {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/picture_button.h"
+#include "widgets/picture_button.h"
 
 #include <QKeyEvent>
 #include <QPainter>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/session_end.h"
+#include "session/session_end.h"
 
 #include <sys/socket.h>
 #include <unistd.h>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "playback/spectrum_painter.h"
+#include "widgets/spectrum_painter.h"
 
 #include <gtest/gtest.h>
 

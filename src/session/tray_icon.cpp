@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "listening/tray_icon.h"
+#include "session/tray_icon.h"
 
 #include <QAction>
 #include <QDBusConnection>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "playback/analyser_view.h"
+#include "widgets/analyser_view.h"
 
 #include <QBackingStore>
 #include <QGuiApplication>
@@ -9,7 +9,7 @@
 #include <QWindow>
 #include <cstring>
 
-#include "playback/spectrum_painter.h"
+#include "widgets/spectrum_painter.h"
 
 namespace velmora {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "playback/proxy_panel.h"
+#include "widgets/proxy_panel.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ini_file.h"
+#include "settings/ini_file.h"
 
 #include <QDir>
 #include <QFile>

@@ -13,8 +13,8 @@
 #include <cmath>
 
 #include "channels/directory.h"
-#include "mpris/mpris_rules.h"
-#include "mpris/mpris_service.h"
+#include "session/mpris_rules.h"
+#include "session/mpris_service.h"
 #include "support/session_bus.h"
 #include "support/stream_server.h"
 #include "support/window_fixture.h"

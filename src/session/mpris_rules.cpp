@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "mpris/mpris_rules.h"
+#include "session/mpris_rules.h"
 
 #include <QDBusObjectPath>
 #include <QStringList>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "playback/analyser_pump.h"
+#include "widgets/analyser_pump.h"
 
 #include "base/thread_start.h"
-#include "playback/analyser_view.h"
-#include "playback/spectrum_painter.h"
+#include "widgets/analyser_view.h"
+#include "widgets/spectrum_painter.h"
 
 namespace velmora {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "playback/x11_image_push.h"
+#include "widgets/x11_image_push.h"
 
 #include <xcb/xcb.h>
 

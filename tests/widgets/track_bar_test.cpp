@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "playback/track_bar.h"
+#include "widgets/track_bar.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "playback/spectrum_painter.h"
+#include "widgets/spectrum_painter.h"
 
 #include <QPainter>
 #include <QPalette>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <optional>
 
-#include "playback/analyser_view.h"
+#include "widgets/analyser_view.h"
 
 namespace velmora {
 

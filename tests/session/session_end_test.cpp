@@ -14,7 +14,7 @@
 
 #include "app/main_window.h"
 #include "app/program_windows.h"
-#include "app/session_end.h"
+#include "session/session_end.h"
 #include "support/window_harness.h"
 
 namespace velmora {

@@ -8,7 +8,7 @@
 #include <QString>
 #include <optional>
 
-#include "app/ini_file.h"
+#include "settings/ini_file.h"
 
 namespace velmora {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/single_instance.h"
+#include "session/single_instance.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -12,7 +12,6 @@
 #include <mutex>
 #include <thread>
 
-
 namespace velmora {
 
 class AnalyserView;

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "playback/proxy_panel.h"
+#include "widgets/proxy_panel.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <cstring>
 
-#include "support/window_harness.h"
 #include "engine/engine_fixture.h"
 #include "playback/player.h"
 #include "support/http_proxy.h"
+#include "support/window_harness.h"
 
 namespace velmora {
 namespace {

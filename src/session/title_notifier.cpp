@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "listening/title_notifier.h"
+#include "session/title_notifier.h"
 
 #include <QCoreApplication>
 #include <QDBusMessage>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "listening/sleep_inhibitor.h"
+#include "session/sleep_inhibitor.h"
 
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
