@@ -80,7 +80,7 @@ class MainWindow final : public QWidget, private ChannelListHost {
     // What plays, for anything that shows or follows it.
     NowPlaying* Now() const { return now_; }
     // Path of the update information file for the applied language; empty when none applies.
-    QString UpdateInfoPath() const { return updateInfoPath_; }
+    QString UpdateInfoPath() const { return update_info_path_; }
     // Plays `url` as a station of its own, shown as `name` until its server names it; the user's
     // list is left as it is. Only http(s) addresses are opened.
     void PlayStation(const QString& url, const QString& name);
@@ -137,7 +137,7 @@ class MainWindow final : public QWidget, private ChannelListHost {
     StationChoice CurrentChoice() const;
     void ChooseDirectory();
     void OnDirectoryRowChosen(int row);
-    void OnDirectoryKeyDown(int virtual_key);
+    void OnDirectoryUp();
     void OnUserChannelChosen();
     void ApplyStartFixes();
     void OnHomepageClicked();
@@ -194,9 +194,9 @@ class MainWindow final : public QWidget, private ChannelListHost {
     void OnSleepVolumeShare(double share);
     void OnSleepTimerExpired();
     void RestoreVolume();
-    TrayIcon* tray_ = nullptr;               // owned as a child
-    SleepTimer* sleepTimer_ = nullptr;       // owned as a child
-    SleepTimerLabel* sleepLabel_ = nullptr;  // owned as a child
+    TrayIcon* tray_ = nullptr;                // owned as a child
+    SleepTimer* sleep_timer_ = nullptr;       // owned as a child
+    SleepTimerLabel* sleep_label_ = nullptr;  // owned as a child
     RecentStations recent_;
     // --- end of the listener's block
 
@@ -227,44 +227,44 @@ class MainWindow final : public QWidget, private ChannelListHost {
     // What Play opens: a user channel or an address, or (source Directory) the directory's row.
     StationChoice chosen_;
     std::unique_ptr<SpectrumPainter> spectrum_;
-    std::unique_ptr<AnalyserPump> analyserPump_;
+    std::unique_ptr<AnalyserPump> analyser_pump_;
     QString language_name_;
     QString background_name_;
-    QString updateInfoPath_;                  // set by ApplyLanguage
-    AboutBox* about_box_ = nullptr;           // owned as a child
-    ChannelEditor* channelEditor_ = nullptr;  // owned as a child
+    QString update_info_path_;                 // set by ApplyLanguage
+    AboutBox* about_box_ = nullptr;            // owned as a child
+    ChannelEditor* channel_editor_ = nullptr;  // owned as a child
 
     // --- controls; each keeps its designer name as its objectName, which tests look for
-    QLabel* headerImage_ = nullptr;
-    QLabel* logoImage_ = nullptr;
-    QLabel* analyserBezel_ = nullptr;
-    QLabel* sloganLabel_ = nullptr;
-    QLabel* dateLabel_ = nullptr;
-    QLabel* timeLabel_ = nullptr;
-    AnalyserView* analyserBox_ = nullptr;
-    QLabel* analyserPlaceholder_ = nullptr;
-    QGroupBox* channelBox_ = nullptr;
-    QLabel* channelPrompt_ = nullptr;
-    QComboBox* directoryCombo_ = nullptr;
-    PictureButton* playButton_ = nullptr;
-    PictureButton* stopButton_ = nullptr;
-    PictureButton* recordButton_ = nullptr;
-    QLabel* cannotRecordImage_ = nullptr;
-    PictureButton* recordingsButton_ = nullptr;
-    VolumeTrackBar* volumeSlider_ = nullptr;
-    PictureButton* muteButton_ = nullptr;
-    PictureButton* unmuteButton_ = nullptr;
-    PictureButton* menuButton_ = nullptr;
-    PictureButton* openPanelButton_ = nullptr;
-    PictureButton* closePanelButton_ = nullptr;
-    QGroupBox* playingBox_ = nullptr;
-    QLabel* titleLabel_ = nullptr;
-    QLabel* stationLabel_ = nullptr;
-    QLabel* rateLabel_ = nullptr;
-    PictureButton* homepageButton_ = nullptr;
-    PictureButton* programsButton_ = nullptr;
-    ProxyPanel* proxyPanel_ = nullptr;
-    QGroupBox* userPanel_ = nullptr;
+    QLabel* header_image_ = nullptr;
+    QLabel* logo_image_ = nullptr;
+    QLabel* analyser_bezel_ = nullptr;
+    QLabel* slogan_label_ = nullptr;
+    QLabel* date_label_ = nullptr;
+    QLabel* time_label_ = nullptr;
+    AnalyserView* analyser_box_ = nullptr;
+    QLabel* analyser_placeholder_ = nullptr;
+    QGroupBox* channel_box_ = nullptr;
+    QLabel* channel_prompt_ = nullptr;
+    QComboBox* directory_combo_ = nullptr;
+    PictureButton* play_button_ = nullptr;
+    PictureButton* stop_button_ = nullptr;
+    PictureButton* record_button_ = nullptr;
+    QLabel* cannot_record_image_ = nullptr;
+    PictureButton* recordings_button_ = nullptr;
+    VolumeTrackBar* volume_slider_ = nullptr;
+    PictureButton* mute_button_ = nullptr;
+    PictureButton* unmute_button_ = nullptr;
+    PictureButton* menu_button_ = nullptr;
+    PictureButton* open_panel_button_ = nullptr;
+    PictureButton* close_panel_button_ = nullptr;
+    QGroupBox* playing_box_ = nullptr;
+    QLabel* title_label_ = nullptr;
+    QLabel* station_label_ = nullptr;
+    QLabel* rate_label_ = nullptr;
+    PictureButton* homepage_button_ = nullptr;
+    PictureButton* programs_button_ = nullptr;
+    ProxyPanel* proxy_panel_ = nullptr;
+    QGroupBox* user_panel_ = nullptr;
     ChannelListModel* channels_ = nullptr;
     // The user panel's buttons, in the order they stand.
     enum ListButton {
@@ -277,23 +277,23 @@ class MainWindow final : public QWidget, private ChannelListHost {
         kDetails,
         kListButtons
     };
-    std::array<PictureButton*, kListButtons> listButtons_{};
+    std::array<PictureButton*, kListButtons> list_buttons_{};
     // The settings menu and its items.
     SettingsMenu menu_;
-    QMenu* settingsPopup_ = nullptr;
-    QTimer* analyserTimer_ = nullptr;
-    QTimer* clockTimer_ = nullptr;
-    QTimer* blinkTimer_ = nullptr;
+    QMenu* settings_popup_ = nullptr;
+    QTimer* analyser_timer_ = nullptr;
+    QTimer* clock_timer_ = nullptr;
+    QTimer* blink_timer_ = nullptr;
     // The one updater, and whether the user has asked for a check in this run.
-    SelfUpdater* selfUpdater_ = nullptr;
+    SelfUpdater* self_updater_ = nullptr;
     bool manual_check_ = false;
     MprisService* mpris_ = nullptr;  // owned as a child
     // --- title notifications, staying awake, title history; children, the history owned here
     TitleNotifier* notifier_ = nullptr;
     SleepInhibitor* inhibitor_ = nullptr;
     std::unique_ptr<TitleHistory> history_;
-    TitleHistoryWindow* historyWindow_ = nullptr;  // created when first opened
-    bool history_failure_shown_ = false;           // one message per run of failing writes
+    TitleHistoryWindow* history_window_ = nullptr;  // created when first opened
+    bool history_failure_shown_ = false;            // one message per run of failing writes
     // --- end of title notifications, staying awake, title history
 };
 

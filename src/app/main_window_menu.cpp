@@ -16,7 +16,7 @@
 namespace velmora {
 
 void MainWindow::WireMenu() {
-    connect(menuButton_, &PictureButton::clicked, this, &MainWindow::OnMenuClicked);
+    connect(menu_button_, &PictureButton::clicked, this, &MainWindow::OnMenuClicked);
     connect(menu_.ShowDate, &QAction::triggered, this, &MainWindow::OnShowDateToggled);
     connect(menu_.ShowTime, &QAction::triggered, this, &MainWindow::OnShowTimeToggled);
     for (const BackgroundInfo& info : kBackgrounds) {
@@ -34,7 +34,7 @@ void MainWindow::WireMenu() {
     connect(menu_.Russian, &QAction::triggered, this, [this] { ChooseLanguage("Russian"); });
     // Through the normal close, which saves the settings and the list.
     connect(menu_.CloseItem, &QAction::triggered, this, &QWidget::close);
-    connect(clockTimer_, &QTimer::timeout, this, &MainWindow::OnClockTimer);
+    connect(clock_timer_, &QTimer::timeout, this, &MainWindow::OnClockTimer);
     ArmClock();
 }
 
@@ -44,12 +44,12 @@ void MainWindow::OnMenuClicked() {
 
 // The item has already flipped its own mark.
 void MainWindow::OnShowDateToggled() {
-    dateLabel_->setVisible(menu_.ShowDate->isChecked());
+    date_label_->setVisible(menu_.ShowDate->isChecked());
     OnClockTimer();
 }
 
 void MainWindow::OnShowTimeToggled() {
-    timeLabel_->setVisible(menu_.ShowTime->isChecked());
+    time_label_->setVisible(menu_.ShowTime->isChecked());
     OnClockTimer();
 }
 
@@ -61,12 +61,12 @@ void MainWindow::OnBackgroundChosen(Background background) {
 // The picture into the header; its item marked and disabled, the other four unmarked and enabled.
 void MainWindow::ShowBackground(Background background) {
     const auto* source = findChild<QLabel*>(QLatin1String(InfoOf(background).picture));
-    headerImage_->setPixmap(source->pixmap());
+    header_image_->setPixmap(source->pixmap());
     ApplyBackgroundItemStates(menu_.Backgrounds, background);
 }
 
 void MainWindow::OnAboutClicked() {
-    about_box_->ShowWithHeader(headerImage_->pixmap());
+    about_box_->ShowWithHeader(header_image_->pixmap());
 }
 
 // The new language applies at the next start; closing normally saves it with the settings.
@@ -77,19 +77,19 @@ void MainWindow::ChooseLanguage(const char* language_name) {
 }
 
 void MainWindow::OnClockTimer() {
-    RefreshClockLabels(dateLabel_, timeLabel_);
+    RefreshClockLabels(date_label_, time_label_);
     ArmClock();
 }
 
 // The next tick comes when the shown text changes; with the date and time both hidden, none does.
 void MainWindow::ArmClock() {
     const QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    const int ms = MsUntilClockChange(QTime::currentTime(), !dateLabel_->isHidden(),
-                                      !timeLabel_->isHidden(), TimeFormatShowsSeconds(format));
+    const int ms = MsUntilClockChange(QTime::currentTime(), !date_label_->isHidden(),
+                                      !time_label_->isHidden(), TimeFormatShowsSeconds(format));
     if (ms < 0) {
-        clockTimer_->stop();
+        clock_timer_->stop();
     } else {
-        clockTimer_->start(ms);
+        clock_timer_->start(ms);
     }
 }
 

@@ -3,12 +3,41 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <type_traits>
+#include <variant>
 
 namespace velmora {
 
 namespace {
+
 const QString kSection = QString::fromLatin1(kSettingsSection);
-}
+
+// Every key once, in the file's order: the thirteen designed ones, then those added since.
+struct SettingsKey {
+    const char* name;
+    std::variant<int Settings::*, bool Settings::*, QString Settings::*> field;
+    bool added = false;
+};
+const SettingsKey kSettingsKeys[] = {
+    {"Channel", &Settings::channel},
+    {"Volume", &Settings::volume},
+    {"Proxy", &Settings::direct_connection},
+    {"ProxyIP", &Settings::proxy_ip},
+    {"Form", &Settings::window_width},
+    {"ShowDate", &Settings::show_date},
+    {"ShowTime", &Settings::show_time},
+    {"ItemPositionTop", &Settings::item_position_top},
+    {"ItemPositionBelow", &Settings::item_position_below},
+    {"Language", &Settings::language},
+    {"Channelposition", &Settings::channel_position},
+    {"Background", &Settings::background},
+    {"Autocheckoff", &Settings::autocheckoff},
+    {"CloseToTray", &Settings::close_to_tray, true},
+    {"Notifications", &Settings::notifications, true},
+    {"StayAwake", &Settings::stay_awake, true},
+};
+
+}  // namespace
 
 QString SettingsFolder() {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
@@ -27,22 +56,20 @@ LoadedSettings LoadSettings(const QString& path) {
     result.status = ini.Load(path);
     Settings s;
     const Settings d;
-    s.channel = ini.ReadInteger(kSection, "Channel", d.channel);
-    s.volume = ini.ReadInteger(kSection, "Volume", d.volume);
-    s.proxy = ini.ReadBool(kSection, "Proxy", d.proxy);
-    s.proxy_ip = ini.ReadString(kSection, "ProxyIP");
-    s.form = ini.ReadInteger(kSection, "Form", d.form);
-    s.show_date = ini.ReadBool(kSection, "ShowDate", d.show_date);
-    s.show_time = ini.ReadBool(kSection, "ShowTime", d.show_time);
-    s.item_position_top = ini.ReadBool(kSection, "ItemPositionTop", d.item_position_top);
-    s.item_position_below = ini.ReadBool(kSection, "ItemPositionBelow", d.item_position_below);
-    s.language = ini.ReadString(kSection, "Language");
-    s.channel_position = ini.ReadInteger(kSection, "Channelposition", d.channel_position);
-    s.background = ini.ReadString(kSection, "Background");
-    s.autocheckoff = ini.ReadBool(kSection, "Autocheckoff", d.autocheckoff);
-    s.close_to_tray = ini.ReadBool(kSection, "CloseToTray", d.close_to_tray);
-    s.notifications = ini.ReadBool(kSection, "Notifications", d.notifications);
-    s.stay_awake = ini.ReadBool(kSection, "StayAwake", d.stay_awake);
+    for (const SettingsKey& key : kSettingsKeys) {
+        std::visit(
+            [&](auto field) {
+                using Value = std::remove_reference_t<decltype(s.*field)>;
+                if constexpr (std::is_same_v<Value, int>) {
+                    s.*field = ini.ReadInteger(kSection, key.name, d.*field);
+                } else if constexpr (std::is_same_v<Value, bool>) {
+                    s.*field = ini.ReadBool(kSection, key.name, d.*field);
+                } else {
+                    s.*field = ini.ReadString(kSection, key.name);
+                }
+            },
+            key.field);
+    }
     result.settings = s;
     return result;
 }
@@ -53,29 +80,24 @@ FileStatus SaveSettings(const QString& path, const Settings& s) {
     if (FileStatus read = ini.Load(path); !read.ok()) {
         return FileStatus::Failed(FileStatus::Operation::Write, path, read.reason());
     }
-    ini.WriteInteger(kSection, "Channel", s.channel);
-    ini.WriteInteger(kSection, "Volume", s.volume);
-    ini.WriteBool(kSection, "Proxy", s.proxy);
-    ini.WriteString(kSection, "ProxyIP", s.proxy_ip);
-    ini.WriteInteger(kSection, "Form", s.form);
-    ini.WriteBool(kSection, "ShowDate", s.show_date);
-    ini.WriteBool(kSection, "ShowTime", s.show_time);
-    ini.WriteBool(kSection, "ItemPositionTop", s.item_position_top);
-    ini.WriteBool(kSection, "ItemPositionBelow", s.item_position_below);
-    ini.WriteString(kSection, "Language", s.language);
-    ini.WriteInteger(kSection, "Channelposition", s.channel_position);
-    ini.WriteString(kSection, "Background", s.background);
-    ini.WriteBool(kSection, "Autocheckoff", s.autocheckoff);
-    // Keys added since are written once they differ from their default: a file of someone who
-    // never used them holds exactly the thirteen.
     const Settings d;
-    const auto write_added = [&](const char* key, bool value, bool default_value) {
-        if (value != default_value || ini.HasKey(kSection, key))
-            ini.WriteBool(kSection, key, value);
-    };
-    write_added("CloseToTray", s.close_to_tray, d.close_to_tray);
-    write_added("Notifications", s.notifications, d.notifications);
-    write_added("StayAwake", s.stay_awake, d.stay_awake);
+    for (const SettingsKey& key : kSettingsKeys) {
+        std::visit(
+            [&](auto field) {
+                // Keys added since are written once they differ from their default: a file of
+                // someone who never used them holds exactly the thirteen.
+                if (key.added && s.*field == d.*field && !ini.HasKey(kSection, key.name)) return;
+                using Value = std::remove_cvref_t<decltype(s.*field)>;
+                if constexpr (std::is_same_v<Value, int>) {
+                    ini.WriteInteger(kSection, key.name, s.*field);
+                } else if constexpr (std::is_same_v<Value, bool>) {
+                    ini.WriteBool(kSection, key.name, s.*field);
+                } else {
+                    ini.WriteString(kSection, key.name, s.*field);
+                }
+            },
+            key.field);
+    }
     return ini.Save(path);
 }
 

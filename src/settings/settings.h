@@ -16,9 +16,9 @@ namespace velmora {
 struct Settings {
     int channel = 1;                  // "Channel": directory row, -1 for none
     int volume = 90;                  // "Volume": percent, clamped later by the slider
-    bool proxy = true;                // "Proxy": true means a direct connection
+    bool direct_connection = true;    // "Proxy": no proxy is used (the "Proxy off" switch)
     QString proxy_ip;                 // "ProxyIP": server:port or user:pass@server:port
-    int form = 570;                   // "Form": client width, 407 means the panel is closed
+    int window_width = 570;           // "Form": client width, 407 means the panel is closed
     bool show_date = true;            // "ShowDate"
     bool show_time = true;            // "ShowTime"
     bool item_position_top = false;   // "ItemPositionTop"

@@ -148,12 +148,12 @@ class DesktopServicesTest : public WindowTest {
     // Another window takes the focus, as when the user works elsewhere.
     void Deactivate() {
         other_->activateWindow();
-        ASSERT_TRUE(WaitFor([&] { return !form_->isActiveWindow(); }, 2s));
+        ASSERT_TRUE(WaitFor([&] { return !window_->isActiveWindow(); }, 2s));
     }
-    NowPlaying* Now() { return form_->Now(); }
+    NowPlaying* Now() { return window_->Now(); }
     template <class T>
     T* Child(const char* name) {
-        return form_->findChild<T*>(QLatin1String(name));
+        return window_->findChild<T*>(QLatin1String(name));
     }
     QAction* Item(const char* name) { return Child<QAction>(name); }
     QList<Call> Notified(std::size_t count) {
@@ -211,12 +211,12 @@ TEST_F(DesktopServicesTest, OneNotificationPerNewTitleReplacingTheLast) {
         previous_id = calls[i].answer;
     }
     // A recording started during a title marks it, and the titles after it.
-    auto* record = RecordButton(form_);
+    auto* record = RecordButton(window_);
     ASSERT_TRUE(WaitFor([&] { return record->isVisible(); }, 5s));
     Click(record);
     Now()->SetTitle("Band - Three");
     ASSERT_EQ(Notified(4).size(), 4);
-    for (int i = 0; i < 2; ++i) Click(StopButton(form_));  // the recording, then playback
+    for (int i = 0; i < 2; ++i) Click(StopButton(window_));  // the recording, then playback
     TitleHistory stored(HistoryFile());
     ASSERT_FALSE(stored.Load());
     ASSERT_EQ(stored.Entries().size(), 4);
@@ -236,8 +236,8 @@ TEST_F(DesktopServicesTest, OneNotificationPerNewTitleReplacingTheLast) {
     PlayAs("Loopback FM");
     for (const Step& s : steps) {
         if (s.active) {
-            form_->activateWindow();
-            ASSERT_TRUE(WaitFor([&] { return form_->isActiveWindow(); }, 2s));
+            window_->activateWindow();
+            ASSERT_TRUE(WaitFor([&] { return window_->isActiveWindow(); }, 2s));
         }
         if (Item("Notifications1")->isChecked() != s.enabled) Item("Notifications1")->trigger();
         stand_in_.Forget();
@@ -285,7 +285,7 @@ TEST_F(DesktopServicesTest, InhibitorHeldExactlyWhilePlaying) {
         {"another station", [&] { PlayAs("Other FM"); }, 3, 2},
         {"failure", [&] { Now()->SetFailed("Can't play the stream"); }, 3, 3},
         {"play after failure", [&] { PlayAs("Loopback FM"); }, 4, 3},
-        {"close", [&] { ASSERT_TRUE(CloseAndFlush(form_)); }, 4, 4},
+        {"close", [&] { ASSERT_TRUE(CloseAndFlush(window_)); }, 4, 4},
     };
     for (const Step& s : steps) {
         s.act();
@@ -297,7 +297,7 @@ TEST_F(DesktopServicesTest, InhibitorHeldExactlyWhilePlaying) {
             3s))
             << s.what;
     }
-    form_ = nullptr;
+    window_ = nullptr;
     const QList<Call> inhibits = stand_in_.Calls("Inhibit");
     EXPECT_EQ(inhibits[0].args[0].toString(), "");
     EXPECT_EQ(inhibits[0].args[1].toUInt(), 4u);  // suspend
@@ -331,7 +331,7 @@ TEST_F(DesktopServicesTest, InhibitorFallsBackInOrder) {
             continue;
         }
         // Stopped only once held: a stop before the answer asks no further service.
-        ASSERT_TRUE(WaitFor([&] { return form_->findChild<SleepInhibitor*>()->Held(); }, 3s));
+        ASSERT_TRUE(WaitFor([&] { return window_->findChild<SleepInhibitor*>()->Held(); }, 3s));
         EXPECT_EQ(stand_in_.Calls("Inhibit").last().interface, r.interface);
         Now()->SetStopped();
         ASSERT_TRUE(WaitFor([&] { return !stand_in_.Calls(r.release).isEmpty(); }, 3s));
@@ -346,13 +346,13 @@ TEST_F(DesktopServicesTest, HistoryWindowAndFile) {
     PlayAs("Loopback FM");
     for (const char* title : {"A - 1", "", "A - 2", "B - 3"}) Now()->SetTitle(title);
     Now()->SetTitle("B - 3");  // no change
-    ASSERT_TRUE(CloseAndFlush(form_));
-    form_ = new MainWindow;
-    form_->show();
+    ASSERT_TRUE(CloseAndFlush(window_));
+    window_ = new MainWindow;
+    window_->show();
     PlayAs("Loopback FM");
 
-    form_->ShowTitleHistory();
-    auto* window = form_->findChild<TitleHistoryWindow*>();
+    window_->ShowTitleHistory();
+    auto* window = window_->findChild<TitleHistoryWindow*>();
     ASSERT_NE(window, nullptr);
     auto* list = FindChild<QTreeWidget>(window, "HistoryList");
     ASSERT_EQ(list->topLevelItemCount(), 3);

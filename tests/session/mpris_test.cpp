@@ -106,7 +106,7 @@ class MprisWindowTest : public WindowTest {
 
     void SetUp() override {
         WindowTest::SetUp();
-        service_ = form_->findChild<MprisService*>();
+        service_ = window_->findChild<MprisService*>();
         ASSERT_NE(service_, nullptr);
         ASSERT_EQ(service_->ServiceName(), kMprisServiceName);
         service_->SetWatchInterval(50);
@@ -176,7 +176,7 @@ TEST_F(MprisWindowTest, TransportStatusAndMetadata) {
     EXPECT_TRUE(Playing());
 
     // The window's Stop only ends a recording; a paused player must be silent as well.
-    auto* record = RecordButton(form_);
+    auto* record = RecordButton(window_);
     ASSERT_TRUE(WaitFor([&] { return record->isVisible(); }, 5s));
     Click(record);
     ASSERT_TRUE(Recording());
@@ -209,7 +209,7 @@ TEST_F(MprisWindowTest, TransportStatusAndMetadata) {
 // Next and Previous walk the directory's station rows, header rows skipped, when what plays came
 // from the directory.
 TEST_F(MprisWindowTest, NextAndPreviousSkipHeaderRows) {
-    auto* combo = DirectoryCombo(form_);
+    auto* combo = DirectoryCombo(window_);
     combo->setCurrentIndex(11);
 
     struct Step {
@@ -221,7 +221,7 @@ TEST_F(MprisWindowTest, NextAndPreviousSkipHeaderRows) {
         Player(s.method);
         EXPECT_TRUE(WaitFor([&] { return combo->currentIndex() == s.row; }, 3s))
             << s.method << " gave " << combo->currentIndex() << ", not " << s.row;
-        EXPECT_EQ(form_->Channels()->SelectedRow(), -1);
+        EXPECT_EQ(window_->Channels()->SelectedRow(), -1);
     }
     Player("Stop");
 }
@@ -229,19 +229,19 @@ TEST_F(MprisWindowTest, NextAndPreviousSkipHeaderRows) {
 // The bus volume and the slider are one value both ways; Quit closes the window normally, so the
 // settings are saved.
 TEST_F(MprisWindowTest, VolumeFollowsTheSliderAndQuitSaves) {
-    auto* slider = VolumeSlider(form_);
+    auto* slider = VolumeSlider(window_);
     const std::pair<double, int> sets[] = {{0.3, 30}, {1.7, 100}, {-1.0, 0}};
     for (const auto& [volume, position] : sets) {
         SetVolume(volume);
         EXPECT_TRUE(WaitFor([&] { return slider->value() == position; }, 2s)) << volume;
     }
-    EXPECT_TRUE(UnmuteButton(form_)->isVisible());
+    EXPECT_TRUE(UnmuteButton(window_)->isVisible());
 
     slider->setValue(55);
     EXPECT_DOUBLE_EQ(Property("Volume").toDouble(), 0.55);
     EXPECT_TRUE(WaitFor([&] { return watch_.Saw("Volume", 0.55); }, 2s));
 
-    const QPointer<MainWindow> form = form_;
+    const QPointer<MainWindow> form = window_;
     Call("org.mpris.MediaPlayer2", "Quit");
     ASSERT_TRUE(WaitUntilWindowGone(form));
     const QByteArray settings = ReadBytes(home_.SettingsFile());

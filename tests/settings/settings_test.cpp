@@ -73,9 +73,9 @@ TEST(Settings, RoundTripKeepsEveryValue) {
     Settings s;
     s.channel = -1;
     s.volume = 0;
-    s.proxy = false;
+    s.direct_connection = false;
     s.proxy_ip = QString::fromUtf8("user:p\xc3\xa4ss@proxy.local:3128");
-    s.form = 407;
+    s.window_width = 407;
     s.show_date = false;
     s.show_time = false;
     s.item_position_top = true;
@@ -100,19 +100,19 @@ TEST(Settings, HandEditedValuesReadAsDefaultsOrNumbers) {
                "Channel=-1\nProxy=abc\nChannelposition=$10\n");
     Settings s = LoadExisting(path);
     EXPECT_EQ(s.volume, 32);
-    EXPECT_EQ(s.form, 408);
+    EXPECT_EQ(s.window_width, 408);
     EXPECT_TRUE(s.show_date);
     EXPECT_TRUE(s.show_time);
     EXPECT_FALSE(s.autocheckoff);
     EXPECT_EQ(s.channel, -1);
-    EXPECT_TRUE(s.proxy);
+    EXPECT_TRUE(s.direct_connection);
     EXPECT_EQ(s.channel_position, 16);
     EXPECT_TRUE(s.item_position_below);
 
     WriteBytes(path, "[Default]\nVolume=250\nForm=407\n");
     s = LoadExisting(path);
     EXPECT_EQ(s.volume, 250);  // the slider clamps it, the file value is kept as read
-    EXPECT_EQ(s.form, 407);
+    EXPECT_EQ(s.window_width, 407);
     WriteBytes(path, "[Default]\nVolume=abc\n");
     EXPECT_EQ(LoadExisting(path).volume, 90);
     // An existing file without the section gives all defaults, unlike a missing file.
