@@ -16,6 +16,7 @@
 #include "app/recording_control.h"
 #include "app/settings_binding.h"
 #include "app/title_label_copy.h"
+#include "app/update_part.h"
 #include "app/volume_control.h"
 #include "app/window_files.h"
 #include "channels/channel_editor.h"
@@ -236,7 +237,7 @@ void MainWindow::LoadOnFirstShow() {
     volume_->RememberPosition();
     proxy_panel_->OnDirectConnectionClicked();
     ApplyLanguage();
-    ApplyUpdateSettings();
+    update_->Apply(update_info_path_, menu_.AutoCheckOff->isChecked());
     ApplyBackground();
 }
 

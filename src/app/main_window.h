@@ -42,7 +42,7 @@ class ChannelEditor;
 class AnalyserView;
 class AnalyserPump;
 class PlaybackControl;
-class SelfUpdater;
+class UpdatePart;
 class SleepTimer;
 class SleepTimerLabel;
 class TrayIcon;
@@ -163,13 +163,6 @@ class MainWindow final : public QWidget, private ChannelListHost {
     void OnDeleteAllClicked();
     void OnMoveUpClicked();
     void OnMoveDownClicked();
-    // Self-update (main_window_update.cpp).
-    void CreateSelfUpdater();
-    void ApplyUpdateSettings();
-    void OnCheckForUpdateClicked();
-    void OnUpdateError();
-    void OnNoUpdateAvailable();
-    void OnUpdateDone();
     // Media keys and panel widgets, through the session bus when there is one.
     void CreateMediaKeys();
     // --- listener: tray icon, close to tray, sleep timer, recent stations, Next and Previous by
@@ -284,9 +277,7 @@ class MainWindow final : public QWidget, private ChannelListHost {
     QTimer* analyser_timer_ = nullptr;
     QTimer* clock_timer_ = nullptr;
     QTimer* blink_timer_ = nullptr;
-    // The one updater, and whether the user has asked for a check in this run.
-    SelfUpdater* self_updater_ = nullptr;
-    bool manual_check_ = false;
+    UpdatePart* update_ = nullptr;   // owned as a child
     MprisService* mpris_ = nullptr;  // owned as a child
     // --- title notifications, staying awake, title history; children, the history owned here
     TitleNotifier* notifier_ = nullptr;

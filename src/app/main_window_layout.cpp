@@ -9,6 +9,7 @@
 
 #include "app/header_clock.h"
 #include "app/main_window.h"
+#include "app/update_part.h"
 #include "channels/channel_list_model.h"
 #include "channels/directory.h"
 #include "i18n/message.h"
@@ -77,7 +78,7 @@ void MainWindow::CreateControls() {
     ShowNowPlaying();
     WireMenu();
     WireUserPanel();
-    CreateSelfUpdater();
+    update_ = new UpdatePart(this, menu_.CheckForUpdate, [this] { return SaveBeforeClose(); });
     CreateKeyboard();
     CreateTray();
 }
