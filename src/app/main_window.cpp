@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "app/about_box.h"
+#include "app/analyser_part.h"
 #include "app/header_clock.h"
 #include "app/playback_control.h"
 #include "app/recording_control.h"
@@ -31,11 +32,9 @@
 #include "playback/engine_startup.h"
 #include "playback/player.h"
 #include "playback/transport.h"
-#include "widgets/analyser_pump.h"
 #include "widgets/analyser_view.h"
 #include "widgets/picture_button.h"
 #include "widgets/proxy_panel.h"
-#include "widgets/spectrum_painter.h"
 #include "widgets/track_bar.h"
 
 // The artwork is compiled into a static library, whose resource initialiser nothing else pulls in.
@@ -68,7 +67,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
 
 MainWindow::~MainWindow() {
     // The analyser's thread reads from the player.
-    analyser_pump_.reset();
+    analyser_.reset();
     // Destruction handler: the player stops and frees every stream and releases the engine; a
     // worker waiting on a report is let go.
     delete player_;
@@ -104,9 +103,6 @@ void MainWindow::CreateParts() {
     connect(play_button_, &PictureButton::clicked, playback_, &PlaybackControl::OnPlayClicked);
     connect(stop_button_, &PictureButton::clicked, playback_, &PlaybackControl::OnStopClicked);
     connect(playback_, &PlaybackControl::started, this, &MainWindow::ApplyStartFixes);
-    connect(player_, &Player::opening, this, &MainWindow::StopAnalyser);
-    connect(player_, &Player::failed, this, &MainWindow::StopAnalyser);
-    connect(player_, &Player::stopped, this, &MainWindow::StopAnalyser);
 
     volume_ = new VolumeControl(volume_slider_, mute_button_, unmute_button_, player_, this);
     files_ = std::make_unique<WindowFiles>(this, channels_, [this] { return BoundControls(); });
@@ -151,14 +147,14 @@ void MainWindow::StartUp() {
     player_->SetProxy(proxy_panel_->Buffer().data());
     player_->SetVolume(volume_->Position());
 
-    spectrum_ = std::make_unique<SpectrumPainter>(analyser_box_->width(), analyser_box_->height());
-    connect(analyser_timer_, &QTimer::timeout, this, &MainWindow::OnAnalyserTimer);
-    analyser_pump_ = std::make_unique<AnalyserPump>(
-        *spectrum_, *analyser_box_,
-        [player = player_](Player::Magnitudes& fft) { return player->AnalyserData(fft); },
-        std::chrono::milliseconds(analyser_timer_->interval()));
+    analyser_ = std::make_unique<AnalyserPart>(
+        this, analyser_box_, analyser_placeholder_, analyser_timer_,
+        [player = player_](Player::Magnitudes& fft) { return player->AnalyserData(fft); });
+    connect(player_, &Player::opening, analyser_.get(), &AnalyserPart::Stop);
+    connect(player_, &Player::failed, analyser_.get(), &AnalyserPart::Stop);
+    connect(player_, &Player::stopped, analyser_.get(), &AnalyserPart::Stop);
     // Some ways out (the update's) end the program without closing this window.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, &MainWindow::StopAnalyser);
+    connect(qApp, &QCoreApplication::aboutToQuit, analyser_.get(), &AnalyserPart::Stop);
     started_up_ = true;
 }
 
@@ -174,40 +170,10 @@ void MainWindow::EnsureSecondaryWindows() {
     channel_editor_->SetLanguageName([this] { return language_name_; });
 }
 
-// One analyser frame while the current stream plays; the look is set after drawing, so the first
-// frame of a run still shows the painter's own colours. Once the analyser has a window of its own
-// its thread draws the frames, in the same rhythm.
-void MainWindow::OnAnalyserTimer() {
-    Player::Magnitudes fft{};
-    if (!player_->AnalyserData(fft)) return;
-    analyser_placeholder_->hide();
-    spectrum_->Render(*analyser_box_, fft.data(), 0, -1);
-    ApplySystemLook(*spectrum_, palette());
-    if (analyser_box_->HasOwnWindow()) {
-        analyser_timer_->stop();
-        analyser_pump_->Start();
-    }
-}
-
-void MainWindow::StartAnalyser() {
-    if (analyser_timer_->isActive() || (analyser_pump_ && analyser_pump_->Running())) return;
-    analyser_timer_->start();
-}
-
-// With nothing sounding a tick would draw nothing; the last frame stays shown.
-void MainWindow::StopAnalyser() {
-    analyser_timer_->stop();
-    if (analyser_pump_) analyser_pump_->Stop();
-}
-
-// The analyser follows a changed colour scheme, also while its thread draws.
+// The analyser follows a changed colour scheme.
 void MainWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    // Before the first frame the painter keeps its own colours for it.
-    if (event->type() != QEvent::PaletteChange || !spectrum_ || !analyser_placeholder_->isHidden())
-        return;
-    std::lock_guard lock(analyser_box_->FrameLock());
-    ApplySystemLook(*spectrum_, palette());
+    if (event->type() == QEvent::PaletteChange && analyser_) analyser_->FollowPalette();
 }
 
 void MainWindow::ShowEngineError(const QString& message) {

@@ -40,7 +40,7 @@ class RecordingControl;
 class AboutBox;
 class ChannelEditor;
 class AnalyserView;
-class AnalyserPump;
+class AnalyserPart;
 class PlaybackControl;
 class UpdatePart;
 class SleepTimer;
@@ -143,9 +143,6 @@ class MainWindow final : public QWidget, private ChannelListHost {
     void OnHomepageClicked();
     void OnProgramsClicked();
     void OpenWebPage(const QString& address);
-    void OnAnalyserTimer();
-    void StartAnalyser();
-    void StopAnalyser();
     // Settings menu, header and clock (main_window_menu.cpp).
     void OnMenuClicked();
     void OnShowDateToggled();
@@ -219,8 +216,7 @@ class MainWindow final : public QWidget, private ChannelListHost {
     std::unique_ptr<WindowFiles> files_;
     // What Play opens: a user channel or an address, or (source Directory) the directory's row.
     StationChoice chosen_;
-    std::unique_ptr<SpectrumPainter> spectrum_;
-    std::unique_ptr<AnalyserPump> analyser_pump_;
+    std::unique_ptr<AnalyserPart> analyser_;  // once the engine has started
     QString language_name_;
     QString background_name_;
     QString update_info_path_;                 // set by ApplyLanguage

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "app/analyser_part.h"
 #include "app/main_window.h"
 #include "app/playback_control.h"
 #include "app/volume_control.h"
@@ -21,7 +22,6 @@
 #include "playback/station_argument.h"
 #include "playback/transport.h"
 #include "widgets/picture_button.h"
-#include "widgets/spectrum_painter.h"
 
 namespace velmora {
 
@@ -104,7 +104,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 // Once per opening, when its stream starts to sound.
 void MainWindow::ApplyStartFixes() {
-    StartAnalyser();  // keeps a running rhythm
+    if (analyser_) analyser_->Start();  // keeps a running rhythm
     StartFixInput in;
     in.slider_position = volume_->Position();
     in.user_channel_mode = chosen_.UserChannel();
