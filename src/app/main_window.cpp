@@ -13,6 +13,7 @@
 #include "app/about_box.h"
 #include "app/analyser_part.h"
 #include "app/header_clock.h"
+#include "app/header_part.h"
 #include "app/playback_control.h"
 #include "app/recording_control.h"
 #include "app/settings_binding.h"
@@ -194,9 +195,7 @@ void MainWindow::LoadOnFirstShow() {
     // Without any list the rest of the start-up is skipped, as for any failing step.
     if (!files_->LoadOnFirstShow()) return;
     if (files_->SettingsApplied()) {
-        date_label_->setVisible(menu_.ShowDate->isChecked());
-        time_label_->setVisible(menu_.ShowTime->isChecked());
-        ArmClock();
+        header_->FollowMenuMarks();
     }
     LayoutByWidth();
     ApplyProgramsButtonRule();
@@ -204,7 +203,7 @@ void MainWindow::LoadOnFirstShow() {
     proxy_panel_->OnDirectConnectionClicked();
     ApplyLanguage();
     update_->Apply(update_info_path_, menu_.AutoCheckOff->isChecked());
-    ApplyBackground();
+    header_->ApplyBackground();
 }
 
 SettingsControls MainWindow::BoundControls() {
@@ -220,7 +219,7 @@ SettingsControls MainWindow::BoundControls() {
     c.InsertAtBottom = channel_editor_->InsertAtBottom();
     c.LanguageName = &language_name_;
     c.channels = channels_;
-    c.BackgroundName = &background_name_;
+    c.BackgroundName = header_->BackgroundName();
     c.AutoCheckOff = menu_.AutoCheckOff;
     c.CloseToTray = menu_.CloseToTray;
     c.Notifications = menu_.Notifications;
@@ -272,14 +271,6 @@ void MainWindow::ApplyLanguageOf(const LanguageInfo& language) {
     menu_.English->setEnabled(name != QLatin1String("English"));
     menu_.German->setEnabled(name != QLatin1String("German"));
     menu_.Russian->setEnabled(name != QLatin1String("Russian"));
-}
-
-// Puts the stored header background into header_image_; a name that matches none keeps the designed
-// one.
-void MainWindow::ApplyBackground() {
-    if (const std::optional<Background> b = MatchStoredBackground(background_name_)) {
-        ShowBackground(*b);
-    }
 }
 
 // --- closing

@@ -38,6 +38,7 @@ class Player;
 class ProxyPanel;
 class RecordingControl;
 class AboutBox;
+class HeaderPart;
 class ChannelEditor;
 class AnalyserView;
 class AnalyserPart;
@@ -127,7 +128,6 @@ class MainWindow final : public QWidget, private ChannelListHost {
     void ApplyProgramsButtonRule();
     void ApplyLanguage();
     void ApplyLanguageOf(const LanguageInfo& language);
-    void ApplyBackground();
 
     // False, after telling the user, when a file could not be written; the close is abandoned.
     bool SaveBeforeClose();
@@ -145,14 +145,8 @@ class MainWindow final : public QWidget, private ChannelListHost {
     void OpenWebPage(const QString& address);
     // Settings menu, header and clock (main_window_menu.cpp).
     void OnMenuClicked();
-    void OnShowDateToggled();
-    void OnShowTimeToggled();
-    void OnBackgroundChosen(Background background);
-    void ShowBackground(Background background);
     void OnAboutClicked();
     void ChooseLanguage(const char* language_name);
-    void OnClockTimer();
-    void ArmClock();
     // User panel (main_window_user_panel.cpp).
     void OnOpenPanelClicked();
     void OnClosePanelClicked();
@@ -218,7 +212,6 @@ class MainWindow final : public QWidget, private ChannelListHost {
     StationChoice chosen_;
     std::unique_ptr<AnalyserPart> analyser_;  // once the engine has started
     QString language_name_;
-    QString background_name_;
     QString update_info_path_;                 // set by ApplyLanguage
     AboutBox* about_box_ = nullptr;            // owned as a child
     ChannelEditor* channel_editor_ = nullptr;  // owned as a child
@@ -272,6 +265,7 @@ class MainWindow final : public QWidget, private ChannelListHost {
     QMenu* settings_popup_ = nullptr;
     QTimer* analyser_timer_ = nullptr;
     QTimer* clock_timer_ = nullptr;
+    HeaderPart* header_ = nullptr;  // owned as a child
     QTimer* blink_timer_ = nullptr;
     UpdatePart* update_ = nullptr;   // owned as a child
     MprisService* mpris_ = nullptr;  // owned as a child
