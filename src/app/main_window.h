@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // MainWindow, the main window: the header, the directory and transport controls, the now-playing
 // box and the user channel panel. It builds the layout and wires the parts that do the work:
-// NowPlaying (what plays), PlaybackControl (Play, Stop, replay), VolumeControl, RecordingControl
-// and WindowFiles (the list and settings files). The rules live in playback/ and channels/;
+// NowPlaying (what plays), PlaybackControl (Play, Stop, replay), VolumeControl, RecordingControl,
+// WindowFiles (the list and settings files), AnalyserPart, HeaderPart and UpdatePart. The rules live in playback/ and channels/;
 // everything about streams goes through the Player.
 #pragma once
 
