@@ -2,8 +2,8 @@
 // MainWindow, the main window: the header, the directory and transport controls, the now-playing
 // box and the user channel panel. It builds the layout and wires the parts that do the work:
 // NowPlaying (what plays), PlaybackControl (Play, Stop, replay), VolumeControl, RecordingControl,
-// WindowFiles (the list and settings files), AnalyserPart, HeaderPart and UpdatePart. The rules live in playback/ and channels/;
-// everything about streams goes through the Player.
+// WindowFiles (the list and settings files), AnalyserPart, HeaderPart and UpdatePart. The rules
+// live in playback/ and channels/; everything about streams goes through the Player.
 #pragma once
 
 #include <QWidget>
