@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Velmora: `make run` installs what is missing, builds and starts the player;
-# `make test` installs, builds and runs every test (then the engine tests under ThreadSanitizer).
+# `make test` installs, builds and runs every test (then the threaded engine and opening tests under
+# ThreadSanitizer).
 # The tests and benchmarks are built only once a target that runs them has asked for them
 # (VELMORA_BUILD_TESTS in the build folder's cache): a first `make run` builds the player alone.
 BUILD      ?= build
@@ -10,6 +11,9 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 SOAK_MINUTES ?= 60
 JOBS       ?= $(shell nproc)
+# The test programs whose code runs threads: only these are built and run under ThreadSanitizer.
+TSAN_TESTS ?= engine_tests opening_tests
+space := $(subst ,, )
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
 .PHONY: all deps build run test test-main test-tsan bench format clean package package-check tests-on
@@ -55,9 +59,10 @@ $(TSAN_BUILD)/CMakeCache.txt:
 test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
 	@grep -qs '^VELMORA_BUILD_TESTS:BOOL=ON$$' $(TSAN_BUILD)/CMakeCache.txt || \
 	  cmake -S . -B $(TSAN_BUILD) -DVELMORA_BUILD_TESTS=ON
-	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TESTS)
 	QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-	  ctest --test-dir $(TSAN_BUILD) --output-on-failure --no-tests=error -j $(JOBS) --timeout 600
+	  ctest --test-dir $(TSAN_BUILD) --output-on-failure --no-tests=error -j $(JOBS) --timeout 600 \
+	  -L '^($(subst $(space),|,$(TSAN_TESTS)))$$'
 
 package: build
 	cmake --build $(BUILD) --target package
@@ -77,6 +82,7 @@ bench-deps:
 
 bench: tests-on bench-deps
 	cmake --build $(BUILD) -j $(JOBS)
+	cmake --build $(BUILD) -j $(JOBS) --target velmora_benchmarks
 	scripts/run-benchmarks $(BUILD)
 
 .PHONY: fuzz fuzz-deps check-asan soak bench-deps

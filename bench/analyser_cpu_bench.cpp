@@ -34,12 +34,12 @@
 #include <unistd.h>
 
 #include "app/main_window.h"
-#include "app/picture_button.h"
 #include "channels/channel_list_model.h"
 #include "engine/engine.h"
 #include "server_process.h"
 #include "support/test_audio.h"
 #include "support/window_harness.h"
+#include "widgets/picture_button.h"
 
 extern char** environ;
 

@@ -7,7 +7,7 @@
 #include <array>
 #include <cmath>
 
-#include "playback/spectrum_painter.h"
+#include "widgets/spectrum_painter.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #
 # Every layer is the folder of its name under src/. base, text, engine and opening need no Qt: the
 # probe (tools/, checked like a layer) is built from them alone.
-set(VELMORA_LAYERS base text engine opening finder i18n desktop recording channels playback update
-    mpris listening finding app upgrader tools)
+set(VELMORA_LAYERS base text engine opening finder i18n desktop recording channels settings
+    widgets playback update listening session finding app upgrader tools)
 
 # Whole writes, errno texts, the web-address rule, thread start.
 set(VELMORA_LAYER_base_USES "")
@@ -24,21 +24,27 @@ set(VELMORA_LAYER_desktop_USES base i18n)
 # which downloads through the engine without playing.
 set(VELMORA_LAYER_recording_USES base text engine opening i18n)
 set(VELMORA_LAYER_channels_USES text i18n desktop)
+# The settings file: the INI reader and writer and the settings record.
+set(VELMORA_LAYER_settings_USES text i18n desktop)
+# Reusable widgets: picture button, track bar, analyser view, painter, pump and X image push, proxy
+# panel. They know nothing of the Player: they are given their data and where theirs goes.
+set(VELMORA_LAYER_widgets_USES base i18n)
 # The Player lives in playback: the windows' one way to the engine.
 set(VELMORA_LAYER_playback_USES base engine opening text i18n desktop channels)
 set(VELMORA_LAYER_update_USES base text i18n desktop)
-set(VELMORA_LAYER_mpris_USES desktop channels)
-# What the listener meets beyond the window: the tray icon, the sleep timer, recent stations, title
-# notifications, the suspend inhibitor and the title history. They know nothing of the window or the
-# engine.
+# What follows the playing station beyond the window: the sleep timer, recent stations, Next and
+# Previous, the title history. They know nothing of the window or the engine.
 set(VELMORA_LAYER_listening_USES i18n desktop)
+# What speaks to the desktop session: MPRIS, title notifications, the suspend inhibitor, the tray
+# icon, the single instance and the session's end.
+set(VELMORA_LAYER_session_USES i18n desktop channels listening)
 # The "Find stations" window over the directory client.
 set(VELMORA_LAYER_finding_USES base finder i18n desktop channels update)
-set(VELMORA_LAYER_app_USES base text opening finder i18n desktop recording channels playback update
-    mpris listening finding)
+set(VELMORA_LAYER_app_USES base text opening finder i18n desktop recording channels settings widgets
+    playback update listening session finding)
 set(VELMORA_LAYER_upgrader_USES "")
 set(VELMORA_LAYER_tools_USES base engine opening text)
 
 # The windows reach the engine only through the Player: no engine header in these folders. The
 # check reports this rule on its own (ctest: layers_engine_free, label windows_without_engine).
-set(VELMORA_ENGINE_FREE_LAYERS app channels finding)
+set(VELMORA_ENGINE_FREE_LAYERS app channels settings widgets session finding)

@@ -6,8 +6,8 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/ini_file.h"
 #include "fuzz_support.h"
+#include "settings/ini_file.h"
 #include "text/server_text.h"
 
 namespace {

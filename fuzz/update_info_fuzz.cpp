@@ -19,13 +19,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string key = velmora::DateSortKey(info.date);
     FUZZ_CHECK(key.size() <= info.date.size());
-    velmora::IsNewerVersion(velmora::VersionControl::byDate, info, "2.4.5.1", "11/20/2026");
+    velmora::IsNewerVersion(velmora::VersionControl::ByDate, info, "2.4.5.1", "11/20/2026");
     const bool newer =
-        velmora::IsNewerVersion(velmora::VersionControl::byNumber, info, info.version, "");
+        velmora::IsNewerVersion(velmora::VersionControl::ByNumber, info, info.version, "");
     FUZZ_CHECK(!newer);  // a version never differs from itself
     // A signed verdict needs a signature; this key signed nothing the fuzzer can find.
     const velmora::UpdateVerdict verdict = velmora::JudgeUpdate(
-        info, velmora::VersionControl::byNumber, "2451", "", std::string(32, '\x01'));
+        info, velmora::VersionControl::ByNumber, "2451", "", std::string(32, '\x01'));
     FUZZ_CHECK(verdict != velmora::UpdateVerdict::Offer || velmora::IsRedirect(info));
     FUZZ_CHECK(velmora::BoundedText(info.message, 20, 1500).size() <= 1500 * 4 + 3);
     velmora::UsersServed(info.served);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/find_command.h"
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "finding/directory_error_text.h"
 #include "finding/finder_setup.h"
 
@@ -28,7 +28,7 @@ int RunFindCommand(const QString& words, std::FILE* out, std::FILE* err) {
     // The user's proxy setting, as the window would use it.
     const LoadedSettings loaded = LoadSettings(SettingsFilePath());
     const Settings settings = loaded.settings.value_or(Settings{});
-    const QString proxy = settings.proxy ? QString() : settings.proxy_ip;
+    const QString proxy = settings.direct_connection ? QString() : settings.proxy_ip;
     const auto client =
         MakeDirectoryClient(QLatin1String(VELMORA_VERSION), SettingsFolder(), proxy);
     SearchQuery query;

@@ -12,9 +12,6 @@
 #include "app/find_command.h"
 #include "app/main_window.h"
 #include "app/program_windows.h"
-#include "app/session_end.h"
-#include "app/settings.h"
-#include "app/single_instance.h"
 #include "desktop/dialogs.h"
 #include "desktop/language_switch.h"
 #include "desktop/program_files.h"
@@ -22,6 +19,9 @@
 #include "i18n/message.h"
 #include "playback/station_argument.h"
 #include "recording/headless_recording.h"
+#include "session/session_end.h"
+#include "session/single_instance.h"
+#include "settings/settings.h"
 
 namespace {
 

@@ -6,16 +6,19 @@
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 
 #include "app/about_box.h"
+#include "app/analyser_part.h"
 #include "app/header_clock.h"
-#include "app/picture_button.h"
+#include "app/header_part.h"
 #include "app/playback_control.h"
 #include "app/recording_control.h"
 #include "app/settings_binding.h"
 #include "app/title_label_copy.h"
+#include "app/update_part.h"
 #include "app/volume_control.h"
 #include "app/window_files.h"
 #include "channels/channel_editor.h"
@@ -27,14 +30,13 @@
 #include "i18n/message.h"
 #include "i18n/window_translation.h"
 #include "listening/title_history.h"
-#include "playback/analyser_pump.h"
-#include "playback/analyser_view.h"
 #include "playback/engine_startup.h"
 #include "playback/player.h"
-#include "playback/proxy_panel.h"
-#include "playback/spectrum_painter.h"
-#include "playback/track_bar.h"
 #include "playback/transport.h"
+#include "widgets/analyser_view.h"
+#include "widgets/picture_button.h"
+#include "widgets/proxy_panel.h"
+#include "widgets/track_bar.h"
 
 // The artwork is compiled into a static library, whose resource initialiser nothing else pulls in.
 static void LoadArtwork() {
@@ -66,7 +68,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
 
 MainWindow::~MainWindow() {
     // The analyser's thread reads from the player.
-    analyserPump_.reset();
+    analyser_.reset();
     // Destruction handler: the player stops and frees every stream and releases the engine; a
     // worker waiting on a report is let go.
     delete player_;
@@ -89,39 +91,36 @@ int MainWindow::RetryCount() const {
 
 void MainWindow::CreateParts() {
     now_ = new NowPlaying(this);
-    now_->SetStationText(stationLabel_->text());
-    recording_ = new RecordingControl({this, recordButton_, blinkTimer_, menu_.RecordPerSong},
-                                      player_, now_, this);
-    connect(blinkTimer_, &QTimer::timeout, recording_, &RecordingControl::OnBlinkTimer);
-    connect(recordButton_, &PictureButton::clicked, recording_, &RecordingControl::OnRecordClicked);
-    connect(recordingsButton_, &PictureButton::clicked, recording_,
+    now_->SetStationText(station_label_->text());
+    recording_ = new RecordingControl({this, record_button_, blink_timer_, menu_.RecordPerSong}, player_, now_, this);
+    connect(blink_timer_, &QTimer::timeout, recording_, &RecordingControl::OnBlinkTimer);
+    connect(record_button_, &PictureButton::clicked, recording_,
+            &RecordingControl::OnRecordClicked);
+    connect(recordings_button_, &PictureButton::clicked, recording_,
             &RecordingControl::OnOpenRecordingsClicked);
 
     playback_ = new PlaybackControl(
-        {player_, now_, recording_, proxyPanel_}, [this] { return CurrentChoice(); }, this);
-    connect(playButton_, &PictureButton::clicked, playback_, &PlaybackControl::OnPlayClicked);
-    connect(stopButton_, &PictureButton::clicked, playback_, &PlaybackControl::OnStopClicked);
+        {player_, now_, recording_, proxy_panel_}, [this] { return CurrentChoice(); }, this);
+    connect(play_button_, &PictureButton::clicked, playback_, &PlaybackControl::OnPlayClicked);
+    connect(stop_button_, &PictureButton::clicked, playback_, &PlaybackControl::OnStopClicked);
     connect(playback_, &PlaybackControl::started, this, &MainWindow::ApplyStartFixes);
-    connect(player_, &Player::opening, this, &MainWindow::StopAnalyser);
-    connect(player_, &Player::failed, this, &MainWindow::StopAnalyser);
-    connect(player_, &Player::stopped, this, &MainWindow::StopAnalyser);
 
-    volume_ = new VolumeControl(volumeSlider_, muteButton_, unmuteButton_, player_, this);
+    volume_ = new VolumeControl(volume_slider_, mute_button_, unmute_button_, player_, this);
     files_ = std::make_unique<WindowFiles>(this, channels_, [this] { return BoundControls(); });
 
-    new TitleLabelCopy(titleLabel_);
+    new TitleLabelCopy(title_label_);
     menu_.ProxyServer->setEnabled(true);
-    connect(menu_.ProxyServer, &QAction::triggered, proxyPanel_, &ProxyPanel::Open);
+    connect(menu_.ProxyServer, &QAction::triggered, proxy_panel_, &ProxyPanel::Open);
 }
 
 // The three lines and the record button show what NowPlaying holds.
 void MainWindow::ShowNowPlaying() {
-    connect(now_, &NowPlaying::stationTextChanged, stationLabel_, &QLabel::setText);
-    connect(now_, &NowPlaying::rateTextChanged, rateLabel_, &QLabel::setText);
-    connect(now_, &NowPlaying::titleChanged, titleLabel_, &QLabel::setText);
+    connect(now_, &NowPlaying::stationTextChanged, station_label_, &QLabel::setText);
+    connect(now_, &NowPlaying::rateTextChanged, rate_label_, &QLabel::setText);
+    connect(now_, &NowPlaying::titleChanged, title_label_, &QLabel::setText);
     connect(now_, &NowPlaying::recordableChanged, this, [this](bool recordable) {
-        recordButton_->setVisible(recordable);
-        cannotRecordImage_->setVisible(!recordable);
+        record_button_->setVisible(recordable);
+        cannot_record_image_->setVisible(!recordable);
     });
 }
 
@@ -129,8 +128,8 @@ void MainWindow::ShowNowPlaying() {
 
 void MainWindow::StartUp() {
     // The clock shows the date and time, not texts.
-    ExcludeFromTranslation(dateLabel_);
-    ExcludeFromTranslation(timeLabel_);
+    ExcludeFromTranslation(date_label_);
+    ExcludeFromTranslation(time_label_);
     TranslateWindow(this);
     switch (player_->StartEngine()) {
         case Player::StartupFailure::None:
@@ -143,67 +142,39 @@ void MainWindow::StartUp() {
             ShowEngineError(Msg("Can't initialize Sound Card"));
             return;
     }
-    proxyPanel_->SetPlayer(player_);
-    player_->SetProxy(proxyPanel_->Buffer().data());
+    proxy_panel_->SetProxyTarget([player = QPointer<Player>(player_)](const char* address) {
+        if (player) player->SetProxy(address);
+    });
+    player_->SetProxy(proxy_panel_->Buffer().data());
     player_->SetVolume(volume_->Position());
 
-    spectrum_ = std::make_unique<SpectrumPainter>(analyserBox_->width(), analyserBox_->height());
-    connect(analyserTimer_, &QTimer::timeout, this, &MainWindow::OnAnalyserTimer);
-    analyserPump_ = std::make_unique<AnalyserPump>(
-        *spectrum_, *analyserBox_,
-        [player = player_](Player::Magnitudes& fft) { return player->AnalyserData(fft); },
-        std::chrono::milliseconds(analyserTimer_->interval()));
+    analyser_ = std::make_unique<AnalyserPart>(
+        this, analyser_box_, analyser_placeholder_, analyser_timer_,
+        [player = player_](Player::Magnitudes& fft) { return player->AnalyserData(fft); });
+    connect(player_, &Player::opening, analyser_.get(), &AnalyserPart::Stop);
+    connect(player_, &Player::failed, analyser_.get(), &AnalyserPart::Stop);
+    connect(player_, &Player::stopped, analyser_.get(), &AnalyserPart::Stop);
     // Some ways out (the update's) end the program without closing this window.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, &MainWindow::StopAnalyser);
+    connect(qApp, &QCoreApplication::aboutToQuit, analyser_.get(), &AnalyserPart::Stop);
     started_up_ = true;
 }
 
 void MainWindow::SetSecondaryWindows(AboutBox* about_box, ChannelEditor* channel_editor) {
     about_box_ = about_box;
-    channelEditor_ = channel_editor;
+    channel_editor_ = channel_editor;
 }
 
 void MainWindow::EnsureSecondaryWindows() {
     if (!about_box_) about_box_ = new AboutBox(this);
-    if (!channelEditor_) channelEditor_ = new ChannelEditor(channels_, this);
+    if (!channel_editor_) channel_editor_ = new ChannelEditor(channels_, this);
     about_box_->SetLanguageName([this] { return language_name_; });
-    channelEditor_->SetLanguageName([this] { return language_name_; });
+    channel_editor_->SetLanguageName([this] { return language_name_; });
 }
 
-// One analyser frame while the current stream plays; the look is set after drawing, so the first
-// frame of a run still shows the painter's own colours. Once the analyser has a window of its own
-// its thread draws the frames, in the same rhythm.
-void MainWindow::OnAnalyserTimer() {
-    Player::Magnitudes fft{};
-    if (!player_->AnalyserData(fft)) return;
-    analyserPlaceholder_->hide();
-    spectrum_->Render(*analyserBox_, fft.data(), 0, -1);
-    ApplySystemLook(*spectrum_, palette());
-    if (analyserBox_->HasOwnWindow()) {
-        analyserTimer_->stop();
-        analyserPump_->Start();
-    }
-}
-
-void MainWindow::StartAnalyser() {
-    if (analyserTimer_->isActive() || (analyserPump_ && analyserPump_->Running())) return;
-    analyserTimer_->start();
-}
-
-// With nothing sounding a tick would draw nothing; the last frame stays shown.
-void MainWindow::StopAnalyser() {
-    analyserTimer_->stop();
-    if (analyserPump_) analyserPump_->Stop();
-}
-
-// The analyser follows a changed colour scheme, also while its thread draws.
+// The analyser follows a changed colour scheme.
 void MainWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    // Before the first frame the painter keeps its own colours for it.
-    if (event->type() != QEvent::PaletteChange || !spectrum_ || !analyserPlaceholder_->isHidden())
-        return;
-    std::lock_guard lock(analyserBox_->FrameLock());
-    ApplySystemLook(*spectrum_, palette());
+    if (event->type() == QEvent::PaletteChange && analyser_) analyser_->FollowPalette();
 }
 
 void MainWindow::ShowEngineError(const QString& message) {
@@ -224,33 +195,31 @@ void MainWindow::LoadOnFirstShow() {
     // Without any list the rest of the start-up is skipped, as for any failing step.
     if (!files_->LoadOnFirstShow()) return;
     if (files_->SettingsApplied()) {
-        dateLabel_->setVisible(menu_.ShowDate->isChecked());
-        timeLabel_->setVisible(menu_.ShowTime->isChecked());
-        ArmClock();
+        header_->FollowMenuMarks();
     }
     LayoutByWidth();
     ApplyProgramsButtonRule();
     volume_->RememberPosition();
-    proxyPanel_->OnDirectConnectionClicked();
+    proxy_panel_->OnDirectConnectionClicked();
     ApplyLanguage();
-    ApplyUpdateSettings();
-    ApplyBackground();
+    update_->Apply(update_info_path_, menu_.AutoCheckOff->isChecked());
+    header_->ApplyBackground();
 }
 
 SettingsControls MainWindow::BoundControls() {
     SettingsControls c;
     c.window = this;
-    c.Directory = directoryCombo_;
-    c.Volume = volumeSlider_;
-    c.DirectConnection = proxyPanel_->directSwitch;
-    c.ProxyField = proxyPanel_->addressEdit;
+    c.Directory = directory_combo_;
+    c.Volume = volume_slider_;
+    c.DirectConnection = proxy_panel_->directSwitch;
+    c.ProxyField = proxy_panel_->addressEdit;
     c.ShowDate = menu_.ShowDate;
     c.ShowTime = menu_.ShowTime;
-    c.InsertAtTop = channelEditor_->InsertAtTop();
-    c.InsertAtBottom = channelEditor_->InsertAtBottom();
+    c.InsertAtTop = channel_editor_->InsertAtTop();
+    c.InsertAtBottom = channel_editor_->InsertAtBottom();
     c.LanguageName = &language_name_;
     c.channels = channels_;
-    c.BackgroundName = &background_name_;
+    c.BackgroundName = header_->BackgroundName();
     c.AutoCheckOff = menu_.AutoCheckOff;
     c.CloseToTray = menu_.CloseToTray;
     c.Notifications = menu_.Notifications;
@@ -261,55 +230,48 @@ SettingsControls MainWindow::BoundControls() {
 
 void MainWindow::LayoutByWidth() {
     const bool closed = LayoutForClientWidth(width()) == PanelLayout::Closed;
-    openPanelButton_->setVisible(closed);
-    closePanelButton_->setVisible(!closed);
+    open_panel_button_->setVisible(closed);
+    close_panel_button_->setVisible(!closed);
     PlaceClockLabels();
 }
 
 void MainWindow::PlaceClockLabels() {
-    velmora::PlaceClockLabels(dateLabel_, timeLabel_, LayoutForClientWidth(width()));
+    velmora::PlaceClockLabels(date_label_, time_label_, LayoutForClientWidth(width()));
 }
 
 void MainWindow::ApplyProgramsButtonRule() {
-    if (DirectoryRowLacksPrograms(directoryCombo_->currentIndex())) programsButton_->hide();
+    if (DirectoryRowLacksPrograms(directory_combo_->currentIndex())) programs_button_->hide();
 }
 
 // Chooses the interface language from the settings or, when they name none, from the system's
 // catalogue language; with neither, the windows keep their start-up texts, and updates are looked
 // for in the language those texts are in.
 void MainWindow::ApplyLanguage() {
-    const int row = directoryCombo_->currentIndex();
+    const int row = directory_combo_->currentIndex();
     if (const LanguageInfo* stored = LanguageByName(language_name_)) {
         ApplyLanguageOf(*stored);
-        if (directoryCombo_->currentIndex() < 0) directoryCombo_->setCurrentIndex(row);
+        if (directory_combo_->currentIndex() < 0) directory_combo_->setCurrentIndex(row);
         return;
     }
     const LanguageInfo* system = LanguageByCode(CatalogueLanguage());
     if (!system) {
-        updateInfoPath_ = QString::fromLatin1(LanguageOfShownTexts().update_path);
+        update_info_path_ = QString::fromLatin1(LanguageOfShownTexts().update_path);
         return;
     }
     ApplyLanguageOf(*system);
-    if (directoryCombo_->currentIndex() < 0) directoryCombo_->setCurrentIndex(FirstStationRow());
+    if (directory_combo_->currentIndex() < 0) directory_combo_->setCurrentIndex(FirstStationRow());
     language_name_ = QString::fromLatin1(system->name);
 }
 
 void MainWindow::ApplyLanguageOf(const LanguageInfo& language) {
-    updateInfoPath_ = QString::fromLatin1(language.update_path);  // the updater's InfoFileURL path
+    update_info_path_ =
+        QString::fromLatin1(language.update_path);  // the updater's InfoFileURL path
     SwitchCatalogue(QString::fromLatin1(language.code), this);
     RetranslateWindow(this);
     const QString name = QString::fromLatin1(language.name);
     menu_.English->setEnabled(name != QLatin1String("English"));
     menu_.German->setEnabled(name != QLatin1String("German"));
     menu_.Russian->setEnabled(name != QLatin1String("Russian"));
-}
-
-// Puts the stored header background into headerImage_; a name that matches none keeps the designed
-// one.
-void MainWindow::ApplyBackground() {
-    if (const std::optional<Background> b = MatchStoredBackground(background_name_)) {
-        ShowBackground(*b);
-    }
 }
 
 // --- closing

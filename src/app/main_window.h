@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // MainWindow, the main window: the header, the directory and transport controls, the now-playing
 // box and the user channel panel. It builds the layout and wires the parts that do the work:
-// NowPlaying (what plays), PlaybackControl (Play, Stop, replay), VolumeControl, RecordingControl
-// and WindowFiles (the list and settings files). The rules live in playback/ and channels/;
-// everything about streams goes through the Player.
+// NowPlaying (what plays), PlaybackControl (Play, Stop, replay), VolumeControl, RecordingControl,
+// WindowFiles (the list and settings files), AnalyserPart, HeaderPart and UpdatePart. The rules
+// live in playback/ and channels/; everything about streams goes through the Player.
 #pragma once
 
 #include <QWidget>
@@ -38,11 +38,12 @@ class Player;
 class ProxyPanel;
 class RecordingControl;
 class AboutBox;
+class HeaderPart;
 class ChannelEditor;
 class AnalyserView;
-class AnalyserPump;
+class AnalyserPart;
 class PlaybackControl;
-class SelfUpdater;
+class UpdatePart;
 class SleepTimer;
 class SleepTimerLabel;
 class TrayIcon;
@@ -81,7 +82,7 @@ class MainWindow final : public QWidget, private ChannelListHost {
     // What plays, for anything that shows or follows it.
     NowPlaying* Now() const { return now_; }
     // Path of the update information file for the applied language; empty when none applies.
-    QString UpdateInfoPath() const { return updateInfoPath_; }
+    QString UpdateInfoPath() const { return update_info_path_; }
     // Plays `url` as a station of its own, shown as `name` until its server names it; the user's
     // list is left as it is. Only http(s) addresses are opened.
     void PlayStation(const QString& url, const QString& name);
@@ -128,7 +129,6 @@ class MainWindow final : public QWidget, private ChannelListHost {
     void ApplyProgramsButtonRule();
     void ApplyLanguage();
     void ApplyLanguageOf(const LanguageInfo& language);
-    void ApplyBackground();
 
     // False, after telling the user, when a file could not be written; the close is abandoned.
     bool SaveBeforeClose();
@@ -138,25 +138,16 @@ class MainWindow final : public QWidget, private ChannelListHost {
     StationChoice CurrentChoice() const;
     void ChooseDirectory();
     void OnDirectoryRowChosen(int row);
-    void OnDirectoryKeyDown(int virtual_key);
+    void OnDirectoryUp();
     void OnUserChannelChosen();
     void ApplyStartFixes();
     void OnHomepageClicked();
     void OnProgramsClicked();
     void OpenWebPage(const QString& address);
-    void OnAnalyserTimer();
-    void StartAnalyser();
-    void StopAnalyser();
     // Settings menu, header and clock (main_window_menu.cpp).
     void OnMenuClicked();
-    void OnShowDateToggled();
-    void OnShowTimeToggled();
-    void OnBackgroundChosen(Background background);
-    void ShowBackground(Background background);
     void OnAboutClicked();
     void ChooseLanguage(const char* language_name);
-    void OnClockTimer();
-    void ArmClock();
     // User panel (main_window_user_panel.cpp).
     void OnOpenPanelClicked();
     void OnClosePanelClicked();
@@ -164,13 +155,6 @@ class MainWindow final : public QWidget, private ChannelListHost {
     void OnDeleteAllClicked();
     void OnMoveUpClicked();
     void OnMoveDownClicked();
-    // Self-update (main_window_update.cpp).
-    void CreateSelfUpdater();
-    void ApplyUpdateSettings();
-    void OnCheckForUpdateClicked();
-    void OnUpdateError();
-    void OnNoUpdateAvailable();
-    void OnUpdateDone();
     // Media keys and panel widgets, through the session bus when there is one.
     void CreateMediaKeys();
     // --- listener: tray icon, close to tray, sleep timer, recent stations, Next and Previous by
@@ -195,9 +179,9 @@ class MainWindow final : public QWidget, private ChannelListHost {
     void OnSleepVolumeShare(double share);
     void OnSleepTimerExpired();
     void RestoreVolume();
-    TrayIcon* tray_ = nullptr;               // owned as a child
-    SleepTimer* sleepTimer_ = nullptr;       // owned as a child
-    SleepTimerLabel* sleepLabel_ = nullptr;  // owned as a child
+    TrayIcon* tray_ = nullptr;                // owned as a child
+    SleepTimer* sleep_timer_ = nullptr;       // owned as a child
+    SleepTimerLabel* sleep_label_ = nullptr;  // owned as a child
     RecentStations recent_;
     // --- end of the listener's block
 
@@ -227,45 +211,43 @@ class MainWindow final : public QWidget, private ChannelListHost {
     std::unique_ptr<WindowFiles> files_;
     // What Play opens: a user channel or an address, or (source Directory) the directory's row.
     StationChoice chosen_;
-    std::unique_ptr<SpectrumPainter> spectrum_;
-    std::unique_ptr<AnalyserPump> analyserPump_;
+    std::unique_ptr<AnalyserPart> analyser_;  // once the engine has started
     QString language_name_;
-    QString background_name_;
-    QString updateInfoPath_;                  // set by ApplyLanguage
-    AboutBox* about_box_ = nullptr;           // owned as a child
-    ChannelEditor* channelEditor_ = nullptr;  // owned as a child
+    QString update_info_path_;                 // set by ApplyLanguage
+    AboutBox* about_box_ = nullptr;            // owned as a child
+    ChannelEditor* channel_editor_ = nullptr;  // owned as a child
 
     // --- controls; each keeps its designer name as its objectName, which tests look for
-    QLabel* headerImage_ = nullptr;
-    QLabel* logoImage_ = nullptr;
-    QLabel* analyserBezel_ = nullptr;
-    QLabel* sloganLabel_ = nullptr;
-    QLabel* dateLabel_ = nullptr;
-    QLabel* timeLabel_ = nullptr;
-    AnalyserView* analyserBox_ = nullptr;
-    QLabel* analyserPlaceholder_ = nullptr;
-    QGroupBox* channelBox_ = nullptr;
-    QLabel* channelPrompt_ = nullptr;
-    QComboBox* directoryCombo_ = nullptr;
-    PictureButton* playButton_ = nullptr;
-    PictureButton* stopButton_ = nullptr;
-    PictureButton* recordButton_ = nullptr;
-    QLabel* cannotRecordImage_ = nullptr;
-    PictureButton* recordingsButton_ = nullptr;
-    VolumeTrackBar* volumeSlider_ = nullptr;
-    PictureButton* muteButton_ = nullptr;
-    PictureButton* unmuteButton_ = nullptr;
-    PictureButton* menuButton_ = nullptr;
-    PictureButton* openPanelButton_ = nullptr;
-    PictureButton* closePanelButton_ = nullptr;
-    QGroupBox* playingBox_ = nullptr;
-    QLabel* titleLabel_ = nullptr;
-    QLabel* stationLabel_ = nullptr;
-    QLabel* rateLabel_ = nullptr;
-    PictureButton* homepageButton_ = nullptr;
-    PictureButton* programsButton_ = nullptr;
-    ProxyPanel* proxyPanel_ = nullptr;
-    QGroupBox* userPanel_ = nullptr;
+    QLabel* header_image_ = nullptr;
+    QLabel* logo_image_ = nullptr;
+    QLabel* analyser_bezel_ = nullptr;
+    QLabel* slogan_label_ = nullptr;
+    QLabel* date_label_ = nullptr;
+    QLabel* time_label_ = nullptr;
+    AnalyserView* analyser_box_ = nullptr;
+    QLabel* analyser_placeholder_ = nullptr;
+    QGroupBox* channel_box_ = nullptr;
+    QLabel* channel_prompt_ = nullptr;
+    QComboBox* directory_combo_ = nullptr;
+    PictureButton* play_button_ = nullptr;
+    PictureButton* stop_button_ = nullptr;
+    PictureButton* record_button_ = nullptr;
+    QLabel* cannot_record_image_ = nullptr;
+    PictureButton* recordings_button_ = nullptr;
+    VolumeTrackBar* volume_slider_ = nullptr;
+    PictureButton* mute_button_ = nullptr;
+    PictureButton* unmute_button_ = nullptr;
+    PictureButton* menu_button_ = nullptr;
+    PictureButton* open_panel_button_ = nullptr;
+    PictureButton* close_panel_button_ = nullptr;
+    QGroupBox* playing_box_ = nullptr;
+    QLabel* title_label_ = nullptr;
+    QLabel* station_label_ = nullptr;
+    QLabel* rate_label_ = nullptr;
+    PictureButton* homepage_button_ = nullptr;
+    PictureButton* programs_button_ = nullptr;
+    ProxyPanel* proxy_panel_ = nullptr;
+    QGroupBox* user_panel_ = nullptr;
     ChannelListModel* channels_ = nullptr;
     // The user panel's buttons, in the order they stand.
     enum ListButton {
@@ -278,23 +260,22 @@ class MainWindow final : public QWidget, private ChannelListHost {
         kDetails,
         kListButtons
     };
-    std::array<PictureButton*, kListButtons> listButtons_{};
+    std::array<PictureButton*, kListButtons> list_buttons_{};
     // The settings menu and its items.
     SettingsMenu menu_;
-    QMenu* settingsPopup_ = nullptr;
-    QTimer* analyserTimer_ = nullptr;
-    QTimer* clockTimer_ = nullptr;
-    QTimer* blinkTimer_ = nullptr;
-    // The one updater, and whether the user has asked for a check in this run.
-    SelfUpdater* selfUpdater_ = nullptr;
-    bool manual_check_ = false;
+    QMenu* settings_popup_ = nullptr;
+    QTimer* analyser_timer_ = nullptr;
+    QTimer* clock_timer_ = nullptr;
+    HeaderPart* header_ = nullptr;  // owned as a child
+    QTimer* blink_timer_ = nullptr;
+    UpdatePart* update_ = nullptr;   // owned as a child
     MprisService* mpris_ = nullptr;  // owned as a child
     // --- title notifications, staying awake, title history; children, the history owned here
     TitleNotifier* notifier_ = nullptr;
     SleepInhibitor* inhibitor_ = nullptr;
     std::unique_ptr<TitleHistory> history_;
-    TitleHistoryWindow* historyWindow_ = nullptr;  // created when first opened
-    bool history_failure_shown_ = false;           // one message per run of failing writes
+    TitleHistoryWindow* history_window_ = nullptr;  // created when first opened
+    bool history_failure_shown_ = false;            // one message per run of failing writes
     // --- end of title notifications, staying awake, title history
     StationFinding* finding_ = nullptr;  // the "Find stations" window's part, a child
 };

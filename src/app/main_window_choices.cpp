@@ -8,8 +8,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "app/analyser_part.h"
 #include "app/main_window.h"
-#include "app/picture_button.h"
 #include "app/playback_control.h"
 #include "app/volume_control.h"
 #include "app/web_address.h"
@@ -19,9 +19,9 @@
 #include "i18n/message.h"
 #include "playback/now_playing.h"
 #include "playback/player.h"
-#include "playback/spectrum_painter.h"
 #include "playback/station_argument.h"
 #include "playback/transport.h"
+#include "widgets/picture_button.h"
 
 namespace velmora {
 
@@ -29,8 +29,8 @@ StationChoice MainWindow::CurrentChoice() const {
     if (chosen_.UserChannel()) return chosen_;
     StationChoice directory;
     directory.source = StationSource::Directory;
-    directory.row = directoryCombo_->currentIndex();
-    directory.name = directoryCombo_->currentText();
+    directory.row = directory_combo_->currentIndex();
+    directory.name = directory_combo_->currentText();
     return directory;
 }
 
@@ -44,11 +44,11 @@ void MainWindow::OnDirectoryRowChosen(int row) {
     playback_->LeaveCurrent(false);
     channels_->ClearSelection();
     ChooseDirectory();
-    homepageButton_->show();
-    programsButton_->show();
+    homepage_button_->show();
+    programs_button_->show();
     const DirectoryChoice choice = ChooseDirectoryRow(row);
-    if (choice.row != row) directoryCombo_->setCurrentIndex(choice.row);  // raises no click
-    if (!choice.show_programs) programsButton_->hide();
+    if (choice.row != row) directory_combo_->setCurrentIndex(choice.row);  // raises no click
+    if (!choice.show_programs) programs_button_->hide();
     // The new choice abandoned an opening still under way, so that the chosen row opens instead.
     playback_->Play();
 }
@@ -58,7 +58,7 @@ void MainWindow::OnUserChannelChosen() {
     const ChannelEntry entry = row >= 0 ? channels_->Entry(row) : ChannelEntry{};
     if (entry.IsSeparator()) {
         ChooseDirectory();
-        listButtons_[kEdit]->setEnabled(false);
+        list_buttons_[kEdit]->setEnabled(false);
         return;
     }
     playback_->LeaveCurrent(true);
@@ -67,9 +67,9 @@ void MainWindow::OnUserChannelChosen() {
         return;
     }
     chosen_ = {StationSource::UserList, row, entry.name, entry.playlist};
-    homepageButton_->setVisible(!entry.homepage.isEmpty());
-    programsButton_->setVisible(!entry.programs.isEmpty());
-    listButtons_[kEdit]->setEnabled(true);
+    homepage_button_->setVisible(!entry.homepage.isEmpty());
+    programs_button_->setVisible(!entry.programs.isEmpty());
+    list_buttons_[kEdit]->setEnabled(true);
     playback_->Play();
 }
 
@@ -80,23 +80,23 @@ void MainWindow::PlayStation(const QString& url, const QString& name) {
     // Played like a user channel that is not in the list: the list keeps no selection.
     channels_->ClearSelection();
     chosen_ = {StationSource::Address, -1, name, url};
-    homepageButton_->hide();
-    programsButton_->hide();
-    listButtons_[kEdit]->setEnabled(false);
+    homepage_button_->hide();
+    programs_button_->hide();
+    list_buttons_[kEdit]->setEnabled(false);
     playback_->Play();
 }
 
-void MainWindow::OnDirectoryKeyDown(int virtual_key) {
-    const int row = directoryCombo_->currentIndex();
-    const int before = RowBeforeKeyDown(row, virtual_key);
-    if (before != row) directoryCombo_->setCurrentIndex(before);  // raises no click
+void MainWindow::OnDirectoryUp() {
+    const int row = directory_combo_->currentIndex();
+    const int before = RowBeforeUp(row);
+    if (before != row) directory_combo_->setCurrentIndex(before);  // raises no click
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == directoryCombo_ && event->type() == QEvent::KeyPress) {
+    if (watched == directory_combo_ && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Up && key->modifiers() == Qt::NoModifier) {
-            OnDirectoryKeyDown(kVirtualKeyUp);
+            OnDirectoryUp();
         }
     }
     return QWidget::eventFilter(watched, event);  // the drop-down's own handling follows
@@ -104,11 +104,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 // Once per opening, when its stream starts to sound.
 void MainWindow::ApplyStartFixes() {
-    StartAnalyser();  // keeps a running rhythm
+    if (analyser_) analyser_->Start();  // keeps a running rhythm
     StartFixInput in;
     in.slider_position = volume_->Position();
     in.user_channel_mode = chosen_.UserChannel();
-    in.directory_row = directoryCombo_->currentIndex();
+    in.directory_row = directory_combo_->currentIndex();
     in.user_row = channels_->SelectedRow();
     if (in.user_row >= 0) {
         const ChannelEntry entry = channels_->Entry(in.user_row);
@@ -130,7 +130,7 @@ void MainWindow::OnHomepageClicked() {
         OpenWebPage(channels_->Entry(user_row).homepage);
         return;
     }
-    const int row = directoryCombo_->currentIndex();
+    const int row = directory_combo_->currentIndex();
     if (IsDirectoryStationRow(row)) {
         OpenWebPage(QString::fromUtf8(DirectoryRows()[row].homepage));
     }
@@ -142,7 +142,7 @@ void MainWindow::OnProgramsClicked() {
         OpenWebPage(channels_->Entry(user_row).programs);
         return;
     }
-    const int row = directoryCombo_->currentIndex();
+    const int row = directory_combo_->currentIndex();
     if (!IsDirectoryStationRow(row)) return;
     if (DirectoryRowLacksPrograms(row)) {
         dialogs().Error(this, Msg("Programs are not available!"));

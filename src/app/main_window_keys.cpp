@@ -10,12 +10,12 @@
 #include <QShortcut>
 
 #include "app/main_window.h"
-#include "app/picture_button.h"
 #include "app/playback_control.h"
 #include "app/recording_control.h"
 #include "channels/channel_list_model.h"
 #include "playback/player.h"
-#include "playback/track_bar.h"
+#include "widgets/picture_button.h"
+#include "widgets/track_bar.h"
 
 namespace velmora {
 
@@ -48,16 +48,17 @@ class SpaceToWindow final : public QObject {
 void MainWindow::CreateKeyboard() {
     // Directory, transport, volume, now playing, the user's list and its buttons.
     QWidget* const order[] = {
-        directoryCombo_, openPanelButton_, closePanelButton_, menuButton_,     playButton_,
-        stopButton_,     recordButton_,    recordingsButton_, volumeSlider_,   muteButton_,
-        unmuteButton_,   titleLabel_,      homepageButton_,   programsButton_, channels_->View(),
+        directory_combo_, open_panel_button_, close_panel_button_, menu_button_,
+        play_button_,     stop_button_,       record_button_,      recordings_button_,
+        volume_slider_,   mute_button_,       unmute_button_,      title_label_,
+        homepage_button_, programs_button_,   channels_->View(),
     };
     QWidget* previous = nullptr;
     for (QWidget* w : order) {
         if (previous) setTabOrder(previous, w);
         previous = w;
     }
-    for (PictureButton* b : listButtons_) {
+    for (PictureButton* b : list_buttons_) {
         setTabOrder(previous, b);
         previous = b;
     }
@@ -69,13 +70,13 @@ void MainWindow::CreateKeyboard() {
         connect(new QShortcut(keys, this), &QShortcut::activated, this, action);
     };
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_R), [this] {
-        if (recording_->Active() || recordButton_->isVisible()) recording_->OnRecordClicked();
+        if (recording_->Active() || record_button_->isVisible()) recording_->OnRecordClicked();
     });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Up),
-             [this] { volumeSlider_->setValue(volumeSlider_->value() + kVolumeStep); });
+             [this] { volume_slider_->setValue(volume_slider_->value() + kVolumeStep); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Down),
-             [this] { volumeSlider_->setValue(volumeSlider_->value() - kVolumeStep); });
+             [this] { volume_slider_->setValue(volume_slider_->value() - kVolumeStep); });
 }
 
 // Space reaches the window only when the focused control did not take it (a text field types

@@ -8,15 +8,15 @@
 #include <QTimer>
 
 #include "app/main_window.h"
-#include "app/picture_button.h"
 #include "app/recording_control.h"
-#include "app/settings.h"
 #include "app/title_history_window.h"
 #include "desktop/dialogs.h"
 #include "i18n/message.h"
-#include "listening/sleep_inhibitor.h"
 #include "listening/title_history.h"
-#include "listening/title_notifier.h"
+#include "session/sleep_inhibitor.h"
+#include "session/title_notifier.h"
+#include "settings/settings.h"
+#include "widgets/picture_button.h"
 
 namespace velmora {
 
@@ -42,7 +42,7 @@ void MainWindow::CreateListening() {
     // The reason names the station, whose name may come after playback has begun.
     connect(now_, &NowPlaying::changed, this, &MainWindow::FollowPlaybackForSleep);
     // After the recording control's own handler, which has started or ended the recording.
-    connect(recordButton_, &PictureButton::clicked, this, &MainWindow::OnRecordingToggled);
+    connect(record_button_, &PictureButton::clicked, this, &MainWindow::OnRecordingToggled);
 
     // toggled, not triggered: the stored settings set the marks too.
     connect(menu_.Notifications, &QAction::toggled, notifier_, &TitleNotifier::SetEnabled);
@@ -56,7 +56,7 @@ void MainWindow::OnTitleShown(const QString& title) {
     notifier_->TitleShown(station, title, isActiveWindow());
     ReportHistoryWrite(
         history_->Add({QDateTime::currentDateTime(), station, title, recording_->Active()}));
-    if (historyWindow_) historyWindow_->Refresh();
+    if (history_window_) history_window_->Refresh();
 }
 
 void MainWindow::FollowPlaybackForSleep() {
@@ -71,7 +71,7 @@ void MainWindow::FollowPlaybackForSleep() {
 void MainWindow::OnRecordingToggled() {
     if (!recording_->Active()) return;
     ReportHistoryWrite(history_->MarkRecorded(now_->StationName(), now_->Title()));
-    if (historyWindow_) historyWindow_->Refresh();
+    if (history_window_) history_window_->Refresh();
 }
 
 // The history is written at each title; a full disk is told once, not at every title, and the
@@ -88,14 +88,14 @@ void MainWindow::ReportHistoryWrite(const std::optional<FileWriteError>& error) 
 }
 
 void MainWindow::ShowTitleHistory() {
-    if (!historyWindow_) {
-        historyWindow_ = new TitleHistoryWindow(
+    if (!history_window_) {
+        history_window_ = new TitleHistoryWindow(
             history_.get(), [this] { ClearTitleHistory(); }, this);
     }
-    historyWindow_->Refresh();
-    historyWindow_->show();
-    historyWindow_->raise();
-    historyWindow_->activateWindow();
+    history_window_->Refresh();
+    history_window_->show();
+    history_window_->raise();
+    history_window_->activateWindow();
 }
 
 void MainWindow::ClearTitleHistory() {

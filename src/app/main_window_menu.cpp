@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// MainWindow's settings menu, header backgrounds, clock and about box.
+// MainWindow's settings menu and about box.
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
@@ -8,29 +8,21 @@
 #include <QTimer>
 
 #include "app/about_box.h"
-#include "app/header_clock.h"
+#include "app/header_part.h"
 #include "app/main_window.h"
-#include "app/now_playing_state.h"
-#include "app/picture_button.h"
 #include "app/station_finding.h"
 #include "channels/channel_editor.h"
 #include "channels/channel_list_model.h"
 #include "channels/channel_operations.h"
 #include "desktop/dialogs.h"
 #include "i18n/message.h"
-#include "playback/player.h"
-#include "playback/proxy_panel.h"
+#include "widgets/proxy_panel.h"
+#include "widgets/picture_button.h"
 
 namespace velmora {
 
 void MainWindow::WireMenu() {
-    connect(menuButton_, &PictureButton::clicked, this, &MainWindow::OnMenuClicked);
-    connect(menu_.ShowDate, &QAction::triggered, this, &MainWindow::OnShowDateToggled);
-    connect(menu_.ShowTime, &QAction::triggered, this, &MainWindow::OnShowTimeToggled);
-    for (const BackgroundInfo& info : kBackgrounds) {
-        connect(menu_.Backgrounds[static_cast<std::size_t>(info.id)], &QAction::triggered, this,
-                [this, id = info.id] { OnBackgroundChosen(id); });
-    }
+    connect(menu_button_, &PictureButton::clicked, this, &MainWindow::OnMenuClicked);
     connect(menu_.ExportList, &QAction::triggered, this,
             [this] { ExportChannelList(*channels_, this); });
     connect(menu_.ImportList, &QAction::triggered, this,
@@ -39,13 +31,13 @@ void MainWindow::WireMenu() {
     finding_ = new StationFinding(
         this, {[this](const QString& url, const QString& name) { PlayStation(url, name); },
                [this](const ChannelEntry& entry) {
-                   channels_->Add(entry, channelEditor_ && channelEditor_->PositionTop()
+                   channels_->Add(entry, channel_editor_ && channel_editor_->PositionTop()
                                              ? ChannelListModel::Position::Top
                                              : ChannelListModel::Position::Bottom);
                },
                [this] {
-                   return proxyPanel_->directSwitch->isChecked() ? QString()
-                                                                 : proxyPanel_->addressEdit->text();
+                   return proxy_panel_->directSwitch->isChecked() ? QString()
+                                                                 : proxy_panel_->addressEdit->text();
                }});
     // The item's Ctrl+F works while the menu is closed too.
     addAction(menu_.FindStations);
@@ -60,39 +52,16 @@ void MainWindow::WireMenu() {
     connect(menu_.Russian, &QAction::triggered, this, [this] { ChooseLanguage("Russian"); });
     // Through the normal close, which saves the settings and the list.
     connect(menu_.CloseItem, &QAction::triggered, this, &QWidget::close);
-    connect(clockTimer_, &QTimer::timeout, this, &MainWindow::OnClockTimer);
-    ArmClock();
+    header_ =
+        new HeaderPart({this, header_image_, date_label_, time_label_, clock_timer_}, menu_, this);
 }
 
 void MainWindow::OnMenuClicked() {
     PopupSettingsMenu(menu_, this);
 }
 
-// The item has already flipped its own mark.
-void MainWindow::OnShowDateToggled() {
-    dateLabel_->setVisible(menu_.ShowDate->isChecked());
-    OnClockTimer();
-}
-
-void MainWindow::OnShowTimeToggled() {
-    timeLabel_->setVisible(menu_.ShowTime->isChecked());
-    OnClockTimer();
-}
-
-void MainWindow::OnBackgroundChosen(Background background) {
-    ShowBackground(background);
-    background_name_ = StoredName(background);
-}
-
-// The picture into the header; its item marked and disabled, the other four unmarked and enabled.
-void MainWindow::ShowBackground(Background background) {
-    const auto* source = findChild<QLabel*>(QLatin1String(InfoOf(background).picture));
-    headerImage_->setPixmap(source->pixmap());
-    ApplyBackgroundItemStates(menu_.Backgrounds, background);
-}
-
 void MainWindow::OnAboutClicked() {
-    about_box_->ShowWithHeader(headerImage_->pixmap());
+    about_box_->ShowWithHeader(header_image_->pixmap());
 }
 
 // The new language applies at the next start; closing normally saves it with the settings.
@@ -100,23 +69,6 @@ void MainWindow::ChooseLanguage(const char* language_name) {
     dialogs().Information(this, Msg("Program has to be restarted to apply the changes."));
     language_name_ = QString::fromLatin1(language_name);
     close();
-}
-
-void MainWindow::OnClockTimer() {
-    RefreshClockLabels(dateLabel_, timeLabel_);
-    ArmClock();
-}
-
-// The next tick comes when the shown text changes; with the date and time both hidden, none does.
-void MainWindow::ArmClock() {
-    const QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    const int ms = MsUntilClockChange(QTime::currentTime(), !dateLabel_->isHidden(),
-                                      !timeLabel_->isHidden(), TimeFormatShowsSeconds(format));
-    if (ms < 0) {
-        clockTimer_->stop();
-    } else {
-        clockTimer_->start(ms);
-    }
 }
 
 }  // namespace velmora

@@ -7,9 +7,9 @@
 #include "app/main_window.h"
 #include "app/playback_control.h"
 #include "app/recording_control.h"
-#include "mpris/mpris_service.h"
 #include "playback/player.h"
-#include "playback/track_bar.h"
+#include "session/mpris_service.h"
+#include "widgets/track_bar.h"
 
 namespace velmora {
 
@@ -21,18 +21,18 @@ void MainWindow::CreateMediaKeys() {
         now.playing = player_->IsBusy();
         now.station = now_->StationName();
         now.title = now_->Title();
-        now.volume = volumeSlider_->value();
+        now.volume = volume_slider_->value();
         return now;
     };
     player.play = [this] { playback_->OnPlayClicked(); };
     player.stop = [this] { playback_->StopWithRecording(); };
     player.skip = [this](int step) { SkipStation(step); };
-    player.set_volume = [this](int position) { volumeSlider_->setValue(position); };
+    player.set_volume = [this](int position) { volume_slider_->setValue(position); };
     player.raise = [this] { RaiseWindow(); };
     player.quit = [this] { close(); };
     mpris_ = new MprisService(std::move(player), this);
     mpris_->setObjectName(QStringLiteral("MprisService"));
-    connect(volumeSlider_, &QSlider::valueChanged, mpris_, &MprisService::Changed);
+    connect(volume_slider_, &QSlider::valueChanged, mpris_, &MprisService::Changed);
     // Every step of a playback shows on the bus; NowPlaying reports after it has changed, so the
     // service reads what the window shows.
     connect(now_, &NowPlaying::changed, mpris_, &MprisService::Changed);

@@ -22,9 +22,9 @@
 #include "listening/list_skip.h"
 #include "listening/sleep_timer.h"
 #include "listening/sleep_timer_label.h"
-#include "listening/tray_icon.h"
-#include "mpris/mpris_rules.h"
 #include "playback/player.h"
+#include "session/mpris_rules.h"
+#include "session/tray_icon.h"
 
 namespace velmora {
 
@@ -37,20 +37,20 @@ bool TrayShown() {
 }  // namespace
 
 void MainWindow::CreateTray() {
-    sleepTimer_ = new SleepTimer(this);
-    sleepTimer_->setObjectName(QStringLiteral("SleepTimer"));
-    sleepLabel_ = new SleepTimerLabel(dateLabel_, timeLabel_, this);
-    ExcludeFromTranslation(sleepLabel_);  // its text is made when it shows
+    sleep_timer_ = new SleepTimer(this);
+    sleep_timer_->setObjectName(QStringLiteral("SleepTimer"));
+    sleep_label_ = new SleepTimerLabel(date_label_, time_label_, this);
+    ExcludeFromTranslation(sleep_label_);  // its text is made when it shows
     for (std::size_t i = 0; i < kSleepTimerChoices.size(); ++i) {
         connect(menu_.SleepMinutes[i], &QAction::triggered, this,
-                [this, minutes = kSleepTimerChoices[i]] { sleepTimer_->Start(minutes); });
+                [this, minutes = kSleepTimerChoices[i]] { sleep_timer_->Start(minutes); });
     }
     connect(menu_.SleepOther, &QAction::triggered, this, &MainWindow::AskSleepMinutes);
-    connect(menu_.SleepCancel, &QAction::triggered, sleepTimer_, &SleepTimer::Cancel);
-    connect(sleepTimer_, &SleepTimer::minutesLeftChanged, this, &MainWindow::OnSleepMinutesLeft);
-    connect(sleepTimer_, &SleepTimer::volumeShareChanged, this, &MainWindow::OnSleepVolumeShare);
-    connect(sleepTimer_, &SleepTimer::expired, this, &MainWindow::OnSleepTimerExpired);
-    connect(sleepTimer_, &SleepTimer::cancelled, this, &MainWindow::RestoreVolume);
+    connect(menu_.SleepCancel, &QAction::triggered, sleep_timer_, &SleepTimer::Cancel);
+    connect(sleep_timer_, &SleepTimer::minutesLeftChanged, this, &MainWindow::OnSleepMinutesLeft);
+    connect(sleep_timer_, &SleepTimer::volumeShareChanged, this, &MainWindow::OnSleepVolumeShare);
+    connect(sleep_timer_, &SleepTimer::expired, this, &MainWindow::OnSleepTimerExpired);
+    connect(sleep_timer_, &SleepTimer::cancelled, this, &MainWindow::RestoreVolume);
 
     const QIcon program_icon = QApplication::windowIcon();
     tray_ = new TrayIcon(program_icon.isNull() ? QIcon(QStringLiteral(":/logo.png")) : program_icon,
@@ -91,7 +91,7 @@ void MainWindow::UpdateTray() {
         if (!now_->StationName().isEmpty()) station = now_->StationName();
         title = now_->Title();
     }
-    tray_->SetToolTip(TrayToolTip(station, title, sleepTimer_->MinutesLeft()));
+    tray_->SetToolTip(TrayToolTip(station, title, sleep_timer_->MinutesLeft()));
 }
 
 bool MainWindow::HideToTray(QCloseEvent* event) {
@@ -160,8 +160,8 @@ void MainWindow::SkipStation(int step) {
             return;
         }
     }
-    const int row = AdjacentStationRow(directoryCombo_->currentIndex(), step);
-    directoryCombo_->setCurrentIndex(row);  // raises no click
+    const int row = AdjacentStationRow(directory_combo_->currentIndex(), step);
+    directory_combo_->setCurrentIndex(row);  // raises no click
     OnDirectoryRowChosen(row);
 }
 
@@ -179,7 +179,7 @@ void MainWindow::PlayRecentStation(int index) {
     const RecentStation station = recent_.Stations()[static_cast<std::size_t>(index)];
     switch (static_cast<StationSource>(station.source)) {
         case StationSource::Directory:
-            directoryCombo_->setCurrentIndex(station.row);
+            directory_combo_->setCurrentIndex(station.row);
             OnDirectoryRowChosen(station.row);
             return;
         case StationSource::UserList: {
@@ -213,11 +213,11 @@ void MainWindow::AskSleepMinutes() {
     const std::optional<int> minutes =
         dialogs().AskNumber(this, Msg("Stop playing after how many minutes (1-600)?"), 30,
                             kSleepMinutesMin, kSleepMinutesMax, Msg("Sleep timer"));
-    if (minutes) sleepTimer_->Start(*minutes);
+    if (minutes) sleep_timer_->Start(*minutes);
 }
 
 void MainWindow::OnSleepMinutesLeft(int minutes) {
-    sleepLabel_->ShowMinutes(minutes);
+    sleep_label_->ShowMinutes(minutes);
     menu_.SleepCancel->setEnabled(minutes > 0);
     UpdateTray();
 }

@@ -6,7 +6,6 @@
 
 #include "app/header_clock.h"
 #include "app/main_window.h"
-#include "app/picture_button.h"
 #include "app/playback_control.h"
 #include "app/settings_binding.h"
 #include "channels/channel_editor.h"
@@ -15,39 +14,41 @@
 #include "desktop/dialogs.h"
 #include "i18n/message.h"
 #include "playback/player.h"
+#include "widgets/picture_button.h"
 
 namespace velmora {
 
 void MainWindow::WireUserPanel() {
-    connect(openPanelButton_, &PictureButton::clicked, this, &MainWindow::OnOpenPanelClicked);
-    connect(closePanelButton_, &PictureButton::clicked, this, &MainWindow::OnClosePanelClicked);
-    connect(listButtons_[kAdd], &PictureButton::clicked, this,
-            [this] { channelEditor_->OpenForAdd(); });
-    connect(listButtons_[kDelete], &PictureButton::clicked, this,
+    connect(open_panel_button_, &PictureButton::clicked, this, &MainWindow::OnOpenPanelClicked);
+    connect(close_panel_button_, &PictureButton::clicked, this, &MainWindow::OnClosePanelClicked);
+    connect(list_buttons_[kAdd], &PictureButton::clicked, this,
+            [this] { channel_editor_->OpenForAdd(); });
+    connect(list_buttons_[kDelete], &PictureButton::clicked, this,
             &MainWindow::OnDeleteChannelClicked);
-    connect(listButtons_[kEdit], &PictureButton::clicked, this,
-            [this] { channelEditor_->OpenForEdit(); });
-    connect(listButtons_[kDeleteAll], &PictureButton::clicked, this,
+    connect(list_buttons_[kEdit], &PictureButton::clicked, this,
+            [this] { channel_editor_->OpenForEdit(); });
+    connect(list_buttons_[kDeleteAll], &PictureButton::clicked, this,
             &MainWindow::OnDeleteAllClicked);
-    connect(listButtons_[kMoveUp], &PictureButton::clicked, this, &MainWindow::OnMoveUpClicked);
-    connect(listButtons_[kMoveDown], &PictureButton::clicked, this, &MainWindow::OnMoveDownClicked);
+    connect(list_buttons_[kMoveUp], &PictureButton::clicked, this, &MainWindow::OnMoveUpClicked);
+    connect(list_buttons_[kMoveDown], &PictureButton::clicked, this,
+            &MainWindow::OnMoveDownClicked);
 }
 
 void MainWindow::OnOpenPanelClicked() {
     SetClientWidth(this, kOpenPanelClientWidth);
-    openPanelButton_->hide();
-    closePanelButton_->show();
-    velmora::PlaceClockLabels(dateLabel_, timeLabel_, PanelLayout::Open);
+    open_panel_button_->hide();
+    close_panel_button_->show();
+    velmora::PlaceClockLabels(date_label_, time_label_, PanelLayout::Open);
 }
 
 // A user channel that plays goes on playing, but Play now opens the directory's row.
 void MainWindow::OnClosePanelClicked() {
     SetClientWidth(this, kClosedPanelClientWidth);
-    openPanelButton_->show();
-    closePanelButton_->hide();
+    open_panel_button_->show();
+    close_panel_button_->hide();
     channels_->ClearSelection();
     ChooseDirectory();
-    velmora::PlaceClockLabels(dateLabel_, timeLabel_, PanelLayout::Closed);
+    velmora::PlaceClockLabels(date_label_, time_label_, PanelLayout::Closed);
 }
 
 void MainWindow::OnDeleteChannelClicked() {
@@ -73,8 +74,8 @@ void MainWindow::StopAndReleaseStream() {
 
 void MainWindow::ResetNowPlaying() {
     now_->ShowNothingPlaying(Msg("Not playing"));
-    homepageButton_->hide();
-    programsButton_->hide();
+    homepage_button_->hide();
+    programs_button_->hide();
     playback_->StopReplayTimer();
 }
 

@@ -9,8 +9,8 @@
 #include "opening/stream_status.h"
 #include "playback/failure_text.h"
 #include "playback/player.h"
-#include "playback/proxy_panel.h"
 #include "playback/transport.h"
+#include "widgets/proxy_panel.h"
 
 namespace velmora {
 

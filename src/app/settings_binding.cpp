@@ -42,9 +42,9 @@ void ApplySettings(const Settings& s, const SettingsControls& c) {
     c.Directory->setCurrentIndex(s.channel >= 0 && s.channel < c.Directory->count() ? s.channel
                                                                                     : -1);
     c.Volume->setValue(s.volume);
-    c.DirectConnection->setChecked(s.proxy);
+    c.DirectConnection->setChecked(s.direct_connection);
     c.ProxyField->setText(s.proxy_ip);
-    SetClientWidth(c.window, ClientWidthFromSetting(s.form));
+    SetClientWidth(c.window, ClientWidthFromSetting(s.window_width));
     c.ShowDate->setChecked(s.show_date);
     c.ShowTime->setChecked(s.show_time);
     // "Top" first: when both are set, selecting "Bottom" second clears "Top".
@@ -64,9 +64,9 @@ Settings CollectSettings(const SettingsControls& c) {
     Settings s;
     s.channel = c.Directory->currentIndex();
     s.volume = c.Volume->value();
-    s.proxy = c.DirectConnection->isChecked();
+    s.direct_connection = c.DirectConnection->isChecked();
     s.proxy_ip = c.ProxyField->text();
-    s.form = c.window->width();
+    s.window_width = c.window->width();
     s.show_date = c.ShowDate->isChecked();
     s.show_time = c.ShowTime->isChecked();
     s.item_position_top = c.InsertAtTop->isChecked();

@@ -6,7 +6,7 @@
 
 #include <QString>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 
 class QAction;
 class QCheckBox;

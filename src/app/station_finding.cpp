@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/station_finding.h"
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "finding/find_stations_window.h"
 #include "finding/finder_setup.h"
 

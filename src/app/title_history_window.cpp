@@ -84,17 +84,17 @@ TitleHistoryWindow::TitleHistoryWindow(const TitleHistory* history, std::functio
 
     copy_ = new QPushButton(Msg("&Copy"), this);
     copy_->setObjectName(QStringLiteral("CopyButton"));
-    clearButton_ = new QPushButton(Msg("C&lear List..."), this);
-    clearButton_->setObjectName(QStringLiteral("ClearButton"));
+    clear_button_ = new QPushButton(Msg("C&lear List..."), this);
+    clear_button_->setObjectName(QStringLiteral("ClearButton"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     buttons->button(QDialogButtonBox::Close)->setText(Msg("Close"));
     buttons->addButton(copy_, QDialogButtonBox::ActionRole);
-    buttons->addButton(clearButton_, QDialogButtonBox::ResetRole);
+    buttons->addButton(clear_button_, QDialogButtonBox::ResetRole);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(copy_, &QPushButton::clicked, this, &TitleHistoryWindow::CopySelection);
-    connect(clearButton_, &QPushButton::clicked, this, &TitleHistoryWindow::AskToClear);
+    connect(clear_button_, &QPushButton::clicked, this, &TitleHistoryWindow::AskToClear);
     // Return in the filter must not close the window through a default button.
-    for (QPushButton* b : {copy_, clearButton_, buttons->button(QDialogButtonBox::Close)}) {
+    for (QPushButton* b : {copy_, clear_button_, buttons->button(QDialogButtonBox::Close)}) {
         b->setAutoDefault(false);
     }
 
@@ -179,7 +179,7 @@ void TitleHistoryWindow::AskToClear() {
 
 void TitleHistoryWindow::UpdateButtons() {
     copy_->setEnabled(!SelectedText().isEmpty());
-    clearButton_->setEnabled(list_->topLevelItemCount() > 0);
+    clear_button_->setEnabled(list_->topLevelItemCount() > 0);
 }
 
 }  // namespace velmora

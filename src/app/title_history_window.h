@@ -39,7 +39,7 @@ class TitleHistoryWindow final : public QDialog {
     QLineEdit* filter_ = nullptr;
     QTreeWidget* list_ = nullptr;
     QPushButton* copy_ = nullptr;
-    QPushButton* clearButton_ = nullptr;
+    QPushButton* clear_button_ = nullptr;
 };
 
 }  // namespace velmora

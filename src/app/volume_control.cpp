@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/volume_control.h"
 
-#include "app/picture_button.h"
 #include "playback/player.h"
-#include "playback/track_bar.h"
 #include "playback/volume.h"
+#include "widgets/picture_button.h"
+#include "widgets/track_bar.h"
 
 namespace velmora {
 

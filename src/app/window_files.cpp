@@ -3,12 +3,12 @@
 
 #include <QDir>
 
-#include "app/settings.h"
 #include "app/settings_binding.h"
 #include "channels/channel_file.h"
 #include "channels/channel_list_model.h"
 #include "desktop/dialogs.h"
 #include "i18n/message.h"
+#include "settings/settings.h"
 
 namespace velmora {
 

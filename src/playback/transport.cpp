@@ -23,8 +23,7 @@ DirectoryChoice ChooseDirectoryRow(int clicked) {
     return choice;
 }
 
-int RowBeforeKeyDown(int row, int virtual_key) {
-    if (virtual_key != kVirtualKeyUp) return row;
+int RowBeforeUp(int row) {
     // The first section has no section before it to land in.
     const int header = row - 1;
     if (header > 0 && IsDirectoryHeaderRow(header)) return header;

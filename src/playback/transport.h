@@ -7,9 +7,6 @@
 
 namespace velmora {
 
-// Virtual key code of the Up arrow, as key-down handlers receive it.
-inline constexpr int kVirtualKeyUp = 38;
-
 // The directory row chosen before the user chooses one: the first station.
 int FirstStationRow();
 
@@ -26,9 +23,9 @@ struct DirectoryChoice {
 // 23, which lands on row 24, leaves the button shown.
 DirectoryChoice ChooseDirectoryRow(int clicked);
 
-// Key-down on the directory: the row to select before the drop-down's own handling moves one row
-// up, or `row` unchanged. Up on the first station of a section selects the header above it, so
-// the drop-down then lands on the last station of the section before.
-int RowBeforeKeyDown(int row, int virtual_key);
+// Up on the directory: the row to select before the drop-down's own handling moves one row up, or
+// `row` unchanged. Up on the first station of a section selects the header above it, so the
+// drop-down then lands on the last station of the section before.
+int RowBeforeUp(int row);
 
 }  // namespace velmora

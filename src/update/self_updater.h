@@ -22,13 +22,13 @@ class UpdateTransfer;
 
 // The dialog defaults carried with the component; the check itself reads the information file.
 struct UpdateDialogDefaults {
-    enum class Method { umSelfUpdate = 0, umRedirectToURL = 1 };
+    enum class Method { SelfUpdate = 0, RedirectToUrl = 1 };
     QString DlgCaption = QStringLiteral("My software");
     QString DlgMessage = QStringLiteral(
         "The newer version of this software is available!...\r\nWould you like to upgrade this "
         "program?");
     QString SoftwareURL = QStringLiteral("http://");
-    Method UpgradeMethod = Method::umSelfUpdate;
+    Method UpgradeMethod = Method::SelfUpdate;
 };
 
 // What went wrong, for the error box.
@@ -59,12 +59,12 @@ QString CannotReplaceReason(const QString& program_file);
 class SelfUpdater final : public QObject {
     Q_OBJECT
   public:
-    using TNotifyEvent = std::function<void(SelfUpdater* sender)>;
-    using TOnUpgradeEvent = std::function<void(SelfUpdater* sender, int users_served,
-                                               bool& show_message_box, bool& can_upgrade)>;
-    using TOnProgressEvent = std::function<void(QObject* sender, qint64 total_size,
-                                                qint64 read_size, int read_percents)>;
-    using TOnDoneEvent = std::function<void(SelfUpdater* sender, qint64 file_size)>;
+    using NotifyHandler = std::function<void(SelfUpdater* sender)>;
+    using UpgradeHandler = std::function<void(SelfUpdater* sender, int users_served,
+                                              bool& show_message_box, bool& can_upgrade)>;
+    using ProgressHandler = std::function<void(QObject* sender, qint64 total_size, qint64 read_size,
+                                               int read_percents)>;
+    using DoneHandler = std::function<void(SelfUpdater* sender, qint64 file_size)>;
 
     static constexpr int kStartIntervalMs = 5000;
 
@@ -79,15 +79,15 @@ class SelfUpdater final : public QObject {
     QString InfoFileURL;
     QString Username;
     QString Password;
-    VersionControl versionControl = VersionControl::byDate;
+    VersionControl versionControl = VersionControl::ByDate;
     QString VersionDate;  // MM/DD/YYYY, today at creation
     bool VersionDateAutoSet = true;
     QString VersionNumber;
-    TOnProgressEvent OnProgress;
-    TOnDoneEvent OnDone;
-    TNotifyEvent OnError;
-    TNotifyEvent OnNoUpdateAvailable;
-    TOnUpgradeEvent OnUpgrade;
+    ProgressHandler OnProgress;
+    DoneHandler OnDone;
+    NotifyHandler OnError;
+    NotifyHandler OnNoUpdateAvailable;
+    UpgradeHandler OnUpgrade;
     // Runs once the download has passed its checks, before the upgrader is started (the main
     // window saves the settings and the list there); false keeps the program running and
     // replaces nothing.

@@ -74,7 +74,7 @@ std::string DateSortKey(std::string_view date) {
 
 bool IsNewerVersion(VersionControl control, const UpdateInfo& info, std::string_view version_number,
                     std::string_view version_date) {
-    if (control == VersionControl::byNumber) {
+    if (control == VersionControl::ByNumber) {
         const std::optional<int> order = CompareVersions(info.version, version_number);
         return order && *order > 0;
     }
@@ -122,7 +122,7 @@ UpdateVerdict JudgeUpdate(const UpdateInfo& info, VersionControl control,
                           std::string_view release_key) {
     if (!info.is_info_file) return UpdateVerdict::NoUpdate;
     if (!CompareVersions(info.version, info.version)) return UpdateVerdict::NoVersion;
-    if (control == VersionControl::byNumber) {
+    if (control == VersionControl::ByNumber) {
         // Ours is always a number; a replayed statement of an older release is refused by name.
         const std::optional<int> order = CompareVersions(info.version, version_number);
         if (order && *order < 0) return UpdateVerdict::Older;

@@ -36,14 +36,14 @@ struct UpdateInfo {
 // Reads an information file body. Never fails: missing keywords give empty values.
 UpdateInfo ParseUpdateInfo(std::string_view body);
 
-enum class VersionControl { byDate = 0, byNumber = 1 };
+enum class VersionControl { ByDate = 0, ByNumber = 1 };
 
 // A MM/DD/YYYY text as year, month and day joined without added zeros ("1/5/2010" gives
 // "201015"); a text without two "/" gives an empty key, which is never later than another.
 std::string DateSortKey(std::string_view date);
 
-// byNumber: the file's version is a higher version number than ours (see CompareVersions).
-// byDate: the file's date key is greater than ours, compared as text.
+// ByNumber: the file's version is a higher version number than ours (see CompareVersions).
+// ByDate: the file's date key is greater than ours, compared as text.
 bool IsNewerVersion(VersionControl control, const UpdateInfo& info, std::string_view version_number,
                     std::string_view version_date);
 

@@ -11,23 +11,13 @@
 #include <functional>
 
 #include "support/qt_test_helpers.h"
+#include "support/window_harness.h"
 #include "support/window_parts.h"
 
 namespace velmora {
 namespace {
 
 using test::EnsureApp;
-
-// A left click as the window system delivers it: press, then release, at `pos` of `w`.
-void Click(QWidget* w, QPoint pos) {
-    const QPointF global = w->mapToGlobal(QPointF(pos));
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(pos), global, Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(pos), global, Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(w, &release);
-}
 
 QPixmap Solid(QColor c) {
     QPixmap p(575, 65);
@@ -49,10 +39,10 @@ TEST(AboutBox, ShowsCurrentHeaderAndClosesOnAnyClick) {
         QColor header;
         std::function<void()> click;
     } showings[] = {
-        {Qt::blue, [&] { Click(&box, QPoint(20, 150)); }},
-        {Qt::black, [&] { Click(box.Picture(), QPoint(5, 5)); }},
+        {Qt::blue, [&] { test::ClickAt(&box, QPoint(20, 150)); }},
+        {Qt::black, [&] { test::ClickAt(box.Picture(), QPoint(5, 5)); }},
         {Qt::red, [&] { box.OkButton()->click(); }},
-        {Qt::green, [&] { Click(test::CopyrightLabel(&box), QPoint(2, 2)); }},
+        {Qt::green, [&] { test::ClickAt(test::CopyrightLabel(&box), QPoint(2, 2)); }},
     };
     for (const auto& s : showings) {
         QColor seen;

@@ -10,9 +10,9 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/picture_button.h"
 #include "support/stream_server.h"
 #include "support/window_fixture.h"
+#include "widgets/picture_button.h"
 
 namespace velmora {
 namespace {
@@ -25,7 +25,8 @@ class AccessibilityTest : public WindowTest {
     // The controls in Tab order, starting where the window puts the focus first.
     QList<QWidget*> FocusChain() {
         QList<QWidget*> chain;
-        for (QWidget* w = form_->nextInFocusChain(); w && w != form_; w = w->nextInFocusChain()) {
+        for (QWidget* w = window_->nextInFocusChain(); w && w != window_;
+             w = w->nextInFocusChain()) {
             chain << w;
         }
         return chain;
@@ -34,8 +35,8 @@ class AccessibilityTest : public WindowTest {
 
 TEST_F(AccessibilityTest, EveryControlIsNamedFocusableAndNoPlainImage) {
     QList<QWidget*> controls;
-    for (QWidget* w : form_->findChildren<QWidget*>()) {
-        if (!w->isVisibleTo(form_)) continue;
+    for (QWidget* w : window_->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(window_)) continue;
         if (qobject_cast<PictureButton*>(w) || qobject_cast<QSlider*>(w) ||
             qobject_cast<QComboBox*>(w) || qobject_cast<QListView*>(w)) {
             controls << w;
@@ -52,16 +53,16 @@ TEST_F(AccessibilityTest, EveryControlIsNamedFocusableAndNoPlainImage) {
         EXPECT_TRUE(w->focusPolicy() & Qt::TabFocus) << w->objectName().toStdString();
         EXPECT_TRUE(chain.contains(w)) << w->objectName().toStdString();
     }
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(PlayButton(form_))->role(),
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(PlayButton(window_))->role(),
               QAccessible::Button);
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(VolumeSlider(form_))->text(QAccessible::Name),
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(VolumeSlider(window_))->text(QAccessible::Name),
               "Volume");
-    QAccessibleInterface* analyser = QAccessible::queryAccessibleInterface(Analyser(form_));
+    QAccessibleInterface* analyser = QAccessible::queryAccessibleInterface(Analyser(window_));
     EXPECT_FALSE(analyser->text(QAccessible::Name).isEmpty());
     EXPECT_FALSE(analyser->text(QAccessible::Description).isEmpty());
     // The directory comes first, the transport before the user's list.
-    EXPECT_LT(chain.indexOf(DirectoryCombo(form_)), chain.indexOf(PlayButton(form_)));
-    EXPECT_LT(chain.indexOf(PlayButton(form_)), chain.indexOf(ChannelList(form_)));
+    EXPECT_LT(chain.indexOf(DirectoryCombo(window_)), chain.indexOf(PlayButton(window_)));
+    EXPECT_LT(chain.indexOf(PlayButton(window_)), chain.indexOf(ChannelList(window_)));
 }
 
 // The header's pictures, the logo and the analyser's bezel only decorate: a screen reader walking
@@ -81,11 +82,11 @@ TEST_F(AccessibilityTest, DecorationIsNotAnnounced) {
             walk(child);
         }
     };
-    walk(QAccessible::queryAccessibleInterface(form_));
+    walk(QAccessible::queryAccessibleInterface(window_));
     EXPECT_GT(objects, 30);
     EXPECT_TRUE(unnamed_images.isEmpty()) << unnamed_images.join(' ').toStdString();
     // Still drawn for those who see them.
-    EXPECT_FALSE(form_->findChild<QLabel*>("Image3")->pixmap().isNull());
+    EXPECT_FALSE(window_->findChild<QLabel*>("Image3")->pixmap().isNull());
 }
 
 // A user channel chosen, recorded and stopped, the volume moved, all from the keyboard.
@@ -98,28 +99,28 @@ TEST_F(AccessibilityTest, PlayRecordAndStopByKeyboard) {
     route.bytes_per_second = 32000;
     server.AddStream("/live", route);
     Channels()->ReplaceAll({{"Keys FM", QString::fromStdString(server.Url("/live")), {}, {}}});
-    form_->activateWindow();
+    window_->activateWindow();
 
-    QListView* list = ChannelList(form_);
+    QListView* list = ChannelList(window_);
     list->setFocus();
     // Where Tab leaves the keyboard.
     list->selectionModel()->setCurrentIndex(list->model()->index(0, 0),
                                             QItemSelectionModel::NoUpdate);
     QTest::keyClick(list, Qt::Key_Return);  // chooses the channel, which plays it
-    ASSERT_TRUE(WaitFor([&] { return Playing() && RecordButton(form_)->isVisible(); }, 8s));
+    ASSERT_TRUE(WaitFor([&] { return Playing() && RecordButton(window_)->isVisible(); }, 8s));
 
     QTest::keyClick(list, Qt::Key_R, Qt::ControlModifier);
     EXPECT_TRUE(WaitFor([&] { return Recording(); }, 2s));
     QTest::keyClick(list, Qt::Key_R, Qt::ControlModifier);
     EXPECT_FALSE(Recording());
 
-    auto* volume = VolumeSlider(form_);
+    auto* volume = VolumeSlider(window_);
     const int before = volume->value();
     QTest::keyClick(list, Qt::Key_Down, Qt::ControlModifier);
     EXPECT_EQ(volume->value(), before - 5);
 
     // Space on a focused button presses that button; on the slider it stops the music.
-    auto* stop = StopButton(form_);
+    auto* stop = StopButton(window_);
     stop->setFocus();
     QTest::keyClick(stop, Qt::Key_Space);
     EXPECT_TRUE(WaitFor([&] { return !Playing(); }, 2s));
@@ -129,7 +130,7 @@ TEST_F(AccessibilityTest, PlayRecordAndStopByKeyboard) {
     QTest::keyClick(volume, Qt::Key_Space);
     EXPECT_TRUE(WaitFor([&] { return !Playing(); }, 2s));
     // Enter presses a focused button too.
-    auto* play = PlayButton(form_);
+    auto* play = PlayButton(window_);
     play->setFocus();
     QTest::keyClick(play, Qt::Key_Return);
     EXPECT_TRUE(WaitFor([&] { return Playing(); }, 8s));

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/single_instance.h"
+#include "session/single_instance.h"
 #include "playback/station_argument.h"
 #include "support/directory_answers.h"
 #include "support/stream_server.h"

@@ -51,10 +51,10 @@ class FinderEnvironment {
 class FindStationsTest : public WindowTest {
   protected:
     FindStationsWindow* OpenFinder() {
-        form_->activateWindow();
-        if (!QTest::qWaitForWindowActive(form_)) return nullptr;
-        QTest::keyClick(ChannelList(form_), Qt::Key_F, Qt::ControlModifier);
-        auto* finding = form_->findChild<StationFinding*>();
+        window_->activateWindow();
+        if (!QTest::qWaitForWindowActive(window_)) return nullptr;
+        QTest::keyClick(ChannelList(window_), Qt::Key_F, Qt::ControlModifier);
+        auto* finding = window_->findChild<StationFinding*>();
         if (!finding || !finding->Window()) return nullptr;
         finding->Window()->SetTypingPause(10);
         return finding->Window();
@@ -136,7 +136,7 @@ TEST_F(FindStationsTest, AFailingDirectoryIsOneSentence) {
         auto* finder =
             new FindStationsWindow(std::make_shared<DirectoryClient>(DefaultDirectoryConfig(
                                        "9", "", (home_.Documents() + "/cache").toStdString(), "")),
-                                   QString(), form_);
+                                   QString(), window_);
         finder->SetTypingPause(0);
         finder->Open();
         QTest::keyClicks(finder->SearchField(), "x");

@@ -37,11 +37,11 @@ class MainWindowTest : public WindowTest {
     // Sends every directory opening to a loopback proxy, which records the address asked for
     // and refuses to go anywhere but 127.0.0.1.
     void RouteThroughProxy(HttpProxy& proxy) {
-        ProxyBox(form_)->show();  // as the menu's "Proxy" item does
-        auto* direct = DirectConnectionBox(form_);
+        ProxyBox(window_)->show();  // as the menu's "Proxy" item does
+        auto* direct = DirectConnectionBox(window_);
         ClickAt(direct, {6, direct->height() / 2});
         ASSERT_FALSE(direct->isChecked());
-        ProxyField(form_)->setText(QString::fromStdString(proxy.Address()));
+        ProxyField(window_)->setText(QString::fromStdString(proxy.Address()));
     }
 
     static bool Asked(const HttpProxy& proxy, int row, std::size_t times = 1) {
@@ -97,20 +97,20 @@ TEST_F(MainWindowTest, PlayShowsEveryStepAndFollowsTheTitle) {
 // A station that cannot be reached ends at "Can't play the stream", with no box; Stop before
 // any Play, and Stop afterwards, do no harm.
 TEST_F(MainWindowTest, UnreachableStationFailsQuietly) {
-    Click(StopButton(form_));
+    Click(StopButton(window_));
     EXPECT_EQ(station_->text(), "Not playing");
 
     LabelRecorder rec(title_, station_, rate_);
     PlayUserChannel("http://127.0.0.1:1/nothing-listens-here");
-    ASSERT_TRUE(WaitFor([&] { return !form_->IsOpening(); }, 10s));
+    ASSERT_TRUE(WaitFor([&] { return !window_->IsOpening(); }, 10s));
     rec.Snapshot();
     EXPECT_EQ(rec.status_texts.mid(1), QStringList({"Connecting...", "Can't play the stream"}));
     EXPECT_TRUE(title_->text().isEmpty());
     EXPECT_TRUE(rate_->text().isEmpty());
-    EXPECT_EQ(form_->CurrentStream(), 0u);
+    EXPECT_EQ(window_->CurrentStream(), 0u);
     EXPECT_TRUE(answers_.errors.isEmpty());
     EXPECT_TRUE(answers_.messages.isEmpty());
-    Click(StopButton(form_));
+    Click(StopButton(window_));
     EXPECT_EQ(station_->text(), "Can't play the stream");
 }
 
@@ -128,21 +128,21 @@ TEST_F(MainWindowTest, SecondPlayBeepsAndStopCancelsTheOpening) {
     // The worker reports before it connects, so the window must keep answering meanwhile.
     ASSERT_TRUE(WaitFor([&] { return server.Connections().size() == 1; }, 5s));
     ASSERT_TRUE(WaitFor([&] { return station_->text() == "Connecting..."; }, 5s));
-    Click(PlayButton(form_));
+    Click(PlayButton(window_));
     EXPECT_EQ(answers_.beeps, 1);
-    EXPECT_TRUE(form_->IsOpening());
+    EXPECT_TRUE(window_->IsOpening());
 
-    Click(StopButton(form_));
+    Click(StopButton(window_));
     server.ResumeStalled();
     // The answer finds the connection dropped by the cancelled opening.
     ASSERT_TRUE(server.WaitForFinished(1, 5s));
-    ASSERT_TRUE(WaitFor([&] { return !form_->IsOpening(); }, 2s));
+    ASSERT_TRUE(WaitFor([&] { return !window_->IsOpening(); }, 2s));
     EXPECT_FALSE(Playing());
     EXPECT_EQ(server.Connections().size(), 1u);
-    EXPECT_FALSE(form_->IsOpening());
+    EXPECT_FALSE(window_->IsOpening());
 
     // With the opening gone, Play opens again instead of beeping.
-    Click(PlayButton(form_));
+    Click(PlayButton(window_));
     EXPECT_EQ(answers_.beeps, 1);
     EXPECT_TRUE(WaitFor([&] { return server.Connections().size() == 2; }, 5s));
 }
@@ -153,7 +153,7 @@ TEST_F(MainWindowTest, DirectoryHeaderRowsAndUpKey) {
     HttpProxy proxy;
     RouteThroughProxy(proxy);
     PageRecorder pages;
-    QWidget* programs = ProgramsButton(form_);
+    QWidget* programs = ProgramsButton(window_);
 
     struct Step {
         int pick;      // row clicked, or -1 for Up, -2 for Down
@@ -168,12 +168,12 @@ TEST_F(MainWindowTest, DirectoryHeaderRowsAndUpKey) {
     std::size_t row1_plays = 0;
     for (const Step& s : steps) {
         if (s.pick >= 0) {
-            PickRow(DirectoryCombo(form_), s.pick);
+            PickRow(DirectoryCombo(window_), s.pick);
         } else {
-            PressKey(DirectoryCombo(form_), s.pick == -1 ? Qt::Key_Up : Qt::Key_Down);
+            PressKey(DirectoryCombo(window_), s.pick == -1 ? Qt::Key_Up : Qt::Key_Down);
         }
         if (s.lands_on == 1) ++row1_plays;
-        ASSERT_EQ(DirectoryCombo(form_)->currentIndex(), s.lands_on) << "pick " << s.pick;
+        ASSERT_EQ(DirectoryCombo(window_)->currentIndex(), s.lands_on) << "pick " << s.pick;
         EXPECT_EQ(programs->isVisible(), s.programs_shown) << "row " << s.lands_on;
         EXPECT_TRUE(
             WaitFor([&] { return Asked(proxy, s.lands_on, s.lands_on == 1 ? row1_plays : 1); }, 5s))
@@ -184,7 +184,7 @@ TEST_F(MainWindowTest, DirectoryHeaderRowsAndUpKey) {
     Click(programs);
     EXPECT_EQ(answers_.errors, QStringList{"Programs are not available!"});
     EXPECT_TRUE(pages.pages.isEmpty());
-    Click(HomepageButton(form_));
+    Click(HomepageButton(window_));
     EXPECT_EQ(pages.pages, QStringList{QString::fromUtf8(DirectoryRows()[24].homepage)});
     for (const auto& r : proxy.Requests()) {
         EXPECT_NE(r.request_line.find("GET http://"), std::string::npos) << r.request_line;
@@ -199,23 +199,23 @@ TEST_F(MainWindowTest, PageButtonsFollowTheCurrentSource) {
     PageRecorder pages;
     ChooseUserChannel(
         {{"Mine", "http://127.0.0.1:1/x", "https://mine.example/", "https://mine.example/plan"}});
-    Click(HomepageButton(form_));
-    Click(ProgramsButton(form_));
+    Click(HomepageButton(window_));
+    Click(ProgramsButton(window_));
     EXPECT_EQ(pages.pages, QStringList({"https://mine.example/", "https://mine.example/plan"}));
 
-    PickRow(DirectoryCombo(form_), 14);
-    EXPECT_EQ(form_->Channels()->SelectedRow(), -1);
+    PickRow(DirectoryCombo(window_), 14);
+    EXPECT_EQ(window_->Channels()->SelectedRow(), -1);
     pages.pages.clear();
-    Click(ProgramsButton(form_));
+    Click(ProgramsButton(window_));
     EXPECT_EQ(pages.pages, QStringList{QString::fromUtf8(DirectoryRows()[14].programs)});
 }
 
 // Dragging to 0 and unmuting returns to the volume remembered at start-up; mute at 70 and unmute
 // returns to 70.
 TEST_F(MainWindowTest, MuteAndUnmute) {
-    auto* slider = VolumeSlider(form_);
-    QWidget* on = MuteButton(form_);
-    QWidget* off = UnmuteButton(form_);
+    auto* slider = VolumeSlider(window_);
+    QWidget* on = MuteButton(window_);
+    QWidget* off = UnmuteButton(window_);
     slider->setValue(0);
     EXPECT_FALSE(on->isVisible());
     EXPECT_TRUE(off->isVisible());

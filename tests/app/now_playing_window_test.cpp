@@ -51,13 +51,13 @@ using NowPlayingTest = WindowTest;
 // A station whose server is down: "Connecting...", "Can't play the stream", then exactly four
 // replays about two seconds apart, and the tick after the fourth stops the timer.
 TEST_F(NowPlayingTest, DownServerIsReplayedFourTimes) {
-    auto* replay_timer = ReplayTimer(form_);
-    ReplayWatch watch(replay_timer, form_);
+    auto* replay_timer = ReplayTimer(window_);
+    ReplayWatch watch(replay_timer, window_);
     LabelRecorder rec(title_, station_, rate_);
     PlayUserChannel("http://127.0.0.1:1/down");
     ASSERT_TRUE(replay_timer->isActive());
     ASSERT_TRUE(WaitFor([&] { return !replay_timer->isActive(); }, 13s));
-    ASSERT_TRUE(WaitFor([&] { return !form_->IsOpening(); }, 2s));
+    ASSERT_TRUE(WaitFor([&] { return !window_->IsOpening(); }, 2s));
     rec.Snapshot();
 
     ASSERT_EQ(watch.ticks.size(), 5u);
@@ -86,10 +86,10 @@ TEST_F(NowPlayingTest, DownServerIsReplayedFourTimes) {
 // recording is offered for the plain stream address.
 TEST_F(NowPlayingTest, SuccessfulReplayResetsTheCount) {
     StreamServer server;
-    auto* replay_timer = ReplayTimer(form_);
-    auto* start_timer = StartWatch(form_);
+    auto* replay_timer = ReplayTimer(window_);
+    auto* start_timer = StartWatch(window_);
     // The station comes up while the second replay is connecting.
-    ReplayWatch watch(replay_timer, form_, [&](const ReplayTickSeen& tick) {
+    ReplayWatch watch(replay_timer, window_, [&](const ReplayTickSeen& tick) {
         if (tick.replayed && tick.retry_count == 2) {
             StreamRoute route;
             route.audio = Mp3(2.0);
@@ -102,12 +102,12 @@ TEST_F(NowPlayingTest, SuccessfulReplayResetsTheCount) {
     ASSERT_TRUE(WaitFor([&] { return Playing() && !start_timer->isActive(); }, 8s))
         << station_->text().toStdString();
     EXPECT_FALSE(replay_timer->isActive());
-    EXPECT_EQ(form_->RetryCount(), 0);
+    EXPECT_EQ(window_->RetryCount(), 0);
     ASSERT_EQ(watch.ticks.size(), 2u);
     EXPECT_EQ(server.ConnectionsTo("/late").size(), 3u);
     EXPECT_EQ(station_->text(), "Late FM");
-    EXPECT_TRUE(RecordButton(form_)->isVisible());
-    EXPECT_FALSE(CannotRecordPicture(form_)->isVisible());
+    EXPECT_TRUE(RecordButton(window_)->isVisible());
+    EXPECT_FALSE(CannotRecordPicture(window_)->isVisible());
 }
 
 // Directory rows, with the loopback server standing in as the proxy for the stations' hosts: a
@@ -128,15 +128,15 @@ TEST_F(NowPlayingTest, DirectoryRowsFixedTextsAndRecordOffer) {
     ASSERT_NE(DirectoryUrl(3).find("/live/kultura.pls"), std::string_view::npos);
     ASSERT_NE(DirectoryUrl(9).find("/live/svoboda96.asx"), std::string_view::npos);
 
-    ProxyItem(form_)->trigger();
-    auto* direct = DirectConnectionBox(form_);
+    ProxyItem(window_)->trigger();
+    auto* direct = DirectConnectionBox(window_);
     ClickAt(direct, {6, direct->height() / 2});
     ASSERT_FALSE(direct->isChecked());
-    ProxyField(form_)->setText("127.0.0.1:" + QString::number(server.port()));
-    auto* combo = DirectoryCombo(form_);
-    auto* start_timer = StartWatch(form_);
-    QWidget* record = RecordButton(form_);
-    QWidget* cannot_record = CannotRecordPicture(form_);
+    ProxyField(window_)->setText("127.0.0.1:" + QString::number(server.port()));
+    auto* combo = DirectoryCombo(window_);
+    auto* start_timer = StartWatch(window_);
+    QWidget* record = RecordButton(window_);
+    QWidget* cannot_record = CannotRecordPicture(window_);
     EXPECT_FALSE(record->isVisible());
     EXPECT_TRUE(cannot_record->isVisible());
 
@@ -148,10 +148,10 @@ TEST_F(NowPlayingTest, DirectoryRowsFixedTextsAndRecordOffer) {
     EXPECT_TRUE(record->isVisible());
     EXPECT_FALSE(cannot_record->isVisible());
 
-    const vle::Handle first = form_->CurrentStream();
+    const vle::Handle first = window_->CurrentStream();
     PickRow(combo, 9);
     ASSERT_TRUE(WaitFor(
-        [&] { return form_->CurrentStream() != first && Playing() && !start_timer->isActive(); },
+        [&] { return window_->CurrentStream() != first && Playing() && !start_timer->isActive(); },
         8s))
         << station_->text().toStdString();
     EXPECT_EQ(station_->text(), QString::fromUtf8(DirectoryRows()[9].fixed_name));
@@ -235,17 +235,17 @@ TEST_F(NowPlayingTest, ProxyPanelRoutesTheNextPlay) {
     server.AddStream("/mount", route);
     HttpProxy proxy("listener", "s3cret");
 
-    auto* panel = ProxyBox(form_);
-    auto* direct = DirectConnectionBox(form_);
-    auto* field = ProxyField(form_);
+    auto* panel = ProxyBox(window_);
+    auto* direct = DirectConnectionBox(window_);
+    auto* field = ProxyField(window_);
     EXPECT_FALSE(panel->isVisible());
     EXPECT_TRUE(direct->isChecked());
     EXPECT_FALSE(field->isEnabled());
-    auto* item = ProxyItem(form_);
+    auto* item = ProxyItem(window_);
     ASSERT_TRUE(item->isEnabled());
     item->trigger();
     EXPECT_TRUE(panel->isVisible());
-    EXPECT_EQ(panel->geometry(), PlayingBox(form_)->geometry());
+    EXPECT_EQ(panel->geometry(), PlayingBox(window_)->geometry());
 
     ClickAt(direct, {6, direct->height() / 2});
     ASSERT_FALSE(direct->isChecked());
@@ -260,25 +260,26 @@ TEST_F(NowPlayingTest, ProxyPanelRoutesTheNextPlay) {
     ClickAt(direct, {6, direct->height() / 2});
     ASSERT_TRUE(direct->isChecked());
     EXPECT_FALSE(field->isEnabled());
-    Click(ProxyOkButton(form_));
+    Click(ProxyOkButton(window_));
     EXPECT_FALSE(panel->isVisible());
-    const vle::Handle proxied = form_->CurrentStream();
-    Click(PlayButton(form_));
-    ASSERT_TRUE(WaitFor([&] { return form_->CurrentStream() != proxied && Playing(); }, 8s));
+    const vle::Handle proxied = window_->CurrentStream();
+    Click(PlayButton(window_));
+    ASSERT_TRUE(WaitFor([&] { return window_->CurrentStream() != proxied && Playing(); }, 8s));
     EXPECT_EQ(proxy.Requests().size(), 1u);
     EXPECT_EQ(server.ConnectionsTo("/mount").size(), 2u);
 
     // The settings keep the switch and the address.
     ASSERT_TRUE(CloseWindow());
     OpenWindow();
-    EXPECT_TRUE(DirectConnectionBox(form_)->isChecked());
-    EXPECT_EQ(ProxyField(form_)->text(), QString::fromStdString(proxy.Address()));
-    EXPECT_FALSE(ProxyField(form_)->isEnabled());
+    EXPECT_TRUE(DirectConnectionBox(window_)->isChecked());
+    EXPECT_EQ(ProxyField(window_)->text(), QString::fromStdString(proxy.Address()));
+    EXPECT_FALSE(ProxyField(window_)->isEnabled());
     EXPECT_TRUE(answers_.errors.isEmpty()) << answers_.errors.join("|").toStdString();
 }
 
-// A station whose server drops the connection once: the rate label shows "Reconnecting..." while the
-// engine reconnects, then the bit rate again once the same stream plays; the station stays shown.
+// A station whose server drops the connection once: the rate label shows "Reconnecting..." while
+// the engine reconnects, then the bit rate again once the same stream plays; the station stays
+// shown.
 TEST_F(NowPlayingTest, DroppedStationShowsReconnectingThenPlaysOn) {
     vle::SetConfig(vle::Config::NetReconnectDelay, 700);
     StreamServer server;
@@ -292,9 +293,9 @@ TEST_F(NowPlayingTest, DroppedStationShowsReconnectingThenPlaysOn) {
     route.drops = 1;
     server.AddStream("/drop", route);
     PlayUserChannel(server.Url("/drop"));
-    auto* start_timer = StartWatch(form_);
+    auto* start_timer = StartWatch(window_);
     ASSERT_TRUE(WaitFor([&] { return Playing() && !start_timer->isActive(); }, 8s));
-    const unsigned stream = form_->CurrentStream();
+    const unsigned stream = window_->CurrentStream();
     EXPECT_EQ(rate_->text(), "Bitrate: 128 kbps");
 
     ASSERT_TRUE(WaitFor([&] { return rate_->text() == "Reconnecting..."; }, 5s))
@@ -302,7 +303,7 @@ TEST_F(NowPlayingTest, DroppedStationShowsReconnectingThenPlaysOn) {
     ASSERT_TRUE(WaitFor([&] { return rate_->text() != "Reconnecting..."; }, 5s));
     EXPECT_EQ(rate_->text(), "Bitrate: 128 kbps");
     EXPECT_TRUE(WaitFor([&] { return Playing(); }, 5s));
-    EXPECT_EQ(form_->CurrentStream(), stream);
+    EXPECT_EQ(window_->CurrentStream(), stream);
     EXPECT_EQ(station_->text(), "Reconnect FM");
     EXPECT_EQ(server.ConnectionsTo("/drop").size(), 2u);
     vle::SetConfig(vle::Config::NetReconnectDelay, 1000);
@@ -312,21 +313,21 @@ TEST_F(NowPlayingTest, DroppedStationShowsReconnectingThenPlaysOn) {
 // date and time hidden. The analyser runs while the stream sounds and stops with it.
 TEST_F(NowPlayingTest, TimersRunOnlyWhileNeeded) {
     const auto idle = [&] {
-        for (QTimer* t : {AnalyserTimer(form_), ReplayTimer(form_), BlinkTimer(form_),
-                          StartWatch(form_), EndWatch(form_)}) {
+        for (QTimer* t : {AnalyserTimer(window_), ReplayTimer(window_), BlinkTimer(window_),
+                          StartWatch(window_), EndWatch(window_)}) {
             if (t->isActive()) return false;
         }
         return true;
     };
-    auto* clock = ClockTimer(form_);
-    auto* placeholder = AnalyserPlaceholder(form_);
+    auto* clock = ClockTimer(window_);
+    auto* placeholder = AnalyserPlaceholder(window_);
     EXPECT_TRUE(idle());
     EXPECT_TRUE(clock->isActive());
     EXPECT_LE(clock->remainingTime(), 1005);
-    ShowDateItem(form_)->trigger();
-    ShowTimeItem(form_)->trigger();
+    ShowDateItem(window_)->trigger();
+    ShowTimeItem(window_)->trigger();
     EXPECT_FALSE(clock->isActive());
-    ShowDateItem(form_)->trigger();
+    ShowDateItem(window_)->trigger();
     EXPECT_TRUE(clock->isActive());
     EXPECT_GT(clock->remainingTime(), 1005);  // the date changes at midnight
 
@@ -337,9 +338,9 @@ TEST_F(NowPlayingTest, TimersRunOnlyWhileNeeded) {
     server.AddStream("/live", route);
     PlayUserChannel(server.Url("/live"));
     ASSERT_TRUE(WaitFor([&] { return Playing() && placeholder->isHidden(); }, 8s));
-    EXPECT_TRUE(AnalyserTimer(form_)->isActive());
-    EXPECT_FALSE(StartWatch(form_)->isActive());
-    Click(StopButton(form_));
+    EXPECT_TRUE(AnalyserTimer(window_)->isActive());
+    EXPECT_FALSE(StartWatch(window_)->isActive());
+    Click(StopButton(window_));
     EXPECT_TRUE(idle());
 }
 

@@ -90,7 +90,7 @@ class RecordingWindowTest : public WindowTest {
             << station_->text().toStdString();
     }
 
-    QWidget* Record() { return RecordButton(form_); }
+    QWidget* Record() { return RecordButton(window_); }
 
     // The recording's file holds one unbroken span of the audio the server sent.
     static void ExpectSpanOfSent(const QString& path, const StreamServer& server, qint64 at_least) {
@@ -124,7 +124,7 @@ TEST_F(RecordingWindowTest, RecordsAcrossTitleChanges) {
     const QString second = "Next: " + QString(94, QChar('n'));
     StreamServer server;
     FolderRecorder folders;
-    Click(RecordingsButton(form_));
+    Click(RecordingsButton(window_));
     EXPECT_EQ(answers_.errors, QStringList{"There are no audio recordings!"});
     answers_.errors.clear();
 
@@ -135,7 +135,7 @@ TEST_F(RecordingWindowTest, RecordsAcrossTitleChanges) {
     Click(Record());
     ASSERT_TRUE(Recording());
     const QString station_folder = Documents() + "/Velmora Recordings/Loop  FM 2";
-    const QString first_path = form_->findChild<RecordingControl*>()->FilePath();
+    const QString first_path = window_->findChild<RecordingControl*>()->FilePath();
     EXPECT_EQ(QFileInfo(first_path).absolutePath(), station_folder);
     EXPECT_TRUE(NamesSince(pressed, first, "Loop: FM/2").contains(QFileInfo(first_path).fileName()))
         << first_path.toStdString();
@@ -149,7 +149,7 @@ TEST_F(RecordingWindowTest, RecordsAcrossTitleChanges) {
     // from the buffer in batches of seconds.
     const qint64 at_change = QFileInfo(first_path).size();
     ASSERT_TRUE(WaitFor([&] { return QFileInfo(first_path).size() > at_change + 8000; }, 8s));
-    Click(StopButton(form_));
+    Click(StopButton(window_));
     EXPECT_FALSE(Recording());
     EXPECT_TRUE(Record()->isVisible());
     const qint64 size_at_stop = QFileInfo(first_path).size();
@@ -162,7 +162,7 @@ TEST_F(RecordingWindowTest, RecordsAcrossTitleChanges) {
     const QDateTime pressed_again = QDateTime::currentDateTime().addMSecs(-1000);
     Click(Record());
     ASSERT_TRUE(Recording());
-    const QString second_path = form_->findChild<RecordingControl*>()->FilePath();
+    const QString second_path = window_->findChild<RecordingControl*>()->FilePath();
     EXPECT_TRUE(NamesSince(pressed_again, second, "Loop: FM/2")
                     .contains(QFileInfo(second_path).fileName()));
     EXPECT_TRUE(
@@ -176,7 +176,7 @@ TEST_F(RecordingWindowTest, RecordsAcrossTitleChanges) {
     ExpectSpanOfSent(second_path, server, 16000);
     EXPECT_EQ(QDir(station_folder).entryList(QDir::Files).size(), 2);
 
-    Click(RecordingsButton(form_));
+    Click(RecordingsButton(window_));
     EXPECT_EQ(folders.folders, QStringList{Documents() + "/Velmora Recordings"});
     EXPECT_TRUE(answers_.errors.isEmpty()) << answers_.errors.join("|").toStdString();
 }
@@ -185,8 +185,8 @@ TEST_F(RecordingWindowTest, RecordsAcrossTitleChanges) {
 // joined midway, a short one and the one the record button ended are all incomplete.
 TEST_F(RecordingWindowTest, RecordsSongBySongFromTheMenu) {
     StreamServer server;
-    RecordPerSongItem(form_)->trigger();
-    ASSERT_TRUE(RecordPerSongItem(form_)->isChecked());
+    RecordPerSongItem(window_)->trigger();
+    ASSERT_TRUE(RecordPerSongItem(window_)->isChecked());
     PlayStation(server, "Song FM", {{0, "A - One"}, {30, "B - Two"}, {60, "C - Three"}});
     ASSERT_TRUE(WaitFor([&] { return title_->text() == "A - One"; }, 5s));
     Click(Record());
@@ -217,7 +217,7 @@ TEST_F(RecordingWindowTest, FailuresKeepTheRecordingOnWithoutAFile) {
     StreamServer server;
     PlayStation(server, "Fail FM", {{0, "Tune"}});
     ASSERT_TRUE(WaitFor([&] { return title_->text() == "Tune"; }, 5s));
-    QWidget* stop = StopButton(form_);
+    QWidget* stop = StopButton(window_);
 
     // No documents folder: the recordings folder cannot be made in it.
     Click(Record());
@@ -284,10 +284,10 @@ TEST_F(RecordingWindowTest, FailuresKeepTheRecordingOnWithoutAFile) {
     EXPECT_TRUE(Playing());
     ClickChannel(0);
     EXPECT_FALSE(Recording());
-    ASSERT_TRUE(WaitFor([&] { return Playing() && !StartWatch(form_)->isActive(); }, 8s));
+    ASSERT_TRUE(WaitFor([&] { return Playing() && !StartWatch(window_)->isActive(); }, 8s));
     Click(Record());
     ASSERT_TRUE(Recording());
-    Click(PlayButton(form_));
+    Click(PlayButton(window_));
     EXPECT_FALSE(Recording());
     EXPECT_TRUE(answers_.errors.isEmpty()) << answers_.errors.join("|").toStdString();
 

@@ -16,12 +16,12 @@ using SettingsMenuTest = WindowTest;
 // The menu button opens the menu 250, 170 from the window's outer corner, also after the window
 // moved, with every shown item usable.
 TEST_F(SettingsMenuTest, OpensBesideTheWindowWithEveryItemUsable) {
-    QMenu* menu = SettingsPopup(form_);
+    QMenu* menu = SettingsPopup(window_);
     for (const QPoint at : {QPoint(100, 80), QPoint(40, 30)}) {
-        form_->move(at);
-        Click(MenuButton(form_));
+        window_->move(at);
+        Click(MenuButton(window_));
         ASSERT_TRUE(menu->isVisible());
-        EXPECT_EQ(menu->pos(), form_->frameGeometry().topLeft() + QPoint(250, 170));
+        EXPECT_EQ(menu->pos(), window_->frameGeometry().topLeft() + QPoint(250, 170));
         menu->close();
     }
     // "Close to tray" waits for a tray, which this test has none of.
@@ -38,8 +38,8 @@ TEST_F(SettingsMenuTest, ClockItemsSwitchTheirLabelAndCloseSaves) {
         QAction* item;
         QLabel* label;
         QLabel* other;
-    } rows[] = {{ShowDateItem(form_), DateLabel(form_), TimeLabel(form_)},
-                {ShowTimeItem(form_), TimeLabel(form_), DateLabel(form_)}};
+    } rows[] = {{ShowDateItem(window_), DateLabel(window_), TimeLabel(window_)},
+                {ShowTimeItem(window_), TimeLabel(window_), DateLabel(window_)}};
     for (const auto& r : rows) {
         r.item->trigger();
         EXPECT_FALSE(r.label->isVisible()) << r.label->objectName().toStdString();
@@ -48,9 +48,9 @@ TEST_F(SettingsMenuTest, ClockItemsSwitchTheirLabelAndCloseSaves) {
         EXPECT_TRUE(r.label->isVisible());
         EXPECT_FALSE(r.label->text().isEmpty());
     }
-    CloseItem(form_)->trigger();
+    CloseItem(window_)->trigger();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    form_ = nullptr;
+    window_ = nullptr;
     EXPECT_TRUE(QFile::exists(home_.SettingsFile()));
     EXPECT_TRUE(QFile::exists(home_.ChannelListFile()));
 }
@@ -58,48 +58,48 @@ TEST_F(SettingsMenuTest, ClockItemsSwitchTheirLabelAndCloseSaves) {
 // A background item puts its picture into the header, marks itself and cannot be chosen again
 // until another one is; the about box then carries that header.
 TEST_F(SettingsMenuTest, BackgroundItemsChangeTheHeaderAndTheAboutBox) {
-    EXPECT_TRUE(HeaderShows(form_, kInitialBackground));
+    EXPECT_TRUE(HeaderShows(window_, kInitialBackground));
     for (const BackgroundInfo& chosen : kBackgrounds) {
-        BackgroundItem(form_, chosen.id)->trigger();
-        EXPECT_TRUE(HeaderShows(form_, chosen.id)) << chosen.item_name;
+        BackgroundItem(window_, chosen.id)->trigger();
+        EXPECT_TRUE(HeaderShows(window_, chosen.id)) << chosen.item_name;
         for (const BackgroundInfo& b : kBackgrounds) {
-            EXPECT_EQ(BackgroundItem(form_, b.id)->isChecked(), b.id == chosen.id) << b.item_name;
-            EXPECT_EQ(BackgroundItem(form_, b.id)->isEnabled(), b.id != chosen.id) << b.item_name;
+            EXPECT_EQ(BackgroundItem(window_, b.id)->isChecked(), b.id == chosen.id) << b.item_name;
+            EXPECT_EQ(BackgroundItem(window_, b.id)->isEnabled(), b.id != chosen.id) << b.item_name;
         }
     }
-    BackgroundItem(form_, Background::Black)->trigger();
+    BackgroundItem(window_, Background::Black)->trigger();
 
-    auto* about = form_->findChild<AboutBox*>();
+    auto* about = window_->findChild<AboutBox*>();
     ASSERT_NE(about, nullptr);
     QImage shown;
     QTimer::singleShot(0, about, [&] {
         shown = about->Picture()->pixmap().toImage();
         Click(about);
     });
-    AboutItem(form_)->trigger();  // returns when the box is closed
+    AboutItem(window_)->trigger();  // returns when the box is closed
     EXPECT_FALSE(about->isVisible());
-    EXPECT_EQ(shown, BackgroundPicture(form_, Background::Black)->pixmap().toImage());
+    EXPECT_EQ(shown, BackgroundPicture(window_, Background::Black)->pixmap().toImage());
 }
 
 // A language item and "Auto check off" take effect at the next start: the language item tells
 // the user, ends the program with the choices stored, and the restarted window speaks German.
 TEST_F(SettingsMenuTest, LanguageAndUpdateItemsAreStoredForTheRestart) {
     InitMessages(FindProgramFile(QStringLiteral("locale")));  // the catalogues beside the program
-    AutoCheckOffItem(form_)->trigger();
-    QPointer<MainWindow> window = form_;
-    GermanItem(form_)->trigger();
+    AutoCheckOffItem(window_)->trigger();
+    QPointer<MainWindow> window = window_;
+    GermanItem(window_)->trigger();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
-    form_ = nullptr;
+    window_ = nullptr;
     EXPECT_EQ(answers_.messages, QStringList{"Program has to be restarted to apply the changes."});
     const QByteArray stored = ReadBytes(home_.SettingsFile());
     EXPECT_TRUE(stored.contains("Language=German\n")) << stored.toStdString();
     EXPECT_TRUE(stored.contains("Autocheckoff=1\n"));
 
     OpenWindow();
-    EXPECT_EQ(PromptLabel(form_)->text(), QString::fromUtf8("Bitte wählen Sie einen Sender"));
-    EXPECT_FALSE(GermanItem(form_)->isEnabled());
-    EXPECT_TRUE(AutoCheckOffItem(form_)->isChecked());
+    EXPECT_EQ(PromptLabel(window_)->text(), QString::fromUtf8("Bitte wählen Sie einen Sender"));
+    EXPECT_FALSE(GermanItem(window_)->isEnabled());
+    EXPECT_TRUE(AutoCheckOffItem(window_)->isChecked());
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // The now-playing box under a user who changes their mind: Stop and new choices end the replay
 // and the opening, late reports of an abandoned opening are dropped, an unnamed station shows
 // the channel's name, and a recording stays with its stream on a disk that does not keep up.
+#include <future>
+
 #include <QDesktopServices>
 #include <QUrl>
 
@@ -26,7 +28,7 @@ class StopAndReportsTest : public WindowTest {
     void SetUp() override {
         WindowTest::SetUp();
         // The replay's rhythm, shortened: what matters is whether it ticks at all.
-        ReplayTimer(form_)->setInterval(50);
+        ReplayTimer(window_)->setInterval(50);
     }
     StreamRoute Station(const std::string& name) {
         StreamRoute route;
@@ -42,19 +44,19 @@ class StopAndReportsTest : public WindowTest {
         }
         Channels()->ReplaceAll(entries);
     }
-    bool Started() { return Playing() && !StartWatch(form_)->isActive(); }
+    bool Started() { return Playing() && !StartWatch(window_)->isActive(); }
 };
 
 // A failed station is not replayed after Stop, even once its server is back; Stop while the
 // opening buffers shows "Not playing" for good, not the last percentage.
 TEST_F(StopAndReportsTest, StopEndsTheReplayAndTheOpening) {
     StreamServer server;
-    auto* replay_timer = ReplayTimer(form_);
+    auto* replay_timer = ReplayTimer(window_);
     PlayUserChannel(server.Url("/late"));
     ASSERT_TRUE(WaitFor([&] { return station_->text() == "Can't play the stream"; }, 5s));
-    Click(StopButton(form_));
+    Click(StopButton(window_));
     EXPECT_FALSE(replay_timer->isActive());
-    EXPECT_EQ(form_->RetryCount(), 0);
+    EXPECT_EQ(window_->RetryCount(), 0);
     const std::size_t tries = server.ConnectionsTo("/late").size();
     server.AddStream("/late", Station("Late FM"));
     EXPECT_FALSE(Playing());
@@ -65,14 +67,14 @@ TEST_F(StopAndReportsTest, StopEndsTheReplayAndTheOpening) {
     PlayUserChannel(server.Url("/stuck"));
     ASSERT_TRUE(WaitFor([&] { return station_->text().startsWith("Buffering... "); }, 5s))
         << station_->text().toStdString();
-    Click(StopButton(form_));
+    Click(StopButton(window_));
     // Once the server goes on it finds the connection dropped; no late report changes the box.
     server.ResumeStalled();
     ASSERT_TRUE(WaitFor([&] { return server.ConnectionsTo("/stuck")[0].finished; }, 5s));
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(station_->text(), "Not playing");
     EXPECT_TRUE(rate_->text().isEmpty());
-    EXPECT_FALSE(form_->IsOpening());
+    EXPECT_FALSE(window_->IsOpening());
     EXPECT_FALSE(Playing());
     // All this while the stopped station was not tried again, though its server is back.
     EXPECT_EQ(server.ConnectionsTo("/late").size(), tries);
@@ -151,10 +153,10 @@ TEST_F(StopAndReportsTest, UnnamedStationTakesTheChannelName) {
     ASSERT_TRUE(WaitFor([&] { return Started(); }, 8s)) << station_->text().toStdString();
     EXPECT_EQ(station_->text(), "My Channel");
     ASSERT_TRUE(QDir().mkpath(Documents()));
-    Click(RecordButton(form_));
-    const QString path = form_->findChild<RecordingControl*>()->FilePath();
+    Click(RecordButton(window_));
+    const QString path = window_->findChild<RecordingControl*>()->FilePath();
     EXPECT_EQ(QFileInfo(path).absolutePath(), Documents() + "/Velmora Recordings/My Channel");
-    Click(StopButton(form_));
+    Click(StopButton(window_));
 }
 
 // Pipes standing in for a disk that takes nothing until the test reads: every file name a
@@ -235,30 +237,27 @@ TEST_F(StopAndReportsTest, RecordingBelongsToItsStream) {
     server.AddStream("/a", fast);
     server.AddStream("/b", Station("Next FM"));
     SetChannels({{"A", server.Url("/a")}, {"B", server.Url("/b")}});
-    auto* record = RecordButton(form_);
+    auto* record = RecordButton(window_);
     ClickChannel(0);
     ASSERT_TRUE(WaitFor([&] { return Started() && record->isVisible(); }, 8s));
 
     SlowDisk disk(Documents() + "/Velmora Recordings/Slow Disk FM", "Slow Disk FM");
     Click(record);
-    const QString first = form_->findChild<RecordingControl*>()->FilePath();
+    const QString first = window_->findChild<RecordingControl*>()->FilePath();
     ASSERT_TRUE(WaitFor([&] { return disk.Full(); }, 5s))
         << first.toStdString() << " " << answers_.errors.join("|").toStdString();
     ASSERT_TRUE(WaitFor([&] { return WriteBlocksOn(first); }, 5s));
 
-    std::atomic<bool> answered{false};
-    std::thread watchdog([&] {
+    std::promise<void> answered;
+    std::thread watchdog([&, done = answered.get_future()] {
         // Lets a frozen window go on, so that the test fails instead of hanging.
-        for (int i = 0; i < 300 && !answered; ++i) std::this_thread::sleep_for(10ms);
-        while (!answered) {
-            disk.Drain();
-            std::this_thread::sleep_for(10ms);
-        }
+        if (done.wait_for(3s) == std::future_status::ready) return;
+        while (done.wait_for(10ms) != std::future_status::ready) disk.Drain();
     });
     const auto before = std::chrono::steady_clock::now();
-    Click(StopButton(form_));
+    Click(StopButton(window_));
     const auto took = std::chrono::steady_clock::now() - before;
-    answered = true;
+    answered.set_value();
     watchdog.join();
     EXPECT_LT(took, 500ms);
     EXPECT_FALSE(Recording());
@@ -266,7 +265,7 @@ TEST_F(StopAndReportsTest, RecordingBelongsToItsStream) {
     ClickChannel(1);
     ASSERT_TRUE(WaitFor([&] { return Started() && station_->text() == "Next FM"; }, 8s));
     Click(record);
-    const QString next = form_->findChild<RecordingControl*>()->FilePath();
+    const QString next = window_->findChild<RecordingControl*>()->FilePath();
     ASSERT_TRUE(next.contains("/Next FM/")) << next.toStdString();
     ASSERT_TRUE(OpenHere(next));
 
@@ -279,7 +278,7 @@ TEST_F(StopAndReportsTest, RecordingBelongsToItsStream) {
         5s));
     QCoreApplication::sendPostedEvents();
     EXPECT_TRUE(OpenHere(next)) << "the end of the first stream closed the next one's recording";
-    Click(StopButton(form_));
+    Click(StopButton(window_));
     EXPECT_TRUE(WaitFor([&] { return !OpenHere(next); }, 1s));  // after a write under way
 }
 
@@ -300,8 +299,8 @@ TEST_F(StopAndReportsTest, StationPagesWithoutSchemeOpen) {
     Channels()->ReplaceAll(
         {{"Typed", "http://127.0.0.1:1/x", "www.radio.example", "radio.example/shows"}});
     ClickChannel(0);
-    Click(HomepageButton(form_));
-    Click(ProgramsButton(form_));
+    Click(HomepageButton(window_));
+    Click(ProgramsButton(window_));
     EXPECT_EQ(browser.pages,
               (QStringList{"http://www.radio.example", "http://radio.example/shows"}));
 }

@@ -11,7 +11,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "channels/channel_file.h"
 #include "listening/title_history.h"
 #include "support/qt_test_helpers.h"

@@ -36,23 +36,23 @@ TEST_F(WindowPanelMenuTest, PanelOpensAndClosesWithWidthsAndClock) {
     Channels()->ReplaceAll({{"A", "http://127.0.0.1:1/a", {}, {}}, ChannelEntry::Separator()});
     ClickChannel(1);  // a separator: selected, nothing played
     ASSERT_EQ(Channels()->SelectedRow(), 1);
-    EXPECT_FALSE(EditButton(form_)->isEnabled());
+    EXPECT_FALSE(EditButton(window_)->isEnabled());
 
-    Click(ClosePanelButton(form_));
-    EXPECT_EQ(form_->width(), 407);
-    EXPECT_TRUE(OpenPanelButton(form_)->isVisible());
-    EXPECT_FALSE(ClosePanelButton(form_)->isVisible());
-    EXPECT_EQ(RightEdge(DateLabel(form_)), 398);
-    EXPECT_EQ(RightEdge(TimeLabel(form_)), 398);
-    EXPECT_FALSE(ChannelList(form_)->currentIndex().isValid());
+    Click(ClosePanelButton(window_));
+    EXPECT_EQ(window_->width(), 407);
+    EXPECT_TRUE(OpenPanelButton(window_)->isVisible());
+    EXPECT_FALSE(ClosePanelButton(window_)->isVisible());
+    EXPECT_EQ(RightEdge(DateLabel(window_)), 398);
+    EXPECT_EQ(RightEdge(TimeLabel(window_)), 398);
+    EXPECT_FALSE(ChannelList(window_)->currentIndex().isValid());
     EXPECT_EQ(Channels()->SelectedRow(), -1);
 
-    Click(OpenPanelButton(form_));
-    EXPECT_EQ(form_->width(), 570);
-    EXPECT_FALSE(OpenPanelButton(form_)->isVisible());
-    EXPECT_TRUE(ClosePanelButton(form_)->isVisible());
-    EXPECT_EQ(RightEdge(DateLabel(form_)), 561);
-    EXPECT_EQ(RightEdge(TimeLabel(form_)), 561);
+    Click(OpenPanelButton(window_));
+    EXPECT_EQ(window_->width(), 570);
+    EXPECT_FALSE(OpenPanelButton(window_)->isVisible());
+    EXPECT_TRUE(ClosePanelButton(window_)->isVisible());
+    EXPECT_EQ(RightEdge(DateLabel(window_)), 561);
+    EXPECT_EQ(RightEdge(TimeLabel(window_)), 561);
     EXPECT_TRUE(answers_.errors.isEmpty());
 }
 
@@ -67,60 +67,60 @@ TEST_F(WindowPanelMenuTest, DeleteStopsPlaybackAndShowsNotPlaying) {
                             {"Other", "http://127.0.0.1:1/other", {}, {}}});
     ClickChannel(0);
     ASSERT_TRUE(WaitFor([&] { return Playing(); }, 10s));
-    ASSERT_TRUE(WaitFor([&] { return !RateLabel(form_)->text().isEmpty(); }, 5s));
-    EXPECT_TRUE(HomepageButton(form_)->isVisible());
+    ASSERT_TRUE(WaitFor([&] { return !RateLabel(window_)->text().isEmpty(); }, 5s));
+    EXPECT_TRUE(HomepageButton(window_)->isVisible());
 
     ClickChannel(1);
     // The stream goes on: more audio arrives and the window still plays it.
     ASSERT_TRUE(WaitForMoreAudio(server, "/live", 16000));
     EXPECT_TRUE(Playing());
-    EXPECT_FALSE(EditButton(form_)->isEnabled());
+    EXPECT_FALSE(EditButton(window_)->isEnabled());
 
     // No answers No: nothing changes.
-    Click(DeleteButton(form_));
+    Click(DeleteButton(window_));
     EXPECT_EQ(answers_.questions, QStringList{"Sure delete?"});
     EXPECT_EQ(Channels()->Count(), 3);
     EXPECT_TRUE(Playing());
 
     answers_.answer_yes = true;
-    const unsigned stream = form_->CurrentStream();
-    Click(DeleteButton(form_));
+    const unsigned stream = window_->CurrentStream();
+    Click(DeleteButton(window_));
     EXPECT_EQ(Channels()->Count(), 2);
     EXPECT_EQ(Channels()->Entry(1).name, "Other");
     EXPECT_EQ(Channels()->SelectedRow(), -1);
     EXPECT_NE(vle::ChannelIsActive(stream), static_cast<int>(vle::ActiveState::Playing));
     EXPECT_FALSE(Playing());
-    EXPECT_EQ(StationLabel(form_)->text(), "Not playing");
-    EXPECT_TRUE(TitleLabel(form_)->text().isEmpty());
-    EXPECT_TRUE(RateLabel(form_)->text().isEmpty());
-    EXPECT_FALSE(HomepageButton(form_)->isVisible());
-    EXPECT_FALSE(ProgramsButton(form_)->isVisible());
-    EXPECT_FALSE(ReplayTimer(form_)->isActive());
+    EXPECT_EQ(StationLabel(window_)->text(), "Not playing");
+    EXPECT_TRUE(TitleLabel(window_)->text().isEmpty());
+    EXPECT_TRUE(RateLabel(window_)->text().isEmpty());
+    EXPECT_FALSE(HomepageButton(window_)->isVisible());
+    EXPECT_FALSE(ProgramsButton(window_)->isVisible());
+    EXPECT_FALSE(ReplayTimer(window_)->isActive());
 }
 
 // The list buttons reach the editor and the list operations: add at the bottom, move the new
 // entry up, export through the menu with the suggested name, import it back on top.
 TEST_F(WindowPanelMenuTest, EditorMoveExportAndImportFromTheWindow) {
     Channels()->ReplaceAll({{"A", "http://127.0.0.1:1/a", {}, {}}});
-    auto* editor = form_->findChild<ChannelEditor*>();
+    auto* editor = window_->findChild<ChannelEditor*>();
     ASSERT_NE(editor, nullptr);
     QTimer::singleShot(0, editor, [&] {
         editor->NameField()->setText("B");
         editor->PlaylistField()->setText("http://127.0.0.1:1/b");
         Click(editor->OkAddButton());
     });
-    Click(AddButton(form_));
+    Click(AddButton(window_));
     ASSERT_EQ(Channels()->Count(), 2);
     EXPECT_EQ(Channels()->Entry(1).name, "B");
 
     Channels()->SetSelectedRow(1);
-    Click(MoveUpButton(form_));
+    Click(MoveUpButton(window_));
     EXPECT_EQ(Channels()->Entry(0).name, "B");
     EXPECT_EQ(Channels()->SelectedRow(), 0);
 
     const QString exported = home_.Root() + "/exported";
     answers_.save_file = exported;
-    ExportItem(form_)->trigger();
+    ExportItem(window_)->trigger();
     EXPECT_EQ(answers_.suggested_names, QStringList{"Channel-List.vlr"});
     const ChannelFileReadResult written = ReadChannelFile(exported + ".vlr");
     ASSERT_FALSE(written.error);
@@ -128,7 +128,7 @@ TEST_F(WindowPanelMenuTest, EditorMoveExportAndImportFromTheWindow) {
 
     answers_.open_file = exported + ".vlr";
     answers_.answer_yes = true;  // keep the existing list
-    ImportItem(form_)->trigger();
+    ImportItem(window_)->trigger();
     EXPECT_EQ(answers_.questions, QStringList{"Retain existing Channel-List?"});
     // The imported entries come first; the retained selection moves down with its entry.
     EXPECT_EQ(Channels()->Count(), 4);
@@ -139,8 +139,8 @@ TEST_F(WindowPanelMenuTest, EditorMoveExportAndImportFromTheWindow) {
 // While a stream plays the analyser hides its placeholder and draws bars in the desktop's colours;
 // after Stop it keeps showing the last frame.
 TEST_F(WindowPanelMenuTest, AnalyserDrawsWhilePlayingAndKeepsTheLastFrame) {
-    auto* placeholder = AnalyserPlaceholder(form_);
-    QWidget* box = Analyser(form_);
+    auto* placeholder = AnalyserPlaceholder(window_);
+    QWidget* box = Analyser(window_);
     EXPECT_TRUE(placeholder->isVisible());
     StreamServer server;
     server.AddStream("/live", SineRoute(5));
@@ -149,8 +149,8 @@ TEST_F(WindowPanelMenuTest, AnalyserDrawsWhilePlayingAndKeepsTheLastFrame) {
     ASSERT_TRUE(WaitFor([&] { return Playing(); }, 10s));
     ASSERT_TRUE(WaitFor([&] { return !placeholder->isVisible(); }, 2s));
 
-    const QColor bar = form_->palette().color(QPalette::Highlight);
-    const QColor face = form_->palette().color(QPalette::Button);
+    const QColor bar = window_->palette().color(QPalette::Highlight);
+    const QColor face = window_->palette().color(QPalette::Button);
     // Band 5 is the bar at columns 30..34; bars stand on the bottom row, which stays uncovered.
     const auto bar_height = [&](const QImage& frame) {
         int rows = 0;
@@ -167,18 +167,18 @@ TEST_F(WindowPanelMenuTest, AnalyserDrawsWhilePlayingAndKeepsTheLastFrame) {
     EXPECT_EQ(QColor(frame.pixel(32, frame.height() - 1)), face);
     EXPECT_EQ(QColor(frame.pixel(35, frame.height() - 2)), face);  // the gap between bars
 
-    Click(StopButton(form_));
-    EXPECT_FALSE(AnalyserTimer(form_)->isActive());
+    Click(StopButton(window_));
+    EXPECT_FALSE(AnalyserTimer(window_)->isActive());
     QCoreApplication::sendPostedEvents();
     const QImage last = box->grab().toImage();
     box->repaint();
     EXPECT_EQ(box->grab().toImage(), last);
     EXPECT_GT(bar_height(last), 0);
     // The window's own surface, where the frames' changed rows were copied, shows that frame too.
-    const QPoint at = box->mapTo(form_, QPoint(0, 0));
+    const QPoint at = box->mapTo(window_, QPoint(0, 0));
     const QImage surface =
-        form_->screen()
-            ->grabWindow(form_->winId(), at.x(), at.y(), box->width(), box->height())
+        window_->screen()
+            ->grabWindow(window_->winId(), at.x(), at.y(), box->width(), box->height())
             .toImage();
     EXPECT_EQ(surface.convertToFormat(QImage::Format_RGB32),
               last.convertToFormat(QImage::Format_RGB32));

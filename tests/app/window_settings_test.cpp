@@ -34,20 +34,20 @@ TEST_F(WindowSettingsTest, RestartRestoresEveryChoice) {
             {QString("Channel %1").arg(i), QString("http://127.0.0.1/%1").arg(i), {}, {}});
     }
     Channels()->ReplaceAll(entries);
-    DirectoryCombo(form_)->setCurrentIndex(14);
-    VolumeSlider(form_)->setValue(37);
-    auto* direct = DirectConnectionBox(form_);
+    DirectoryCombo(window_)->setCurrentIndex(14);
+    VolumeSlider(window_)->setValue(37);
+    auto* direct = DirectConnectionBox(window_);
     ClickAt(direct, {6, direct->height() / 2});
     ASSERT_FALSE(direct->isChecked());
-    ProxyField(form_)->setText("user:pw@127.0.0.1:3128");
+    ProxyField(window_)->setText("user:pw@127.0.0.1:3128");
     Channels()->SetTopRow(9);
-    Click(ClosePanelButton(form_));  // close the panel
-    ShowTimeItem(form_)->trigger();
-    EditorTopChoice(form_)->click();  // the editor's "Top"
-    BackgroundItem(form_, Background::Black)->trigger();
-    AutoCheckOffItem(form_)->trigger();
-    NotificationsItem(form_)->trigger();
-    StayAwakeItem(form_)->trigger();
+    Click(ClosePanelButton(window_));  // close the panel
+    ShowTimeItem(window_)->trigger();
+    EditorTopChoice(window_)->click();  // the editor's "Top"
+    BackgroundItem(window_, Background::Black)->trigger();
+    AutoCheckOffItem(window_)->trigger();
+    NotificationsItem(window_)->trigger();
+    StayAwakeItem(window_)->trigger();
     ASSERT_TRUE(CloseWindow());
     EXPECT_TRUE(answers_.errors.isEmpty()) << answers_.errors.join(" | ").toStdString();
 
@@ -59,50 +59,50 @@ TEST_F(WindowSettingsTest, RestartRestoresEveryChoice) {
 
     OpenWindow();
     EXPECT_EQ(Channels()->Entries(), entries);
-    EXPECT_EQ(DirectoryCombo(form_)->currentIndex(), 14);
-    EXPECT_EQ(VolumeSlider(form_)->value(), 37);
-    EXPECT_FALSE(DirectConnectionBox(form_)->isChecked());
-    EXPECT_TRUE(ProxyField(form_)->isEnabled());
-    EXPECT_EQ(ProxyField(form_)->text(), "user:pw@127.0.0.1:3128");
-    EXPECT_EQ(form_->width(), 407);
-    EXPECT_TRUE(OpenPanelButton(form_)->isVisible());
-    EXPECT_FALSE(ClosePanelButton(form_)->isVisible());
-    EXPECT_EQ(RightEdge(DateLabel(form_)), 398);
-    EXPECT_EQ(RightEdge(TimeLabel(form_)), 398);
-    EXPECT_TRUE(ShowDateItem(form_)->isChecked());
-    EXPECT_FALSE(ShowTimeItem(form_)->isChecked());
-    EXPECT_TRUE(DateLabel(form_)->isVisible());
-    EXPECT_FALSE(TimeLabel(form_)->isVisible());
-    EXPECT_TRUE(EditorTopChoice(form_)->isChecked());
-    EXPECT_FALSE(EditorBottomChoice(form_)->isChecked());
+    EXPECT_EQ(DirectoryCombo(window_)->currentIndex(), 14);
+    EXPECT_EQ(VolumeSlider(window_)->value(), 37);
+    EXPECT_FALSE(DirectConnectionBox(window_)->isChecked());
+    EXPECT_TRUE(ProxyField(window_)->isEnabled());
+    EXPECT_EQ(ProxyField(window_)->text(), "user:pw@127.0.0.1:3128");
+    EXPECT_EQ(window_->width(), 407);
+    EXPECT_TRUE(OpenPanelButton(window_)->isVisible());
+    EXPECT_FALSE(ClosePanelButton(window_)->isVisible());
+    EXPECT_EQ(RightEdge(DateLabel(window_)), 398);
+    EXPECT_EQ(RightEdge(TimeLabel(window_)), 398);
+    EXPECT_TRUE(ShowDateItem(window_)->isChecked());
+    EXPECT_FALSE(ShowTimeItem(window_)->isChecked());
+    EXPECT_TRUE(DateLabel(window_)->isVisible());
+    EXPECT_FALSE(TimeLabel(window_)->isVisible());
+    EXPECT_TRUE(EditorTopChoice(window_)->isChecked());
+    EXPECT_FALSE(EditorBottomChoice(window_)->isChecked());
     EXPECT_EQ(Channels()->TopRow(), 9);
-    EXPECT_TRUE(BackgroundItem(form_, Background::Black)->isChecked());
-    EXPECT_FALSE(BackgroundItem(form_, Background::Black)->isEnabled());
-    EXPECT_FALSE(BackgroundItem(form_, Background::Blue)->isChecked());
-    EXPECT_TRUE(HeaderShows(form_, Background::Black));
-    EXPECT_TRUE(AutoCheckOffItem(form_)->isChecked());
-    EXPECT_FALSE(NotificationsItem(form_)->isChecked());
-    EXPECT_FALSE(StayAwakeItem(form_)->isChecked());
+    EXPECT_TRUE(BackgroundItem(window_, Background::Black)->isChecked());
+    EXPECT_FALSE(BackgroundItem(window_, Background::Black)->isEnabled());
+    EXPECT_FALSE(BackgroundItem(window_, Background::Blue)->isChecked());
+    EXPECT_TRUE(HeaderShows(window_, Background::Black));
+    EXPECT_TRUE(AutoCheckOffItem(window_)->isChecked());
+    EXPECT_FALSE(NotificationsItem(window_)->isChecked());
+    EXPECT_FALSE(StayAwakeItem(window_)->isChecked());
 
     // Opening the panel again is remembered too.
-    Click(OpenPanelButton(form_));
+    Click(OpenPanelButton(window_));
     ASSERT_TRUE(CloseWindow());
     OpenWindow();
-    EXPECT_EQ(form_->width(), 570);
-    EXPECT_TRUE(ClosePanelButton(form_)->isVisible());
-    EXPECT_EQ(RightEdge(DateLabel(form_)), 561);
+    EXPECT_EQ(window_->width(), 570);
+    EXPECT_TRUE(ClosePanelButton(window_)->isVisible());
+    EXPECT_EQ(RightEdge(DateLabel(window_)), 561);
 }
 
 // A first run without a settings folder keeps the designed states and its close creates the
 // folder with all thirteen keys in table order, "Background" empty, and the shipped list.
 TEST_F(WindowSettingsTest, FirstRunWritesEveryKeyAndTheList) {
     OpenWindow();
-    EXPECT_EQ(DirectoryCombo(form_)->currentIndex(), 1);
-    EXPECT_EQ(VolumeSlider(form_)->value(), 90);
-    EXPECT_TRUE(DateLabel(form_)->isVisible());
-    EXPECT_FALSE(DateLabel(form_)->text().isEmpty());
-    EXPECT_TRUE(BackgroundItem(form_, Background::Blue)->isChecked());
-    EXPECT_FALSE(BackgroundItem(form_, Background::Blue)->isEnabled());
+    EXPECT_EQ(DirectoryCombo(window_)->currentIndex(), 1);
+    EXPECT_EQ(VolumeSlider(window_)->value(), 90);
+    EXPECT_TRUE(DateLabel(window_)->isVisible());
+    EXPECT_FALSE(DateLabel(window_)->text().isEmpty());
+    EXPECT_TRUE(BackgroundItem(window_, Background::Blue)->isChecked());
+    EXPECT_FALSE(BackgroundItem(window_, Background::Blue)->isEnabled());
     const std::vector<ChannelEntry> shipped = Channels()->Entries();
     EXPECT_GE(shipped.size(), 12u);
     ASSERT_TRUE(CloseWindow());
@@ -124,20 +124,20 @@ TEST_F(WindowSettingsTest, HandEditedValuesAndForeignKeys) {
                "ShowDate=yes\nShowTime=2\nAutocheckoff=yes\nBackground=blue\n"
                "ItemPositionTop=0\nItemPositionBelow=0\n");
     OpenWindow();
-    EXPECT_EQ(form_->width(), 407);
-    EXPECT_TRUE(OpenPanelButton(form_)->isVisible());
-    EXPECT_EQ(VolumeSlider(form_)->value(), 100);
-    EXPECT_EQ(DirectoryCombo(form_)->currentIndex(), -1);
-    EXPECT_TRUE(ShowDateItem(form_)->isChecked());
-    EXPECT_TRUE(ShowTimeItem(form_)->isChecked());
-    EXPECT_FALSE(AutoCheckOffItem(form_)->isChecked());
-    EXPECT_FALSE(EditorTopChoice(form_)->isChecked());
-    EXPECT_FALSE(EditorBottomChoice(form_)->isChecked());
+    EXPECT_EQ(window_->width(), 407);
+    EXPECT_TRUE(OpenPanelButton(window_)->isVisible());
+    EXPECT_EQ(VolumeSlider(window_)->value(), 100);
+    EXPECT_EQ(DirectoryCombo(window_)->currentIndex(), -1);
+    EXPECT_TRUE(ShowDateItem(window_)->isChecked());
+    EXPECT_TRUE(ShowTimeItem(window_)->isChecked());
+    EXPECT_FALSE(AutoCheckOffItem(window_)->isChecked());
+    EXPECT_FALSE(EditorTopChoice(window_)->isChecked());
+    EXPECT_FALSE(EditorBottomChoice(window_)->isChecked());
     // "blue" names no background: the designed header, nothing marked, all enabled.
-    EXPECT_TRUE(HeaderShows(form_, Background::Blue));
+    EXPECT_TRUE(HeaderShows(window_, Background::Blue));
     for (const BackgroundInfo& b : kBackgrounds) {
-        EXPECT_FALSE(BackgroundItem(form_, b.id)->isChecked()) << b.item_name;
-        EXPECT_TRUE(BackgroundItem(form_, b.id)->isEnabled()) << b.item_name;
+        EXPECT_FALSE(BackgroundItem(window_, b.id)->isChecked()) << b.item_name;
+        EXPECT_TRUE(BackgroundItem(window_, b.id)->isEnabled()) << b.item_name;
     }
     ASSERT_TRUE(CloseWindow());
     EXPECT_EQ(ReadBytes(home_.SettingsFile()),
@@ -149,12 +149,12 @@ TEST_F(WindowSettingsTest, HandEditedValuesAndForeignKeys) {
     WriteBytes(home_.SettingsFile(),
                "[Default]\nForm=408\nVolume=0x20\nItemPositionTop=1\nItemPositionBelow=1\n");
     OpenWindow();
-    EXPECT_EQ(form_->width(), 408);
-    EXPECT_TRUE(ClosePanelButton(form_)->isVisible());
-    EXPECT_EQ(RightEdge(DateLabel(form_)), 561);
-    EXPECT_EQ(VolumeSlider(form_)->value(), 32);
-    EXPECT_FALSE(EditorTopChoice(form_)->isChecked());
-    EXPECT_TRUE(EditorBottomChoice(form_)->isChecked());
+    EXPECT_EQ(window_->width(), 408);
+    EXPECT_TRUE(ClosePanelButton(window_)->isVisible());
+    EXPECT_EQ(RightEdge(DateLabel(window_)), 561);
+    EXPECT_EQ(VolumeSlider(window_)->value(), 32);
+    EXPECT_FALSE(EditorTopChoice(window_)->isChecked());
+    EXPECT_TRUE(EditorBottomChoice(window_)->isChecked());
 }
 
 // A settings file that cannot be written: a message naming it, the window stays open and the
@@ -165,12 +165,12 @@ TEST_F(WindowSettingsTest, UnwritableFilesKeepTheWindowOpen) {
     WriteBytes(home_.SettingsFile(), "[Default]\nVolume=20\n");
     ASSERT_EQ(::chmod(QFile::encodeName(home_.SettingsFile()).constData(), 0444), 0);
     OpenWindow();
-    VolumeSlider(form_)->setValue(60);
+    VolumeSlider(window_)->setValue(60);
     EXPECT_FALSE(CloseWindow());
     ASSERT_EQ(answers_.errors.size(), 1);
     EXPECT_TRUE(answers_.errors[0].contains(home_.SettingsFile()))
         << answers_.errors[0].toStdString();
-    EXPECT_TRUE(form_->isVisible());
+    EXPECT_TRUE(window_->isVisible());
     EXPECT_EQ(ReadBytes(home_.SettingsFile()), "[Default]\nVolume=20\n");
     EXPECT_FALSE(QFile::exists(home_.ChannelListFile()));
     EXPECT_TRUE(CloseWindow());  // tries again, says so once more, and quits
@@ -191,17 +191,17 @@ TEST_F(WindowSettingsTest, UnwritableFilesKeepTheWindowOpen) {
     };
     SetFileWriterCalls(&list_refused);
     OpenWindow();
-    VolumeSlider(form_)->setValue(70);
+    VolumeSlider(window_)->setValue(70);
     EXPECT_FALSE(CloseWindow());
     ASSERT_EQ(answers_.errors.size(), 3);
     EXPECT_TRUE(answers_.errors[2].contains(home_.ChannelListFile()))
         << answers_.errors[2].toStdString();
     EXPECT_TRUE(ReadBytes(home_.SettingsFile()).contains("Volume=70\n"));
-    EXPECT_TRUE(form_->isVisible());
+    EXPECT_TRUE(window_->isVisible());
     EXPECT_FALSE(QFile::exists(home_.ChannelListFile()));
     // The disk has room again and the user changed more: the next close saves it all.
     SetFileWriterCalls(nullptr);
-    VolumeSlider(form_)->setValue(75);
+    VolumeSlider(window_)->setValue(75);
     EXPECT_TRUE(CloseWindow());
     EXPECT_EQ(answers_.errors.size(), 3);
     EXPECT_TRUE(ReadBytes(home_.SettingsFile()).contains("Volume=75\n"));
@@ -219,10 +219,10 @@ TEST_F(WindowSettingsTest, UnreadableListLeavesTheUsersFilesAlone) {
     OpenWindow();
     ASSERT_EQ(answers_.errors.size(), 1);  // the failed read was shown
     // The header's clock still sits at its right edge, the designed window being open.
-    EXPECT_EQ(RightEdge(DateLabel(form_)), 561);
-    EXPECT_EQ(RightEdge(TimeLabel(form_)), 561);
-    QMetaObject::invokeMethod(ClockTimer(form_), "timeout");
-    EXPECT_EQ(RightEdge(DateLabel(form_)), 561);
+    EXPECT_EQ(RightEdge(DateLabel(window_)), 561);
+    EXPECT_EQ(RightEdge(TimeLabel(window_)), 561);
+    QMetaObject::invokeMethod(ClockTimer(window_), "timeout");
+    EXPECT_EQ(RightEdge(DateLabel(window_)), 561);
     EXPECT_TRUE(CloseWindow());
     // The user is told at close that the list was not saved.
     ASSERT_EQ(answers_.errors.size(), 2);

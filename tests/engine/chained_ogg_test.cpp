@@ -45,17 +45,20 @@ TEST_P(ChainedOggTest, PlaysAcrossTheBoundaryAndReportsTitles) {
 
     // Across the boundary the stream never stops or stalls, and the new title arrives once.
     std::string states;  // every is-active value other than 1, for the failure message
-    bool heard_second = false;
-    const auto until = std::chrono::steady_clock::now() + Scaled(5000ms);
-    while (std::chrono::steady_clock::now() < until && !heard_second) {
-        if (const int state = vle::ChannelIsActive(h); state != 1) states += std::to_string(state);
-        heard_second = PeakBin(h) == 48;
-        std::this_thread::sleep_for(10ms);
-    }
+    const bool heard_second = WaitUntil(
+        [&] {
+            if (const int state = vle::ChannelIsActive(h); state != 1)
+                states += std::to_string(state);
+            return PeakBin(h) == 48;
+        },
+        Scaled(5000ms));
     EXPECT_EQ(states, "");
     EXPECT_TRUE(heard_second);
     ASSERT_TRUE(meta->WaitForCount(1, Scaled(2000ms)));
-    std::this_thread::sleep_for(200ms);
+    // A repeated title would come while the rest of the stream is read.
+    ASSERT_TRUE(WaitUntil(
+        [&] { return vle::StreamGetFilePosition(h, vle::FilePos::Download) >= route.audio.size(); },
+        Scaled(5000ms)));
     EXPECT_EQ(meta->Texts(), std::vector<std::string>{"StreamTitle='Artist B - Second';"});
     EXPECT_STREQ(vle::ChannelGetTags(h, vle::TagKind::Meta), "StreamTitle='Artist B - Second';");
     ExpectPlaysBin(h, 48);

@@ -25,6 +25,7 @@
 #include "support/socket_io.h"
 #include "support/stream_server.h"
 #include "support/test_audio.h"
+#include "support/wait.h"
 
 namespace velmora::test {
 
@@ -47,9 +48,6 @@ inline std::chrono::milliseconds Scaled(std::chrono::milliseconds ms) {
     return kUnderTsan ? ms * 4 : ms;
 }
 
-// Polls `done` every 10 ms until it holds or `timeout` passes; returns its last value.
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
-
 // Everything the download callback was given, thread-safe.
 class DownloadRecorder {
   public:
@@ -58,8 +56,8 @@ class DownloadRecorder {
     std::vector<std::string> HeaderLines() const;
     std::string Audio() const;
     int EndCalls() const;
-    // Calls that carried audio.
-    int AudioCalls() const;
+    // The length of every call that carried audio, in order.
+    std::vector<std::size_t> AudioCallSizes() const;
     // True when a length-0 call came after the first audio bytes.
     bool HeaderAfterAudio() const;
     bool WaitForEnd(std::chrono::milliseconds timeout) const;
@@ -76,7 +74,7 @@ class DownloadRecorder {
     std::vector<std::string> headers_;
     std::string audio_;
     int end_calls_ = 0;
-    int audio_calls_ = 0;
+    std::vector<std::size_t> audio_call_sizes_;
     bool header_after_audio_ = false;
     bool block_ = false;
     bool blocked_ = false;
@@ -101,6 +99,13 @@ std::vector<std::string> TagLines(const char* tags);
 int PeakBin(vle::Handle stream, float* magnitude = nullptr);
 // A loopback port with nothing listening on it.
 std::uint16_t RefusedPort();
+
+// Waits until the engine has let go of `user`: it keeps its callbacks' data until the stream's
+// last call, so a count read afterwards is final. Only the caller's own reference may be left.
+template <class T>
+bool WaitUntilReleased(const std::shared_ptr<T>& user, std::chrono::milliseconds timeout) {
+    return WaitUntil([&] { return user.use_count() == 1; }, timeout);
+}
 
 class EngineTest : public ::testing::Test {
   protected:
@@ -133,15 +138,6 @@ inline ::testing::Environment* const kEnvironment =
 
 }  // namespace detail
 
-inline bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) return done();
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
-
 inline void DownloadRecorder::Proc(const void* buffer, std::uint32_t length, void* user) {
     auto* self = static_cast<DownloadRecorder*>(user);
     std::unique_lock lock(self->mutex_);
@@ -152,7 +148,7 @@ inline void DownloadRecorder::Proc(const void* buffer, std::uint32_t length, voi
         self->headers_.emplace_back(static_cast<const char*>(buffer));
     } else {
         self->audio_.append(static_cast<const char*>(buffer), length);
-        ++self->audio_calls_;
+        self->audio_call_sizes_.push_back(length);
         if (self->block_) {
             self->blocked_ = true;
             self->changed_.notify_all();
@@ -163,9 +159,9 @@ inline void DownloadRecorder::Proc(const void* buffer, std::uint32_t length, voi
     self->changed_.notify_all();
 }
 
-inline int DownloadRecorder::AudioCalls() const {
+inline std::vector<std::size_t> DownloadRecorder::AudioCallSizes() const {
     std::lock_guard lock(mutex_);
-    return audio_calls_;
+    return audio_call_sizes_;
 }
 
 inline std::vector<std::string> DownloadRecorder::HeaderLines() const {
@@ -296,11 +292,15 @@ inline vle::Handle EngineTest::Create(const std::string& url,
 inline void EngineTest::ExpectPlaysBin(vle::Handle stream, int bin) {
     ASSERT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(stream) == 1; }, Scaled(3000ms)))
         << "is-active " << vle::ChannelIsActive(stream);
-    // Let the analyser window fill with decoded sound, then look for a steady peak.
-    std::this_thread::sleep_for(500ms);
+    // The analyser's window fills with decoded sound: until it is full, the peak is weaker.
     float magnitude = 0;
     int peak = -1;
-    WaitUntil([&] { return (peak = PeakBin(stream, &magnitude)) == bin; }, Scaled(2000ms));
+    WaitUntil(
+        [&] {
+            peak = PeakBin(stream, &magnitude);
+            return peak == bin && magnitude > 0.3f;
+        },
+        Scaled(2500ms));
     EXPECT_EQ(peak, bin);
     // A half-scale sine at a bin centre, before volume: about 0.5.
     EXPECT_GT(magnitude, 0.3f);

@@ -88,8 +88,10 @@ TEST_F(EngineTest, FreeFromAnotherThreadWhileBufferingAndPlaying) {
     }
     // Every freed stream lets go of its connection.
     EXPECT_TRUE(server_.WaitForFinished(cycles, Scaled(5000ms)));
-    std::this_thread::sleep_for(100ms);
-    for (const auto& r : recorders) ASSERT_LE(r->EndCalls(), 1);
+    for (const auto& r : recorders) {
+        ASSERT_TRUE(WaitUntilReleased(r, Scaled(3000ms)));
+        ASSERT_LE(r->EndCalls(), 1);
+    }
 
     // The engine still plays after all that.
     vle::Handle h = Create(server_.Url("/paced"));
@@ -107,8 +109,7 @@ TEST_F(EngineTest, FreeEndsTheDownloadWithOneEndCall) {
     ASSERT_TRUE(vle::ChannelPlay(h, false));
     ASSERT_TRUE(recorder->WaitForAudio(50000, Scaled(3000ms)));
     ASSERT_TRUE(vle::StreamFree(h));
-    EXPECT_TRUE(recorder->WaitForEnd(Scaled(2000ms)));
-    std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(WaitUntilReleased(recorder, Scaled(2000ms)));
     EXPECT_EQ(recorder->EndCalls(), 1);
 }
 
@@ -130,7 +131,7 @@ TEST_F(EngineTest, FreeDoesNotWaitForABlockedCallback) {
     recorder->Release();
     // Out of the callback, the engine's thread lets go of the connection.
     EXPECT_TRUE(server_.WaitForFinished(1, Scaled(3000ms)));
-    std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(WaitUntilReleased(recorder, Scaled(3000ms)));
     EXPECT_LE(recorder->EndCalls(), 1);
 }
 

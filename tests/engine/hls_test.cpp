@@ -148,8 +148,7 @@ TEST_F(HlsTest, PlaysSegmentsAndRecordsNothing) {
 
     ASSERT_TRUE(vle::StreamFree(h));
     tracked_.clear();
-    EXPECT_TRUE(recorder->WaitForEnd(Scaled(3000ms)));
-    std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(WaitUntilReleased(recorder, Scaled(3000ms)));
     EXPECT_EQ(recorder->EndCalls(), 1);
     EXPECT_TRUE(recorder->Audio().empty());
 }

@@ -176,8 +176,7 @@ TEST_F(HostileTest, AbandonedEntriesDeliverNothing) {
         << "bytes of the abandoned entry reached the callback";
     EXPECT_EQ(recorder->EndCalls(), 0);
     vle::StreamFree(h);
-    ASSERT_TRUE(recorder->WaitForEnd(Scaled(3000ms)));
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(WaitUntilReleased(recorder, Scaled(3000ms)));
     EXPECT_EQ(recorder->EndCalls(), 1);
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -81,30 +82,26 @@ TEST(PcmFifo, PlayedFramesStayReadableWhileTheProducerFillsUp) {
 // A full queue, or a decoder that has caught up with the download, sleeps until the output has
 // played it down to the resume level, and an abort releases both waits.
 TEST(PcmFifo, ProducerSleepsUntilTheResumeLevel) {
+    using namespace std::chrono_literals;
     PcmFifo fifo(100, 20, 8);
     float next = 0;
     Produce(fifo, next, 100);
-    std::atomic<bool> resumed{false};
-    std::thread producer([&] {
+    auto producer = std::async(std::launch::async, [&] {
         float* at = nullptr;
-        EXPECT_GT(fifo.Reserve(&at), 0u);
-        resumed = true;
+        return fifo.Reserve(&at);
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_FALSE(resumed);
+    EXPECT_EQ(producer.wait_for(50ms), std::future_status::timeout);
     std::vector<float> out(2 * 100);
     fifo.Pop(out.data(), 79, Clock::now());  // 21 left: still above the level
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_FALSE(resumed);
+    EXPECT_EQ(producer.wait_for(50ms), std::future_status::timeout);
     fifo.Pop(out.data(), 1, Clock::now());
-    producer.join();
-    EXPECT_TRUE(resumed);
+    EXPECT_GT(producer.get(), 0u);
 
     Produce(fifo, next, 30);  // 50 stored
-    std::thread waiter([&] { EXPECT_FALSE(fifo.WaitUntilLow()); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    auto waiter = std::async(std::launch::async, [&] { return fifo.WaitUntilLow(); });
+    EXPECT_EQ(waiter.wait_for(20ms), std::future_status::timeout);
     fifo.Abort();
-    waiter.join();
+    EXPECT_FALSE(waiter.get());
     float* at = nullptr;
     EXPECT_EQ(fifo.Reserve(&at), 0u);
 }

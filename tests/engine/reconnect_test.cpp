@@ -135,7 +135,7 @@ TEST_P(ReconnectLossTest, ResumesEachTimeAndRecordsEveryByteOnce) {
     EXPECT_GT(got.size(), lost_part + 4000);
     EXPECT_TRUE(got == sent.substr(0, got.size()))
         << "recorded " << got.size() << " bytes, sent " << sent.size();
-    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(WaitUntilReleased(recorder, Scaled(2000ms)));
     EXPECT_EQ(recorder->EndCalls(), 1);
     // Each new connection's head came through as header lines.
     const auto heads = recorder->HeaderLines();
@@ -184,8 +184,9 @@ TEST_F(ReconnectTest, StopEndsTheWaitAndAGoneServerEndsTheStreamOnce) {
             EXPECT_EQ(syncs->Events(), (std::vector<std::uint32_t>{1, 2}));
             EXPECT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(h) == 0; }, Scaled(8000ms)))
                 << "is-active " << vle::ChannelIsActive(h);
+            ASSERT_TRUE(vle::StreamFree(h));
         }
-        std::this_thread::sleep_for(100ms);
+        ASSERT_TRUE(WaitUntilReleased(recorder, Scaled(2000ms)));
         EXPECT_EQ(recorder->EndCalls(), 1);
         EXPECT_EQ(recorder->Audio().size(), 20000u);
     }

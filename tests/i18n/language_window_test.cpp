@@ -76,16 +76,16 @@ TEST_F(LanguageWindowTest, StartupLanguageFromSettingsOrSystem) {
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.lang) + " / " + (row.stored ? row.stored : "none"));
         Start(row.lang, row.stored);
-        EXPECT_EQ(PromptLabel(form_)->text(), QString::fromUtf8(row.prompt));
-        EXPECT_EQ(form_->UpdateInfoPath(), row.update_path);
-        EXPECT_EQ(DirectoryCombo(form_)->currentIndex(), 1);
-        const std::pair<QAction*, QString> items[] = {{EnglishItem(form_), "English"},
-                                                      {GermanItem(form_), "German"},
-                                                      {RussianItem(form_), "Russian"}};
+        EXPECT_EQ(PromptLabel(window_)->text(), QString::fromUtf8(row.prompt));
+        EXPECT_EQ(window_->UpdateInfoPath(), row.update_path);
+        EXPECT_EQ(DirectoryCombo(window_)->currentIndex(), 1);
+        const std::pair<QAction*, QString> items[] = {{EnglishItem(window_), "English"},
+                                                      {GermanItem(window_), "German"},
+                                                      {RussianItem(window_), "Russian"}};
         for (const auto& [item, name] : items) {
             EXPECT_EQ(item->isEnabled(), name != row.applied) << name.toStdString();
         }
-        EXPECT_TRUE(LanguageItem(form_)->isEnabled());
+        EXPECT_TRUE(LanguageItem(window_)->isEnabled());
         EXPECT_EQ(StoredLanguageAfterClose(), row.applied);
         SelectCatalogueLanguage(QString());
     }
@@ -94,14 +94,14 @@ TEST_F(LanguageWindowTest, StartupLanguageFromSettingsOrSystem) {
 // Choosing a language tells the user to restart, stores the choice and closes the window.
 TEST_F(LanguageWindowTest, ChoosingALanguageStoresItAndCloses) {
     Start("en_US.UTF-8", "German");
-    QPointer<MainWindow> form = form_;
-    RussianItem(form_)->trigger();
+    QPointer<MainWindow> form = window_;
+    RussianItem(window_)->trigger();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_EQ(answers_.messages.size(), 1);
     EXPECT_EQ(answers_.messages[0],
               "Das Programm muss neu gestartet werden, damit die Änderungen wirksam werden.");
     EXPECT_TRUE(form.isNull());  // closed and freed
-    form_ = nullptr;
+    window_ = nullptr;
     EXPECT_TRUE(ReadBytes(home_.SettingsFile()).contains("Language=Russian\n"));
 }
 
@@ -110,14 +110,14 @@ TEST_F(LanguageWindowTest, ChoosingALanguageStoresItAndCloses) {
 TEST_F(LanguageWindowTest, SecondaryWindowsFollowTheLanguageWhenShown) {
     Start("EN", "German");
     SelectCatalogueLanguage("EN");
-    auto* about = form_->findChild<AboutBox*>();
+    auto* about = window_->findChild<AboutBox*>();
     about->show();
     EXPECT_EQ(AboutWebsiteCaption(about)->text(), "Webseite:");
     EXPECT_EQ(about->windowTitle(), QString::fromUtf8("Über..."));
     about->hide();
 
     SelectCatalogueLanguage("EN");
-    auto* editor = form_->findChild<ChannelEditor*>();
+    auto* editor = window_->findChild<ChannelEditor*>();
     editor->PrepareAddMode();
     editor->show();
     EXPECT_EQ(EditorHeading(editor)->text(), QString::fromUtf8("Einen Webradio-Sender hinzufügen"));

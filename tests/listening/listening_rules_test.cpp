@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "listening/title_history.h"
-#include "listening/title_notifier.h"
+#include "session/title_notifier.h"
 
 namespace velmora::test {
 namespace {

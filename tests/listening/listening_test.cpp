@@ -14,8 +14,8 @@
 #include <QWindow>
 
 #include "listening/sleep_timer.h"
-#include "listening/tray_icon.h"
 #include "playback/player.h"
+#include "session/tray_icon.h"
 #include "support/session_bus.h"
 #include "support/stream_server.h"
 #include "support/window_fixture.h"
@@ -86,12 +86,12 @@ class ListeningWindowTest : public WindowTest {
 
     template <class T>
     T* Child(const char* name) {
-        return form_->findChild<T*>(QLatin1String(name));
+        return window_->findChild<T*>(QLatin1String(name));
     }
     QAction* Item(const char* name) { return Child<QAction>(name); }
     bool ItemEnabledWhenMenuOpens(const char* name) {
-        auto* menu = SettingsPopup(form_);
-        menu->popup(form_->geometry().center());
+        auto* menu = SettingsPopup(window_);
+        menu->popup(window_->geometry().center());
         menu->hide();
         return Item(name)->isEnabled();
     }
@@ -108,7 +108,7 @@ TEST_F(ListeningWindowTest, SleepTimerFadesThenStopsPlaybackAndRecording) {
     StreamServer server;
     server.AddStream("/live", NamedStation());
     PlayUserChannel(server.Url("/live"));
-    ASSERT_TRUE(WaitFor([&] { return Playing() && RecordButton(form_)->isVisible(); }, 8s));
+    ASSERT_TRUE(WaitFor([&] { return Playing() && RecordButton(window_)->isVisible(); }, 8s));
     auto* timer = Child<SleepTimer>("SleepTimer");
     std::int64_t now = 0;
     timer->SetClock([&] { return now; }, {});
@@ -132,11 +132,12 @@ TEST_F(ListeningWindowTest, SleepTimerFadesThenStopsPlaybackAndRecording) {
     Item("SleepOther")->trigger();
     EXPECT_TRUE(label->isVisible() && label->text() == "Sleep in 2 min")
         << label->text().toStdString();
-    EXPECT_LT(label->x() + label->width(), DateLabel(form_)->x());
-    ASSERT_TRUE(WaitFor([&] { return form_->Now()->Title() == "Loopback Band - First Song"; }, 5s));
-    EXPECT_EQ(form_->findChild<QSystemTrayIcon*>()->toolTip(),
+    EXPECT_LT(label->x() + label->width(), DateLabel(window_)->x());
+    ASSERT_TRUE(
+        WaitFor([&] { return window_->Now()->Title() == "Loopback Band - First Song"; }, 5s));
+    EXPECT_EQ(window_->findChild<QSystemTrayIcon*>()->toolTip(),
               "Loopback FM \u2014 Loopback Band - First Song\nSleep in 2 min");
-    Click(RecordButton(form_));
+    Click(RecordButton(window_));
     ASSERT_TRUE(Recording());
     const std::int64_t end = now + 2 * 60'000;
     const std::pair<std::int64_t, int> fade[] = {{end - 30'001, volume},
@@ -171,14 +172,14 @@ TEST_F(ListeningWindowTest, NextAndPreviousFollowTheUserList) {
         list.push_back({name, QString::fromStdString(server.Url(std::string("/") + name)), {}, {}});
     }
     ChooseUserChannel(list, 0);
-    ASSERT_TRUE(WaitFor([&] { return form_->Now()->IsPlaying(); }, 8s));
+    ASSERT_TRUE(WaitFor([&] { return window_->Now()->IsPlaying(); }, 8s));
     const std::pair<const char*, int> steps[] = {
         {"TrayNext", 2}, {"TrayNext", 4}, {"TrayNext", 0}, {"TrayPrevious", 4}};
     for (const auto& [item, row] : steps) {
         Item(item)->trigger();
-        EXPECT_EQ(form_->Now()->Choice().row, row) << item;
-        EXPECT_EQ(form_->Channels()->SelectedRow(), row) << item;
-        EXPECT_TRUE(WaitFor([&] { return form_->Now()->IsPlaying(); }, 8s)) << item;
+        EXPECT_EQ(window_->Now()->Choice().row, row) << item;
+        EXPECT_EQ(window_->Channels()->SelectedRow(), row) << item;
+        EXPECT_TRUE(WaitFor([&] { return window_->Now()->IsPlaying(); }, 8s)) << item;
     }
     QStringList recent;
     for (const char* name : {"TrayRecent1", "TrayRecent2", "TrayRecent3", "TrayRecent4"}) {
@@ -186,8 +187,8 @@ TEST_F(ListeningWindowTest, NextAndPreviousFollowTheUserList) {
     }
     EXPECT_EQ(recent, QStringList({"C", "A", "B"}));
     Item("TrayRecent3")->trigger();
-    EXPECT_EQ(form_->Channels()->SelectedRow(), 2);
-    EXPECT_EQ(form_->Now()->Choice().name, "B");
+    EXPECT_EQ(window_->Channels()->SelectedRow(), 2);
+    EXPECT_EQ(window_->Now()->Choice().name, "B");
 }
 
 // "Close to tray" is offered only while a watcher runs; the close box then hides the window while
@@ -204,22 +205,22 @@ TEST_F(ListeningWindowTest, CloseToTrayNeedsAWatcherAndQuitSaves) {
 
     // The close box: the window system's close reaches the window, which passes it on.
     QCloseEvent close_box;
-    QCoreApplication::sendEvent(form_->windowHandle(), &close_box);
-    QPointer<MainWindow> form = form_;
+    QCoreApplication::sendEvent(window_->windowHandle(), &close_box);
+    QPointer<MainWindow> form = window_;
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_FALSE(form.isNull());
-    EXPECT_FALSE(form_->isVisible());
+    EXPECT_FALSE(window_->isVisible());
     const std::size_t sent = server.ConnectionsTo("/live")[0].sent_audio.size();
     EXPECT_TRUE(server.WaitForAudioSent("/live", sent + 32000, 3s));
     EXPECT_TRUE(Playing());
 
-    auto* icon = form_->findChild<QSystemTrayIcon*>();
+    auto* icon = window_->findChild<QSystemTrayIcon*>();
     emit icon->activated(QSystemTrayIcon::Trigger);
-    EXPECT_TRUE(form_->isVisible());
+    EXPECT_TRUE(window_->isVisible());
     emit icon->activated(QSystemTrayIcon::MiddleClick);
     EXPECT_TRUE(WaitFor([&] { return !Playing(); }, 3s));
     emit icon->activated(QSystemTrayIcon::Trigger);
-    EXPECT_FALSE(form_->isVisible());
+    EXPECT_FALSE(window_->isVisible());
 
     Item("TrayQuit")->trigger();
     ASSERT_TRUE(WaitUntilWindowGone(form));

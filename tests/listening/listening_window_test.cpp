@@ -22,8 +22,8 @@
 #include <csignal>
 
 #include "app/title_history_window.h"
-#include "listening/sleep_inhibitor.h"
 #include "listening/title_history.h"
+#include "session/sleep_inhibitor.h"
 #include "support/session_bus.h"
 #include "support/stream_server.h"
 #include "support/window_fixture.h"
@@ -148,12 +148,12 @@ class DesktopServicesTest : public WindowTest {
     // Another window takes the focus, as when the user works elsewhere.
     void Deactivate() {
         other_->activateWindow();
-        ASSERT_TRUE(WaitFor([&] { return !form_->isActiveWindow(); }, 2s));
+        ASSERT_TRUE(WaitFor([&] { return !window_->isActiveWindow(); }, 2s));
     }
-    NowPlaying* Now() { return form_->Now(); }
+    NowPlaying* Now() { return window_->Now(); }
     template <class T>
     T* Child(const char* name) {
-        return form_->findChild<T*>(QLatin1String(name));
+        return window_->findChild<T*>(QLatin1String(name));
     }
     QAction* Item(const char* name) { return Child<QAction>(name); }
     QList<Call> Notified(std::size_t count) {
@@ -211,12 +211,12 @@ TEST_F(DesktopServicesTest, OneNotificationPerNewTitleReplacingTheLast) {
         previous_id = calls[i].answer;
     }
     // A recording started during a title marks it, and the titles after it.
-    auto* record = RecordButton(form_);
+    auto* record = RecordButton(window_);
     ASSERT_TRUE(WaitFor([&] { return record->isVisible(); }, 5s));
     Click(record);
     Now()->SetTitle("Band - Three");
     ASSERT_EQ(Notified(4).size(), 4);
-    for (int i = 0; i < 2; ++i) Click(StopButton(form_));  // the recording, then playback
+    for (int i = 0; i < 2; ++i) Click(StopButton(window_));  // the recording, then playback
     TitleHistory stored(HistoryFile());
     ASSERT_FALSE(stored.Load());
     ASSERT_EQ(stored.Entries().size(), 4);
@@ -238,8 +238,8 @@ TEST_F(DesktopServicesTest, OneNotificationPerNewTitleReplacingTheLast) {
     PlayAs("Loopback FM");
     for (const Step& s : steps) {
         if (s.active) {
-            form_->activateWindow();
-            ASSERT_TRUE(WaitFor([&] { return form_->isActiveWindow(); }, 2s));
+            window_->activateWindow();
+            ASSERT_TRUE(WaitFor([&] { return window_->isActiveWindow(); }, 2s));
         }
         if (Item("Notifications1")->isChecked() != s.enabled) Item("Notifications1")->trigger();
         stand_in_.Forget();
@@ -287,7 +287,7 @@ TEST_F(DesktopServicesTest, InhibitorHeldExactlyWhilePlaying) {
         {"another station", [&] { PlayAs("Other FM"); }, 3, 2},
         {"failure", [&] { Now()->SetFailed("Can't play the stream"); }, 3, 3},
         {"play after failure", [&] { PlayAs("Loopback FM"); }, 4, 3},
-        {"close", [&] { ASSERT_TRUE(CloseAndFlush(form_)); }, 4, 4},
+        {"close", [&] { ASSERT_TRUE(CloseAndFlush(window_)); }, 4, 4},
     };
     for (const Step& s : steps) {
         s.act();
@@ -299,7 +299,7 @@ TEST_F(DesktopServicesTest, InhibitorHeldExactlyWhilePlaying) {
             3s))
             << s.what;
     }
-    form_ = nullptr;
+    window_ = nullptr;
     const QList<Call> inhibits = stand_in_.Calls("Inhibit");
     EXPECT_EQ(inhibits[0].args[0].toString(), "");
     EXPECT_EQ(inhibits[0].args[1].toUInt(), 4u);  // suspend
@@ -333,7 +333,7 @@ TEST_F(DesktopServicesTest, InhibitorFallsBackInOrder) {
             continue;
         }
         // Stopped only once held: a stop before the answer asks no further service.
-        ASSERT_TRUE(WaitFor([&] { return form_->findChild<SleepInhibitor*>()->Held(); }, 3s));
+        ASSERT_TRUE(WaitFor([&] { return window_->findChild<SleepInhibitor*>()->Held(); }, 3s));
         EXPECT_EQ(stand_in_.Calls("Inhibit").last().interface, r.interface);
         Now()->SetStopped();
         ASSERT_TRUE(WaitFor([&] { return !stand_in_.Calls(r.release).isEmpty(); }, 3s));
@@ -348,13 +348,13 @@ TEST_F(DesktopServicesTest, HistoryWindowAndFile) {
     PlayAs("Loopback FM");
     for (const char* title : {"A - 1", "", "A - 2", "B - 3"}) Now()->SetTitle(title);
     Now()->SetTitle("B - 3");  // no change
-    ASSERT_TRUE(CloseAndFlush(form_));
-    form_ = new MainWindow;
-    form_->show();
+    ASSERT_TRUE(CloseAndFlush(window_));
+    window_ = new MainWindow;
+    window_->show();
     PlayAs("Loopback FM");
 
-    form_->ShowTitleHistory();
-    auto* window = form_->findChild<TitleHistoryWindow*>();
+    window_->ShowTitleHistory();
+    auto* window = window_->findChild<TitleHistoryWindow*>();
     ASSERT_NE(window, nullptr);
     auto* list = FindChild<QTreeWidget>(window, "HistoryList");
     ASSERT_EQ(list->topLevelItemCount(), 3);
@@ -395,7 +395,7 @@ TEST_F(DesktopServicesTest, HistoryWindowAndFile) {
 // The history and the settings are links to notes of the user's: each is told once, and neither
 // the titles nor the close write over the notes.
 TEST_F(DesktopServicesTest, LinksToOtherFilesAreToldAndKept) {
-    ASSERT_TRUE(CloseAndFlush(form_));
+    ASSERT_TRUE(CloseAndFlush(window_));
     const QString notes = home_.Root() + "/notes.txt";
     const QByteArray kNotes = "buy milk\ncall the landlord\n";
     WriteBytes(notes, kNotes);
@@ -404,15 +404,15 @@ TEST_F(DesktopServicesTest, LinksToOtherFilesAreToldAndKept) {
     ASSERT_TRUE(QFile::link(notes, home_.SettingsFile()));
     ASSERT_TRUE(QFile::link(notes, HistoryFile()));
     answers_.errors.clear();
-    form_ = new MainWindow;
-    form_->show();
+    window_ = new MainWindow;
+    window_->show();
     ASSERT_TRUE(WaitFor([&] { return answers_.errors.size() == 2; }, 2s));
     EXPECT_TRUE(answers_.errors.join('\n').contains(HistoryFile()));
     EXPECT_TRUE(answers_.errors.join('\n').contains(home_.SettingsFile()));
     PlayAs("Loopback FM");
     for (const char* title : {"A - 1", "A - 2"}) Now()->SetTitle(title);
-    ASSERT_TRUE(CloseAndFlush(form_));
-    form_ = nullptr;
+    ASSERT_TRUE(CloseAndFlush(window_));
+    window_ = nullptr;
     EXPECT_EQ(answers_.errors.size(), 2);
     EXPECT_EQ(ReadBytes(notes), kNotes);
 }

@@ -9,34 +9,34 @@
 namespace velmora {
 namespace {
 
-// Header rows land on the row after them; the programmes rule looks at the row as clicked.
-TEST(Transport, DirectoryChoiceTable) {
-    struct Row {
-        int clicked, lands_on;
-        bool programs;
-    };
-    const Row rows[] = {
-        {0, 1, true},    {12, 13, true}, {18, 19, true}, {23, 24, true},  {24, 24, false},
-        {3, 3, false},   {7, 7, false},  {8, 8, true},   {21, 21, false}, {22, 22, false},
-        {25, 25, false}, {36, 36, true}, {11, 11, true},
-    };
-    for (const Row& r : rows) {
-        const DirectoryChoice c = ChooseDirectoryRow(r.clicked);
-        EXPECT_EQ(c.row, r.lands_on) << r.clicked;
-        EXPECT_EQ(c.show_programs, r.programs) << r.clicked;
+// Header rows land on the station after them; the programmes rule looks at the row as clicked
+// (header 23 lands on 24, which has none, and still shows the button). Rows from the table.
+TEST(Transport, DirectoryChoiceFollowsTheTable) {
+    int headers = 0;
+    for (int row = 0; row < kDirectoryRowCount; ++row) {
+        const DirectoryChoice c = ChooseDirectoryRow(row);
+        EXPECT_EQ(c.show_programs, !DirectoryRowLacksPrograms(row)) << row;
+        if (IsDirectoryHeaderRow(row)) {
+            ++headers;
+            EXPECT_EQ(c.row, row + 1) << row;
+            EXPECT_FALSE(IsDirectoryHeaderRow(c.row)) << row;
+        } else {
+            EXPECT_EQ(c.row, row) << row;
+        }
     }
+    EXPECT_EQ(headers, 4);
+    EXPECT_TRUE(ChooseDirectoryRow(23).show_programs);
+    EXPECT_TRUE(DirectoryRowLacksPrograms(24));
 }
 
-// Only Up on the first station of a section steps onto the header above first.
-TEST(Transport, UpKeyOnlySkipsHeadersAbove) {
-    constexpr int kDown = 40;
-    EXPECT_EQ(RowBeforeKeyDown(13, kVirtualKeyUp), 12);
-    EXPECT_EQ(RowBeforeKeyDown(19, kVirtualKeyUp), 18);
-    EXPECT_EQ(RowBeforeKeyDown(24, kVirtualKeyUp), 23);
-    for (int row : {-1, 0, 1, 2, 12, 14, 18, 20, 23, 25, 36}) {
-        EXPECT_EQ(RowBeforeKeyDown(row, kVirtualKeyUp), row) << row;
+// Only Up on the first station of a section steps onto the header above first; the first section
+// has no section before it.
+TEST(Transport, UpOnlySkipsHeadersAbove) {
+    for (int row = -1; row <= kDirectoryRowCount; ++row) {
+        const bool first_of_later_section = row > 1 && IsDirectoryHeaderRow(row - 1);
+        EXPECT_EQ(RowBeforeUp(row), first_of_later_section ? row - 1 : row) << row;
     }
-    for (int row : {11, 13, 17, 19, 22, 24}) EXPECT_EQ(RowBeforeKeyDown(row, kDown), row) << row;
+    EXPECT_EQ(RowBeforeUp(1), 1);
 }
 
 // Play opens the user channel in user mode, else the directory row; headers and rows outside the

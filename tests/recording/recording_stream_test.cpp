@@ -84,8 +84,15 @@ TEST_F(EngineTest, RecordingIsAnUnbrokenSpanOfTheServedAudio) {
         WaitUntil([&] { return QFileInfo(plan.file_path).size() > 64000; }, Scaled(5000ms)));
     EXPECT_TRUE(recorder->Stop());
     const qint64 size_at_stop = QFileInfo(plan.file_path).size();
-    std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(QFileInfo(plan.file_path).size(), size_at_stop);   // nothing after the stop
+    // The stream goes on downloading; none of it reaches the file after the stop.
+    const auto stream = opener.CurrentStream();
+    const std::uint64_t downloaded = vle::StreamGetFilePosition(stream, vle::FilePos::Download);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return vle::StreamGetFilePosition(stream, vle::FilePos::Download) >= downloaded + 16000;
+        },
+        Scaled(5000ms)));
+    EXPECT_EQ(QFileInfo(plan.file_path).size(), size_at_stop);
     EXPECT_EQ(vle::ChannelIsActive(opener.CurrentStream()), 1);  // the stream plays on
 
     QFile file(plan.file_path);

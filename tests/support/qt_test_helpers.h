@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Small helpers shared by the tests that use Qt: one application object per process, and whole-file
-// reads and writes with the failure reported as a test failure.
+// Small helpers shared by the tests that use Qt: one application object per process, waiting with
+// the event loop running, and whole-file reads and writes with the failure reported as a test
+// failure.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,6 +12,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
+#include <chrono>
+#include <functional>
+
+#include "support/wait.h"
 
 namespace velmora::test {
 
@@ -27,6 +32,12 @@ inline QByteArray ReadBytes(const QString& path) {
     QFile f(path);
     EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
     return f.readAll();
+}
+
+// Runs the event loop until `done` holds or `timeout` passes; returns the last value of `done`.
+inline bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    return WaitUntil(done, timeout,
+                     [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); });
 }
 
 // Creates the folder too when it is missing.

@@ -38,22 +38,22 @@ class WindowTest : public ::testing::Test {
     }
     void TearDown() override {
         SetFileWriterCalls(nullptr);
-        if (form_) CloseWindow();
+        if (window_) CloseWindow();
         SetDialogs(nullptr);
     }
 
     void OpenWindow() {
-        form_ = CreateProgramWindows();
-        ASSERT_NE(form_, nullptr);
-        form_->show();
-        title_ = TitleLabel(form_);
-        station_ = StationLabel(form_);
-        rate_ = RateLabel(form_);
+        window_ = CreateProgramWindows();
+        ASSERT_NE(window_, nullptr);
+        window_->show();
+        title_ = TitleLabel(window_);
+        station_ = StationLabel(window_);
+        rate_ = RateLabel(window_);
     }
     // Closes as the user does; true when the window went (and has been freed).
     bool CloseWindow() {
-        const bool closed = CloseAndFlush(form_);
-        if (closed) form_ = nullptr;
+        const bool closed = CloseAndFlush(window_);
+        if (closed) window_ = nullptr;
         return closed;
     }
 
@@ -67,14 +67,14 @@ class WindowTest : public ::testing::Test {
                 return form.isNull();
             },
             std::chrono::seconds(3));
-        if (gone) form_ = nullptr;
+        if (gone) window_ = nullptr;
         return gone;
     }
 
-    ChannelListModel* Channels() const { return form_->Channels(); }
+    ChannelListModel* Channels() const { return window_->Channels(); }
     // Clicks row `row` of the user's list, as the user chooses a channel.
     void ClickChannel(int row) {
-        ChannelListView* list = ChannelList(form_);
+        ChannelListView* list = ChannelList(window_);
         ClickAt(list->viewport(), list->visualRect(list->model()->index(row, 0)).center());
     }
     // Puts the channels into the user's list and clicks row `row`, which plays its address.
@@ -87,11 +87,11 @@ class WindowTest : public ::testing::Test {
     }
 
     bool Playing() const {
-        return vle::ChannelIsActive(form_->CurrentStream()) ==
+        return vle::ChannelIsActive(window_->CurrentStream()) ==
                static_cast<int>(vle::ActiveState::Playing);
     }
     // The record button blinks while a recording is on.
-    bool Recording() const { return BlinkTimer(form_)->isActive(); }
+    bool Recording() const { return BlinkTimer(window_)->isActive(); }
     static std::string Mp3(double seconds) {
         SineSpec spec;
         spec.seconds = seconds;
@@ -129,7 +129,7 @@ class WindowTest : public ::testing::Test {
     bool open_at_start_ = true;  // cleared by tests that write files before the window opens
     SettingsHome home_;
     AnsweringDialogs answers_;
-    MainWindow* form_ = nullptr;
+    MainWindow* window_ = nullptr;
     QLabel* title_ = nullptr;
     QLabel* station_ = nullptr;
     QLabel* rate_ = nullptr;

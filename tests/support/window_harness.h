@@ -88,17 +88,6 @@ class SettingsHome {
     QByteArray old_home_, old_config_;
 };
 
-// Runs the event loop until `done` holds or `timeout` passes; returns the last value of `done`.
-inline bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    const auto until = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
 inline void ClickAt(QWidget* w, QPoint p, Qt::MouseButton button = Qt::LeftButton) {
     const QPointF local(p);
     const QPointF global(w->mapToGlobal(p));

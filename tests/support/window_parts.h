@@ -18,8 +18,8 @@
 #include <QTimer>
 
 #include "app/backgrounds.h"
-#include "app/picture_button.h"
 #include "channels/channel_list_model.h"
+#include "widgets/picture_button.h"
 
 namespace velmora::test {
 

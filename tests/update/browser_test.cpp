@@ -24,8 +24,10 @@ TEST(BrowserTest, OpeningAPageDoesNotWaitForTheDesktop) {
     QTemporaryDir dir;
     const QString marker = dir.path() + "/opened";
     test::WriteBytes(dir.path() + "/xdg-mime", "#!/bin/sh\nsleep 1\necho slowbrowser.desktop\n");
-    test::WriteBytes(dir.path() + "/browser",
-                     "#!/bin/sh\necho \"$1\" > '" + marker.toUtf8() + "'\n");
+    // Written whole, then renamed: the marker never exists half written.
+    test::WriteBytes(dir.path() + "/browser", "#!/bin/sh\necho \"$1\" > '" + marker.toUtf8() +
+                                                  ".part' && mv '" + marker.toUtf8() + ".part' '" +
+                                                  marker.toUtf8() + "'\n");
     for (const char* program : {"/xdg-mime", "/browser"}) {
         QFile::setPermissions(dir.path() + program, QFile::ReadOwner | QFile::ExeOwner);
     }

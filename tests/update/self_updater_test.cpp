@@ -36,7 +36,7 @@ class SelfUpdaterTest : public ::testing::Test {
         test::EnsureApp();
         SetDialogs(&answers_);
         updater_ = std::make_unique<SelfUpdater>(&owner_);
-        updater_->versionControl = VersionControl::byNumber;
+        updater_->versionControl = VersionControl::ByNumber;
         updater_->VersionNumber = "2451";
         updater_->OnError = [this](SelfUpdater*) { outcomes_ << "error"; };
         updater_->OnNoUpdateAvailable = [this](SelfUpdater*) { outcomes_ << "none"; };

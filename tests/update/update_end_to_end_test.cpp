@@ -23,12 +23,7 @@ using namespace std::chrono_literals;
 using test::BuiltProgram;
 
 bool WaitForFile(const QString& path, std::chrono::milliseconds timeout) {
-    const auto until = std::chrono::steady_clock::now() + timeout;
-    while (!QFile::exists(path)) {
-        if (std::chrono::steady_clock::now() > until) return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
+    return test::WaitUntil([&] { return QFile::exists(path); }, timeout);
 }
 
 QByteArray QuietRead(const QString& path) {
@@ -160,10 +155,7 @@ TEST(UpdateEndToEndTest, ChecksumMismatchReplacesNothing) {
     QProcess player;
     run.Start(player);
     ASSERT_TRUE(player.waitForStarted());
-    const auto until = std::chrono::steady_clock::now() + 20s;
-    while (!QuietRead(run.log).contains("error:") && std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(50ms);
-    }
+    test::WaitUntil([&] { return QuietRead(run.log).contains("error:"); }, 20s);
     const QByteArray log = test::ReadBytes(run.log);
     EXPECT_TRUE(log.contains("error: The downloaded update is damaged")) << log.toStdString();
     EXPECT_EQ(player.state(), QProcess::Running);  // still playing

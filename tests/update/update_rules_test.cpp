@@ -45,7 +45,7 @@ TEST(UpdateInfoTest, ValuesEndAtTheFirstLineBreakOfAnyKind) {
     EXPECT_FALSE(ParseUpdateInfo("").is_info_file);
 }
 
-// byNumber offers only a higher version number; byDate compares year, month, day keys.
+// ByNumber offers only a higher version number; ByDate compares year, month, day keys.
 TEST(UpdateInfoTest, VersionRules) {
     UpdateInfo info;
     for (const auto& [file, offered] : {std::pair{"2451", false},
@@ -58,7 +58,7 @@ TEST(UpdateInfoTest, VersionRules) {
                                         {"2452a", false},
                                         {"99999999999999999999999", false}}) {
         info.version = file;
-        EXPECT_EQ(IsNewerVersion(VersionControl::byNumber, info, "2451", ""), offered) << file;
+        EXPECT_EQ(IsNewerVersion(VersionControl::ByNumber, info, "2451", ""), offered) << file;
     }
     EXPECT_EQ(CompareVersions("2.4.10", "2.4.9"), 1);
     EXPECT_EQ(CompareVersions("2.4", "2.4.0"), 0);
@@ -73,7 +73,7 @@ TEST(UpdateInfoTest, VersionRules) {
                                         {"11/02/2009", true},
                                         {"", false}}) {
         info.date = file;
-        EXPECT_EQ(IsNewerVersion(VersionControl::byDate, info, "", "11/01/2009"), offered) << file;
+        EXPECT_EQ(IsNewerVersion(VersionControl::ByDate, info, "", "11/01/2009"), offered) << file;
     }
 }
 

@@ -19,20 +19,11 @@
 #include "desktop/dialogs.h"
 #include "update/update_signature.h"
 
+#include "support/qt_test_helpers.h"
+
 namespace velmora::test {
 
 using namespace std::chrono_literals;
-
-// Runs the event loop until `done` holds or `timeout` passes; the last value of `done`.
-inline bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    const auto until = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
 
 inline void Pump(std::chrono::milliseconds time) {
     WaitFor([] { return false; }, time);

@@ -16,10 +16,10 @@
 #include <cstdlib>
 #include <memory>
 
-#include "playback/analyser_pump.h"
-#include "playback/analyser_view.h"
-#include "playback/spectrum_painter.h"
-#include "playback/x11_image_push.h"
+#include "widgets/analyser_pump.h"
+#include "widgets/analyser_view.h"
+#include "widgets/spectrum_painter.h"
+#include "widgets/x11_image_push.h"
 
 namespace velmora {
 namespace {
@@ -131,7 +131,7 @@ TEST(AnalyserOnX, TheWindowHoldsEveryFrame) {
     std::atomic<int> asked{0};
     AnalyserPump pump(
         painter, *view,
-        [&](Player::Magnitudes& m) {
+        [&](AnalyserPump::Magnitudes& m) {
             const int n = asked++;
             for (int band = 0; band < 20; ++band) m[band] = (band * 3 + n) % 5 == 0 ? 0.05f : 0.0f;
             return n < 60;
