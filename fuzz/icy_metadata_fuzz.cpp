@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "text/server_text.h"
 #include "opening/stream_status.h"
+#include "text/server_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view meta(reinterpret_cast<const char*>(data), size);

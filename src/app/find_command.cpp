@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/find_command.h"
 
-#include "settings/settings.h"
 #include "finding/directory_error_text.h"
 #include "finding/finder_setup.h"
+#include "settings/settings.h"
 
 namespace velmora {
 namespace {

@@ -92,7 +92,8 @@ int MainWindow::RetryCount() const {
 void MainWindow::CreateParts() {
     now_ = new NowPlaying(this);
     now_->SetStationText(station_label_->text());
-    recording_ = new RecordingControl({this, record_button_, blink_timer_, menu_.RecordPerSong}, player_, now_, this);
+    recording_ = new RecordingControl({this, record_button_, blink_timer_, menu_.RecordPerSong},
+                                      player_, now_, this);
     connect(blink_timer_, &QTimer::timeout, recording_, &RecordingControl::OnBlinkTimer);
     connect(record_button_, &PictureButton::clicked, recording_,
             &RecordingControl::OnRecordClicked);

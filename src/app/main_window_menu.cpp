@@ -16,8 +16,8 @@
 #include "channels/channel_operations.h"
 #include "desktop/dialogs.h"
 #include "i18n/message.h"
-#include "widgets/proxy_panel.h"
 #include "widgets/picture_button.h"
+#include "widgets/proxy_panel.h"
 
 namespace velmora {
 
@@ -36,8 +36,9 @@ void MainWindow::WireMenu() {
                                              : ChannelListModel::Position::Bottom);
                },
                [this] {
-                   return proxy_panel_->directSwitch->isChecked() ? QString()
-                                                                 : proxy_panel_->addressEdit->text();
+                   return proxy_panel_->directSwitch->isChecked()
+                              ? QString()
+                              : proxy_panel_->addressEdit->text();
                }});
     // The item's Ctrl+F works while the menu is closed too.
     addAction(menu_.FindStations);

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/station_finding.h"
 
-#include "settings/settings.h"
 #include "finding/find_stations_window.h"
 #include "finding/finder_setup.h"
+#include "settings/settings.h"
 
 namespace velmora {
 

@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "session/single_instance.h"
 #include "playback/station_argument.h"
+#include "session/single_instance.h"
 #include "support/directory_answers.h"
 #include "support/stream_server.h"
 #include "support/test_audio.h"

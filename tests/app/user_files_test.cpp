@@ -11,9 +11,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "settings/settings.h"
 #include "channels/channel_file.h"
 #include "listening/title_history.h"
+#include "settings/settings.h"
 #include "support/qt_test_helpers.h"
 
 namespace velmora {

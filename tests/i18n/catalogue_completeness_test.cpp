@@ -9,13 +9,13 @@
 #include "app/about_box.h"
 #include "app/main_window.h"
 #include "app/program_windows.h"
-#include "support/window_harness.h"
 #include "channels/channel_editor.h"
 #include "channels/directory.h"
 #include "desktop/program_files.h"
 #include "i18n/language.h"
 #include "i18n/message.h"
 #include "i18n/window_translation.h"
+#include "support/window_harness.h"
 
 namespace velmora {
 namespace {
