@@ -14,6 +14,7 @@
 #include "app/analyser_part.h"
 #include "app/header_clock.h"
 #include "app/header_part.h"
+#include "app/listening_part.h"
 #include "app/playback_control.h"
 #include "app/recording_control.h"
 #include "app/settings_binding.h"
@@ -29,7 +30,6 @@
 #include "i18n/language.h"
 #include "i18n/message.h"
 #include "i18n/window_translation.h"
-#include "listening/title_history.h"
 #include "playback/engine_startup.h"
 #include "playback/player.h"
 #include "playback/transport.h"
@@ -63,7 +63,6 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     CreateControls();
     StartUp();
     CreateMediaKeys();
-    CreateListening();
 }
 
 MainWindow::~MainWindow() {
@@ -278,11 +277,10 @@ void MainWindow::ApplyLanguageOf(const LanguageInfo& language) {
 // --- closing
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (HideToTray(event)) return;
+    if (listening_->HideToTray(event)) return;
     if (SaveBeforeClose()) {
-        ReleaseListening();
         event->accept();
-        LeaveTray();
+        listening_->Leave();
     } else {
         event->ignore();  // a file could not be written: the window stays open
     }
@@ -293,6 +291,10 @@ bool MainWindow::SaveBeforeClose() {
     if (!files_->SaveBeforeClose(shown_once_)) return false;
     setAttribute(Qt::WA_DeleteOnClose);
     return true;
+}
+
+void MainWindow::ShowTitleHistory() {
+    listening_->ShowTitleHistory();
 }
 
 void MainWindow::RaiseWindow() {

@@ -44,19 +44,12 @@ class AnalyserView;
 class AnalyserPart;
 class PlaybackControl;
 class UpdatePart;
-class SleepTimer;
-class SleepTimerLabel;
-class TrayIcon;
-class SleepInhibitor;
-class TitleHistory;
-class TitleHistoryWindow;
+class ListeningPart;
 class StationFinding;
-class TitleNotifier;
 class SpectrumPainter;
 class VolumeControl;
 class VolumeTrackBar;
 class WindowFiles;
-struct FileWriteError;
 struct LanguageInfo;
 struct SettingsControls;
 
@@ -157,43 +150,12 @@ class MainWindow final : public QWidget, private ChannelListHost {
     void OnMoveDownClicked();
     // Media keys and panel widgets, through the session bus when there is one.
     void CreateMediaKeys();
-    // --- listener: tray icon, close to tray, sleep timer, recent stations, Next and Previous by
-    // list (main_window_tray.cpp)
-    void CreateTray();
-    // The close box with "Close to tray" on: hides the window and returns true; the radio plays on.
-    bool HideToTray(QCloseEvent* event);
-    // After the window agreed to close for real.
-    void LeaveTray();
-    void UpdateTray();
-    void ToggleWindowFromTray();
-    void ShowWindowFromTray();
-    void PlayOrStop();
-    void QuitFromTray();
     // Next (+1) or Previous (-1): along the user's list when what plays came from it, else along
     // the directory.
     void SkipStation(int step);
     void RememberStation();
     void PlayRecentStation(int index);
-    void AskSleepMinutes();
-    void OnSleepMinutesLeft(int minutes);
-    void OnSleepVolumeShare(double share);
-    void OnSleepTimerExpired();
-    void RestoreVolume();
-    TrayIcon* tray_ = nullptr;                // owned as a child
-    SleepTimer* sleep_timer_ = nullptr;       // owned as a child
-    SleepTimerLabel* sleep_label_ = nullptr;  // owned as a child
     RecentStations recent_;
-    // --- end of the listener's block
-
-    // --- title notifications, staying awake, title history (main_window_listening.cpp)
-    void CreateListening();
-    void OnTitleShown(const QString& title);
-    void FollowPlaybackForSleep();
-    void OnRecordingToggled();
-    void ReportHistoryWrite(const std::optional<FileWriteError>& error);
-    void ClearTitleHistory();
-    // At the real close: nothing may keep the computer awake after the program has ended.
-    void ReleaseListening();
     // ChannelListHost, for deleting a channel.
     void StopAndReleaseStream() override;
     void ResetNowPlaying() override;
@@ -268,16 +230,10 @@ class MainWindow final : public QWidget, private ChannelListHost {
     QTimer* clock_timer_ = nullptr;
     HeaderPart* header_ = nullptr;  // owned as a child
     QTimer* blink_timer_ = nullptr;
-    UpdatePart* update_ = nullptr;   // owned as a child
-    MprisService* mpris_ = nullptr;  // owned as a child
-    // --- title notifications, staying awake, title history; children, the history owned here
-    TitleNotifier* notifier_ = nullptr;
-    SleepInhibitor* inhibitor_ = nullptr;
-    std::unique_ptr<TitleHistory> history_;
-    TitleHistoryWindow* history_window_ = nullptr;  // created when first opened
-    bool history_failure_shown_ = false;            // one message per run of failing writes
-    // --- end of title notifications, staying awake, title history
-    StationFinding* finding_ = nullptr;  // the "Find stations" window's part, a child
+    UpdatePart* update_ = nullptr;        // owned as a child
+    MprisService* mpris_ = nullptr;       // owned as a child
+    ListeningPart* listening_ = nullptr;  // owned as a child
+    StationFinding* finding_ = nullptr;   // the "Find stations" window's part, a child
 };
 
 }  // namespace velmora

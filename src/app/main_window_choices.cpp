@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include "app/analyser_part.h"
+#include "app/listening_part.h"
 #include "app/main_window.h"
 #include "app/playback_control.h"
 #include "app/volume_control.h"
@@ -17,10 +18,13 @@
 #include "channels/directory.h"
 #include "desktop/dialogs.h"
 #include "i18n/message.h"
+#include "listening/list_skip.h"
 #include "playback/now_playing.h"
 #include "playback/player.h"
 #include "playback/station_argument.h"
 #include "playback/transport.h"
+#include "session/mpris_rules.h"
+#include "session/tray_icon.h"
 #include "widgets/picture_button.h"
 
 namespace velmora {
@@ -154,6 +158,70 @@ void MainWindow::OnProgramsClicked() {
 void MainWindow::OpenWebPage(const QString& address) {
     const QUrl url = WebPageUrl(address);
     if (!url.isEmpty()) QDesktopServices::openUrl(url);  // fire and forget
+}
+
+// --- stations
+
+void MainWindow::SkipStation(int step) {
+    const StationChoice& playing = now_->Choice();
+    if (playing.FromUserList()) {
+        std::vector<bool> playable;
+        for (int row = 0; row < channels_->Count(); ++row) {
+            playable.push_back(!channels_->Entry(row).IsSeparator());
+        }
+        const int selected = channels_->SelectedRow();
+        const int row = AdjacentListRow(playable, selected >= 0 ? selected : playing.row, step);
+        if (row >= 0) {
+            channels_->SetSelectedRow(row);
+            OnUserChannelChosen();
+            return;
+        }
+    }
+    const int row = AdjacentStationRow(directory_combo_->currentIndex(), step);
+    directory_combo_->setCurrentIndex(row);  // raises no click
+    OnDirectoryRowChosen(row);
+}
+
+void MainWindow::RememberStation() {
+    const StationChoice& c = now_->Choice();
+    recent_.Add({c.name.isEmpty() ? now_->StationName() : c.name, static_cast<int>(c.source), c.row,
+                 c.url});
+    QStringList names;
+    for (const RecentStation& s : recent_.Stations()) names << s.name;
+    listening_->Tray()->SetRecentStations(names);
+}
+
+void MainWindow::PlayRecentStation(int index) {
+    if (index < 0 || index >= static_cast<int>(recent_.Stations().size())) return;
+    const RecentStation station = recent_.Stations()[static_cast<std::size_t>(index)];
+    switch (static_cast<StationSource>(station.source)) {
+        case StationSource::Directory:
+            directory_combo_->setCurrentIndex(station.row);
+            OnDirectoryRowChosen(station.row);
+            return;
+        case StationSource::UserList: {
+            // The list may have changed since: its row, else any row with the same channel.
+            auto same = [&](int row) {
+                const ChannelEntry e = channels_->Entry(row);
+                return e.name == station.name && e.playlist == station.url;
+            };
+            int row = station.row < channels_->Count() && station.row >= 0 && same(station.row)
+                          ? station.row
+                          : -1;
+            for (int r = 0; row < 0 && r < channels_->Count(); ++r) {
+                if (same(r)) row = r;
+            }
+            if (row >= 0) {
+                channels_->SetSelectedRow(row);
+                OnUserChannelChosen();
+                return;
+            }
+            break;  // gone from the list: played by its address
+        }
+        default:
+            break;
+    }
+    PlayStation(station.url, station.name);
 }
 
 }  // namespace velmora

@@ -9,6 +9,7 @@
 
 #include "app/decoration.h"
 #include "app/header_clock.h"
+#include "app/listening_part.h"
 #include "app/main_window.h"
 #include "app/update_part.h"
 #include "channels/channel_list_model.h"
@@ -18,6 +19,7 @@
 #include "playback/player.h"
 #include "playback/transport.h"
 #include "playback/volume.h"
+#include "session/tray_icon.h"
 #include "widgets/analyser_view.h"
 #include "widgets/picture_button.h"
 #include "widgets/proxy_panel.h"
@@ -82,7 +84,15 @@ void MainWindow::CreateControls() {
     WireUserPanel();
     update_ = new UpdatePart(this, menu_.CheckForUpdate, [this] { return SaveBeforeClose(); });
     CreateKeyboard();
-    CreateTray();
+    listening_ = new ListeningPart({this, date_label_, time_label_, record_button_, player_, now_,
+                                    playback_, volume_, recording_, [this] { RaiseWindow(); }},
+                                   menu_, this);
+    connect(listening_->Tray(), &TrayIcon::skipRequested, this, &MainWindow::SkipStation);
+    connect(listening_->Tray(), &TrayIcon::recentStationChosen, this,
+            &MainWindow::PlayRecentStation);
+    connect(now_, &NowPlaying::phaseChanged, this, [this](NowPlaying::Phase phase) {
+        if (phase == NowPlaying::Phase::Playing) RememberStation();
+    });
 }
 
 void MainWindow::CreateHeader() {
