@@ -18,6 +18,7 @@
 #include "app/playback_control.h"
 #include "app/recording_control.h"
 #include "app/settings_binding.h"
+#include "app/station_choice_part.h"
 #include "app/title_label_copy.h"
 #include "app/update_part.h"
 #include "app/volume_control.h"
@@ -100,7 +101,7 @@ void MainWindow::CreateParts() {
             &RecordingControl::OnOpenRecordingsClicked);
 
     playback_ = new PlaybackControl(
-        {player_, now_, recording_, proxy_panel_}, [this] { return CurrentChoice(); }, this);
+        {player_, now_, recording_, proxy_panel_}, [this] { return choice_->Current(); }, this);
     connect(play_button_, &PictureButton::clicked, playback_, &PlaybackControl::OnPlayClicked);
     connect(stop_button_, &PictureButton::clicked, playback_, &PlaybackControl::OnStopClicked);
     connect(playback_, &PlaybackControl::started, this, &MainWindow::ApplyStartFixes);
@@ -157,6 +158,26 @@ void MainWindow::StartUp() {
     // Some ways out (the update's) end the program without closing this window.
     connect(qApp, &QCoreApplication::aboutToQuit, analyser_.get(), &AnalyserPart::Stop);
     started_up_ = true;
+}
+
+// Once per opening, when its stream starts to sound.
+void MainWindow::ApplyStartFixes() {
+    if (analyser_) analyser_->Start();  // keeps a running rhythm
+    StartFixInput in;
+    in.slider_position = volume_->Position();
+    in.user_channel_mode = choice_->Current().UserChannel();
+    in.directory_row = directory_combo_->currentIndex();
+    in.user_row = channels_->SelectedRow();
+    if (in.user_row >= 0) {
+        const ChannelEntry entry = channels_->Entry(in.user_row);
+        in.user_channel_name = entry.name;
+        in.user_channel_url = entry.playlist;
+    }
+    const StartFixes fixes = PlaybackStartFixes(in);
+    volume_->ShowPicturesForPosition();
+    if (fixes.station_text) now_->SetStationText(*fixes.station_text);
+    if (fixes.bitrate_text) now_->SetRateText(*fixes.bitrate_text);
+    if (fixes.record_offered) now_->SetRecordable(*fixes.record_offered);
 }
 
 void MainWindow::SetSecondaryWindows(AboutBox* about_box, ChannelEditor* channel_editor) {
@@ -291,6 +312,10 @@ bool MainWindow::SaveBeforeClose() {
     if (!files_->SaveBeforeClose(shown_once_)) return false;
     setAttribute(Qt::WA_DeleteOnClose);
     return true;
+}
+
+void MainWindow::PlayStation(const QString& url, const QString& name) {
+    choice_->PlayStation(url, name);
 }
 
 void MainWindow::ShowTitleHistory() {

@@ -16,7 +16,6 @@
 #include "app/now_playing_state.h"
 #include "app/settings_menu.h"
 #include "channels/channel_operations.h"
-#include "listening/recent_stations.h"
 
 class QCheckBox;
 class QComboBox;
@@ -45,6 +44,7 @@ class AnalyserPart;
 class PlaybackControl;
 class UpdatePart;
 class ListeningPart;
+class StationChoicePart;
 class StationFinding;
 class SpectrumPainter;
 class VolumeControl;
@@ -94,7 +94,6 @@ class MainWindow final : public QWidget, private ChannelListHost {
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // Layout (main_window_layout.cpp).
@@ -127,16 +126,8 @@ class MainWindow final : public QWidget, private ChannelListHost {
     bool SaveBeforeClose();
     SettingsControls BoundControls();
 
-    // Station choices and their pages (main_window_choices.cpp).
-    StationChoice CurrentChoice() const;
-    void ChooseDirectory();
-    void OnDirectoryRowChosen(int row);
-    void OnDirectoryUp();
-    void OnUserChannelChosen();
+    // Once per opening, when its stream starts to sound.
     void ApplyStartFixes();
-    void OnHomepageClicked();
-    void OnProgramsClicked();
-    void OpenWebPage(const QString& address);
     // Settings menu, header and clock (main_window_menu.cpp).
     void OnMenuClicked();
     void OnAboutClicked();
@@ -150,12 +141,6 @@ class MainWindow final : public QWidget, private ChannelListHost {
     void OnMoveDownClicked();
     // Media keys and panel widgets, through the session bus when there is one.
     void CreateMediaKeys();
-    // Next (+1) or Previous (-1): along the user's list when what plays came from it, else along
-    // the directory.
-    void SkipStation(int step);
-    void RememberStation();
-    void PlayRecentStation(int index);
-    RecentStations recent_;
     // ChannelListHost, for deleting a channel.
     void StopAndReleaseStream() override;
     void ResetNowPlaying() override;
@@ -171,8 +156,7 @@ class MainWindow final : public QWidget, private ChannelListHost {
     VolumeControl* volume_ = nullptr;
     RecordingControl* recording_ = nullptr;
     std::unique_ptr<WindowFiles> files_;
-    // What Play opens: a user channel or an address, or (source Directory) the directory's row.
-    StationChoice chosen_;
+    StationChoicePart* choice_ = nullptr;     // owned as a child
     std::unique_ptr<AnalyserPart> analyser_;  // once the engine has started
     QString language_name_;
     QString update_info_path_;                 // set by ApplyLanguage

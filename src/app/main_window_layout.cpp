@@ -11,6 +11,7 @@
 #include "app/header_clock.h"
 #include "app/listening_part.h"
 #include "app/main_window.h"
+#include "app/station_choice_part.h"
 #include "app/update_part.h"
 #include "channels/channel_list_model.h"
 #include "channels/directory.h"
@@ -19,7 +20,6 @@
 #include "playback/player.h"
 #include "playback/transport.h"
 #include "playback/volume.h"
-#include "session/tray_icon.h"
 #include "widgets/analyser_view.h"
 #include "widgets/picture_button.h"
 #include "widgets/proxy_panel.h"
@@ -87,12 +87,10 @@ void MainWindow::CreateControls() {
     listening_ = new ListeningPart({this, date_label_, time_label_, record_button_, player_, now_,
                                     playback_, volume_, recording_, [this] { RaiseWindow(); }},
                                    menu_, this);
-    connect(listening_->Tray(), &TrayIcon::skipRequested, this, &MainWindow::SkipStation);
-    connect(listening_->Tray(), &TrayIcon::recentStationChosen, this,
-            &MainWindow::PlayRecentStation);
-    connect(now_, &NowPlaying::phaseChanged, this, [this](NowPlaying::Phase phase) {
-        if (phase == NowPlaying::Phase::Playing) RememberStation();
-    });
+    choice_ = new StationChoicePart(
+        {this, directory_combo_, channels_, homepage_button_, programs_button_,
+         list_buttons_[kEdit], playback_, now_, listening_->Tray()},
+        this);
 }
 
 void MainWindow::CreateHeader() {
@@ -167,8 +165,6 @@ void MainWindow::CreateChannelBox() {
     }
     directory_combo_->setCurrentIndex(FirstStationRow());
     directory_combo_->setGeometry(10, 42, 259, 22);
-    directory_combo_->installEventFilter(this);
-    connect(directory_combo_, &QComboBox::activated, this, &MainWindow::OnDirectoryRowChosen);
 
     const int row_y = 68;
     play_button_ = new PictureButton("Image1", ":/play.png", channel_box_);
@@ -236,11 +232,9 @@ void MainWindow::CreatePlayingBox() {
     homepage_button_ = new PictureButton("Image7", ":/homepage.png", playing_box_);
     homepage_button_->SetHint(Msg("Webradio homepage"));
     homepage_button_->move(359, 20);
-    connect(homepage_button_, &PictureButton::clicked, this, &MainWindow::OnHomepageClicked);
     programs_button_ = new PictureButton("Image9", ":/programs.png", playing_box_);
     programs_button_->SetHint(Msg("Programs"));
     programs_button_->move(359, 56);
-    connect(programs_button_, &PictureButton::clicked, this, &MainWindow::OnProgramsClicked);
 }
 
 void MainWindow::CreateProxyPanel() {
@@ -256,7 +250,6 @@ void MainWindow::CreateUserPanel() {
     channels_ = new ChannelListModel(user_panel_);
     channels_->View()->setGeometry(8, 20, 137, 152);
     channels_->View()->setAccessibleName(Msg("Your webradio channels"));
-    connect(channels_, &ChannelListModel::Chosen, this, &MainWindow::OnUserChannelChosen);
 
     struct ButtonSpec {
         const char* name;

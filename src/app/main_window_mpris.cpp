@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "app/playback_control.h"
 #include "app/recording_control.h"
+#include "app/station_choice_part.h"
 #include "playback/player.h"
 #include "session/mpris_service.h"
 #include "widgets/track_bar.h"
@@ -26,7 +27,7 @@ void MainWindow::CreateMediaKeys() {
     };
     player.play = [this] { playback_->OnPlayClicked(); };
     player.stop = [this] { playback_->StopWithRecording(); };
-    player.skip = [this](int step) { SkipStation(step); };
+    player.skip = [this](int step) { choice_->SkipStation(step); };
     player.set_volume = [this](int position) { volume_slider_->setValue(position); };
     player.raise = [this] { RaiseWindow(); };
     player.quit = [this] { close(); };

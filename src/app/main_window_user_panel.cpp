@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "app/playback_control.h"
 #include "app/settings_binding.h"
+#include "app/station_choice_part.h"
 #include "channels/channel_editor.h"
 #include "channels/channel_list_model.h"
 #include "channels/channel_operations.h"
@@ -47,7 +48,7 @@ void MainWindow::OnClosePanelClicked() {
     open_panel_button_->show();
     close_panel_button_->hide();
     channels_->ClearSelection();
-    ChooseDirectory();
+    choice_->ChooseDirectory();
     velmora::PlaceClockLabels(date_label_, time_label_, PanelLayout::Closed);
 }
 
@@ -74,8 +75,7 @@ void MainWindow::StopAndReleaseStream() {
 
 void MainWindow::ResetNowPlaying() {
     now_->ShowNothingPlaying(Msg("Not playing"));
-    homepage_button_->hide();
-    programs_button_->hide();
+    choice_->HidePages();
     playback_->StopReplayTimer();
 }
 
