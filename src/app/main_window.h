@@ -2,53 +2,37 @@
 // MainWindow, the main window: the header, the directory and transport controls, the now-playing
 // box and the user channel panel. It builds the layout and wires the parts that do the work:
 // NowPlaying (what plays), PlaybackControl (Play, Stop, replay), VolumeControl, RecordingControl,
-// WindowFiles (the list and settings files), AnalyserPart, HeaderPart and UpdatePart. The rules
-// live in playback/ and channels/; everything about streams goes through the Player.
+// WindowFiles (the list and settings files), AnalyserPart, HeaderPart, UpdatePart, ListeningPart
+// and StationChoicePart. The rules live in playback/ and channels/; everything about streams goes
+// through the Player.
 #pragma once
 
 #include <QWidget>
-#include <array>
-#include <cstdint>
 #include <memory>
-#include <optional>
 
 #include "app/backgrounds.h"
+#include "app/main_window_controls.h"
 #include "app/now_playing_state.h"
 #include "app/settings_menu.h"
 #include "channels/channel_operations.h"
 
-class QCheckBox;
-class QComboBox;
-class QFrame;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QMenu;
-class QPushButton;
-class QTimer;
 class QCloseEvent;
 
 namespace velmora {
 
-class ChannelListModel;
 class MprisService;
-class PictureButton;
 class Player;
-class ProxyPanel;
 class RecordingControl;
 class AboutBox;
 class HeaderPart;
 class ChannelEditor;
-class AnalyserView;
 class AnalyserPart;
 class PlaybackControl;
 class UpdatePart;
 class ListeningPart;
 class StationChoicePart;
 class StationFinding;
-class SpectrumPainter;
 class VolumeControl;
-class VolumeTrackBar;
 class WindowFiles;
 struct LanguageInfo;
 struct SettingsControls;
@@ -71,7 +55,7 @@ class MainWindow final : public QWidget, private ChannelListHost {
     bool IsOpening() const;
     // Automatic replays since the last reset (RetryCount).
     int RetryCount() const;
-    ChannelListModel* Channels() const { return channels_; }
+    ChannelListModel* Channels() const { return ui_.channels; }
     // What plays, for anything that shows or follows it.
     NowPlaying* Now() const { return now_; }
     // Path of the update information file for the applied language; empty when none applies.
@@ -96,14 +80,8 @@ class MainWindow final : public QWidget, private ChannelListHost {
     void changeEvent(QEvent* event) override;
 
   private:
-    // Layout (main_window_layout.cpp).
+    // Layout and keyboard (main_window_layout.cpp).
     void CreateControls();
-    void CreateHeader();
-    void CreateChannelBox();
-    void CreatePlayingBox();
-    void CreateProxyPanel();
-    void CreateUserPanel();
-    void CreateTimers();
     // Parts and wiring.
     void CreateParts();
     void ShowNowPlaying();
@@ -112,13 +90,10 @@ class MainWindow final : public QWidget, private ChannelListHost {
     void CreateKeyboard();
     void EnsureSecondaryWindows();
     void StartUp();
-    void ShowEngineError(const QString& message);
 
     // First showing, in this order.
     void LoadOnFirstShow();
     void LayoutByWidth();
-    void PlaceClockLabels();
-    void ApplyProgramsButtonRule();
     void ApplyLanguage();
     void ApplyLanguageOf(const LanguageInfo& language);
 
@@ -128,17 +103,10 @@ class MainWindow final : public QWidget, private ChannelListHost {
 
     // Once per opening, when its stream starts to sound.
     void ApplyStartFixes();
-    // Settings menu, header and clock (main_window_menu.cpp).
-    void OnMenuClicked();
-    void OnAboutClicked();
     void ChooseLanguage(const char* language_name);
-    // User panel (main_window_user_panel.cpp).
+    // User panel.
     void OnOpenPanelClicked();
     void OnClosePanelClicked();
-    void OnDeleteChannelClicked();
-    void OnDeleteAllClicked();
-    void OnMoveUpClicked();
-    void OnMoveDownClicked();
     // Media keys and panel widgets, through the session bus when there is one.
     void CreateMediaKeys();
     // ChannelListHost, for deleting a channel.
@@ -163,57 +131,10 @@ class MainWindow final : public QWidget, private ChannelListHost {
     AboutBox* about_box_ = nullptr;            // owned as a child
     ChannelEditor* channel_editor_ = nullptr;  // owned as a child
 
-    // --- controls; each keeps its designer name as its objectName, which tests look for
-    QLabel* header_image_ = nullptr;
-    QLabel* logo_image_ = nullptr;
-    QLabel* analyser_bezel_ = nullptr;
-    QLabel* slogan_label_ = nullptr;
-    QLabel* date_label_ = nullptr;
-    QLabel* time_label_ = nullptr;
-    AnalyserView* analyser_box_ = nullptr;
-    QLabel* analyser_placeholder_ = nullptr;
-    QGroupBox* channel_box_ = nullptr;
-    QLabel* channel_prompt_ = nullptr;
-    QComboBox* directory_combo_ = nullptr;
-    PictureButton* play_button_ = nullptr;
-    PictureButton* stop_button_ = nullptr;
-    PictureButton* record_button_ = nullptr;
-    QLabel* cannot_record_image_ = nullptr;
-    PictureButton* recordings_button_ = nullptr;
-    VolumeTrackBar* volume_slider_ = nullptr;
-    PictureButton* mute_button_ = nullptr;
-    PictureButton* unmute_button_ = nullptr;
-    PictureButton* menu_button_ = nullptr;
-    PictureButton* open_panel_button_ = nullptr;
-    PictureButton* close_panel_button_ = nullptr;
-    QGroupBox* playing_box_ = nullptr;
-    QLabel* title_label_ = nullptr;
-    QLabel* station_label_ = nullptr;
-    QLabel* rate_label_ = nullptr;
-    PictureButton* homepage_button_ = nullptr;
-    PictureButton* programs_button_ = nullptr;
-    ProxyPanel* proxy_panel_ = nullptr;
-    QGroupBox* user_panel_ = nullptr;
-    ChannelListModel* channels_ = nullptr;
-    // The user panel's buttons, in the order they stand.
-    enum ListButton {
-        kAdd,
-        kDelete,
-        kEdit,
-        kDeleteAll,
-        kMoveUp,
-        kMoveDown,
-        kDetails,
-        kListButtons
-    };
-    std::array<PictureButton*, kListButtons> list_buttons_{};
+    MainWindowControls ui_;  // built by the layout
     // The settings menu and its items.
     SettingsMenu menu_;
-    QMenu* settings_popup_ = nullptr;
-    QTimer* analyser_timer_ = nullptr;
-    QTimer* clock_timer_ = nullptr;
-    HeaderPart* header_ = nullptr;  // owned as a child
-    QTimer* blink_timer_ = nullptr;
+    HeaderPart* header_ = nullptr;        // owned as a child
     UpdatePart* update_ = nullptr;        // owned as a child
     MprisService* mpris_ = nullptr;       // owned as a child
     ListeningPart* listening_ = nullptr;  // owned as a child
