@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/main_window.h"
 
+#include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
 #include <QScreen>
 #include <QTimer>
@@ -14,25 +19,29 @@
 #include "app/analyser_part.h"
 #include "app/header_clock.h"
 #include "app/header_part.h"
+#include "app/listening_part.h"
 #include "app/playback_control.h"
 #include "app/recording_control.h"
 #include "app/settings_binding.h"
+#include "app/station_choice_part.h"
+#include "app/station_finding.h"
 #include "app/title_label_copy.h"
 #include "app/update_part.h"
 #include "app/volume_control.h"
 #include "app/window_files.h"
 #include "channels/channel_editor.h"
 #include "channels/channel_list_model.h"
+#include "channels/channel_operations.h"
 #include "channels/directory.h"
 #include "desktop/dialogs.h"
 #include "desktop/language_switch.h"
 #include "i18n/language.h"
 #include "i18n/message.h"
 #include "i18n/window_translation.h"
-#include "listening/title_history.h"
 #include "playback/engine_startup.h"
 #include "playback/player.h"
 #include "playback/transport.h"
+#include "session/mpris_service.h"
 #include "widgets/analyser_view.h"
 #include "widgets/picture_button.h"
 #include "widgets/proxy_panel.h"
@@ -63,7 +72,6 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     CreateControls();
     StartUp();
     CreateMediaKeys();
-    CreateListening();
 }
 
 MainWindow::~MainWindow() {
@@ -91,37 +99,38 @@ int MainWindow::RetryCount() const {
 
 void MainWindow::CreateParts() {
     now_ = new NowPlaying(this);
-    now_->SetStationText(station_label_->text());
-    recording_ = new RecordingControl({this, record_button_, blink_timer_, menu_.RecordPerSong},
-                                      player_, now_, this);
-    connect(blink_timer_, &QTimer::timeout, recording_, &RecordingControl::OnBlinkTimer);
-    connect(record_button_, &PictureButton::clicked, recording_,
+    now_->SetStationText(ui_.station_label->text());
+    recording_ = new RecordingControl(
+        {this, ui_.record_button, ui_.blink_timer, menu_.RecordPerSong}, player_, now_, this);
+    connect(ui_.blink_timer, &QTimer::timeout, recording_, &RecordingControl::OnBlinkTimer);
+    connect(ui_.record_button, &PictureButton::clicked, recording_,
             &RecordingControl::OnRecordClicked);
-    connect(recordings_button_, &PictureButton::clicked, recording_,
+    connect(ui_.recordings_button, &PictureButton::clicked, recording_,
             &RecordingControl::OnOpenRecordingsClicked);
 
     playback_ = new PlaybackControl(
-        {player_, now_, recording_, proxy_panel_}, [this] { return CurrentChoice(); }, this);
-    connect(play_button_, &PictureButton::clicked, playback_, &PlaybackControl::OnPlayClicked);
-    connect(stop_button_, &PictureButton::clicked, playback_, &PlaybackControl::OnStopClicked);
+        {player_, now_, recording_, ui_.proxy_panel}, [this] { return choice_->Current(); }, this);
+    connect(ui_.play_button, &PictureButton::clicked, playback_, &PlaybackControl::OnPlayClicked);
+    connect(ui_.stop_button, &PictureButton::clicked, playback_, &PlaybackControl::OnStopClicked);
     connect(playback_, &PlaybackControl::started, this, &MainWindow::ApplyStartFixes);
 
-    volume_ = new VolumeControl(volume_slider_, mute_button_, unmute_button_, player_, this);
-    files_ = std::make_unique<WindowFiles>(this, channels_, [this] { return BoundControls(); });
+    volume_ =
+        new VolumeControl(ui_.volume_slider, ui_.mute_button, ui_.unmute_button, player_, this);
+    files_ = std::make_unique<WindowFiles>(this, ui_.channels, [this] { return BoundControls(); });
 
-    new TitleLabelCopy(title_label_);
+    new TitleLabelCopy(ui_.title_label);
     menu_.ProxyServer->setEnabled(true);
-    connect(menu_.ProxyServer, &QAction::triggered, proxy_panel_, &ProxyPanel::Open);
+    connect(menu_.ProxyServer, &QAction::triggered, ui_.proxy_panel, &ProxyPanel::Open);
 }
 
 // The three lines and the record button show what NowPlaying holds.
 void MainWindow::ShowNowPlaying() {
-    connect(now_, &NowPlaying::stationTextChanged, station_label_, &QLabel::setText);
-    connect(now_, &NowPlaying::rateTextChanged, rate_label_, &QLabel::setText);
-    connect(now_, &NowPlaying::titleChanged, title_label_, &QLabel::setText);
+    connect(now_, &NowPlaying::stationTextChanged, ui_.station_label, &QLabel::setText);
+    connect(now_, &NowPlaying::rateTextChanged, ui_.rate_label, &QLabel::setText);
+    connect(now_, &NowPlaying::titleChanged, ui_.title_label, &QLabel::setText);
     connect(now_, &NowPlaying::recordableChanged, this, [this](bool recordable) {
-        record_button_->setVisible(recordable);
-        cannot_record_image_->setVisible(!recordable);
+        ui_.record_button->setVisible(recordable);
+        ui_.cannot_record_image->setVisible(!recordable);
     });
 }
 
@@ -129,8 +138,8 @@ void MainWindow::ShowNowPlaying() {
 
 void MainWindow::StartUp() {
     // The clock shows the date and time, not texts.
-    ExcludeFromTranslation(date_label_);
-    ExcludeFromTranslation(time_label_);
+    ExcludeFromTranslation(ui_.date_label);
+    ExcludeFromTranslation(ui_.time_label);
     TranslateWindow(this);
     switch (player_->StartEngine()) {
         case Player::StartupFailure::None:
@@ -140,17 +149,18 @@ void MainWindow::StartUp() {
             return;
         case Player::StartupFailure::SoundCard:
             now_->SetStationText(Msg("Can't initialize Sound Card"));
-            ShowEngineError(Msg("Can't initialize Sound Card"));
+            dialogs().Message(this, EngineErrorText(Msg("Can't initialize Sound Card"),
+                                                    player_->StartupErrorCode()));
             return;
     }
-    proxy_panel_->SetProxyTarget([player = QPointer<Player>(player_)](const char* address) {
+    ui_.proxy_panel->SetProxyTarget([player = QPointer<Player>(player_)](const char* address) {
         if (player) player->SetProxy(address);
     });
-    player_->SetProxy(proxy_panel_->Buffer().data());
+    player_->SetProxy(ui_.proxy_panel->Buffer().data());
     player_->SetVolume(volume_->Position());
 
     analyser_ = std::make_unique<AnalyserPart>(
-        this, analyser_box_, analyser_placeholder_, analyser_timer_,
+        this, ui_.analyser_box, ui_.analyser_placeholder, ui_.analyser_timer,
         [player = player_](Player::Magnitudes& fft) { return player->AnalyserData(fft); });
     connect(player_, &Player::opening, analyser_.get(), &AnalyserPart::Stop);
     connect(player_, &Player::failed, analyser_.get(), &AnalyserPart::Stop);
@@ -160,6 +170,26 @@ void MainWindow::StartUp() {
     started_up_ = true;
 }
 
+// Once per opening, when its stream starts to sound.
+void MainWindow::ApplyStartFixes() {
+    if (analyser_) analyser_->Start();  // keeps a running rhythm
+    StartFixInput in;
+    in.slider_position = volume_->Position();
+    in.user_channel_mode = choice_->Current().UserChannel();
+    in.directory_row = ui_.directory_combo->currentIndex();
+    in.user_row = ui_.channels->SelectedRow();
+    if (in.user_row >= 0) {
+        const ChannelEntry entry = ui_.channels->Entry(in.user_row);
+        in.user_channel_name = entry.name;
+        in.user_channel_url = entry.playlist;
+    }
+    const StartFixes fixes = PlaybackStartFixes(in);
+    volume_->ShowPicturesForPosition();
+    if (fixes.station_text) now_->SetStationText(*fixes.station_text);
+    if (fixes.bitrate_text) now_->SetRateText(*fixes.bitrate_text);
+    if (fixes.record_offered) now_->SetRecordable(*fixes.record_offered);
+}
+
 void MainWindow::SetSecondaryWindows(AboutBox* about_box, ChannelEditor* channel_editor) {
     about_box_ = about_box;
     channel_editor_ = channel_editor;
@@ -167,7 +197,7 @@ void MainWindow::SetSecondaryWindows(AboutBox* about_box, ChannelEditor* channel
 
 void MainWindow::EnsureSecondaryWindows() {
     if (!about_box_) about_box_ = new AboutBox(this);
-    if (!channel_editor_) channel_editor_ = new ChannelEditor(channels_, this);
+    if (!channel_editor_) channel_editor_ = new ChannelEditor(ui_.channels, this);
     about_box_->SetLanguageName([this] { return language_name_; });
     channel_editor_->SetLanguageName([this] { return language_name_; });
 }
@@ -176,10 +206,6 @@ void MainWindow::EnsureSecondaryWindows() {
 void MainWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::PaletteChange && analyser_) analyser_->FollowPalette();
-}
-
-void MainWindow::ShowEngineError(const QString& message) {
-    dialogs().Message(this, EngineErrorText(message, player_->StartupErrorCode()));
 }
 
 // --- first showing
@@ -199,9 +225,9 @@ void MainWindow::LoadOnFirstShow() {
         header_->FollowMenuMarks();
     }
     LayoutByWidth();
-    ApplyProgramsButtonRule();
+    if (DirectoryRowLacksPrograms(ui_.directory_combo->currentIndex())) ui_.programs_button->hide();
     volume_->RememberPosition();
-    proxy_panel_->OnDirectConnectionClicked();
+    ui_.proxy_panel->OnDirectConnectionClicked();
     ApplyLanguage();
     update_->Apply(update_info_path_, menu_.AutoCheckOff->isChecked());
     header_->ApplyBackground();
@@ -210,16 +236,16 @@ void MainWindow::LoadOnFirstShow() {
 SettingsControls MainWindow::BoundControls() {
     SettingsControls c;
     c.window = this;
-    c.Directory = directory_combo_;
-    c.Volume = volume_slider_;
-    c.DirectConnection = proxy_panel_->directSwitch;
-    c.ProxyField = proxy_panel_->addressEdit;
+    c.Directory = ui_.directory_combo;
+    c.Volume = ui_.volume_slider;
+    c.DirectConnection = ui_.proxy_panel->directSwitch;
+    c.ProxyField = ui_.proxy_panel->addressEdit;
     c.ShowDate = menu_.ShowDate;
     c.ShowTime = menu_.ShowTime;
     c.InsertAtTop = channel_editor_->InsertAtTop();
     c.InsertAtBottom = channel_editor_->InsertAtBottom();
     c.LanguageName = &language_name_;
-    c.channels = channels_;
+    c.channels = ui_.channels;
     c.BackgroundName = header_->BackgroundName();
     c.AutoCheckOff = menu_.AutoCheckOff;
     c.CloseToTray = menu_.CloseToTray;
@@ -231,27 +257,19 @@ SettingsControls MainWindow::BoundControls() {
 
 void MainWindow::LayoutByWidth() {
     const bool closed = LayoutForClientWidth(width()) == PanelLayout::Closed;
-    open_panel_button_->setVisible(closed);
-    close_panel_button_->setVisible(!closed);
-    PlaceClockLabels();
-}
-
-void MainWindow::PlaceClockLabels() {
-    velmora::PlaceClockLabels(date_label_, time_label_, LayoutForClientWidth(width()));
-}
-
-void MainWindow::ApplyProgramsButtonRule() {
-    if (DirectoryRowLacksPrograms(directory_combo_->currentIndex())) programs_button_->hide();
+    ui_.open_panel_button->setVisible(closed);
+    ui_.close_panel_button->setVisible(!closed);
+    PlaceClockLabels(ui_.date_label, ui_.time_label, LayoutForClientWidth(width()));
 }
 
 // Chooses the interface language from the settings or, when they name none, from the system's
 // catalogue language; with neither, the windows keep their start-up texts, and updates are looked
 // for in the language those texts are in.
 void MainWindow::ApplyLanguage() {
-    const int row = directory_combo_->currentIndex();
+    const int row = ui_.directory_combo->currentIndex();
     if (const LanguageInfo* stored = LanguageByName(language_name_)) {
         ApplyLanguageOf(*stored);
-        if (directory_combo_->currentIndex() < 0) directory_combo_->setCurrentIndex(row);
+        if (ui_.directory_combo->currentIndex() < 0) ui_.directory_combo->setCurrentIndex(row);
         return;
     }
     const LanguageInfo* system = LanguageByCode(CatalogueLanguage());
@@ -260,7 +278,8 @@ void MainWindow::ApplyLanguage() {
         return;
     }
     ApplyLanguageOf(*system);
-    if (directory_combo_->currentIndex() < 0) directory_combo_->setCurrentIndex(FirstStationRow());
+    if (ui_.directory_combo->currentIndex() < 0)
+        ui_.directory_combo->setCurrentIndex(FirstStationRow());
     language_name_ = QString::fromLatin1(system->name);
 }
 
@@ -278,11 +297,10 @@ void MainWindow::ApplyLanguageOf(const LanguageInfo& language) {
 // --- closing
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (HideToTray(event)) return;
+    if (listening_->HideToTray(event)) return;
     if (SaveBeforeClose()) {
-        ReleaseListening();
         event->accept();
-        LeaveTray();
+        listening_->Leave();
     } else {
         event->ignore();  // a file could not be written: the window stays open
     }
@@ -295,11 +313,138 @@ bool MainWindow::SaveBeforeClose() {
     return true;
 }
 
+void MainWindow::PlayStation(const QString& url, const QString& name) {
+    choice_->PlayStation(url, name);
+}
+
+void MainWindow::ShowTitleHistory() {
+    listening_->ShowTitleHistory();
+}
+
 void MainWindow::RaiseWindow() {
     setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
     raise();
     activateWindow();
+}
+
+void MainWindow::WireMenu() {
+    connect(ui_.menu_button, &PictureButton::clicked, this,
+            [this] { PopupSettingsMenu(menu_, this); });
+    connect(menu_.ExportList, &QAction::triggered, this,
+            [this] { ExportChannelList(*ui_.channels, this); });
+    connect(menu_.ImportList, &QAction::triggered, this,
+            [this] { ImportChannelList(*ui_.channels, this); });
+    connect(menu_.About, &QAction::triggered, this,
+            [this] { about_box_->ShowWithHeader(ui_.header_image->pixmap()); });
+    finding_ = new StationFinding(
+        this, {[this](const QString& url, const QString& name) { PlayStation(url, name); },
+               [this](const ChannelEntry& entry) {
+                   ui_.channels->Add(entry, channel_editor_ && channel_editor_->PositionTop()
+                                                ? ChannelListModel::Position::Top
+                                                : ChannelListModel::Position::Bottom);
+               },
+               [this] {
+                   return ui_.proxy_panel->directSwitch->isChecked()
+                              ? QString()
+                              : ui_.proxy_panel->addressEdit->text();
+               }});
+    // The item's Ctrl+F works while the menu is closed too.
+    addAction(menu_.FindStations);
+    menu_.FindStations->setShortcutContext(Qt::WindowShortcut);
+    connect(menu_.FindStations, &QAction::triggered, finding_, &StationFinding::Open);
+    connect(now_, &NowPlaying::phaseChanged, finding_, [this](NowPlaying::Phase phase) {
+        if (phase == NowPlaying::Phase::Playing) finding_->StationPlaying(now_->Choice().url);
+    });
+    menu_.SelectLanguage->setEnabled(true);
+    connect(menu_.English, &QAction::triggered, this, [this] { ChooseLanguage("English"); });
+    connect(menu_.German, &QAction::triggered, this, [this] { ChooseLanguage("German"); });
+    connect(menu_.Russian, &QAction::triggered, this, [this] { ChooseLanguage("Russian"); });
+    // Through the normal close, which saves the settings and the list.
+    connect(menu_.CloseItem, &QAction::triggered, this, &QWidget::close);
+    header_ = new HeaderPart(
+        {this, ui_.header_image, ui_.date_label, ui_.time_label, ui_.clock_timer}, menu_, this);
+}
+
+// The new language applies at the next start; closing normally saves it with the settings.
+void MainWindow::ChooseLanguage(const char* language_name) {
+    dialogs().Information(this, Msg("Program has to be restarted to apply the changes."));
+    language_name_ = QString::fromLatin1(language_name);
+    close();
+}
+
+void MainWindow::CreateMediaKeys() {
+    MprisPlayer player;
+    player.now_playing = [this] {
+        MprisNowPlaying now;
+        // Playing from Play until Stop, a failed opening or the stream's end.
+        now.playing = player_->IsBusy();
+        now.station = now_->StationName();
+        now.title = now_->Title();
+        now.volume = volume_->Position();
+        return now;
+    };
+    player.play = [this] { playback_->OnPlayClicked(); };
+    player.stop = [this] { playback_->StopWithRecording(); };
+    player.skip = [this](int step) { choice_->SkipStation(step); };
+    player.set_volume = [this](int position) { volume_->SetPosition(position); };
+    player.raise = [this] { RaiseWindow(); };
+    player.quit = [this] { close(); };
+    mpris_ = new MprisService(std::move(player), this);
+    mpris_->setObjectName(QStringLiteral("MprisService"));
+    connect(volume_, &VolumeControl::positionChanged, mpris_, &MprisService::Changed);
+    // Every step of a playback shows on the bus; NowPlaying reports after it has changed, so the
+    // service reads what the window shows.
+    connect(now_, &NowPlaying::changed, mpris_, &MprisService::Changed);
+    connect(player_, &Player::stopped, mpris_, &MprisService::Changed);
+    // Without a session bus (or without a working engine) the player runs without media keys.
+    if (started_up_) mpris_->Register(QDBusConnection::sessionBus());
+}
+
+void MainWindow::WireUserPanel() {
+    connect(ui_.open_panel_button, &PictureButton::clicked, this, &MainWindow::OnOpenPanelClicked);
+    connect(ui_.close_panel_button, &PictureButton::clicked, this,
+            &MainWindow::OnClosePanelClicked);
+    connect(ui_.list_buttons[MainWindowControls::kAdd], &PictureButton::clicked, this,
+            [this] { channel_editor_->OpenForAdd(); });
+    connect(ui_.list_buttons[MainWindowControls::kDelete], &PictureButton::clicked, this,
+            [this] { DeleteChannel(*ui_.channels, *this, this); });
+    connect(ui_.list_buttons[MainWindowControls::kEdit], &PictureButton::clicked, this,
+            [this] { channel_editor_->OpenForEdit(); });
+    connect(ui_.list_buttons[MainWindowControls::kDeleteAll], &PictureButton::clicked, this,
+            [this] { DeleteAllChannels(*ui_.channels, this); });
+    connect(ui_.list_buttons[MainWindowControls::kMoveUp], &PictureButton::clicked, this,
+            [this] { MoveChannelUp(*ui_.channels, this); });
+    connect(ui_.list_buttons[MainWindowControls::kMoveDown], &PictureButton::clicked, this,
+            [this] { MoveChannelDown(*ui_.channels, this); });
+}
+
+void MainWindow::OnOpenPanelClicked() {
+    SetClientWidth(this, kOpenPanelClientWidth);
+    ui_.open_panel_button->hide();
+    ui_.close_panel_button->show();
+    velmora::PlaceClockLabels(ui_.date_label, ui_.time_label, PanelLayout::Open);
+}
+
+// A user channel that plays goes on playing, but Play now opens the directory's row.
+void MainWindow::OnClosePanelClicked() {
+    SetClientWidth(this, kClosedPanelClientWidth);
+    ui_.open_panel_button->show();
+    ui_.close_panel_button->hide();
+    ui_.channels->ClearSelection();
+    choice_->ChooseDirectory();
+    velmora::PlaceClockLabels(ui_.date_label, ui_.time_label, PanelLayout::Closed);
+}
+
+// Deleting any entry ends whatever plays; a recording goes on.
+void MainWindow::StopAndReleaseStream() {
+    player_->Stop();  // what the stopped stream still reports is not shown
+}
+
+void MainWindow::ResetNowPlaying() {
+    now_->ShowNothingPlaying(Msg("Not playing"));
+    choice_->HidePages();
+    playback_->StopReplayTimer();
 }
 
 }  // namespace velmora

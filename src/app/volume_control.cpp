@@ -37,6 +37,7 @@ void VolumeControl::ShowPicturesForPosition() {
 void VolumeControl::OnSliderMoved(int position) {
     ShowPicturesForPosition();
     player_->SetVolume(position);
+    emit positionChanged(position);
 }
 
 void VolumeControl::OnMuteClicked() {

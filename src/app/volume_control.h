@@ -28,6 +28,10 @@ class VolumeControl final : public QObject {
     void OnMuteClicked();
     void OnUnmuteClicked();
 
+  signals:
+    // The slider moved, by the user or by SetPosition; the player has the new volume.
+    void positionChanged(int position);
+
   private:
     void OnSliderMoved(int position);
 

@@ -191,6 +191,37 @@ TEST_F(ListeningWindowTest, NextAndPreviousFollowTheUserList) {
     EXPECT_EQ(window_->Now()->Choice().name, "B");
 }
 
+// A recent station from the user's list is found again after the list has changed around it (a row
+// inserted above), and one deleted since plays by its address without selecting anything.
+TEST_F(ListeningWindowTest, RecentStationsSurviveAChangedList) {
+    StreamServer server;
+    std::vector<ChannelEntry> list;
+    for (const char* name : {"A", "B"}) {
+        server.AddStream(std::string("/") + name, NamedStation());
+        list.push_back({name, QString::fromStdString(server.Url(std::string("/") + name)), {}, {}});
+    }
+    const auto playing = [&] { return WaitFor([&] { return window_->Now()->IsPlaying(); }, 8s); };
+    ChooseUserChannel(list, 0);
+    ASSERT_TRUE(playing());
+    Item("TrayNext")->trigger();
+    ASSERT_TRUE(playing());
+    ASSERT_EQ(Item("TrayRecent2")->text(), "A");
+
+    window_->Channels()->Insert(0, {{"X", "http://127.0.0.1:9/x", {}, {}}});
+    Item("TrayRecent2")->trigger();
+    EXPECT_EQ(window_->Channels()->SelectedRow(), 1);
+    EXPECT_EQ(window_->Now()->Choice().name, "A");
+    ASSERT_TRUE(playing());
+
+    ASSERT_EQ(Item("TrayRecent2")->text(), "B");
+    window_->Channels()->Remove(2);
+    Item("TrayRecent2")->trigger();
+    EXPECT_EQ(window_->Now()->Choice().source, StationSource::Address);
+    EXPECT_EQ(window_->Now()->Choice().url, list[1].playlist);
+    EXPECT_EQ(window_->Channels()->SelectedRow(), -1);
+    EXPECT_TRUE(playing());
+}
+
 // "Close to tray" is offered only while a watcher runs; the close box then hides the window while
 // the radio plays on, the tray's clicks show it and stop, and its Quit closes and saves.
 TEST_F(ListeningWindowTest, CloseToTrayNeedsAWatcherAndQuitSaves) {
