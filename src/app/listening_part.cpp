@@ -11,7 +11,7 @@
 #include <QMenu>
 #include <QTimer>
 
-#include "app/now_playing_state.h"
+#include "app/now_playing.h"
 #include "app/playback_control.h"
 #include "app/recording_control.h"
 #include "app/settings_menu.h"

@@ -40,7 +40,7 @@
 #include "i18n/window_translation.h"
 #include "playback/engine_startup.h"
 #include "playback/player.h"
-#include "playback/transport.h"
+#include "playback/directory_rows.h"
 #include "session/mpris_service.h"
 #include "widgets/analyser_view.h"
 #include "widgets/picture_button.h"

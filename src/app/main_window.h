@@ -12,7 +12,7 @@
 
 #include "app/backgrounds.h"
 #include "app/main_window_controls.h"
-#include "app/now_playing_state.h"
+#include "app/now_playing.h"
 #include "app/settings_menu.h"
 #include "channels/channel_operations.h"
 

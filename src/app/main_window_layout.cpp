@@ -26,7 +26,7 @@
 #include "i18n/message.h"
 #include "i18n/window_translation.h"
 #include "playback/player.h"
-#include "playback/transport.h"
+#include "playback/directory_rows.h"
 #include "playback/volume.h"
 #include "widgets/analyser_view.h"
 #include "widgets/picture_button.h"

@@ -9,7 +9,7 @@
 #include "opening/stream_status.h"
 #include "playback/failure_text.h"
 #include "playback/player.h"
-#include "playback/transport.h"
+#include "playback/directory_rows.h"
 #include "widgets/proxy_panel.h"
 
 namespace velmora {

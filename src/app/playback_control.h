@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/now_playing_state.h"
-#include "playback/now_playing.h"
+#include "app/now_playing.h"
+#include "playback/now_playing_rules.h"
 
 class QTimer;
 class QWidget;

@@ -11,7 +11,7 @@
 #include <QUrl>
 #include <QWidget>
 
-#include "app/now_playing_state.h"
+#include "app/now_playing.h"
 #include "desktop/dialogs.h"
 #include "i18n/message.h"
 #include "playback/player.h"

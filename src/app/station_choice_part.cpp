@@ -15,7 +15,7 @@
 #include "i18n/message.h"
 #include "listening/list_skip.h"
 #include "playback/station_argument.h"
-#include "playback/transport.h"
+#include "playback/directory_rows.h"
 #include "session/mpris_rules.h"
 #include "session/tray_icon.h"
 #include "widgets/picture_button.h"

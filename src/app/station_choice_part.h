@@ -7,7 +7,7 @@
 #include <QObject>
 #include <QString>
 
-#include "app/now_playing_state.h"
+#include "app/now_playing.h"
 #include "listening/recent_stations.h"
 
 class QComboBox;

@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 
-#include "playback/now_playing.h"
+#include "playback/now_playing_rules.h"
 
 namespace velmora {
 

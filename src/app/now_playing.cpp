@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/now_playing_state.h"
+#include "app/now_playing.h"
 
 namespace velmora {
 

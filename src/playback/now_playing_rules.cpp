@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "playback/now_playing.h"
+#include "playback/now_playing_rules.h"
 
 #include "channels/directory.h"
 #include "engine/playlist.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "playback/transport.h"
+#include "playback/directory_rows.h"
 
 #include "channels/directory.h"
 
