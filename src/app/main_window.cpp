@@ -16,6 +16,8 @@
 #include "app/header_part.h"
 #include "app/playback_control.h"
 #include "app/recording_control.h"
+#include "app/schedule_runner.h"
+#include "app/scheduled_recordings_part.h"
 #include "app/settings_binding.h"
 #include "app/title_label_copy.h"
 #include "app/update_part.h"
@@ -64,11 +66,14 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     StartUp();
     CreateMediaKeys();
     CreateListening();
+    schedule_ = CreateScheduledRecordings(this, player_, notifier_, [this] { UpdateTray(); });
 }
 
 MainWindow::~MainWindow() {
     // The analyser's thread reads from the player.
     analyser_.reset();
+    // Its recordings are streams of the player's engine: they end before it.
+    delete schedule_;
     // Destruction handler: the player stops and frees every stream and releases the engine; a
     // worker waiting on a report is let go.
     delete player_;

@@ -37,6 +37,7 @@ class PictureButton;
 class Player;
 class ProxyPanel;
 class RecordingControl;
+class ScheduleRunner;
 class AboutBox;
 class HeaderPart;
 class ChannelEditor;
@@ -208,6 +209,7 @@ class MainWindow final : public QWidget, private ChannelListHost {
     PlaybackControl* playback_ = nullptr;
     VolumeControl* volume_ = nullptr;
     RecordingControl* recording_ = nullptr;
+    ScheduleRunner* schedule_ = nullptr;  // recordings on a schedule, beside what plays
     std::unique_ptr<WindowFiles> files_;
     // What Play opens: a user channel or an address, or (source Directory) the directory's row.
     StationChoice chosen_;

@@ -14,6 +14,7 @@
 #include "app/main_window.h"
 #include "app/playback_control.h"
 #include "app/recording_control.h"
+#include "app/scheduled_recordings_part.h"
 #include "app/volume_control.h"
 #include "channels/channel_list_model.h"
 #include "desktop/dialogs.h"
@@ -91,7 +92,10 @@ void MainWindow::UpdateTray() {
         if (!now_->StationName().isEmpty()) station = now_->StationName();
         title = now_->Title();
     }
-    tray_->SetToolTip(TrayToolTip(station, title, sleep_timer_->MinutesLeft()));
+    QString tip = TrayToolTip(station, title, sleep_timer_->MinutesLeft());
+    if (const QString line = ScheduledRecordingTip(schedule_); !line.isEmpty())
+        tip += QLatin1Char('\n') + line;
+    tray_->SetToolTip(tip);
 }
 
 bool MainWindow::HideToTray(QCloseEvent* event) {
