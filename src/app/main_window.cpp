@@ -67,6 +67,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     CreateMediaKeys();
     CreateListening();
     schedule_ = CreateScheduledRecordings(this, player_, notifier_, [this] { UpdateTray(); });
+    ConnectScheduleWindow(menu_.ScheduledRecordings, schedule_, channels_, this);
 }
 
 MainWindow::~MainWindow() {

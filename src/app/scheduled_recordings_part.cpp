@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/scheduled_recordings_part.h"
 
+#include <QAction>
 #include <QDateTime>
 #include <QTimer>
 #include <QWidget>
 
 #include "app/schedule_runner.h"
+#include "app/schedule_window.h"
 #include "desktop/dialogs.h"
 #include "i18n/message.h"
 #include "playback/player.h"
@@ -48,6 +50,19 @@ ScheduleRunner* CreateScheduledRecordings(QWidget* window, Player* player, Title
         [notify](const QString& station) { notify(station, Msg("Scheduled recording ended")); });
     QTimer::singleShot(0, runner, &ScheduleRunner::Start);
     return runner;
+}
+
+void ConnectScheduleWindow(QAction* item, ScheduleRunner* runner, const ChannelListModel* channels,
+                           QWidget* window) {
+    if (!item || !runner) return;
+    QObject::connect(item, &QAction::triggered, window, [=] {
+        auto* shown = window->findChild<ScheduleWindow*>();
+        if (!shown) shown = new ScheduleWindow(runner, channels, window);
+        shown->Refresh();
+        shown->show();
+        shown->raise();
+        shown->activateWindow();
+    });
 }
 
 QString ScheduledRecordingTip(const ScheduleRunner* runner) {

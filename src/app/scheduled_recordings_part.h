@@ -6,10 +6,12 @@
 #include <QString>
 #include <functional>
 
+class QAction;
 class QWidget;
 
 namespace velmora {
 
+class ChannelListModel;
 class Player;
 class ScheduleRunner;
 class TitleNotifier;
@@ -18,6 +20,10 @@ class TitleNotifier;
 // when a recording starts or ends (the tray's tooltip follows).
 ScheduleRunner* CreateScheduledRecordings(QWidget* window, Player* player, TitleNotifier* notifier,
                                           std::function<void()> changed);
+
+// `item` opens the "Scheduled recordings" window over `runner`, one window kept for the next time.
+void ConnectScheduleWindow(QAction* item, ScheduleRunner* runner, const ChannelListModel* channels,
+                           QWidget* window);
 
 // The tooltip's line for the stations recording on schedule; empty when none.
 QString ScheduledRecordingTip(const ScheduleRunner* runner);
