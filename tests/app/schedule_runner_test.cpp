@@ -6,16 +6,26 @@
 
 #include <time.h>
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
 #include <QDir>
 #include <QDirIterator>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTemporaryDir>
 
+#include "app/schedule_window.h"
+#include "desktop/dialogs.h"
 #include "playback/player.h"
 #include "recording/schedule_file.h"
 #include "support/qt_test_helpers.h"
 #include "support/stream_server.h"
 #include "support/test_audio.h"
+#include "support/window_harness.h"
 
 namespace velmora::test {
 namespace {
@@ -112,6 +122,57 @@ TEST(ScheduleRunnerTest, RecordsBesideWhatPlaysAndTellsMissed) {
     EXPECT_EQ(again.file.watched_until, t0 + 60);
     EXPECT_EQ(RecordedBytes(recordings), closed);
     player.Stop();
+}
+
+// The window's fields make the entry the runner keeps and writes; an entry without an address is
+// refused with a message, and Remove takes the chosen row.
+TEST(ScheduleWindowTest, AddsAndRemovesEntries) {
+    EnsureApp();
+    AnsweringDialogs answers;
+    SetDialogs(&answers);
+    QTemporaryDir dir;
+    const QString path = ScheduleFilePath(dir.path());
+    ScheduleRunner runner(
+        path, dir.path(), [] { return false; }, [] { return 1765188000; }, nullptr);
+    runner.Start();
+    ScheduleWindow window(&runner, nullptr, nullptr);
+    const auto child = [&window](const char* name) {
+        return window.findChild<QWidget*>(QString::fromLatin1(name));
+    };
+    auto* add = static_cast<QPushButton*>(child("ScheduleAdd"));
+    add->click();
+    EXPECT_EQ(answers.errors.size(), 1);
+    EXPECT_TRUE(runner.Entries().empty());
+
+    static_cast<QComboBox*>(child("ScheduleStation"))->setEditText("Jazz Night");
+    static_cast<QLineEdit*>(child("ScheduleAddress"))->setText(" http://127.0.0.1:9/jazz ");
+    static_cast<QDateTimeEdit*>(child("ScheduleStart"))
+        ->setDateTime(QDateTime(QDate(2026, 12, 12), QTime(20, 0)));
+    static_cast<QSpinBox*>(child("ScheduleMinutes"))->setValue(120);
+    static_cast<QComboBox*>(child("ScheduleRepeat"))->setCurrentIndex(3);
+    static_cast<QCheckBox*>(child("ScheduleDay6"))->setChecked(true);
+    static_cast<QCheckBox*>(child("ScheduleDay7"))->setChecked(true);
+    add->click();
+    const ScheduledRecording expected{"Jazz Night",           "http://127.0.0.1:9/jazz",
+                                      {2026, 12, 12, 20, 0},  120,
+                                      ScheduleRepeat::Weekly, 32 | 64};
+    ASSERT_EQ(runner.Entries().size(), 1u);
+    EXPECT_EQ(runner.Entries()[0], expected);
+    EXPECT_EQ(LoadSchedule(path).file.entries, runner.Entries());
+    // Days belong to a weekly repeat only.
+    static_cast<QComboBox*>(child("ScheduleRepeat"))->setCurrentIndex(1);
+    add->click();
+    ASSERT_EQ(runner.Entries().size(), 2u);
+    EXPECT_EQ(runner.Entries()[1].days, 0);
+
+    auto* list = static_cast<QListWidget*>(child("ScheduleList"));
+    ASSERT_EQ(list->count(), 2);
+    list->setCurrentRow(0);
+    static_cast<QPushButton*>(child("ScheduleRemove"))->click();
+    ASSERT_EQ(runner.Entries().size(), 1u);
+    EXPECT_EQ(runner.Entries()[0].repeat, ScheduleRepeat::Daily);
+    EXPECT_EQ(LoadSchedule(path).file.entries.size(), 1u);
+    SetDialogs(nullptr);
 }
 
 }  // namespace
