@@ -66,7 +66,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     StartUp();
     CreateMediaKeys();
     CreateListening();
-    schedule_ = CreateScheduledRecordings(this, player_, notifier_, [this] { UpdateTray(); });
+    schedule_ = CreateScheduledRecordings(this, player_, notifier_, menu_.RecordPerSong,
+                                          [this] { UpdateTray(); });
     ConnectScheduleWindow(menu_.ScheduledRecordings, schedule_, channels_, this);
 }
 

@@ -42,6 +42,8 @@ class ScheduleRunner final : public QObject {
     void SetEntries(std::vector<ScheduledRecording> entries);
     // The stations recording now, for the tray's tooltip.
     QStringList Recording() const;
+    // Asked at each start: whether that recording makes a file per song.
+    void SetPerSong(std::function<bool()> per_song) { per_song_ = std::move(per_song); }
     // Milliseconds until the timer wakes; -1 when it sleeps.
     int WakeInMs() const;
 
@@ -69,6 +71,7 @@ class ScheduleRunner final : public QObject {
     const QString recordings_folder_;
     const std::function<bool()> can_record_;
     const Clock clock_;
+    std::function<bool()> per_song_;
     QTimer* timer_;
     std::vector<ScheduledRecording> entries_;
     // Keyed by address and start: an occurrence is started once, also when it failed.

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QDateTime>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -19,12 +20,16 @@
 namespace velmora {
 
 ScheduleRunner* CreateScheduledRecordings(QWidget* window, Player* player, TitleNotifier* notifier,
-                                          std::function<void()> changed) {
+                                          const QAction* per_song, std::function<void()> changed) {
     auto* runner = new ScheduleRunner(
         ScheduleFilePath(SettingsFolder()), RecordingsFolder(DocumentsFolder()),
         [player] { return player->Started(); },
         [] { return static_cast<std::int64_t>(QDateTime::currentSecsSinceEpoch()); }, window);
     runner->setObjectName(QStringLiteral("ScheduledRecordings"));
+    if (per_song)
+        runner->SetPerSong([per_song = QPointer<const QAction>(per_song)] {
+            return per_song && per_song->isChecked();
+        });
     QObject::connect(runner, &ScheduleRunner::damagedLines, window, [window](int count) {
         dialogs().Information(
             window, Msg("%1 damaged line(s) of the scheduled recordings were skipped.").arg(count));
