@@ -21,8 +21,8 @@ set(VELMORA_LAYER_finder_USES base)
 set(VELMORA_LAYER_i18n_USES "")
 set(VELMORA_LAYER_desktop_USES base i18n)
 # Recording names, the recorder, songs as files (cutting, tags) and recording without a window,
-# which downloads through the engine without playing.
-set(VELMORA_LAYER_recording_USES base text engine opening i18n)
+# which downloads through the engine without playing; the schedule and its file.
+set(VELMORA_LAYER_recording_USES base text engine opening i18n desktop)
 set(VELMORA_LAYER_channels_USES text i18n desktop)
 # The settings file: the INI reader and writer and the settings record.
 set(VELMORA_LAYER_settings_USES text i18n desktop)

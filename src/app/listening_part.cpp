@@ -131,7 +131,15 @@ void ListeningPart::UpdateTray() {
         if (!c_.now->StationName().isEmpty()) station = c_.now->StationName();
         title = c_.now->Title();
     }
-    tray_->SetToolTip(TrayToolTip(station, title, sleep_timer_->MinutesLeft()));
+    QString tip = TrayToolTip(station, title, sleep_timer_->MinutesLeft());
+    if (const QString note = tray_note_ ? tray_note_() : QString(); !note.isEmpty())
+        tip += QLatin1Char('\n') + note;
+    tray_->SetToolTip(tip);
+}
+
+void ListeningPart::SetTrayNote(std::function<QString()> note) {
+    tray_note_ = std::move(note);
+    UpdateTray();
 }
 
 bool ListeningPart::HideToTray(QCloseEvent* event) {

@@ -54,6 +54,12 @@ class ListeningPart final : public QObject {
 
     // The tray's Next, Previous and recent stations are the station choice's to answer.
     TrayIcon* Tray() const { return tray_; }
+    // Title notifications, which other parts use for their own news too.
+    TitleNotifier* Notifier() const { return notifier_; }
+    // A further line for the tray's tooltip (empty: none), asked at each update.
+    void SetTrayNote(std::function<QString()> note);
+    // Shows the playing state and the tooltip afresh.
+    void UpdateTray();
     // Opens the title history window (also from the tray).
     void ShowTitleHistory();
     // The close box with "Close to tray" on: hides the window and returns true; the radio plays on.
@@ -65,7 +71,6 @@ class ListeningPart final : public QObject {
   private:
     void CreateTray();
     void CreateServices();
-    void UpdateTray();
     void ToggleWindowFromTray();
     void ShowWindowFromTray();
     void PlayOrStop();
@@ -86,8 +91,9 @@ class ListeningPart final : public QObject {
     TrayIcon* tray_ = nullptr;                // a child of the window
     SleepTimer* sleep_timer_ = nullptr;       // a child
     SleepTimerLabel* sleep_label_ = nullptr;  // a child of the window
-    TitleNotifier* notifier_ = nullptr;       // a child
-    SleepInhibitor* inhibitor_ = nullptr;     // a child
+    std::function<QString()> tray_note_;
+    TitleNotifier* notifier_ = nullptr;    // a child
+    SleepInhibitor* inhibitor_ = nullptr;  // a child
     std::unique_ptr<TitleHistory> history_;
     TitleHistoryWindow* history_window_ = nullptr;  // created when first opened
     bool history_failure_shown_ = false;            // one message per run of failing writes

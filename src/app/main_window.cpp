@@ -22,6 +22,8 @@
 #include "app/listening_part.h"
 #include "app/playback_control.h"
 #include "app/recording_control.h"
+#include "app/schedule_runner.h"
+#include "app/scheduled_recordings_part.h"
 #include "app/settings_binding.h"
 #include "app/station_choice_part.h"
 #include "app/station_finding.h"
@@ -38,9 +40,9 @@
 #include "i18n/language.h"
 #include "i18n/message.h"
 #include "i18n/window_translation.h"
+#include "playback/directory_rows.h"
 #include "playback/engine_startup.h"
 #include "playback/player.h"
-#include "playback/directory_rows.h"
 #include "session/mpris_service.h"
 #include "widgets/analyser_view.h"
 #include "widgets/picture_button.h"
@@ -72,11 +74,18 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     CreateControls();
     StartUp();
     CreateMediaKeys();
+    schedule_ =
+        CreateScheduledRecordings(this, player_, listening_->Notifier(), menu_.RecordPerSong,
+                                  [this] { listening_->UpdateTray(); });
+    listening_->SetTrayNote([this] { return ScheduledRecordingTip(schedule_); });
+    ConnectScheduleWindow(menu_.ScheduledRecordings, schedule_, ui_.channels, this);
 }
 
 MainWindow::~MainWindow() {
     // The analyser's thread reads from the player.
     analyser_.reset();
+    // Its recordings are streams of the player's engine: they end before it.
+    delete schedule_;
     // Destruction handler: the player stops and frees every stream and releases the engine; a
     // worker waiting on a report is let go.
     delete player_;

@@ -23,6 +23,7 @@ namespace velmora {
 class MprisService;
 class Player;
 class RecordingControl;
+class ScheduleRunner;
 class AboutBox;
 class HeaderPart;
 class ChannelEditor;
@@ -123,6 +124,7 @@ class MainWindow final : public QWidget, private ChannelListHost {
     PlaybackControl* playback_ = nullptr;
     VolumeControl* volume_ = nullptr;
     RecordingControl* recording_ = nullptr;
+    ScheduleRunner* schedule_ = nullptr;  // recordings on a schedule, beside what plays
     std::unique_ptr<WindowFiles> files_;
     StationChoicePart* choice_ = nullptr;     // owned as a child
     std::unique_ptr<AnalyserPart> analyser_;  // once the engine has started

@@ -7,9 +7,9 @@
 #include "desktop/dialogs.h"
 #include "i18n/message.h"
 #include "opening/stream_status.h"
+#include "playback/directory_rows.h"
 #include "playback/failure_text.h"
 #include "playback/player.h"
-#include "playback/directory_rows.h"
 #include "widgets/proxy_panel.h"
 
 namespace velmora {
