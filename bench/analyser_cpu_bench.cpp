@@ -77,8 +77,8 @@ void RunEventLoop(double seconds) {
     loop.exec();
 }
 
-bool PlayingState(vle::Handle h) {
-    return vle::ChannelIsActive(h) == static_cast<int>(vle::ActiveState::Playing);
+bool PlayingState(engine::Handle h) {
+    return engine::ChannelIsActive(h) == static_cast<int>(engine::ActiveState::Playing);
 }
 
 struct Phase {

@@ -190,9 +190,9 @@ StreamRoute IcyRoute(const std::string& audio) {
 }
 
 bool InitEngine() {
-    if (vle::Init(-1, 44100, 0, nullptr)) return true;
+    if (engine::Init(-1, 44100, 0, nullptr)) return true;
     std::fprintf(stderr, "engine_bench: engine initialisation failed, code %d\n",
-                 vle::ErrorGetCode());
+                 engine::ErrorGetCode());
     return false;
 }
 
@@ -302,13 +302,13 @@ EngineResult EngineDecode(const std::string& url, pid_t output_tid) {
     const double m0 = Seconds(CLOCK_THREAD_CPUTIME_ID);
     const double o0 = output_tid ? Seconds(ThreadClock(output_tid)) : 0;
     const auto w0 = Clock::now();
-    const vle::Handle h = vle::StreamCreateURL(url.c_str(), 0, 0, nullptr, nullptr);
+    const engine::Handle h = engine::StreamCreateURL(url.c_str(), 0, 0, nullptr, nullptr);
     if (!h) {
-        std::fprintf(stderr, "engine_bench: creation failed, code %d\n", vle::ErrorGetCode());
+        std::fprintf(stderr, "engine_bench: creation failed, code %d\n", engine::ErrorGetCode());
         std::exit(2);
     }
-    vle::ChannelPlay(h, false);
-    while (vle::ChannelIsActive(h) != 0) {
+    engine::ChannelPlay(h, false);
+    while (engine::ChannelIsActive(h) != 0) {
         sampler.Sample();
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
@@ -316,9 +316,9 @@ EngineResult EngineDecode(const std::string& url, pid_t output_tid) {
     r.wall = std::chrono::duration<double>(Clock::now() - w0).count();
     r.cpu = (Seconds(CLOCK_PROCESS_CPUTIME_ID) - p0) - (Seconds(CLOCK_THREAD_CPUTIME_ID) - m0);
     r.output = output_tid ? Seconds(ThreadClock(output_tid)) - o0 : 0;
-    r.decoded = vle::StreamGetFilePosition(h, vle::FilePos::Current);
+    r.decoded = engine::StreamGetFilePosition(h, engine::FilePos::Current);
     r.threads = sampler.threads();
-    vle::StreamFree(h);
+    engine::StreamFree(h);
     return r;
 }
 
@@ -378,10 +378,10 @@ int RunDecode(const Options& o) {
     }
     if (!InitEngine()) return 2;
     const pid_t output_tid = FindOutputThread();
-    vle::SetConfig(vle::Config::NetPlaylist, 1);
-    vle::SetConfig(vle::Config::NetPrebuf, 0);
+    engine::SetConfig(engine::Config::NetPlaylist, 1);
+    engine::SetConfig(engine::Config::NetPrebuf, 0);
     // The server's close ends the measured stream; a reconnection would play it for ever.
-    vle::SetConfig(vle::Config::NetReconnect, 0);
+    engine::SetConfig(engine::Config::NetReconnect, 0);
     // Long enough for a few dozen periods of either driver.
     const double idle_seconds = o.realtime ? 5.0 : 0.5;
 
@@ -407,7 +407,7 @@ int RunDecode(const Options& o) {
                      i + 1, b.cpu * 1e3, static_cast<long long>(b.frames), last.cpu * 1e3,
                      last.wall, rate * last.wall * 1e3);
     }
-    vle::Free();
+    engine::Free();
     const double per_minute = 60.0 / o.seconds;
     const double b = Median(bare) * per_minute;
     const double e = Median(net) * per_minute, g = Median(gross) * per_minute;
@@ -452,39 +452,40 @@ int RunStart(const Options& o) {
     server.AddStream("/stream", route);
     const std::string url = server.Url("/stream");
     if (!InitEngine()) return 2;
-    vle::SetConfig(vle::Config::NetPlaylist, 1);
-    vle::SetConfig(vle::Config::NetPrebuf, 0);
+    engine::SetConfig(engine::Config::NetPlaylist, 1);
+    engine::SetConfig(engine::Config::NetPrebuf, 0);
 
     std::vector<double> active, sound;
     for (int i = -2; i < runs; ++i) {  // two warm-up runs
         const auto t0 = Clock::now();
-        const vle::Handle h =
-            vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus, &IgnoreDownload, nullptr);
+        const engine::Handle h = engine::StreamCreateURL(url.c_str(), 0, engine::kStreamStatus,
+                                                         &IgnoreDownload, nullptr);
         if (!h) {
-            std::fprintf(stderr, "engine_bench: creation failed, code %d\n", vle::ErrorGetCode());
+            std::fprintf(stderr, "engine_bench: creation failed, code %d\n",
+                         engine::ErrorGetCode());
             return 2;
         }
-        vle::ChannelPlay(h, false);
-        while (vle::ChannelIsActive(h) != 1) std::this_thread::yield();
+        engine::ChannelPlay(h, false);
+        while (engine::ChannelIsActive(h) != 1) std::this_thread::yield();
         const auto t1 = Clock::now();
         // First decoded sound in the analyser: the tone reaches about 0.5 in its bin.
         float fft[512];
         const auto give_up = t1 + std::chrono::seconds(3);
         for (;;) {
-            if (vle::ChannelGetData(h, fft, vle::kDataFft1024) > 0 &&
+            if (engine::ChannelGetData(h, fft, engine::kDataFft1024) > 0 &&
                 *std::max_element(fft + 1, fft + 512) > 0.05f)
                 break;
             if (Clock::now() > give_up) break;
             std::this_thread::sleep_for(std::chrono::microseconds(500));
         }
         const auto t2 = Clock::now();
-        vle::StreamFree(h);
+        engine::StreamFree(h);
         if (i < 0) continue;
         active.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
         sound.push_back(std::chrono::duration<double, std::milli>(t2 - t0).count());
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    vle::Free();
+    engine::Free();
     const double med = Median(active);
     std::printf(
         "start: create to is-active 1 median %.1f ms (min %.1f, max %.1f, %d runs, "
@@ -543,8 +544,8 @@ int RunIcecast(const Options& o) {
         server.AddStream(Path(c), r);
     }
     if (!InitEngine()) return 2;
-    vle::SetConfig(vle::Config::NetPlaylist, 1);
-    vle::SetConfig(vle::Config::NetPrebuf, 0);
+    engine::SetConfig(engine::Config::NetPlaylist, 1);
+    engine::SetConfig(engine::Config::NetPrebuf, 0);
 
     bool ok = true;
     for (const IcecastCase& c : cases) {
@@ -566,10 +567,10 @@ int RunIcecast(const Options& o) {
                 [] { return 100; });
             opener.Start(url);
             const auto give_up = t0 + std::chrono::seconds(10);
-            vle::Handle h = 0;
+            engine::Handle h = 0;
             while (Clock::now() < give_up) {
                 h = opener.IsOpening() ? 0 : opener.CurrentStream();
-                if (h && vle::ChannelIsActive(h) == 1) break;
+                if (h && engine::ChannelIsActive(h) == 1) break;
                 if (!opener.IsOpening() && !h) break;
                 std::this_thread::sleep_for(std::chrono::microseconds(500));
             }
@@ -580,7 +581,7 @@ int RunIcecast(const Options& o) {
             const auto t1 = Clock::now();
             float fft[512];
             for (;;) {
-                if (vle::ChannelGetData(h, fft, vle::kDataFft1024) > 0 &&
+                if (engine::ChannelGetData(h, fft, engine::kDataFft1024) > 0 &&
                     *std::max_element(fft + 1, fft + 512) > 0.05f)
                     break;
                 if (Clock::now() > t1 + std::chrono::seconds(3)) {
@@ -592,7 +593,7 @@ int RunIcecast(const Options& o) {
             }
             const auto t2 = Clock::now();
             const double end =
-                static_cast<double>(vle::StreamGetFilePosition(h, vle::FilePos::End));
+                static_cast<double>(engine::StreamGetFilePosition(h, engine::FilePos::End));
             opener.StopAndFree();
             if (i < 0) continue;
             const double connect = static_cast<double>(head_ns->load()) * 1e-6;
@@ -610,7 +611,7 @@ int RunIcecast(const Options& o) {
             "theoretical minimum %6.1f ms, over it by %5.1f ms (target < 150 ms) %s\n",
             c.name, Median(sound), Median(active), Median(minimum), excess, Verdict(excess < 150));
     }
-    vle::Free();
+    engine::Free();
     return ok ? 0 : 1;
 }
 
@@ -637,23 +638,23 @@ int RunMemory(const Options& o) {
     ServerProcess server([&] { return route; });
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     if (!InitEngine()) return 2;
-    vle::SetConfig(vle::Config::NetPlaylist, 1);
-    vle::SetConfig(vle::Config::NetPrebuf, 0);
+    engine::SetConfig(engine::Config::NetPlaylist, 1);
+    engine::SetConfig(engine::Config::NetPrebuf, 0);
 
     int failures = 0;
     std::map<int, int> codes;
     const auto cycle = [&](int i) {
         if (i > 0 && i % renew_every == 0) server.Renew();
         const std::string url = server.Url();
-        const vle::Handle h =
-            vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus, &IgnoreDownload, nullptr);
+        const engine::Handle h = engine::StreamCreateURL(url.c_str(), 0, engine::kStreamStatus,
+                                                         &IgnoreDownload, nullptr);
         if (!h) {
             ++failures;
-            ++codes[vle::ErrorGetCode()];
+            ++codes[engine::ErrorGetCode()];
             return;
         }
-        vle::ChannelPlay(h, false);
-        vle::StreamFree(h);
+        engine::ChannelPlay(h, false);
+        engine::StreamFree(h);
     };
     // Freed streams let go of their threads on their own: give them a moment before reading.
     const auto settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(1500)); };
@@ -671,7 +672,7 @@ int RunMemory(const Options& o) {
     const double secs = std::chrono::duration<double>(Clock::now() - t0).count();
     settle();
     const double after = ResidentMiB();
-    vle::Free();
+    engine::Free();
     const double growth = after - before;
     const bool ok = growth < 1.0 && failures <= o.cycles / 100;
     std::printf(
@@ -829,23 +830,23 @@ std::pair<long long, long long> ThreadWakeups() {
 std::vector<double> CancelLatencies(const std::string& url, int runs) {
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
-        auto cancel = std::make_shared<vle::CancelToken>();
-        std::atomic<vle::Handle> handle{0};
+        auto cancel = std::make_shared<engine::CancelToken>();
+        std::atomic<engine::Handle> handle{0};
         Clock::time_point returned;
         int code = 0;
         std::thread creator([&] {
-            handle = vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus, &IgnoreDownload,
-                                          nullptr, cancel);
+            handle = engine::StreamCreateURL(url.c_str(), 0, engine::kStreamStatus, &IgnoreDownload,
+                                             nullptr, cancel);
             returned = Clock::now();
-            code = vle::ErrorGetCode();
+            code = engine::ErrorGetCode();
         });
         // Well into the connection attempt.
         std::this_thread::sleep_for(std::chrono::milliseconds(100 + 7 * (i % 5)));
         const auto t0 = Clock::now();
         cancel->Cancel();
         creator.join();
-        if (handle) vle::StreamFree(handle);
-        if (returned < t0 || code != static_cast<int>(vle::ErrorCode::Aborted)) {
+        if (handle) engine::StreamFree(handle);
+        if (returned < t0 || code != static_cast<int>(engine::ErrorCode::Aborted)) {
             // Measured on the wrong thing: the creation did not wait until the cancel.
             std::fprintf(stderr, "engine_bench: %s ended before its cancel\n", url.c_str());
             std::exit(2);
@@ -880,8 +881,8 @@ int RunCancel(const Options& o) {
     route.loop = true;
     server.AddStream("/stream", route);
     BlackholeListener blackhole;
-    vle::SetConfig(vle::Config::NetPlaylist, 1);
-    vle::SetConfig(vle::Config::NetPrebuf, 0);
+    engine::SetConfig(engine::Config::NetPlaylist, 1);
+    engine::SetConfig(engine::Config::NetPrebuf, 0);
 
     bool ok = true;
     const struct {
@@ -902,28 +903,29 @@ int RunCancel(const Options& o) {
     // Play on a device closed while idle: ChannelPlay to the first sound in the analyser.
     std::vector<double> first;
     for (int i = 0; i < std::max(5, runs / 2); ++i) {
-        const vle::Handle h = vle::StreamCreateURL(server.Url("/stream").c_str(), 0,
-                                                   vle::kStreamStatus, &IgnoreDownload, nullptr);
+        const engine::Handle h = engine::StreamCreateURL(
+            server.Url("/stream").c_str(), 0, engine::kStreamStatus, &IgnoreDownload, nullptr);
         if (!h) {
-            std::fprintf(stderr, "engine_bench: creation failed, code %d\n", vle::ErrorGetCode());
+            std::fprintf(stderr, "engine_bench: creation failed, code %d\n",
+                         engine::ErrorGetCode());
             return 2;
         }
         // As the player does: buffered before it plays; by then the device has long closed.
-        while (vle::StreamGetFilePosition(h, vle::FilePos::Download) < 64000)
+        while (engine::StreamGetFilePosition(h, engine::FilePos::Download) < 64000)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         const auto t0 = Clock::now();
-        vle::ChannelPlay(h, false);
+        engine::ChannelPlay(h, false);
         float fft[512];
         const auto give_up = t0 + std::chrono::seconds(3);
-        while (!(vle::ChannelGetData(h, fft, vle::kDataFft1024) > 0 &&
+        while (!(engine::ChannelGetData(h, fft, engine::kDataFft1024) > 0 &&
                  *std::max_element(fft + 1, fft + 512) > 0.05f) &&
                Clock::now() < give_up)
             std::this_thread::sleep_for(std::chrono::microseconds(500));
         first.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-        vle::StreamFree(h);
+        engine::StreamFree(h);
     }
-    vle::Free();
+    engine::Free();
     const double med = Median(first);
     ok = ok && med < 150;
     std::printf(

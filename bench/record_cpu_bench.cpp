@@ -114,7 +114,7 @@ bool PlayToEnd(const std::string& url, bool record, const QString& documents, Ru
             std::fprintf(stderr, "record_cpu_bench: the station did not open\n");
             return false;
         }
-        const vle::Handle h = opener.CurrentStream();
+        const engine::Handle h = opener.CurrentStream();
         if (record) {
             if (!Wait([&] { return bytes.load() >= kLeadBytes; }, 15)) return false;
             const RecordingPlan plan =
@@ -131,7 +131,7 @@ bool PlayToEnd(const std::string& url, bool record, const QString& documents, Ru
         bool played = false;
         const bool ended = Wait(
             [&] {
-                const int a = vle::ChannelIsActive(h);
+                const int a = engine::ChannelIsActive(h);
                 if (a != 0) played = true;
                 return played && a == 0;
             },
@@ -226,14 +226,14 @@ int main(int argc, char** argv) {
     setenv("SDL_DISKAUDIODELAY", "1", 1);
     QTemporaryDir documents;
     if (!documents.isValid()) return 2;
-    vle::PluginLoad(vle::kWmaPlugin, 0);
-    if (!vle::Init(-1, 44100, 0, nullptr)) {
+    engine::PluginLoad(engine::kWmaPlugin, 0);
+    if (!engine::Init(-1, 44100, 0, nullptr)) {
         std::fprintf(stderr, "record_cpu_bench: engine initialisation failed, code %d\n",
-                     vle::ErrorGetCode());
+                     engine::ErrorGetCode());
         return 2;
     }
-    vle::SetConfig(vle::Config::NetPlaylist, 1);
-    vle::SetConfig(vle::Config::NetPrebuf, 0);
+    engine::SetConfig(engine::Config::NetPlaylist, 1);
+    engine::SetConfig(engine::Config::NetPrebuf, 0);
 
     std::vector<double> play_cpu, record_cpu, play_append, record_append;
     std::uint32_t connection = 0;
@@ -270,7 +270,7 @@ int main(int argc, char** argv) {
         play_append.push_back(play.append_cpu);
         record_append.push_back(rec.append_cpu);
     }
-    vle::Free();
+    engine::Free();
 
     const double recorded_seconds = static_cast<double>(recorded_bytes) * 8 / kBitRate;
     const double p = Median(play_cpu), r = Median(record_cpu);

@@ -156,8 +156,8 @@ class Station {
 bool WaitPlaying(const velmora::StreamOpener& opener, std::chrono::milliseconds timeout) {
     const auto until = Clock::now() + timeout;
     while (Clock::now() < until) {
-        if (vle::ChannelIsActive(opener.CurrentStream()) ==
-            static_cast<int>(vle::ActiveState::Playing))
+        if (engine::ChannelIsActive(opener.CurrentStream()) ==
+            static_cast<int>(engine::ActiveState::Playing))
             return true;
         std::this_thread::sleep_for(50ms);
     }
@@ -214,12 +214,12 @@ int main() {
     // never count in the figures of this one.
     velmora::bench::ServerProcess server(SoakRoute);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
-    if (!vle::Init(-1, 44100, 0, nullptr)) {
-        std::fprintf(stderr, "soak: no sound output (code %d)\n", vle::ErrorGetCode());
+    if (!engine::Init(-1, 44100, 0, nullptr)) {
+        std::fprintf(stderr, "soak: no sound output (code %d)\n", engine::ErrorGetCode());
         return 2;
     }
-    vle::SetConfig(vle::Config::NetPlaylist, 1);
-    vle::SetConfig(vle::Config::NetPrebuf, 0);
+    engine::SetConfig(engine::Config::NetPlaylist, 1);
+    engine::SetConfig(engine::Config::NetPrebuf, 0);
 
     QTemporaryDir temp;
     const char* keep = std::getenv("SOAK_DIR");
@@ -296,7 +296,7 @@ int main() {
     }
     const std::string recording = file.readAll().toStdString();
     const int bad_parts = CheckParts(server, recording, parts);
-    vle::Free();
+    engine::Free();
 
     const int expected_titles = minutes * 60 / static_cast<int>(kTitleSeconds);
     const bool memory_ok = worst_drift <= kAllowedDriftMiB;

@@ -47,9 +47,9 @@ class PaintWatch final : public QObject {
     }
 };
 
-bool Audible(vle::Handle h) {
+bool Audible(engine::Handle h) {
     float fft[512];
-    return vle::ChannelGetData(h, fft, vle::kDataFft1024) > 0 &&
+    return engine::ChannelGetData(h, fft, engine::kDataFft1024) > 0 &&
            *std::max_element(fft + 1, fft + 512) > 0.05f;
 }
 
@@ -113,13 +113,14 @@ void BM_PlayToFirstAudibleSample(benchmark::State& state) {
         // The engine alone, same server and process: creation to playing.
         state.PauseTiming();
         const auto e0 = Clock::now();
-        const vle::Handle h = vle::StreamCreateURL(
-            url.c_str(), 0, vle::kStreamStatus, [](const void*, std::uint32_t, void*) {}, nullptr);
-        vle::ChannelPlay(h, false);
-        while (h && vle::ChannelIsActive(h) != 1) std::this_thread::yield();
+        const engine::Handle h = engine::StreamCreateURL(
+            url.c_str(), 0, engine::kStreamStatus, [](const void*, std::uint32_t, void*) {},
+            nullptr);
+        engine::ChannelPlay(h, false);
+        while (h && engine::ChannelIsActive(h) != 1) std::this_thread::yield();
         engine_total += Ms(Clock::now() - e0);
         ++engine_runs;
-        vle::StreamFree(h);
+        engine::StreamFree(h);
         state.ResumeTiming();
     }
     state.counters["engine_create_to_playing_ms"] = engine_runs ? engine_total / engine_runs : 0.0;

@@ -18,7 +18,7 @@ struct Output {
 
 Output Run(std::size_t metaint, const std::uint8_t* data, const std::vector<std::size_t>& chunks) {
     Output out;
-    vle::IcyReader reader(metaint);
+    engine::IcyReader reader(metaint);
     const auto audio = [&](const std::uint8_t* d, std::size_t n) {
         FUZZ_CHECK(n > 0);
         out.audio.append(reinterpret_cast<const char*>(d), n);

@@ -19,11 +19,11 @@ struct Output {
 
 Output Run(const std::uint8_t* data, const std::vector<std::size_t>& chunks) {
     Output out;
-    vle::OggScanner scanner([&](std::uint64_t at) { out.boundaries.push_back(at); },
-                            [&](const std::string& t) {
-                                FUZZ_CHECK(!t.empty());
-                                out.titles.push_back(t);
-                            });
+    engine::OggScanner scanner([&](std::uint64_t at) { out.boundaries.push_back(at); },
+                               [&](const std::string& t) {
+                                   FUZZ_CHECK(!t.empty());
+                                   out.titles.push_back(t);
+                               });
     std::size_t fed = 0;
     for (const std::size_t n : chunks) {
         scanner.Feed(data + fed, n);
@@ -53,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string packet(reinterpret_cast<const char*>(data), size);
     std::size_t chars = 0;
-    for (const std::string& f : vle::ParseCommentPacket(packet)) chars += f.size();
+    for (const std::string& f : engine::ParseCommentPacket(packet)) chars += f.size();
     FUZZ_CHECK(chars <= size);
-    (void)vle::CommentTitle(vle::ParseCommentPacket(packet));
+    (void)engine::CommentTitle(engine::ParseCommentPacket(packet));
     return 0;
 }

@@ -10,12 +10,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view body(reinterpret_cast<const char*>(data), size);
-    const auto kind = vle::PlaylistKind::FUZZ_PLAYLIST_KIND;
-    (void)vle::PlaylistKindFromBody(body.substr(0, 4096));
-    (void)vle::LooksLikeHtml(body.substr(0, 4096));
+    const auto kind = engine::PlaylistKind::FUZZ_PLAYLIST_KIND;
+    (void)engine::PlaylistKindFromBody(body.substr(0, 4096));
+    (void)engine::LooksLikeHtml(body.substr(0, 4096));
 
     const std::string base = "http://radio.example.org/lists/station.pls";
-    const auto entries = vle::ParsePlaylist(kind, body, base);
+    const auto entries = engine::ParsePlaylist(kind, body, base);
     std::size_t chars = 0;
     for (const std::string& url : entries) {
         FUZZ_CHECK(!url.empty());

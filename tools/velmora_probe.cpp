@@ -82,15 +82,15 @@ int main(int argc, char** argv) {
     // Started as the player starts it.
     const velmora::EngineStart started = velmora::StartEngine();
     if (started == velmora::EngineStart::WrongVersion) {
-        Line("error version " + std::to_string(vle::GetVersion()));
+        Line("error version " + std::to_string(engine::GetVersion()));
         return 1;
     }
     if (started == velmora::EngineStart::NoOutput) {
-        const auto code = static_cast<vle::ErrorCode>(vle::ErrorGetCode());
-        Line("error " + std::to_string(static_cast<int>(code)) + " " + vle::ErrorName(code));
+        const auto code = static_cast<engine::ErrorCode>(engine::ErrorGetCode());
+        Line("error " + std::to_string(static_cast<int>(code)) + " " + engine::ErrorName(code));
         return 1;
     }
-    vle::SetConfigPtr(vle::ConfigPtr::NetProxy, proxy.empty() ? nullptr : proxy.c_str());
+    engine::SetConfigPtr(engine::ConfigPtr::NetProxy, proxy.empty() ? nullptr : proxy.c_str());
 
     std::atomic<std::uint64_t> bytes{0};
     std::atomic<int> failure{0};
@@ -135,21 +135,21 @@ int main(int argc, char** argv) {
     opener.Start(url);
     while (opener.IsOpening()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (failed || opener.CurrentStream() == 0) {
-        const auto code = static_cast<vle::ErrorCode>(failure.load());
-        Line("error " + std::to_string(static_cast<int>(code)) + " " + vle::ErrorName(code));
-        vle::Free();
+        const auto code = static_cast<engine::ErrorCode>(failure.load());
+        Line("error " + std::to_string(static_cast<int>(code)) + " " + engine::ErrorName(code));
+        engine::Free();
         if (rec) std::fclose(rec);
         return 1;
     }
 
-    const vle::Handle h = opener.CurrentStream();
+    const engine::Handle h = opener.CurrentStream();
     const auto start = std::chrono::steady_clock::now();
     auto next_fft = start + std::chrono::seconds(1);
     int active = -1;
     bool played = false;
     for (;;) {
         const auto now = std::chrono::steady_clock::now();
-        const int a = vle::ChannelIsActive(h);
+        const int a = engine::ChannelIsActive(h);
         if (a != active) {
             active = a;
             Line("active " + std::to_string(a));
@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
             next_fft += std::chrono::seconds(1);
             if (a == 1) {
                 float fft[513] = {};
-                vle::ChannelGetData(h, fft, vle::kDataFft1024);
+                engine::ChannelGetData(h, fft, engine::kDataFft1024);
                 const float peak = *std::max_element(fft, fft + 129);
                 char buf[32];
                 std::snprintf(buf, sizeof buf, "fft %.4f", peak);
@@ -177,6 +177,6 @@ int main(int argc, char** argv) {
         if (rec) std::fclose(rec);
         rec = nullptr;
     }
-    vle::Free();
+    engine::Free();
     return 0;
 }

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-namespace vle {
+namespace engine {
 
 namespace {
 // Whatever changes `keep_waiting` must call Wake() (or abort), so the waits need no timed slices.
@@ -215,4 +215,4 @@ bool ByteRing::caught_up() const {
     return FillLocked() == 0 && !finished_;
 }
 
-}  // namespace vle
+}  // namespace engine

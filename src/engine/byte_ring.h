@@ -12,7 +12,7 @@
 #include <mutex>
 #include <vector>
 
-namespace vle {
+namespace engine {
 
 class ByteRing {
   public:
@@ -95,4 +95,4 @@ class ByteRing {
     std::function<void()> flow_hook_;
 };
 
-}  // namespace vle
+}  // namespace engine

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-namespace vle {
+namespace engine {
 
 void CancelToken::Cancel() {
     std::lock_guard lock(m_);
@@ -53,4 +53,4 @@ void CancelToken::Registration::Reset() {
     id_ = 0;
 }
 
-}  // namespace vle
+}  // namespace engine

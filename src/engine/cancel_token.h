@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-namespace vle {
+namespace engine {
 
 class CancelToken {
   public:
@@ -54,4 +54,4 @@ class CancelToken {
     std::vector<std::pair<std::uint64_t, std::function<void()>>> wakes_;
 };
 
-}  // namespace vle
+}  // namespace engine

@@ -14,7 +14,7 @@ extern "C" {
 #include "base/thread_start.h"
 #include "engine/stream_core.h"
 
-namespace vle {
+namespace engine {
 namespace {
 
 // Small: the demuxer asks the ring for no more than it needs to identify and decode a frame.
@@ -303,4 +303,4 @@ void StartDecoder(const std::shared_ptr<StreamCore>& core, int out_rate, bool al
         .detach();
 }
 
-}  // namespace vle
+}  // namespace engine

@@ -16,7 +16,7 @@ extern "C" {
 
 #include "engine/engine.h"
 
-namespace vle {
+namespace engine {
 
 struct StreamCore;
 
@@ -50,4 +50,4 @@ long MeasuredKbps(const DemuxSession& session);
 // Starts the detached decoder thread of a created stream (at its first play).
 void StartDecoder(const std::shared_ptr<StreamCore>& core, int out_rate, bool allow_asf);
 
-}  // namespace vle
+}  // namespace engine

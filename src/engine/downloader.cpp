@@ -26,7 +26,7 @@ extern "C" {
 #include "engine/playlist.h"
 #include "engine/stream_core.h"
 
-namespace vle {
+namespace engine {
 
 std::size_t DownloadBufferSize(long kbps) {
     if (kbps <= 0) kbps = 128;
@@ -850,4 +850,4 @@ void StartDownload(const std::shared_ptr<StreamCore>& core) {
     StartTransferThread<Download>(core);
 }
 
-}  // namespace vle
+}  // namespace engine

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string_view>
 
-namespace vle {
+namespace engine {
 
 struct StreamCore;
 
@@ -59,4 +59,4 @@ bool ReconnectAnswerIsAudio(std::string_view content_type, std::string_view head
 // Starts the detached download thread; it holds `core` until it ends.
 void StartDownload(const std::shared_ptr<StreamCore>& core);
 
-}  // namespace vle
+}  // namespace engine

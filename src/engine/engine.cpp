@@ -27,7 +27,7 @@ extern "C" {
 #include "engine/spectrum.h"
 #include "engine/stream_core.h"
 
-namespace vle {
+namespace engine {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -736,4 +736,4 @@ bool Free() {
     return Ok();
 }
 
-}  // namespace vle
+}  // namespace engine

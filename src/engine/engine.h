@@ -26,7 +26,7 @@
 
 #include "engine/cancel_token.h"
 
-namespace vle {
+namespace engine {
 
 using Handle = std::uint32_t;
 using SyncHandle = std::uint32_t;
@@ -186,4 +186,4 @@ int ErrorGetCode();
 // Frees every stream and closes the output device.
 bool Free();
 
-}  // namespace vle
+}  // namespace engine

@@ -21,7 +21,7 @@ extern "C" {
 #include "engine/hls_limits.h"
 #include "engine/stream_core.h"
 
-namespace vle {
+namespace engine {
 namespace {
 
 // The HLS demuxer, and the segment formats radio streams use. No image sequences, no concat.
@@ -59,7 +59,7 @@ std::string Id3Text(std::string_view f) {
     if (enc == 0 || enc == 3) {
         f = f.substr(0, f.find('\0'));
         if (enc == 3) return std::string(f);
-        for (unsigned char c : f) vle::AppendUtf8(out, c);  // ISO-8859-1
+        for (unsigned char c : f) engine::AppendUtf8(out, c);  // ISO-8859-1
         return out;
     }
     bool big = enc == 2;
@@ -83,7 +83,7 @@ std::string Id3Text(std::string_view f) {
             }
         }
         if (c >= 0xD800 && c <= 0xDFFF) c = '?';
-        vle::AppendUtf8(out, c);
+        engine::AppendUtf8(out, c);
     }
     return out;
 }
@@ -388,4 +388,4 @@ void StartHlsFeed(const std::shared_ptr<StreamCore>& core) {
     StartTransferThread<Feed>(core);
 }
 
-}  // namespace vle
+}  // namespace engine

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace vle {
+namespace engine {
 
 struct StreamCore;
 
@@ -22,4 +22,4 @@ void StartHlsFeed(const std::shared_ptr<StreamCore>& core);
 // "Artist - Title" (or the title alone) of a timed ID3v2 tag as UTF-8; nullopt without a title.
 std::optional<std::string> Id3Title(std::string_view tag);
 
-}  // namespace vle
+}  // namespace engine

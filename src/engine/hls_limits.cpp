@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-namespace vle {
+namespace engine {
 namespace {
 
 constexpr std::string_view kPlaylistMark = "#EXTM3U";
@@ -57,4 +57,4 @@ bool HlsByteBudget::Spend(std::uint64_t bytes) {
     return left_ >= 0;
 }
 
-}  // namespace vle
+}  // namespace engine

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace vle {
+namespace engine {
 
 // Variants and renditions of a station; real ones list a handful.
 inline constexpr int kMaxHlsVariants = 16;
@@ -65,4 +65,4 @@ class HlsByteBudget {
     double per_second_;
 };
 
-}  // namespace vle
+}  // namespace engine

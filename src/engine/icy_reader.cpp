@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace vle {
+namespace engine {
 
 void IcyReader::Feed(const std::uint8_t* data, std::size_t size, const AudioFn& audio,
                      const MetaFn& meta) {
@@ -57,4 +57,4 @@ void IcyReader::Feed(const std::uint8_t* data, std::size_t size, const AudioFn& 
     }
 }
 
-}  // namespace vle
+}  // namespace engine

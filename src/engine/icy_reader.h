@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-namespace vle {
+namespace engine {
 
 class IcyReader {
   public:
@@ -30,4 +30,4 @@ class IcyReader {
     std::string block_;
 };
 
-}  // namespace vle
+}  // namespace engine

@@ -5,7 +5,7 @@
 #include <cctype>
 #include <cstring>
 
-namespace vle {
+namespace engine {
 namespace {
 
 constexpr std::size_t kMaxCommentPacket = 256 * 1024;
@@ -160,4 +160,4 @@ void OggScanner::BodyBytes(const std::uint8_t* data, std::size_t size) {
     packet_.append(reinterpret_cast<const char*>(data), std::min(size, room));
 }
 
-}  // namespace vle
+}  // namespace engine

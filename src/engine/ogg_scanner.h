@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace vle {
+namespace engine {
 
 // "ARTIST - TITLE" from Vorbis/Opus/FLAC comment fields; only one of them when the other is
 // missing; empty when neither is there.
@@ -63,4 +63,4 @@ class OggScanner {
     std::string packet_;
 };
 
-}  // namespace vle
+}  // namespace engine

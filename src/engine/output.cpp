@@ -8,7 +8,7 @@
 #include "base/thread_start.h"
 #include "engine/stream_core.h"
 
-namespace vle {
+namespace engine {
 
 namespace {
 // Volume changes glide over about 10 ms so that they never click.
@@ -223,4 +223,4 @@ void Output::Mix(float* out, int frames) {
     // `finished` may hold the last references: they are released here, outside the lock.
 }
 
-}  // namespace vle
+}  // namespace engine

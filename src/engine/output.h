@@ -15,7 +15,7 @@
 
 #include "engine/engine.h"
 
-namespace vle {
+namespace engine {
 
 struct StreamCore;
 
@@ -69,4 +69,4 @@ class Output {
     std::vector<float> scratch_;
 };
 
-}  // namespace vle
+}  // namespace engine

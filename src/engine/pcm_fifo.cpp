@@ -7,7 +7,7 @@
 #include <cstring>
 #include <new>
 
-namespace vle {
+namespace engine {
 
 PcmFifo::Samples PcmFifo::MapSamples(std::size_t count) {
     const std::size_t bytes = count * sizeof(float);
@@ -98,4 +98,4 @@ void PcmFifo::Abort() {
     cv_.notify_all();
 }
 
-}  // namespace vle
+}  // namespace engine

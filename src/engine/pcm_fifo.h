@@ -10,7 +10,7 @@
 #include <memory>
 #include <mutex>
 
-namespace vle {
+namespace engine {
 
 class PcmFifo {
   public:
@@ -82,4 +82,4 @@ class PcmFifo {
     bool waiting_ = false;  // the producer sleeps until the FIFO has drained
 };
 
-}  // namespace vle
+}  // namespace engine

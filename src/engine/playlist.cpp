@@ -13,7 +13,7 @@
 #include "base/web_scheme.h"
 #include "text/server_text.h"
 
-namespace vle {
+namespace engine {
 namespace {
 
 std::string Lower(std::string_view s) {
@@ -328,4 +328,4 @@ bool IsHlsPlaylist(std::string_view body) {
     return false;
 }
 
-}  // namespace vle
+}  // namespace engine

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vle {
+namespace engine {
 
 enum class PlaylistKind { None, Pls, M3u, Asx, Xspf };
 
@@ -40,4 +40,4 @@ std::vector<std::string> ParsePlaylist(PlaylistKind kind, std::string_view body,
 // `ref` made absolute against `base` ("http://host/dir/list.pls" + "a.mp3").
 std::string ResolveUrl(std::string_view base, std::string_view ref);
 
-}  // namespace vle
+}  // namespace engine

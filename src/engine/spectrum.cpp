@@ -6,7 +6,7 @@
 #include <cmath>
 #include <mutex>
 
-namespace vle {
+namespace engine {
 
 namespace {
 
@@ -45,4 +45,4 @@ void FftMagnitudes(const std::array<float, 1024>& samples, float* out512) {
         out512[k] = std::sqrt(p.out[k][0] * p.out[k][0] + p.out[k][1] * p.out[k][1]) * kScale;
 }
 
-}  // namespace vle
+}  // namespace engine

@@ -4,10 +4,10 @@
 
 #include <array>
 
-namespace vle {
+namespace engine {
 
 // 512 magnitudes of a Hann-windowed 1024-point FFT of `samples` (oldest first), scaled so that
 // a full-scale sine at a bin centre gives about 1.0 in that bin.
 void FftMagnitudes(const std::array<float, 1024>& samples, float* out512);
 
-}  // namespace vle
+}  // namespace engine

@@ -3,7 +3,7 @@
 
 #include "engine/demux_session.h"
 
-namespace vle {
+namespace engine {
 
 StreamCore::StreamCore() = default;
 StreamCore::~StreamCore() = default;
@@ -94,4 +94,4 @@ void StreamCore::RunSyncs(SyncType type, std::uint32_t data) {
     }
 }
 
-}  // namespace vle
+}  // namespace engine

@@ -22,7 +22,7 @@
 #include "engine/pcm_fifo.h"
 #include "engine/proxy_address.h"
 
-namespace vle {
+namespace engine {
 
 struct DemuxSession;
 
@@ -181,4 +181,4 @@ void StartTransferThread(const std::shared_ptr<StreamCore>& core) {
         .detach();
 }
 
-}  // namespace vle
+}  // namespace engine

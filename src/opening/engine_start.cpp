@@ -10,11 +10,11 @@ bool EngineVersionAccepted(std::uint32_t version) {
 }
 
 EngineStart StartEngine() {
-    vle::PluginLoad(vle::kWmaPlugin, 0);
-    if (!EngineVersionAccepted(vle::GetVersion())) return EngineStart::WrongVersion;
-    if (!vle::Init(-1, kOutputFrequency, 0, nullptr)) return EngineStart::NoOutput;
-    vle::SetConfig(vle::Config::NetPlaylist, 1);
-    vle::SetConfig(vle::Config::NetPrebuf, 0);
+    engine::PluginLoad(engine::kWmaPlugin, 0);
+    if (!EngineVersionAccepted(engine::GetVersion())) return EngineStart::WrongVersion;
+    if (!engine::Init(-1, kOutputFrequency, 0, nullptr)) return EngineStart::NoOutput;
+    engine::SetConfig(engine::Config::NetPlaylist, 1);
+    engine::SetConfig(engine::Config::NetPrebuf, 0);
     return EngineStart::Started;
 }
 

@@ -15,7 +15,7 @@ struct StreamOpener::Opening {
     // Weak: the opener's state refers to its current opening; a callback after the opener is
     // gone finds no owner and does nothing.
     std::weak_ptr<State> owner;
-    std::atomic<vle::Handle> handle{0};
+    std::atomic<engine::Handle> handle{0};
     // Between a lost connection and the stream's flowing again: the new connection's header
     // lines are not shown, "Reconnecting..." is.
     std::atomic<bool> reconnecting{false};
@@ -49,12 +49,12 @@ struct StreamOpener::State {
     DataSink data;
 
     // Written by the worker, read by the owner's thread (stop, volume, timers, analyser).
-    std::atomic<vle::Handle> current{0};
+    std::atomic<engine::Handle> current{0};
 
     // --- protected by m; never held while reporting
     std::mutex m;
     std::uint64_t running = 0;  // the opening that may still start playing; 0 = none
-    vle::CancelHandle cancel;
+    engine::CancelHandle cancel;
     std::shared_ptr<Opening> current_opening;  // the opening of `current`
 
     // Set when the opener is gone: a worker still running then reports nothing.
@@ -65,8 +65,8 @@ struct StreamOpener::State {
         if (reporter && !retired.load()) reporter(r);
     }
 
-    void ShowStreamTitle(vle::Handle h, std::uint64_t opening) {
-        const char* meta = vle::ChannelGetTags(h, vle::TagKind::Meta);
+    void ShowStreamTitle(engine::Handle h, std::uint64_t opening) {
+        const char* meta = engine::ChannelGetTags(h, engine::TagKind::Meta);
         if (!meta) return;
         const auto title = ParseStreamTitle(meta);
         if (!title) return;
@@ -78,8 +78,8 @@ struct StreamOpener::State {
         Opening* o = static_cast<Opening*>(user);
         const std::shared_ptr<State> s = o->owner.lock();
         if (s && buffer && length == 0 &&
-            std::strncmp(static_cast<const char*>(buffer), vle::kMetaLinePrefix,
-                         std::strlen(vle::kMetaLinePrefix)) != 0) {
+            std::strncmp(static_cast<const char*>(buffer), engine::kMetaLinePrefix,
+                         std::strlen(engine::kMetaLinePrefix)) != 0) {
             if (o->reconnecting.load()) return;
             s->Report({StreamStatus::ServerLine, 0, std::string(static_cast<const char*>(buffer))},
                       o->id);
@@ -89,12 +89,13 @@ struct StreamOpener::State {
         if (s && sink && !s->retired.load()) (*sink)(buffer, length);
     }
 
-    static void MetaSyncProc(vle::SyncHandle, vle::Handle stream, std::uint32_t, void* user) {
+    static void MetaSyncProc(engine::SyncHandle, engine::Handle stream, std::uint32_t, void* user) {
         Opening* o = static_cast<Opening*>(user);
         if (const std::shared_ptr<State> s = o->owner.lock()) s->ShowStreamTitle(stream, o->id);
     }
 
-    static void ReconnectSyncProc(vle::SyncHandle, vle::Handle, std::uint32_t data, void* user) {
+    static void ReconnectSyncProc(engine::SyncHandle, engine::Handle, std::uint32_t data,
+                                  void* user) {
         Opening* o = static_cast<Opening*>(user);
         o->reconnecting = data == 1;
         if (const std::shared_ptr<State> s = o->owner.lock())
@@ -104,11 +105,11 @@ struct StreamOpener::State {
     }
 
     void Run(const std::string& url, const std::shared_ptr<Opening>& opening,
-             const vle::CancelHandle& cancel);
+             const engine::CancelHandle& cancel);
 };
 
 void StreamOpener::State::Run(const std::string& url, const std::shared_ptr<Opening>& opening,
-                              const vle::CancelHandle& cancel) {
+                              const engine::CancelHandle& cancel) {
     const std::uint64_t id = opening->id;
     // Ends this opening: the marker is cleared only if no newer opening replaced it.
     const auto finish = [&] {
@@ -116,28 +117,28 @@ void StreamOpener::State::Run(const std::string& url, const std::shared_ptr<Open
         if (running == id) running = 0;
     };
     // Frees what this opening created when the owner abandoned it meanwhile.
-    const auto abandoned = [&](vle::Handle h) {
+    const auto abandoned = [&](engine::Handle h) {
         if (!cancel->cancelled()) return false;
-        vle::ChannelStop(h);
-        vle::StreamFree(h);
-        vle::Handle expected = h;
+        engine::ChannelStop(h);
+        engine::StreamFree(h);
+        engine::Handle expected = h;
         current.compare_exchange_strong(expected, 0);
         return true;
     };
 
-    vle::StreamFree(current.load());
+    engine::StreamFree(current.load());
     if (cancel->cancelled()) return finish();
     Report({StreamStatus::Connecting, 0, {}}, id);
 
     // Titles also come in place between the bytes, for a recording made song by song.
-    const vle::Handle h =
-        vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus | vle::kStreamMeta,
-                             &State::DownloadProc, opening, cancel);
+    const engine::Handle h =
+        engine::StreamCreateURL(url.c_str(), 0, engine::kStreamStatus | engine::kStreamMeta,
+                                &State::DownloadProc, opening, cancel);
     if (h == 0) {
         if (cancel->cancelled()) return finish();
         current = 0;
         // The engine's error code rides along for diagnostics; the window shows only the text.
-        Report({StreamStatus::CannotPlay, vle::ErrorGetCode(), {}}, id);
+        Report({StreamStatus::CannotPlay, engine::ErrorGetCode(), {}}, id);
         return finish();
     }
     opening->handle = h;
@@ -147,40 +148,40 @@ void StreamOpener::State::Run(const std::string& url, const std::shared_ptr<Open
         current_opening = opening;
     }
     current = h;
-    vle::ChannelSetSync(h, vle::SyncType::Reconnect, 0, &State::ReconnectSyncProc, opening);
+    engine::ChannelSetSync(h, engine::SyncType::Reconnect, 0, &State::ReconnectSyncProc, opening);
 
     // Buffering wait until the buffer is more than three quarters full, one report per percent
     // gained: the engine wakes the wait when the next percent's bytes are in, the download ends,
     // the stream goes or the opening is cancelled.
     for (;;) {
-        const std::uint64_t end = vle::StreamGetFilePosition(h, vle::FilePos::End);
-        if (end == vle::kPosFailed) break;
+        const std::uint64_t end = engine::StreamGetFilePosition(h, engine::FilePos::End);
+        if (end == engine::kPosFailed) break;
         const std::uint32_t pct =
-            BufferingPercent(end, vle::StreamGetFilePosition(h, vle::FilePos::Download),
-                             vle::StreamGetFilePosition(h, vle::FilePos::Current));
+            BufferingPercent(end, engine::StreamGetFilePosition(h, engine::FilePos::Download),
+                             engine::StreamGetFilePosition(h, engine::FilePos::Current));
         Report({StreamStatus::Buffering, static_cast<std::int32_t>(pct), {}}, id);
         if (BufferingDone(pct)) break;
         if (abandoned(h)) return finish();
-        if (!vle::StreamWaitBuffer(h, BufferingBytesFor(pct + 1, end), cancel) &&
-            vle::ErrorGetCode() == static_cast<int>(vle::ErrorCode::Handle))
+        if (!engine::StreamWaitBuffer(h, BufferingBytesFor(pct + 1, end), cancel) &&
+            engine::ErrorGetCode() == static_cast<int>(engine::ErrorCode::Handle))
             break;
     }
     if (abandoned(h)) return finish();
 
-    const char* tags = vle::ChannelGetTags(h, vle::TagKind::Icy);
-    if (!tags) tags = vle::ChannelGetTags(h, vle::TagKind::Http);
+    const char* tags = engine::ChannelGetTags(h, engine::TagKind::Icy);
+    if (!tags) tags = engine::ChannelGetTags(h, engine::TagKind::Http);
     WalkStationTags(tags, [&](const StatusReport& r) { Report(r, id); });
-    const char* meta_before = vle::ChannelGetTags(h, vle::TagKind::Meta);
+    const char* meta_before = engine::ChannelGetTags(h, engine::TagKind::Meta);
     const std::string shown = meta_before ? meta_before : "";
     ShowStreamTitle(h, id);
-    vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &State::MetaSyncProc, opening);
+    engine::ChannelSetSync(h, engine::SyncType::Meta, 0, &State::MetaSyncProc, opening);
     // A title that changed between the first look and the sync's registration has no sync call.
-    const char* meta_after = vle::ChannelGetTags(h, vle::TagKind::Meta);
+    const char* meta_after = engine::ChannelGetTags(h, engine::TagKind::Meta);
     if (meta_after && shown != meta_after) ShowStreamTitle(h, id);
     if (abandoned(h)) return finish();
     const int vol = volume ? volume() : 100;
-    vle::ChannelSetAttribute(h, vle::Attribute::Volume, static_cast<float>(vol) / 100.0f);
-    vle::ChannelPlay(h, false);
+    engine::ChannelSetAttribute(h, engine::Attribute::Volume, static_cast<float>(vol) / 100.0f);
+    engine::ChannelPlay(h, false);
     abandoned(h);
     finish();
 }
@@ -194,9 +195,9 @@ StreamOpener::StreamOpener(Reporter reporter, VolumeSource volume, DataSink data
 
 StreamOpener::~StreamOpener() {
     Cancel();
-    const vle::Handle h = state_->current.load();
-    vle::ChannelStop(h);
-    vle::StreamFree(h);
+    const engine::Handle h = state_->current.load();
+    engine::ChannelStop(h);
+    engine::StreamFree(h);
     // A worker still running keeps the state; it reports nothing from now on.
     state_->retired = true;
 }
@@ -206,7 +207,7 @@ std::uint64_t StreamOpener::Start(const std::string& url) {
     opening->id = ++g_last_opening;
     opening->owner = state_;
     if (state_->data) opening->SetSink(state_->data);
-    vle::CancelHandle cancel = std::make_shared<vle::CancelToken>();
+    engine::CancelHandle cancel = std::make_shared<engine::CancelToken>();
     {
         std::lock_guard lock(state_->m);
         if (state_->running != 0) return 0;
@@ -220,7 +221,7 @@ std::uint64_t StreamOpener::Start(const std::string& url) {
 }
 
 void StreamOpener::Cancel() {
-    vle::CancelHandle cancel;
+    engine::CancelHandle cancel;
     {
         std::lock_guard lock(state_->m);
         if (state_->running == 0) return;
@@ -233,9 +234,9 @@ void StreamOpener::Cancel() {
 
 void StreamOpener::StopAndFree() {
     Cancel();
-    const vle::Handle h = state_->current.load();
-    vle::ChannelStop(h);
-    vle::StreamFree(h);
+    const engine::Handle h = state_->current.load();
+    engine::ChannelStop(h);
+    engine::StreamFree(h);
 }
 
 bool StreamOpener::IsOpening() const {
@@ -243,7 +244,7 @@ bool StreamOpener::IsOpening() const {
     return state_->running != 0;
 }
 
-vle::Handle StreamOpener::CurrentStream() const {
+engine::Handle StreamOpener::CurrentStream() const {
     return state_->current.load();
 }
 
@@ -253,7 +254,7 @@ void StreamOpener::ShowStreamTitle() {
         std::lock_guard lock(state_->m);
         opening = state_->current_opening;
     }
-    const vle::Handle h = state_->current.load();
+    const engine::Handle h = state_->current.load();
     state_->ShowStreamTitle(h, opening && opening->handle == h ? opening->id : 0);
 }
 
@@ -263,7 +264,7 @@ bool StreamOpener::AttachSink(DataSink sink) {
         std::lock_guard lock(state_->m);
         opening = state_->current_opening;
     }
-    const vle::Handle h = state_->current.load();
+    const engine::Handle h = state_->current.load();
     if (!opening || h == 0 || opening->handle != h) return false;
     opening->SetSink(std::move(sink));
     return true;

@@ -46,7 +46,7 @@ class StreamOpener {
     // True from Start() until the worker has finished (or Cancel()).
     bool IsOpening() const;
     // The stream being played, 0 before the first opening and after a failed one.
-    vle::Handle CurrentStream() const;
+    engine::Handle CurrentStream() const;
     // Reads the metadata of the current stream and reports its title (status 7).
     void ShowStreamTitle();
     // Hands the current stream's bytes, and the end of its download, to `sink` instead of the

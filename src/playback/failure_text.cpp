@@ -8,9 +8,9 @@
 namespace velmora {
 
 QString CannotPlayText(int engine_error) {
-    if (engine_error == static_cast<int>(vle::ErrorCode::PlaylistCut)) {
+    if (engine_error == static_cast<int>(engine::ErrorCode::PlaylistCut)) {
         return Msg("Can't play the stream: the first %1 entries of its playlist failed")
-            .arg(vle::kPlaylistEntryLimit);
+            .arg(engine::kPlaylistEntryLimit);
     }
     return Msg("Can't play the stream");
 }

@@ -63,7 +63,7 @@ StartFixes PlaybackStartFixes(const StartFixInput& in) {
 bool UserChannelCannotRecord(const QString& url) {
     // HLS streams reach the engine as decoded segments, never as the station's bytes.
     return url.contains(u".asx", Qt::CaseSensitive) || url.contains(u"mms://", Qt::CaseSensitive) ||
-           vle::IsHlsAddress(url.toStdString());
+           engine::IsHlsAddress(url.toStdString());
 }
 
 TitleHint TitleLabelHint(const QString& title) {

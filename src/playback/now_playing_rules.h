@@ -60,7 +60,7 @@ struct StartFixes {
 StartFixes PlaybackStartFixes(const StartFixInput& in);
 
 // True for playlist addresses whose streams cannot be recorded: ".asx" or "mms://" anywhere,
-// case counting, and HLS playlists by the engine's rule for addresses (vle::IsHlsAddress).
+// case counting, and HLS playlists by the engine's rule for addresses (engine::IsHlsAddress).
 bool UserChannelCannotRecord(const QString& url);
 
 struct TitleHint {

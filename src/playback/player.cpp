@@ -14,8 +14,8 @@
 namespace velmora {
 namespace {
 
-bool StateIs(vle::Handle stream, vle::ActiveState state) {
-    return vle::ChannelIsActive(stream) == static_cast<int>(state);
+bool StateIs(engine::Handle stream, engine::ActiveState state) {
+    return engine::ChannelIsActive(stream) == static_cast<int>(state);
 }
 
 }  // namespace
@@ -27,7 +27,7 @@ struct Player::Engine {
     // The playing stream's character set, decided by its texts; reset at each opening.
     ServerTextDecoder decoder;
     // The stream that played when the current opening started; it is not the opening's sound.
-    vle::Handle replaced = 0;
+    engine::Handle replaced = 0;
     bool init_tried = false;
     bool proxy_set = false;
     // --- written here, read by the opening worker before playback starts
@@ -52,9 +52,9 @@ Player::~Player() {
     // Callbacks still due from freed streams find their opening's owner gone and do nothing.
     engine_->opener.reset();
     // The proxy was this Player's choice; the engine outlives it in tests and goes direct again.
-    if (engine_->proxy_set) vle::SetConfigPtr(vle::ConfigPtr::NetProxy, nullptr);
+    if (engine_->proxy_set) engine::SetConfigPtr(engine::ConfigPtr::NetProxy, nullptr);
     // Releasing the engine stops and frees every stream.
-    if (engine_->init_tried) vle::Free();
+    if (engine_->init_tried) engine::Free();
 }
 
 Player::StartupFailure Player::StartEngine() {
@@ -63,7 +63,7 @@ Player::StartupFailure Player::StartEngine() {
     if (start == EngineStart::WrongVersion) return StartupFailure::EngineVersion;
     engine_->init_tried = true;
     if (start == EngineStart::NoOutput) {
-        startup_error_code_ = vle::ErrorGetCode();
+        startup_error_code_ = engine::ErrorGetCode();
         return StartupFailure::SoundCard;
     }
 
@@ -85,17 +85,18 @@ bool Player::IsOpening() const {
 }
 
 bool Player::IsPlaying() const {
-    return StateIs(CurrentStream(), vle::ActiveState::Playing);
+    return StateIs(CurrentStream(), engine::ActiveState::Playing);
 }
 
 bool Player::IsBusy() const {
-    return opening_ != 0 && (IsOpening() || !StateIs(CurrentStream(), vle::ActiveState::Stopped));
+    return opening_ != 0 &&
+           (IsOpening() || !StateIs(CurrentStream(), engine::ActiveState::Stopped));
 }
 
 bool Player::AnalyserData(Magnitudes& out) const {
-    const vle::Handle stream = CurrentStream();
-    if (!StateIs(stream, vle::ActiveState::Playing)) return false;
-    if (vle::ChannelGetData(stream, out.data(), vle::kDataFft1024) < 0) out.fill(0.0f);
+    const engine::Handle stream = CurrentStream();
+    if (!StateIs(stream, engine::ActiveState::Playing)) return false;
+    if (engine::ChannelGetData(stream, out.data(), engine::kDataFft1024) < 0) out.fill(0.0f);
     return true;
 }
 
@@ -105,12 +106,12 @@ bool Player::AttachRecorder(DataSink sink) {
 
 void Player::SetProxy(const char* address) {
     engine_->proxy_set = true;
-    vle::SetConfigPtr(vle::ConfigPtr::NetProxy, address);
+    engine::SetConfigPtr(engine::ConfigPtr::NetProxy, address);
 }
 
 std::uint64_t Player::Play(const std::string& url) {
     if (!engine_->opener || engine_->opener->IsOpening()) return 0;
-    const vle::Handle before = CurrentStream();
+    const engine::Handle before = CurrentStream();
     const std::uint64_t id = engine_->opener->Start(url);
     if (id == 0) return 0;
     opening_ = id;
@@ -142,7 +143,7 @@ void Player::Stop() {
 
 void Player::SetVolume(int position) {
     engine_->volume->store(position);
-    vle::ChannelSetAttribute(CurrentStream(), vle::Attribute::Volume, EngineVolume(position));
+    engine::ChannelSetAttribute(CurrentStream(), engine::Attribute::Volume, EngineVolume(position));
 }
 
 int Player::Volume() const {
@@ -150,7 +151,7 @@ int Player::Volume() const {
 }
 
 void Player::Mute() {
-    vle::ChannelSetAttribute(CurrentStream(), vle::Attribute::Volume, 0.0f);
+    engine::ChannelSetAttribute(CurrentStream(), engine::Attribute::Volume, 0.0f);
 }
 
 void Player::OnReport(const StatusReport& report) {
@@ -190,21 +191,22 @@ void Player::OnReport(const StatusReport& report) {
 
 // Start watch: the opening's own stream makes sound, or the opening ended without any.
 void Player::CheckStarted() {
-    const vle::Handle stream = CurrentStream();
+    const engine::Handle stream = CurrentStream();
     const bool own = stream != 0 && stream != engine_->replaced;
-    if (own && StateIs(stream, vle::ActiveState::Playing)) {
+    if (own && StateIs(stream, engine::ActiveState::Playing)) {
         start_watch_->stop();
         end_watch_->start();
         emit playing(opening_);
         return;
     }
     // A stream that stalls at once is still starting; one that failed was reported as failed.
-    if (!IsOpening() && (!own || StateIs(stream, vle::ActiveState::Stopped))) start_watch_->stop();
+    if (!IsOpening() && (!own || StateIs(stream, engine::ActiveState::Stopped)))
+        start_watch_->stop();
 }
 
 // End watch: a playing stream that ended by itself (the server closed it, reconnecting gave up).
 void Player::CheckEnded() {
-    if (!StateIs(CurrentStream(), vle::ActiveState::Stopped)) return;
+    if (!StateIs(CurrentStream(), engine::ActiveState::Stopped)) return;
     end_watch_->stop();
     emit stopped(opening_);
 }

@@ -55,14 +55,14 @@ StationArgument StationFromArgument(const QString& argument, const QString& work
     const std::string body = file.read(kMaxPlaylistBytes).toStdString();
     const std::string location =
         QUrl::fromLocalFile(info.absoluteFilePath()).toString().toStdString();
-    vle::PlaylistKind kind = vle::PlaylistKindFromUrl(location);
-    if (kind == vle::PlaylistKind::None) kind = vle::PlaylistKindFromBody(body);
+    engine::PlaylistKind kind = engine::PlaylistKindFromUrl(location);
+    if (kind == engine::PlaylistKind::None) kind = engine::PlaylistKindFromBody(body);
     // A list of HLS segments plays only from its own address; a list of variants names them.
     const bool segments =
-        vle::IsHlsPlaylist(body) && body.find("#EXT-X-STREAM-INF") == std::string::npos;
+        engine::IsHlsPlaylist(body) && body.find("#EXT-X-STREAM-INF") == std::string::npos;
     bool cut = false;
-    if (kind != vle::PlaylistKind::None && !segments) {
-        for (const std::string& entry : vle::ParsePlaylist(kind, body, location, &cut)) {
+    if (kind != engine::PlaylistKind::None && !segments) {
+        for (const std::string& entry : engine::ParsePlaylist(kind, body, location, &cut)) {
             const QString address = QString::fromStdString(entry);
             if (IsStationAddress(address)) {
                 return {address, info.completeBaseName(), {}};
@@ -73,7 +73,7 @@ StationArgument StationFromArgument(const QString& argument, const QString& work
         return {{},
                 {},
                 Msg("The first %1 entries of the playlist %2 name no web address to play.")
-                    .arg(vle::kPlaylistEntryLimit)
+                    .arg(engine::kPlaylistEntryLimit)
                     .arg(Quoted(info.fileName()))};
     }
     return {

@@ -12,7 +12,7 @@
 namespace velmora {
 
 struct BackgroundRecording::State {
-    vle::CancelHandle cancel = std::make_shared<vle::CancelToken>();
+    engine::CancelHandle cancel = std::make_shared<engine::CancelToken>();
     std::shared_ptr<DownloadRecording> recording;
     Ended ended;
     std::mutex m;
@@ -43,22 +43,22 @@ BackgroundRecording::BackgroundRecording(DownloadRecordingPlan plan,
     std::lock_guard lock(state_->m);
     state_->worker = StartThread(
         [state = state_, url] {
-            const vle::Handle stream = vle::StreamCreateURL(
-                url.constData(), 0, vle::kStreamStatus | vle::kStreamMeta,
+            const engine::Handle stream = engine::StreamCreateURL(
+                url.constData(), 0, engine::kStreamStatus | engine::kStreamMeta,
                 &DownloadRecording::DownloadProc, state->recording, state->cancel);
             if (!stream) {
-                const int code = vle::ErrorGetCode();
+                const int code = engine::ErrorGetCode();
                 state->recording->Finish();
                 state->ended(false, code);
                 return;
             }
-            vle::ChannelRecordOnly(stream);
+            engine::ChannelRecordOnly(stream);
             {
                 std::unique_lock lock(state->m);
                 state->wake.wait(lock, [&] { return state->stop || state->station_ended; });
             }
             // Freed first, so no byte arrives after the last file is closed.
-            vle::StreamFree(stream);
+            engine::StreamFree(stream);
             state->recording->Finish();
             state->ended(true, 0);
         },

@@ -120,7 +120,7 @@ void DownloadRecording::DownloadProc(const void* buffer, std::uint32_t length, v
     }
     if (length == 0) {
         const std::string line(static_cast<const char*>(buffer));
-        const std::string_view prefix(vle::kMetaLinePrefix);
+        const std::string_view prefix(engine::kMetaLinePrefix);
         if (line.compare(0, prefix.size(), prefix) == 0) {
             if (const auto title = ParseStreamTitle(std::string_view(line).substr(prefix.size())))
                 r->Title(r->decoder_.DecodeName(*title));

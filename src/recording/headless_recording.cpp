@@ -67,7 +67,7 @@ int RunHeadlessRecording(const HeadlessRecordingOptions& options, std::FILE* out
 
     const QByteArray url = options.url.toUtf8();
     // HLS arrives as segments the engine demuxes itself: there is no byte stream to write.
-    if (vle::IsHlsAddress(url.toStdString())) {
+    if (engine::IsHlsAddress(url.toStdString())) {
         std::fprintf(err, "velmora: %s\n",
                      Msg("This stream's format (%1) cannot be recorded from the command line.")
                          .arg(QStringLiteral("HLS"))
@@ -87,20 +87,20 @@ int RunHeadlessRecording(const HeadlessRecordingOptions& options, std::FILE* out
         },
         // Wakes the main thread's wait: the station has ended the recording.
         [] { ::kill(::getpid(), SIGUSR1); });
-    vle::Init(-1, 44100, vle::kInitNoSound, nullptr);
-    vle::SetConfig(vle::Config::NetPlaylist, 1);
-    vle::SetConfig(vle::Config::NetPrebuf, 0);
-    const vle::Handle stream =
-        vle::StreamCreateURL(url.constData(), 0, vle::kStreamStatus | vle::kStreamMeta,
-                             &DownloadRecording::DownloadProc, recorder);
+    engine::Init(-1, 44100, engine::kInitNoSound, nullptr);
+    engine::SetConfig(engine::Config::NetPlaylist, 1);
+    engine::SetConfig(engine::Config::NetPrebuf, 0);
+    const engine::Handle stream =
+        engine::StreamCreateURL(url.constData(), 0, engine::kStreamStatus | engine::kStreamMeta,
+                                &DownloadRecording::DownloadProc, recorder);
     if (!stream) {
         std::fprintf(err, "velmora: %s (%s)\n",
                      Msg("The station could not be opened.").toLocal8Bit().constData(),
-                     vle::ErrorName(static_cast<vle::ErrorCode>(vle::ErrorGetCode())));
-        vle::Free();
+                     engine::ErrorName(static_cast<engine::ErrorCode>(engine::ErrorGetCode())));
+        engine::Free();
         return 1;
     }
-    vle::ChannelRecordOnly(stream);
+    engine::ChannelRecordOnly(stream);
 
     timespec until{};
     clock_gettime(CLOCK_MONOTONIC, &until);
@@ -125,9 +125,9 @@ int RunHeadlessRecording(const HeadlessRecordingOptions& options, std::FILE* out
         if (signal < 0 && errno == EAGAIN) break;
     }
     // Freed first, so no byte arrives after the last song is closed.
-    vle::StreamFree(stream);
+    engine::StreamFree(stream);
     const int failures = recorder->Finish();
-    vle::Free();
+    engine::Free();
     return failures == 0 ? 0 : 1;
 }
 

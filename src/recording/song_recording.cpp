@@ -57,7 +57,7 @@ struct SongRecording::State {
         }
         if (length == 0) {
             const std::string_view line(static_cast<const char*>(data));
-            const std::string_view prefix(vle::kMetaLinePrefix);
+            const std::string_view prefix(engine::kMetaLinePrefix);
             if (line.substr(0, prefix.size()) != prefix) return;
             const std::optional<std::string> text = ParseStreamTitle(line.substr(prefix.size()));
             if (!text) return;

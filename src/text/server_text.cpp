@@ -180,7 +180,7 @@ void AppendCodePage(std::string& out, std::string_view bytes, CodePage page, cha
     out.reserve(out.size() + bytes.size() * 2);
     for (unsigned char b : bytes) {
         const char32_t c = CharAt(b, high);
-        vle::AppendUtf8(out, c != kUndefined ? c : undefined != 0 ? undefined : char32_t{b});
+        engine::AppendUtf8(out, c != kUndefined ? c : undefined != 0 ? undefined : char32_t{b});
     }
 }
 
@@ -298,7 +298,7 @@ std::string DecodeHtmlEntities(std::string_view s) {
             out += s[i++];
             continue;
         }
-        vle::AppendUtf8(out, *c);
+        engine::AppendUtf8(out, *c);
         i = semi + 1;
     }
     return out;

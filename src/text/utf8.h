@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace vle {
+namespace engine {
 
 inline void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -24,4 +24,4 @@ inline void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-}  // namespace vle
+}  // namespace engine

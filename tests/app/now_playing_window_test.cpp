@@ -148,7 +148,7 @@ TEST_F(NowPlayingTest, DirectoryRowsFixedTextsAndRecordOffer) {
     EXPECT_TRUE(record->isVisible());
     EXPECT_FALSE(cannot_record->isVisible());
 
-    const vle::Handle first = window_->CurrentStream();
+    const engine::Handle first = window_->CurrentStream();
     PickRow(combo, 9);
     ASSERT_TRUE(WaitFor(
         [&] { return window_->CurrentStream() != first && Playing() && !start_timer->isActive(); },
@@ -262,7 +262,7 @@ TEST_F(NowPlayingTest, ProxyPanelRoutesTheNextPlay) {
     EXPECT_FALSE(field->isEnabled());
     Click(ProxyOkButton(window_));
     EXPECT_FALSE(panel->isVisible());
-    const vle::Handle proxied = window_->CurrentStream();
+    const engine::Handle proxied = window_->CurrentStream();
     Click(PlayButton(window_));
     ASSERT_TRUE(WaitFor([&] { return window_->CurrentStream() != proxied && Playing(); }, 8s));
     EXPECT_EQ(proxy.Requests().size(), 1u);
@@ -281,7 +281,7 @@ TEST_F(NowPlayingTest, ProxyPanelRoutesTheNextPlay) {
 // the engine reconnects, then the bit rate again once the same stream plays; the station stays
 // shown.
 TEST_F(NowPlayingTest, DroppedStationShowsReconnectingThenPlaysOn) {
-    vle::SetConfig(vle::Config::NetReconnectDelay, 700);
+    engine::SetConfig(engine::Config::NetReconnectDelay, 700);
     StreamServer server;
     StreamRoute route;
     route.audio = Mp3(2.0);
@@ -306,7 +306,7 @@ TEST_F(NowPlayingTest, DroppedStationShowsReconnectingThenPlaysOn) {
     EXPECT_EQ(window_->CurrentStream(), stream);
     EXPECT_EQ(station_->text(), "Reconnect FM");
     EXPECT_EQ(server.ConnectionsTo("/drop").size(), 2u);
-    vle::SetConfig(vle::Config::NetReconnectDelay, 1000);
+    engine::SetConfig(engine::Config::NetReconnectDelay, 1000);
 }
 
 // A stopped window sleeps: only the clock is armed, for its next change, and not at all with the

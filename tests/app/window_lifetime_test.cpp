@@ -89,7 +89,7 @@ TEST_F(WindowLifetime, ClosingWhileOpeningOrPlayingEndsCleanly) {
             form->show();
             play(form);
             const bool played = test::WaitFor(
-                [&] { return vle::ChannelIsActive(form->CurrentStream()) == 1; }, 10s);
+                [&] { return engine::ChannelIsActive(form->CurrentStream()) == 1; }, 10s);
             form->close();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             // Every stream was let go: the server finds each connection dropped.

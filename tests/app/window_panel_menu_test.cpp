@@ -88,7 +88,7 @@ TEST_F(WindowPanelMenuTest, DeleteStopsPlaybackAndShowsNotPlaying) {
     EXPECT_EQ(Channels()->Count(), 2);
     EXPECT_EQ(Channels()->Entry(1).name, "Other");
     EXPECT_EQ(Channels()->SelectedRow(), -1);
-    EXPECT_NE(vle::ChannelIsActive(stream), static_cast<int>(vle::ActiveState::Playing));
+    EXPECT_NE(engine::ChannelIsActive(stream), static_cast<int>(engine::ActiveState::Playing));
     EXPECT_FALSE(Playing());
     EXPECT_EQ(StationLabel(window_)->text(), "Not playing");
     EXPECT_TRUE(TitleLabel(window_)->text().isEmpty());

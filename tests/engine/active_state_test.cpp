@@ -15,23 +15,23 @@ TEST_F(EngineTest, StallsWhenTheServerPausesAndResumesByItself) {
     route.stall_after = 24000;  // 1.5 s of sound, then silence on an open socket
     server_.AddStream("/live", route);
 
-    vle::Handle h = Create(server_.Url("/live"));
+    engine::Handle h = Create(server_.Url("/live"));
     ASSERT_NE(h, 0u);
-    EXPECT_EQ(vle::ChannelIsActive(h), 0);
-    ASSERT_TRUE(vle::ChannelPlay(h, false));
-    EXPECT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(h) == 1; }, Scaled(2000ms)));
-    ASSERT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(h) == 2; }, Scaled(6000ms)))
-        << "is-active " << vle::ChannelIsActive(h);
+    EXPECT_EQ(engine::ChannelIsActive(h), 0);
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
+    EXPECT_TRUE(WaitUntil([&] { return engine::ChannelIsActive(h) == 1; }, Scaled(2000ms)));
+    ASSERT_TRUE(WaitUntil([&] { return engine::ChannelIsActive(h) == 2; }, Scaled(6000ms)))
+        << "is-active " << engine::ChannelIsActive(h);
 
     server_.ResumeStalled();
-    EXPECT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(h) == 1; }, Scaled(4000ms)))
-        << "is-active " << vle::ChannelIsActive(h);
+    EXPECT_TRUE(WaitUntil([&] { return engine::ChannelIsActive(h) == 1; }, Scaled(4000ms)))
+        << "is-active " << engine::ChannelIsActive(h);
     ExpectPlaysBin(h, 24);
 
-    EXPECT_TRUE(vle::ChannelStop(h));
-    EXPECT_EQ(vle::ChannelIsActive(h), 0);
-    EXPECT_TRUE(vle::ChannelPlay(h, false));
-    EXPECT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(h) == 1; }, Scaled(2000ms)));
+    EXPECT_TRUE(engine::ChannelStop(h));
+    EXPECT_EQ(engine::ChannelIsActive(h), 0);
+    EXPECT_TRUE(engine::ChannelPlay(h, false));
+    EXPECT_TRUE(WaitUntil([&] { return engine::ChannelIsActive(h) == 1; }, Scaled(2000ms)));
 }
 
 }  // namespace

@@ -48,16 +48,16 @@ struct SyncTarget {
         std::lock_guard lock(log->m);
         if (end_calls->load() == 0) ++log->syncs_dead_before_the_end;
     }
-    static void Proc(vle::SyncHandle, vle::Handle, std::uint32_t, void*) {}
+    static void Proc(engine::SyncHandle, engine::Handle, std::uint32_t, void*) {}
 };
 
 TEST(CancelTokenTest, WakesRegisteredWaitersOnceAndNeverAfterTheyLeft) {
-    auto token = std::make_shared<vle::CancelToken>();
+    auto token = std::make_shared<engine::CancelToken>();
     int kept = 0, left = 0;
-    vle::CancelToken::Registration stays(token, [&] { ++kept; });
+    engine::CancelToken::Registration stays(token, [&] { ++kept; });
     {
-        vle::CancelToken::Registration leaves(token, [&] { ++left; });
-        vle::CancelToken::Registration moved = std::move(leaves);
+        engine::CancelToken::Registration leaves(token, [&] { ++left; });
+        engine::CancelToken::Registration moved = std::move(leaves);
     }
     EXPECT_FALSE(token->cancelled());
     token->Cancel();
@@ -67,7 +67,7 @@ TEST(CancelTokenTest, WakesRegisteredWaitersOnceAndNeverAfterTheyLeft) {
     EXPECT_EQ(left, 0);
     // Registered after the cancel: runs at once, as the waiter would otherwise sleep through it.
     int late = 0;
-    vle::CancelToken::Registration after(token, [&] { ++late; });
+    engine::CancelToken::Registration after(token, [&] { ++late; });
     EXPECT_EQ(late, 1);
 }
 
@@ -87,29 +87,30 @@ TEST_F(EngineTest, CallbackDataLivesUntilTheEndCallAndNoLonger) {
         const auto end_calls = std::make_shared<std::atomic<int>>(0);
         std::weak_ptr<DownloadTarget> download;
         std::weak_ptr<SyncTarget> sync;
-        vle::Handle h;
+        engine::Handle h;
         {
             auto target = std::make_shared<DownloadTarget>();
             target->log = log;
             target->end_calls = end_calls;
             download = target;
-            h = vle::StreamCreateURL(server_.Url("/paced").c_str(), 0, 0, &DownloadTarget::Proc,
-                                     std::move(target));
-            ASSERT_NE(h, 0u) << vle::ErrorGetCode();
+            h = engine::StreamCreateURL(server_.Url("/paced").c_str(), 0, 0, &DownloadTarget::Proc,
+                                        std::move(target));
+            ASSERT_NE(h, 0u) << engine::ErrorGetCode();
             auto s = std::make_shared<SyncTarget>();
             s->log = log;
             s->end_calls = end_calls;
             sync = s;
-            ASSERT_NE(vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &SyncTarget::Proc, s), 0u);
+            ASSERT_NE(engine::ChannelSetSync(h, engine::SyncType::Meta, 0, &SyncTarget::Proc, s),
+                      0u);
         }
         // The caller kept nothing: the engine holds both while the stream lives.
         EXPECT_FALSE(download.expired());
         EXPECT_FALSE(sync.expired());
         if (i % 3 >= 1) {
-            ASSERT_TRUE(vle::ChannelPlay(h, false));
+            ASSERT_TRUE(engine::ChannelPlay(h, false));
         }
         if (i % 3 == 2) std::this_thread::sleep_for(std::chrono::milliseconds(5 + i % 20));
-        ASSERT_TRUE(vle::StreamFree(h));
+        ASSERT_TRUE(engine::StreamFree(h));
         ASSERT_TRUE(WaitUntil(
             [&] { return download.expired() && sync.expired() && log->Deaths() == i + 1; },
             Scaled(3000ms)));
@@ -128,7 +129,7 @@ TEST_F(EngineTest, CancelledCreationsLetGoOfTheirDataWithoutAnEndCall) {
     const auto log = std::make_shared<Log>();
     const int cycles = Cycles(40);
     for (int i = 0; i < cycles; ++i) {
-        auto cancel = std::make_shared<vle::CancelToken>();
+        auto cancel = std::make_shared<engine::CancelToken>();
         const auto end_calls = std::make_shared<std::atomic<int>>(0);
         auto target = std::make_shared<DownloadTarget>();
         target->log = log;
@@ -138,8 +139,8 @@ TEST_F(EngineTest, CancelledCreationsLetGoOfTheirDataWithoutAnEndCall) {
             std::this_thread::sleep_for(std::chrono::microseconds((i % 5) * 1000));
             cancel->Cancel();
         });
-        EXPECT_EQ(vle::StreamCreateURL(server_.Url("/mute").c_str(), 0, 0, &DownloadTarget::Proc,
-                                       std::move(target), cancel),
+        EXPECT_EQ(engine::StreamCreateURL(server_.Url("/mute").c_str(), 0, 0, &DownloadTarget::Proc,
+                                          std::move(target), cancel),
                   0u);
         canceller.join();
         ASSERT_TRUE(
@@ -177,35 +178,35 @@ TEST_F(EngineTest, TheSoundDeviceRunsOnlyWhileAStreamPlaysAndLingersForTheNextOn
     const auto device = [] { return ThreadsNamed("SDLAudio"); };
     const auto closed = [&] { return device().empty(); };
     const auto linger = Scaled(1000ms);
-    ASSERT_TRUE(
-        vle::SetConfig(vle::Config::DeviceLinger, static_cast<std::uint32_t>(linger.count())));
+    ASSERT_TRUE(engine::SetConfig(engine::Config::DeviceLinger,
+                                  static_cast<std::uint32_t>(linger.count())));
     // Streams of earlier tests have been freed: the device is closed, its thread gone.
     EXPECT_TRUE(WaitUntil(closed, linger + Scaled(2000ms)));
     for (int round = 0; round < 2; ++round) {
-        const vle::Handle h = Create(server_.Url("/tone"));
+        const engine::Handle h = Create(server_.Url("/tone"));
         ASSERT_NE(h, 0u);
         // Created but not playing: still closed.
         EXPECT_TRUE(closed());
-        ASSERT_TRUE(vle::ChannelPlay(h, false));
+        ASSERT_TRUE(engine::ChannelPlay(h, false));
         ExpectPlaysBin(h, 24);
         const std::vector<std::string> opened = device();
         EXPECT_EQ(opened.size(), 1u);
-        ASSERT_TRUE(vle::StreamFree(h));
+        ASSERT_TRUE(engine::StreamFree(h));
         tracked_.clear();
         if (round == 0) {
             // A station change: the next stream plays on the device that is still open.
-            const vle::Handle next = Create(server_.Url("/tone"));
+            const engine::Handle next = Create(server_.Url("/tone"));
             ASSERT_NE(next, 0u);
-            ASSERT_TRUE(vle::ChannelPlay(next, false));
+            ASSERT_TRUE(engine::ChannelPlay(next, false));
             ExpectPlaysBin(next, 24);
             EXPECT_EQ(device(), opened);
-            ASSERT_TRUE(vle::ChannelStop(next));
-            ASSERT_TRUE(vle::StreamFree(next));
+            ASSERT_TRUE(engine::ChannelStop(next));
+            ASSERT_TRUE(engine::StreamFree(next));
             tracked_.clear();
         }
         EXPECT_TRUE(WaitUntil(closed, linger + Scaled(2000ms)));
     }
-    vle::SetConfig(vle::Config::DeviceLinger, 0);
+    engine::SetConfig(engine::Config::DeviceLinger, 0);
 }
 
 }  // namespace

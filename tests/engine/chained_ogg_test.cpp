@@ -32,22 +32,22 @@ TEST_P(ChainedOggTest, PlaysAcrossTheBoundaryAndReportsTitles) {
     route.bytes_per_second = 40000;
     server_.AddStream("/chain.ogg", route);
 
-    vle::Handle h = Create(server_.Url("/chain.ogg"));
-    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
+    engine::Handle h = Create(server_.Url("/chain.ogg"));
+    ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
     const auto meta = std::make_shared<MetaRecorder>();
-    ASSERT_NE(vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &MetaRecorder::Proc, meta), 0u);
+    ASSERT_NE(engine::ChannelSetSync(h, engine::SyncType::Meta, 0, &MetaRecorder::Proc, meta), 0u);
     // The first song's title is known once the stream is identified.
-    const char* tag = vle::ChannelGetTags(h, vle::TagKind::Meta);
+    const char* tag = engine::ChannelGetTags(h, engine::TagKind::Meta);
     ASSERT_NE(tag, nullptr);
     EXPECT_STREQ(tag, "StreamTitle='Artist A - First';");
-    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
     ExpectPlaysBin(h, 24);
 
     // Across the boundary the stream never stops or stalls, and the new title arrives once.
     std::string states;  // every is-active value other than 1, for the failure message
     const bool heard_second = WaitUntil(
         [&] {
-            if (const int state = vle::ChannelIsActive(h); state != 1)
+            if (const int state = engine::ChannelIsActive(h); state != 1)
                 states += std::to_string(state);
             return PeakBin(h) == 48;
         },
@@ -57,10 +57,14 @@ TEST_P(ChainedOggTest, PlaysAcrossTheBoundaryAndReportsTitles) {
     ASSERT_TRUE(meta->WaitForCount(1, Scaled(2000ms)));
     // A repeated title would come while the rest of the stream is read.
     ASSERT_TRUE(WaitUntil(
-        [&] { return vle::StreamGetFilePosition(h, vle::FilePos::Download) >= route.audio.size(); },
+        [&] {
+            return engine::StreamGetFilePosition(h, engine::FilePos::Download) >=
+                   route.audio.size();
+        },
         Scaled(5000ms)));
     EXPECT_EQ(meta->Texts(), std::vector<std::string>{"StreamTitle='Artist B - Second';"});
-    EXPECT_STREQ(vle::ChannelGetTags(h, vle::TagKind::Meta), "StreamTitle='Artist B - Second';");
+    EXPECT_STREQ(engine::ChannelGetTags(h, engine::TagKind::Meta),
+                 "StreamTitle='Artist B - Second';");
     ExpectPlaysBin(h, 48);
 }
 

@@ -27,10 +27,10 @@ TEST_P(CodecPlaybackTest, PlaysTheEncodedTone) {
     route.loop = loops;
     server_.AddStream("/stream", route);
 
-    vle::Handle h = Create(server_.Url("/stream"));
-    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
-    EXPECT_EQ(vle::ErrorGetCode(), 0);
-    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    engine::Handle h = Create(server_.Url("/stream"));
+    ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
+    EXPECT_EQ(engine::ErrorGetCode(), 0);
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
     ExpectPlaysBin(h, GetParam().bin);
 }
 
@@ -55,13 +55,13 @@ TEST_F(EngineTest, WmaNeedsThePlugin) {
     route.style = StatusStyle::Http10;
     server_.AddStream("/wma", route);
 
-    EXPECT_EQ(vle::StreamCreateURL(server_.Url("/wma").c_str(), 0, 0, nullptr, nullptr), 0u);
-    EXPECT_EQ(vle::ErrorGetCode(), static_cast<int>(vle::ErrorCode::Format));
+    EXPECT_EQ(engine::StreamCreateURL(server_.Url("/wma").c_str(), 0, 0, nullptr, nullptr), 0u);
+    EXPECT_EQ(engine::ErrorGetCode(), static_cast<int>(engine::ErrorCode::Format));
 
-    ASSERT_TRUE(vle::PluginLoad(vle::kWmaPlugin, 0));
-    vle::Handle h = Create(server_.Url("/wma"));
-    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
-    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    ASSERT_TRUE(engine::PluginLoad(engine::kWmaPlugin, 0));
+    engine::Handle h = Create(server_.Url("/wma"));
+    ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
     ExpectPlaysBin(h, 40);
 }
 
@@ -74,14 +74,14 @@ TEST_F(EngineTest, VolumeLeavesTheAnalyserAlone) {
     route.loop = true;
     server_.AddStream("/mp3", route);
 
-    vle::Handle h = Create(server_.Url("/mp3"));
+    engine::Handle h = Create(server_.Url("/mp3"));
     ASSERT_NE(h, 0u);
-    EXPECT_TRUE(vle::ChannelSetAttribute(h, vle::Attribute::Volume, 0.0f));
-    EXPECT_EQ(vle::ErrorGetCode(), 0);
-    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    EXPECT_TRUE(engine::ChannelSetAttribute(h, engine::Attribute::Volume, 0.0f));
+    EXPECT_EQ(engine::ErrorGetCode(), 0);
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
     ExpectPlaysBin(h, 32);
-    EXPECT_TRUE(vle::ChannelSetAttribute(h, vle::Attribute::Volume, 1.0f));
-    EXPECT_TRUE(vle::ChannelSetAttribute(h, vle::Attribute::Volume, 0.35f));
+    EXPECT_TRUE(engine::ChannelSetAttribute(h, engine::Attribute::Volume, 1.0f));
+    EXPECT_TRUE(engine::ChannelSetAttribute(h, engine::Attribute::Volume, 0.35f));
     ExpectPlaysBin(h, 32);
 }
 

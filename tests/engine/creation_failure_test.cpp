@@ -6,18 +6,18 @@ namespace velmora::test {
 namespace {
 
 int CreateError(const std::string& url, std::shared_ptr<DownloadRecorder> recorder = nullptr) {
-    vle::DownloadProc* const proc = recorder ? &DownloadRecorder::Proc : nullptr;
-    const vle::Handle h =
-        vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus, proc, std::move(recorder));
-    const int code = vle::ErrorGetCode();
+    engine::DownloadProc* const proc = recorder ? &DownloadRecorder::Proc : nullptr;
+    const engine::Handle h =
+        engine::StreamCreateURL(url.c_str(), 0, engine::kStreamStatus, proc, std::move(recorder));
+    const int code = engine::ErrorGetCode();
     if (h) {
-        vle::StreamFree(h);
+        engine::StreamFree(h);
         return 0;
     }
     return code;
 }
 
-constexpr int Code(vle::ErrorCode code) {
+constexpr int Code(engine::ErrorCode code) {
     return static_cast<int>(code);
 }
 
@@ -30,24 +30,24 @@ TEST_F(EngineTest, NonAudioAnswersFailWithTheirCodes) {
     server_.AddRaw("/garbage", std::string("HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n") +
                                    std::string(20000, '\x01'));
 
-    EXPECT_EQ(CreateError(server_.Url("/page")), Code(vle::ErrorCode::FileForm));
+    EXPECT_EQ(CreateError(server_.Url("/page")), Code(engine::ErrorCode::FileForm));
     const auto recorder = std::make_shared<DownloadRecorder>();
-    EXPECT_EQ(CreateError(server_.Url("/missing"), recorder), Code(vle::ErrorCode::HttpStatus));
+    EXPECT_EQ(CreateError(server_.Url("/missing"), recorder), Code(engine::ErrorCode::HttpStatus));
     // The player shows the server's status line even when creation fails.
     ASSERT_FALSE(recorder->HeaderLines().empty());
     EXPECT_EQ(recorder->HeaderLines()[0], "HTTP/1.0 404 Not Found");
-    EXPECT_EQ(CreateError(server_.Url("/busy")), Code(vle::ErrorCode::HttpStatus));
+    EXPECT_EQ(CreateError(server_.Url("/busy")), Code(engine::ErrorCode::HttpStatus));
     const int garbage = CreateError(server_.Url("/garbage"));
-    EXPECT_TRUE(garbage == Code(vle::ErrorCode::FileForm) ||
-                garbage == Code(vle::ErrorCode::Format))
+    EXPECT_TRUE(garbage == Code(engine::ErrorCode::FileForm) ||
+                garbage == Code(engine::ErrorCode::Format))
         << garbage;
 }
 
 TEST_F(EngineTest, UnreachableAndBadAddressesFail) {
     EXPECT_EQ(CreateError("http://127.0.0.1:" + std::to_string(RefusedPort()) + "/"),
-              Code(vle::ErrorCode::FileOpen));
-    EXPECT_EQ(CreateError(""), Code(vle::ErrorCode::FileOpen));
-    EXPECT_EQ(CreateError("not a url"), Code(vle::ErrorCode::FileOpen));
+              Code(engine::ErrorCode::FileOpen));
+    EXPECT_EQ(CreateError(""), Code(engine::ErrorCode::FileOpen));
+    EXPECT_EQ(CreateError("not a url"), Code(engine::ErrorCode::FileOpen));
 }
 
 TEST_F(EngineTest, SilentServersTimeOut) {
@@ -61,11 +61,11 @@ TEST_F(EngineTest, SilentServersTimeOut) {
     stall.audio = EncodeSine(spec);
     stall.stall_after = 0;
     server_.AddStream("/stall", stall);
-    ASSERT_TRUE(vle::SetConfig(vle::Config::NetTimeout, 1500));
+    ASSERT_TRUE(engine::SetConfig(engine::Config::NetTimeout, 1500));
 
     for (const char* path : {"/mute", "/stall"}) {
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(CreateError(server_.Url(path)), Code(vle::ErrorCode::Timeout)) << path;
+        EXPECT_EQ(CreateError(server_.Url(path)), Code(engine::ErrorCode::Timeout)) << path;
         const auto took = std::chrono::steady_clock::now() - start;
         EXPECT_GE(took, 1200ms) << path;
         EXPECT_LT(took, Scaled(4000ms)) << path;

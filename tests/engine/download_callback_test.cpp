@@ -41,8 +41,8 @@ TEST_P(DownloadCallbackTest, DeliversHeadAudioAndOneEnd) {
     server_.AddStream("/live", route);
 
     const auto recorder = std::make_shared<DownloadRecorder>();
-    vle::Handle h = Create(server_.Url("/live?session=1"), recorder);
-    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
+    engine::Handle h = Create(server_.Url("/live?session=1"), recorder);
+    ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
 
     // The head has been passed on by the time creation returns.
     std::vector<std::string> head = recorder->HeaderLines();
@@ -69,17 +69,17 @@ TEST_P(DownloadCallbackTest, DeliversHeadAudioAndOneEnd) {
     ASSERT_EQ(sent.size(), route.audio.size());
     EXPECT_TRUE(recorder->Audio() == sent)
         << "received " << recorder->Audio().size() << " bytes, sent " << sent.size();
-    EXPECT_EQ(vle::StreamGetFilePosition(h, vle::FilePos::Download), sent.size());
+    EXPECT_EQ(engine::StreamGetFilePosition(h, engine::FilePos::Download), sent.size());
 
     // ICY answers keep their head as ICY tags, HTTP answers as HTTP tags.
-    const vle::TagKind kind =
-        GetParam().style == StatusStyle::Icy ? vle::TagKind::Icy : vle::TagKind::Http;
-    std::vector<std::string> tags = TagLines(vle::ChannelGetTags(h, kind));
+    const engine::TagKind kind =
+        GetParam().style == StatusStyle::Icy ? engine::TagKind::Icy : engine::TagKind::Http;
+    std::vector<std::string> tags = TagLines(engine::ChannelGetTags(h, kind));
     for (const std::string& line : route.headers)
         EXPECT_NE(std::find(tags.begin(), tags.end(), line), tags.end()) << line;
 
     // Freeing after the end must not call back again.
-    ASSERT_TRUE(vle::StreamFree(h));
+    ASSERT_TRUE(engine::StreamFree(h));
     ASSERT_TRUE(WaitUntilReleased(recorder, Scaled(2000ms)));
     EXPECT_EQ(recorder->EndCalls(), 1);
 }
@@ -107,16 +107,16 @@ TEST_F(EngineTest, DroppedConnectionEndsOnceAndDrains) {
     server_.AddStream("/drop", route);
 
     const auto recorder = std::make_shared<DownloadRecorder>();
-    vle::Handle h = Create(server_.Url("/drop"), recorder);
+    engine::Handle h = Create(server_.Url("/drop"), recorder);
     ASSERT_NE(h, 0u);
-    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
     ASSERT_TRUE(recorder->WaitForEnd(Scaled(3000ms)));
-    EXPECT_EQ(vle::ChannelIsActive(h), 1);
+    EXPECT_EQ(engine::ChannelIsActive(h), 1);
     EXPECT_EQ(recorder->Audio().size(), 40000u);
     EXPECT_TRUE(recorder->Audio() == server_.ConnectionsTo("/drop")[0].sent_audio);
 
-    ASSERT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(h) == 0; }, Scaled(6000ms)))
-        << "is-active " << vle::ChannelIsActive(h);
+    ASSERT_TRUE(WaitUntil([&] { return engine::ChannelIsActive(h) == 0; }, Scaled(6000ms)))
+        << "is-active " << engine::ChannelIsActive(h);
     EXPECT_EQ(recorder->EndCalls(), 1);
 }
 
@@ -129,7 +129,7 @@ TEST_F(EngineTest, SmallPiecesArriveInBatchesAndNothingIsHeldWhenTheServerPauses
     for (const Row& r :
          {Row{0, 4, 1}, Row{16000, 0.9, 1}, Row{16000, NAN, 1}, Row{16000, 4, 2048},
           Row{16000, 2, 1024}, Row{40000, 4, 8192}, Row{1000000, 60, 8192}, Row{2000, 4, 1}}) {
-        EXPECT_EQ(vle::ReceiveBatchBytes(r.bytes_per_second, r.buffered_seconds), r.batch)
+        EXPECT_EQ(engine::ReceiveBatchBytes(r.bytes_per_second, r.buffered_seconds), r.batch)
             << r.bytes_per_second << " B/s, " << r.buffered_seconds << " s";
     }
 
@@ -140,16 +140,16 @@ TEST_F(EngineTest, SmallPiecesArriveInBatchesAndNothingIsHeldWhenTheServerPauses
     route.stall_after = route.burst_bytes + 16000 * 8;
     server_.AddStream("/pieces", route);
     const auto recorder = std::make_shared<DownloadRecorder>();
-    const vle::Handle h = Create(server_.Url("/pieces"), recorder);
-    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
-    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    const engine::Handle h = Create(server_.Url("/pieces"), recorder);
+    ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
 
     // Whatever the server sent before its pause arrives within a second, short of a batch or not.
     ASSERT_TRUE(server_.WaitForAudioSent("/pieces", route.stall_after, Scaled(12000ms)));
     EXPECT_TRUE(
         WaitUntil([&] { return recorder->Audio().size() == route.stall_after; }, Scaled(1500ms)))
         << recorder->Audio().size() << " of " << route.stall_after;
-    EXPECT_EQ(vle::ChannelIsActive(h), 1);
+    EXPECT_EQ(engine::ChannelIsActive(h), 1);
 
     // The rate is known four seconds into the paced part; the two seconds of pieces after that
     // (100 of them) are counted by where they lie in the stream, not by the clock.
@@ -163,7 +163,7 @@ TEST_F(EngineTest, SmallPiecesArriveInBatchesAndNothingIsHeldWhenTheServerPauses
     }
     EXPECT_LE(calls, 30) << "one wake-up per piece";
     EXPECT_TRUE(recorder->Audio() == server_.ConnectionsTo("/pieces")[0].sent_audio);
-    vle::StreamFree(h);
+    engine::StreamFree(h);
 }
 
 }  // namespace

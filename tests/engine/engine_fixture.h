@@ -83,7 +83,8 @@ class DownloadRecorder {
 // Collects the META text at every metadata sync.
 class MetaRecorder {
   public:
-    static void Proc(vle::SyncHandle sync, vle::Handle stream, std::uint32_t data, void* user);
+    static void Proc(engine::SyncHandle sync, engine::Handle stream, std::uint32_t data,
+                     void* user);
     std::vector<std::string> Texts() const;
     bool WaitForCount(std::size_t count, std::chrono::milliseconds timeout) const;
 
@@ -96,7 +97,7 @@ class MetaRecorder {
 // The zero-terminated lines of an ICY or HTTP tag block, up to the empty one.
 std::vector<std::string> TagLines(const char* tags);
 // Index of the strongest FFT bin (1..511) of what the stream is playing, -1 on failure.
-int PeakBin(vle::Handle stream, float* magnitude = nullptr);
+int PeakBin(engine::Handle stream, float* magnitude = nullptr);
 // A loopback port with nothing listening on it.
 std::uint16_t RefusedPort();
 
@@ -113,15 +114,16 @@ class EngineTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
     // Tracks a handle so that TearDown frees it.
-    vle::Handle Track(vle::Handle stream);
+    engine::Handle Track(engine::Handle stream);
     // The engine keeps `recorder` for as long as it may call it.
-    vle::Handle Create(const std::string& url, std::shared_ptr<DownloadRecorder> recorder = nullptr,
-                       vle::CancelHandle cancel = nullptr);
+    engine::Handle Create(const std::string& url,
+                          std::shared_ptr<DownloadRecorder> recorder = nullptr,
+                          engine::CancelHandle cancel = nullptr);
     // Waits until the stream plays and its spectrum peaks at `bin`.
-    void ExpectPlaysBin(vle::Handle stream, int bin);
+    void ExpectPlaysBin(engine::Handle stream, int bin);
 
     StreamServer server_;
-    std::vector<vle::Handle> tracked_;
+    std::vector<engine::Handle> tracked_;
 };
 
 // --- definitions
@@ -130,7 +132,7 @@ namespace detail {
 
 class EngineEnvironment : public ::testing::Environment {
   public:
-    void TearDown() override { vle::Free(); }
+    void TearDown() override { engine::Free(); }
 };
 
 inline ::testing::Environment* const kEnvironment =
@@ -213,9 +215,10 @@ inline bool DownloadRecorder::WaitUntilBlocked(std::chrono::milliseconds timeout
     return changed_.wait_for(lock, timeout, [this] { return blocked_; });
 }
 
-inline void MetaRecorder::Proc(vle::SyncHandle, vle::Handle stream, std::uint32_t, void* user) {
+inline void MetaRecorder::Proc(engine::SyncHandle, engine::Handle stream, std::uint32_t,
+                               void* user) {
     auto* self = static_cast<MetaRecorder*>(user);
-    const char* meta = vle::ChannelGetTags(stream, vle::TagKind::Meta);
+    const char* meta = engine::ChannelGetTags(stream, engine::TagKind::Meta);
     {
         std::lock_guard lock(self->mutex_);
         self->texts_.emplace_back(meta ? meta : "<null>");
@@ -239,9 +242,9 @@ inline std::vector<std::string> TagLines(const char* tags) {
     return lines;
 }
 
-inline int PeakBin(vle::Handle stream, float* magnitude) {
+inline int PeakBin(engine::Handle stream, float* magnitude) {
     float fft[512] = {};
-    if (vle::ChannelGetData(stream, fft, vle::kDataFft1024) < 0) return -1;
+    if (engine::ChannelGetData(stream, fft, engine::kDataFft1024) < 0) return -1;
     int best = 1;
     for (int i = 2; i < 512; ++i)
         if (fft[i] > fft[best]) best = i;
@@ -259,39 +262,39 @@ inline std::uint16_t RefusedPort() {
 inline void EngineTest::SetUp() {
     static const bool initialised = [] {
         ::setenv("SDL_AUDIODRIVER", "dummy", 0);
-        const bool ok = vle::Init(-1, 44100, 0, nullptr);
-        vle::SetConfig(vle::Config::NetPlaylist, 1);
-        vle::SetConfig(vle::Config::NetPrebuf, 0);
+        const bool ok = engine::Init(-1, 44100, 0, nullptr);
+        engine::SetConfig(engine::Config::NetPlaylist, 1);
+        engine::SetConfig(engine::Config::NetPrebuf, 0);
         return ok;
     }();
-    ASSERT_TRUE(initialised) << "engine initialisation failed, code " << vle::ErrorGetCode();
-    vle::SetConfigPtr(vle::ConfigPtr::NetProxy, nullptr);
-    vle::SetConfig(vle::Config::NetTimeout, 10000);
+    ASSERT_TRUE(initialised) << "engine initialisation failed, code " << engine::ErrorGetCode();
+    engine::SetConfigPtr(engine::ConfigPtr::NetProxy, nullptr);
+    engine::SetConfig(engine::Config::NetTimeout, 10000);
     // Most tests follow one connection to its end; the reconnection tests turn reconnecting on.
-    vle::SetConfig(vle::Config::NetReconnect, 0);
+    engine::SetConfig(engine::Config::NetReconnect, 0);
 }
 
 inline void EngineTest::TearDown() {
-    for (vle::Handle h : tracked_) vle::StreamFree(h);
+    for (engine::Handle h : tracked_) engine::StreamFree(h);
     tracked_.clear();
 }
 
-inline vle::Handle EngineTest::Track(vle::Handle stream) {
+inline engine::Handle EngineTest::Track(engine::Handle stream) {
     if (stream) tracked_.push_back(stream);
     return stream;
 }
 
-inline vle::Handle EngineTest::Create(const std::string& url,
-                                      std::shared_ptr<DownloadRecorder> recorder,
-                                      vle::CancelHandle cancel) {
-    vle::DownloadProc* const proc = recorder ? &DownloadRecorder::Proc : nullptr;
-    return Track(vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus, proc, std::move(recorder),
-                                      std::move(cancel)));
+inline engine::Handle EngineTest::Create(const std::string& url,
+                                         std::shared_ptr<DownloadRecorder> recorder,
+                                         engine::CancelHandle cancel) {
+    engine::DownloadProc* const proc = recorder ? &DownloadRecorder::Proc : nullptr;
+    return Track(engine::StreamCreateURL(url.c_str(), 0, engine::kStreamStatus, proc,
+                                         std::move(recorder), std::move(cancel)));
 }
 
-inline void EngineTest::ExpectPlaysBin(vle::Handle stream, int bin) {
-    ASSERT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(stream) == 1; }, Scaled(3000ms)))
-        << "is-active " << vle::ChannelIsActive(stream);
+inline void EngineTest::ExpectPlaysBin(engine::Handle stream, int bin) {
+    ASSERT_TRUE(WaitUntil([&] { return engine::ChannelIsActive(stream) == 1; }, Scaled(3000ms)))
+        << "is-active " << engine::ChannelIsActive(stream);
     // The analyser's window fills with decoded sound: until it is full, the peak is weaker.
     float magnitude = 0;
     int peak = -1;

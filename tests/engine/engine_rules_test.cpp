@@ -14,7 +14,7 @@
 #include "engine/proxy_address.h"
 #include "support/test_audio.h"
 
-namespace vle {
+namespace engine {
 namespace {
 
 using velmora::test::AudioCodec;
@@ -320,4 +320,4 @@ TEST(ProxyAddressTest, SplitsHostAndCredentials) {
 }
 
 }  // namespace
-}  // namespace vle
+}  // namespace engine

@@ -33,21 +33,21 @@ TEST_F(EngineTest, CancelWhileConnecting) {
     server_.AddStream("/head", head_only);
 
     // Cancelled before it starts: no connection at all.
-    auto early = std::make_shared<vle::CancelToken>();
+    auto early = std::make_shared<engine::CancelToken>();
     early->Cancel();
     EXPECT_EQ(Create(server_.Url("/mute"), nullptr, early), 0u);
-    EXPECT_EQ(vle::ErrorGetCode(), static_cast<int>(vle::ErrorCode::Aborted));
+    EXPECT_EQ(engine::ErrorGetCode(), static_cast<int>(engine::ErrorCode::Aborted));
 
     const int cycles = Cycles(200);
     for (int i = 0; i < cycles; ++i) {
-        auto cancel = std::make_shared<vle::CancelToken>();
+        auto cancel = std::make_shared<engine::CancelToken>();
         std::atomic<int> code{-2};
-        std::atomic<vle::Handle> handle{1};
+        std::atomic<engine::Handle> handle{1};
         const auto start = std::chrono::steady_clock::now();
         std::thread opener([&, url = server_.Url(i % 2 ? "/mute" : "/head")] {
-            handle =
-                vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus, nullptr, nullptr, cancel);
-            code = vle::ErrorGetCode();
+            handle = engine::StreamCreateURL(url.c_str(), 0, engine::kStreamStatus, nullptr,
+                                             nullptr, cancel);
+            code = engine::ErrorGetCode();
         });
         // Vary the moment: before, during and after the connection is made.
         std::this_thread::sleep_for(std::chrono::microseconds((i % 7) * 700));
@@ -55,7 +55,7 @@ TEST_F(EngineTest, CancelWhileConnecting) {
         opener.join();
         const auto took = std::chrono::steady_clock::now() - start;
         ASSERT_EQ(handle, 0u) << "cycle " << i;
-        ASSERT_EQ(code, static_cast<int>(vle::ErrorCode::Aborted)) << "cycle " << i;
+        ASSERT_EQ(code, static_cast<int>(engine::ErrorCode::Aborted)) << "cycle " << i;
         ASSERT_LT(took, Scaled(1000ms)) << "cycle " << i;
     }
     // Every abandoned connection has been closed by the engine.
@@ -70,21 +70,21 @@ TEST_F(EngineTest, FreeFromAnotherThreadWhileBufferingAndPlaying) {
     for (int i = 0; i < cycles; ++i) {
         const auto recorder = std::make_shared<DownloadRecorder>();
         recorders.push_back(recorder);
-        std::atomic<vle::Handle> handle{0};
+        std::atomic<engine::Handle> handle{0};
         std::thread opener([&, url = server_.Url("/paced")] {
-            handle = vle::StreamCreateURL(url.c_str(), 0, vle::kStreamStatus,
-                                          &DownloadRecorder::Proc, recorder);
+            handle = engine::StreamCreateURL(url.c_str(), 0, engine::kStreamStatus,
+                                             &DownloadRecorder::Proc, recorder);
         });
         opener.join();
-        ASSERT_NE(handle, 0u) << "cycle " << i << " error " << vle::ErrorGetCode();
+        ASSERT_NE(handle, 0u) << "cycle " << i << " error " << engine::ErrorGetCode();
         // Thirds: free at once (buffering), after play started, after some playing.
         if (i % 3 >= 1) {
-            ASSERT_TRUE(vle::ChannelPlay(handle, false));
+            ASSERT_TRUE(engine::ChannelPlay(handle, false));
         }
         if (i % 3 == 2) std::this_thread::sleep_for(std::chrono::milliseconds(5 + i % 20));
-        std::thread freer([&] { EXPECT_TRUE(vle::StreamFree(handle)); });
+        std::thread freer([&] { EXPECT_TRUE(engine::StreamFree(handle)); });
         freer.join();
-        EXPECT_EQ(vle::ChannelIsActive(handle), 0);
+        EXPECT_EQ(engine::ChannelIsActive(handle), 0);
     }
     // Every freed stream lets go of its connection.
     EXPECT_TRUE(server_.WaitForFinished(cycles, Scaled(5000ms)));
@@ -94,21 +94,21 @@ TEST_F(EngineTest, FreeFromAnotherThreadWhileBufferingAndPlaying) {
     }
 
     // The engine still plays after all that.
-    vle::Handle h = Create(server_.Url("/paced"));
+    engine::Handle h = Create(server_.Url("/paced"));
     ASSERT_NE(h, 0u);
-    ASSERT_TRUE(vle::ChannelPlay(h, false));
-    EXPECT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(h) == 1; }, Scaled(3000ms)));
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
+    EXPECT_TRUE(WaitUntil([&] { return engine::ChannelIsActive(h) == 1; }, Scaled(3000ms)));
 }
 
 TEST_F(EngineTest, FreeEndsTheDownloadWithOneEndCall) {
     // A recording relies on the end call to close its file, also when the stream is freed.
     server_.AddStream("/paced", PacedStream());
     const auto recorder = std::make_shared<DownloadRecorder>();
-    vle::Handle h = Create(server_.Url("/paced"), recorder);
+    engine::Handle h = Create(server_.Url("/paced"), recorder);
     ASSERT_NE(h, 0u);
-    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
     ASSERT_TRUE(recorder->WaitForAudio(50000, Scaled(3000ms)));
-    ASSERT_TRUE(vle::StreamFree(h));
+    ASSERT_TRUE(engine::StreamFree(h));
     EXPECT_TRUE(WaitUntilReleased(recorder, Scaled(2000ms)));
     EXPECT_EQ(recorder->EndCalls(), 1);
 }
@@ -118,16 +118,16 @@ TEST_F(EngineTest, FreeDoesNotWaitForABlockedCallback) {
     server_.AddStream("/paced", PacedStream());
     const auto recorder = std::make_shared<DownloadRecorder>();
     recorder->BlockAudioCalls();
-    vle::Handle h = vle::StreamCreateURL(server_.Url("/paced").c_str(), 0, vle::kStreamStatus,
-                                         &DownloadRecorder::Proc, recorder);
+    engine::Handle h = engine::StreamCreateURL(
+        server_.Url("/paced").c_str(), 0, engine::kStreamStatus, &DownloadRecorder::Proc, recorder);
     ASSERT_NE(h, 0u);
-    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
     ASSERT_TRUE(recorder->WaitUntilBlocked(Scaled(3000ms)));
 
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(vle::StreamFree(h));
+    EXPECT_TRUE(engine::StreamFree(h));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
-    EXPECT_EQ(vle::ChannelIsActive(h), 0);
+    EXPECT_EQ(engine::ChannelIsActive(h), 0);
     recorder->Release();
     // Out of the callback, the engine's thread lets go of the connection.
     EXPECT_TRUE(server_.WaitForFinished(1, Scaled(3000ms)));
@@ -158,16 +158,16 @@ TEST_F(EngineTest, CreationsThatFailDeliverNothingUnderCancelsAndFrees) {
     const std::vector<std::string> urls = {server_.Url("/short"), server_.Url("/chunked"),
                                            server_.Url("/live"), server_.Url("/drop")};
     // The pre-buffer wait keeps creations of paced streams open for a second, with audio flowing.
-    vle::SetConfig(vle::Config::NetPrebuf, 1);
+    engine::SetConfig(engine::Config::NetPrebuf, 1);
 
     struct Creation {
         std::shared_ptr<DownloadRecorder> recorder = std::make_shared<DownloadRecorder>();
-        vle::CancelHandle cancel = std::make_shared<vle::CancelToken>();
-        vle::Handle handle = 0;
+        engine::CancelHandle cancel = std::make_shared<engine::CancelToken>();
+        engine::Handle handle = 0;
     };
     std::mutex m;
     std::vector<std::shared_ptr<Creation>> open, failed, all;
-    std::vector<vle::Handle> created;
+    std::vector<engine::Handle> created;
     std::atomic<bool> stop{false};
     std::vector<std::thread> threads;
     for (int t = 0; t < 2; ++t) {
@@ -180,8 +180,8 @@ TEST_F(EngineTest, CreationsThatFailDeliverNothingUnderCancelsAndFrees) {
                     all.push_back(c);
                 }
                 c->handle =
-                    vle::StreamCreateURL(urls[i % urls.size()].c_str(), 0, vle::kStreamStatus,
-                                         &DownloadRecorder::Proc, c->recorder, c->cancel);
+                    engine::StreamCreateURL(urls[i % urls.size()].c_str(), 0, engine::kStreamStatus,
+                                            &DownloadRecorder::Proc, c->recorder, c->cancel);
                 std::lock_guard lock(m);
                 open.erase(std::find(open.begin(), open.end(), c));
                 if (c->handle)
@@ -194,8 +194,8 @@ TEST_F(EngineTest, CreationsThatFailDeliverNothingUnderCancelsAndFrees) {
             std::minstd_rand random(t + 1);
             while (!stop) {
                 std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
-                vle::CancelHandle cancel;
-                vle::Handle h = 0;
+                engine::CancelHandle cancel;
+                engine::Handle h = 0;
                 {
                     std::lock_guard lock(m);
                     if (!open.empty()) cancel = open[random() % open.size()]->cancel;
@@ -205,15 +205,15 @@ TEST_F(EngineTest, CreationsThatFailDeliverNothingUnderCancelsAndFrees) {
                     }
                 }
                 if (cancel) cancel->Cancel();
-                if (h) vle::StreamFree(h);
+                if (h) engine::StreamFree(h);
             }
         });
     }
     std::this_thread::sleep_for(std::chrono::seconds(StressSeconds()));
     stop = true;
     for (auto& th : threads) th.join();
-    for (vle::Handle h : created) vle::StreamFree(h);
-    vle::SetConfig(vle::Config::NetPrebuf, 0);
+    for (engine::Handle h : created) engine::StreamFree(h);
+    engine::SetConfig(engine::Config::NetPrebuf, 0);
 
     // Every connection's thread lets go of the callback's data as its very last act.
     ASSERT_TRUE(WaitUntil(
@@ -242,10 +242,10 @@ struct BlockingSync {
     std::condition_variable cv;
     bool inside = false;
     bool release = false;
-    static void Proc(vle::SyncHandle, vle::Handle stream, std::uint32_t, void* user) {
+    static void Proc(engine::SyncHandle, engine::Handle stream, std::uint32_t, void* user) {
         auto* self = static_cast<BlockingSync*>(user);
         // Reads the title like the player does, then waits for the "window".
-        vle::ChannelGetTags(stream, vle::TagKind::Meta);
+        engine::ChannelGetTags(stream, engine::TagKind::Meta);
         std::unique_lock lock(self->mutex);
         self->inside = true;
         self->cv.notify_all();
@@ -260,16 +260,17 @@ TEST_F(EngineTest, FreeDoesNotWaitForABlockedSync) {
     route.titles = {{14, "One"}, {15, "Two"}};
     server_.AddStream("/titled", route);
     const auto sync = std::make_shared<BlockingSync>();
-    vle::Handle h = vle::StreamCreateURL(server_.Url("/titled").c_str(), 0, 0, nullptr, nullptr);
+    engine::Handle h =
+        engine::StreamCreateURL(server_.Url("/titled").c_str(), 0, 0, nullptr, nullptr);
     ASSERT_NE(h, 0u);
-    ASSERT_NE(vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &BlockingSync::Proc, sync), 0u);
-    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    ASSERT_NE(engine::ChannelSetSync(h, engine::SyncType::Meta, 0, &BlockingSync::Proc, sync), 0u);
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
     {
         std::unique_lock lock(sync->mutex);
         ASSERT_TRUE(sync->cv.wait_for(lock, Scaled(4000ms), [&] { return sync->inside; }));
     }
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(vle::StreamFree(h));
+    EXPECT_TRUE(engine::StreamFree(h));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
     {
         std::lock_guard lock(sync->mutex);

@@ -5,33 +5,33 @@
 namespace velmora::test {
 namespace {
 
-constexpr int kHandleError = static_cast<int>(vle::ErrorCode::Handle);
+constexpr int kHandleError = static_cast<int>(engine::ErrorCode::Handle);
 
-void ExpectDead(vle::Handle h) {
+void ExpectDead(engine::Handle h) {
     SCOPED_TRACE("handle " + std::to_string(h));
     float fft[512];
     const auto meta = std::make_shared<MetaRecorder>();
-    EXPECT_EQ(vle::StreamGetFilePosition(h, vle::FilePos::End), vle::kPosFailed);
-    EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
-    EXPECT_EQ(vle::StreamGetFilePosition(h, vle::FilePos::Download), vle::kPosFailed);
-    EXPECT_EQ(vle::StreamGetFilePosition(h, vle::FilePos::Current), vle::kPosFailed);
-    EXPECT_EQ(vle::ChannelGetTags(h, vle::TagKind::Icy), nullptr);
-    EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
-    EXPECT_EQ(vle::ChannelGetTags(h, vle::TagKind::Meta), nullptr);
-    EXPECT_EQ(vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &MetaRecorder::Proc, meta), 0u);
-    EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
-    EXPECT_FALSE(vle::ChannelSetAttribute(h, vle::Attribute::Volume, 0.5f));
-    EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
-    EXPECT_FALSE(vle::ChannelPlay(h, false));
-    EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
-    EXPECT_FALSE(vle::ChannelStop(h));
-    EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
-    EXPECT_EQ(vle::ChannelIsActive(h), 0);
-    EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
-    EXPECT_EQ(vle::ChannelGetData(h, fft, vle::kDataFft1024), -1);
-    EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
-    EXPECT_FALSE(vle::StreamFree(h));
-    EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
+    EXPECT_EQ(engine::StreamGetFilePosition(h, engine::FilePos::End), engine::kPosFailed);
+    EXPECT_EQ(engine::ErrorGetCode(), kHandleError);
+    EXPECT_EQ(engine::StreamGetFilePosition(h, engine::FilePos::Download), engine::kPosFailed);
+    EXPECT_EQ(engine::StreamGetFilePosition(h, engine::FilePos::Current), engine::kPosFailed);
+    EXPECT_EQ(engine::ChannelGetTags(h, engine::TagKind::Icy), nullptr);
+    EXPECT_EQ(engine::ErrorGetCode(), kHandleError);
+    EXPECT_EQ(engine::ChannelGetTags(h, engine::TagKind::Meta), nullptr);
+    EXPECT_EQ(engine::ChannelSetSync(h, engine::SyncType::Meta, 0, &MetaRecorder::Proc, meta), 0u);
+    EXPECT_EQ(engine::ErrorGetCode(), kHandleError);
+    EXPECT_FALSE(engine::ChannelSetAttribute(h, engine::Attribute::Volume, 0.5f));
+    EXPECT_EQ(engine::ErrorGetCode(), kHandleError);
+    EXPECT_FALSE(engine::ChannelPlay(h, false));
+    EXPECT_EQ(engine::ErrorGetCode(), kHandleError);
+    EXPECT_FALSE(engine::ChannelStop(h));
+    EXPECT_EQ(engine::ErrorGetCode(), kHandleError);
+    EXPECT_EQ(engine::ChannelIsActive(h), 0);
+    EXPECT_EQ(engine::ErrorGetCode(), kHandleError);
+    EXPECT_EQ(engine::ChannelGetData(h, fft, engine::kDataFft1024), -1);
+    EXPECT_EQ(engine::ErrorGetCode(), kHandleError);
+    EXPECT_FALSE(engine::StreamFree(h));
+    EXPECT_EQ(engine::ErrorGetCode(), kHandleError);
 }
 
 TEST_F(EngineTest, DeadHandlesFailEveryCall) {
@@ -42,39 +42,40 @@ TEST_F(EngineTest, DeadHandlesFailEveryCall) {
     server_.AddStream("/mount", route);
 
     ExpectDead(0);
-    vle::Handle h = vle::StreamCreateURL(server_.Url("/mount").c_str(), 0, 0, nullptr, nullptr);
+    engine::Handle h =
+        engine::StreamCreateURL(server_.Url("/mount").c_str(), 0, 0, nullptr, nullptr);
     ASSERT_NE(h, 0u);
-    ASSERT_TRUE(vle::ChannelPlay(h, false));
-    ASSERT_TRUE(vle::StreamFree(h));
-    EXPECT_EQ(vle::ErrorGetCode(), 0);
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
+    ASSERT_TRUE(engine::StreamFree(h));
+    EXPECT_EQ(engine::ErrorGetCode(), 0);
     ExpectDead(h);
     ExpectDead(h + 1);
 
     // Freed handles are not handed out again soon, so a stale one stays dead.
-    std::vector<vle::Handle> seen{h};
+    std::vector<engine::Handle> seen{h};
     for (int i = 0; i < 20; ++i) {
-        vle::Handle next =
-            vle::StreamCreateURL(server_.Url("/mount").c_str(), 0, 0, nullptr, nullptr);
+        engine::Handle next =
+            engine::StreamCreateURL(server_.Url("/mount").c_str(), 0, 0, nullptr, nullptr);
         ASSERT_NE(next, 0u);
         EXPECT_EQ(std::find(seen.begin(), seen.end(), next), seen.end()) << next;
         seen.push_back(next);
         ExpectDead(h);
-        ASSERT_TRUE(vle::StreamFree(next));
+        ASSERT_TRUE(engine::StreamFree(next));
     }
 
     // A success resets the last error; the last error belongs to the calling thread.
-    vle::Handle live = Create(server_.Url("/mount"));
+    engine::Handle live = Create(server_.Url("/mount"));
     ASSERT_NE(live, 0u);
-    EXPECT_FALSE(vle::ChannelPlay(h, false));
+    EXPECT_FALSE(engine::ChannelPlay(h, false));
     int other_thread_code = -2;
     std::thread([&] {
-        vle::ChannelIsActive(live);
-        other_thread_code = vle::ErrorGetCode();
+        engine::ChannelIsActive(live);
+        other_thread_code = engine::ErrorGetCode();
     }).join();
     EXPECT_EQ(other_thread_code, 0);
-    EXPECT_EQ(vle::ErrorGetCode(), kHandleError);
-    EXPECT_TRUE(vle::ChannelPlay(live, false));
-    EXPECT_EQ(vle::ErrorGetCode(), 0);
+    EXPECT_EQ(engine::ErrorGetCode(), kHandleError);
+    EXPECT_TRUE(engine::ChannelPlay(live, false));
+    EXPECT_EQ(engine::ErrorGetCode(), 0);
 }
 
 struct EndCase {
@@ -97,18 +98,18 @@ TEST_P(FilePositionTest, EndIsFiveSecondsAndDownloadLeadsCurrent) {
     if (GetParam().bitrate_header) route.headers = {GetParam().bitrate_header};
     server_.AddStream("/mount", route);
 
-    vle::Handle h = Create(server_.Url("/mount"));
-    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
-    EXPECT_EQ(vle::StreamGetFilePosition(h, vle::FilePos::End), GetParam().end);
-    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    engine::Handle h = Create(server_.Url("/mount"));
+    ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
+    EXPECT_EQ(engine::StreamGetFilePosition(h, engine::FilePos::End), GetParam().end);
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
 
     std::uint64_t last_current = 0;
     const auto until = std::chrono::steady_clock::now() + 1500ms;
     while (std::chrono::steady_clock::now() < until) {
-        const std::uint64_t current = vle::StreamGetFilePosition(h, vle::FilePos::Current);
-        const std::uint64_t download = vle::StreamGetFilePosition(h, vle::FilePos::Download);
-        ASSERT_NE(current, vle::kPosFailed);
-        ASSERT_NE(download, vle::kPosFailed);
+        const std::uint64_t current = engine::StreamGetFilePosition(h, engine::FilePos::Current);
+        const std::uint64_t download = engine::StreamGetFilePosition(h, engine::FilePos::Download);
+        ASSERT_NE(current, engine::kPosFailed);
+        ASSERT_NE(download, engine::kPosFailed);
         // Read current first: the download position can only have grown since.
         EXPECT_GE(download, current);
         EXPECT_LE(download - current, GetParam().end);

@@ -139,14 +139,14 @@ TEST_F(HlsTest, PlaysSegmentsAndRecordsNothing) {
                     "hls/live.m3u8\n");
 
     const auto recorder = std::make_shared<DownloadRecorder>();
-    vle::Handle h = Create(server_.Url("/station"), recorder);
-    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
-    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    engine::Handle h = Create(server_.Url("/station"), recorder);
+    ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
     ExpectPlaysBin(h, 40);
     EXPECT_TRUE(server_.WaitForConnections(5, Scaled(3000ms)));
     EXPECT_FALSE(server_.ConnectionsTo("/hls/seg1.aac").empty());
 
-    ASSERT_TRUE(vle::StreamFree(h));
+    ASSERT_TRUE(engine::StreamFree(h));
     tracked_.clear();
     EXPECT_TRUE(WaitUntilReleased(recorder, Scaled(3000ms)));
     EXPECT_EQ(recorder->EndCalls(), 1);
@@ -169,15 +169,15 @@ TEST_F(HlsTest, MpegTsSegmentsThroughTheProxyCarryTheirTitles) {
     }
     server_.AddBody("/ts/radio.m3u8", 200, "application/x-mpegurl", MediaPlaylist(uris));
     HttpProxy proxy("listener", "s3cret");
-    ASSERT_TRUE(vle::SetConfigPtr(vle::ConfigPtr::NetProxy, proxy.Address().c_str()));
+    ASSERT_TRUE(engine::SetConfigPtr(engine::ConfigPtr::NetProxy, proxy.Address().c_str()));
 
-    vle::Handle h = Create(server_.Url("/ts/radio.m3u8"));
-    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
-    const char* first = vle::ChannelGetTags(h, vle::TagKind::Meta);
+    engine::Handle h = Create(server_.Url("/ts/radio.m3u8"));
+    ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
+    const char* first = engine::ChannelGetTags(h, engine::TagKind::Meta);
     EXPECT_STREQ(first ? first : "", "StreamTitle='Art - First';");
     const auto meta = std::make_shared<MetaRecorder>();
-    ASSERT_NE(vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &MetaRecorder::Proc, meta), 0u);
-    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    ASSERT_NE(engine::ChannelSetSync(h, engine::SyncType::Meta, 0, &MetaRecorder::Proc, meta), 0u);
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
     ExpectPlaysBin(h, 40);
     ASSERT_TRUE(meta->WaitForCount(1, Scaled(4000ms)));
     EXPECT_EQ(meta->Texts()[0], "StreamTitle='Second \xD0\x9C';");
@@ -202,7 +202,7 @@ TEST_F(HlsTest, NeverOpensALocalSegment) {
                     MediaPlaylist({"file://" + local}));
     const auto recorder = std::make_shared<DownloadRecorder>();
     EXPECT_EQ(Create(server_.Url("/file.m3u8"), recorder), 0u);
-    EXPECT_NE(vle::ErrorGetCode(), 0);
+    EXPECT_NE(engine::ErrorGetCode(), 0);
     EXPECT_EQ(recorder->EndCalls(), 0);
     std::remove(local.c_str());
 }
@@ -220,13 +220,13 @@ TEST_F(HlsTest, ListsThatListThemselvesNestOrSwarmFailAtOnce) {
     std::string swarm = "#EXTM3U\n";
     for (int i = 0; i < 5000; ++i) swarm += variant + "v" + std::to_string(i) + ".m3u8\n";
     server_.AddBody("/swarm.m3u8", 200, kHlsType, swarm);
-    vle::SetConfig(vle::Config::NetTimeout, 4000);
+    engine::SetConfig(engine::Config::NetTimeout, 4000);
 
     for (const char* path : {"/self.m3u8", "/twice.m3u8", "/nest0.m3u8", "/swarm.m3u8"}) {
         const std::size_t before = server_.Connections().size();
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(Create(server_.Url(path)), 0u) << path;
-        EXPECT_EQ(vle::ErrorGetCode(), static_cast<int>(vle::ErrorCode::FileForm)) << path;
+        EXPECT_EQ(engine::ErrorGetCode(), static_cast<int>(engine::ErrorCode::FileForm)) << path;
         EXPECT_LT(std::chrono::steady_clock::now() - start, Scaled(2000ms)) << path;
         // Ours, the demuxer's, and the first variant's: never a third playlist level.
         EXPECT_LE(server_.Connections().size() - before, 3u) << path;
@@ -250,13 +250,13 @@ TEST_F(HlsTest, SegmentsPaddedBeyondTheirAudioEndTheStream) {
     server_.AddBody("/pad/list.m3u8", 200, kHlsType, MediaPlaylist(uris));
 
     const auto recorder = std::make_shared<DownloadRecorder>();
-    const vle::Handle h = Create(server_.Url("/pad/list.m3u8"), recorder);
+    const engine::Handle h = Create(server_.Url("/pad/list.m3u8"), recorder);
     if (h) {
-        ASSERT_TRUE(vle::ChannelPlay(h, false));
+        ASSERT_TRUE(engine::ChannelPlay(h, false));
     }
     // Stopped with what was buffered (a second at most), not after the eight seconds it has.
     EXPECT_TRUE(recorder->WaitForEnd(Scaled(2000ms)));
-    EXPECT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(h) == 0; }, Scaled(3000ms)));
+    EXPECT_TRUE(WaitUntil([&] { return engine::ChannelIsActive(h) == 0; }, Scaled(3000ms)));
     EXPECT_LE(server_.ConnectionsTo("/pad/1.mp3").size(), 1u);
     EXPECT_TRUE(server_.ConnectionsTo("/pad/2.mp3").empty());
 }
@@ -277,12 +277,12 @@ TEST(HlsBodyCheckTest, FindsVariantTagsAcrossReads) {
         {master, false, 9, false},  // reached from another playlist
         {"#EXTM3U\n#EXTINF:2,\ns.ts\n# EXT-X-STREAM-INF\n", false, 0, true},
         {"\xFF\xF1#EXT-X-STREAM-INF:\n", false, 0, true},  // a segment
-        {"#EXTM3U\n" + std::string(vle::kMaxHlsPlaylistBytes, '#'), true, 9, false},
+        {"#EXTM3U\n" + std::string(engine::kMaxHlsPlaylistBytes, '#'), true, 9, false},
     };
     for (const auto& r : rows) {
         for (const std::size_t piece : {std::size_t{1}, std::size_t{5}, r.body.size()}) {
             int left = r.variants;
-            vle::HlsBodyCheck check(r.may_list, &left);
+            engine::HlsBodyCheck check(r.may_list, &left);
             bool ok = true;
             for (std::size_t at = 0; ok && at < r.body.size(); at += piece)
                 ok = check.Feed(std::string_view(r.body).substr(at, piece));
@@ -324,7 +324,7 @@ TEST(Id3TitleTest, ReadsTitleFrames) {
         {tag(4, frame("TIT2", "\3Cut", true)).substr(0, 16), std::nullopt},
         {"no tag", std::nullopt},
     };
-    for (const auto& r : rows) EXPECT_EQ(vle::Id3Title(r.tag), r.title);
+    for (const auto& r : rows) EXPECT_EQ(engine::Id3Title(r.tag), r.title);
 }
 
 }  // namespace

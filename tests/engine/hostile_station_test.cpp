@@ -10,7 +10,7 @@
 namespace velmora::test {
 namespace {
 
-constexpr int Code(vle::ErrorCode code) {
+constexpr int Code(engine::ErrorCode code) {
     return static_cast<int>(code);
 }
 
@@ -43,12 +43,12 @@ class HostileTest : public EngineTest {
     // Fails fast on anything that would otherwise wait out the full timeout.
     void SetUp() override {
         EngineTest::SetUp();
-        vle::SetConfig(vle::Config::NetTimeout, 2000);
+        engine::SetConfig(engine::Config::NetTimeout, 2000);
     }
     // The error code of a creation that must fail; a created stream is freed and gives 0.
     int CreateError(const std::string& url, std::shared_ptr<DownloadRecorder> recorder = nullptr) {
-        const vle::Handle h = Create(url, std::move(recorder));
-        return h ? 0 : vle::ErrorGetCode();
+        const engine::Handle h = Create(url, std::move(recorder));
+        return h ? 0 : engine::ErrorGetCode();
     }
     std::string Loopback(const char* scheme, const std::string& path) const {
         return std::string(scheme) + "://127.0.0.1:" + std::to_string(server_.port()) + path;
@@ -79,8 +79,9 @@ TEST_F(HostileTest, HeaderRatesSizeABoundedBuffer) {
         {"1411", 881875},  // lossless CD audio
     };
     for (const auto& r : rows)
-        EXPECT_EQ(vle::DownloadBufferSize(vle::StreamRateKbps(r.icy_br)), r.buffer) << r.icy_br;
-    EXPECT_EQ(vle::StreamRateKbps(" 96,96"), 96);  // as some servers repeat it
+        EXPECT_EQ(engine::DownloadBufferSize(engine::StreamRateKbps(r.icy_br)), r.buffer)
+            << r.icy_br;
+    EXPECT_EQ(engine::StreamRateKbps(" 96,96"), 96);  // as some servers repeat it
 }
 
 TEST_F(HostileTest, OnlyWebAddressesAreFetched) {
@@ -103,11 +104,11 @@ TEST_F(HostileTest, OnlyWebAddressesAreFetched) {
     server_.AddRedirect("/to-file", 302, "file://" + local_mp3);
 
     const auto recorder = std::make_shared<DownloadRecorder>();
-    EXPECT_EQ(CreateError(server_.Url("/list.m3u"), recorder), Code(vle::ErrorCode::Protocol));
-    EXPECT_EQ(CreateError("file://" + local_list), Code(vle::ErrorCode::Protocol));
-    EXPECT_EQ(CreateError("file://" + local_mp3), Code(vle::ErrorCode::Protocol));
-    EXPECT_EQ(CreateError(server_.Url("/to-ftp")), Code(vle::ErrorCode::Protocol));
-    EXPECT_EQ(CreateError(server_.Url("/to-file")), Code(vle::ErrorCode::Protocol));
+    EXPECT_EQ(CreateError(server_.Url("/list.m3u"), recorder), Code(engine::ErrorCode::Protocol));
+    EXPECT_EQ(CreateError("file://" + local_list), Code(engine::ErrorCode::Protocol));
+    EXPECT_EQ(CreateError("file://" + local_mp3), Code(engine::ErrorCode::Protocol));
+    EXPECT_EQ(CreateError(server_.Url("/to-ftp")), Code(engine::ErrorCode::Protocol));
+    EXPECT_EQ(CreateError(server_.Url("/to-file")), Code(engine::ErrorCode::Protocol));
 
     EXPECT_TRUE(recorder->Audio().empty());
     // The server saw the three web requests and nothing in any other protocol.
@@ -128,7 +129,7 @@ TEST_F(HostileTest, DemuxerOpensNothingButTheStream) {
     const int concat = CreateError(server_.Url("/concat"));
     ASSERT_EQ(::chdir(here), 0);
     std::free(here);
-    EXPECT_EQ(concat, Code(vle::ErrorCode::FileForm));
+    EXPECT_EQ(concat, Code(engine::ErrorCode::FileForm));
 }
 
 TEST_F(HostileTest, PlaylistEntriesResolveAfterRedirectsAndReadWhole) {
@@ -136,7 +137,7 @@ TEST_F(HostileTest, PlaylistEntriesResolveAfterRedirectsAndReadWhole) {
     server_.AddError("/old/stream", 404, "not here");
     server_.AddBody("/new/list.m3u", 200, kM3uType, "stream\n");
     server_.AddRedirect("/old/tune", 302, server_.Url("/new/list.m3u"));
-    EXPECT_NE(Create(server_.Url("/old/tune")), 0u) << "error " << vle::ErrorGetCode();
+    EXPECT_NE(Create(server_.Url("/old/tune")), 0u) << "error " << engine::ErrorGetCode();
     EXPECT_EQ(server_.ConnectionsTo("/new/stream").size(), 1u);
     EXPECT_TRUE(server_.ConnectionsTo("/old/stream").empty());
 
@@ -144,14 +145,14 @@ TEST_F(HostileTest, PlaylistEntriesResolveAfterRedirectsAndReadWhole) {
     std::string padded = "#EXTM3U\n";
     while (padded.size() < 300 * 1024) padded += "#EXTINF:-1,A station that lists a lot\n";
     server_.AddBody("/long.m3u", 200, kM3uType, padded + server_.Url("/new/stream") + "\n");
-    EXPECT_NE(Create(server_.Url("/long.m3u")), 0u) << "error " << vle::ErrorGetCode();
+    EXPECT_NE(Create(server_.Url("/long.m3u")), 0u) << "error " << engine::ErrorGetCode();
 
     // The INI form of Windows Media references, under an .asx address, with a ../ and ?query
     // entry.
     server_.AddStream("/mount", Sine());
     server_.AddBody("/lists/live.asx", 200, "video/x-ms-asf",
                     "[Reference]\r\nRef1=../gone?sid=1\r\nRef2=../mount?sid=2\r\n");
-    EXPECT_NE(Create(server_.Url("/lists/live.asx")), 0u) << "error " << vle::ErrorGetCode();
+    EXPECT_NE(Create(server_.Url("/lists/live.asx")), 0u) << "error " << engine::ErrorGetCode();
     const auto mount = server_.ConnectionsTo("/mount");
     ASSERT_EQ(mount.size(), 1u);
     EXPECT_EQ(mount[0].request_line, "GET /mount?sid=2 HTTP/1.1");
@@ -167,15 +168,15 @@ TEST_F(HostileTest, AbandonedEntriesDeliverNothing) {
                     PlsBody({server_.Url("/noise"), server_.Url("/mount")}));
 
     const auto recorder = std::make_shared<DownloadRecorder>();
-    const vle::Handle h = Create(server_.Url("/list.pls"), recorder);
-    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
+    const engine::Handle h = Create(server_.Url("/list.pls"), recorder);
+    ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
     // Played, as the player does: an unplayed stream stops downloading once its buffer is full.
-    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
     ASSERT_TRUE(recorder->WaitForAudio(4096, Scaled(3000ms)));
     EXPECT_EQ(recorder->Audio().compare(0, 4096, route.audio, 0, 4096), 0)
         << "bytes of the abandoned entry reached the callback";
     EXPECT_EQ(recorder->EndCalls(), 0);
-    vle::StreamFree(h);
+    engine::StreamFree(h);
     ASSERT_TRUE(WaitUntilReleased(recorder, Scaled(3000ms)));
     EXPECT_EQ(recorder->EndCalls(), 1);
 }
@@ -201,16 +202,16 @@ TEST_F(HostileTest, FaultyAnswersFailWithinTheTimeout) {
         }() + "\r\n" + EncodeSine({}));
     server_.AddRaw("/icy404", "ICY 404 Resource Not Found\r\nicy-notice1:<BR>gone<BR>\r\n\r\n");
     server_.AddRaw("/banner", "SSH-2.0-OpenSSH_9.2\r\n");
-    vle::SetConfig(vle::Config::NetTimeout, 1000);
+    engine::SetConfig(engine::Config::NetTimeout, 1000);
 
     const struct {
         const char* path;
-        vle::ErrorCode code;
+        engine::ErrorCode code;
     } rows[] = {
-        {"/dead.m3u", vle::ErrorCode::PlaylistCut}, {"/self.m3u", vle::ErrorCode::FileForm},
-        {"/meta255", vle::ErrorCode::FileForm},     {"/huge-line", vle::ErrorCode::FileOpen},
-        {"/many-lines", vle::ErrorCode::FileForm},  {"/icy404", vle::ErrorCode::HttpStatus},
-        {"/banner", vle::ErrorCode::FileForm},
+        {"/dead.m3u", engine::ErrorCode::PlaylistCut}, {"/self.m3u", engine::ErrorCode::FileForm},
+        {"/meta255", engine::ErrorCode::FileForm},     {"/huge-line", engine::ErrorCode::FileOpen},
+        {"/many-lines", engine::ErrorCode::FileForm},  {"/icy404", engine::ErrorCode::HttpStatus},
+        {"/banner", engine::ErrorCode::FileForm},
     };
     for (const auto& r : rows) {
         const auto recorder = std::make_shared<DownloadRecorder>();

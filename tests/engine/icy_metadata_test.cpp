@@ -27,25 +27,25 @@ TEST_F(EngineTest, TitlesReachTheSyncInOrderOncePerChange) {
     route.titles = {{1, "Alpha"}, {2, "Alpha"}, {4, "Beta"}, {5, "Gam;ma \xc3\xa9"}};
     server_.AddStream("/icy", route);
 
-    vle::Handle h = Create(server_.Url("/icy"));
-    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
+    engine::Handle h = Create(server_.Url("/icy"));
+    ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
     const auto meta = std::make_shared<MetaRecorder>();
-    ASSERT_NE(vle::ChannelSetSync(h, vle::SyncType::Meta, 0, &MetaRecorder::Proc, meta), 0u);
-    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    ASSERT_NE(engine::ChannelSetSync(h, engine::SyncType::Meta, 0, &MetaRecorder::Proc, meta), 0u);
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
 
     ASSERT_TRUE(meta->WaitForCount(3, Scaled(6000ms)));
     // Room for a wrong extra call for the repeated title or the empty blocks: the download has
     // read past them (the sync runs on its thread before the bytes that follow are counted).
-    ASSERT_TRUE(
-        WaitUntil([&] { return vle::StreamGetFilePosition(h, vle::FilePos::Download) >= 8 * 8000; },
-                  Scaled(6000ms)));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return engine::StreamGetFilePosition(h, engine::FilePos::Download) >= 8 * 8000; },
+        Scaled(6000ms)));
     EXPECT_EQ(meta->Texts(),
               (std::vector<std::string>{"StreamTitle='Alpha';", "StreamTitle='Beta';",
                                         "StreamTitle='Gam;ma \xc3\xa9';"}));
-    const char* tag = vle::ChannelGetTags(h, vle::TagKind::Meta);
+    const char* tag = engine::ChannelGetTags(h, engine::TagKind::Meta);
     ASSERT_NE(tag, nullptr);
     EXPECT_STREQ(tag, "StreamTitle='Gam;ma \xc3\xa9';");
-    EXPECT_EQ(vle::ChannelIsActive(h), 1);
+    EXPECT_EQ(engine::ChannelIsActive(h), 1);
 }
 
 TEST_F(EngineTest, NoMetaTagBeforeTheFirstTitle) {
@@ -55,10 +55,10 @@ TEST_F(EngineTest, NoMetaTagBeforeTheFirstTitle) {
     route.titles = {{6, "Late"}};
     server_.AddStream("/icy", route);
 
-    vle::Handle h = Create(server_.Url("/icy"));
+    engine::Handle h = Create(server_.Url("/icy"));
     ASSERT_NE(h, 0u);
-    EXPECT_EQ(vle::ChannelGetTags(h, vle::TagKind::Meta), nullptr);
-    EXPECT_EQ(vle::ErrorGetCode(), static_cast<int>(vle::ErrorCode::NotAvailable));
+    EXPECT_EQ(engine::ChannelGetTags(h, engine::TagKind::Meta), nullptr);
+    EXPECT_EQ(engine::ErrorGetCode(), static_cast<int>(engine::ErrorCode::NotAvailable));
 }
 
 TEST_F(EngineTest, MalformedMetadataKeepsTheAudioIntact) {
@@ -74,16 +74,16 @@ TEST_F(EngineTest, MalformedMetadataKeepsTheAudioIntact) {
     server_.AddStream("/bad", route);
 
     const auto recorder = std::make_shared<DownloadRecorder>();
-    vle::Handle h = Create(server_.Url("/bad"), recorder);
-    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
-    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    engine::Handle h = Create(server_.Url("/bad"), recorder);
+    ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
     ASSERT_TRUE(recorder->WaitForEnd(Scaled(5000ms)));
     const auto sent = server_.ConnectionsTo("/bad");
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].metadata_blocks, blocks);
     EXPECT_TRUE(recorder->Audio() == sent[0].sent_audio)
         << "received " << recorder->Audio().size() << " bytes, sent " << sent[0].sent_audio.size();
-    const char* tag = vle::ChannelGetTags(h, vle::TagKind::Meta);
+    const char* tag = engine::ChannelGetTags(h, engine::TagKind::Meta);
     ASSERT_NE(tag, nullptr);
     EXPECT_STREQ(tag, "StreamTitle='After garbage';");
     ExpectPlaysBin(h, 24);

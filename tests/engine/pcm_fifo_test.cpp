@@ -12,7 +12,7 @@
 
 namespace {
 
-using vle::PcmFifo;
+using engine::PcmFifo;
 using Clock = std::chrono::steady_clock;
 
 // Writes frames numbered from `next` on (left = right = the number) until `count` are in.

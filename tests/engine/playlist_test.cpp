@@ -64,14 +64,14 @@ TEST_P(PlaylistTest, OpensTheFirstWorkingEntry) {
     server_.AddBody(path, 200, by_extension ? "text/plain" : type, body);
 
     const auto recorder = std::make_shared<DownloadRecorder>();
-    vle::Handle h = Create(server_.Url(path), recorder);
-    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
+    engine::Handle h = Create(server_.Url(path), recorder);
+    ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
     EXPECT_EQ(server_.ConnectionsTo("/gone").size(), 1u);
     ASSERT_EQ(server_.ConnectionsTo("/mount").size(), 1u);
-    const std::vector<std::string> tags = TagLines(vle::ChannelGetTags(h, vle::TagKind::Icy));
+    const std::vector<std::string> tags = TagLines(engine::ChannelGetTags(h, engine::TagKind::Icy));
     EXPECT_NE(std::find(tags.begin(), tags.end(), "icy-name:Behind the playlist"), tags.end());
-    ASSERT_TRUE(vle::ChannelPlay(h, false));
-    EXPECT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(h) == 1; }, Scaled(3000ms)));
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
+    EXPECT_TRUE(WaitUntil([&] { return engine::ChannelIsActive(h) == 1; }, Scaled(3000ms)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Playlists, PlaylistTest,
@@ -93,10 +93,12 @@ TEST_F(EngineTest, PlaylistWithoutWorkingEntryFails) {
     server_.AddError("/gone", 404, "gone");
     server_.AddBody("/none.pls", 200, kPlsType, PlsBody({server_.Url("/gone")}));
     server_.AddBody("/empty.m3u", 200, kM3uType, "#EXTM3U\r\n");
-    EXPECT_EQ(vle::StreamCreateURL(server_.Url("/none.pls").c_str(), 0, 0, nullptr, nullptr), 0u);
-    EXPECT_NE(vle::ErrorGetCode(), 0);
-    EXPECT_EQ(vle::StreamCreateURL(server_.Url("/empty.m3u").c_str(), 0, 0, nullptr, nullptr), 0u);
-    EXPECT_NE(vle::ErrorGetCode(), 0);
+    EXPECT_EQ(engine::StreamCreateURL(server_.Url("/none.pls").c_str(), 0, 0, nullptr, nullptr),
+              0u);
+    EXPECT_NE(engine::ErrorGetCode(), 0);
+    EXPECT_EQ(engine::StreamCreateURL(server_.Url("/empty.m3u").c_str(), 0, 0, nullptr, nullptr),
+              0u);
+    EXPECT_NE(engine::ErrorGetCode(), 0);
 
     // A hundred thousand dead entries: the first hundred are tried, and the error says the list
     // was cut.
@@ -104,10 +106,11 @@ TEST_F(EngineTest, PlaylistWithoutWorkingEntryFails) {
     for (int i = 0; i < 100000; ++i) body += "/gone\n";
     server_.AddBody("/long.m3u", 200, kM3uType, body);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(vle::StreamCreateURL(server_.Url("/long.m3u").c_str(), 0, 0, nullptr, nullptr), 0u);
-    EXPECT_EQ(vle::ErrorGetCode(), static_cast<int>(vle::ErrorCode::PlaylistCut));
+    EXPECT_EQ(engine::StreamCreateURL(server_.Url("/long.m3u").c_str(), 0, 0, nullptr, nullptr),
+              0u);
+    EXPECT_EQ(engine::ErrorGetCode(), static_cast<int>(engine::ErrorCode::PlaylistCut));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-    EXPECT_EQ(server_.ConnectionsTo("/gone").size(), 1 + vle::kPlaylistEntryLimit);
+    EXPECT_EQ(server_.ConnectionsTo("/gone").size(), 1 + engine::kPlaylistEntryLimit);
 }
 
 TEST_F(EngineTest, RedirectsAreFollowedUpToFive) {
@@ -122,14 +125,14 @@ TEST_F(EngineTest, RedirectsAreFollowedUpToFive) {
         server_.AddRedirect("/r" + std::to_string(i), i % 2 ? 301 : 302,
                             server_.Url("/r" + std::to_string(i - 1)));
 
-    vle::Handle h = Create(server_.Url("/r1"));
-    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
-    vle::Handle five = Create(server_.Url("/r5"));
-    EXPECT_NE(five, 0u) << "error " << vle::ErrorGetCode();
+    engine::Handle h = Create(server_.Url("/r1"));
+    ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
+    engine::Handle five = Create(server_.Url("/r5"));
+    EXPECT_NE(five, 0u) << "error " << engine::ErrorGetCode();
     EXPECT_EQ(server_.ConnectionsTo("/mount").size(), 2u);
 
     EXPECT_EQ(Create(server_.Url("/r6")), 0u);
-    EXPECT_NE(vle::ErrorGetCode(), 0);
+    EXPECT_NE(engine::ErrorGetCode(), 0);
 }
 
 TEST_F(EngineTest, RedirectToAPlaylistOpensItsEntry) {
@@ -141,8 +144,8 @@ TEST_F(EngineTest, RedirectToAPlaylistOpensItsEntry) {
     server_.AddBody("/station.m3u", 200, kM3uType, M3uBody({server_.Url("/mount")}));
     server_.AddRedirect("/tune", 302, server_.Url("/station.m3u"));
 
-    vle::Handle h = Create(server_.Url("/tune"));
-    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
+    engine::Handle h = Create(server_.Url("/tune"));
+    ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
     EXPECT_EQ(server_.ConnectionsTo("/mount").size(), 1u);
 }
 

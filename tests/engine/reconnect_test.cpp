@@ -14,7 +14,7 @@ namespace {
 // The Reconnect sync's data values in the order they came.
 class ReconnectRecorder {
   public:
-    static void Proc(vle::SyncHandle, vle::Handle, std::uint32_t data, void* user) {
+    static void Proc(engine::SyncHandle, engine::Handle, std::uint32_t data, void* user) {
         auto* self = static_cast<ReconnectRecorder*>(user);
         {
             std::lock_guard lock(self->mutex_);
@@ -41,15 +41,15 @@ class ReconnectTest : public EngineTest {
   protected:
     void SetUp() override {
         EngineTest::SetUp();
-        vle::SetConfig(vle::Config::NetReconnect, 60000);
-        vle::SetConfig(vle::Config::NetReconnectDelay, 50);
-        vle::SetConfig(vle::Config::NetStall, 400);
+        engine::SetConfig(engine::Config::NetReconnect, 60000);
+        engine::SetConfig(engine::Config::NetReconnectDelay, 50);
+        engine::SetConfig(engine::Config::NetStall, 400);
     }
     void TearDown() override {
         EngineTest::TearDown();
-        vle::SetConfig(vle::Config::NetReconnect, 0);
-        vle::SetConfig(vle::Config::NetReconnectDelay, 1000);
-        vle::SetConfig(vle::Config::NetStall, 10000);
+        engine::SetConfig(engine::Config::NetReconnect, 0);
+        engine::SetConfig(engine::Config::NetReconnectDelay, 1000);
+        engine::SetConfig(engine::Config::NetStall, 10000);
     }
 
     std::string AllSent(const std::string& path) const {
@@ -62,7 +62,7 @@ class ReconnectTest : public EngineTest {
 TEST(ReconnectDelay, GrowsThenStaysAtThirtyTimesTheFirst) {
     const int expected[] = {1, 2, 4, 8, 16, 30, 30, 30};
     for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(vle::ReconnectDelay(i, std::chrono::milliseconds(1000)).count(),
+        EXPECT_EQ(engine::ReconnectDelay(i, std::chrono::milliseconds(1000)).count(),
                   expected[i] * 1000)
             << "attempt " << i;
 }
@@ -98,16 +98,17 @@ TEST_P(ReconnectLossTest, ResumesEachTimeAndRecordsEveryByteOnce) {
 
     const auto recorder = std::make_shared<DownloadRecorder>();
     const auto syncs = std::make_shared<ReconnectRecorder>();
-    const vle::Handle h = Create(server_.Url("/live"), recorder);
-    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
-    ASSERT_NE(vle::ChannelSetSync(h, vle::SyncType::Reconnect, 0, &ReconnectRecorder::Proc, syncs),
-              0u);
-    ASSERT_TRUE(vle::ChannelPlay(h, false));
+    const engine::Handle h = Create(server_.Url("/live"), recorder);
+    ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
+    ASSERT_NE(
+        engine::ChannelSetSync(h, engine::SyncType::Reconnect, 0, &ReconnectRecorder::Proc, syncs),
+        0u);
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
 
     // Three losses, each followed by the stream flowing again.
     ASSERT_TRUE(syncs->WaitForCount(6, Scaled(15000ms)))
         << syncs->Events().size() << " syncs, " << server_.ConnectionsTo("/live").size()
-        << " connections, is-active " << vle::ChannelIsActive(h);
+        << " connections, is-active " << engine::ChannelIsActive(h);
     const auto events = syncs->Events();
     EXPECT_EQ(std::vector<std::uint32_t>(events.begin(), events.begin() + 6),
               (std::vector<std::uint32_t>{1, 0, 1, 0, 1, 0}));
@@ -119,15 +120,17 @@ TEST_P(ReconnectLossTest, ResumesEachTimeAndRecordsEveryByteOnce) {
     // The decoder reads the reconnected audio and the same handle plays it.
     const std::uint64_t lost_part = 3 * GetParam().loss_at;
     ASSERT_TRUE(WaitUntil(
-        [&] { return vle::StreamGetFilePosition(h, vle::FilePos::Current) > lost_part + 4000; },
+        [&] {
+            return engine::StreamGetFilePosition(h, engine::FilePos::Current) > lost_part + 4000;
+        },
         Scaled(8000ms)))
-        << "played " << vle::StreamGetFilePosition(h, vle::FilePos::Current);
-    EXPECT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(h) == 1; }, Scaled(3000ms)))
-        << "is-active " << vle::ChannelIsActive(h);
+        << "played " << engine::StreamGetFilePosition(h, engine::FilePos::Current);
+    EXPECT_TRUE(WaitUntil([&] { return engine::ChannelIsActive(h) == 1; }, Scaled(3000ms)))
+        << "is-active " << engine::ChannelIsActive(h);
     EXPECT_EQ(PeakBin(h), 24);
 
     // Every audio byte the server sent, in order, nothing twice, and no end yet.
-    ASSERT_TRUE(vle::StreamFree(h));
+    ASSERT_TRUE(engine::StreamFree(h));
     ASSERT_TRUE(recorder->WaitForEnd(Scaled(2000ms)));
     // What was still on its way from the last connection when the stream was freed is missing.
     const std::string sent = AllSent("/live");
@@ -162,29 +165,29 @@ TEST_F(ReconnectTest, StopEndsTheWaitAndAGoneServerEndsTheStreamOnce) {
         route.drop_after = 20000;
         route.bytes_per_second = 32000;  // the loss comes after creation returned
         server->AddStream("/live", route);
-        vle::SetConfig(vle::Config::NetReconnectDelay, stop ? 5000 : 100);
-        vle::SetConfig(vle::Config::NetReconnect, 1000);
+        engine::SetConfig(engine::Config::NetReconnectDelay, stop ? 5000 : 100);
+        engine::SetConfig(engine::Config::NetReconnect, 1000);
 
         const auto recorder = std::make_shared<DownloadRecorder>();
         const auto syncs = std::make_shared<ReconnectRecorder>();
-        const vle::Handle h = Create(server->Url("/live"), recorder);
-        ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
-        vle::ChannelSetSync(h, vle::SyncType::Reconnect, 0, &ReconnectRecorder::Proc, syncs);
-        ASSERT_TRUE(vle::ChannelPlay(h, false));
+        const engine::Handle h = Create(server->Url("/live"), recorder);
+        ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
+        engine::ChannelSetSync(h, engine::SyncType::Reconnect, 0, &ReconnectRecorder::Proc, syncs);
+        ASSERT_TRUE(engine::ChannelPlay(h, false));
         ASSERT_TRUE(syncs->WaitForCount(1, Scaled(3000ms)));
         server.reset();  // nothing listens any more
 
         if (stop) {
             const auto at = std::chrono::steady_clock::now();
-            ASSERT_TRUE(vle::StreamFree(h));
+            ASSERT_TRUE(engine::StreamFree(h));
             ASSERT_TRUE(recorder->WaitForEnd(Scaled(1000ms)));
             EXPECT_LT(std::chrono::steady_clock::now() - at, Scaled(500ms));
         } else {
             ASSERT_TRUE(recorder->WaitForEnd(Scaled(4000ms)));
             EXPECT_EQ(syncs->Events(), (std::vector<std::uint32_t>{1, 2}));
-            EXPECT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(h) == 0; }, Scaled(8000ms)))
-                << "is-active " << vle::ChannelIsActive(h);
-            ASSERT_TRUE(vle::StreamFree(h));
+            EXPECT_TRUE(WaitUntil([&] { return engine::ChannelIsActive(h) == 0; }, Scaled(8000ms)))
+                << "is-active " << engine::ChannelIsActive(h);
+            ASSERT_TRUE(engine::StreamFree(h));
         }
         ASSERT_TRUE(WaitUntilReleased(recorder, Scaled(2000ms)));
         EXPECT_EQ(recorder->EndCalls(), 1);
@@ -201,8 +204,8 @@ TEST_F(ReconnectTest, WaitsGrowWhileEachAnswerCarriesAMomentOfAudio) {
     route.drop_after = 20000;
     route.later_drop_after = 1024;
     server_.AddStream("/live", route);
-    const vle::Handle h = Create(server_.Url("/live"));
-    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
+    const engine::Handle h = Create(server_.Url("/live"));
+    ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
     ASSERT_TRUE(server_.WaitForConnections(6, Scaled(8000ms)));
     const auto c = server_.ConnectionsTo("/live");
     // 50, 100, 200, 400, 800 ms after each drop: four times as long two attempts on.
@@ -239,8 +242,8 @@ TEST_F(ReconnectTest, AnAnswerThatIsNoAudioNeverReachesTheRecording) {
         server_.AddRawAt("/live", i + 1, answers[i]);
 
     const auto recorder = std::make_shared<DownloadRecorder>();
-    const vle::Handle h = Create(server_.Url("/live"), recorder);
-    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
+    const engine::Handle h = Create(server_.Url("/live"), recorder);
+    ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
     ASSERT_TRUE(recorder->WaitForAudio(30000, Scaled(8000ms)))
         << server_.ConnectionsTo("/live").size() << " connections";
     EXPECT_EQ(server_.ConnectionsTo("/live").size(), std::size(answers) + 2);

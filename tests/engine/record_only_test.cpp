@@ -17,7 +17,7 @@ struct InPlace {
             return;
         }
         const std::string line(static_cast<const char*>(buffer));
-        const std::string prefix = vle::kMetaLinePrefix;
+        const std::string prefix = engine::kMetaLinePrefix;
         if (line.compare(0, prefix.size(), prefix) == 0)
             self->titles.emplace_back(self->audio.size(), line.substr(prefix.size()));
     }
@@ -43,11 +43,11 @@ TEST_F(EngineTest, RecordOnlyStreamGetsTitlesInPlaceAndNeverStalls) {
     server_.AddStream("/rec", route);
 
     const auto recorder = std::make_shared<InPlace>();
-    const vle::Handle h = Track(vle::StreamCreateURL(server_.Url("/rec").c_str(), 0,
-                                                     vle::kStreamMeta, &InPlace::Proc, recorder));
+    const engine::Handle h = Track(engine::StreamCreateURL(
+        server_.Url("/rec").c_str(), 0, engine::kStreamMeta, &InPlace::Proc, recorder));
     ASSERT_NE(h, 0u);
-    ASSERT_TRUE(vle::ChannelRecordOnly(h));
-    EXPECT_FALSE(vle::ChannelPlay(h, false));
+    ASSERT_TRUE(engine::ChannelRecordOnly(h));
+    EXPECT_FALSE(engine::ChannelPlay(h, false));
     ASSERT_TRUE(
         WaitUntil([&] { return recorder->AudioSize() == route.audio.size(); }, Scaled(10000ms)));
     std::lock_guard lock(recorder->mutex);

@@ -12,14 +12,14 @@ namespace velmora::test {
 namespace {
 
 TEST(ByteRingHold, HeldBytesStayUnplayedAndGiveWayWhenTheReaderWantsMoreThanTheRing) {
-    vle::ByteRing ring(100);
+    engine::ByteRing ring(100);
     const std::vector<std::uint8_t> in(100, 7);
     std::vector<std::uint8_t> out(100);
     std::size_t got = 0;
     const auto deadline = std::chrono::steady_clock::now() + Scaled(5000ms);
     ASSERT_TRUE(ring.Write(in.data(), 100));
     ASSERT_EQ(ring.Read(out.data(), 100, 0, deadline, &got, nullptr, true),
-              vle::ByteRing::ReadResult::Data);
+              engine::ByteRing::ReadResult::Data);
     EXPECT_EQ(ring.read(), 100u);
     EXPECT_EQ(ring.played(), 0u);
 
@@ -27,7 +27,7 @@ TEST(ByteRingHold, HeldBytesStayUnplayedAndGiveWayWhenTheReaderWantsMoreThanTheR
     // waiting for more must let go, or each waits for the other until the deadline.
     std::thread writer([&] { ring.Write(in.data(), 10); });
     EXPECT_EQ(ring.Read(out.data(), 100, 0, deadline, &got, nullptr, true),
-              vle::ByteRing::ReadResult::Data);
+              engine::ByteRing::ReadResult::Data);
     EXPECT_EQ(got, 10u);
     ring.Abort();  // frees a writer still blocked when the reader timed out
     writer.join();
@@ -37,7 +37,7 @@ TEST(ByteRingHold, HeldBytesStayUnplayedAndGiveWayWhenTheReaderWantsMoreThanTheR
 
 TEST(ByteRingResize, KeepsTheUnplayedBytesInOrderAcrossTheWrap) {
     for (const std::size_t size : {40, 200}) {  // fewer than the unplayed bytes, and more
-        vle::ByteRing ring(100);
+        engine::ByteRing ring(100);
         std::vector<std::uint8_t> in(150), out;
         for (std::size_t i = 0; i < in.size(); ++i) in[i] = static_cast<std::uint8_t>(i);
         std::uint8_t chunk[100];
@@ -45,13 +45,13 @@ TEST(ByteRingResize, KeepsTheUnplayedBytesInOrderAcrossTheWrap) {
         const auto deadline = std::chrono::steady_clock::now() + Scaled(5000ms);
         ASSERT_TRUE(ring.Write(in.data(), 100));
         ASSERT_EQ(ring.Read(chunk, 60, 0, deadline, &got, nullptr),
-                  vle::ByteRing::ReadResult::Data);
+                  engine::ByteRing::ReadResult::Data);
         ASSERT_TRUE(ring.Write(in.data() + 100, 50));  // wraps
         ring.Resize(size);
         EXPECT_EQ(ring.capacity(), std::max<std::size_t>(size, 90));
         ring.Finish();
         while (ring.Read(chunk, sizeof chunk, 0, deadline, &got, nullptr) ==
-               vle::ByteRing::ReadResult::Data)
+               engine::ByteRing::ReadResult::Data)
             out.insert(out.end(), chunk, chunk + got);
         EXPECT_EQ(out, std::vector<std::uint8_t>(in.begin() + 60, in.end())) << size;
     }
@@ -76,27 +76,27 @@ TEST_F(EngineTest, IcecastBurstCountsAsUnplayedAfterCreation) {
         const std::string path = "/" + std::to_string(c.kbps) + CodecName(c.codec);
         server_.AddStream(path, route);
 
-        const vle::Handle h = Create(server_.Url(path));
-        ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
-        const std::uint64_t end = vle::StreamGetFilePosition(h, vle::FilePos::End);
+        const engine::Handle h = Create(server_.Url(path));
+        ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
+        const std::uint64_t end = engine::StreamGetFilePosition(h, engine::FilePos::End);
         const std::uint64_t burst = std::min<std::uint64_t>(route.burst_bytes, end);
         ASSERT_TRUE(WaitUntil(
-            [&] { return vle::StreamGetFilePosition(h, vle::FilePos::Download) >= burst; },
+            [&] { return engine::StreamGetFilePosition(h, engine::FilePos::Download) >= burst; },
             Scaled(5000ms)));
-        const std::uint64_t current = vle::StreamGetFilePosition(h, vle::FilePos::Current);
-        const std::uint64_t download = vle::StreamGetFilePosition(h, vle::FilePos::Download);
+        const std::uint64_t current = engine::StreamGetFilePosition(h, engine::FilePos::Current);
+        const std::uint64_t download = engine::StreamGetFilePosition(h, engine::FilePos::Download);
         EXPECT_EQ(current, 0u) << "identification counted as played";
         EXPECT_LE(download - current, end);
         EXPECT_EQ((download - current) * 100 / end > 75, c.burst_fills_three_quarters)
             << download << " of " << end;
 
         // Playing decodes what identification read, then reads on.
-        ASSERT_TRUE(vle::ChannelPlay(h, false));
+        ASSERT_TRUE(engine::ChannelPlay(h, false));
         ExpectPlaysBin(h, 24);
-        EXPECT_TRUE(
-            WaitUntil([&] { return vle::StreamGetFilePosition(h, vle::FilePos::Current) >= burst; },
-                      Scaled(5000ms)));
-        vle::StreamFree(h);
+        EXPECT_TRUE(WaitUntil(
+            [&] { return engine::StreamGetFilePosition(h, engine::FilePos::Current) >= burst; },
+            Scaled(5000ms)));
+        engine::StreamFree(h);
     }
 }
 
@@ -114,27 +114,27 @@ TEST_F(EngineTest, ALyingRateHeaderNeitherHoldsTheStartBackNorSizesTheBuffer) {
         server_.AddStream(path, route);
 
         const auto start = std::chrono::steady_clock::now();
-        const vle::Handle h = Create(server_.Url(path));
-        ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
-        EXPECT_EQ(vle::StreamGetFilePosition(h, vle::FilePos::End), 80000u);
+        const engine::Handle h = Create(server_.Url(path));
+        ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
+        EXPECT_EQ(engine::StreamGetFilePosition(h, engine::FilePos::End), 80000u);
         // The player's buffering wait: more than three quarters of the end position.
         EXPECT_TRUE(WaitUntil(
             [&] {
-                const std::uint64_t end = vle::StreamGetFilePosition(h, vle::FilePos::End);
-                return (vle::StreamGetFilePosition(h, vle::FilePos::Download) -
-                        vle::StreamGetFilePosition(h, vle::FilePos::Current)) *
+                const std::uint64_t end = engine::StreamGetFilePosition(h, engine::FilePos::End);
+                return (engine::StreamGetFilePosition(h, engine::FilePos::Download) -
+                        engine::StreamGetFilePosition(h, engine::FilePos::Current)) *
                            100 / end >
                        75;
             },
             Scaled(2000ms)));
-        ASSERT_TRUE(vle::ChannelPlay(h, false));
+        ASSERT_TRUE(engine::ChannelPlay(h, false));
         EXPECT_TRUE(WaitUntil([&] { return PeakBin(h) == 24; }, Scaled(2000ms)));
         const auto sounded = std::chrono::steady_clock::now() - start;
         EXPECT_LT(sounded, Scaled(1000ms));
         std::printf("icy-br:%s sounded after %lld ms\n", claim,
                     static_cast<long long>(
                         std::chrono::duration_cast<std::chrono::milliseconds>(sounded).count()));
-        vle::StreamFree(h);
+        engine::StreamFree(h);
     }
 }
 
@@ -152,28 +152,28 @@ TEST_F(EngineTest, BufferWaitWakesForDataCancelAndFree) {
     const auto in_time = [](auto wait) {
         auto result = std::async(std::launch::async, [&] {
             const bool filled = wait();
-            return std::make_pair(filled, vle::ErrorGetCode());
+            return std::make_pair(filled, engine::ErrorGetCode());
         });
         EXPECT_EQ(result.wait_for(Scaled(5000ms)), std::future_status::ready);
         return result.get();
     };
 
-    const vle::Handle h = Create(server_.Url("/wait"));
-    ASSERT_NE(h, 0u) << "error " << vle::ErrorGetCode();
-    const auto filled = in_time([&] { return vle::StreamWaitBuffer(h, 30000, nullptr); });
+    const engine::Handle h = Create(server_.Url("/wait"));
+    ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
+    const auto filled = in_time([&] { return engine::StreamWaitBuffer(h, 30000, nullptr); });
     EXPECT_TRUE(filled.first);
-    EXPECT_GE(vle::StreamGetFilePosition(h, vle::FilePos::Download), 30000u);
+    EXPECT_GE(engine::StreamGetFilePosition(h, engine::FilePos::Download), 30000u);
 
-    const auto cancel = std::make_shared<vle::CancelToken>();
+    const auto cancel = std::make_shared<engine::CancelToken>();
     std::thread canceller([&] { cancel->Cancel(); });
-    const auto cancelled = in_time([&] { return vle::StreamWaitBuffer(h, 70000, cancel); });
+    const auto cancelled = in_time([&] { return engine::StreamWaitBuffer(h, 70000, cancel); });
     canceller.join();
-    EXPECT_EQ(cancelled, std::make_pair(false, static_cast<int>(vle::ErrorCode::Aborted)));
+    EXPECT_EQ(cancelled, std::make_pair(false, static_cast<int>(engine::ErrorCode::Aborted)));
 
-    std::thread freer([&] { vle::StreamFree(h); });
-    const auto freed = in_time([&] { return vle::StreamWaitBuffer(h, 70000, nullptr); });
+    std::thread freer([&] { engine::StreamFree(h); });
+    const auto freed = in_time([&] { return engine::StreamWaitBuffer(h, 70000, nullptr); });
     freer.join();
-    EXPECT_EQ(freed, std::make_pair(false, static_cast<int>(vle::ErrorCode::Handle)));
+    EXPECT_EQ(freed, std::make_pair(false, static_cast<int>(engine::ErrorCode::Handle)));
 }
 
 }  // namespace

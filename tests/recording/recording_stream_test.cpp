@@ -62,7 +62,7 @@ TEST_F(EngineTest, RecordingIsAnUnbrokenSpanOfTheServedAudio) {
     StreamOpener opener([reports](const StatusReport& r) { reports->Add(r); }, [] { return 0; },
                         [recorder](const void* d, std::uint32_t n) { recorder->Append(d, n); });
     ASSERT_TRUE(opener.Start(server_.Url("/live")));
-    ASSERT_TRUE(WaitUntil([&] { return vle::ChannelIsActive(opener.CurrentStream()) == 1; },
+    ASSERT_TRUE(WaitUntil([&] { return engine::ChannelIsActive(opener.CurrentStream()) == 1; },
                           Scaled(5000ms)));
     ASSERT_TRUE(WaitUntil([&] { return HasTitle(*reports, first); }, Scaled(3000ms)));
     EXPECT_FALSE(HasTitle(*reports, second));
@@ -86,14 +86,16 @@ TEST_F(EngineTest, RecordingIsAnUnbrokenSpanOfTheServedAudio) {
     const qint64 size_at_stop = QFileInfo(plan.file_path).size();
     // The stream goes on downloading; none of it reaches the file after the stop.
     const auto stream = opener.CurrentStream();
-    const std::uint64_t downloaded = vle::StreamGetFilePosition(stream, vle::FilePos::Download);
+    const std::uint64_t downloaded =
+        engine::StreamGetFilePosition(stream, engine::FilePos::Download);
     ASSERT_TRUE(WaitUntil(
         [&] {
-            return vle::StreamGetFilePosition(stream, vle::FilePos::Download) >= downloaded + 16000;
+            return engine::StreamGetFilePosition(stream, engine::FilePos::Download) >=
+                   downloaded + 16000;
         },
         Scaled(5000ms)));
     EXPECT_EQ(QFileInfo(plan.file_path).size(), size_at_stop);
-    EXPECT_EQ(vle::ChannelIsActive(opener.CurrentStream()), 1);  // the stream plays on
+    EXPECT_EQ(engine::ChannelIsActive(opener.CurrentStream()), 1);  // the stream plays on
 
     QFile file(plan.file_path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

@@ -201,7 +201,7 @@ TEST_F(MprisWindowTest, TransportStatusAndMetadata) {
     EXPECT_EQ(server.ConnectionsTo("/live").size(), 4u);
 
     // A short station that the server ends for good: with reconnecting off, its end is final.
-    vle::SetConfig(vle::Config::NetReconnect, 0);
+    engine::SetConfig(engine::Config::NetReconnect, 0);
     server.AddStream("/short", NamedStation(3.0, false));
     PlayUserChannel(server.Url("/short"), "Short");
     ASSERT_TRUE(WaitFor([&] { return Playing(); }, 8s));
@@ -209,7 +209,7 @@ TEST_F(MprisWindowTest, TransportStatusAndMetadata) {
     // Announced unasked: panels do not poll.
     EXPECT_TRUE(WaitFor([&] { return watch_.Saw("PlaybackStatus", "Stopped"); }, 8s))
         << "a finished stream still reads as playing";
-    vle::SetConfig(vle::Config::NetReconnect, 600000);
+    engine::SetConfig(engine::Config::NetReconnect, 600000);
 }
 
 // Next and Previous walk the directory's station rows, header rows skipped, when what plays came

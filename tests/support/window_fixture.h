@@ -87,8 +87,8 @@ class WindowTest : public ::testing::Test {
     }
 
     bool Playing() const {
-        return vle::ChannelIsActive(window_->CurrentStream()) ==
-               static_cast<int>(vle::ActiveState::Playing);
+        return engine::ChannelIsActive(window_->CurrentStream()) ==
+               static_cast<int>(engine::ActiveState::Playing);
     }
     // The record button blinks while a recording is on.
     bool Recording() const { return BlinkTimer(window_)->isActive(); }

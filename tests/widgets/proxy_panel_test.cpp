@@ -91,12 +91,12 @@ TEST_F(EngineTest, ProxyPanelRoutesStreams) {
     panel->SetAddress(QString::fromStdString(proxy.Address()));
     panel->OnDirectConnectionClicked();  // start-up: ticked, so direct
     panel->CopyAddressToBuffer();
-    EXPECT_NE(Create(server_.Url("/mount")), 0u) << "error " << vle::ErrorGetCode();
+    EXPECT_NE(Create(server_.Url("/mount")), 0u) << "error " << engine::ErrorGetCode();
     EXPECT_EQ(proxy.Requests().size(), 0u);
 
     panel->directSwitch->click();
     ASSERT_FALSE(panel->DirectConnection());
-    EXPECT_NE(Create(server_.Url("/mount")), 0u) << "error " << vle::ErrorGetCode();
+    EXPECT_NE(Create(server_.Url("/mount")), 0u) << "error " << engine::ErrorGetCode();
     ASSERT_EQ(proxy.Requests().size(), 1u);
     EXPECT_TRUE(proxy.Requests()[0].authorised);
 
