@@ -9,7 +9,7 @@
 set(VELMORA_LAYERS base text engine opening finder i18n desktop recording channels settings
     widgets playback update listening session finding app upgrader tools)
 
-# Whole writes, errno texts, the web-address rule, thread start.
+# Whole writes, errno texts, the web-address rule, thread start, the proxy text.
 set(VELMORA_LAYER_base_USES "")
 # Decoding of server texts, INI files, update texts and channel lists.
 set(VELMORA_LAYER_text_USES "")

@@ -16,13 +16,17 @@
 #include <thread>
 #include <vector>
 
+#include "base/proxy_address.h"
 #include "base/thread_start.h"
 #include "engine/byte_ring.h"
 #include "engine/engine.h"
 #include "engine/pcm_fifo.h"
-#include "engine/proxy_address.h"
 
 namespace engine {
+
+// The proxy text's rule is shared with the directory client.
+using velmora::ParseProxyAddress;
+using velmora::ProxyAddress;
 
 struct DemuxSession;
 

@@ -3,6 +3,8 @@
 
 #include <curl/curl.h>
 
+#include "base/proxy_address.h"
+
 #include <algorithm>
 
 namespace velmora {
@@ -25,31 +27,18 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) 
     return n;
 }
 
-// "user:pass@host:port": the last '@' ends the credentials, as a password may hold one.
 void SetProxy(CURL* easy, const std::string& text) {
-    std::string address = text;
-    const auto begin = address.find_first_not_of(" \t");
-    const auto end = address.find_last_not_of(" \t");
-    address = begin == std::string::npos ? std::string() : address.substr(begin, end - begin + 1);
-    if (const auto s = address.find("://"); s != std::string::npos) address.erase(0, s + 3);
-    if (address.empty()) {
+    const std::optional<ProxyAddress> proxy = ParseProxyAddress(text);
+    if (!proxy) {
         // Direct means direct: no proxy from the environment either.
         curl_easy_setopt(easy, CURLOPT_PROXY, "");
         return;
     }
-    std::string user, password;
-    if (const auto at = address.rfind('@'); at != std::string::npos) {
-        const std::string cred = address.substr(0, at);
-        address.erase(0, at + 1);
-        const auto colon = cred.find(':');
-        user = cred.substr(0, colon);
-        if (colon != std::string::npos) password = cred.substr(colon + 1);
-    }
-    curl_easy_setopt(easy, CURLOPT_PROXY, address.c_str());
+    curl_easy_setopt(easy, CURLOPT_PROXY, proxy->host_port.c_str());
     curl_easy_setopt(easy, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
-    if (!user.empty()) {
-        curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, user.c_str());
-        curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, password.c_str());
+    if (!proxy->user.empty()) {
+        curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, proxy->user.c_str());
+        curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, proxy->password.c_str());
     }
 }
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "base/proxy_address.h"
 #include "engine/icy_reader.h"
 #include "engine/ogg_scanner.h"
 #include "engine/playlist.h"
-#include "engine/proxy_address.h"
 #include "support/test_audio.h"
 
 namespace engine {
@@ -293,6 +293,9 @@ TEST(PlaylistParseTest, TellsHlsFromPlainM3u) {
 }
 
 // --- proxy text
+
+using velmora::ParseProxyAddress;
+using velmora::ProxyAddress;
 
 TEST(ProxyAddressTest, SplitsHostAndCredentials) {
     const struct {

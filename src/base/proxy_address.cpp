@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "engine/proxy_address.h"
+#include "base/proxy_address.h"
 
-namespace engine {
+namespace velmora {
 
 std::optional<ProxyAddress> ParseProxyAddress(std::string_view text) {
     const auto first = text.find_first_not_of(" \t\r\n");
@@ -25,4 +25,4 @@ std::optional<ProxyAddress> ParseProxyAddress(std::string_view text) {
     return p;
 }
 
-}  // namespace engine
+}  // namespace velmora

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace engine {
+namespace velmora {
 
 struct ProxyAddress {
     std::string host_port;  // "host:port"
@@ -17,4 +17,4 @@ struct ProxyAddress {
 // nullopt for an empty (or all-blank) text, which means a direct connection.
 std::optional<ProxyAddress> ParseProxyAddress(std::string_view text);
 
-}  // namespace engine
+}  // namespace velmora
