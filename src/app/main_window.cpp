@@ -25,6 +25,7 @@
 #include "app/schedule_runner.h"
 #include "app/scheduled_recordings_part.h"
 #include "app/settings_binding.h"
+#include "app/song_recording_window.h"
 #include "app/station_choice_part.h"
 #include "app/station_finding.h"
 #include "app/title_label_copy.h"
@@ -76,9 +77,10 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     CreateMediaKeys();
     schedule_ =
         CreateScheduledRecordings(this, player_, listening_->Notifier(), menu_.RecordPerSong,
-                                  [this] { listening_->UpdateTray(); });
+                                  recording_->Songs(), [this] { listening_->UpdateTray(); });
     listening_->SetTrayNote([this] { return ScheduledRecordingTip(schedule_); });
     ConnectScheduleWindow(menu_.ScheduledRecordings, schedule_, ui_.channels, this);
+    ConnectSongRecordingWindow(menu_.SongRecording, recording_->Songs(), this);
 }
 
 MainWindow::~MainWindow() {
@@ -261,6 +263,7 @@ SettingsControls MainWindow::BoundControls() {
     c.Notifications = menu_.Notifications;
     c.StayAwake = menu_.StayAwake;
     c.RecordPerSong = menu_.RecordPerSong;
+    c.SongRecording = recording_->Songs();
     return c;
 }
 

@@ -142,6 +142,7 @@ void ScheduleRunner::StartOccurrence(const ScheduledRecording& entry, std::int64
     plan.station = QString::fromStdString(entry.station);
     plan.recordings_folder = recordings_folder_;
     plan.per_song = per_song_ && per_song_();
+    if (songs_) plan.songs = songs_();
     QDir().mkpath(recordings_folder_);
     QPointer<ScheduleRunner> self(this);
     const QString station = running.station;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "recording/recording_schedule.h"
+#include "recording/song_choices.h"
 
 class QTimer;
 
@@ -44,6 +45,8 @@ class ScheduleRunner final : public QObject {
     QStringList Recording() const;
     // Asked at each start: whether that recording makes a file per song.
     void SetPerSong(std::function<bool()> per_song) { per_song_ = std::move(per_song); }
+    // Asked at each start: the rules of a per-song recording.
+    void SetSongChoices(std::function<SongChoices()> songs) { songs_ = std::move(songs); }
     // Milliseconds until the timer wakes; -1 when it sleeps.
     int WakeInMs() const;
 
@@ -72,6 +75,7 @@ class ScheduleRunner final : public QObject {
     const std::function<bool()> can_record_;
     const Clock clock_;
     std::function<bool()> per_song_;
+    std::function<SongChoices()> songs_;
     QTimer* timer_;
     std::vector<ScheduledRecording> entries_;
     // Keyed by address and start: an occurrence is started once, also when it failed.
