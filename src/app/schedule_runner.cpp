@@ -77,6 +77,18 @@ void ScheduleRunner::Shutdown() {
 
 void ScheduleRunner::SetEntries(std::vector<ScheduledRecording> entries) {
     entries_ = std::move(entries);
+    for (auto it = running_.begin(); it != running_.end();) {
+        if (std::find(entries_.begin(), entries_.end(), it->second.entry) != entries_.end()) {
+            ++it;
+            continue;
+        }
+        const bool was_recording = it->second.recording != nullptr;
+        const QString station = it->second.station;
+        // The worker ends at once after the stop and closes the last file before it returns.
+        if (it->second.recording) it->second.recording->Stop();
+        it = running_.erase(it);
+        if (was_recording) emit recordingEnded(station);
+    }
     loaded_ = true;
     unreadable_ = false;
     Save();
@@ -128,6 +140,7 @@ void ScheduleRunner::Wake() {
 
 void ScheduleRunner::StartOccurrence(const ScheduledRecording& entry, std::int64_t start) {
     Running& running = running_[{entry.address, start}];
+    running.entry = entry;
     running.end = start + static_cast<std::int64_t>(entry.duration_minutes) * 60;
     running.station = entry.station.empty() ? QUrl(QString::fromStdString(entry.address)).host()
                                             : QString::fromStdString(entry.station);

@@ -39,7 +39,8 @@ class ScheduleRunner final : public QObject {
     void Shutdown();
 
     const std::vector<ScheduledRecording>& Entries() const { return entries_; }
-    // Replaces the schedule (the window's Apply), writes it and looks again at what is due.
+    // Replaces the schedule (the window's Apply), writes it and looks again at what is due. A
+    // running recording whose entry is gone or changed is stopped, its files closed whole.
     void SetEntries(std::vector<ScheduledRecording> entries);
     // The stations recording now, for the tray's tooltip.
     QStringList Recording() const;
@@ -65,6 +66,7 @@ class ScheduleRunner final : public QObject {
     void Arm(std::int64_t now);
 
     struct Running {
+        ScheduledRecording entry;  // as it was when the recording started
         QString station;
         std::int64_t end = 0;
         std::unique_ptr<BackgroundRecording> recording;
