@@ -16,6 +16,8 @@ constexpr double kPrimeSeconds = 0.25;
 SongSplitter::SongSplitter(StreamFormat format, SongSplitOptions options, SongSink& sink)
     : options_(options), sink_(sink), scanner_(format), format_(format) {}
 
+SongSplitter::~SongSplitter() = default;
+
 void SongSplitter::Feed(const void* data, std::size_t size) {
     scanned_.clear();
     scanner_.Feed(static_cast<const std::uint8_t*>(data), size, &scanned_);
@@ -87,7 +89,9 @@ void SongSplitter::Cut() {
     // almost nothing between changes. The held frames begin a little before the window, as the
     // first frames a decoder meets lack their predecessors' data and sound silent; they only
     // prime it and count as loud.
-    FrameLevelMeter meter(format_);
+    if (!meter_) meter_ = std::make_unique<FrameLevelMeter>(format_);
+    FrameLevelMeter& meter = *meter_;
+    meter.Restart();
     std::vector<FrameSpan> spans;
     spans.reserve(held_.size());
     const double measured_from = held_.empty() ? 0 : held_.front().span.start + kPrimeSeconds;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@
 #include "recording/song_rules.h"
 
 namespace velmora {
+
+class FrameLevelMeter;
 
 // Where the songs go: one Begin, its Writes, one End, song after song.
 class SongSink {
@@ -32,6 +35,7 @@ struct SongSplitOptions {
 class SongSplitter {
   public:
     SongSplitter(StreamFormat format, SongSplitOptions options, SongSink& sink);
+    ~SongSplitter();
 
     void Feed(const void* data, std::size_t size);
     // The station's title changed after the bytes fed so far.
@@ -74,6 +78,8 @@ class SongSplitter {
     std::vector<std::string> ogg_headers_;
     bool ogg_collecting_ = false;
     std::vector<AudioFrame> scanned_;
+    // Decodes the frames around each cut; made at the first cut and kept for the next.
+    std::unique_ptr<FrameLevelMeter> meter_;
 };
 
 }  // namespace velmora
