@@ -189,6 +189,10 @@ void MainWindow::ApplyStartFixes() {
     in.user_channel_mode = choice_->Current().UserChannel();
     in.directory_row = ui_.directory_combo->currentIndex();
     in.user_row = ui_.channels->SelectedRow();
+    if (choice_->Current().source == StationSource::Address) {
+        in.user_row = -1;  // a row left selected in the list is not what plays
+        in.address_url = choice_->Current().url;
+    }
     if (in.user_row >= 0) {
         const ChannelEntry entry = ui_.channels->Entry(in.user_row);
         in.user_channel_name = entry.name;
