@@ -102,6 +102,12 @@ QStringList ScheduleRunner::Recording() const {
     return stations;
 }
 
+bool ScheduleRunner::IsRecording(const ScheduledRecording& entry) const {
+    for (const auto& [key, running] : running_)
+        if (running.recording && running.entry == entry) return true;
+    return false;
+}
+
 int ScheduleRunner::WakeInMs() const {
     return timer_->isActive() ? timer_->remainingTime() : -1;
 }

@@ -44,6 +44,8 @@ class ScheduleRunner final : public QObject {
     void SetEntries(std::vector<ScheduledRecording> entries);
     // The stations recording now, for the tray's tooltip.
     QStringList Recording() const;
+    // Whether a recording of `entry` runs now.
+    bool IsRecording(const ScheduledRecording& entry) const;
     // Asked at each start: whether that recording makes a file per song.
     void SetPerSong(std::function<bool()> per_song) { per_song_ = std::move(per_song); }
     // Asked at each start: the rules of a per-song recording.

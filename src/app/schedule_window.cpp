@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -134,6 +135,9 @@ ScheduleWindow::ScheduleWindow(ScheduleRunner* runner, const ChannelListModel* c
     connect(change_, &QPushButton::clicked, this, &ScheduleWindow::ChangeEntry);
     connect(remove_, &QPushButton::clicked, this, &ScheduleWindow::RemoveEntry);
     connect(list_, &QListWidget::currentRowChanged, this, &ScheduleWindow::ShowEntry);
+    // The list tells which entries record now.
+    connect(runner_, &ScheduleRunner::recordingStarted, this, &ScheduleWindow::Refresh);
+    connect(runner_, &ScheduleRunner::recordingEnded, this, &ScheduleWindow::Refresh);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(add_);
@@ -151,13 +155,23 @@ ScheduleWindow::ScheduleWindow(ScheduleRunner* runner, const ChannelListModel* c
 }
 
 void ScheduleWindow::Refresh() {
+    const int row = list_->currentRow();
+    const QSignalBlocker quiet(list_);  // refilling the list leaves the fields as they are
     list_->clear();
-    for (const auto& e : runner_->Entries()) list_->addItem(EntryLine(e));
-    remove_->setEnabled(list_->count() > 0);
-    change_->setEnabled(list_->count() > 0);
+    for (const auto& e : runner_->Entries()) {
+        const QString line = EntryLine(e);
+        list_->addItem(runner_->IsRecording(e) ? Msg("%1 (recording now)").arg(line) : line);
+    }
+    // Without a chosen row nothing is chosen: Change must not alter an entry the fields do not
+    // show.
+    list_->setCurrentRow(row < list_->count() ? row : -1);
+    remove_->setEnabled(list_->currentRow() >= 0);
+    change_->setEnabled(list_->currentRow() >= 0);
 }
 
 void ScheduleWindow::ShowEntry(int row) {
+    remove_->setEnabled(row >= 0);
+    change_->setEnabled(row >= 0);
     const auto& entries = runner_->Entries();
     if (row < 0 || row >= static_cast<int>(entries.size())) return;
     const ScheduledRecording& e = entries[row];

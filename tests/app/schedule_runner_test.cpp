@@ -236,6 +236,9 @@ TEST(ScheduleWindowTest, RemovingOrChangingARunningEntryStopsItsRecording) {
     EXPECT_EQ(address->text(), QString::fromUtf8(DirectoryUrl(first_station)));
 
     auto* list = window.findChild<QListWidget*>("ScheduleList");
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_TRUE(list->item(1)->text().endsWith("B FM (recording now)"));
+    EXPECT_FALSE(window.findChild<QPushButton*>("ScheduleChange")->isEnabled());  // none chosen
     list->setCurrentRow(1);
     EXPECT_EQ(address->text(), QString::fromStdString(server.Url("/b")));
     window.findChild<QPushButton*>("ScheduleRemove")->click();
