@@ -19,6 +19,7 @@
 #include "channels/directory.h"
 #include "desktop/dialogs.h"
 #include "i18n/message.h"
+#include "playback/now_playing_rules.h"
 
 namespace velmora {
 
@@ -81,7 +82,11 @@ ScheduleWindow::ScheduleWindow(ScheduleRunner* runner, const ChannelListModel* c
     // Then the built-in directory's stations, below a line.
     station_->insertSeparator(station_->count());
     for (int row = 0; row < kDirectoryRowCount; ++row) {
-        if (!IsDirectoryStationRow(row)) continue;
+        // Rows the record button refuses (streams the engine cannot hand over as bytes) are
+        // not offered either.
+        if (!IsDirectoryStationRow(row) || !DirectoryRows()[row].fixed_name.empty() ||
+            UserChannelCannotRecord(QString::fromUtf8(DirectoryUrl(row))))
+            continue;
         station_->addItem(Msg(std::string(DirectoryRows()[row].text).c_str()),
                           QString::fromUtf8(DirectoryUrl(row)));
     }

@@ -231,6 +231,8 @@ TEST(ScheduleWindowTest, RemovingOrChangingARunningEntryStopsItsRecording) {
     while (!IsDirectoryStationRow(first_station)) ++first_station;
     const int offered = station->findData(QString::fromUtf8(DirectoryUrl(first_station)));
     ASSERT_GE(offered, 0);
+    // A row the record button refuses is not offered.
+    EXPECT_LT(station->findData(QString::fromUtf8(DirectoryUrl(2))), 0);
     station->setCurrentIndex(offered);
     emit station->activated(offered);
     EXPECT_EQ(address->text(), QString::fromUtf8(DirectoryUrl(first_station)));
