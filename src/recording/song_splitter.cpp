@@ -104,6 +104,12 @@ void SongSplitter::Cut() {
     }
     const std::size_t cut = ChooseCut(spans, change_at_, options_.window);
     const double cut_at = cut < held_.size() ? held_[cut].span.start : now_;
+    // A first change whose window reaches back before the recording's start, with no pause or new
+    // stream found in it: the next song may have begun before the recording did.
+    const bool found_start =
+        cut < spans.size() && (spans[cut].stream_start || spans[cut].level_db <= kPauseDb);
+    const bool next_joined_midway =
+        first_song_ && !found_start && change_at_ < options_.window.before;
     // The old song: up to the cut, and the padding after it.
     std::size_t i = 0;
     for (; i < held_.size(); ++i) {
@@ -118,7 +124,7 @@ void SongSplitter::Cut() {
         facts.joined_midway = first_song_;
         sink_.EndSong(facts);
         song_open_ = false;
-        first_song_ = false;
+        first_song_ = next_joined_midway;
     }
     title_ = next_title_;
     // The new song: from the padding before the cut on; a cut inside an Ogg logical stream

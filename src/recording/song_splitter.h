@@ -67,8 +67,8 @@ class SongSplitter {
     double now_ = 0;         // seconds of the frames scanned so far
     std::deque<Held> held_;  // frames not yet written to the current song
     bool song_open_ = false;
-    bool first_song_ = true;
-    std::string title_;  // of the current song
+    bool first_song_ = true;  // the current song began before the recording (or may have)
+    std::string title_;       // of the current song
     double song_seconds_ = 0;
     // A title change waiting for the frames after it.
     bool change_pending_ = false;
