@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace velmora {
 
@@ -15,10 +16,10 @@ struct CommandLine {
     QString find;     // for Find: the words searched for in the station directory
     QString error;    // for Usage: what was wrong
     // For Record (--record URL): recording without a window.
-    double duration_seconds = 0;   // --duration; 0: until stopped
-    bool per_song = false;         // --per-song
-    QString output;                // --output DIR
-    double min_song_seconds = 30;  // --min-song SECONDS
+    double duration_seconds = 0;             // --duration; 0: until stopped
+    bool per_song = false;                   // --per-song
+    QString output;                          // --output DIR
+    std::optional<double> min_song_seconds;  // --min-song SECONDS; else the stored setting
 };
 
 // `arguments` as main() gets them, the program's name first.

@@ -12,6 +12,7 @@
 #include "app/find_command.h"
 #include "app/main_window.h"
 #include "app/program_windows.h"
+#include "app/settings_binding.h"
 #include "desktop/dialogs.h"
 #include "desktop/language_switch.h"
 #include "desktop/program_files.h"
@@ -73,7 +74,12 @@ int main(int argc, char** argv) {
             options.duration_seconds = command.duration_seconds;
             options.per_song = command.per_song;
             options.output_folder = command.output;
-            options.min_song_seconds = command.min_song_seconds;
+            // The choices made in the player's settings, unless the command line says otherwise.
+            const velmora::LoadedSettings stored =
+                velmora::LoadSettings(velmora::SettingsFilePath());
+            options.songs = velmora::SongChoicesOf(stored.settings.value_or(velmora::Settings{}));
+            if (command.min_song_seconds)
+                options.songs.rules.min_seconds = *command.min_song_seconds;
             return velmora::RunHeadlessRecording(options, stdout, stderr);
         }
         case velmora::CommandLine::Action::Run:

@@ -25,6 +25,7 @@
 #include "app/schedule_runner.h"
 #include "app/scheduled_recordings_part.h"
 #include "app/settings_binding.h"
+#include "app/song_recording_window.h"
 #include "app/station_choice_part.h"
 #include "app/station_finding.h"
 #include "app/title_label_copy.h"
@@ -76,9 +77,10 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     CreateMediaKeys();
     schedule_ =
         CreateScheduledRecordings(this, player_, listening_->Notifier(), menu_.RecordPerSong,
-                                  [this] { listening_->UpdateTray(); });
+                                  recording_->Songs(), [this] { listening_->UpdateTray(); });
     listening_->SetTrayNote([this] { return ScheduledRecordingTip(schedule_); });
     ConnectScheduleWindow(menu_.ScheduledRecordings, schedule_, ui_.channels, this);
+    ConnectSongRecordingWindow(menu_.SongRecording, recording_->Songs(), this);
 }
 
 MainWindow::~MainWindow() {
@@ -187,6 +189,10 @@ void MainWindow::ApplyStartFixes() {
     in.user_channel_mode = choice_->Current().UserChannel();
     in.directory_row = ui_.directory_combo->currentIndex();
     in.user_row = ui_.channels->SelectedRow();
+    if (choice_->Current().source == StationSource::Address) {
+        in.user_row = -1;  // a row left selected in the list is not what plays
+        in.address_url = choice_->Current().url;
+    }
     if (in.user_row >= 0) {
         const ChannelEntry entry = ui_.channels->Entry(in.user_row);
         in.user_channel_name = entry.name;
@@ -261,6 +267,7 @@ SettingsControls MainWindow::BoundControls() {
     c.Notifications = menu_.Notifications;
     c.StayAwake = menu_.StayAwake;
     c.RecordPerSong = menu_.RecordPerSong;
+    c.SongRecording = recording_->Songs();
     return c;
 }
 

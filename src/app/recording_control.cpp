@@ -96,9 +96,10 @@ void RecordingControl::StartSongRecording() {
             .toStdString();
     plan.station = now_->StationName().toStdString();
     plan.address = now_->Choice().url.toStdString();
+    plan.rules = song_choices_.rules;
     const auto report = report_failure_;
     songs_ = std::make_unique<SongRecording>(
-        plan, SongSplitOptions{}, now_->Title().toStdString(),
+        plan, SplitOptionsOf(song_choices_), now_->Title().toStdString(),
         [report](SongFiles::Failure failure, const std::string& path, const std::string& reason) {
             // An untagged song is kept; only a lost one is worth a box.
             if (failure != SongFiles::Failure::Tags)

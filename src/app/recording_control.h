@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 
+#include "recording/song_choices.h"
+
 class QAction;
 class QTimer;
 class QWidget;
@@ -49,6 +51,9 @@ class RecordingControl final : public QObject {
     bool Active() const;
     // The file of the current or last recording.
     QString FilePath() const;
+    // The rules of a per-song recording, stored with the settings; a change applies from the
+    // next recording on.
+    SongChoices* Songs() { return &song_choices_; }
 
   private:
     void OnWriteFailed(const RecordingWriteError& error);
@@ -60,6 +65,7 @@ class RecordingControl final : public QObject {
     const NowPlaying* const now_;
     std::shared_ptr<StreamRecorder> recorder_;
     std::unique_ptr<SongRecording> songs_;  // while a per-song recording runs
+    SongChoices song_choices_;
     // Hands a write failure from the writing thread to this control on the window's thread.
     std::function<void(const RecordingWriteError&)> report_failure_;
 };

@@ -77,6 +77,18 @@ void ScheduleRunner::Shutdown() {
 
 void ScheduleRunner::SetEntries(std::vector<ScheduledRecording> entries) {
     entries_ = std::move(entries);
+    for (auto it = running_.begin(); it != running_.end();) {
+        if (std::find(entries_.begin(), entries_.end(), it->second.entry) != entries_.end()) {
+            ++it;
+            continue;
+        }
+        const bool was_recording = it->second.recording != nullptr;
+        const QString station = it->second.station;
+        // The worker ends at once after the stop and closes the last file before it returns.
+        if (it->second.recording) it->second.recording->Stop();
+        it = running_.erase(it);
+        if (was_recording) emit recordingEnded(station);
+    }
     loaded_ = true;
     unreadable_ = false;
     Save();
@@ -88,6 +100,12 @@ QStringList ScheduleRunner::Recording() const {
     for (const auto& [key, running] : running_)
         if (running.recording) stations << running.station;
     return stations;
+}
+
+bool ScheduleRunner::IsRecording(const ScheduledRecording& entry) const {
+    for (const auto& [key, running] : running_)
+        if (running.recording && running.entry == entry) return true;
+    return false;
 }
 
 int ScheduleRunner::WakeInMs() const {
@@ -128,6 +146,7 @@ void ScheduleRunner::Wake() {
 
 void ScheduleRunner::StartOccurrence(const ScheduledRecording& entry, std::int64_t start) {
     Running& running = running_[{entry.address, start}];
+    running.entry = entry;
     running.end = start + static_cast<std::int64_t>(entry.duration_minutes) * 60;
     running.station = entry.station.empty() ? QUrl(QString::fromStdString(entry.address)).host()
                                             : QString::fromStdString(entry.station);
@@ -142,6 +161,7 @@ void ScheduleRunner::StartOccurrence(const ScheduledRecording& entry, std::int64
     plan.station = QString::fromStdString(entry.station);
     plan.recordings_folder = recordings_folder_;
     plan.per_song = per_song_ && per_song_();
+    if (songs_) plan.songs = songs_();
     QDir().mkpath(recordings_folder_);
     QPointer<ScheduleRunner> self(this);
     const QString station = running.station;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "recording/recording_schedule.h"
+#include "recording/song_choices.h"
 
 class QTimer;
 
@@ -38,12 +39,17 @@ class ScheduleRunner final : public QObject {
     void Shutdown();
 
     const std::vector<ScheduledRecording>& Entries() const { return entries_; }
-    // Replaces the schedule (the window's Apply), writes it and looks again at what is due.
+    // Replaces the schedule (the window's Apply), writes it and looks again at what is due. A
+    // running recording whose entry is gone or changed is stopped, its files closed whole.
     void SetEntries(std::vector<ScheduledRecording> entries);
     // The stations recording now, for the tray's tooltip.
     QStringList Recording() const;
+    // Whether a recording of `entry` runs now.
+    bool IsRecording(const ScheduledRecording& entry) const;
     // Asked at each start: whether that recording makes a file per song.
     void SetPerSong(std::function<bool()> per_song) { per_song_ = std::move(per_song); }
+    // Asked at each start: the rules of a per-song recording.
+    void SetSongChoices(std::function<SongChoices()> songs) { songs_ = std::move(songs); }
     // Milliseconds until the timer wakes; -1 when it sleeps.
     int WakeInMs() const;
 
@@ -62,6 +68,7 @@ class ScheduleRunner final : public QObject {
     void Arm(std::int64_t now);
 
     struct Running {
+        ScheduledRecording entry;  // as it was when the recording started
         QString station;
         std::int64_t end = 0;
         std::unique_ptr<BackgroundRecording> recording;
@@ -72,6 +79,7 @@ class ScheduleRunner final : public QObject {
     const std::function<bool()> can_record_;
     const Clock clock_;
     std::function<bool()> per_song_;
+    std::function<SongChoices()> songs_;
     QTimer* timer_;
     std::vector<ScheduledRecording> entries_;
     // Keyed by address and start: an occurrence is started once, also when it failed.

@@ -10,13 +10,16 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "app/schedule_runner.h"
 #include "channels/channel_list_model.h"
+#include "channels/directory.h"
 #include "desktop/dialogs.h"
 #include "i18n/message.h"
+#include "playback/now_playing_rules.h"
 
 namespace velmora {
 
@@ -76,6 +79,17 @@ ScheduleWindow::ScheduleWindow(ScheduleRunner* runner, const ChannelListModel* c
         for (const ChannelEntry& c : channels->Entries())
             if (!c.playlist.isEmpty()) station_->addItem(c.name, c.playlist);
     }
+    // Then the built-in directory's stations, below a line.
+    station_->insertSeparator(station_->count());
+    for (int row = 0; row < kDirectoryRowCount; ++row) {
+        // Rows the record button refuses (streams the engine cannot hand over as bytes) are
+        // not offered either.
+        if (!IsDirectoryStationRow(row) || !DirectoryRows()[row].fixed_name.empty() ||
+            UserChannelCannotRecord(QString::fromUtf8(DirectoryUrl(row))))
+            continue;
+        station_->addItem(Msg(std::string(DirectoryRows()[row].text).c_str()),
+                          QString::fromUtf8(DirectoryUrl(row)));
+    }
     address_ = new QLineEdit(this);
     address_->setObjectName(QStringLiteral("ScheduleAddress"));
     address_->setAccessibleName(Msg("Address"));
@@ -116,15 +130,23 @@ ScheduleWindow::ScheduleWindow(ScheduleRunner* runner, const ChannelListModel* c
 
     add_ = new QPushButton(Msg("&Add"), this);
     add_->setObjectName(QStringLiteral("ScheduleAdd"));
+    change_ = new QPushButton(Msg("C&hange"), this);
+    change_->setObjectName(QStringLiteral("ScheduleChange"));
     remove_ = new QPushButton(Msg("Re&move"), this);
     remove_->setObjectName(QStringLiteral("ScheduleRemove"));
     auto* close = new QPushButton(Msg("&Close"), this);
     close->setObjectName(QStringLiteral("ScheduleClose"));
     connect(add_, &QPushButton::clicked, this, &ScheduleWindow::AddEntry);
+    connect(change_, &QPushButton::clicked, this, &ScheduleWindow::ChangeEntry);
     connect(remove_, &QPushButton::clicked, this, &ScheduleWindow::RemoveEntry);
+    connect(list_, &QListWidget::currentRowChanged, this, &ScheduleWindow::ShowEntry);
+    // The list tells which entries record now.
+    connect(runner_, &ScheduleRunner::recordingStarted, this, &ScheduleWindow::Refresh);
+    connect(runner_, &ScheduleRunner::recordingEnded, this, &ScheduleWindow::Refresh);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(add_);
+    buttons->addWidget(change_);
     buttons->addWidget(remove_);
     buttons->addStretch();
     buttons->addWidget(close);
@@ -138,9 +160,34 @@ ScheduleWindow::ScheduleWindow(ScheduleRunner* runner, const ChannelListModel* c
 }
 
 void ScheduleWindow::Refresh() {
+    const int row = list_->currentRow();
+    const QSignalBlocker quiet(list_);  // refilling the list leaves the fields as they are
     list_->clear();
-    for (const auto& e : runner_->Entries()) list_->addItem(EntryLine(e));
-    remove_->setEnabled(list_->count() > 0);
+    for (const auto& e : runner_->Entries()) {
+        const QString line = EntryLine(e);
+        list_->addItem(runner_->IsRecording(e) ? Msg("%1 (recording now)").arg(line) : line);
+    }
+    // Without a chosen row nothing is chosen: Change must not alter an entry the fields do not
+    // show.
+    list_->setCurrentRow(row < list_->count() ? row : -1);
+    remove_->setEnabled(list_->currentRow() >= 0);
+    change_->setEnabled(list_->currentRow() >= 0);
+}
+
+void ScheduleWindow::ShowEntry(int row) {
+    remove_->setEnabled(row >= 0);
+    change_->setEnabled(row >= 0);
+    const auto& entries = runner_->Entries();
+    if (row < 0 || row >= static_cast<int>(entries.size())) return;
+    const ScheduledRecording& e = entries[row];
+    station_->setCurrentIndex(0);
+    station_->setEditText(QString::fromStdString(e.station));
+    address_->setText(QString::fromStdString(e.address));
+    start_->setDateTime(QDateTime(QDate(e.start.year, e.start.month, e.start.day),
+                                  QTime(e.start.hour, e.start.minute)));
+    minutes_->setValue(e.duration_minutes);
+    repeat_->setCurrentIndex(static_cast<int>(e.repeat));
+    for (int d = 0; d < 7; ++d) days_[d]->setChecked((e.days >> d) & 1u);
 }
 
 void ScheduleWindow::FollowStation(int index) {
@@ -148,12 +195,12 @@ void ScheduleWindow::FollowStation(int index) {
     if (!address.isEmpty()) address_->setText(address);
 }
 
-void ScheduleWindow::AddEntry() {
+std::optional<ScheduledRecording> ScheduleWindow::EntryFromFields() {
     const QString address = address_->text().trimmed();
     if (!address.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) &&
         !address.startsWith(QLatin1String("https://"), Qt::CaseInsensitive)) {
         dialogs().Error(this, Msg("Please enter the station's address (http:// or https://)."));
-        return;
+        return std::nullopt;
     }
     ScheduledRecording e;
     e.station = station_->currentText().trimmed().toStdString();
@@ -166,11 +213,30 @@ void ScheduleWindow::AddEntry() {
     for (int d = 0; d < 7; ++d)
         if (e.repeat == ScheduleRepeat::Weekly && days_[d]->isChecked())
             e.days |= static_cast<std::uint8_t>(1u << d);
+    return e;
+}
+
+void ScheduleWindow::AddEntry() {
+    const std::optional<ScheduledRecording> e = EntryFromFields();
+    if (!e) return;
     auto entries = runner_->Entries();
-    entries.push_back(e);
+    entries.push_back(*e);
     runner_->SetEntries(std::move(entries));
     Refresh();
     list_->setCurrentRow(list_->count() - 1);
+}
+
+// A recording of the entry that is running stops; the changed entry starts again when it is due.
+void ScheduleWindow::ChangeEntry() {
+    const int row = list_->currentRow();
+    auto entries = runner_->Entries();
+    if (row < 0 || row >= static_cast<int>(entries.size())) return;
+    const std::optional<ScheduledRecording> e = EntryFromFields();
+    if (!e) return;
+    entries[row] = *e;
+    runner_->SetEntries(std::move(entries));
+    Refresh();
+    list_->setCurrentRow(row);
 }
 
 void ScheduleWindow::RemoveEntry() {

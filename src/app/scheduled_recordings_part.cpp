@@ -20,7 +20,8 @@
 namespace velmora {
 
 ScheduleRunner* CreateScheduledRecordings(QWidget* window, Player* player, TitleNotifier* notifier,
-                                          const QAction* per_song, std::function<void()> changed) {
+                                          const QAction* per_song, const SongChoices* songs,
+                                          std::function<void()> changed) {
     auto* runner = new ScheduleRunner(
         ScheduleFilePath(SettingsFolder()), RecordingsFolder(DocumentsFolder()),
         [player] { return player->Started(); },
@@ -30,6 +31,7 @@ ScheduleRunner* CreateScheduledRecordings(QWidget* window, Player* player, Title
         runner->SetPerSong([per_song = QPointer<const QAction>(per_song)] {
             return per_song && per_song->isChecked();
         });
+    if (songs) runner->SetSongChoices([songs] { return *songs; });
     QObject::connect(runner, &ScheduleRunner::damagedLines, window, [window](int count) {
         dialogs().Information(
             window, Msg("%1 damaged line(s) of the scheduled recordings were skipped.").arg(count));

@@ -6,6 +6,8 @@
 #include <QString>
 #include <functional>
 
+#include "recording/song_choices.h"
+
 class QAction;
 class QWidget;
 
@@ -18,9 +20,10 @@ class TitleNotifier;
 
 // Makes the runner, a child of `window`, and starts it once the event loop runs. `changed` runs
 // when a recording starts or ends (the tray's tooltip follows); a checked `per_song` makes each
-// recording song by song, as the record button's.
+// recording song by song, as the record button's, by the rules `songs` points to.
 ScheduleRunner* CreateScheduledRecordings(QWidget* window, Player* player, TitleNotifier* notifier,
-                                          const QAction* per_song, std::function<void()> changed);
+                                          const QAction* per_song, const SongChoices* songs,
+                                          std::function<void()> changed);
 
 // `item` opens the "Scheduled recordings" window over `runner`, one window kept for the next time.
 void ConnectScheduleWindow(QAction* item, ScheduleRunner* runner, const ChannelListModel* channels,

@@ -9,6 +9,7 @@
 #include <QSlider>
 #include <QWidget>
 #include <algorithm>
+#include <cmath>
 
 #include "channels/channel_list_model.h"
 
@@ -29,6 +30,28 @@ void SetRadio(QRadioButton* button, bool on) {
 }
 
 }  // namespace
+
+SongChoices SongChoicesOf(const Settings& s) {
+    SongChoices c;
+    c.rules.skip_patterns = ParseSkipPatterns(s.song_skip_patterns.toStdString());
+    c.rules.min_seconds = s.song_min_seconds;
+    c.rules.keep_incomplete = s.keep_incomplete_songs;
+    c.window.before = s.song_cut_before;
+    c.window.after = s.song_cut_after;
+    c.padding = s.song_padding;
+    return ClampedSongChoices(c);
+}
+
+void StoreSongChoices(const SongChoices& c, Settings* s) {
+    QStringList patterns;
+    for (const std::string& p : c.rules.skip_patterns) patterns << QString::fromStdString(p);
+    s->song_skip_patterns = patterns.join(QStringLiteral(", "));
+    s->song_min_seconds = static_cast<int>(std::lround(c.rules.min_seconds));
+    s->keep_incomplete_songs = c.rules.keep_incomplete;
+    s->song_cut_before = static_cast<int>(std::lround(c.window.before));
+    s->song_cut_after = static_cast<int>(std::lround(c.window.after));
+    s->song_padding = static_cast<int>(std::lround(c.padding));
+}
 
 int ClientWidthFromSetting(int form) {
     return std::clamp(form, kNarrowestClientWidth, kWidestClientWidth);
@@ -58,6 +81,7 @@ void ApplySettings(const Settings& s, const SettingsControls& c) {
     if (c.Notifications) c.Notifications->setChecked(s.notifications);
     if (c.StayAwake) c.StayAwake->setChecked(s.stay_awake);
     if (c.RecordPerSong) c.RecordPerSong->setChecked(s.record_per_song);
+    if (c.SongRecording) *c.SongRecording = SongChoicesOf(s);
 }
 
 Settings CollectSettings(const SettingsControls& c) {
@@ -79,6 +103,7 @@ Settings CollectSettings(const SettingsControls& c) {
     if (c.Notifications) s.notifications = c.Notifications->isChecked();
     if (c.StayAwake) s.stay_awake = c.StayAwake->isChecked();
     if (c.RecordPerSong) s.record_per_song = c.RecordPerSong->isChecked();
+    if (c.SongRecording) StoreSongChoices(*c.SongRecording, &s);
     return s;
 }
 

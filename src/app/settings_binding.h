@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include "recording/song_choices.h"
 #include "settings/settings.h"
 
 class QAction;
@@ -44,12 +45,18 @@ struct SettingsControls {
     QAction* Notifications = nullptr;
     QAction* StayAwake = nullptr;
     QAction* RecordPerSong = nullptr;
+    SongChoices* SongRecording = nullptr;  // the per-song rules the recordings follow
 };
 
 // The client width a stored "Form" value gives.
 int ClientWidthFromSetting(int form);
 // Sets the fixed client width of the main window, keeping its height.
 void SetClientWidth(QWidget* window, int width);
+
+// The per-song choices the stored values give, held within their limits.
+SongChoices SongChoicesOf(const Settings& settings);
+// Writes `choices` into the values of `settings`.
+void StoreSongChoices(const SongChoices& choices, Settings* settings);
 
 // Applies every value, in the order of the file's keys. A directory row outside the list (-1
 // included) leaves no row selected; the slider clamps the volume.

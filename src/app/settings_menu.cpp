@@ -79,6 +79,7 @@ SettingsMenu BuildSettingsMenu(QWidget* parent) {
     m.Notifications = Checkable(AddItem(p, "Notifications1", "Notify of New Titles"), true);
     m.StayAwake = Checkable(AddItem(p, "StayAwake1", "Stay Awake While Playing"), true);
     m.RecordPerSong = Checkable(AddItem(p, "RecordPerSong1", "Record Song by Song"), false);
+    m.SongRecording = AddItem(p, "SongRecording1", "Song Recording...");
     m.ScheduledRecordings = AddItem(p, "ScheduledRecordings1", "Scheduled Recordings...");
     m.ListeningSeparator = AddSeparator(p, "N7");
     m.LanguageMenu =

@@ -30,6 +30,7 @@ struct SettingsMenu {
     QAction* Notifications = nullptr;  // checkable
     QAction* StayAwake = nullptr;      // checkable
     QAction* RecordPerSong = nullptr;  // checkable: recordings are made song by song
+    QAction* SongRecording = nullptr;  // opens the rules of recording song by song
     QAction* ScheduledRecordings = nullptr;
     QAction* ListeningSeparator = nullptr;
     QAction* SelectLanguage = nullptr;  // opens LanguageMenu

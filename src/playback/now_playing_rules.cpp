@@ -48,6 +48,10 @@ StartFixes PlaybackStartFixes(const StartFixInput& in) {
             }
         }
     }
+    // A station by its address (the command line, a second start, the directory search) is
+    // recorded like a user channel of that address.
+    if (in.user_channel_mode && in.user_row < 0 && !in.address_url.isEmpty())
+        out.record_offered = !UserChannelCannotRecord(in.address_url);
     if (in.user_row >= 0) {
         if (UserChannelCannotRecord(in.user_channel_url)) {
             out.station_text = in.user_channel_name;

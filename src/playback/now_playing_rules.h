@@ -43,6 +43,7 @@ struct StartFixInput {
     int user_row = -1;          // selected row of the user channel list, -1 for none
     QString user_channel_name;  // that row's name as the list shows it
     QString user_channel_url;   // that row's playlist URL
+    QString address_url;        // a station played by its address alone, in no row
 };
 
 // What to change; empty optionals leave the control as it is.

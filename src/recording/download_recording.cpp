@@ -75,13 +75,13 @@ bool DownloadRecording::Begin() {
     plan.address = plan_.url.toStdString();
     plan.format = format;
     plan.per_song = plan_.per_song;
-    plan.rules.min_seconds = plan_.min_song_seconds;
+    plan.rules = plan_.songs.rules;
     files_ = std::make_unique<SongFiles>(
         plan, [this](const std::string& path, SongPlace) { done_(path); },
         [this](SongFiles::Failure f, const std::string& path, const std::string& reason) {
             Report(f, path, reason);
         });
-    SongSplitOptions split;
+    SongSplitOptions split = SplitOptionsOf(plan_.songs);
     split.per_song = plan_.per_song;
     splitter_ = std::make_unique<SongSplitter>(format, split, *files_);
     if (!pending_title_.empty()) splitter_->TitleChanged(pending_title_);

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 
+#include "recording/song_choices.h"
 #include "recording/song_files.h"
 #include "recording/song_splitter.h"
 #include "text/server_text.h"
@@ -22,7 +23,7 @@ struct DownloadRecordingPlan {
     QString station;            // the name for the folder; empty: the server's, else the host
     QString recordings_folder;  // exists
     bool per_song = false;
-    double min_song_seconds = 30;
+    SongChoices songs;  // the rules of a per-song recording
 };
 
 class DownloadRecording {

@@ -14,7 +14,25 @@ namespace velmora {
 
 namespace {
 constexpr double kUndecoded = 0.0;  // counts as loud: a frame we cannot hear is no pause
+
+// In float, a frame at a time, precise enough for a level in decibels; four sums side by side
+// keep the processor's pipelines full.
+template <typename Sample>
+double SumOfSquares(const Sample* data, int count, float scale) {
+    float sums[4] = {};
+    int i = 0;
+    for (; i + 4 <= count; i += 4)
+        for (int k = 0; k < 4; ++k) {
+            const float v = static_cast<float>(data[i + k]) * scale;
+            sums[k] += v * v;
+        }
+    for (; i < count; ++i) {
+        const float v = static_cast<float>(data[i]) * scale;
+        sums[0] += v * v;
+    }
+    return static_cast<double>(sums[0]) + sums[1] + sums[2] + sums[3];
 }
+}  // namespace
 
 struct FrameLevelMeter::Codec {
     StreamFormat format;
@@ -64,6 +82,10 @@ bool FrameLevelMeter::Works() const {
     return codec_ && (!codec_->tried || codec_->context);
 }
 
+void FrameLevelMeter::Restart() {
+    if (codec_ && codec_->context) avcodec_flush_buffers(codec_->context);
+}
+
 double FrameLevelMeter::Level(const AudioFrame& audio) {
     if (!codec_ || audio.bytes.empty()) return kUndecoded;
     if (!codec_->tried && !codec_->Open(audio)) return kUndecoded;
@@ -86,25 +108,25 @@ double FrameLevelMeter::Level(const AudioFrame& audio) {
         const int per_plane = planar ? samples : samples * channels;
         for (int c = 0; c < planes; ++c) {
             const std::uint8_t* data = frame->extended_data[c];
-            for (int i = 0; i < per_plane; ++i) {
-                double v = 0;
-                switch (av_get_packed_sample_fmt(format)) {
-                    case AV_SAMPLE_FMT_FLT:
-                        v = reinterpret_cast<const float*>(data)[i];
-                        break;
-                    case AV_SAMPLE_FMT_S16:
-                        v = reinterpret_cast<const std::int16_t*>(data)[i] / 32768.0;
-                        break;
-                    case AV_SAMPLE_FMT_S32:
-                        v = reinterpret_cast<const std::int32_t*>(data)[i] / 2147483648.0;
-                        break;
-                    case AV_SAMPLE_FMT_DBL:
-                        v = reinterpret_cast<const double*>(data)[i];
-                        break;
-                    default:
-                        break;
-                }
-                sum += v * v;
+            // The sample format is chosen once per plane, not per sample: this loop runs over
+            // every sample around every cut.
+            switch (av_get_packed_sample_fmt(format)) {
+                case AV_SAMPLE_FMT_FLT:
+                    sum += SumOfSquares(reinterpret_cast<const float*>(data), per_plane, 1.0f);
+                    break;
+                case AV_SAMPLE_FMT_S16:
+                    sum += SumOfSquares(reinterpret_cast<const std::int16_t*>(data), per_plane,
+                                        1.0f / 32768.0f);
+                    break;
+                case AV_SAMPLE_FMT_S32:
+                    sum += SumOfSquares(reinterpret_cast<const std::int32_t*>(data), per_plane,
+                                        1.0f / 2147483648.0f);
+                    break;
+                case AV_SAMPLE_FMT_DBL:
+                    sum += SumOfSquares(reinterpret_cast<const double*>(data), per_plane, 1.0f);
+                    break;
+                default:
+                    break;
             }
             count += static_cast<std::size_t>(per_plane);
         }

@@ -25,6 +25,9 @@ class FrameLevelMeter {
     // The frame's RMS level in dBFS (kSilenceDb at least); frames must come in stream order. The
     // first frames after a join may not decode: they count as loud, not as a pause.
     double Level(const AudioFrame& frame);
+    // Forgets the frames decoded so far, for frames that do not follow them: the decoder is kept
+    // (opening one costs more than a cut's frames), only its state goes.
+    void Restart();
 
   private:
     struct Codec;

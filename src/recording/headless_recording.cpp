@@ -51,7 +51,7 @@ int RunHeadlessRecording(const HeadlessRecordingOptions& options, std::FILE* out
     DownloadRecordingPlan plan;
     plan.url = options.url;
     plan.per_song = options.per_song;
-    plan.min_song_seconds = options.min_song_seconds;
+    plan.songs = options.songs;
     plan.recordings_folder = options.output_folder.isEmpty()
                                  ? RecordingsFolder(DocumentsFolder())
                                  : QDir(options.output_folder).absolutePath();

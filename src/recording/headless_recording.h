@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <optional>
 
+#include "recording/song_choices.h"
+
 namespace velmora {
 
 struct HeadlessRecordingOptions {
@@ -14,7 +16,7 @@ struct HeadlessRecordingOptions {
     double duration_seconds = 0;  // 0: until SIGINT or SIGTERM, or the station ends
     bool per_song = false;
     QString output_folder;  // the recordings folder; empty: the documents folder's
-    double min_song_seconds = 30;
+    SongChoices songs;      // the user's stored choices, --min-song applied
 };
 
 // "90", "150s", "90m", "2h", "1.5h" in seconds; nullopt for anything else.

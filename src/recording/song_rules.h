@@ -15,6 +15,8 @@ namespace velmora {
 struct CutWindow {
     double before = 2.0;
     double after = 4.0;
+
+    bool operator==(const CutWindow&) const = default;
 };
 
 // One frame as the cut sees it.
@@ -51,6 +53,8 @@ struct SongRules {
     double min_seconds = 30;
     bool keep_incomplete = true;  // false: incomplete songs are not saved at all
     std::vector<std::string> skip_patterns;
+
+    bool operator==(const SongRules&) const = default;
 };
 
 SongPlace PlaceSong(const SongFacts& song, const SongRules& rules);

@@ -16,6 +16,8 @@ constexpr double kPrimeSeconds = 0.25;
 SongSplitter::SongSplitter(StreamFormat format, SongSplitOptions options, SongSink& sink)
     : options_(options), sink_(sink), scanner_(format), format_(format) {}
 
+SongSplitter::~SongSplitter() = default;
+
 void SongSplitter::Feed(const void* data, std::size_t size) {
     scanned_.clear();
     scanner_.Feed(static_cast<const std::uint8_t*>(data), size, &scanned_);
@@ -87,7 +89,9 @@ void SongSplitter::Cut() {
     // almost nothing between changes. The held frames begin a little before the window, as the
     // first frames a decoder meets lack their predecessors' data and sound silent; they only
     // prime it and count as loud.
-    FrameLevelMeter meter(format_);
+    if (!meter_) meter_ = std::make_unique<FrameLevelMeter>(format_);
+    FrameLevelMeter& meter = *meter_;
+    meter.Restart();
     std::vector<FrameSpan> spans;
     spans.reserve(held_.size());
     const double measured_from = held_.empty() ? 0 : held_.front().span.start + kPrimeSeconds;
@@ -100,6 +104,12 @@ void SongSplitter::Cut() {
     }
     const std::size_t cut = ChooseCut(spans, change_at_, options_.window);
     const double cut_at = cut < held_.size() ? held_[cut].span.start : now_;
+    // A first change whose window reaches back before the recording's start, with no pause or new
+    // stream found in it: the next song may have begun before the recording did.
+    const bool found_start =
+        cut < spans.size() && (spans[cut].stream_start || spans[cut].level_db <= kPauseDb);
+    const bool next_joined_midway =
+        first_song_ && !found_start && change_at_ < options_.window.before;
     // The old song: up to the cut, and the padding after it.
     std::size_t i = 0;
     for (; i < held_.size(); ++i) {
@@ -114,7 +124,7 @@ void SongSplitter::Cut() {
         facts.joined_midway = first_song_;
         sink_.EndSong(facts);
         song_open_ = false;
-        first_song_ = false;
+        first_song_ = next_joined_midway;
     }
     title_ = next_title_;
     // The new song: from the padding before the cut on; a cut inside an Ogg logical stream

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@
 #include "recording/song_rules.h"
 
 namespace velmora {
+
+class FrameLevelMeter;
 
 // Where the songs go: one Begin, its Writes, one End, song after song.
 class SongSink {
@@ -32,6 +35,7 @@ struct SongSplitOptions {
 class SongSplitter {
   public:
     SongSplitter(StreamFormat format, SongSplitOptions options, SongSink& sink);
+    ~SongSplitter();
 
     void Feed(const void* data, std::size_t size);
     // The station's title changed after the bytes fed so far.
@@ -63,8 +67,8 @@ class SongSplitter {
     double now_ = 0;         // seconds of the frames scanned so far
     std::deque<Held> held_;  // frames not yet written to the current song
     bool song_open_ = false;
-    bool first_song_ = true;
-    std::string title_;  // of the current song
+    bool first_song_ = true;  // the current song began before the recording (or may have)
+    std::string title_;       // of the current song
     double song_seconds_ = 0;
     // A title change waiting for the frames after it.
     bool change_pending_ = false;
@@ -74,6 +78,8 @@ class SongSplitter {
     std::vector<std::string> ogg_headers_;
     bool ogg_collecting_ = false;
     std::vector<AudioFrame> scanned_;
+    // Decodes the frames around each cut; made at the first cut and kept for the next.
+    std::unique_ptr<FrameLevelMeter> meter_;
 };
 
 }  // namespace velmora

@@ -36,6 +36,12 @@ const SettingsKey kSettingsKeys[] = {
     {"Notifications", &Settings::notifications, true},
     {"StayAwake", &Settings::stay_awake, true},
     {"RecordPerSong", &Settings::record_per_song, true},
+    {"SongSkipPatterns", &Settings::song_skip_patterns, true},
+    {"SongCutBefore", &Settings::song_cut_before, true},
+    {"SongCutAfter", &Settings::song_cut_after, true},
+    {"SongPadding", &Settings::song_padding, true},
+    {"SongMinSeconds", &Settings::song_min_seconds, true},
+    {"KeepIncompleteSongs", &Settings::keep_incomplete_songs, true},
 };
 
 }  // namespace

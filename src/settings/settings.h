@@ -32,6 +32,14 @@ struct Settings {
     bool notifications = true;     // "Notifications": a desktop notification for each new title
     bool stay_awake = true;        // "StayAwake": no suspend while a station plays
     bool record_per_song = false;  // "RecordPerSong": a recording makes one file per song
+    // Song by song: the skip patterns separated by commas, the cut window and the padding in
+    // seconds, the minimum length of a whole song, and whether incomplete songs are kept.
+    QString song_skip_patterns;         // "SongSkipPatterns"
+    int song_cut_before = 2;            // "SongCutBefore"
+    int song_cut_after = 4;             // "SongCutAfter"
+    int song_padding = 0;               // "SongPadding"
+    int song_min_seconds = 30;          // "SongMinSeconds"
+    bool keep_incomplete_songs = true;  // "KeepIncompleteSongs": false, they are not saved
 
     bool operator==(const Settings&) const = default;
 };

@@ -134,7 +134,8 @@ TEST(CommandLineTest, RecordOptions) {
         bool per_song;
         double min_song;
     } rows[] = {
-        {{"velmora", "--record", "http://h/a"}, Action::Record, 0, false, 30},
+        // Without --min-song the stored setting holds (-1 here).
+        {{"velmora", "--record", "http://h/a"}, Action::Record, 0, false, -1},
         {{"velmora", "--record", "http://h/a", "--duration", "90m", "--per-song", "--min-song",
           "45"},
          Action::Record,
@@ -154,7 +155,7 @@ TEST(CommandLineTest, RecordOptions) {
         EXPECT_EQ(c.station, "http://h/a");
         EXPECT_EQ(c.duration_seconds, r.duration) << r.args.join(' ').toStdString();
         EXPECT_EQ(c.per_song, r.per_song);
-        EXPECT_EQ(c.min_song_seconds, r.min_song);
+        EXPECT_EQ(c.min_song_seconds.value_or(-1), r.min_song);
     }
 }
 

@@ -2,8 +2,11 @@
 // Recording through the real window: the record, stop and open-recordings buttons over a
 // loopback station, with the documents folder in a temporary home.
 #include <QDesktopServices>
+#include <QDialog>
 #include <QFile>
 #include <QFileInfo>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QThread>
 #include <QUrl>
 
@@ -187,6 +190,12 @@ TEST_F(RecordingWindowTest, RecordsSongBySongFromTheMenu) {
     StreamServer server;
     RecordPerSongItem(window_)->trigger();
     ASSERT_TRUE(RecordPerSongItem(window_)->isChecked());
+    // The Song Recording window's shortest whole song makes the 7.7 s of "B - Two" whole.
+    SongRecordingItem(window_)->trigger();
+    auto* rules = window_->findChild<QDialog*>("SongRecordingWindow");
+    ASSERT_NE(rules, nullptr);
+    rules->findChild<QSpinBox*>("SongMinimum")->setValue(5);
+    rules->findChild<QPushButton*>("SongOk")->click();
     PlayStation(server, "Song FM", {{0, "A - One"}, {30, "B - Two"}, {60, "C - Three"}});
     ASSERT_TRUE(WaitFor([&] { return title_->text() == "A - One"; }, 5s));
     Click(Record());
@@ -194,15 +203,18 @@ TEST_F(RecordingWindowTest, RecordsSongBySongFromTheMenu) {
     ASSERT_TRUE(WaitFor([&] { return title_->text() == "C - Three"; }, 20s));
     Click(Record());
     EXPECT_FALSE(Recording());
-    const QString incomplete = Documents() + "/Velmora Recordings/Song FM/incomplete/";
-    const QStringList expected = {"A - One.mp3", "B - Two.mp3", "C - Three.mp3"};
+    const QString folder = Documents() + "/Velmora Recordings/Song FM/";
+    const QString incomplete = folder + "incomplete/";
+    const QStringList expected = {"A - One.mp3", "C - Three.mp3"};
     EXPECT_TRUE(WaitFor([&] { return QDir(incomplete).entryList(QDir::Files) == expected; }, 5s))
         << QDir(incomplete).entryList(QDir::Files).join('|').toStdString();
-    for (const QString& name : expected) {
-        const std::string path = QFile::encodeName(incomplete + name).toStdString();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"B - Two.mp3"});
+    for (const QString& name :
+         {incomplete + expected[0], folder + "B - Two.mp3", incomplete + expected[1]}) {
+        const std::string path = QFile::encodeName(name).toStdString();
         EXPECT_EQ(DecodeFile(path).errors, 0) << path;
     }
-    TagLib::MPEG::File tagged(QFile::encodeName(incomplete + "B - Two.mp3").constData());
+    TagLib::MPEG::File tagged(QFile::encodeName(folder + "B - Two.mp3").constData());
     ASSERT_NE(tagged.ID3v2Tag(), nullptr);
     const TagLib::PropertyMap tags = tagged.ID3v2Tag()->properties();
     EXPECT_EQ(tags["ARTIST"].toString().to8Bit(true), "B");
@@ -295,6 +307,20 @@ TEST_F(RecordingWindowTest, FailuresKeepTheRecordingOnWithoutAFile) {
     ASSERT_TRUE(WaitFor([&] { return Playing(); }, 8s));
     Click(stop);
     EXPECT_FALSE(Playing());
+}
+
+// A station played by its address alone, in no list row, can be recorded too.
+TEST_F(RecordingWindowTest, StationByItsAddressCanBeRecorded) {
+    StreamServer server;
+    StreamRoute route;
+    route.audio = Mp3(10.0);
+    route.loop = true;
+    route.bytes_per_second = 32000;
+    route.burst_bytes = 32768;
+    server.AddStream("/address", route);
+    window_->PlayStation(QString::fromStdString(server.Url("/address")), "Address FM");
+    ASSERT_TRUE(WaitFor([&] { return Playing() && Record()->isVisible(); }, 8s));
+    EXPECT_FALSE(CannotRecordPicture(window_)->isVisible());
 }
 
 }  // namespace

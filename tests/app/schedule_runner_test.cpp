@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 
 #include "app/schedule_window.h"
+#include "channels/directory.h"
 #include "desktop/dialogs.h"
 #include "playback/player.h"
 #include "recording/schedule_file.h"
@@ -172,6 +173,100 @@ TEST(ScheduleWindowTest, AddsAndRemovesEntries) {
     ASSERT_EQ(runner.Entries().size(), 1u);
     EXPECT_EQ(runner.Entries()[0].repeat, ScheduleRepeat::Daily);
     EXPECT_EQ(LoadSchedule(path).file.entries.size(), 1u);
+    SetDialogs(nullptr);
+}
+
+// Files of a station's folder that are finished (visible) and those still being written.
+std::pair<QStringList, QStringList> StationFiles(const QString& folder) {
+    const QDir dir(folder);
+    QStringList hidden = dir.entryList(QDir::Files | QDir::Hidden);
+    const QStringList shown = dir.entryList(QDir::Files);
+    for (const QString& f : shown) hidden.removeAll(f);
+    return {shown, hidden};
+}
+
+// Removing an entry whose recording runs stops that recording, its file closed whole, and leaves
+// the other one running; changing one stops it too, and the changed entry, still due, starts
+// again. The window offers the built-in directory's stations and shows a chosen entry's fields.
+TEST(ScheduleWindowTest, RemovingOrChangingARunningEntryStopsItsRecording) {
+    EnsureApp();
+    AnsweringDialogs answers;
+    SetDialogs(&answers);
+    Player player{nullptr, 10, 20};
+    ASSERT_EQ(player.StartEngine(), Player::StartupFailure::None);
+    SineSpec spec;
+    spec.seconds = 20;
+    StreamRoute route;
+    route.audio = EncodeSine(spec);
+    route.bytes_per_second = 32000;
+    route.loop = true;
+    StreamServer server;
+    server.AddStream("/a", route);
+    server.AddStream("/b", route);
+
+    QTemporaryDir dir;
+    const QString recordings = dir.path() + "/recordings";
+    const std::int64_t t0 = 1765188000;
+    std::int64_t now = t0 + 5;
+    ScheduleRunner runner(
+        ScheduleFilePath(dir.path()), recordings, [&] { return player.Started(); },
+        [&] { return now; }, nullptr);
+    runner.Start();
+    QSignalSpy started(&runner, &ScheduleRunner::recordingStarted);
+    QSignalSpy ended(&runner, &ScheduleRunner::recordingEnded);
+    runner.SetEntries({{"A FM", server.Url("/a"), Local(t0), 30, ScheduleRepeat::Daily, 0},
+                       {"B FM", server.Url("/b"), Local(t0), 30, ScheduleRepeat::Daily, 0}});
+    ASSERT_EQ(started.count(), 2);
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return RecordedBytes(recordings + "/A FM") > 8000 &&
+                   RecordedBytes(recordings + "/B FM") > 8000;
+        },
+        10s));
+
+    ScheduleWindow window(&runner, nullptr, nullptr);
+    auto* station = window.findChild<QComboBox*>("ScheduleStation");
+    auto* address = window.findChild<QLineEdit*>("ScheduleAddress");
+    int first_station = 0;
+    while (!IsDirectoryStationRow(first_station)) ++first_station;
+    const int offered = station->findData(QString::fromUtf8(DirectoryUrl(first_station)));
+    ASSERT_GE(offered, 0);
+    // A row the record button refuses is not offered.
+    EXPECT_LT(station->findData(QString::fromUtf8(DirectoryUrl(2))), 0);
+    station->setCurrentIndex(offered);
+    emit station->activated(offered);
+    EXPECT_EQ(address->text(), QString::fromUtf8(DirectoryUrl(first_station)));
+
+    auto* list = window.findChild<QListWidget*>("ScheduleList");
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_TRUE(list->item(1)->text().endsWith("B FM (recording now)"));
+    EXPECT_FALSE(window.findChild<QPushButton*>("ScheduleChange")->isEnabled());  // none chosen
+    list->setCurrentRow(1);
+    EXPECT_EQ(address->text(), QString::fromStdString(server.Url("/b")));
+    window.findChild<QPushButton*>("ScheduleRemove")->click();
+    EXPECT_EQ(ended.count(), 1);
+    EXPECT_EQ(runner.Recording(), QStringList{"A FM"});
+    // B's recording is over: one finished file, nothing still being written, nothing added later.
+    const auto [b_files, b_open] = StationFiles(recordings + "/B FM");
+    ASSERT_EQ(b_files.size(), 1);
+    EXPECT_TRUE(b_open.isEmpty()) << b_open.join(' ').toStdString();
+    const std::string b_path = (recordings + "/B FM/" + b_files[0]).toStdString();
+    const qint64 b_bytes = RecordedBytes(recordings + "/B FM");
+    EXPECT_EQ(DecodeFile(b_path).errors, 0);
+
+    list->setCurrentRow(0);
+    window.findChild<QSpinBox*>("ScheduleMinutes")->setValue(45);
+    window.findChild<QPushButton*>("ScheduleChange")->click();
+    ASSERT_EQ(runner.Entries().size(), 1u);
+    EXPECT_EQ(runner.Entries()[0].duration_minutes, 45);
+    EXPECT_EQ(ended.count(), 2);
+    EXPECT_EQ(started.count(), 3);  // still due: it starts again as changed
+    EXPECT_EQ(runner.Recording(), QStringList{"A FM"});
+    EXPECT_EQ(StationFiles(recordings + "/A FM").first.size(), 1);  // the first one, finished
+    EXPECT_TRUE(WaitFor([&] { return RecordedBytes(recordings + "/A FM") > 30000; }, 10s));
+    EXPECT_EQ(RecordedBytes(recordings + "/B FM"), b_bytes);
+    EXPECT_TRUE(answers.errors.isEmpty());
+    runner.Shutdown();
     SetDialogs(nullptr);
 }
 

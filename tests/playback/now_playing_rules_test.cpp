@@ -131,6 +131,14 @@ TEST(PlaybackStartFixes, UserChannelsAndMutePictures) {
     const StartFixes f = PlaybackStartFixes(none);
     EXPECT_TRUE(f.volume_on_visible);
     EXPECT_FALSE(f.record_offered.has_value());
+    // A station played by its address alone is recorded by the same rule, its texts untouched.
+    for (const Row& r : rows) {
+        StartFixInput address = none;
+        address.address_url = r.url;
+        const StartFixes a = PlaybackStartFixes(address);
+        EXPECT_EQ(a.record_offered.value_or(!r.recordable), r.recordable) << r.url;
+        EXPECT_FALSE(a.station_text || a.bitrate_text) << r.url;
+    }
 }
 
 // "Copy" up to 50 characters, the title itself from 51; an empty label has neither hint nor hand.

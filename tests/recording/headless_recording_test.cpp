@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real program records a loopback station per song without a window: joined midway, a title
 // change early and one late, SIGTERM in the middle of the third song. Whole songs land in the
-// station's folder, tagged; the first and the cut-short last in incomplete/; every file decodes.
+// station's folder, tagged; the first in incomplete/, the last skipped by the stored settings (its
+// title matches a skip pattern); every file decodes.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include "support/stream_server.h"
@@ -42,6 +44,15 @@ TEST(HeadlessRecordingTest, PerSongUntilSigterm) {
     server.AddStream("/live", route);
 
     QTemporaryDir dir;
+    // The player's stored choices are the command line's defaults: songs of 3 s are whole, and
+    // "gamma" titles are not saved.
+    QTemporaryDir config;
+    ASSERT_TRUE(QDir().mkpath(config.filePath("Kestrin/VLR")));
+    QFile settings(config.filePath("Kestrin/VLR/Config-t.ini"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[Default]\nSongMinSeconds=3\nSongSkipPatterns=news, gamma\n");
+    settings.close();
+    const QByteArray config_home = config.path().toUtf8();
     int out[2];
     ASSERT_EQ(::pipe(out), 0);
     const std::string url = server.Url("/live");
@@ -52,9 +63,10 @@ TEST(HeadlessRecordingTest, PerSongUntilSigterm) {
         ::dup2(out[1], 1);
         ::close(out[0]);
         ::unsetenv("DISPLAY");
+        ::setenv("XDG_CONFIG_HOME", config_home.constData(), 1);
         const char* program = VELMORA_BUILD_DIR "/bin/velmora";
         ::execl(program, program, "--record", url.c_str(), "--per-song", "--duration", "60s",
-                "--output", output.c_str(), "--min-song", "3", static_cast<char*>(nullptr));
+                "--output", output.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     ::close(out[1]);
@@ -72,9 +84,9 @@ TEST(HeadlessRecordingTest, PerSongUntilSigterm) {
 
     const std::string folder = output + "/Loop FM";
     const std::string expected[] = {folder + "/incomplete/Alpha - One.mp3",
-                                    folder + "/Beta - Two.mp3",
-                                    folder + "/incomplete/Gamma - Three.mp3"};
-    EXPECT_EQ(printed, expected[0] + "\n" + expected[1] + "\n" + expected[2] + "\n");
+                                    folder + "/Beta - Two.mp3"};
+    EXPECT_EQ(printed, expected[0] + "\n" + expected[1] + "\n");
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(folder + "/incomplete/Gamma - Three.mp3")));
     for (const std::string& path : expected) {
         const test::DecodedFile decoded = test::DecodeFile(path);
         EXPECT_TRUE(decoded.opened) << path;

@@ -137,5 +137,30 @@ TEST(SongCutTest, PaddingAndOneFile) {
     EXPECT_TRUE(one[0].bytes == audio);
 }
 
+// The song after the first change is whole only when its start is known: a pause found in the
+// window, or a window that does not reach back before the recording began.
+TEST(SongCutTest, SongAfterAJoinIsWholeOnlyWithAKnownStart) {
+    const std::string loud = Tone(AudioCodec::Mp3, 440, 3) + Tone(AudioCodec::Mp3, 660, 6);
+    const std::string paused = Tone(AudioCodec::Mp3, 440, 0.6) +
+                               Tone(AudioCodec::Mp3, 440, 0.8, 0.0) + Tone(AudioCodec::Mp3, 660, 7);
+    const struct {
+        const char* name;
+        const std::string& audio;
+        double change_at;
+        bool second_joined_midway;
+    } rows[] = {
+        {"no pause, the window reaches the join", loud, 1.0, true},
+        {"no pause, the window after the join", loud, 3.0, false},
+        {"a pause in the window", paused, 1.0, false},
+    };
+    for (const auto& r : rows) {
+        const std::vector<Song> songs = Split(StreamFormat::Mpeg, r.audio, r.change_at);
+        ASSERT_EQ(songs.size(), 2u) << r.name;
+        EXPECT_TRUE(songs[0].facts.joined_midway) << r.name;
+        EXPECT_EQ(songs[1].facts.joined_midway, r.second_joined_midway) << r.name;
+        EXPECT_TRUE(songs[1].facts.ended_by_stop) << r.name;
+    }
+}
+
 }  // namespace
 }  // namespace velmora

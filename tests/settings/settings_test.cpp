@@ -86,6 +86,13 @@ TEST(Settings, RoundTripKeepsEveryValue) {
     s.autocheckoff = true;
     s.notifications = false;
     s.stay_awake = false;
+    s.song_skip_patterns = QString::fromUtf8(
+        "Werbung, *jingle*, \xd0\xbd\xd0\xbe\xd0\xb2\xd0\xbe\xd1\x81\xd1\x82\xd0\xb8");
+    s.song_cut_before = 0;
+    s.song_cut_after = 9;
+    s.song_padding = 2;
+    s.song_min_seconds = 45;
+    s.keep_incomplete_songs = false;
     ASSERT_TRUE(SaveSettings(path, s).ok());
     EXPECT_EQ(LoadExisting(path), s);
 }

@@ -77,7 +77,7 @@ inline constexpr PartOf<QAction> ProxyItem{"ProxyServer1"}, ShowDateItem{"ShowDa
     CloseItem{"Close1"}, LanguageItem{"SelectLanguage1"}, EnglishItem{"English1"},
     GermanItem{"German1"}, RussianItem{"Russian1"}, CheckForUpdateItem{"Checkfornewversion1"},
     NotificationsItem{"Notifications1"}, StayAwakeItem{"StayAwake1"}, TitleHistoryItem{"TitleHistory1"},
-    RecordPerSongItem{"RecordPerSong1"};
+    RecordPerSongItem{"RecordPerSong1"}, SongRecordingItem{"SongRecording1"};
 // clang-format on
 
 inline QAction* BackgroundItem(const QObject* w, Background b) {
