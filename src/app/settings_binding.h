@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 #include "settings/settings.h"
 
@@ -43,6 +44,9 @@ struct SettingsControls {
     QAction* CloseToTray = nullptr;
     QAction* Notifications = nullptr;
     QAction* StayAwake = nullptr;
+    // The minutes a station keeps for pausing: the Player holds them.
+    std::function<int()> TimeShiftMinutes;
+    std::function<void(int)> SetTimeShiftMinutes;
     QAction* RecordPerSong = nullptr;
 };
 

@@ -244,7 +244,10 @@ void ByteRing::EnableTimeShift(std::unique_ptr<TimeShiftFile> file, double bound
     file_ = std::move(file);
     bound_seconds_ = bound_seconds;
     oldest_ = played_;
-    if (!title.empty()) index_.AddTitle(played_, title);
+    if (early_titles_.empty() && !title.empty()) index_.AddTitle(played_, title);
+    for (auto& [pos, text] : early_titles_)
+        index_.AddTitle(std::max(pos, played_), std::move(text));
+    early_titles_.clear();
     finder_.Feed(held.data(), held.size(), played_,
                  [&](std::uint64_t pos, double s) { index_.AddFrame(pos, s); });
     index_.SetLive(finder_.frames_end(), finder_.seconds());
@@ -283,7 +286,13 @@ std::string ByteRing::time_shift_path() const {
 
 bool ByteRing::AddTitle(const std::string& text) {
     std::lock_guard lock(m_);
-    if (!file_) return false;
+    if (!file_) {
+        // The title heard at the played position, and those after it.
+        while (early_titles_.size() > 1 && early_titles_[1].first <= played_)
+            early_titles_.pop_front();
+        early_titles_.emplace_back(written_, text);
+        return false;
+    }
     index_.AddTitle(written_, text);
     return true;
 }
@@ -299,6 +308,11 @@ void ByteRing::RequestSeek(std::uint64_t position) {
 bool ByteRing::seek_pending() const {
     std::lock_guard lock(m_);
     return seek_pending_;
+}
+
+std::uint64_t ByteRing::seek_target(std::uint64_t otherwise) const {
+    std::lock_guard lock(m_);
+    return seek_pending_ ? std::max(seek_to_, oldest_) : otherwise;
 }
 
 std::uint64_t ByteRing::TakeSeek() {

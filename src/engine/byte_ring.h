@@ -83,12 +83,16 @@ class ByteRing {
     // Removes the time-shift file's name (the stream is stopped); its bytes stay readable.
     void UnlinkTimeShift();
     std::string time_shift_path() const;
-    // A title that starts at the next byte written; false (nothing kept) without time-shift.
+    // A title that starts at the next byte written; false without time-shift. Before it, the
+    // titles of the unplayed bytes are kept too: the stream may be far ahead of what is heard
+    // when it starts to play.
     bool AddTitle(const std::string& text);
     // Asks the reader to go on at `position`, kept within what is stored; its next Read() gives
     // Seek, also while it waits.
     void RequestSeek(std::uint64_t position);
     bool seek_pending() const;
+    // Where the pending seek goes; `otherwise` when none is pending.
+    std::uint64_t seek_target(std::uint64_t otherwise) const;
     // The reader's side: read and played move to the pending seek's position, which is returned.
     std::uint64_t TakeSeek();
 
@@ -147,6 +151,7 @@ class ByteRing {
     bool seek_pending_ = false;
     std::uint64_t seek_to_ = 0;
     std::uint32_t drops_ = 0;
+    std::deque<std::pair<std::uint64_t, std::string>> early_titles_;  // before time-shift
 };
 
 }  // namespace engine

@@ -674,9 +674,15 @@ void EnableShift(const Global& g, StreamCore& core) {
     ring->EnableTimeShift(std::move(file), g.shift_seconds, title);
 }
 
+// What is heard, or about to be once the decoder has taken a seek asked for: skips in a row add
+// up, and the state shown right after one is where it goes.
+std::uint64_t HeardSoon(StreamCore& core, const ByteRing& ring) {
+    return ring.seek_target(core.HeardPosition());
+}
+
 // Seconds the heard sound lies behind the newest byte.
 double HeardLag(StreamCore& core, const ByteRing& ring, const ByteRing::Shift& shift) {
-    return shift.live_seconds - ring.SecondsAt(core.HeardPosition());
+    return shift.live_seconds - ring.SecondsAt(HeardSoon(core, ring));
 }
 
 // The lag of the live edge, taken now when the stream is still there.
@@ -722,7 +728,7 @@ bool ChannelSkip(Handle stream, double seconds) {
     const ByteRing::Shift shift = ring->shift();
     if (!shift.frames || !(seconds == seconds)) return Fail(ErrorCode::NotAvailable, false);
     const double live_lag = LiveLag(*core, *ring, shift);
-    const double target = ring->SecondsAt(core->HeardPosition()) + seconds;
+    const double target = ring->SecondsAt(HeardSoon(*core, *ring)) + seconds;
     if (target >= shift.live_seconds - live_lag) return ChannelGoLive(stream);
     SeekTo(*core, *ring, ring->PositionAt(target));
     return Ok();
@@ -756,7 +762,7 @@ bool ChannelGetTimeShift(Handle stream, TimeShiftInfo* info) {
     info->seekable = shift.frames;
     info->drops = shift.drops;
     if (shift.frames) {
-        const double heard = ring->SecondsAt(core->HeardPosition());
+        const double heard = ring->SecondsAt(HeardSoon(*core, *ring));
         double live_lag;
         {
             std::lock_guard lock(core->heard_m);

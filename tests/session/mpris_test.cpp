@@ -158,8 +158,8 @@ class MprisWindowTest : public WindowTest {
     MprisService* service_ = nullptr;
 };
 
-// PlayPause stops the playing station and plays the current choice again; Play while playing
-// does not reconnect; Pause and Stop stop; status and metadata are announced as they change, and
+// PlayPause pauses the playing station and resumes it; Play while playing does not reconnect;
+// Pause pauses and Stop stops; status and metadata are announced as they change, and
 // a stream that ends by itself reads as stopped.
 TEST_F(MprisWindowTest, TransportStatusAndMetadata) {
     StreamServer server;
@@ -187,18 +187,32 @@ TEST_F(MprisWindowTest, TransportStatusAndMetadata) {
     Click(record);
     ASSERT_TRUE(Recording());
 
-    for (const char* stop : {"PlayPause", "Pause", "Stop"}) {
-        Player(stop);
-        EXPECT_TRUE(WaitFor([&] { return !Playing(); }, 3s)) << stop;
-        EXPECT_FALSE(Recording()) << stop;
-        EXPECT_TRUE(StatusIs("Stopped")) << stop;
-        EXPECT_TRUE(WaitFor([&] { return watch_.Saw("PlaybackStatus", "Stopped"); }, 2s));
-        EXPECT_EQ(Metadata().value("xesam:album").toString(), "Loopback FM") << stop;
-        Player("PlayPause");
-        EXPECT_TRUE(WaitFor([&] { return Playing(); }, 8s)) << stop;
-        EXPECT_TRUE(StatusIs("Playing")) << stop;
+    // PlayPause and Pause pause: the sound stops, the download and the recording go on, and
+    // PlayPause or Play resume on the same connection, with the same title.
+    for (const auto& [pause, resume] : {std::pair{"PlayPause", "PlayPause"}, {"Pause", "Play"}}) {
+        Player(pause);
+        EXPECT_TRUE(StatusIs("Paused")) << pause;
+        EXPECT_TRUE(WaitFor([&] { return watch_.Saw("PlaybackStatus", "Paused"); }, 2s));
+        EXPECT_FALSE(Playing()) << pause;
+        EXPECT_TRUE(Recording()) << pause;
+        EXPECT_EQ(Property("CanPause").toBool(), true);
+        EXPECT_TRUE(WaitForMoreAudio(server, "/live", 16000)) << "the download stopped";
+        Player(resume);
+        EXPECT_TRUE(WaitFor([&] { return Playing(); }, 8s)) << resume;
+        EXPECT_TRUE(StatusIs("Playing")) << resume;
+        EXPECT_EQ(Metadata().value("xesam:title"), "First Song");
     }
-    EXPECT_EQ(server.ConnectionsTo("/live").size(), 4u);
+    EXPECT_EQ(server.ConnectionsTo("/live").size(), 1u);
+    Player("Stop");
+    EXPECT_TRUE(WaitFor([&] { return !Playing(); }, 3s));
+    EXPECT_FALSE(Recording());
+    EXPECT_TRUE(StatusIs("Stopped"));
+    EXPECT_TRUE(WaitFor([&] { return watch_.Saw("PlaybackStatus", "Stopped"); }, 2s));
+    EXPECT_EQ(Metadata().value("xesam:album").toString(), "Loopback FM");
+    Player("PlayPause");
+    EXPECT_TRUE(WaitFor([&] { return Playing(); }, 8s));
+    EXPECT_TRUE(StatusIs("Playing"));
+    EXPECT_EQ(server.ConnectionsTo("/live").size(), 2u);
 
     // A short station that the server ends for good: with reconnecting off, its end is final.
     engine::SetConfig(engine::Config::NetReconnect, 0);
