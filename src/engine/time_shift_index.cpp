@@ -147,10 +147,18 @@ std::uint64_t TimeShiftIndex::Trim(std::uint64_t written, std::uint64_t max_byte
                                    double bound_seconds) {
     const std::uint64_t floor_pos = written > max_bytes ? written - max_bytes : 0;
     const double floor_s = live_seconds_ - bound_seconds;
-    while (!points_.empty() && (points_.front().pos < floor_pos || points_.front().s < floor_s))
+    bool dropped = false;
+    while (!points_.empty() && (points_.front().pos < floor_pos || points_.front().s < floor_s)) {
         points_.pop_front();
-    oldest_ = std::max(oldest_, floor_pos);
-    if (!points_.empty()) oldest_ = std::max(oldest_, points_.front().pos);
+        dropped = true;
+    }
+    if (floor_pos > oldest_) {
+        oldest_ = floor_pos;
+        dropped = true;
+    }
+    // What is dropped ends at a frame boundary; nothing dropped leaves the start where it was,
+    // also when the first frame found lies a little after it (joined mid-frame).
+    if (dropped && !points_.empty()) oldest_ = std::max(oldest_, points_.front().pos);
     std::optional<std::string> heard;
     while (!titles_.empty() && titles_.front().pos < oldest_) {
         heard = std::move(titles_.front().text);

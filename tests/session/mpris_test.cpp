@@ -10,6 +10,7 @@
 #include <QDBusVariant>
 #include <QPointer>
 #include <QSlider>
+#include <climits>
 #include <cmath>
 
 #include "channels/directory.h"
@@ -45,6 +46,17 @@ TEST(MprisRules, SplitsStreamTitles) {
 }
 
 // Nothing shown is "no track"; a station without a title is named as title too.
+TEST(MprisRules, StatusAndSeekSeconds) {
+    EXPECT_EQ(MprisPlaybackStatus(false, false), "Stopped");
+    EXPECT_EQ(MprisPlaybackStatus(true, false), "Playing");
+    EXPECT_EQ(MprisPlaybackStatus(true, true), "Paused");
+    const std::pair<qlonglong, int> seeks[] = {
+        {0, 0},         {499999, 0},    {500000, 1},        {10000000, 10},      {-10000000, -10},
+        {-1500000, -2}, {-1499999, -1}, {LLONG_MAX, 86400}, {LLONG_MIN, -86400},
+    };
+    for (const auto& [offset, seconds] : seeks) EXPECT_EQ(SeekSeconds(offset), seconds) << offset;
+}
+
 TEST(MprisRules, MetadataAndVolumeAndStationSteps) {
     const QVariantMap none = NowPlayingMetadata("", " ", "/t/1");
     EXPECT_EQ(none.keys(), QStringList{"mpris:trackid"});
@@ -197,6 +209,15 @@ TEST_F(MprisWindowTest, TransportStatusAndMetadata) {
         EXPECT_TRUE(Recording()) << pause;
         EXPECT_EQ(Property("CanPause").toBool(), true);
         EXPECT_TRUE(WaitForMoreAudio(server, "/live", 16000)) << "the download stopped";
+        EXPECT_TRUE(Property("CanSeek").toBool());
+        if (std::string(pause) == "PlayPause") {
+            // Seeking moves within what was buffered, back to its start at most.
+            const qlonglong at = Property("Position").toLongLong();
+            EXPECT_GT(at, 0);
+            Call("org.mpris.MediaPlayer2.Player", "Seek",
+                 {QVariant::fromValue(qlonglong{-60000000})});
+            EXPECT_TRUE(WaitFor([&] { return Property("Position").toLongLong() < at; }, 2s)) << at;
+        }
         Player(resume);
         EXPECT_TRUE(WaitFor([&] { return Playing(); }, 8s)) << resume;
         EXPECT_TRUE(StatusIs("Playing")) << resume;
@@ -272,7 +293,7 @@ TEST_F(MprisWindowTest, VolumeFollowsTheSliderAndQuitSaves) {
 TEST_F(MprisWindowTest, SecondPlayerGetsItsOwnName) {
     QDBusConnection other = QDBusConnection::connectToBus(QString(address_), "mpris_test_other");
     {
-        MprisService second({[] { return MprisNowPlaying{}; }, {}, {}, {}, {}, {}, {}});
+        MprisService second({[] { return MprisNowPlaying{}; }, {}, {}, {}, {}, {}, {}, {}, {}, {}});
         ASSERT_TRUE(second.Register(other));
         EXPECT_EQ(second.ServiceName(), QString("%1.instance%2")
                                             .arg(kMprisServiceName)
