@@ -19,7 +19,8 @@ bool IsBehindLive(double behind_seconds) {
 
 std::string BehindLiveText(double behind_seconds) {
     if (!(behind_seconds > 0)) behind_seconds = 0;
-    const long total = std::lround(std::min(behind_seconds, 99.0 * 3600));
+    // Whole seconds passed, as a clock shows them: "-0:01" from one second on, as the display.
+    const long total = static_cast<long>(std::min(behind_seconds, 99.0 * 3600));
     char text[32];
     if (total >= 3600) {
         std::snprintf(text, sizeof text, "-%ld:%02ld:%02ld", total / 3600, total / 60 % 60,

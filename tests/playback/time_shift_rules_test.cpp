@@ -29,9 +29,9 @@ TEST(TimeShiftRules, SpaceDelayTextAndSetting) {
         const char* text;
         bool behind;
     } texts[] = {
-        {0, "-0:00", false},      {0.99, "-0:01", false},  {1.0, "-0:01", true},
-        {83.4, "-1:23", true},    {599.5, "-10:00", true}, {3599.4, "-59:59", true},
-        {3723, "-1:02:03", true}, {-5, "-0:00", false},    {1e12, "-99:00:00", true},
+        {0, "-0:00", false},      {0.99, "-0:00", false}, {1.0, "-0:01", true},
+        {83.9, "-1:23", true},    {599.5, "-9:59", true}, {3599.4, "-59:59", true},
+        {3723, "-1:02:03", true}, {-5, "-0:00", false},   {1e12, "-99:00:00", true},
     };
     for (const auto& r : texts) {
         EXPECT_EQ(BehindLiveText(r.seconds), r.text) << r.seconds;
