@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Time-shift figures: resident memory and CPU of the engine over a 30-minute pause of a 320 kbps
-// station, beside a normal play. The pause is simulated: the loopback server sends as fast as it
-// can, so half an hour of the station arrives in seconds while the sound stands still, and the
-// CPU it costs is given per second of the station (what a real pause costs at the station's pace).
+// station, beside a normal play. The pause is simulated: the loopback server sends a hundred times
+// faster than real time, so half an hour of the station arrives in about 20 seconds while the
+// sound stands still, and the CPU it costs is given per second of the station (what a real pause
+// costs at the station's pace).
 //
-//   time_shift_bench [all|pause|play|plain] [--minutes N] [--bound N]
+//   time_shift_bench [all|pause|play|plain|serve] [--minutes N] [--bound N]
 //
 // "pause": play a moment, pause, let N minutes (30) of the station arrive, resume. "play": a
 // normal play of the same station at its real pace with time-shift on, "plain" with it off, for
 // ten seconds. "all" runs each in a process of its own, so resident memory never carries over.
+// "serve" only runs a loopback station in real time for trying the player by hand: title A, then
+// title B after 25 seconds of sound, until Ctrl+C.
 // Exit status 1 when the pause's resident memory ends more than 2 MiB above the normal play's.
 #include <chrono>
 #include <cstdio>
@@ -24,6 +27,7 @@
 
 #include "engine/engine.h"
 #include "server_process.h"
+#include "support/stream_server.h"
 #include "support/test_audio.h"
 
 namespace {
@@ -96,13 +100,16 @@ std::string StartEngine(int seconds) {
 }
 
 int RunPause(const Options& o) {
-    ServerProcess server([] { return Station(0); });  // as fast as the loopback goes
+    // A hundred times real time: half an hour in about 20 s, slow enough to watch the memory
+    // on the way (the loopback alone goes some thousand times faster).
+    ServerProcess server([] { return Station(kKbps * 125 * 100); });
     const std::string folder = StartEngine(o.bound * 60);
     const engine::Handle h = engine::StreamCreateURL(server.Url().c_str(), 0, 0, nullptr, nullptr);
+    // Paused as soon as it sounds: played on, the download would run ahead at the loopback's pace
+    // and the "live edge" with it.
     if (!h || !engine::ChannelPlay(h, false) || !WaitPlaying(h)) return 2;
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    const long rss_before = StatusKb("VmRSS:");
     if (!engine::ChannelPause(h)) return 2;
+    const long rss_before = StatusKb("VmRSS:");
     const double cpu0 = CpuSeconds();
     const auto wall0 = Clock::now();
     const double start = Info(h).buffered;
@@ -140,7 +147,7 @@ int RunPause(const Options& o) {
     std::printf(
         "pause: %d min of %d kbps arrived in %.1f s (%.0f times real time); file %.1f MB\n"
         "  CPU %.2f s for %d min of the station = %.3f %% of a core at its real pace\n"
-        "  VmRSS %ld KiB playing before the pause, %ld KiB after it (peak %ld), change %+ld KiB\n"
+        "  VmRSS %ld KiB at the pause, %ld KiB after it (peak %ld), change %+ld KiB\n"
         "  resumed: %s\n",
         o.minutes, kKbps, wall, o.minutes * 60 / wall, file_mb, cpu, o.minutes,
         100 * cpu / (o.minutes * 60.0), rss_before, rss_end, rss_peak, rss_end - rss_before,
@@ -210,6 +217,24 @@ int main(int argc, char** argv) {
         } else {
             o.mode = a;
         }
+    }
+    if (o.mode == "serve") {
+        velmora::test::StreamServer server;
+        velmora::test::SineSpec spec;
+        spec.seconds = 20;
+        velmora::test::StreamRoute route;
+        route.audio = velmora::test::EncodeSine(spec);
+        route.loop = true;
+        route.metaint = 16000;  // a second of 128 kbps
+        route.titles = {{0, "Loopback Band - Title A"}, {24, "Loopback Band - Title B"}};
+        route.headers = {"icy-name:Loopback FM"};
+        route.burst_bytes = 16000;
+        route.bytes_per_second = 16000;
+        server.AddStream("/live", route);
+        std::printf("%s\n", server.Url("/live").c_str());
+        std::fflush(stdout);
+        pause();
+        return 0;
     }
     if (o.mode == "pause") return RunPause(o);
     if (o.mode == "play") return RunPlay(o, true);
