@@ -268,7 +268,10 @@ bool ByteRing::WriteShiftedLocked(const std::uint8_t* data, std::size_t size) {
     if (reader < oldest_) {
         if (!seek_pending_) ++drops_;
         seek_pending_ = true;
-        seek_to_ = oldest_;
+        // Without frames (Ogg) a demuxer can start only where a logical stream begins with its
+        // headers: the first chain kept. With none kept, the oldest byte is all there is.
+        const std::uint64_t chain = index_.has_frames() ? oldest_ : NextBoundaryLocked(oldest_ - 1);
+        seek_to_ = chain <= written_ ? chain : oldest_;
     }
     cv_.notify_all();
     return true;

@@ -223,6 +223,19 @@ TEST_F(TimeShiftFileTest, PrivateFolderLeftoversAndTheFileGoesWithItsRing) {
         EXPECT_EQ(ring.Read(got.data(), got.size(), 0, std::chrono::steady_clock::now(), &n, {}),
                   engine::ByteRing::ReadResult::Data);
     }
+    // Without frames (an Ogg stream) the reader is sent on to the first song kept whole.
+    auto ogg = engine::TimeShiftFile::Create(folder, 20000, &error);
+    ASSERT_TRUE(ogg) << error;
+    engine::ByteRing ring(8000);
+    ring.EnableTimeShift(std::move(ogg), 3600, "");
+    const std::string page(1000, 'x');
+    for (int i = 0; i < 40; ++i) {
+        if (i % 15 == 0) ring.MarkBoundary(ring.written());
+        ASSERT_TRUE(ring.Write(reinterpret_cast<const std::uint8_t*>(page.data()), page.size()));
+    }
+    EXPECT_FALSE(ring.shift().frames);
+    EXPECT_EQ(ring.shift().oldest, 20000u);
+    EXPECT_EQ(ring.TakeSeek(), 30000u);
 }
 
 }  // namespace
