@@ -2,7 +2,8 @@
 // Player: the one object between the windows and the audio engine. It starts and ends the engine,
 // opens stations through the stream-opening worker, and turns the worker's status reports into
 // typed signals that carry the opening they belong to. Volume, the analyser's magnitudes, the
-// proxy and the recorder's hook go through it too, so no window needs an engine header.
+// proxy, the recorder's hook and pausing (the time-shift buffer) go through it too, so no window
+// needs an engine header.
 //
 // Threads: every member is called on the thread the Player lives on (the user-interface thread).
 // Status reports come from the worker and the engine's threads and are handed over synchronously:
