@@ -674,6 +674,9 @@ void EnableShift(const Global& g, StreamCore& core) {
     ring->EnableTimeShift(std::move(file), g.shift_seconds, title);
 }
 
+// Closer to the live edge than this is at it.
+constexpr double kLiveSlackSeconds = 0.5;
+
 // What is heard, or about to be once the decoder has taken a seek asked for: skips in a row add
 // up, and the state shown right after one is where it goes.
 std::uint64_t HeardSoon(StreamCore& core, const ByteRing& ring) {
@@ -745,8 +748,9 @@ bool ChannelGoLive(Handle stream) {
         std::lock_guard lock(core->heard_m);
         live_lag = core->live_lag;
     }
-    // Never left the live edge.
-    if (live_lag < 0) return Ok();
+    // Never left the live edge, or is there already: a seek would only repeat a moment of sound
+    // (it lands on the point before).
+    if (live_lag < 0 || HeardLag(*core, *ring, shift) - live_lag < kLiveSlackSeconds) return Ok();
     SeekTo(*core, *ring, ring->PositionAt(shift.live_seconds - live_lag));
     return Ok();
 }

@@ -230,6 +230,10 @@ TEST_F(TimeShiftTest, TitlesFollowTheSoundThroughPauseSkipAndLive) {
     ASSERT_TRUE(engine::ChannelGoLive(h));
     ASSERT_TRUE(WaitUntil([&] { return Info(h).behind < 0.5; }, Scaled(3000ms))) << Info(h).behind;
     ASSERT_TRUE(WaitUntil([&] { return Meta(h) == "StreamTitle='B';"; }, Scaled(5000ms)));
+    // At the live edge forward is nowhere: nothing is played again.
+    const double live = Info(h).position;
+    ASSERT_TRUE(engine::ChannelSkip(h, 10.0));
+    EXPECT_GE(Info(h).position, live - 0.01);
 }
 
 TEST_F(EngineTest, WithoutTimeShiftPauseSkipAndLiveAreRefused) {
