@@ -138,6 +138,8 @@ std::uint64_t ByteRing::NextBoundaryLocked(std::uint64_t position) const {
 
 void ByteRing::DropBoundariesUpTo(std::uint64_t position) {
     std::lock_guard lock(m_);
+    // With time-shift the reader may go back across them: kept while their bytes are.
+    if (file_) position = std::min(position, oldest_ > 0 ? oldest_ - 1 : 0);
     while (!boundaries_.empty() && boundaries_.front() <= position) boundaries_.pop_front();
 }
 
@@ -248,22 +250,34 @@ void ByteRing::EnableTimeShift(std::unique_ptr<TimeShiftFile> file, double bound
     for (auto& [pos, text] : early_titles_)
         index_.AddTitle(std::max(pos, played_), std::move(text));
     early_titles_.clear();
-    finder_.Feed(held.data(), held.size(), played_,
-                 [&](std::uint64_t pos, double s) { index_.AddFrame(pos, s); });
-    index_.SetLive(finder_.frames_end(), finder_.seconds());
+    FindFramesLocked(held.data(), held.size(), played_);
     index_.Trim(played_, file_->capacity(), bound_seconds_);
     cv_.notify_all();
+}
+
+void ByteRing::FindFramesLocked(const std::uint8_t* data, std::size_t size, std::uint64_t at) {
+    finder_.Feed(data, size, at, [&](std::uint64_t pos, double s) { index_.AddFrame(pos, s); });
+    index_.SetLive(finder_.frames_end(), finder_.seconds());
+    for (FrameFinder::Chain& c : finder_.TakeChains()) chains_.push_back(std::move(c));
+}
+
+std::string ByteRing::HeadersFor(std::uint64_t position) const {
+    std::lock_guard lock(m_);
+    for (auto it = chains_.rbegin(); it != chains_.rend(); ++it) {
+        if (it->start == position) return {};
+        if (it->start < position) return it->headers;
+    }
+    return {};
 }
 
 bool ByteRing::WriteShiftedLocked(const std::uint8_t* data, std::size_t size) {
     if (aborted_) return false;
     // A file that cannot be written ends the stream as a lost connection would.
     if (!file_->Write(written_, data, size)) return false;
-    finder_.Feed(data, size, written_,
-                 [&](std::uint64_t pos, double s) { index_.AddFrame(pos, s); });
-    index_.SetLive(finder_.frames_end(), finder_.seconds());
+    FindFramesLocked(data, size, written_);
     written_ += size;
     oldest_ = index_.Trim(written_, file_->capacity(), bound_seconds_);
+    while (chains_.size() > 1 && chains_[1].start <= oldest_) chains_.pop_front();
     const std::uint64_t reader = seek_pending_ ? seek_to_ : played_;
     if (reader < oldest_) {
         if (!seek_pending_) ++drops_;

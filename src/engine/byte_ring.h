@@ -110,6 +110,9 @@ class ByteRing {
     double SecondsAt(std::uint64_t position) const;
     std::uint64_t PositionAt(double seconds) const;
     std::string TitleAt(std::uint64_t position) const;
+    // The header pages a demuxer put down at `position` must read first: those of the Ogg logical
+    // stream it lies in, unless it is that stream's start; empty for other formats.
+    std::string HeadersFor(std::uint64_t position) const;
 
     std::size_t capacity() const;
     std::uint64_t written() const;
@@ -152,6 +155,8 @@ class ByteRing {
     std::uint64_t seek_to_ = 0;
     std::uint32_t drops_ = 0;
     std::deque<std::pair<std::uint64_t, std::string>> early_titles_;  // before time-shift
+    std::deque<FrameFinder::Chain> chains_;  // Ogg logical streams, from the one holding oldest_
+    void FindFramesLocked(const std::uint8_t* data, std::size_t size, std::uint64_t at);
 };
 
 }  // namespace engine

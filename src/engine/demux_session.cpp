@@ -23,6 +23,13 @@ constexpr int kAvioBufferSize = 8192;
 int ReadPacket(void* opaque, std::uint8_t* buf, int size) {
     auto* s = static_cast<DemuxSession*>(opaque);
     StreamCore* core = s->core;
+    if (s->prefix_read < s->prefix.size()) {
+        const std::size_t n =
+            std::min(static_cast<std::size_t>(size), s->prefix.size() - s->prefix_read);
+        std::memcpy(buf, s->prefix.data() + s->prefix_read, n);
+        s->prefix_read += n;
+        return static_cast<int>(n);
+    }
     const std::shared_ptr<ByteRing> ring = core->Ring();
     if (!ring) return AVERROR_EXIT;
     // Caught up with the download while much is decoded: rather than waking for every packet
@@ -78,8 +85,10 @@ DemuxSession::~DemuxSession() {
 
 std::unique_ptr<DemuxSession> OpenDemuxSession(StreamCore& core,
                                                std::chrono::steady_clock::time_point deadline,
-                                               bool allow_asf, bool analyze, ErrorCode* error) {
+                                               bool allow_asf, bool analyze, ErrorCode* error,
+                                               std::string prefix) {
     auto s = std::make_unique<DemuxSession>();
+    s->prefix = std::move(prefix);
     s->core = &core;
     s->deadline = deadline;
     const std::shared_ptr<ByteRing> ring = core.Ring();
@@ -201,6 +210,8 @@ class Decoder {
             ErrorCode err;
             session_ = OpenDemuxSession(*core_, std::chrono::steady_clock::time_point::max(),
                                         allow_asf_, false, &err);
+            // A seek asked meanwhile interrupted the opening: it goes there instead.
+            if (!session_ && ring->seek_pending() && !Seek(*ring)) break;
         }
         FlushResampler();
         session_.reset();
@@ -231,10 +242,13 @@ class Decoder {
             }
             if (packet_->stream_index == session_->stream_index) {
                 // The sound of this packet is heard once the output has taken what came before.
-                core_->MarkDecoded(core_->pcm.committed(),
-                                   packet_->pos >= 0
-                                       ? session_->start + static_cast<std::uint64_t>(packet_->pos)
-                                       : ring->read());
+                const auto prefix = static_cast<std::int64_t>(session_->prefix.size());
+                core_->MarkDecoded(
+                    core_->pcm.committed(),
+                    packet_->pos >= 0
+                        ? session_->start + static_cast<std::uint64_t>(
+                                                std::max<std::int64_t>(packet_->pos - prefix, 0))
+                        : ring->read());
                 const int s = avcodec_send_packet(session_->dec, packet_);
                 // A damaged packet is skipped; radio streams have them after a reconnect.
                 if (s >= 0 || s == AVERROR(EAGAIN)) ReceiveFrames();
@@ -253,10 +267,11 @@ class Decoder {
         av_channel_layout_uninit(&in_layout_);
         while (core_->Alive()) {
             core_->pcm.Clear();
-            core_->ResetHeard(core_->pcm.committed(), ring.TakeSeek());
+            const std::uint64_t at = ring.TakeSeek();
+            core_->ResetHeard(core_->pcm.committed(), at);
             ErrorCode err;
             session_ = OpenDemuxSession(*core_, std::chrono::steady_clock::time_point::max(),
-                                        allow_asf_, false, &err);
+                                        allow_asf_, false, &err, ring.HeadersFor(at));
             if (session_) return true;
             // A newer seek interrupted the opening.
             if (!ring.seek_pending()) return false;

@@ -2,6 +2,7 @@
 #include "engine/time_shift_index.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 namespace engine {
@@ -95,12 +96,91 @@ void FrameFinder::Consume(std::size_t n) {
     }
 }
 
+namespace {
+
+std::uint32_t Le32(const std::uint8_t* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+bool IsOggCapture(const std::uint8_t* p) {
+    return std::memcmp(p, "OggS", 4) == 0;
+}
+
+}  // namespace
+
+int FrameFinder::NextOggPage(std::uint64_t* pos, double* seconds) {
+    const std::size_t left = pending_.size() - head_;
+    const std::uint8_t* p = pending_.data() + head_;
+    if (left < 27) return -1;
+    const std::size_t segments = p[26];
+    if (left < 27 + segments) return -1;
+    std::size_t length = 27 + segments;
+    for (std::size_t i = 0; i < segments; ++i) length += p[27 + i];
+    if (p[4] != 0) {
+        Consume(1);
+        return 0;
+    }
+    // A capture pattern inside the data: the next page must follow this one.
+    if (left < length + (ogg_ ? 0 : 4)) return -1;
+    if (!ogg_ && !IsOggCapture(p + length)) {
+        Consume(1);
+        return 0;
+    }
+    ogg_ = true;
+    std::int64_t granule = 0;
+    for (int i = 7; i >= 0; --i) granule = (granule << 8) | p[6 + i];
+    const std::uint8_t* body = p + 27 + segments;
+    const std::size_t body_size = length - 27 - segments;
+    const std::uint64_t at = pending_at_;
+    int found = 0;
+    if (p[5] & 0x02) {
+        // A logical stream begins: its rate is in its first packet.
+        in_headers_ = true;
+        chain_ = Chain{at, {}};
+        chain_seconds_ = seconds_;
+        ogg_granule_ = 0;
+        ogg_rate_ = 0;
+        if (body_size >= 16 && std::memcmp(body, "vorbis", 7) == 0) ogg_rate_ = Le32(body + 12);
+        if (body_size >= 8 && std::memcmp(body, "OpusHead", 8) == 0) ogg_rate_ = 48000;
+    }
+    if (in_headers_ && granule == 0) {
+        chain_.headers.append(reinterpret_cast<const char*>(p), length);
+    } else if (granule > 0 && ogg_rate_ > 0) {
+        if (in_headers_) {
+            in_headers_ = false;
+            chains_.push_back(std::move(chain_));
+        }
+        if (granule > ogg_granule_) {
+            *pos = at;
+            *seconds = chain_seconds_ + static_cast<double>(ogg_granule_) / ogg_rate_;
+            ogg_granule_ = granule;
+            seconds_ = chain_seconds_ + static_cast<double>(granule) / ogg_rate_;
+            found = 1;
+        }
+    }
+    frames_end_ = at + length;
+    Consume(length);
+    return found;
+}
+
 bool FrameFinder::Next(std::uint64_t* pos, double* seconds) {
     constexpr std::size_t kHeader = 7;
     for (;;) {
         const std::size_t left = pending_.size() - head_;
-        if (left < kHeader) return false;
+        if (left < 4) return false;
         const std::uint8_t* p = pending_.data() + head_;
+        if (IsOggCapture(p)) {
+            const int r = NextOggPage(pos, seconds);
+            if (r < 0) return false;
+            if (r > 0) return true;
+            continue;
+        }
+        // Locked on Ogg: anything else is damage.
+        if (ogg_) {
+            Consume(1);
+            continue;
+        }
+        if (left < kHeader) return false;
         const FrameHeader h = ParseFrameHeader(p);
         bool ok = h.bytes > 0;
         if (ok && locked_) ok = h.adts == last_.adts && h.rate == last_.rate;

@@ -25,7 +25,9 @@ FrameHeader ParseFrameHeader(const std::uint8_t* p);
 
 // Finds the frames in bytes fed in pieces of any size. It locks on when two headers follow each
 // other at the distance the first one states, and searches again after damage or a reconnection
-// that cut a frame. Formats other than MPEG audio and ADTS (Ogg, FLAC, ASF) give no frames.
+// that cut a frame. Ogg pages of Vorbis and Opus count as frames, timed by their granule
+// positions; each logical stream's header pages are kept, as a demuxer put down inside it reads
+// them first. Other formats (FLAC, ASF) give no frames.
 class FrameFinder {
   public:
     // `at` is the position of data[0]; the bytes continue those fed before. `on_frame` gets each
@@ -37,6 +39,14 @@ class FrameFinder {
         double seconds = 0;
         while (Next(&pos, &seconds)) on_frame(pos, seconds);
     }
+    // An Ogg logical stream: where it starts and its header pages.
+    struct Chain {
+        std::uint64_t start = 0;
+        std::string headers;
+    };
+    // The logical streams whose headers are complete since the last call.
+    std::vector<Chain> TakeChains() { return std::move(chains_); }
+
     // Seconds of sound in the frames found so far, and the position just after the last one.
     double seconds() const { return seconds_; }
     std::uint64_t frames_end() const { return frames_end_; }
@@ -44,6 +54,9 @@ class FrameFinder {
   private:
     void Append(const std::uint8_t* data, std::size_t size, std::uint64_t at);
     bool Next(std::uint64_t* pos, double* seconds);
+    // An Ogg page at the head: 1 a frame to hand out, 0 none (a header page, or not a page, which
+    // was skipped), -1 more bytes are needed.
+    int NextOggPage(std::uint64_t* pos, double* seconds);
     void Consume(std::size_t n);
 
     std::vector<std::uint8_t> pending_;  // unscanned bytes from head_ on, which lies at pending_at_
@@ -55,6 +68,14 @@ class FrameFinder {
     bool locked_ = false;
     FrameHeader last_;
     double seconds_ = 0;
+    // Ogg: the logical stream being read.
+    bool ogg_ = false;
+    int ogg_rate_ = 0;
+    std::int64_t ogg_granule_ = 0;
+    double chain_seconds_ = 0;  // the stream's time where the logical stream began
+    bool in_headers_ = false;
+    Chain chain_;
+    std::vector<Chain> chains_;
 };
 
 // The times and titles of the stored part of the stream, [oldest(), written).

@@ -236,6 +236,58 @@ TEST_F(TimeShiftTest, TitlesFollowTheSoundThroughPauseSkipAndLive) {
     EXPECT_GE(Info(h).position, live - 0.01);
 }
 
+TEST_F(EngineTest, OggSkipsReadTheHeadersOfTheSongTheyLandIn) {
+    // Two songs of a chained Vorbis stream: a skip into the middle of either plays it.
+    SineSpec first;
+    first.codec = AudioCodec::Vorbis;
+    first.frequency = BinFrequency(24);
+    first.seconds = 3;
+    first.artist = "Band";
+    first.title = "A";
+    first.serial_offset = 1000;
+    SineSpec second = first;
+    second.frequency = BinFrequency(48);
+    second.title = "B";
+    second.serial_offset = 2000;
+    StreamRoute route;
+    route.audio = EncodeSine(first) + EncodeSine(second);
+    route.content_type = CodecContentType(AudioCodec::Vorbis);
+    route.style = StatusStyle::Http10;
+    route.loop = true;  // the titles move on with the download, which a live station keeps up
+    route.burst_bytes = 8000;
+    route.bytes_per_second = 40000;
+    server_.AddStream("/songs.ogg", route);
+    char folder[] = "/tmp/velmora-ogg-shift-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const engine::Handle h = Create(server_.Url("/songs.ogg"));
+    ASSERT_NE(h, 0u) << engine::ErrorGetCode();
+    // The buffer is made when the stream starts to play; the next tests play without.
+    engine::SetConfig(engine::Config::TimeShift, 600);
+    engine::SetConfigPtr(engine::ConfigPtr::TimeShiftFolder, folder);
+    const bool played = engine::ChannelPlay(h, false);
+    engine::SetConfig(engine::Config::TimeShift, 0);
+    engine::SetConfigPtr(engine::ConfigPtr::TimeShiftFolder, nullptr);
+    ASSERT_TRUE(played);
+    ASSERT_TRUE(engine::ChannelPause(h));
+    engine::TimeShiftInfo info;
+    ASSERT_TRUE(
+        WaitUntil([&] { return engine::ChannelGetTimeShift(h, &info) && info.buffered >= 5.5; },
+                  Scaled(5000ms)));
+    EXPECT_TRUE(info.seekable);
+    ASSERT_TRUE(engine::ChannelSkip(h, 4.0));
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
+    ExpectPlaysBin(h, 48);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            const char* m = engine::ChannelGetTags(h, engine::TagKind::Meta);
+            return m && std::string(m) == "StreamTitle='Band - B';";
+        },
+        Scaled(3000ms)));
+    ASSERT_TRUE(engine::ChannelSkip(h, -10.0));
+    ExpectPlaysBin(h, 24);
+    std::system((std::string("rm -rf '") + folder + "'").c_str());
+}
+
 TEST_F(EngineTest, WithoutTimeShiftPauseSkipAndLiveAreRefused) {
     // No folder configured: a stream plays as before and says it cannot pause.
     StreamRoute route;
