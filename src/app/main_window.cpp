@@ -266,6 +266,8 @@ SettingsControls MainWindow::BoundControls() {
     c.CloseToTray = menu_.CloseToTray;
     c.Notifications = menu_.Notifications;
     c.StayAwake = menu_.StayAwake;
+    c.TimeShiftMinutes = [this] { return player_->TimeShiftMinutes(); };
+    c.SetTimeShiftMinutes = [this](int minutes) { player_->SetTimeShiftMinutes(minutes); };
     c.RecordPerSong = menu_.RecordPerSong;
     c.SongRecording = recording_->Songs();
     return c;
@@ -398,10 +400,17 @@ void MainWindow::CreateMediaKeys() {
         now.station = now_->StationName();
         now.title = now_->Title();
         now.volume = volume_->Position();
+        const Player::TimeShiftState shift = player_->TimeShift();
+        now.paused = shift.paused;
+        now.can_seek = now.playing && shift.seekable && shift.buffered > 0;
+        now.position = static_cast<qlonglong>(shift.position * 1e6);
         return now;
     };
     player.play = [this] { playback_->OnPlayClicked(); };
     player.stop = [this] { playback_->StopWithRecording(); };
+    player.pause = [this] { return player_->Pause(); };
+    player.resume = [this] { player_->Resume(); };
+    player.seek = [this](int seconds) { player_->Skip(seconds); };
     player.skip = [this](int step) { choice_->SkipStation(step); };
     player.set_volume = [this](int position) { volume_->SetPosition(position); };
     player.raise = [this] { RaiseWindow(); };
@@ -413,6 +422,7 @@ void MainWindow::CreateMediaKeys() {
     // service reads what the window shows.
     connect(now_, &NowPlaying::changed, mpris_, &MprisService::Changed);
     connect(player_, &Player::stopped, mpris_, &MprisService::Changed);
+    connect(player_, &Player::timeShifted, mpris_, &MprisService::Changed);
     // Without a session bus (or without a working engine) the player runs without media keys.
     if (started_up_) mpris_->Register(QDBusConnection::sessionBus());
 }

@@ -32,6 +32,7 @@ class PlaybackControl;
 class UpdatePart;
 class ListeningPart;
 class StationChoicePart;
+class TimeShiftPart;
 class StationFinding;
 class VolumeControl;
 class WindowFiles;
@@ -136,11 +137,12 @@ class MainWindow final : public QWidget, private ChannelListHost {
     MainWindowControls ui_;  // built by the layout
     // The settings menu and its items.
     SettingsMenu menu_;
-    HeaderPart* header_ = nullptr;        // owned as a child
-    UpdatePart* update_ = nullptr;        // owned as a child
-    MprisService* mpris_ = nullptr;       // owned as a child
-    ListeningPart* listening_ = nullptr;  // owned as a child
-    StationFinding* finding_ = nullptr;   // the "Find stations" window's part, a child
+    HeaderPart* header_ = nullptr;         // owned as a child
+    UpdatePart* update_ = nullptr;         // owned as a child
+    MprisService* mpris_ = nullptr;        // owned as a child
+    ListeningPart* listening_ = nullptr;   // owned as a child
+    StationFinding* finding_ = nullptr;    // the "Find stations" window's part, a child
+    TimeShiftPart* time_shift_ = nullptr;  // pause, skips and live; a child
 };
 
 }  // namespace velmora

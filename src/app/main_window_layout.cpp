@@ -19,6 +19,7 @@
 #include "app/playback_control.h"
 #include "app/recording_control.h"
 #include "app/station_choice_part.h"
+#include "app/time_shift_part.h"
 #include "app/update_part.h"
 #include "app/volume_control.h"
 #include "channels/channel_list_model.h"
@@ -141,16 +142,17 @@ void BuildChannelBox(QWidget* window, MainWindowControls& ui) {
 
     ui.record_button = new PictureButton("Image19", ":/record.png", ui.channel_box);
     ui.record_button->SetHint(Msg("Record"));
-    ui.record_button->move(88, row_y + 4);
+    // Right of the Pause button (the time-shift part's).
+    ui.record_button->move(110, row_y + 4);
     ui.record_button->hide();
     ui.cannot_record_image = MakeLabel("Image20", ui.channel_box);
     ui.cannot_record_image->setPixmap(QPixmap(":/record_off.png"));
     ui.cannot_record_image->setToolTip(Msg("Can not record"));
     ui.cannot_record_image->setAccessibleName(Msg("Can not record"));
-    ui.cannot_record_image->setGeometry(88, row_y + 4, 24, 24);
+    ui.cannot_record_image->setGeometry(110, row_y + 4, 24, 24);
     ui.recordings_button = new PictureButton("Image21", ":/recordings.png", ui.channel_box);
     ui.recordings_button->SetHint(Msg("Open recordings"));
-    ui.recordings_button->move(116, row_y + 4);
+    ui.recordings_button->move(136, row_y + 4);
 
     ui.volume_slider = new VolumeTrackBar(ui.channel_box);
     ui.volume_slider->setObjectName("TrackBar1");
@@ -158,7 +160,7 @@ void BuildChannelBox(QWidget* window, MainWindowControls& ui) {
     ui.volume_slider->setValue(kDefaultVolume);
     ui.volume_slider->setToolTip(Msg("Volume"));
     ui.volume_slider->setAccessibleName(Msg("Volume"));
-    ui.volume_slider->setGeometry(156, row_y + 6, 81, 20);
+    ui.volume_slider->setGeometry(166, row_y + 6, 73, 20);
 
     ui.mute_button = new PictureButton("VolumeOn", ":/volume_on.png", ui.channel_box);
     ui.mute_button->SetHint(Msg("Volume off"));
@@ -295,6 +297,9 @@ void MainWindow::CreateControls() {
         new ListeningPart({this, ui_.date_label, ui_.time_label, ui_.record_button, player_, now_,
                            playback_, volume_, recording_, [this] { RaiseWindow(); }},
                           menu_, this);
+    time_shift_ = new TimeShiftPart(
+        {ui_.channel_box, ui_.playing_box, player_, playback_, listening_->Tray()}, this);
+    setTabOrder(ui_.stop_button, time_shift_->PauseButton());
     choice_ = new StationChoicePart(
         {this, ui_.directory_combo, ui_.channels, ui_.homepage_button, ui_.programs_button,
          ui_.list_buttons[MainWindowControls::kEdit], playback_, now_, listening_->Tray()},
@@ -363,15 +368,16 @@ void MainWindow::CreateKeyboard() {
              [this] { volume_->SetPosition(volume_->Position() - kVolumeStep); });
 }
 
-// Space reaches the window only when the focused control did not take it (a text field types
-// it, a button presses itself, a list selects): then it plays or stops.
+// Space, the arrows and End reach the window only when the focused control did not take them
+// (a text field types and moves in its text, a button presses itself, a list selects and moves):
+// then Space plays, pauses or resumes, the arrows skip and End goes live.
 void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
-        if (player_->IsBusy()) {
-            playback_->OnStopClicked();
-        } else {
-            playback_->OnPlayClicked();
-        }
+        time_shift_->OnSpace();
+        event->accept();
+        return;
+    }
+    if (time_shift_->OnKey(event->key(), event->modifiers())) {
         event->accept();
         return;
     }

@@ -25,6 +25,16 @@ PlaybackControl::PlaybackControl(const Parts& parts, std::function<StationChoice
 }
 
 void PlaybackControl::OnPlayClicked() {
+    // A paused station resumes where it paused; another choice plays anew.
+    if (parts_.player->IsPaused()) {
+        const StationChoice choice = current_choice_();
+        const StationChoice& paused = parts_.now->Choice();
+        if (choice.source == paused.source && choice.row == paused.row &&
+            choice.url == paused.url) {
+            parts_.player->Resume();
+            return;
+        }
+    }
     EndReplay();
     Play();
 }

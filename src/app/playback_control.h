@@ -33,7 +33,8 @@ class PlaybackControl final : public QObject {
     PlaybackControl(const Parts& parts, std::function<StationChoice()> current_choice,
                     QObject* parent);
 
-    // The user's Play: a station that failed earlier is not replayed any more.
+    // The user's Play: a station that failed earlier is not replayed any more; the paused station
+    // resumes.
     void OnPlayClicked();
     // Opens the current choice; also run by the automatic replay.
     void Play();

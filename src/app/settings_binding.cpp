@@ -80,6 +80,7 @@ void ApplySettings(const Settings& s, const SettingsControls& c) {
     c.CloseToTray->setChecked(s.close_to_tray);
     if (c.Notifications) c.Notifications->setChecked(s.notifications);
     if (c.StayAwake) c.StayAwake->setChecked(s.stay_awake);
+    if (c.SetTimeShiftMinutes) c.SetTimeShiftMinutes(s.time_shift_minutes);
     if (c.RecordPerSong) c.RecordPerSong->setChecked(s.record_per_song);
     if (c.SongRecording) *c.SongRecording = SongChoicesOf(s);
 }
@@ -102,6 +103,7 @@ Settings CollectSettings(const SettingsControls& c) {
     s.close_to_tray = c.CloseToTray->isChecked();
     if (c.Notifications) s.notifications = c.Notifications->isChecked();
     if (c.StayAwake) s.stay_awake = c.StayAwake->isChecked();
+    if (c.TimeShiftMinutes) s.time_shift_minutes = c.TimeShiftMinutes();
     if (c.RecordPerSong) s.record_per_song = c.RecordPerSong->isChecked();
     if (c.SongRecording) StoreSongChoices(*c.SongRecording, &s);
     return s;

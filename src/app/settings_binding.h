@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 #include "recording/song_choices.h"
 #include "settings/settings.h"
@@ -44,6 +45,9 @@ struct SettingsControls {
     QAction* CloseToTray = nullptr;
     QAction* Notifications = nullptr;
     QAction* StayAwake = nullptr;
+    // The minutes a station keeps for pausing: the Player holds them.
+    std::function<int()> TimeShiftMinutes;
+    std::function<void(int)> SetTimeShiftMinutes;
     QAction* RecordPerSong = nullptr;
     SongChoices* SongRecording = nullptr;  // the per-song rules the recordings follow
 };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/byte_ring.h"
 
+#include "engine/time_shift_file.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -20,8 +22,11 @@ void WaitUntil(std::condition_variable& cv, std::unique_lock<std::mutex>& lock,
 
 ByteRing::ByteRing(std::size_t capacity) : buf_(capacity) {}
 
+ByteRing::~ByteRing() = default;
+
 bool ByteRing::Write(const std::uint8_t* data, std::size_t size) {
     std::unique_lock lock(m_);
+    if (file_) return WriteShiftedLocked(data, size);
     while (size > 0) {
         // Room is counted from the unplayed bytes, not the unread ones: bytes a holding reader
         // took are still in the buffer as far as the listener is concerned.
@@ -55,6 +60,7 @@ ByteRing::ReadResult ByteRing::Read(std::uint8_t* dst, std::size_t size, std::ui
     std::uint64_t limit;
     for (;;) {
         if (aborted_) return ReadResult::Aborted;
+        if (seek_pending_) return ReadResult::Seek;
         // Asked afresh after every wait: a boundary may arrive with the bytes waited for.
         limit = NextBoundaryLocked(from);
         if (read_ >= limit) return ReadResult::End;
@@ -79,9 +85,9 @@ ByteRing::ReadResult ByteRing::Read(std::uint8_t* dst, std::size_t size, std::ui
     underrun_ = false;
     const std::size_t cap = buf_.size();
     const std::size_t at = static_cast<std::size_t>(read_ % cap);
-    std::size_t n = std::min({size, FillLocked(), cap - at});
+    std::size_t n = std::min({size, FillLocked(), file_ ? size : cap - at});
     n = static_cast<std::size_t>(std::min<std::uint64_t>(n, limit - read_));
-    std::memcpy(dst, buf_.data() + at, n);
+    if (!CopyOutLocked(read_, dst, n)) return ReadResult::Aborted;
     read_ += n;
     if (!hold) played_ = read_;
     *got = n;
@@ -97,10 +103,8 @@ ByteRing::ReadResult ByteRing::Read(std::uint8_t* dst, std::size_t size, std::ui
 
 std::size_t ByteRing::Peek(std::uint8_t* dst, std::size_t size) {
     std::lock_guard lock(m_);
-    const std::size_t cap = buf_.size();
     const std::size_t n = std::min(size, FillLocked());
-    for (std::size_t i = 0; i < n; ++i) dst[i] = buf_[(read_ + i) % cap];
-    return n;
+    return CopyOutLocked(read_, dst, n) ? n : 0;
 }
 
 bool ByteRing::WaitForFill(std::size_t bytes, std::chrono::steady_clock::time_point deadline,
@@ -134,6 +138,8 @@ std::uint64_t ByteRing::NextBoundaryLocked(std::uint64_t position) const {
 
 void ByteRing::DropBoundariesUpTo(std::uint64_t position) {
     std::lock_guard lock(m_);
+    // With time-shift the reader may go back across them: kept while their bytes are.
+    if (file_) position = std::min(position, oldest_ > 0 ? oldest_ - 1 : 0);
     while (!boundaries_.empty() && boundaries_.front() <= position) boundaries_.pop_front();
 }
 
@@ -177,6 +183,7 @@ void ByteRing::Abort() {
 
 void ByteRing::Resize(std::size_t capacity) {
     std::lock_guard lock(m_);
+    if (file_) return;  // the file holds the bytes; the capacity stays the playing buffer's size
     capacity = std::max(capacity, UnplayedLocked());
     if (capacity == 0 || capacity == buf_.size()) return;
     std::vector<std::uint8_t> next(capacity);
@@ -213,6 +220,155 @@ bool ByteRing::finished() const {
 bool ByteRing::caught_up() const {
     std::lock_guard lock(m_);
     return FillLocked() == 0 && !finished_;
+}
+
+bool ByteRing::CopyOutLocked(std::uint64_t from, std::uint8_t* dst, std::size_t size) const {
+    if (file_) return file_->Read(from, dst, size);
+    const std::size_t cap = buf_.size();
+    for (std::size_t done = 0; done < size;) {
+        const std::size_t at = static_cast<std::size_t>((from + done) % cap);
+        const std::size_t n = std::min(size - done, cap - at);
+        std::memcpy(dst + done, buf_.data() + at, n);
+        done += n;
+    }
+    return true;
+}
+
+void ByteRing::EnableTimeShift(std::unique_ptr<TimeShiftFile> file, double bound_seconds,
+                               const std::string& title) {
+    std::lock_guard lock(m_);
+    if (file_ || discard_when_full_ || !file) return;
+    // The unplayed bytes move to the file; the finder starts on them.
+    std::vector<std::uint8_t> held(UnplayedLocked());
+    if (!CopyOutLocked(played_, held.data(), held.size()) ||
+        !file->Write(played_, held.data(), held.size()))
+        return;
+    file_ = std::move(file);
+    bound_seconds_ = bound_seconds;
+    oldest_ = played_;
+    if (early_titles_.empty() && !title.empty()) index_.AddTitle(played_, title);
+    for (auto& [pos, text] : early_titles_)
+        index_.AddTitle(std::max(pos, played_), std::move(text));
+    early_titles_.clear();
+    FindFramesLocked(held.data(), held.size(), played_);
+    index_.Trim(played_, file_->capacity(), bound_seconds_);
+    cv_.notify_all();
+}
+
+void ByteRing::FindFramesLocked(const std::uint8_t* data, std::size_t size, std::uint64_t at) {
+    finder_.Feed(data, size, at, [&](std::uint64_t pos, double s) { index_.AddFrame(pos, s); });
+    index_.SetLive(finder_.frames_end(), finder_.seconds());
+    for (FrameFinder::Chain& c : finder_.TakeChains()) chains_.push_back(std::move(c));
+}
+
+std::string ByteRing::HeadersFor(std::uint64_t position) const {
+    std::lock_guard lock(m_);
+    for (auto it = chains_.rbegin(); it != chains_.rend(); ++it) {
+        if (it->start == position) return {};
+        if (it->start < position) return it->headers;
+    }
+    return {};
+}
+
+bool ByteRing::WriteShiftedLocked(const std::uint8_t* data, std::size_t size) {
+    if (aborted_) return false;
+    // A file that cannot be written ends the stream as a lost connection would.
+    if (!file_->Write(written_, data, size)) return false;
+    FindFramesLocked(data, size, written_);
+    written_ += size;
+    oldest_ = index_.Trim(written_, file_->capacity(), bound_seconds_);
+    while (chains_.size() > 1 && chains_[1].start <= oldest_) chains_.pop_front();
+    const std::uint64_t reader = seek_pending_ ? seek_to_ : played_;
+    if (reader < oldest_) {
+        if (!seek_pending_) ++drops_;
+        seek_pending_ = true;
+        // Without frames (Ogg) a demuxer can start only where a logical stream begins with its
+        // headers: the first chain kept. With none kept, the oldest byte is all there is.
+        const std::uint64_t chain = index_.has_frames() ? oldest_ : NextBoundaryLocked(oldest_ - 1);
+        seek_to_ = chain <= written_ ? chain : oldest_;
+    }
+    cv_.notify_all();
+    return true;
+}
+
+void ByteRing::UnlinkTimeShift() {
+    std::lock_guard lock(m_);
+    if (file_) file_->Unlink();
+}
+
+std::string ByteRing::time_shift_path() const {
+    std::lock_guard lock(m_);
+    return file_ ? file_->path() : std::string();
+}
+
+bool ByteRing::AddTitle(const std::string& text) {
+    std::lock_guard lock(m_);
+    if (!file_) {
+        // The title heard at the played position, and those after it.
+        while (early_titles_.size() > 1 && early_titles_[1].first <= played_)
+            early_titles_.pop_front();
+        early_titles_.emplace_back(written_, text);
+        return false;
+    }
+    index_.AddTitle(written_, text);
+    return true;
+}
+
+void ByteRing::RequestSeek(std::uint64_t position) {
+    std::lock_guard lock(m_);
+    if (!file_) return;
+    seek_pending_ = true;
+    seek_to_ = std::clamp(position, oldest_, written_);
+    cv_.notify_all();
+}
+
+bool ByteRing::seek_pending() const {
+    std::lock_guard lock(m_);
+    return seek_pending_;
+}
+
+std::uint64_t ByteRing::seek_target(std::uint64_t otherwise) const {
+    std::lock_guard lock(m_);
+    return seek_pending_ ? std::max(seek_to_, oldest_) : otherwise;
+}
+
+std::uint64_t ByteRing::TakeSeek() {
+    std::lock_guard lock(m_);
+    if (seek_pending_) {
+        read_ = played_ = std::max(seek_to_, oldest_);
+        seek_pending_ = false;
+        starved_ = underrun_ = false;
+        cv_.notify_all();
+    }
+    return read_;
+}
+
+ByteRing::Shift ByteRing::shift() const {
+    std::lock_guard lock(m_);
+    Shift s;
+    s.on = file_ != nullptr;
+    s.frames = index_.has_frames();
+    s.oldest = oldest_;
+    s.written = written_;
+    s.oldest_seconds = index_.oldest_seconds();
+    s.live_seconds = index_.live_seconds();
+    s.drops = drops_;
+    return s;
+}
+
+double ByteRing::SecondsAt(std::uint64_t position) const {
+    std::lock_guard lock(m_);
+    return index_.SecondsAt(position);
+}
+
+std::uint64_t ByteRing::PositionAt(double seconds) const {
+    std::lock_guard lock(m_);
+    return std::max(index_.PositionAt(seconds), oldest_);
+}
+
+std::string ByteRing::TitleAt(std::uint64_t position) const {
+    std::lock_guard lock(m_);
+    return index_.TitleAt(position);
 }
 
 }  // namespace engine

@@ -9,16 +9,24 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
+#include "engine/time_shift_index.h"
+
 namespace engine {
+
+class TimeShiftFile;
 
 class ByteRing {
   public:
     explicit ByteRing(std::size_t capacity);
+    ~ByteRing();
 
-    enum class ReadResult { Data, End, Aborted, Timeout };
+    // Seek: a seek is pending (RequestSeek()); the reader takes it with TakeSeek().
+    enum class ReadResult { Data, End, Aborted, Timeout, Seek };
 
     // Blocks while the ring holds `capacity` unplayed bytes; false once aborted.
     bool Write(const std::uint8_t* data, std::size_t size);
@@ -64,6 +72,48 @@ class ByteRing {
     // Makes the ring hold `capacity` bytes, or all the unplayed ones if they are more; keeps them.
     void Resize(std::size_t capacity);
 
+    // --- time-shift
+    // From now on the bytes are kept in `file`, the unplayed ones already held included, up to
+    // `bound_seconds` of sound or the file's capacity, whichever is less: the writer never waits
+    // for the reader, and what falls out of the bound is dropped, the oldest first. When that
+    // passes the read position, the reader is sent on to the oldest frame kept.
+    // `title` is the one heard at the start.
+    void EnableTimeShift(std::unique_ptr<TimeShiftFile> file, double bound_seconds,
+                         const std::string& title);
+    // Removes the time-shift file's name (the stream is stopped); its bytes stay readable.
+    void UnlinkTimeShift();
+    std::string time_shift_path() const;
+    // A title that starts at the next byte written; false without time-shift. Before it, the
+    // titles of the unplayed bytes are kept too: the stream may be far ahead of what is heard
+    // when it starts to play.
+    bool AddTitle(const std::string& text);
+    // Asks the reader to go on at `position`, kept within what is stored; its next Read() gives
+    // Seek, also while it waits.
+    void RequestSeek(std::uint64_t position);
+    bool seek_pending() const;
+    // Where the pending seek goes; `otherwise` when none is pending.
+    std::uint64_t seek_target(std::uint64_t otherwise) const;
+    // The reader's side: read and played move to the pending seek's position, which is returned.
+    std::uint64_t TakeSeek();
+
+    struct Shift {
+        bool on = false;      // time-shift is enabled
+        bool frames = false;  // the format has frames, so times and seeking are known
+        std::uint64_t oldest = 0;
+        std::uint64_t written = 0;
+        double oldest_seconds = 0;
+        double live_seconds = 0;
+        // How often the bound pushed the read position forward (a pause longer than the bound).
+        std::uint32_t drops = 0;
+    };
+    Shift shift() const;
+    double SecondsAt(std::uint64_t position) const;
+    std::uint64_t PositionAt(double seconds) const;
+    std::string TitleAt(std::uint64_t position) const;
+    // The header pages a demuxer put down at `position` must read first: those of the Ogg logical
+    // stream it lies in, unless it is that stream's start; empty for other formats.
+    std::string HeadersFor(std::uint64_t position) const;
+
     std::size_t capacity() const;
     std::uint64_t written() const;
     std::uint64_t read() const;
@@ -77,6 +127,8 @@ class ByteRing {
     std::size_t FillLocked() const { return static_cast<std::size_t>(written_ - read_); }
     std::size_t UnplayedLocked() const { return static_cast<std::size_t>(written_ - played_); }
     std::uint64_t NextBoundaryLocked(std::uint64_t position) const;
+    bool WriteShiftedLocked(const std::uint8_t* data, std::size_t size);
+    bool CopyOutLocked(std::uint64_t from, std::uint8_t* dst, std::size_t size) const;
 
     // --- protected by m_
     mutable std::mutex m_;
@@ -93,6 +145,18 @@ class ByteRing {
     std::size_t refill_ = 0;
     std::deque<std::uint64_t> boundaries_;
     std::function<void()> flow_hook_;
+    // Time-shift: the stored bytes are [oldest_, written_) in file_.
+    std::unique_ptr<TimeShiftFile> file_;
+    double bound_seconds_ = 0;
+    FrameFinder finder_;
+    TimeShiftIndex index_;
+    std::uint64_t oldest_ = 0;
+    bool seek_pending_ = false;
+    std::uint64_t seek_to_ = 0;
+    std::uint32_t drops_ = 0;
+    std::deque<std::pair<std::uint64_t, std::string>> early_titles_;  // before time-shift
+    std::deque<FrameFinder::Chain> chains_;  // Ogg logical streams, from the one holding oldest_
+    void FindFramesLocked(const std::uint8_t* data, std::size_t size, std::uint64_t at);
 };
 
 }  // namespace engine

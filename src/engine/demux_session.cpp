@@ -23,12 +23,24 @@ constexpr int kAvioBufferSize = 8192;
 int ReadPacket(void* opaque, std::uint8_t* buf, int size) {
     auto* s = static_cast<DemuxSession*>(opaque);
     StreamCore* core = s->core;
+    if (s->prefix_read < s->prefix.size()) {
+        const std::size_t n =
+            std::min(static_cast<std::size_t>(size), s->prefix.size() - s->prefix_read);
+        std::memcpy(buf, s->prefix.data() + s->prefix_read, n);
+        s->prefix_read += n;
+        return static_cast<int>(n);
+    }
     const std::shared_ptr<ByteRing> ring = core->Ring();
     if (!ring) return AVERROR_EXIT;
     // Caught up with the download while much is decoded: rather than waking for every packet
     // that arrives, sleep until the output has played the queue down to its low level. By then
     // the download has refilled the buffer, and the decoder runs one long batch again.
-    if (ring->caught_up() && !core->pcm.WaitUntilLow()) return AVERROR_EXIT;
+    while (ring->caught_up() && !core->pcm.WaitUntilLow()) {
+        // An interrupt for a seek: the decoder takes it when the read fails; one whose seek was
+        // taken already is over.
+        if (!core->Alive() || ring->seek_pending()) return AVERROR_EXIT;
+        core->pcm.EndInterrupt();
+    }
     std::size_t got = 0;
     const auto r = ring->Read(
         buf, static_cast<std::size_t>(size), s->start, s->deadline, &got,
@@ -41,6 +53,7 @@ int ReadPacket(void* opaque, std::uint8_t* buf, int size) {
         case ByteRing::ReadResult::Timeout:
             return AVERROR(ETIMEDOUT);
         case ByteRing::ReadResult::Aborted:
+        case ByteRing::ReadResult::Seek:
             break;
     }
     return AVERROR_EXIT;
@@ -72,8 +85,10 @@ DemuxSession::~DemuxSession() {
 
 std::unique_ptr<DemuxSession> OpenDemuxSession(StreamCore& core,
                                                std::chrono::steady_clock::time_point deadline,
-                                               bool allow_asf, bool analyze, ErrorCode* error) {
+                                               bool allow_asf, bool analyze, ErrorCode* error,
+                                               std::string prefix) {
     auto s = std::make_unique<DemuxSession>();
+    s->prefix = std::move(prefix);
     s->core = &core;
     s->deadline = deadline;
     const std::shared_ptr<ByteRing> ring = core.Ring();
@@ -180,9 +195,14 @@ class Decoder {
             session_->deadline = std::chrono::steady_clock::time_point::max();
             // Decoding now: what identification read is decoded before the demuxer reads on.
             session_->hold = false;
-            if (!DecodeSession()) break;
-            // The session ended at a chain boundary: the next logical stream starts right there.
+            const Outcome outcome = DecodeSession();
+            if (outcome == Outcome::Stop) break;
             std::shared_ptr<ByteRing> ring = Ring();
+            if (outcome == Outcome::Seek) {
+                if (!Seek(*ring)) break;
+                continue;
+            }
+            // The session ended at a chain boundary: the next logical stream starts right there.
             const std::uint64_t at = ring->NextBoundary(session_->start);
             if (at == std::numeric_limits<std::uint64_t>::max() || ring->read() != at) break;
             session_.reset();
@@ -190,6 +210,8 @@ class Decoder {
             ErrorCode err;
             session_ = OpenDemuxSession(*core_, std::chrono::steady_clock::time_point::max(),
                                         allow_asf_, false, &err);
+            // A seek asked meanwhile interrupted the opening: it goes there instead.
+            if (!session_ && ring->seek_pending() && !Seek(*ring)) break;
         }
         FlushResampler();
         session_.reset();
@@ -202,24 +224,59 @@ class Decoder {
         return core_->ring;
     }
 
-    // Returns true when the demuxer reached the end of its part of the stream.
-    bool DecodeSession() {
+    // End: the demuxer reached the end of its part of the stream; Seek: a seek is pending.
+    enum class Outcome { End, Seek, Stop };
+
+    Outcome DecodeSession() {
+        const std::shared_ptr<ByteRing> ring = Ring();
         for (;;) {
-            if (!core_->Alive()) return false;
+            if (!core_->Alive()) return Outcome::Stop;
+            if (ring->seek_pending()) return Outcome::Seek;
             const int r = av_read_frame(session_->fmt, packet_);
             if (r < 0) {
+                if (ring->seek_pending()) return Outcome::Seek;
                 // Drain what the decoder still holds.
                 avcodec_send_packet(session_->dec, nullptr);
                 ReceiveFrames();
-                return r == AVERROR_EOF;
+                return r == AVERROR_EOF ? Outcome::End : Outcome::Stop;
             }
             if (packet_->stream_index == session_->stream_index) {
+                // The sound of this packet is heard once the output has taken what came before.
+                const auto prefix = static_cast<std::int64_t>(session_->prefix.size());
+                core_->MarkDecoded(
+                    core_->pcm.committed(),
+                    packet_->pos >= 0
+                        ? session_->start + static_cast<std::uint64_t>(
+                                                std::max<std::int64_t>(packet_->pos - prefix, 0))
+                        : ring->read());
                 const int s = avcodec_send_packet(session_->dec, packet_);
                 // A damaged packet is skipped; radio streams have them after a reconnect.
                 if (s >= 0 || s == AVERROR(EAGAIN)) ReceiveFrames();
             }
             av_packet_unref(packet_);
         }
+    }
+
+    // Goes on where the pending seek points: the decoded audio not yet heard, the demuxer, the
+    // decoder's and the resampler's state are all of the old place and are dropped.
+    bool Seek(ByteRing& ring) {
+        session_.reset();
+        swr_free(&swr_);
+        in_format_ = -1;
+        in_rate_ = 0;
+        av_channel_layout_uninit(&in_layout_);
+        while (core_->Alive()) {
+            core_->pcm.Clear();
+            const std::uint64_t at = ring.TakeSeek();
+            core_->ResetHeard(core_->pcm.committed(), at);
+            ErrorCode err;
+            session_ = OpenDemuxSession(*core_, std::chrono::steady_clock::time_point::max(),
+                                        allow_asf_, false, &err, ring.HeadersFor(at));
+            if (session_) return true;
+            // A newer seek interrupted the opening.
+            if (!ring.seek_pending()) return false;
+        }
+        return false;
     }
 
     void ReceiveFrames() {
@@ -262,7 +319,14 @@ class Decoder {
         for (;;) {
             float* dst = nullptr;
             const std::size_t room = core_->pcm.Reserve(&dst);
-            if (room == 0) return;  // freed
+            if (room == 0) {
+                // Freed, or interrupted for a seek, which the packet loop takes. An interrupt
+                // whose seek was taken already is over.
+                const std::shared_ptr<ByteRing> ring = Ring();
+                if (!core_->Alive() || ring->seek_pending()) return;
+                core_->pcm.EndInterrupt();
+                continue;
+            }
             auto* out = reinterpret_cast<std::uint8_t*>(dst);
             const int n = swr_convert(swr_, &out, static_cast<int>(room), in, count);
             if (n <= 0) return;

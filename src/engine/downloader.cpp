@@ -294,7 +294,7 @@ class Download {
                 if (probe_.size() >= kReconnectProbeBytes) ok = EndProbe();
             },
             [&](const std::string& text) {
-                core_->SetMeta(text);
+                core_->TakeTitle(text);
                 if (core_->pass_meta) DeliverMeta(text);
             });
         last_progress_ = Clock::now();
@@ -306,13 +306,20 @@ class Download {
     bool TakeAudio(const std::uint8_t* audio, std::size_t n) {
         conn_audio_ += n;
         Deliver(audio, n);
-        if (!ogg_->active() && held_.empty()) return ring_->Write(audio, n);
-        ogg_->Feed(audio, n);
-        held_.insert(held_.end(), audio, audio + n);
-        const std::size_t keep = std::min(ogg_->pending_header(), held_.size());
-        const std::size_t ready = held_.size() - keep;
-        const bool ok = ring_->Write(held_.data(), ready);
-        held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(ready));
+        bool ok;
+        if (!ogg_->active() && held_.empty()) {
+            ok = ring_->Write(audio, n);
+        } else {
+            ogg_->Feed(audio, n);
+            held_.insert(held_.end(), audio, audio + n);
+            const std::size_t keep = std::min(ogg_->pending_header(), held_.size());
+            const std::size_t ready = held_.size() - keep;
+            ok = ring_->Write(held_.data(), ready);
+            held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(ready));
+        }
+        // The download goes on at the stream's pace whatever is heard: it is the clock that
+        // moves the title along with a time-shifted sound.
+        core_->FollowHeardTitle();
         return ok;
     }
 
@@ -383,7 +390,7 @@ class Download {
     // Owned by ogg_, which this object owns: `this` outlives the call.
     void TakeOggTitle(const std::string& title) {
         const std::string meta = "StreamTitle='" + title + "';";
-        core_->SetMeta(meta);
+        core_->TakeTitle(meta);
         if (core_->pass_meta) DeliverMeta(meta);
     }
 

@@ -26,6 +26,7 @@ extern "C" {
 #include "engine/playlist.h"
 #include "engine/spectrum.h"
 #include "engine/stream_core.h"
+#include "engine/time_shift_file.h"
 
 namespace engine {
 namespace {
@@ -44,6 +45,9 @@ struct Global {
     Output output;
     std::unordered_map<Handle, std::shared_ptr<StreamCore>> streams;
     Handle next_handle = 0x10000;
+    // Time-shift: the private folder of the buffers and the seconds kept.
+    std::shared_ptr<velmora::PrivateFolder> shift_folder;
+    std::uint32_t shift_seconds = 0;
     std::atomic<SyncHandle> next_sync{1};
 };
 
@@ -459,6 +463,10 @@ bool SetConfig(Config option, std::uint32_t value) {
                 return Fail(ErrorCode::IllegalParam, false);
             g.settings.stall_ms = static_cast<long>(value);
             break;
+        case Config::TimeShift:
+            if (value > 86400) return Fail(ErrorCode::IllegalParam, false);
+            g.shift_seconds = value;
+            break;
         case Config::DeviceLinger:
             if (value > 60 * 1000) return Fail(ErrorCode::IllegalParam, false);
             g.output.SetLinger(std::chrono::milliseconds(value));
@@ -477,6 +485,14 @@ bool SetConfigPtr(ConfigPtr option, const char* value) {
                 value ? ParseProxyAddress(std::string_view(value, strnlen(value, 4096)))
                       : std::nullopt;
             break;
+        case ConfigPtr::TimeShiftFolder: {
+            g.shift_folder.reset();
+            if (!value || !*value) break;
+            std::string error;
+            g.shift_folder = TimeShiftFile::OpenFolder(value, &error);
+            if (!g.shift_folder) return Fail(ErrorCode::FileOpen, false);
+            break;
+        }
     }
     return Ok();
 }
@@ -635,6 +651,142 @@ bool ChannelSetAttribute(Handle stream, Attribute, float value) {
     return Ok();
 }
 
+namespace {
+
+// Gives a stream that starts to play its time-shift buffer, when one is configured. Without a
+// file it plays as before: it can pause, but the download then waits for the sound.
+void EnableShift(const Global& g, StreamCore& core) {
+    if (!g.shift_folder || g.shift_seconds == 0) return;
+    const std::shared_ptr<ByteRing> ring = core.Ring();
+    if (!ring) return;
+    // The playing buffer holds five seconds of the stream's measured rate; a quarter more than
+    // the bound leaves room for a rate that varies.
+    const std::uint64_t per_second = ring->capacity() / 5;
+    const std::uint64_t bytes = per_second * g.shift_seconds / 4 * 5 + (1u << 20);
+    std::string error;
+    auto file = TimeShiftFile::Create(g.shift_folder, bytes, &error);
+    if (!file) return;
+    std::string title;
+    {
+        std::lock_guard lock(core.tag_m);
+        if (core.has_meta) title = core.meta;
+    }
+    ring->EnableTimeShift(std::move(file), g.shift_seconds, title);
+}
+
+// Closer to the live edge than this is at it.
+constexpr double kLiveSlackSeconds = 0.5;
+
+// What is heard, or about to be once the decoder has taken a seek asked for: skips in a row add
+// up, and the state shown right after one is where it goes.
+std::uint64_t HeardSoon(StreamCore& core, const ByteRing& ring) {
+    return ring.seek_target(core.HeardPosition());
+}
+
+// Seconds the heard sound lies behind the newest byte.
+double HeardLag(StreamCore& core, const ByteRing& ring, const ByteRing::Shift& shift) {
+    return shift.live_seconds - ring.SecondsAt(HeardSoon(core, ring));
+}
+
+// The lag of the live edge, taken now when the stream is still there.
+double LiveLag(StreamCore& core, const ByteRing& ring, const ByteRing::Shift& shift) {
+    const double lag = HeardLag(core, ring, shift);
+    std::lock_guard lock(core.heard_m);
+    if (core.live_lag < 0) core.live_lag = lag;
+    return core.live_lag;
+}
+
+void SeekTo(StreamCore& core, ByteRing& ring, std::uint64_t position) {
+    ring.RequestSeek(position);
+    // After the request: the decoder, woken, must find it pending.
+    core.pcm.Interrupt();
+}
+
+// The stream's ring when it time-shifts, else null with the error set.
+std::shared_ptr<ByteRing> ShiftRing(const std::shared_ptr<StreamCore>& core) {
+    if (!core) return Fail(ErrorCode::Handle, std::shared_ptr<ByteRing>());
+    std::shared_ptr<ByteRing> ring = core->Ring();
+    if (!ring || !ring->shift().on)
+        return Fail(ErrorCode::NotAvailable, std::shared_ptr<ByteRing>());
+    return ring;
+}
+
+}  // namespace
+
+bool ChannelPause(Handle stream) {
+    auto core = Find(stream);
+    const std::shared_ptr<ByteRing> ring = ShiftRing(core);
+    if (!ring) return false;
+    if (!core->playing || core->ended) return Fail(ErrorCode::NotAvailable, false);
+    if (ring->shift().frames) LiveLag(*core, *ring, ring->shift());
+    core->paused = true;
+    G().output.Remove(core.get());
+    return Ok();
+}
+
+bool ChannelSkip(Handle stream, double seconds) {
+    auto core = Find(stream);
+    const std::shared_ptr<ByteRing> ring = ShiftRing(core);
+    if (!ring) return false;
+    const ByteRing::Shift shift = ring->shift();
+    if (!shift.frames || !(seconds == seconds)) return Fail(ErrorCode::NotAvailable, false);
+    const double live_lag = LiveLag(*core, *ring, shift);
+    const double target = ring->SecondsAt(HeardSoon(*core, *ring)) + seconds;
+    if (target >= shift.live_seconds - live_lag) return ChannelGoLive(stream);
+    SeekTo(*core, *ring, ring->PositionAt(target));
+    return Ok();
+}
+
+bool ChannelGoLive(Handle stream) {
+    auto core = Find(stream);
+    const std::shared_ptr<ByteRing> ring = ShiftRing(core);
+    if (!ring) return false;
+    const ByteRing::Shift shift = ring->shift();
+    if (!shift.frames) return Fail(ErrorCode::NotAvailable, false);
+    double live_lag;
+    {
+        std::lock_guard lock(core->heard_m);
+        live_lag = core->live_lag;
+    }
+    // Never left the live edge, or is there already: a seek would only repeat a moment of sound
+    // (it lands on the point before).
+    if (live_lag < 0 || HeardLag(*core, *ring, shift) - live_lag < kLiveSlackSeconds) return Ok();
+    SeekTo(*core, *ring, ring->PositionAt(shift.live_seconds - live_lag));
+    return Ok();
+}
+
+bool ChannelGetTimeShift(Handle stream, TimeShiftInfo* info) {
+    if (!info) return Fail(ErrorCode::IllegalParam, false);
+    auto core = Find(stream);
+    const std::shared_ptr<ByteRing> ring = ShiftRing(core);
+    if (!ring) return false;
+    const ByteRing::Shift shift = ring->shift();
+    *info = TimeShiftInfo{};
+    info->paused = core->paused;
+    info->seekable = shift.frames;
+    info->drops = shift.drops;
+    if (shift.frames) {
+        const double heard = ring->SecondsAt(HeardSoon(*core, *ring));
+        double live_lag;
+        {
+            std::lock_guard lock(core->heard_m);
+            live_lag = core->live_lag;
+        }
+        if (live_lag >= 0) info->behind = std::max(0.0, shift.live_seconds - heard - live_lag);
+        info->buffered = std::max(0.0, shift.live_seconds - shift.oldest_seconds);
+        info->position = std::clamp(heard - shift.oldest_seconds, 0.0, info->buffered);
+    }
+    return Ok();
+}
+
+std::string ChannelTimeShiftPath(Handle stream) {
+    auto core = Find(stream);
+    if (!core) return Fail(ErrorCode::Handle, std::string());
+    const std::shared_ptr<ByteRing> ring = core->Ring();
+    t_error = ErrorCode::Ok;
+    return ring ? ring->time_shift_path() : std::string();
+}
+
 bool ChannelPlay(Handle stream, bool) {
     auto core = Find(stream);
     if (!core) return Fail(ErrorCode::Handle, false);
@@ -643,8 +795,15 @@ bool ChannelPlay(Handle stream, bool) {
     if (!g.initialized) return Fail(ErrorCode::Init, false);
     if (!g.sound) return Fail(ErrorCode::Driver, false);
     if (core->ended || core->record_only) return Fail(ErrorCode::NotAvailable, false);
-    if (!core->decoder_started.exchange(true))
+    if (!core->decoder_started.exchange(true)) {
+        EnableShift(g, *core);
         StartDecoder(core, g.output.rate(), g.settings.allow_asf);
+    }
+    if (core->paused.exchange(false)) {
+        // The bound dropped what was to be heard during the pause: the decoder moves on now.
+        const std::shared_ptr<ByteRing> ring = core->Ring();
+        if (ring && ring->seek_pending()) core->pcm.Interrupt();
+    }
     core->playing = true;
     g.output.Add(core);
     return Ok();
@@ -654,6 +813,7 @@ bool ChannelStop(Handle stream) {
     auto core = Find(stream);
     if (!core) return Fail(ErrorCode::Handle, false);
     core->playing = false;
+    core->paused = false;
     G().output.Remove(core.get());
     return Ok();
 }
@@ -672,6 +832,7 @@ int ChannelIsActive(Handle stream) {
     if (!core) return Fail(ErrorCode::Handle, 0);
     t_error = ErrorCode::Ok;
     if (!core->playing || core->ended) return static_cast<int>(ActiveState::Stopped);
+    if (core->paused) return static_cast<int>(ActiveState::Paused);
     const std::shared_ptr<ByteRing> ring = core->Ring();
     if (ring && ring->starved() && core->pcm.size() == 0)
         return static_cast<int>(ActiveState::Stalled);
@@ -712,6 +873,8 @@ bool StreamFree(Handle stream) {
     core->playing = false;
     core->Kill();
     g.output.Remove(core.get());
+    // The buffer's file goes with the stream, at once: its threads may still be ending.
+    if (const std::shared_ptr<ByteRing> ring = core->Ring()) ring->UnlinkTimeShift();
     return Ok();
 }
 
@@ -731,6 +894,7 @@ bool Free() {
     for (auto& [h, core] : streams) {
         core->playing = false;
         core->Kill();
+        if (const std::shared_ptr<ByteRing> ring = core->Ring()) ring->UnlinkTimeShift();
     }
     g.output.Close();
     return Ok();

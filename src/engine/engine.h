@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "engine/cancel_token.h"
 
@@ -84,6 +85,10 @@ enum class Config {
     // closes it at once): a station change stops one stream and plays the next a moment later,
     // which then sounds without waiting for the device to close and open again.
     DeviceLinger,
+    // Seconds of a playing stream kept for time-shift (pause, skip back, back to live), at most
+    // 86400; 0 (the default) keeps none. Needs ConfigPtr::TimeShiftFolder; applies to the streams
+    // played from then on.
+    TimeShift,
 };
 
 // Pointer options of SetConfigPtr().
@@ -91,6 +96,10 @@ enum class ConfigPtr {
     // A zero-terminated proxy text ("host:port" or "user:pass@host:port"); null or "" = direct.
     // The engine keeps its own copy: edits of the caller's buffer count from the next call on.
     NetProxy,
+    // The user's cache folder (absolute): the time-shift buffers are files of a private folder
+    // in it (velmora/timeshift, mode 0700), one per playing stream, removed when the stream is
+    // stopped or freed; files of a run that crashed are removed here. Null or "" = none.
+    TimeShiftFolder,
 };
 
 enum class FilePos { Current, Download, End };
@@ -175,6 +184,27 @@ bool ChannelStop(Handle stream);
 // The stream is recorded through its download callback and never played: from now on its buffer
 // drops what nobody reads instead of holding the download back. It cannot be played after this.
 bool ChannelRecordOnly(Handle stream);
+// --- time-shift (Config::TimeShift); every stream without it fails with NotAvailable
+// Silences a playing stream but keeps its download (and with it a recording through the download
+// callback) going into the time-shift buffer; ChannelPlay() resumes at the same byte.
+bool ChannelPause(Handle stream);
+// Moves what is heard by `seconds` (negative: back), to a frame boundary within the buffer;
+// forward past the live edge goes live.
+bool ChannelSkip(Handle stream, double seconds);
+// Moves what is heard to the live edge: as far behind the download as a stream that never paused.
+bool ChannelGoLive(Handle stream);
+struct TimeShiftInfo {
+    bool paused = false;
+    bool seekable = false;  // the format's frames are known: ChannelSkip() works
+    double behind = 0;      // seconds what is heard lies behind the live edge
+    double buffered = 0;    // seconds kept, from the oldest to the newest byte
+    double position = 0;    // seconds from the oldest kept to what is heard
+    // How often the buffer's bound dropped what was still to be heard (a pause beyond the bound).
+    std::uint32_t drops = 0;
+};
+bool ChannelGetTimeShift(Handle stream, TimeShiftInfo* info);
+// The path of the stream's time-shift file; empty without one (for tests and messages).
+std::string ChannelTimeShiftPath(Handle stream);
 // ActiveState as an integer; 0 also for a dead handle.
 int ChannelIsActive(Handle stream);
 // Fills `buffer` and returns the number of bytes written, or -1 on failure.

@@ -265,7 +265,7 @@ class Feed {
                 // Metadata PES packets may still carry their 5-byte access-unit cell header.
                 const auto at = tag.substr(0, 16).find("ID3");
                 if (at != std::string_view::npos) tag.remove_prefix(at);
-                if (auto title = Id3Title(tag)) core_->SetMeta("StreamTitle='" + *title + "';");
+                if (auto title = Id3Title(tag)) core_->TakeTitle("StreamTitle='" + *title + "';");
             } else if (packet_->stream_index == audio_) {
                 budget_.AddAudio(PacketSeconds());
                 fetches_without_audio_ = 0;
@@ -279,6 +279,7 @@ class Feed {
                     started = true;
                 }
                 if (!ring_->Write(packet_->data, static_cast<std::size_t>(packet_->size))) return;
+                core_->FollowHeardTitle();
             }
             av_packet_unref(packet_);
         }

@@ -22,14 +22,14 @@ void PcmFifo::Unmap::operator()(float* p) const {
 
 void PcmFifo::WaitForResumeLocked(std::unique_lock<std::mutex>& lock) {
     waiting_ = true;
-    cv_.wait(lock, [&] { return aborted_ || fill_ <= resume_at_; });
+    cv_.wait(lock, [&] { return aborted_ || interrupted_ || fill_ <= resume_at_; });
     waiting_ = false;
 }
 
 std::size_t PcmFifo::Reserve(float** where) {
     std::unique_lock lock(m_);
     if (fill_ >= Usable()) WaitForResumeLocked(lock);
-    if (aborted_) return 0;
+    if (aborted_ || interrupted_) return 0;
     // The consumer never reads beyond fill_, and the kept frames lie behind head_, so the run can
     // be written without the lock.
     const std::size_t tail = (head_ + fill_) % frames_;
@@ -40,7 +40,7 @@ std::size_t PcmFifo::Reserve(float** where) {
 bool PcmFifo::WaitUntilLow() {
     std::unique_lock lock(m_);
     WaitForResumeLocked(lock);
-    return !aborted_;
+    return !aborted_ && !interrupted_;
 }
 
 void PcmFifo::Commit(std::size_t count) {
@@ -90,6 +90,33 @@ void PcmFifo::CopyMono(std::int64_t first, std::size_t count, std::uint64_t limi
 std::size_t PcmFifo::size() const {
     std::lock_guard lock(m_);
     return fill_;
+}
+
+void PcmFifo::Interrupt() {
+    std::lock_guard lock(m_);
+    interrupted_ = true;
+    cv_.notify_all();
+}
+
+void PcmFifo::Clear() {
+    std::lock_guard lock(m_);
+    fill_ = 0;
+    interrupted_ = false;
+}
+
+void PcmFifo::EndInterrupt() {
+    std::lock_guard lock(m_);
+    interrupted_ = false;
+}
+
+std::uint64_t PcmFifo::taken() const {
+    std::lock_guard lock(m_);
+    return taken_;
+}
+
+std::uint64_t PcmFifo::committed() const {
+    std::lock_guard lock(m_);
+    return taken_ + fill_;
 }
 
 void PcmFifo::Abort() {

@@ -46,6 +46,15 @@ class PcmFifo {
 
     std::size_t size() const;
     void Abort();
+    // Wakes the producer for a seek: Reserve() gives 0 and WaitUntilLow() false until Clear().
+    void Interrupt();
+    // Drops the frames not yet taken (the producer, seeking) and ends an interrupt.
+    void Clear();
+    // Ends an interrupt whose seek the producer has already taken.
+    void EndInterrupt();
+    // Frames taken since the start, and those committed (taken plus stored).
+    std::uint64_t taken() const;
+    std::uint64_t committed() const;
 
   private:
     // Unmaps the sample memory.
@@ -80,6 +89,7 @@ class PcmFifo {
     Taken last_;
     bool aborted_ = false;
     bool waiting_ = false;  // the producer sleeps until the FIFO has drained
+    bool interrupted_ = false;
 };
 
 }  // namespace engine

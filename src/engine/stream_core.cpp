@@ -81,6 +81,47 @@ void StreamCore::SetMeta(const std::string& text) {
     RunSyncs(SyncType::Meta, 0);
 }
 
+void StreamCore::MarkDecoded(std::uint64_t frames, std::uint64_t position) {
+    const std::uint64_t taken = pcm.taken();
+    std::lock_guard lock(heard_m);
+    while (!heard_marks.empty() && heard_marks.front().first <= taken) {
+        heard_at = heard_marks.front().second;
+        heard_marks.pop_front();
+    }
+    heard_marks.emplace_back(frames, position);
+}
+
+void StreamCore::ResetHeard(std::uint64_t frames, std::uint64_t position) {
+    std::lock_guard lock(heard_m);
+    heard_marks.clear();
+    heard_marks.emplace_back(frames, position);
+}
+
+std::uint64_t StreamCore::HeardPosition() {
+    const std::uint64_t taken = pcm.taken();
+    std::lock_guard lock(heard_m);
+    while (!heard_marks.empty() && heard_marks.front().first <= taken) {
+        heard_at = heard_marks.front().second;
+        heard_marks.pop_front();
+    }
+    return heard_at;
+}
+
+void StreamCore::TakeTitle(const std::string& text) {
+    const std::shared_ptr<ByteRing> r = Ring();
+    if (r && r->AddTitle(text))
+        FollowHeardTitle();
+    else
+        SetMeta(text);
+}
+
+void StreamCore::FollowHeardTitle() {
+    const std::shared_ptr<ByteRing> r = Ring();
+    if (!r || !r->shift().on) return;
+    const std::string heard = r->TitleAt(HeardPosition());
+    if (!heard.empty()) SetMeta(heard);
+}
+
 void StreamCore::RunSyncs(SyncType type, std::uint32_t data) {
     std::vector<Sync> copy;
     {

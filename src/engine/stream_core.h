@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -153,6 +154,30 @@ struct StreamCore {
     std::atomic<bool> decoder_started{false};
     std::atomic<bool> decoder_done{false};
     std::atomic<bool> ended{false};
+
+    // --- time-shift
+    std::atomic<bool> paused{
+        false};  // ChannelPause(): the output takes nothing, the download goes on
+    // Where the sound heard now lies in the stream: the decoder marks each packet with the frames
+    // committed before its sound; the mark the output has reached is what is heard. The marks
+    // cover what the PCM FIFO holds, so they stay few. Protected by heard_m.
+    std::mutex heard_m;
+    std::deque<std::pair<std::uint64_t, std::uint64_t>> heard_marks;  // (frames, position)
+    std::uint64_t heard_at = 0;
+    // How far the heard sound lagged behind the download when it was last at the live edge;
+    // negative until the stream leaves it. Protected by heard_m.
+    double live_lag = -1;
+
+    // Decoder thread.
+    void MarkDecoded(std::uint64_t frames, std::uint64_t position);
+    void ResetHeard(std::uint64_t frames, std::uint64_t position);
+    // Any thread.
+    std::uint64_t HeardPosition();
+    // A title of the stream (download thread): with time-shift it is kept at its place and shown
+    // when the sound gets there, else at once.
+    void TakeTitle(const std::string& text);
+    // Download thread: the META text becomes the title of what is heard now.
+    void FollowHeardTitle();
 
     // Access from the output thread only.
     float mix_volume = 1.0f;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "playback/player.h"
 
+#include <QDir>
 #include <QTimer>
 #include <atomic>
 
@@ -8,6 +9,7 @@
 #include "opening/engine_start.h"
 #include "opening/stream_opener.h"
 #include "playback/stream_status_sink.h"
+#include "playback/time_shift_rules.h"
 #include "playback/volume.h"
 #include "text/server_text.h"
 
@@ -16,6 +18,12 @@ namespace {
 
 bool StateIs(engine::Handle stream, engine::ActiveState state) {
     return engine::ChannelIsActive(stream) == static_cast<int>(state);
+}
+
+// $XDG_CACHE_HOME, default ~/.cache: the time-shift files go to velmora/timeshift in it.
+QString CacheHome() {
+    const QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    return cache.isEmpty() ? QDir::homePath() + QStringLiteral("/.cache") : cache;
 }
 
 }  // namespace
@@ -30,6 +38,7 @@ struct Player::Engine {
     engine::Handle replaced = 0;
     bool init_tried = false;
     bool proxy_set = false;
+    int shift_minutes = kDefaultTimeShiftMinutes;
     // --- written here, read by the opening worker before playback starts
     std::shared_ptr<std::atomic<int>> volume = std::make_shared<std::atomic<int>>(kDefaultVolume);
 };
@@ -53,8 +62,11 @@ Player::~Player() {
     engine_->opener.reset();
     // The proxy was this Player's choice; the engine outlives it in tests and goes direct again.
     if (engine_->proxy_set) engine::SetConfigPtr(engine::ConfigPtr::NetProxy, nullptr);
-    // Releasing the engine stops and frees every stream.
-    if (engine_->init_tried) engine::Free();
+    // Releasing the engine stops and frees every stream, and removes their time-shift files.
+    if (engine_->init_tried) {
+        engine::Free();
+        engine::SetConfigPtr(engine::ConfigPtr::TimeShiftFolder, nullptr);
+    }
 }
 
 Player::StartupFailure Player::StartEngine() {
@@ -67,6 +79,9 @@ Player::StartupFailure Player::StartEngine() {
         return StartupFailure::SoundCard;
     }
 
+    // Its folder is made private and cleared of what a crashed run left here, once.
+    engine::SetConfigPtr(engine::ConfigPtr::TimeShiftFolder, CacheHome().toLocal8Bit().constData());
+    SetTimeShiftMinutes(engine_->shift_minutes);
     engine_->sink =
         StreamStatusSink::Create(this, [this](const StatusReport& report) { OnReport(report); });
     engine_->opener = std::make_unique<StreamOpener>(
@@ -152,6 +167,59 @@ int Player::Volume() const {
 
 void Player::Mute() {
     engine::ChannelSetAttribute(CurrentStream(), engine::Attribute::Volume, 0.0f);
+}
+
+Player::TimeShiftState Player::TimeShift() const {
+    TimeShiftState state;
+    engine::TimeShiftInfo info;
+    if (!engine::ChannelGetTimeShift(CurrentStream(), &info)) return state;
+    state.available = true;
+    state.paused = info.paused;
+    state.seekable = info.seekable;
+    state.behind = info.behind;
+    state.buffered = info.buffered;
+    state.position = info.position;
+    state.drops = info.drops;
+    return state;
+}
+
+bool Player::IsPaused() const {
+    return StateIs(CurrentStream(), engine::ActiveState::Paused);
+}
+
+void Player::SetTimeShiftMinutes(int minutes) {
+    engine_->shift_minutes = ClampTimeShiftMinutes(minutes);
+    if (started_ || engine_->init_tried)
+        engine::SetConfig(engine::Config::TimeShift,
+                          static_cast<std::uint32_t>(engine_->shift_minutes) * 60);
+}
+
+int Player::TimeShiftMinutes() const {
+    return engine_->shift_minutes;
+}
+
+bool Player::Pause() {
+    if (opening_ == 0 || IsOpening() || !engine::ChannelPause(CurrentStream())) return false;
+    emit timeShifted(opening_);
+    return true;
+}
+
+bool Player::Resume() {
+    if (opening_ == 0 || !IsPaused() || !engine::ChannelPlay(CurrentStream(), false)) return false;
+    emit timeShifted(opening_);
+    return true;
+}
+
+bool Player::Skip(int seconds) {
+    if (opening_ == 0 || !engine::ChannelSkip(CurrentStream(), seconds)) return false;
+    emit timeShifted(opening_);
+    return true;
+}
+
+bool Player::GoLive() {
+    if (opening_ == 0 || !engine::ChannelGoLive(CurrentStream())) return false;
+    emit timeShifted(opening_);
+    return true;
 }
 
 void Player::OnReport(const StatusReport& report) {

@@ -2,7 +2,8 @@
 // Player: the one object between the windows and the audio engine. It starts and ends the engine,
 // opens stations through the stream-opening worker, and turns the worker's status reports into
 // typed signals that carry the opening they belong to. Volume, the analyser's magnitudes, the
-// proxy and the recorder's hook go through it too, so no window needs an engine header.
+// proxy, the recorder's hook and pausing (the time-shift buffer) go through it too, so no window
+// needs an engine header.
 //
 // Threads: every member is called on the thread the Player lives on (the user-interface thread).
 // Status reports come from the worker and the engine's threads and are handed over synchronously:
@@ -71,6 +72,23 @@ class Player final : public QObject {
     // The slider position the playing and the next streams play at.
     int Volume() const;
 
+    // Time-shift: the playing station's buffer for pausing, skipping and going back to live.
+    struct TimeShiftState {
+        bool available = false;  // the playing station has a buffer: it can pause
+        bool paused = false;
+        bool seekable = false;  // its frames are known: it can skip and go live
+        double behind = 0;      // seconds behind the live edge
+        double buffered = 0;    // seconds kept
+        double position = 0;    // seconds from the oldest kept to what is heard
+        unsigned drops = 0;     // how often the bound dropped sound not yet heard
+    };
+    TimeShiftState TimeShift() const;
+    bool IsPaused() const;
+    // Minutes a station that starts to play keeps for pausing (0: none, Pause stops); the
+    // buffer is a file of a private folder in the user's cache folder.
+    void SetTimeShiftMinutes(int minutes);
+    int TimeShiftMinutes() const;
+
   public slots:
     // Starts opening `url` and returns the opening's number; 0, doing nothing, while another
     // opening runs or before the engine started (the caller beeps).
@@ -83,6 +101,15 @@ class Player final : public QObject {
     void SetVolume(int position);
     // Silences the playing stream without changing the stored volume.
     void Mute();
+    // The playing station stops sounding but goes on downloading (and recording); false when it
+    // cannot (nothing plays, no buffer).
+    bool Pause();
+    // A paused station sounds again from where it paused.
+    bool Resume();
+    // Moves what is heard by `seconds` within the buffer (negative: back).
+    bool Skip(int seconds);
+    // Back to the live edge.
+    bool GoLive();
 
   signals:
     // "Connecting...": the worker has started.
@@ -101,6 +128,8 @@ class Player final : public QObject {
     void stopped(std::uint64_t opening);
     // The station could not be opened; `code` is the engine's error code.
     void failed(std::uint64_t opening, int code);
+    // Pause, Resume, a skip or Live changed what is heard.
+    void timeShifted(std::uint64_t opening);
 
   private:
     struct Engine;

@@ -55,4 +55,17 @@ int AdjacentStationRow(int row, int step) {
     return row;
 }
 
+QString MprisPlaybackStatus(bool busy, bool paused) {
+    if (paused) return QStringLiteral("Paused");
+    return busy ? QStringLiteral("Playing") : QStringLiteral("Stopped");
+}
+
+int SeekSeconds(qlonglong offset_us) {
+    // A day either way is beyond any buffer; the clamp keeps the rounding in range.
+    const qlonglong day = 86400LL * 1000000;
+    const qlonglong clamped = std::clamp(offset_us, -day, day);
+    const qlonglong half = clamped < 0 ? -500000 : 500000;
+    return static_cast<int>((clamped + half) / 1000000);
+}
+
 }  // namespace velmora

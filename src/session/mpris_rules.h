@@ -32,6 +32,13 @@ QVariantMap NowPlayingMetadata(const QString& station, const QString& stream_tit
 // a number.
 std::optional<int> SliderPositionForVolume(double volume);
 
+// "Playing", "Paused" or "Stopped": a paused station is still busy (it downloads).
+QString MprisPlaybackStatus(bool busy, bool paused);
+
+// Whole seconds to skip for a Seek offset in microseconds, rounded to the nearest; a position
+// asked by SetPosition becomes the offset from `position_us`.
+int SeekSeconds(qlonglong offset_us);
+
 // The station row `step` rows (+1 or -1) on from `row`, skipping section headers and wrapping
 // round at either end of the directory.
 int AdjacentStationRow(int row, int step);

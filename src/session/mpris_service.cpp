@@ -69,6 +69,8 @@ MprisService::Published MprisService::Read() const {
     const MprisNowPlaying now = player_.now_playing();
     Published p;
     p.playing = now.playing;
+    p.paused = now.paused;
+    p.can_seek = now.can_seek;
     p.volume = now.volume / 100.0;
     p.station = now.station;
     p.title = now.title;
@@ -87,9 +89,10 @@ void MprisService::Publish() {
                        : NowPlayingMetadata(now.station, now.title, TrackPath(track_number_));
 
     QVariantMap changed;
-    if (first || now.playing != published_->playing) {
-        changed.insert("PlaybackStatus", now.playing ? "Playing" : "Stopped");
+    if (first || now.playing != published_->playing || now.paused != published_->paused) {
+        changed.insert("PlaybackStatus", MprisPlaybackStatus(now.playing, now.paused));
     }
+    if (first || now.can_seek != published_->can_seek) changed.insert("CanSeek", now.can_seek);
     if (!same_track) changed.insert("Metadata", now.metadata);
     if (first || now.volume != published_->volume) changed.insert("Volume", now.volume);
     published_ = std::move(now);
@@ -111,8 +114,25 @@ bool MprisService::Playing() {
     return published_ && published_->playing;
 }
 
+bool MprisService::Paused() {
+    Publish();
+    return published_ && published_->paused;
+}
+
+bool MprisService::CanSeek() {
+    Publish();
+    return published_ && published_->can_seek;
+}
+
+// Not published: it changes all the time while playing, which players ask for, not follow.
+qlonglong MprisService::Position() {
+    return player_.now_playing().position;
+}
+
 QString MprisService::PlaybackStatus() {
-    return Playing() ? QStringLiteral("Playing") : QStringLiteral("Stopped");
+    Publish();
+    return published_ ? MprisPlaybackStatus(published_->playing, published_->paused)
+                      : QStringLiteral("Stopped");
 }
 
 QVariantMap MprisService::Metadata() {
@@ -161,8 +181,12 @@ void MprisPlayerAdaptor::Previous() {
     service_->Later([s = service_] { s->Player().skip(-1); });
 }
 
+// A station without a time-shift buffer cannot pause: it stops, as a paused radio is silent.
 void MprisPlayerAdaptor::Pause() {
-    Stop();
+    service_->Later([s = service_] {
+        if (s->Paused() || !s->Playing()) return;
+        if (!s->Player().pause()) s->Player().stop();
+    });
 }
 
 void MprisPlayerAdaptor::Stop() {
@@ -172,24 +196,43 @@ void MprisPlayerAdaptor::Stop() {
 // Decided when it runs: a second press queued behind the first sees the state the first left.
 void MprisPlayerAdaptor::PlayPause() {
     service_->Later([s = service_] {
-        if (s->Playing()) {
-            s->Player().stop();
+        if (s->Paused()) {
+            s->Player().resume();
+        } else if (s->Playing()) {
+            if (!s->Player().pause()) s->Player().stop();
         } else {
             s->Player().play();
         }
     });
 }
 
-// Playing again would restart the station; a playing player is left alone.
+// Playing again would restart the station; a playing player is left alone, a paused one resumes.
 void MprisPlayerAdaptor::Play() {
     service_->Later([s = service_] {
-        if (!s->Playing()) s->Player().play();
+        if (s->Paused()) {
+            s->Player().resume();
+        } else if (!s->Playing()) {
+            s->Player().play();
+        }
     });
 }
 
-// A live stream has no position to move to.
-void MprisPlayerAdaptor::Seek(qlonglong) {}
-void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath&, qlonglong) {}
+// Within the time-shift buffer; the live edge is its end.
+void MprisPlayerAdaptor::Seek(qlonglong offset) {
+    service_->Later([this, offset] {
+        if (!service_->CanSeek()) return;
+        service_->Player().seek(SeekSeconds(offset));
+        emit Seeked(service_->Position());
+    });
+}
+
+void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath&, qlonglong position) {
+    service_->Later([this, position] {
+        if (!service_->CanSeek() || position < 0) return;
+        service_->Player().seek(SeekSeconds(position - service_->Position()));
+        emit Seeked(service_->Position());
+    });
+}
 void MprisPlayerAdaptor::OpenUri(const QString&) {}
 
 }  // namespace velmora

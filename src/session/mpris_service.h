@@ -23,7 +23,10 @@ inline constexpr int kMprisWatchIntervalMs = 1000;
 
 // What the remote control shows of the player.
 struct MprisNowPlaying {
-    bool playing = false;  // a station is being opened or played
+    bool playing = false;    // a station is being opened or played (or is paused)
+    bool paused = false;     // it is paused and goes on downloading
+    bool can_seek = false;   // it has buffered sound to move in
+    qlonglong position = 0;  // microseconds from the oldest buffered sound to what is heard
     QString station;
     QString title;   // the stream title as sent
     int volume = 0;  // slider position, 0..100
@@ -32,12 +35,15 @@ struct MprisNowPlaying {
 // What the remote control may ask of the player, on the user-interface thread.
 struct MprisPlayer {
     std::function<MprisNowPlaying()> now_playing;
-    std::function<void()> play;           // the current choice
-    std::function<void()> stop;           // sound and recording
-    std::function<void(int step)> skip;   // +1 the next station, -1 the one before
-    std::function<void(int)> set_volume;  // slider position
-    std::function<void()> raise;          // bring the window to the front
-    std::function<void()> quit;           // the window's normal close
+    std::function<void()> play;   // the current choice
+    std::function<void()> stop;   // sound and recording
+    std::function<bool()> pause;  // false when the station cannot pause
+    std::function<void()> resume;
+    std::function<void(int seconds)> seek;  // within the buffer
+    std::function<void(int step)> skip;     // +1 the next station, -1 the one before
+    std::function<void(int)> set_volume;    // slider position
+    std::function<void()> raise;            // bring the window to the front
+    std::function<void()> quit;             // the window's normal close
 };
 
 class MprisService final : public QObject {
@@ -64,6 +70,9 @@ class MprisService final : public QObject {
     double Volume();
     void SetVolume(double volume);
     bool Playing();
+    bool Paused();
+    bool CanSeek();
+    qlonglong Position();
     // Runs `action` once the bus call has been answered, so that nothing the player does (a box
     // at close, say) can hold up the caller.
     void Later(std::function<void()> action);
@@ -72,6 +81,8 @@ class MprisService final : public QObject {
   private:
     struct Published {
         bool playing = false;
+        bool paused = false;
+        bool can_seek = false;
         QVariantMap metadata;
         double volume = 0;
         QString station, title;
@@ -118,8 +129,8 @@ class MprisRootAdaptor final : public QDBusAbstractAdaptor {
     MprisService* service_;
 };
 
-// org.mpris.MediaPlayer2.Player: transport, volume and what is playing. A radio stream has no
-// position: it cannot pause (Pause stops) or seek.
+// org.mpris.MediaPlayer2.Player: transport, volume and what is playing. A station pauses into its
+// time-shift buffer and seeks within it; one without a buffer stops on Pause and cannot seek.
 class MprisPlayerAdaptor final : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
@@ -143,8 +154,8 @@ class MprisPlayerAdaptor final : public QDBusAbstractAdaptor {
     QVariantMap Metadata() const { return service_->Metadata(); }
     double Volume() const { return service_->Volume(); }
     void SetVolume(double volume) { service_->SetVolume(volume); }
-    qlonglong Position() const { return 0; }
-    bool CanSeek() const { return false; }
+    qlonglong Position() const { return service_->Position(); }
+    bool CanSeek() const { return service_->CanSeek(); }
     bool CanControl() const { return true; }
 
   public slots:

@@ -55,6 +55,12 @@ TrayIcon::TrayIcon(const QIcon& icon, QWidget* window, QMenu* sleep_menu)
     play_ = AddItem(menu_, "TrayPlay", "Play");
     stop_ = AddItem(menu_, "TrayStop", "Stop");
     stop_->setVisible(false);
+    pause_ = AddItem(menu_, "TrayPause", "Pause");
+    resume_ = AddItem(menu_, "TrayResume", "Resume");
+    pause_->setVisible(false);
+    resume_->setVisible(false);
+    connect(pause_, &QAction::triggered, this, &TrayIcon::pauseResumeRequested);
+    connect(resume_, &QAction::triggered, this, &TrayIcon::pauseResumeRequested);
     connect(AddItem(menu_, "TrayNext", "Next station"), &QAction::triggered, this,
             [this] { emit skipRequested(+1); });
     connect(AddItem(menu_, "TrayPrevious", "Previous station"), &QAction::triggered, this,
@@ -95,6 +101,11 @@ void TrayIcon::Show() {
 
 void TrayIcon::Hide() {
     icon_->hide();
+}
+
+void TrayIcon::SetPausable(bool can_pause, bool paused) {
+    pause_->setVisible(can_pause && !paused);
+    resume_->setVisible(paused);
 }
 
 void TrayIcon::SetPlaying(bool playing) {

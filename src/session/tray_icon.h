@@ -40,6 +40,8 @@ class TrayIcon final : public QObject {
     void Hide();
     // Whether the menu offers Play or Stop.
     void SetPlaying(bool playing);
+    // Whether the menu offers Pause (a station that can pause plays) or Resume (it is paused).
+    void SetPausable(bool can_pause, bool paused);
     void SetToolTip(const QString& text);
     QString ToolTip() const;
     // The stations listed after the transport items, newest first; at most five are shown.
@@ -49,6 +51,7 @@ class TrayIcon final : public QObject {
   signals:
     void toggleWindowRequested();  // left click
     void playStopRequested();      // middle click, or Play or Stop in the menu
+    void pauseResumeRequested();   // Pause or Resume in the menu
     void skipRequested(int step);  // Next (+1) or Previous (-1)
     void recentStationChosen(int index);
     void historyRequested();
@@ -60,6 +63,8 @@ class TrayIcon final : public QObject {
     QMenu* menu_ = nullptr;
     QAction* play_ = nullptr;
     QAction* stop_ = nullptr;
+    QAction* pause_ = nullptr;
+    QAction* resume_ = nullptr;
     QAction* recent_separator_ = nullptr;
     std::vector<QAction*> recent_;
 };

@@ -35,6 +35,7 @@ const SettingsKey kSettingsKeys[] = {
     {"CloseToTray", &Settings::close_to_tray, true},
     {"Notifications", &Settings::notifications, true},
     {"StayAwake", &Settings::stay_awake, true},
+    {"TimeShiftMinutes", &Settings::time_shift_minutes, true},
     {"RecordPerSong", &Settings::record_per_song, true},
     {"SongSkipPatterns", &Settings::song_skip_patterns, true},
     {"SongCutBefore", &Settings::song_cut_before, true},

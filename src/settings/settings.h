@@ -31,6 +31,7 @@ struct Settings {
     bool close_to_tray = false;    // "CloseToTray": the close box hides the window to the tray
     bool notifications = true;     // "Notifications": a desktop notification for each new title
     bool stay_awake = true;        // "StayAwake": no suspend while a station plays
+    int time_shift_minutes = 60;   // "TimeShiftMinutes": kept of a station for pausing, 0 = none
     bool record_per_song = false;  // "RecordPerSong": a recording makes one file per song
     // Song by song: the skip patterns separated by commas, the cut window and the padding in
     // seconds, the minimum length of a whole song, and whether incomplete songs are kept.

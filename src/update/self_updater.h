@@ -11,7 +11,7 @@
 #include <optional>
 #include <stdexcept>
 
-#include "update/private_folder.h"
+#include "base/private_folder.h"
 #include "update/update_rules.h"
 
 class QTimer;

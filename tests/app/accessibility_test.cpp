@@ -119,7 +119,7 @@ TEST_F(AccessibilityTest, PlayRecordAndStopByKeyboard) {
     QTest::keyClick(list, Qt::Key_Down, Qt::ControlModifier);
     EXPECT_EQ(volume->value(), before - 5);
 
-    // Space on a focused button presses that button; on the slider it stops the music.
+    // Space on a focused button presses that button; on the slider it plays, pauses and resumes.
     auto* stop = StopButton(window_);
     stop->setFocus();
     QTest::keyClick(stop, Qt::Key_Space);

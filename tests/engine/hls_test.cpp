@@ -153,6 +153,45 @@ TEST_F(HlsTest, PlaysSegmentsAndRecordsNothing) {
     EXPECT_TRUE(recorder->Audio().empty());
 }
 
+TEST_F(HlsTest, PausesIntoTheTimeShiftBufferOverTheSegments) {
+    // The segments' ADTS frames are the buffer's: it pauses, skips and knows its times.
+    const auto segments = Segments();
+    std::vector<std::string> uris;
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        server_.AddBody("/seg" + std::to_string(i) + ".aac", 200, "audio/aac", segments[i]);
+        uris.push_back("seg" + std::to_string(i) + ".aac");
+    }
+    server_.AddBody("/live.m3u8", 200, "application/vnd.apple.mpegurl", MediaPlaylist(uris));
+    char folder[] = "/tmp/velmora-hls-shift-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const engine::Handle h = Create(server_.Url("/live.m3u8"));
+    ASSERT_NE(h, 0u) << "error " << engine::ErrorGetCode();
+    // The buffer is made when the stream starts to play; the next tests play without.
+    engine::SetConfig(engine::Config::TimeShift, 600);
+    engine::SetConfigPtr(engine::ConfigPtr::TimeShiftFolder, folder);
+    const bool played = engine::ChannelPlay(h, false);
+    engine::SetConfig(engine::Config::TimeShift, 0);
+    engine::SetConfigPtr(engine::ConfigPtr::TimeShiftFolder, nullptr);
+    ASSERT_TRUE(played);
+    ASSERT_TRUE(WaitUntil([&] { return engine::ChannelIsActive(h) == 1; }, Scaled(3000ms)));
+    ASSERT_TRUE(engine::ChannelPause(h));
+    engine::TimeShiftInfo info;
+    // All three segments arrive while paused.
+    ASSERT_TRUE(
+        WaitUntil([&] { return engine::ChannelGetTimeShift(h, &info) && info.buffered > 5.5; },
+                  Scaled(3000ms)));
+    EXPECT_TRUE(info.paused && info.seekable);
+    const double at = info.position;
+    EXPECT_LT(at, 2.0);
+    // Forward: within the buffer, or to the live edge when that is nearer.
+    ASSERT_TRUE(engine::ChannelSkip(h, 2.0));
+    ASSERT_TRUE(engine::ChannelGetTimeShift(h, &info));
+    EXPECT_GT(info.position, at + 0.5);
+    ASSERT_TRUE(engine::ChannelPlay(h, false));
+    ExpectPlaysBin(h, 40);
+    std::system((std::string("rm -rf '") + folder + "'").c_str());
+}
+
 TEST_F(HlsTest, MpegTsSegmentsThroughTheProxyCarryTheirTitles) {
     // Titles are taken as the feed reaches them, as ICY titles are: the buffer holds 5 s, so the
     // last segment's title comes about a second into playback.

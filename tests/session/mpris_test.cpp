@@ -10,6 +10,7 @@
 #include <QDBusVariant>
 #include <QPointer>
 #include <QSlider>
+#include <climits>
 #include <cmath>
 
 #include "channels/directory.h"
@@ -45,6 +46,17 @@ TEST(MprisRules, SplitsStreamTitles) {
 }
 
 // Nothing shown is "no track"; a station without a title is named as title too.
+TEST(MprisRules, StatusAndSeekSeconds) {
+    EXPECT_EQ(MprisPlaybackStatus(false, false), "Stopped");
+    EXPECT_EQ(MprisPlaybackStatus(true, false), "Playing");
+    EXPECT_EQ(MprisPlaybackStatus(true, true), "Paused");
+    const std::pair<qlonglong, int> seeks[] = {
+        {0, 0},         {499999, 0},    {500000, 1},        {10000000, 10},      {-10000000, -10},
+        {-1500000, -2}, {-1499999, -1}, {LLONG_MAX, 86400}, {LLONG_MIN, -86400},
+    };
+    for (const auto& [offset, seconds] : seeks) EXPECT_EQ(SeekSeconds(offset), seconds) << offset;
+}
+
 TEST(MprisRules, MetadataAndVolumeAndStationSteps) {
     const QVariantMap none = NowPlayingMetadata("", " ", "/t/1");
     EXPECT_EQ(none.keys(), QStringList{"mpris:trackid"});
@@ -158,8 +170,8 @@ class MprisWindowTest : public WindowTest {
     MprisService* service_ = nullptr;
 };
 
-// PlayPause stops the playing station and plays the current choice again; Play while playing
-// does not reconnect; Pause and Stop stop; status and metadata are announced as they change, and
+// PlayPause pauses the playing station and resumes it; Play while playing does not reconnect;
+// Pause pauses and Stop stops; status and metadata are announced as they change, and
 // a stream that ends by itself reads as stopped.
 TEST_F(MprisWindowTest, TransportStatusAndMetadata) {
     StreamServer server;
@@ -187,18 +199,41 @@ TEST_F(MprisWindowTest, TransportStatusAndMetadata) {
     Click(record);
     ASSERT_TRUE(Recording());
 
-    for (const char* stop : {"PlayPause", "Pause", "Stop"}) {
-        Player(stop);
-        EXPECT_TRUE(WaitFor([&] { return !Playing(); }, 3s)) << stop;
-        EXPECT_FALSE(Recording()) << stop;
-        EXPECT_TRUE(StatusIs("Stopped")) << stop;
-        EXPECT_TRUE(WaitFor([&] { return watch_.Saw("PlaybackStatus", "Stopped"); }, 2s));
-        EXPECT_EQ(Metadata().value("xesam:album").toString(), "Loopback FM") << stop;
-        Player("PlayPause");
-        EXPECT_TRUE(WaitFor([&] { return Playing(); }, 8s)) << stop;
-        EXPECT_TRUE(StatusIs("Playing")) << stop;
+    // PlayPause and Pause pause: the sound stops, the download and the recording go on, and
+    // PlayPause or Play resume on the same connection, with the same title.
+    for (const auto& [pause, resume] : {std::pair{"PlayPause", "PlayPause"}, {"Pause", "Play"}}) {
+        Player(pause);
+        EXPECT_TRUE(StatusIs("Paused")) << pause;
+        EXPECT_TRUE(WaitFor([&] { return watch_.Saw("PlaybackStatus", "Paused"); }, 2s));
+        EXPECT_FALSE(Playing()) << pause;
+        EXPECT_TRUE(Recording()) << pause;
+        EXPECT_EQ(Property("CanPause").toBool(), true);
+        EXPECT_TRUE(WaitForMoreAudio(server, "/live", 16000)) << "the download stopped";
+        EXPECT_TRUE(Property("CanSeek").toBool());
+        if (std::string(pause) == "PlayPause") {
+            // Seeking moves within what was buffered, back to its start at most.
+            const qlonglong at = Property("Position").toLongLong();
+            EXPECT_GT(at, 0);
+            Call("org.mpris.MediaPlayer2.Player", "Seek",
+                 {QVariant::fromValue(qlonglong{-60000000})});
+            EXPECT_TRUE(WaitFor([&] { return Property("Position").toLongLong() < at; }, 2s)) << at;
+        }
+        Player(resume);
+        EXPECT_TRUE(WaitFor([&] { return Playing(); }, 8s)) << resume;
+        EXPECT_TRUE(StatusIs("Playing")) << resume;
+        EXPECT_EQ(Metadata().value("xesam:title"), "First Song");
     }
-    EXPECT_EQ(server.ConnectionsTo("/live").size(), 4u);
+    EXPECT_EQ(server.ConnectionsTo("/live").size(), 1u);
+    Player("Stop");
+    EXPECT_TRUE(WaitFor([&] { return !Playing(); }, 3s));
+    EXPECT_FALSE(Recording());
+    EXPECT_TRUE(StatusIs("Stopped"));
+    EXPECT_TRUE(WaitFor([&] { return watch_.Saw("PlaybackStatus", "Stopped"); }, 2s));
+    EXPECT_EQ(Metadata().value("xesam:album").toString(), "Loopback FM");
+    Player("PlayPause");
+    EXPECT_TRUE(WaitFor([&] { return Playing(); }, 8s));
+    EXPECT_TRUE(StatusIs("Playing"));
+    EXPECT_EQ(server.ConnectionsTo("/live").size(), 2u);
 
     // A short station that the server ends for good: with reconnecting off, its end is final.
     engine::SetConfig(engine::Config::NetReconnect, 0);
@@ -258,7 +293,7 @@ TEST_F(MprisWindowTest, VolumeFollowsTheSliderAndQuitSaves) {
 TEST_F(MprisWindowTest, SecondPlayerGetsItsOwnName) {
     QDBusConnection other = QDBusConnection::connectToBus(QString(address_), "mpris_test_other");
     {
-        MprisService second({[] { return MprisNowPlaying{}; }, {}, {}, {}, {}, {}, {}});
+        MprisService second({[] { return MprisNowPlaying{}; }, {}, {}, {}, {}, {}, {}, {}, {}, {}});
         ASSERT_TRUE(second.Register(other));
         EXPECT_EQ(second.ServiceName(), QString("%1.instance%2")
                                             .arg(kMprisServiceName)

@@ -11,7 +11,7 @@
 
 #include "update/browser.h"
 #include "update/online.h"
-#include "update/private_folder.h"
+#include "base/private_folder.h"
 #include "update/update_signature.h"
 
 namespace velmora {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "update/private_folder.h"
+#include "base/private_folder.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The private per-user folder the update is downloaded to and the upgrader is started from. Other
-// users must not be able to swap anything in it, so every folder on its path is opened and
-// checked from the root down, and the files in it are used through the opened folder only.
+// A private per-user folder: the update is downloaded to one and the upgrader started from it; the
+// time-shift buffer of a paused station lives in another. Other users must not be able to swap
+// anything in it, so every folder on its path is opened and checked from the root down, and the
+// files in it are used through the opened folder only.
 #pragma once
 
 #include <sys/stat.h>

@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/time_shift_file.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+
+#include "base/posix_io.h"
+
+namespace engine {
+
+namespace {
+constexpr const char* kPrefix = "timeshift-";
+constexpr const char* kSuffix = ".bytes";
+
+// Removes the files whose process has ended: a run that crashed left them behind.
+void RemoveLeftovers(const velmora::PrivateFolder& folder) {
+    const int fd = ::openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return;
+    }
+    while (const dirent* e = ::readdir(dir)) {
+        const long pid = TimeShiftFileOwner(e->d_name);
+        if (pid <= 0) continue;
+        if (pid == static_cast<long>(::getpid())) continue;
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        ::unlinkat(folder.fd(), e->d_name, 0);
+    }
+    ::closedir(dir);
+}
+}  // namespace
+
+std::string TimeShiftFileName(long pid, unsigned seq) {
+    return kPrefix + std::to_string(pid) + "-" + std::to_string(seq) + kSuffix;
+}
+
+long TimeShiftFileOwner(const std::string& name) {
+    const std::string prefix = kPrefix, suffix = kSuffix;
+    if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix))
+        return 0;
+    const char* digits = name.c_str() + prefix.size();
+    char* end = nullptr;
+    const long pid = std::strtol(digits, &end, 10);
+    if (end == digits || *end != '-' || pid <= 0) return 0;
+    return pid;
+}
+
+std::shared_ptr<velmora::PrivateFolder> TimeShiftFile::OpenFolder(const std::string& base,
+                                                                  std::string* error) {
+    auto folder = velmora::PrivateFolder::Open(base, {"velmora", "timeshift"}, error);
+    if (!folder) return nullptr;
+    auto shared = std::make_shared<velmora::PrivateFolder>(std::move(*folder));
+    RemoveLeftovers(*shared);
+    return shared;
+}
+
+std::unique_ptr<TimeShiftFile> TimeShiftFile::Create(std::shared_ptr<velmora::PrivateFolder> folder,
+                                                     std::uint64_t capacity, std::string* error) {
+    static std::atomic<unsigned> next{1};
+    const std::string name = TimeShiftFileName(static_cast<long>(::getpid()), next++);
+    const int fd = ::openat(folder->fd(), name.c_str(),
+                            O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        *error = folder->path() + "/" + name + ": " + velmora::ErrnoText(errno);
+        return nullptr;
+    }
+    return std::unique_ptr<TimeShiftFile>(new TimeShiftFile(std::move(folder), fd, name, capacity));
+}
+
+TimeShiftFile::~TimeShiftFile() {
+    Unlink();
+    ::close(fd_);
+}
+
+void TimeShiftFile::Unlink() {
+    if (linked_.exchange(false)) ::unlinkat(folder_->fd(), name_.c_str(), 0);
+}
+
+bool TimeShiftFile::Write(std::uint64_t pos, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const std::uint64_t at = pos % capacity_;
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(size, capacity_ - at));
+        std::size_t done = 0;
+        while (done < n) {
+            const ssize_t r = ::pwrite(fd_, data + done, n - done, static_cast<off_t>(at + done));
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) return false;
+            done += static_cast<std::size_t>(r);
+        }
+        pos += n;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+bool TimeShiftFile::Read(std::uint64_t pos, std::uint8_t* data, std::size_t size) const {
+    while (size > 0) {
+        const std::uint64_t at = pos % capacity_;
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(size, capacity_ - at));
+        std::size_t done = 0;
+        while (done < n) {
+            const ssize_t r = ::pread(fd_, data + done, n - done, static_cast<off_t>(at + done));
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) return false;
+            done += static_cast<std::size_t>(r);
+        }
+        pos += n;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+std::string TimeShiftFile::path() const {
+    return folder_->path() + "/" + name_;
+}
+
+}  // namespace engine
