@@ -267,6 +267,9 @@ class Decoder {
         av_channel_layout_uninit(&in_layout_);
         while (core_->Alive()) {
             core_->pcm.Clear();
+            // The new place is heard before the request is taken: a reader between the two would
+            // otherwise find neither the request nor the new place, but the old one.
+            core_->ResetHeard(core_->pcm.committed(), ring.seek_target(0));
             const std::uint64_t at = ring.TakeSeek();
             core_->ResetHeard(core_->pcm.committed(), at);
             ErrorCode err;

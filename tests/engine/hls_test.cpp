@@ -186,7 +186,9 @@ TEST_F(HlsTest, PausesIntoTheTimeShiftBufferOverTheSegments) {
     // Forward: within the buffer, or to the live edge when that is nearer.
     ASSERT_TRUE(engine::ChannelSkip(h, 2.0));
     ASSERT_TRUE(engine::ChannelGetTimeShift(h, &info));
-    EXPECT_GT(info.position, at + 0.5);
+    // When all segments came before the pause, the pause was at the live edge and stays there.
+    EXPECT_TRUE(info.position > at + 0.5 || info.behind < 0.5)
+        << info.position << " from " << at << ", " << info.behind << " s behind";
     ASSERT_TRUE(engine::ChannelPlay(h, false));
     ExpectPlaysBin(h, 40);
     std::system((std::string("rm -rf '") + folder + "'").c_str());
