@@ -3,14 +3,28 @@
 
 #include <algorithm>
 
+#include "recording/frame_bits.h"
 #include "recording/frame_level.h"
 
 namespace velmora {
 
 namespace {
-// Sound decoded before a cut's window only to prime the decoder (MP3's bit reservoir reaches back
-// a few frames).
+// Sound held before a cut's window so that the decoder can be primed for its first frames (MP3's
+// bit reservoir reaches back a few frames).
 constexpr double kPrimeSeconds = 0.25;
+// What a decoder needs before a frame decodes as it sounds: the bytes an MP3 frame's main data
+// may reach back (its bit reservoir), and whole frames for the overlap of the transform.
+constexpr std::size_t kReservoirBytes = 511;
+constexpr std::size_t kPrimeFrames = 2;
+// Stretches that look quiet by their bits which are decoded to find the quietest: more than one,
+// as a frame that looks quiet may not sound so (a pure tone needs few bits).
+constexpr int kCandidates = 2;
+// Frames decoded on either side of a stretch: where a pause begins and ends.
+constexpr std::size_t kEdgeFrames = 2;
+// A stretch grows over neighbours within this many dB of its quietest-looking frame, when they
+// also look this much quieter than the window's typical frame (or spend no bits at all).
+constexpr double kStretchDb = 6.0;
+constexpr double kQuieterDb = 12.0;
 }  // namespace
 
 SongSplitter::SongSplitter(StreamFormat format, SongSplitOptions options, SongSink& sink)
@@ -83,25 +97,97 @@ void SongSplitter::WriteOld() {
     }
 }
 
+double SongSplitter::Measure(std::size_t i) {
+    FrameLevelMeter& meter = *meter_;
+    if (decoded_next_ != i) {
+        // A new stretch: the decoder starts over from frames before it, which are only heard to
+        // prime it.
+        meter.Restart();
+        const std::size_t need = format_ == StreamFormat::Mpeg ? kReservoirBytes : 0;
+        std::size_t from = i;
+        primed_bytes_ = 0;
+        while (from > 0 && (primed_bytes_ < need || i - from < kPrimeFrames))
+            primed_bytes_ += held_[--from].frame.bytes.size();
+        primed_frames_ = i - from;
+        for (std::size_t k = from; k < i; ++k) meter.Level(held_[k].frame);
+    }
+    const double level = meter.Level(held_[i].frame);
+    decoded_next_ = i + 1;
+    // Until a frame's predecessors were heard it may decode as silence: it counts as loud.
+    const bool primed = primed_frames_ >= kPrimeFrames &&
+                        primed_bytes_ >= (format_ == StreamFormat::Mpeg ? kReservoirBytes : 0);
+    primed_bytes_ += held_[i].frame.bytes.size();
+    ++primed_frames_;
+    return primed ? level : 0.0;
+}
+
+void SongSplitter::MeasureLevels(std::vector<FrameSpan>& spans) {
+    // Only the frames around a change are looked at, and only those that may be the pause are
+    // decoded, by a decoder of their own: a recording costs almost nothing between changes.
+    if (!meter_) meter_ = std::make_unique<FrameLevelMeter>(format_);
+    if (!meter_->Works()) return;
+    const double from = change_at_ - options_.window.before;
+    const double to = change_at_ + options_.window.after;
+    std::size_t first = 0;
+    while (first < held_.size() && held_[first].span.start < from) ++first;
+    std::size_t last = first;
+    while (last < held_.size() && held_[last].span.start <= to) ++last;
+    if (first >= last) return;
+    const std::size_t base = first > 0 ? first - 1 : 0;
+    std::vector<FrameBits> bits(last - base);
+    bool known = true;
+    for (std::size_t i = base; i < last; ++i) {
+        bits[i - base] = ReadFrameBits(format_, held_[i].frame.bytes);
+        known = known && bits[i - base].known;
+    }
+    const auto bits_of = [&](std::size_t i) -> const FrameBits& { return bits[i - base]; };
+    std::vector<char> wanted(last - first, 0);
+    const auto want = [&](std::size_t i) -> char& { return wanted[i - first]; };
+    if (!known) {
+        // Bits we cannot read: every frame of the window is decoded.
+        std::fill(wanted.begin(), wanted.end(), 1);
+    } else {
+        std::vector<double> levels;
+        for (std::size_t i = first; i < last; ++i) levels.push_back(bits_of(i).level);
+        std::nth_element(levels.begin(), levels.begin() + levels.size() / 2, levels.end());
+        const double typical = levels[levels.size() / 2];
+        for (int c = 0; c < kCandidates; ++c) {
+            std::size_t best = last;
+            for (std::size_t i = first; i < last; ++i)
+                if (!want(i) && (best == last || bits_of(i).level < bits_of(best).level)) best = i;
+            if (best == last) break;
+            const double limit = bits_of(best).level + kStretchDb;
+            const auto belongs = [&](std::size_t i) {
+                const FrameBits& b = bits_of(i);
+                return !want(i) && b.level <= limit &&
+                       (b.silent || b.level <= typical - kQuieterDb);
+            };
+            std::size_t begin = best;
+            std::size_t end = best + 1;
+            while (begin > first && belongs(begin - 1)) --begin;
+            while (end < last && belongs(end)) ++end;
+            begin = begin > first + kEdgeFrames ? begin - kEdgeFrames : first;
+            end = std::min(last, end + kEdgeFrames);
+            for (std::size_t i = begin; i < end; ++i) want(i) = 1;
+        }
+    }
+    decoded_next_ = held_.size();
+    for (std::size_t i = first; i < last; ++i) {
+        if (!want(i)) continue;
+        // An MP3 frame without bits after another one decodes to digital silence: its transform
+        // has nothing to overlap with.
+        const bool silent =
+            format_ == StreamFormat::Mpeg && i > 0 && bits_of(i).silent && bits_of(i - 1).silent;
+        spans[i].level_db = silent ? kSilenceDb : Measure(i);
+    }
+}
+
 void SongSplitter::Cut() {
     change_pending_ = false;
-    // Only the frames around a change are decoded, by a decoder of their own: a recording costs
-    // almost nothing between changes. The held frames begin a little before the window, as the
-    // first frames a decoder meets lack their predecessors' data and sound silent; they only
-    // prime it and count as loud.
-    if (!meter_) meter_ = std::make_unique<FrameLevelMeter>(format_);
-    FrameLevelMeter& meter = *meter_;
-    meter.Restart();
     std::vector<FrameSpan> spans;
     spans.reserve(held_.size());
-    const double measured_from = held_.empty() ? 0 : held_.front().span.start + kPrimeSeconds;
-    for (Held& h : held_) {
-        if (meter.Works()) {
-            const double level = meter.Level(h.frame);
-            h.span.level_db = h.span.start < measured_from ? 0.0 : level;
-        }
-        spans.push_back(h.span);
-    }
+    for (const Held& h : held_) spans.push_back(h.span);
+    MeasureLevels(spans);
     const std::size_t cut = ChooseCut(spans, change_at_, options_.window);
     const double cut_at = cut < held_.size() ? held_[cut].span.start : now_;
     // A first change whose window reaches back before the recording's start, with no pause or new
