@@ -141,6 +141,12 @@ void SongSplitter::MeasureLevels(std::vector<FrameSpan>& spans) {
         known = known && bits[i - base].known;
     }
     const auto bits_of = [&](std::size_t i) -> const FrameBits& { return bits[i - base]; };
+    // An MP3 frame without bits after another one decodes to digital silence: its transform has
+    // nothing to overlap with. (An AAC frame may still carry sound in its SBR data.)
+    const auto silent_by_bits = [&](std::size_t i) {
+        return format_ == StreamFormat::Mpeg && i > base && bits_of(i).silent &&
+               bits_of(i - 1).silent;
+    };
     std::vector<char> wanted(last - first, 0);
     const auto want = [&](std::size_t i) -> char& { return wanted[i - first]; };
     if (!known) {
@@ -168,17 +174,19 @@ void SongSplitter::MeasureLevels(std::vector<FrameSpan>& spans) {
             while (end < last && belongs(end)) ++end;
             begin = begin > first + kEdgeFrames ? begin - kEdgeFrames : first;
             end = std::min(last, end + kEdgeFrames);
-            for (std::size_t i = begin; i < end; ++i) want(i) = 1;
+            bool digital_silence = false;
+            for (std::size_t i = begin; i < end; ++i) {
+                want(i) = 1;
+                digital_silence = digital_silence || silent_by_bits(i);
+            }
+            // Nothing sounds quieter: no other stretch needs decoding.
+            if (digital_silence) break;
         }
     }
     decoded_next_ = held_.size();
     for (std::size_t i = first; i < last; ++i) {
         if (!want(i)) continue;
-        // An MP3 frame without bits after another one decodes to digital silence: its transform
-        // has nothing to overlap with.
-        const bool silent =
-            format_ == StreamFormat::Mpeg && i > 0 && bits_of(i).silent && bits_of(i - 1).silent;
-        spans[i].level_db = silent ? kSilenceDb : Measure(i);
+        spans[i].level_db = silent_by_bits(i) ? kSilenceDb : Measure(i);
     }
 }
 
