@@ -36,6 +36,15 @@ class BitReader {
     bool failed_ = false;
 };
 
+// Stretches that look quiet by their bits which are decoded to find the quietest.
+constexpr int kCandidates = 2;
+// Frames decoded on either side of a stretch: where a pause begins and ends.
+constexpr std::size_t kEdgeFrames = 2;
+// A stretch grows over neighbours within this many dB of its quietest-looking frame, when they
+// also look this much quieter than the window's typical frame (or spend no bits at all).
+constexpr double kStretchDb = 6.0;
+constexpr double kQuieterDb = 12.0;
+
 // The largest value each Layer III big-values Huffman table codes (with its linbits).
 constexpr int kTableMax[32] = {0,    1,    2,  2,  0,  3,   3,   5,   5,    5,   7,
                                7,    7,    15, 0,  15, 16,  18,  22,  30,   78,  270,
@@ -143,6 +152,55 @@ FrameBits ReadFrameBits(StreamFormat format, std::string_view frame) {
         default:
             return {};
     }
+}
+
+DecodePlan PlanDecoding(const std::vector<FrameBits>& all, bool with_previous, bool exact_silence) {
+    const std::size_t first = with_previous ? 1 : 0;
+    const std::size_t last = all.size();
+    DecodePlan plan(last - first, FrameDecoding::Skip);
+    if (first >= last) return plan;
+    if (std::any_of(all.begin(), all.end(), [](const FrameBits& b) { return !b.known; })) {
+        std::fill(plan.begin(), plan.end(), FrameDecoding::Decode);
+        return plan;
+    }
+    const auto planned = [&](std::size_t i) -> FrameDecoding& { return plan[i - first]; };
+    // After a frame without bits, one without bits has nothing left to sound.
+    const auto silent = [&](std::size_t i) {
+        return exact_silence && i > 0 && all[i].silent && all[i - 1].silent;
+    };
+    std::vector<double> levels;
+    for (std::size_t i = first; i < last; ++i) levels.push_back(all[i].level);
+    std::nth_element(levels.begin(),
+                     levels.begin() + static_cast<std::ptrdiff_t>(levels.size() / 2), levels.end());
+    const double typical = levels[levels.size() / 2];
+    for (int c = 0; c < kCandidates; ++c) {
+        std::size_t best = last;
+        for (std::size_t i = first; i < last; ++i)
+            if (planned(i) == FrameDecoding::Skip &&
+                (best == last || all[i].level < all[best].level))
+                best = i;
+        if (best == last) break;
+        const double limit = all[best].level + kStretchDb;
+        const auto belongs = [&](std::size_t i) {
+            const FrameBits& b = all[i];
+            return planned(i) == FrameDecoding::Skip && b.level <= limit &&
+                   (b.silent || b.level <= typical - kQuieterDb);
+        };
+        std::size_t begin = best;
+        std::size_t end = best + 1;
+        while (begin > first && belongs(begin - 1)) --begin;
+        while (end < last && belongs(end)) ++end;
+        begin = begin > first + kEdgeFrames ? begin - kEdgeFrames : first;
+        end = std::min(last, end + kEdgeFrames);
+        bool digital_silence = false;
+        for (std::size_t i = begin; i < end; ++i) {
+            planned(i) = silent(i) ? FrameDecoding::Silent : FrameDecoding::Decode;
+            digital_silence = digital_silence || silent(i);
+        }
+        // Nothing sounds quieter: no other stretch needs decoding.
+        if (digital_silence) break;
+    }
+    return plan;
 }
 
 }  // namespace velmora

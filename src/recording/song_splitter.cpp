@@ -16,15 +16,6 @@ constexpr double kPrimeSeconds = 0.25;
 // may reach back (its bit reservoir), and whole frames for the overlap of the transform.
 constexpr std::size_t kReservoirBytes = 511;
 constexpr std::size_t kPrimeFrames = 2;
-// Stretches that look quiet by their bits which are decoded to find the quietest: more than one,
-// as a frame that looks quiet may not sound so (a pure tone needs few bits).
-constexpr int kCandidates = 2;
-// Frames decoded on either side of a stretch: where a pause begins and ends.
-constexpr std::size_t kEdgeFrames = 2;
-// A stretch grows over neighbours within this many dB of its quietest-looking frame, when they
-// also look this much quieter than the window's typical frame (or spend no bits at all).
-constexpr double kStretchDb = 6.0;
-constexpr double kQuieterDb = 12.0;
 }  // namespace
 
 SongSplitter::SongSplitter(StreamFormat format, SongSplitOptions options, SongSink& sink)
@@ -133,60 +124,18 @@ void SongSplitter::MeasureLevels(std::vector<FrameSpan>& spans) {
     std::size_t last = first;
     while (last < held_.size() && held_[last].span.start <= to) ++last;
     if (first >= last) return;
-    const std::size_t base = first > 0 ? first - 1 : 0;
-    std::vector<FrameBits> bits(last - base);
-    bool known = true;
-    for (std::size_t i = base; i < last; ++i) {
-        bits[i - base] = ReadFrameBits(format_, held_[i].frame.bytes);
-        known = known && bits[i - base].known;
-    }
-    const auto bits_of = [&](std::size_t i) -> const FrameBits& { return bits[i - base]; };
-    // An MP3 frame without bits after another one decodes to digital silence: its transform has
-    // nothing to overlap with. (An AAC frame may still carry sound in its SBR data.)
-    const auto silent_by_bits = [&](std::size_t i) {
-        return format_ == StreamFormat::Mpeg && i > base && bits_of(i).silent &&
-               bits_of(i - 1).silent;
-    };
-    std::vector<char> wanted(last - first, 0);
-    const auto want = [&](std::size_t i) -> char& { return wanted[i - first]; };
-    if (!known) {
-        // Bits we cannot read: every frame of the window is decoded.
-        std::fill(wanted.begin(), wanted.end(), 1);
-    } else {
-        std::vector<double> levels;
-        for (std::size_t i = first; i < last; ++i) levels.push_back(bits_of(i).level);
-        std::nth_element(levels.begin(), levels.begin() + levels.size() / 2, levels.end());
-        const double typical = levels[levels.size() / 2];
-        for (int c = 0; c < kCandidates; ++c) {
-            std::size_t best = last;
-            for (std::size_t i = first; i < last; ++i)
-                if (!want(i) && (best == last || bits_of(i).level < bits_of(best).level)) best = i;
-            if (best == last) break;
-            const double limit = bits_of(best).level + kStretchDb;
-            const auto belongs = [&](std::size_t i) {
-                const FrameBits& b = bits_of(i);
-                return !want(i) && b.level <= limit &&
-                       (b.silent || b.level <= typical - kQuieterDb);
-            };
-            std::size_t begin = best;
-            std::size_t end = best + 1;
-            while (begin > first && belongs(begin - 1)) --begin;
-            while (end < last && belongs(end)) ++end;
-            begin = begin > first + kEdgeFrames ? begin - kEdgeFrames : first;
-            end = std::min(last, end + kEdgeFrames);
-            bool digital_silence = false;
-            for (std::size_t i = begin; i < end; ++i) {
-                want(i) = 1;
-                digital_silence = digital_silence || silent_by_bits(i);
-            }
-            // Nothing sounds quieter: no other stretch needs decoding.
-            if (digital_silence) break;
-        }
-    }
+    // The frame before the window tells whether its first frame follows one without bits.
+    const std::size_t base = first > 0 ? first - 1 : first;
+    std::vector<FrameBits> bits;
+    bits.reserve(last - base);
+    for (std::size_t i = base; i < last; ++i)
+        bits.push_back(ReadFrameBits(format_, held_[i].frame.bytes));
+    const DecodePlan plan = PlanDecoding(bits, base < first, format_ == StreamFormat::Mpeg);
     decoded_next_ = held_.size();
     for (std::size_t i = first; i < last; ++i) {
-        if (!want(i)) continue;
-        spans[i].level_db = silent_by_bits(i) ? kSilenceDb : Measure(i);
+        const FrameDecoding what = plan[i - first];
+        if (what == FrameDecoding::Silent) spans[i].level_db = kSilenceDb;
+        if (what == FrameDecoding::Decode) spans[i].level_db = Measure(i);
     }
 }
 
