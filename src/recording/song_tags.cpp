@@ -74,8 +74,9 @@ SongTags TagsForSong(const std::string& stream_title, const std::string& station
 
 std::string TagRoom(StreamFormat format) {
     if (format != StreamFormat::Mpeg) return {};
-    // Titles, the station's name and address fit in 4 KiB; longer tags still move the audio.
-    constexpr std::size_t kRoom = 4096;
+    // Titles, the station's name and address fit in 1 KiB; longer tags still move the audio.
+    // No more: TagLib gives up room beyond 1 KiB of padding in a small file, moving the audio.
+    constexpr std::size_t kRoom = 1024;
     const std::size_t size = kRoom - 10;
     std::string room(kRoom, '\0');             // padding after the header, which readers skip
     room.replace(0, 6, "ID3\x04\x00\x00", 6);  // version 2.4, no flags
