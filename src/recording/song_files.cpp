@@ -71,6 +71,8 @@ void SongFiles::BeginSong() {
         return;
     }
     part_path_ = name;
+    const std::string room = TagRoom(plan_.format);
+    if (!room.empty()) WriteSong(room);
 }
 
 void SongFiles::WriteSong(const std::string& bytes) {

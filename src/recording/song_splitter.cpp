@@ -3,14 +3,19 @@
 
 #include <algorithm>
 
+#include "recording/frame_bits.h"
 #include "recording/frame_level.h"
 
 namespace velmora {
 
 namespace {
-// Sound decoded before a cut's window only to prime the decoder (MP3's bit reservoir reaches back
-// a few frames).
+// Sound held before a cut's window so that the decoder can be primed for its first frames (MP3's
+// bit reservoir reaches back a few frames).
 constexpr double kPrimeSeconds = 0.25;
+// What a decoder needs before a frame decodes as it sounds: the bytes an MP3 frame's main data
+// may reach back (its bit reservoir), and whole frames for the overlap of the transform.
+constexpr std::size_t kReservoirBytes = 511;
+constexpr std::size_t kPrimeFrames = 2;
 }  // namespace
 
 SongSplitter::SongSplitter(StreamFormat format, SongSplitOptions options, SongSink& sink)
@@ -83,25 +88,63 @@ void SongSplitter::WriteOld() {
     }
 }
 
+double SongSplitter::Measure(std::size_t i) {
+    FrameLevelMeter& meter = *meter_;
+    if (decoded_next_ != i) {
+        // A new stretch: the decoder starts over from frames before it, which are only heard to
+        // prime it.
+        meter.Restart();
+        const std::size_t need = format_ == StreamFormat::Mpeg ? kReservoirBytes : 0;
+        std::size_t from = i;
+        primed_bytes_ = 0;
+        while (from > 0 && (primed_bytes_ < need || i - from < kPrimeFrames))
+            primed_bytes_ += held_[--from].frame.bytes.size();
+        primed_frames_ = i - from;
+        for (std::size_t k = from; k < i; ++k) meter.Level(held_[k].frame);
+    }
+    const double level = meter.Level(held_[i].frame);
+    decoded_next_ = i + 1;
+    // Until a frame's predecessors were heard it may decode as silence: it counts as loud.
+    const bool primed = primed_frames_ >= kPrimeFrames &&
+                        primed_bytes_ >= (format_ == StreamFormat::Mpeg ? kReservoirBytes : 0);
+    primed_bytes_ += held_[i].frame.bytes.size();
+    ++primed_frames_;
+    return primed ? level : 0.0;
+}
+
+void SongSplitter::MeasureLevels(std::vector<FrameSpan>& spans) {
+    // Only the frames around a change are looked at, and only those that may be the pause are
+    // decoded, by a decoder of their own: a recording costs almost nothing between changes.
+    if (!meter_) meter_ = std::make_unique<FrameLevelMeter>(format_);
+    if (!meter_->Works()) return;
+    const double from = change_at_ - options_.window.before;
+    const double to = change_at_ + options_.window.after;
+    std::size_t first = 0;
+    while (first < held_.size() && held_[first].span.start < from) ++first;
+    std::size_t last = first;
+    while (last < held_.size() && held_[last].span.start <= to) ++last;
+    if (first >= last) return;
+    // The frame before the window tells whether its first frame follows one without bits.
+    const std::size_t base = first > 0 ? first - 1 : first;
+    std::vector<FrameBits> bits;
+    bits.reserve(last - base);
+    for (std::size_t i = base; i < last; ++i)
+        bits.push_back(ReadFrameBits(format_, held_[i].frame.bytes));
+    const DecodePlan plan = PlanDecoding(bits, base < first, format_ == StreamFormat::Mpeg);
+    decoded_next_ = held_.size();
+    for (std::size_t i = first; i < last; ++i) {
+        const FrameDecoding what = plan[i - first];
+        if (what == FrameDecoding::Silent) spans[i].level_db = kSilenceDb;
+        if (what == FrameDecoding::Decode) spans[i].level_db = Measure(i);
+    }
+}
+
 void SongSplitter::Cut() {
     change_pending_ = false;
-    // Only the frames around a change are decoded, by a decoder of their own: a recording costs
-    // almost nothing between changes. The held frames begin a little before the window, as the
-    // first frames a decoder meets lack their predecessors' data and sound silent; they only
-    // prime it and count as loud.
-    if (!meter_) meter_ = std::make_unique<FrameLevelMeter>(format_);
-    FrameLevelMeter& meter = *meter_;
-    meter.Restart();
     std::vector<FrameSpan> spans;
     spans.reserve(held_.size());
-    const double measured_from = held_.empty() ? 0 : held_.front().span.start + kPrimeSeconds;
-    for (Held& h : held_) {
-        if (meter.Works()) {
-            const double level = meter.Level(h.frame);
-            h.span.level_db = h.span.start < measured_from ? 0.0 : level;
-        }
-        spans.push_back(h.span);
-    }
+    for (const Held& h : held_) spans.push_back(h.span);
+    MeasureLevels(spans);
     const std::size_t cut = ChooseCut(spans, change_at_, options_.window);
     const double cut_at = cut < held_.size() ? held_[cut].span.start : now_;
     // A first change whose window reaches back before the recording's start, with no pause or new

@@ -57,6 +57,11 @@ class SongSplitter {
     // Writes what lies far enough behind to be out of any cut's reach.
     void WriteOld();
     void Cut();
+    // The decoded level of the frames that may hold the pause around the pending change; the
+    // others stay loud.
+    void MeasureLevels(std::vector<FrameSpan>& spans);
+    // Decodes held frame `i`, first priming the decoder when it did not just decode `i - 1`.
+    double Measure(std::size_t i);
     void StartSong();
 
     SongSplitOptions options_;
@@ -80,6 +85,9 @@ class SongSplitter {
     std::vector<AudioFrame> scanned_;
     // Decodes the frames around each cut; made at the first cut and kept for the next.
     std::unique_ptr<FrameLevelMeter> meter_;
+    std::size_t decoded_next_ = 0;   // the held frame the decoder expects next
+    std::size_t primed_bytes_ = 0;   // heard since it started over
+    std::size_t primed_frames_ = 0;  // frames heard since it started over
 };
 
 }  // namespace velmora

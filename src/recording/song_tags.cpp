@@ -72,6 +72,18 @@ SongTags TagsForSong(const std::string& stream_title, const std::string& station
     return {split.title, split.artist, station, date, address};
 }
 
+std::string TagRoom(StreamFormat format) {
+    if (format != StreamFormat::Mpeg) return {};
+    // Titles, the station's name and address fit in 1 KiB; longer tags still move the audio.
+    // No more: TagLib gives up room beyond 1 KiB of padding in a small file, moving the audio.
+    constexpr std::size_t kRoom = 1024;
+    const std::size_t size = kRoom - 10;
+    std::string room(kRoom, '\0');             // padding after the header, which readers skip
+    room.replace(0, 6, "ID3\x04\x00\x00", 6);  // version 2.4, no flags
+    for (int i = 0; i < 4; ++i) room[6 + i] = static_cast<char>((size >> (21 - 7 * i)) & 0x7F);
+    return room;
+}
+
 bool WriteSongTags(const std::string& path, StreamFormat format, const SongTags& tags) {
     switch (format) {
         case StreamFormat::Mpeg: {

@@ -21,6 +21,11 @@ struct SongTags {
 SongTags TagsForSong(const std::string& stream_title, const std::string& station,
                      const std::string& address, const std::string& date);
 
+// What a song's file begins with before its audio: for MP3 an empty ID3v2.4 tag with room for
+// the tags, so that tagging the finished file rewrites its first bytes instead of moving all of
+// its audio. Empty for the other formats.
+std::string TagRoom(StreamFormat format);
+
 // Writes the tags into the closed file at `path` (UTF-8); false when TagLib could not.
 bool WriteSongTags(const std::string& path, StreamFormat format, const SongTags& tags);
 

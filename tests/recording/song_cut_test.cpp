@@ -99,6 +99,28 @@ TEST(SongCutTest, CutFallsInTheSilenceOnAFrameBoundary) {
     }
 }
 
+// A pause that is no digital silence (a tone 45 dB down) is found from the bits and decoded, so
+// the cut still falls inside it.
+TEST(SongCutTest, CutFallsInAPauseThatStillSounds) {
+    const struct {
+        AudioCodec codec;
+        StreamFormat format;
+    } codecs[] = {{AudioCodec::Mp3, StreamFormat::Mpeg}, {AudioCodec::Aac, StreamFormat::Adts}};
+    for (const auto& c : codecs) {
+        const std::string audio =
+            Tone(c.codec, 440, 4) + Tone(c.codec, 440, 1, 0.003) + Tone(c.codec, 880, 4);
+        for (const double change_at : {3.0, 6.5}) {
+            SCOPED_TRACE(std::string(test::CodecName(c.codec)) + " change at " +
+                         std::to_string(change_at));
+            const std::vector<Song> songs = Split(c.format, audio, change_at);
+            ASSERT_EQ(songs.size(), 2u);
+            // From the loud tone's last frame to the quiet one's.
+            EXPECT_GT(songs[0].facts.seconds, 4.04);
+            EXPECT_LT(songs[0].facts.seconds, 5.05);
+        }
+    }
+}
+
 TEST(SongCutTest, OggCutsAtTheNewLogicalStreamOrRepeatsItsHeaders) {
     const std::string first = Tone(AudioCodec::Vorbis, 440, 3);
     const std::string second = Tone(AudioCodec::Vorbis, 880, 3, 0.5, 1);

@@ -69,6 +69,33 @@ TEST(SongFilesTest, TagsReadBackThroughTagLib) {
     }
 }
 
+// An MP3 song begins with room for its tags: tagging it rewrites its head, not all of its audio.
+TEST(SongFilesTest, Mp3TagsFitTheRoomBeforeTheAudio) {
+    QTemporaryDir dir;
+    SongFilesPlan plan;
+    plan.station_folder = dir.path().toStdString() + "/Test FM";
+    plan.station = "Test FM";
+    plan.address = "http://127.0.0.1/x";
+    plan.format = StreamFormat::Mpeg;
+    std::string saved;
+    SongFiles files(
+        plan, [&](const std::string& path, SongPlace) { saved = path; }, nullptr);
+    const std::string audio = Tone(AudioCodec::Mp3);
+    files.BeginSong();
+    files.WriteSong(audio);
+    files.EndSong({"Artist - Title", 100, false, false});
+    ASSERT_FALSE(saved.empty());
+    std::ifstream in(saved, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    const std::size_t room = TagRoom(StreamFormat::Mpeg).size();
+    ASSERT_EQ(bytes.size(), room + audio.size());
+    EXPECT_TRUE(bytes.compare(room, std::string::npos, audio) == 0);
+    TagLib::MPEG::File file(saved.c_str());
+    ASSERT_NE(file.ID3v2Tag(), nullptr);
+    EXPECT_EQ(Property(file.ID3v2Tag()->properties(), "TITLE"), "Title");
+    EXPECT_EQ(test::DecodeFile(saved).errors, 0);
+}
+
 TEST(SongFilesTest, SongsFiledByTheRules) {
     QTemporaryDir dir;
     SongFilesPlan plan;
