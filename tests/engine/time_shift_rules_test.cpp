@@ -4,6 +4,8 @@
 // the file on disk.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -174,13 +176,23 @@ class TimeShiftFileTest : public ::testing::Test {
 };
 
 TEST_F(TimeShiftFileTest, PrivateFolderLeftoversAndTheFileGoesWithItsRing) {
-    // A run that crashed left its file; a live process's file and strangers' files stay.
+    // Files nobody holds locked were left by runs that crashed, whatever process has their PID
+    // now (ours, after a reboot, too); a held file and strangers' files stay.
     std::string error;
     ASSERT_TRUE(engine::TimeShiftFile::OpenFolder(base_, &error)) << error;
     const std::string dead = Folder() + "/" + engine::TimeShiftFileName(999999999, 1);
-    const std::string alive = Folder() + "/" + engine::TimeShiftFileName(::getppid(), 1);
+    const std::string reused = Folder() + "/" + engine::TimeShiftFileName(::getppid(), 1);
+    const std::string alive = Folder() + "/" + engine::TimeShiftFileName(::getppid(), 2);
     const std::string other = Folder() + "/notes.txt";
-    for (const auto& p : {dead, alive, other}) fclose(fopen(p.c_str(), "w"));
+    for (const auto& p : {dead, reused, alive, other}) fclose(fopen(p.c_str(), "w"));
+    // Held as a running process holds its files; our own PID's next names are taken too.
+    std::vector<int> held;
+    for (unsigned seq = 0; seq <= 3; ++seq) {
+        const std::string p =
+            seq ? Folder() + "/" + engine::TimeShiftFileName(::getpid(), seq) : alive;
+        held.push_back(::open(p.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        ASSERT_EQ(::flock(held.back(), LOCK_EX), 0);
+    }
     ::chmod(Folder().c_str(), 0755);
 
     auto folder = engine::TimeShiftFile::OpenFolder(base_, &error);
@@ -189,6 +201,7 @@ TEST_F(TimeShiftFileTest, PrivateFolderLeftoversAndTheFileGoesWithItsRing) {
     ASSERT_EQ(::stat(Folder().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     EXPECT_NE(::access(dead.c_str(), F_OK), 0);
+    EXPECT_NE(::access(reused.c_str(), F_OK), 0);
     EXPECT_EQ(::access(alive.c_str(), F_OK), 0);
     EXPECT_EQ(::access(other.c_str(), F_OK), 0);
     EXPECT_EQ(engine::TimeShiftFileOwner("timeshift-12-3.bytes"), 12);
@@ -199,8 +212,12 @@ TEST_F(TimeShiftFileTest, PrivateFolderLeftoversAndTheFileGoesWithItsRing) {
     // the reader is sent on, and what it reads there are the stream's bytes.
     const std::string mp3 = Encoded(AudioCodec::Mp3, 4.0);
     auto file = engine::TimeShiftFile::Create(folder, 20000, &error);
-    ASSERT_TRUE(file) << error;
+    ASSERT_TRUE(file) << error << " (a taken name is skipped)";
     const std::string path = file->path();
+    for (const int fd : held) ::close(fd);
+    // An open file is held: a second run's clean-up leaves it.
+    ASSERT_TRUE(engine::TimeShiftFile::OpenFolder(base_, &error)) << error;
+    EXPECT_EQ(::access(path.c_str(), F_OK), 0);
     {
         engine::ByteRing ring(8000);
         ring.EnableTimeShift(std::move(file), 3600, "A");
