@@ -402,6 +402,8 @@ const char* ErrorName(ErrorCode code) {
             return "PROTOCOL";
         case ErrorCode::PlaylistCut:
             return "PLAYLISTCUT";
+        case ErrorCode::Write:
+            return "WRITE";
         case ErrorCode::Unknown:
             break;
     }
@@ -706,6 +708,7 @@ void SeekTo(StreamCore& core, ByteRing& ring, std::uint64_t position) {
 std::shared_ptr<ByteRing> ShiftRing(const std::shared_ptr<StreamCore>& core) {
     if (!core) return Fail(ErrorCode::Handle, std::shared_ptr<ByteRing>());
     std::shared_ptr<ByteRing> ring = core->Ring();
+    if (ring && ring->shift().failed) return Fail(ErrorCode::Write, std::shared_ptr<ByteRing>());
     if (!ring || !ring->shift().on)
         return Fail(ErrorCode::NotAvailable, std::shared_ptr<ByteRing>());
     return ring;
@@ -825,6 +828,13 @@ bool ChannelRecordOnly(Handle stream) {
     core->record_only = true;
     if (const std::shared_ptr<ByteRing> ring = core->Ring()) ring->DiscardWhenFull();
     return Ok();
+}
+
+int ChannelGetEndError(Handle stream) {
+    auto core = Find(stream);
+    if (!core) return Fail(ErrorCode::Handle, static_cast<int>(ErrorCode::Handle));
+    t_error = ErrorCode::Ok;
+    return static_cast<int>(core->end_error.load());
 }
 
 int ChannelIsActive(Handle stream) {

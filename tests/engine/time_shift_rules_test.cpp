@@ -267,5 +267,39 @@ TEST_F(TimeShiftFileTest, PrivateFolderLeftoversAndTheFileGoesWithItsRing) {
     EXPECT_EQ(ring.TakeSeek(), 30000u);
 }
 
+TEST_F(TimeShiftFileTest, AReaderPassedByTheBoundLandsAMarginAfterTheOldest) {
+    // 10 s, or 5 % of a long bound: a burst right after (a reconnection's) does not pass it again.
+    struct Row {
+        double bound;
+        double margin;
+    };
+    std::string error;
+    auto folder = engine::TimeShiftFile::OpenFolder(base_, &error);
+    ASSERT_TRUE(folder) << error;
+    const std::string piece = Encoded(AudioCodec::Mp3, 2.0);
+    for (const Row& row : {Row{20, 10}, Row{400, 20}}) {
+        auto file = engine::TimeShiftFile::Create(folder, 64u << 20, &error);
+        ASSERT_TRUE(file) << error;
+        engine::ByteRing ring(8000);
+        ring.EnableTimeShift(std::move(file), row.bound, "");
+        std::string stream;
+        const auto write = [&] {
+            stream += piece;
+            return ring.Write(reinterpret_cast<const std::uint8_t*>(piece.data()), piece.size());
+        };
+        while (ring.shift().drops == 0) ASSERT_TRUE(write());
+        const auto shift = ring.shift();
+        const std::uint64_t at = ring.TakeSeek();
+        EXPECT_NEAR(ring.SecondsAt(at) - shift.oldest_seconds, row.margin, 0.6) << row.bound;
+        EXPECT_GT(
+            engine::ParseFrameHeader(reinterpret_cast<const std::uint8_t*>(stream.data()) + at)
+                .bytes,
+            0u);
+        for (int i = 0; i < 2; ++i) ASSERT_TRUE(write());
+        EXPECT_FALSE(ring.seek_pending()) << row.bound;
+        EXPECT_EQ(ring.shift().drops, 1u);
+    }
+}
+
 }  // namespace
 }  // namespace velmora::test
