@@ -245,12 +245,14 @@ bool ByteRing::CopyOutLocked(std::uint64_t from, std::uint8_t* dst, std::size_t 
 void ByteRing::EnableTimeShift(std::unique_ptr<TimeShiftFile> file, double bound_seconds,
                                const std::string& title) {
     std::lock_guard lock(m_);
-    if (file_ || discard_when_full_ || !file) return;
+    if (file_ || discard_when_full_) return;
     // The unplayed bytes move to the file; the finder starts on them.
     std::vector<std::uint8_t> held(UnplayedLocked());
-    if (!CopyOutLocked(played_, held.data(), held.size()) ||
-        !file->Write(played_, held.data(), held.size()))
+    if (!file || !CopyOutLocked(played_, held.data(), held.size()) ||
+        !file->Write(played_, held.data(), held.size())) {
+        shift_failed_ = true;  // said, not silently without
         return;
+    }
     file_ = std::move(file);
     bound_seconds_ = bound_seconds;
     oldest_ = played_;

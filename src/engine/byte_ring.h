@@ -77,7 +77,8 @@ class ByteRing {
     // `bound_seconds` of sound or the file's capacity, whichever is less: the writer never waits
     // for the reader, and what falls out of the bound is dropped, the oldest first. When that
     // passes the read position, the reader is sent on to the oldest frame kept.
-    // `title` is the one heard at the start.
+    // `title` is the one heard at the start. A null `file` (it could not be made) or one that
+    // cannot take the bytes leaves the ring as it was, with shift().failed set.
     void EnableTimeShift(std::unique_ptr<TimeShiftFile> file, double bound_seconds,
                          const std::string& title);
     // Removes the time-shift file's name (the stream is stopped); its bytes stay readable.

@@ -655,8 +655,8 @@ bool ChannelSetAttribute(Handle stream, Attribute, float value) {
 
 namespace {
 
-// Gives a stream that starts to play its time-shift buffer, when one is configured. Without a
-// file it plays as before: it can pause, but the download then waits for the sound.
+// Gives a stream that starts to play its time-shift buffer, when one is configured. A file that
+// cannot be made leaves it playing as before, unable to pause, and ErrorCode::Write says why.
 void EnableShift(const Global& g, StreamCore& core) {
     if (!g.shift_folder || g.shift_seconds == 0) return;
     const std::shared_ptr<ByteRing> ring = core.Ring();
@@ -667,7 +667,6 @@ void EnableShift(const Global& g, StreamCore& core) {
     const std::uint64_t bytes = per_second * g.shift_seconds / 4 * 5 + (1u << 20);
     std::string error;
     auto file = TimeShiftFile::Create(g.shift_folder, bytes, &error);
-    if (!file) return;
     std::string title;
     {
         std::lock_guard lock(core.tag_m);
