@@ -53,7 +53,7 @@ class TimeShiftFaultTest : public EngineTest, public ::testing::WithParamInterfa
     sighandler_t old_xfsz_ = SIG_DFL;
 };
 
-TEST_P(TimeShiftFaultTest, TheStationPlaysOnOrEndsWithAReason) {
+TEST_P(TimeShiftFaultTest, TheStationPlaysOn) {
     const FaultCase& c = GetParam();
     SineSpec spec;
     spec.codec = c.codec;
