@@ -279,10 +279,11 @@ void Player::CheckStarted() {
 void Player::CheckEnded() {
     if (!StateIs(CurrentStream(), engine::ActiveState::Stopped)) return;
     end_watch_->stop();
-    emit stopped(opening_);
     // The engine gave up (nothing decodable after a skip): said, not a silent end.
     const int code = engine::ChannelGetEndError(CurrentStream());
-    if (code != static_cast<int>(engine::ErrorCode::Ok)) emit failed(opening_, code);
+    const std::uint64_t ended = opening_;
+    emit stopped(ended);
+    if (code != static_cast<int>(engine::ErrorCode::Ok)) emit failed(ended, code);
 }
 
 }  // namespace velmora
