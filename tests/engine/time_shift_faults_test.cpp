@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What goes wrong under a time-shifting station does not end it: a full disk turns time-shift
-// off and the station plays on over its one connection; where the decoder cannot open after the
-// bound passed a pause (a FLAC stream whose header was dropped), it goes on at the live edge.
+// What goes wrong under a time-shifting station never ends it silently: a full disk turns
+// time-shift off and the station plays on over its one connection; where the decoder cannot open
+// after the bound passed a pause (a FLAC stream whose header was dropped), it goes on at the live
+// edge, and when that cannot open either, the stream ends with a reason.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -22,6 +23,8 @@ struct FaultCase {
     // FullLater: the time-shift file cannot grow beyond what it holds plus 32 KB; FullAtStart:
     // it cannot take a byte.
     Disk disk;
+    int once;   // 0: the sound loops; n: it is sent n times, then the station is gone
+    bool ends;  // the stream ends, saying why; else the station plays on
 };
 
 class TimeShiftFaultTest : public EngineTest, public ::testing::WithParamInterface<FaultCase> {
@@ -53,16 +56,17 @@ class TimeShiftFaultTest : public EngineTest, public ::testing::WithParamInterfa
     sighandler_t old_xfsz_ = SIG_DFL;
 };
 
-TEST_P(TimeShiftFaultTest, TheStationPlaysOn) {
+TEST_P(TimeShiftFaultTest, TheStationPlaysOnOrEndsWithAReason) {
     const FaultCase& c = GetParam();
     SineSpec spec;
     spec.codec = c.codec;
     spec.seconds = 2;
     spec.frequency = BinFrequency(24);
     StreamRoute route;
-    route.audio = EncodeSine(spec);
+    const std::string sound = EncodeSine(spec);
+    for (int i = 0; i < std::max(c.once, 1); ++i) route.audio += sound;
     route.content_type = CodecContentType(c.codec);
-    route.loop = true;
+    route.loop = c.once == 0;
     route.burst_bytes = 16000;
     route.bytes_per_second = c.bytes_per_second;
     server_.AddStream("/s", route);
@@ -100,6 +104,11 @@ TEST_P(TimeShiftFaultTest, TheStationPlaysOn) {
         ASSERT_TRUE(engine::ChannelPlay(h, false));
     }
 
+    if (c.ends) {
+        ASSERT_TRUE(WaitUntil([&] { return engine::ChannelIsActive(h) == 0; }, Scaled(3000ms)));
+        EXPECT_NE(engine::ChannelGetEndError(h), 0) << "not a silent end";
+        return;
+    }
     // Over the same connection: the download never failed.
     const std::size_t sent = server_.ConnectionsTo("/s").front().sent_audio.size();
     ASSERT_TRUE(server_.WaitForAudioSent("/s", sent + 64000, Scaled(3000ms)));
@@ -111,11 +120,18 @@ TEST_P(TimeShiftFaultTest, TheStationPlaysOn) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, TimeShiftFaultTest,
     ::testing::Values(
-        // name, codec, bound, rate, paused, disk
-        FaultCase{"FullDiskAtStart", AudioCodec::Mp3, 3600, 192000, false, Disk::FullAtStart},
-        FaultCase{"FullDiskWhilePlaying", AudioCodec::Mp3, 3600, 192000, false, Disk::FullLater},
-        FaultCase{"FullDiskWhilePaused", AudioCodec::Mp3, 3600, 192000, true, Disk::FullLater},
-        FaultCase{"FlacHeaderDropped", AudioCodec::Flac, 1, 4000000, true, Disk::Room}),
+        // name, codec, bound, rate, paused, disk, once, ends
+        FaultCase{"FullDiskAtStart", AudioCodec::Mp3, 3600, 192000, false, Disk::FullAtStart, 0,
+                  false},
+        FaultCase{"FullDiskWhilePlaying", AudioCodec::Mp3, 3600, 192000, false, Disk::FullLater, 0,
+                  false},
+        FaultCase{"FullDiskWhilePaused", AudioCodec::Mp3, 3600, 192000, true, Disk::FullLater, 0,
+                  false},
+        // The bound dropped the header: what follows the pause cannot open, the live edge can.
+        FaultCase{"FlacHeaderDropped", AudioCodec::Flac, 1, 4000000, true, Disk::Room, 0, false},
+        // Nor can the live edge of a station that is gone.
+        FaultCase{"FlacHeaderDroppedStationGone", AudioCodec::Flac, 1, 4000000, true, Disk::Room,
+                  50, true}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
 
 }  // namespace
