@@ -18,6 +18,10 @@ void WaitUntil(std::condition_variable& cv, std::unique_lock<std::mutex>& lock,
     else
         cv.wait_until(lock, deadline);
 }
+
+// Where the bound sends a reader it passed: this far after the oldest byte kept.
+constexpr double kDropMarginSeconds = 10;
+constexpr double kDropMarginShare = 0.05;
 }  // namespace
 
 ByteRing::ByteRing(std::size_t capacity) : buf_(capacity) {}
@@ -26,7 +30,11 @@ ByteRing::~ByteRing() = default;
 
 bool ByteRing::Write(const std::uint8_t* data, std::size_t size) {
     std::unique_lock lock(m_);
-    if (file_) return WriteShiftedLocked(data, size);
+    if (file_) {
+        if (aborted_) return false;
+        if (WriteShiftedLocked(data, size)) return true;
+        // The file could not take the bytes: they go on through memory, as without time-shift.
+    }
     while (size > 0) {
         // Room is counted from the unplayed bytes, not the unread ones: bytes a holding reader
         // took are still in the buffer as far as the listener is concerned.
@@ -237,12 +245,14 @@ bool ByteRing::CopyOutLocked(std::uint64_t from, std::uint8_t* dst, std::size_t 
 void ByteRing::EnableTimeShift(std::unique_ptr<TimeShiftFile> file, double bound_seconds,
                                const std::string& title) {
     std::lock_guard lock(m_);
-    if (file_ || discard_when_full_ || !file) return;
+    if (file_ || discard_when_full_) return;
     // The unplayed bytes move to the file; the finder starts on them.
     std::vector<std::uint8_t> held(UnplayedLocked());
-    if (!CopyOutLocked(played_, held.data(), held.size()) ||
-        !file->Write(played_, held.data(), held.size()))
+    if (!file || !CopyOutLocked(played_, held.data(), held.size()) ||
+        !file->Write(played_, held.data(), held.size())) {
+        shift_failed_ = true;  // said, not silently without
         return;
+    }
     file_ = std::move(file);
     bound_seconds_ = bound_seconds;
     oldest_ = played_;
@@ -270,10 +280,38 @@ std::string ByteRing::HeadersFor(std::uint64_t position) const {
     return {};
 }
 
+void ByteRing::DropTimeShiftLocked() {
+    // The newest unplayed bytes that fit in memory move there; a reader behind them is sent on to
+    // the first frame kept.
+    const std::size_t cap = buf_.size();
+    std::uint64_t keep = played_;
+    if (UnplayedLocked() > cap) keep = std::max(index_.Trim(written_, cap, 1e12), written_ - cap);
+    std::vector<std::uint8_t> held(static_cast<std::size_t>(written_ - keep));
+    if (!file_->Read(keep, held.data(), held.size())) {
+        keep = written_;
+        held.clear();
+    }
+    for (std::size_t i = 0; i < held.size(); ++i) buf_[(keep + i) % cap] = held[i];
+    if (keep > played_) {
+        seek_to_ = seek_pending_ ? std::max(seek_to_, keep) : keep;
+        seek_pending_ = true;
+        read_ = played_ = keep;
+    } else if (seek_pending_) {
+        seek_to_ = std::max(seek_to_, keep);
+    }
+    if (read_ < played_) read_ = played_;
+    oldest_ = keep;
+    file_.reset();
+    shift_failed_ = true;
+    cv_.notify_all();
+}
+
 bool ByteRing::WriteShiftedLocked(const std::uint8_t* data, std::size_t size) {
-    if (aborted_) return false;
-    // A file that cannot be written ends the stream as a lost connection would.
-    if (!file_->Write(written_, data, size)) return false;
+    // A file that cannot be written (a full disk) must not end the stream: time-shift goes off.
+    if (!file_->Write(written_, data, size)) {
+        DropTimeShiftLocked();
+        return false;
+    }
     FindFramesLocked(data, size, written_);
     written_ += size;
     oldest_ = index_.Trim(written_, file_->capacity(), bound_seconds_);
@@ -284,7 +322,13 @@ bool ByteRing::WriteShiftedLocked(const std::uint8_t* data, std::size_t size) {
         seek_pending_ = true;
         // Without frames (Ogg) a demuxer can start only where a logical stream begins with its
         // headers: the first chain kept. With none kept, the oldest byte is all there is.
-        const std::uint64_t chain = index_.has_frames() ? oldest_ : NextBoundaryLocked(oldest_ - 1);
+        // A frame lands a margin after the oldest, so that the next burst of bytes (a
+        // reconnection's, several HLS segments) does not pass the reader again at once.
+        const double margin = std::max(kDropMarginSeconds, bound_seconds_ * kDropMarginShare);
+        const std::uint64_t chain =
+            index_.has_frames()
+                ? std::max(oldest_, index_.PositionAt(index_.oldest_seconds() + margin))
+                : NextBoundaryLocked(oldest_ - 1);
         seek_to_ = chain <= written_ ? chain : oldest_;
     }
     cv_.notify_all();
@@ -332,6 +376,12 @@ std::uint64_t ByteRing::seek_target(std::uint64_t otherwise) const {
     return seek_pending_ ? std::max(seek_to_, oldest_) : otherwise;
 }
 
+std::uint64_t ByteRing::live_position() const {
+    std::lock_guard lock(m_);
+    if (!index_.has_frames()) return written_;
+    return std::clamp(index_.PositionAt(index_.live_seconds()), oldest_, written_);
+}
+
 std::uint64_t ByteRing::TakeSeek() {
     std::lock_guard lock(m_);
     if (seek_pending_) {
@@ -347,6 +397,7 @@ ByteRing::Shift ByteRing::shift() const {
     std::lock_guard lock(m_);
     Shift s;
     s.on = file_ != nullptr;
+    s.failed = shift_failed_;
     s.frames = index_.has_frames();
     s.oldest = oldest_;
     s.written = written_;

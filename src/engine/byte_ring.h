@@ -77,7 +77,8 @@ class ByteRing {
     // `bound_seconds` of sound or the file's capacity, whichever is less: the writer never waits
     // for the reader, and what falls out of the bound is dropped, the oldest first. When that
     // passes the read position, the reader is sent on to the oldest frame kept.
-    // `title` is the one heard at the start.
+    // `title` is the one heard at the start. A null `file` (it could not be made) or one that
+    // cannot take the bytes leaves the ring as it was, with shift().failed set.
     void EnableTimeShift(std::unique_ptr<TimeShiftFile> file, double bound_seconds,
                          const std::string& title);
     // Removes the time-shift file's name (the stream is stopped); its bytes stay readable.
@@ -93,6 +94,8 @@ class ByteRing {
     bool seek_pending() const;
     // Where the pending seek goes; `otherwise` when none is pending.
     std::uint64_t seek_target(std::uint64_t otherwise) const;
+    // Where a reader starts to be at the live edge: the last frame point, or the newest byte.
+    std::uint64_t live_position() const;
     // The reader's side: read and played move to the pending seek's position, which is returned.
     std::uint64_t TakeSeek();
 
@@ -105,6 +108,8 @@ class ByteRing {
         double live_seconds = 0;
         // How often the bound pushed the read position forward (a pause longer than the bound).
         std::uint32_t drops = 0;
+        // Writing the file failed (a full disk): time-shift went off, the stream plays on.
+        bool failed = false;
     };
     Shift shift() const;
     double SecondsAt(std::uint64_t position) const;
@@ -127,7 +132,9 @@ class ByteRing {
     std::size_t FillLocked() const { return static_cast<std::size_t>(written_ - read_); }
     std::size_t UnplayedLocked() const { return static_cast<std::size_t>(written_ - played_); }
     std::uint64_t NextBoundaryLocked(std::uint64_t position) const;
+    // False when the file failed and time-shift went off: the bytes are still to be written.
     bool WriteShiftedLocked(const std::uint8_t* data, std::size_t size);
+    void DropTimeShiftLocked();
     bool CopyOutLocked(std::uint64_t from, std::uint8_t* dst, std::size_t size) const;
 
     // --- protected by m_
@@ -154,6 +161,7 @@ class ByteRing {
     bool seek_pending_ = false;
     std::uint64_t seek_to_ = 0;
     std::uint32_t drops_ = 0;
+    bool shift_failed_ = false;
     std::deque<std::pair<std::uint64_t, std::string>> early_titles_;  // before time-shift
     std::deque<FrameFinder::Chain> chains_;  // Ogg logical streams, from the one holding oldest_
     void FindFramesLocked(const std::uint8_t* data, std::size_t size, std::uint64_t at);

@@ -265,6 +265,7 @@ class Decoder {
         in_format_ = -1;
         in_rate_ = 0;
         av_channel_layout_uninit(&in_layout_);
+        bool at_live = false;
         while (core_->Alive()) {
             core_->pcm.Clear();
             // The new place is heard before the request is taken: a reader between the two would
@@ -277,7 +278,16 @@ class Decoder {
                                         allow_asf_, false, &err, ring.HeadersFor(at));
             if (session_) return true;
             // A newer seek interrupted the opening.
-            if (!ring.seek_pending()) return false;
+            if (ring.seek_pending()) continue;
+            // Nothing opens there (damaged bytes, a format whose header the bound dropped): the
+            // live edge is tried once; if that fails too the stream ends with a reason.
+            if (!at_live) {
+                at_live = true;
+                ring.RequestSeek(ring.live_position());
+                if (ring.seek_pending()) continue;
+            }
+            core_->end_error = err != ErrorCode::Ok ? err : ErrorCode::Format;
+            return false;
         }
         return false;
     }

@@ -402,6 +402,8 @@ const char* ErrorName(ErrorCode code) {
             return "PROTOCOL";
         case ErrorCode::PlaylistCut:
             return "PLAYLISTCUT";
+        case ErrorCode::Write:
+            return "WRITE";
         case ErrorCode::Unknown:
             break;
     }
@@ -653,8 +655,8 @@ bool ChannelSetAttribute(Handle stream, Attribute, float value) {
 
 namespace {
 
-// Gives a stream that starts to play its time-shift buffer, when one is configured. Without a
-// file it plays as before: it can pause, but the download then waits for the sound.
+// Gives a stream that starts to play its time-shift buffer, when one is configured. A file that
+// cannot be made leaves it playing as before, unable to pause, and ErrorCode::Write says why.
 void EnableShift(const Global& g, StreamCore& core) {
     if (!g.shift_folder || g.shift_seconds == 0) return;
     const std::shared_ptr<ByteRing> ring = core.Ring();
@@ -665,7 +667,6 @@ void EnableShift(const Global& g, StreamCore& core) {
     const std::uint64_t bytes = per_second * g.shift_seconds / 4 * 5 + (1u << 20);
     std::string error;
     auto file = TimeShiftFile::Create(g.shift_folder, bytes, &error);
-    if (!file) return;
     std::string title;
     {
         std::lock_guard lock(core.tag_m);
@@ -706,6 +707,7 @@ void SeekTo(StreamCore& core, ByteRing& ring, std::uint64_t position) {
 std::shared_ptr<ByteRing> ShiftRing(const std::shared_ptr<StreamCore>& core) {
     if (!core) return Fail(ErrorCode::Handle, std::shared_ptr<ByteRing>());
     std::shared_ptr<ByteRing> ring = core->Ring();
+    if (ring && ring->shift().failed) return Fail(ErrorCode::Write, std::shared_ptr<ByteRing>());
     if (!ring || !ring->shift().on)
         return Fail(ErrorCode::NotAvailable, std::shared_ptr<ByteRing>());
     return ring;
@@ -825,6 +827,13 @@ bool ChannelRecordOnly(Handle stream) {
     core->record_only = true;
     if (const std::shared_ptr<ByteRing> ring = core->Ring()) ring->DiscardWhenFull();
     return Ok();
+}
+
+int ChannelGetEndError(Handle stream) {
+    auto core = Find(stream);
+    if (!core) return Fail(ErrorCode::Handle, static_cast<int>(ErrorCode::Handle));
+    t_error = ErrorCode::Ok;
+    return static_cast<int>(core->end_error.load());
 }
 
 int ChannelIsActive(Handle stream) {

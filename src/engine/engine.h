@@ -54,6 +54,7 @@ enum class ErrorCode : int {
     Aborted = 46,       // creation was cancelled from another thread
     Protocol = 47,      // the address's scheme is not one the engine opens (file, ftp, gopher...)
     PlaylistCut = 48,   // none of a playlist's first entries opened; the rest were not tried
+    Write = 49,         // the time-shift file could not be written (a full disk): it is off
     Unknown = -1,
 };
 
@@ -202,9 +203,13 @@ struct TimeShiftInfo {
     // How often the buffer's bound dropped what was still to be heard (a pause beyond the bound).
     std::uint32_t drops = 0;
 };
+// False with ErrorCode::Write once the stream's time-shift file failed: it plays on without one.
 bool ChannelGetTimeShift(Handle stream, TimeShiftInfo* info);
 // The path of the stream's time-shift file; empty without one (for tests and messages).
 std::string ChannelTimeShiftPath(Handle stream);
+// Why a stream that played ended by itself: ErrorCode::Ok when its station ended it (or it still
+// plays), else the reason the engine could not go on (Format: nothing decodable after a skip).
+int ChannelGetEndError(Handle stream);
 // ActiveState as an integer; 0 also for a dead handle.
 int ChannelIsActive(Handle stream);
 // Fills `buffer` and returns the number of bytes written, or -1 on failure.

@@ -154,6 +154,9 @@ struct StreamCore {
     std::atomic<bool> decoder_started{false};
     std::atomic<bool> decoder_done{false};
     std::atomic<bool> ended{false};
+    // Why the decoder gave up on a stream that played (nothing opened after a skip, nor at the
+    // live edge); Ok when the stream simply ran out.
+    std::atomic<ErrorCode> end_error{ErrorCode::Ok};
 
     // --- time-shift
     std::atomic<bool> paused{

@@ -3,7 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -18,7 +18,9 @@ namespace {
 constexpr const char* kPrefix = "timeshift-";
 constexpr const char* kSuffix = ".bytes";
 
-// Removes the files whose process has ended: a run that crashed left them behind.
+// Removes the files no open stream holds: each open file keeps an exclusive lock, which the kernel
+// drops when its process dies, so a file that can be locked was left by a run that crashed, even
+// when its PID has since been given to another process (or to this one).
 void RemoveLeftovers(const velmora::PrivateFolder& folder) {
     const int fd = ::openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
@@ -28,11 +30,12 @@ void RemoveLeftovers(const velmora::PrivateFolder& folder) {
         return;
     }
     while (const dirent* e = ::readdir(dir)) {
-        const long pid = TimeShiftFileOwner(e->d_name);
-        if (pid <= 0) continue;
-        if (pid == static_cast<long>(::getpid())) continue;
-        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
-        ::unlinkat(folder.fd(), e->d_name, 0);
+        if (TimeShiftFileOwner(e->d_name) <= 0) continue;
+        const int file =
+            ::openat(folder.fd(), e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (file < 0) continue;
+        if (::flock(file, LOCK_EX | LOCK_NB) == 0) ::unlinkat(folder.fd(), e->d_name, 0);
+        ::close(file);
     }
     ::closedir(dir);
 }
@@ -66,14 +69,27 @@ std::shared_ptr<velmora::PrivateFolder> TimeShiftFile::OpenFolder(const std::str
 std::unique_ptr<TimeShiftFile> TimeShiftFile::Create(std::shared_ptr<velmora::PrivateFolder> folder,
                                                      std::uint64_t capacity, std::string* error) {
     static std::atomic<unsigned> next{1};
-    const std::string name = TimeShiftFileName(static_cast<long>(::getpid()), next++);
-    const int fd = ::openat(folder->fd(), name.c_str(),
-                            O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        *error = folder->path() + "/" + name + ": " + velmora::ErrnoText(errno);
-        return nullptr;
+    // A name still taken (a locked file of an earlier process that had this PID) is skipped.
+    constexpr int kTries = 64;
+    for (int i = 0;; ++i) {
+        const std::string name = TimeShiftFileName(static_cast<long>(::getpid()), next++);
+        const int fd = ::openat(folder->fd(), name.c_str(),
+                                O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno == EEXIST && i + 1 < kTries) continue;
+        if (fd < 0) {
+            *error = folder->path() + "/" + name + ": " + velmora::ErrnoText(errno);
+            return nullptr;
+        }
+        // Held while the file is open; the kernel lets it go when this process dies.
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            *error = folder->path() + "/" + name + ": " + velmora::ErrnoText(errno);
+            ::unlinkat(folder->fd(), name.c_str(), 0);
+            ::close(fd);
+            return nullptr;
+        }
+        return std::unique_ptr<TimeShiftFile>(
+            new TimeShiftFile(std::move(folder), fd, name, capacity));
     }
-    return std::unique_ptr<TimeShiftFile>(new TimeShiftFile(std::move(folder), fd, name, capacity));
 }
 
 TimeShiftFile::~TimeShiftFile() {

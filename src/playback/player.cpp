@@ -172,7 +172,10 @@ void Player::Mute() {
 Player::TimeShiftState Player::TimeShift() const {
     TimeShiftState state;
     engine::TimeShiftInfo info;
-    if (!engine::ChannelGetTimeShift(CurrentStream(), &info)) return state;
+    if (!engine::ChannelGetTimeShift(CurrentStream(), &info)) {
+        state.failed = engine::ErrorGetCode() == static_cast<int>(engine::ErrorCode::Write);
+        return state;
+    }
     state.available = true;
     state.paused = info.paused;
     state.seekable = info.seekable;
@@ -276,7 +279,11 @@ void Player::CheckStarted() {
 void Player::CheckEnded() {
     if (!StateIs(CurrentStream(), engine::ActiveState::Stopped)) return;
     end_watch_->stop();
-    emit stopped(opening_);
+    // The engine gave up (nothing decodable after a skip): said, not a silent end.
+    const int code = engine::ChannelGetEndError(CurrentStream());
+    const std::uint64_t ended = opening_;
+    emit stopped(ended);
+    if (code != static_cast<int>(engine::ErrorCode::Ok)) emit failed(ended, code);
 }
 
 }  // namespace velmora

@@ -81,6 +81,7 @@ class Player final : public QObject {
         double buffered = 0;    // seconds kept
         double position = 0;    // seconds from the oldest kept to what is heard
         unsigned drops = 0;     // how often the bound dropped sound not yet heard
+        bool failed = false;    // its buffer's file failed: it plays on, unable to pause
     };
     TimeShiftState TimeShift() const;
     bool IsPaused() const;

@@ -4,6 +4,8 @@
 // the file on disk.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -174,13 +176,23 @@ class TimeShiftFileTest : public ::testing::Test {
 };
 
 TEST_F(TimeShiftFileTest, PrivateFolderLeftoversAndTheFileGoesWithItsRing) {
-    // A run that crashed left its file; a live process's file and strangers' files stay.
+    // Files nobody holds locked were left by runs that crashed, whatever process has their PID
+    // now (ours, after a reboot, too); a held file and strangers' files stay.
     std::string error;
     ASSERT_TRUE(engine::TimeShiftFile::OpenFolder(base_, &error)) << error;
     const std::string dead = Folder() + "/" + engine::TimeShiftFileName(999999999, 1);
-    const std::string alive = Folder() + "/" + engine::TimeShiftFileName(::getppid(), 1);
+    const std::string reused = Folder() + "/" + engine::TimeShiftFileName(::getppid(), 1);
+    const std::string alive = Folder() + "/" + engine::TimeShiftFileName(::getppid(), 2);
     const std::string other = Folder() + "/notes.txt";
-    for (const auto& p : {dead, alive, other}) fclose(fopen(p.c_str(), "w"));
+    for (const auto& p : {dead, reused, alive, other}) fclose(fopen(p.c_str(), "w"));
+    // Held as a running process holds its files; our own PID's next names are taken too.
+    std::vector<int> held;
+    for (unsigned seq = 0; seq <= 3; ++seq) {
+        const std::string p =
+            seq ? Folder() + "/" + engine::TimeShiftFileName(::getpid(), seq) : alive;
+        held.push_back(::open(p.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        ASSERT_EQ(::flock(held.back(), LOCK_EX), 0);
+    }
     ::chmod(Folder().c_str(), 0755);
 
     auto folder = engine::TimeShiftFile::OpenFolder(base_, &error);
@@ -189,6 +201,7 @@ TEST_F(TimeShiftFileTest, PrivateFolderLeftoversAndTheFileGoesWithItsRing) {
     ASSERT_EQ(::stat(Folder().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     EXPECT_NE(::access(dead.c_str(), F_OK), 0);
+    EXPECT_NE(::access(reused.c_str(), F_OK), 0);
     EXPECT_EQ(::access(alive.c_str(), F_OK), 0);
     EXPECT_EQ(::access(other.c_str(), F_OK), 0);
     EXPECT_EQ(engine::TimeShiftFileOwner("timeshift-12-3.bytes"), 12);
@@ -199,8 +212,12 @@ TEST_F(TimeShiftFileTest, PrivateFolderLeftoversAndTheFileGoesWithItsRing) {
     // the reader is sent on, and what it reads there are the stream's bytes.
     const std::string mp3 = Encoded(AudioCodec::Mp3, 4.0);
     auto file = engine::TimeShiftFile::Create(folder, 20000, &error);
-    ASSERT_TRUE(file) << error;
+    ASSERT_TRUE(file) << error << " (a taken name is skipped)";
     const std::string path = file->path();
+    for (const int fd : held) ::close(fd);
+    // An open file is held: a second run's clean-up leaves it.
+    ASSERT_TRUE(engine::TimeShiftFile::OpenFolder(base_, &error)) << error;
+    EXPECT_EQ(::access(path.c_str(), F_OK), 0);
     {
         engine::ByteRing ring(8000);
         ring.EnableTimeShift(std::move(file), 3600, "A");
@@ -248,6 +265,40 @@ TEST_F(TimeShiftFileTest, PrivateFolderLeftoversAndTheFileGoesWithItsRing) {
     EXPECT_FALSE(ring.shift().frames);
     EXPECT_EQ(ring.shift().oldest, 20000u);
     EXPECT_EQ(ring.TakeSeek(), 30000u);
+}
+
+TEST_F(TimeShiftFileTest, AReaderPassedByTheBoundLandsAMarginAfterTheOldest) {
+    // 10 s, or 5 % of a long bound: a burst right after (a reconnection's) does not pass it again.
+    struct Row {
+        double bound;
+        double margin;
+    };
+    std::string error;
+    auto folder = engine::TimeShiftFile::OpenFolder(base_, &error);
+    ASSERT_TRUE(folder) << error;
+    const std::string piece = Encoded(AudioCodec::Mp3, 2.0);
+    for (const Row& row : {Row{20, 10}, Row{400, 20}}) {
+        auto file = engine::TimeShiftFile::Create(folder, 64u << 20, &error);
+        ASSERT_TRUE(file) << error;
+        engine::ByteRing ring(8000);
+        ring.EnableTimeShift(std::move(file), row.bound, "");
+        std::string stream;
+        const auto write = [&] {
+            stream += piece;
+            return ring.Write(reinterpret_cast<const std::uint8_t*>(piece.data()), piece.size());
+        };
+        while (ring.shift().drops == 0) ASSERT_TRUE(write());
+        const auto shift = ring.shift();
+        const std::uint64_t at = ring.TakeSeek();
+        EXPECT_NEAR(ring.SecondsAt(at) - shift.oldest_seconds, row.margin, 0.6) << row.bound;
+        EXPECT_GT(
+            engine::ParseFrameHeader(reinterpret_cast<const std::uint8_t*>(stream.data()) + at)
+                .bytes,
+            0u);
+        for (int i = 0; i < 2; ++i) ASSERT_TRUE(write());
+        EXPECT_FALSE(ring.seek_pending()) << row.bound;
+        EXPECT_EQ(ring.shift().drops, 1u);
+    }
 }
 
 }  // namespace
