@@ -101,7 +101,13 @@ void TimeShiftPart::Refresh() {
     const Player::TimeShiftState state = player->TimeShift();
     const bool busy = player->IsBusy();
     pause_button_->setEnabled(busy && state.available);
-    pause_button_->SetHint(state.paused ? Msg("Resume") : Msg("Pause"));
+    if (busy && state.failed) {
+        // The buffer's file could not be written (a full disk): the station plays on unpaused.
+        pause_button_->setToolTip(
+            Msg("Cannot pause: the pause buffer could not be written to the disk."));
+    } else {
+        pause_button_->SetHint(state.paused ? Msg("Resume") : Msg("Pause"));
+    }
     const bool behind = state.seekable && IsBehindLive(state.behind);
     // Paused at the live edge, the delay is about to grow: shown from the pause on.
     const bool show = busy && (state.paused || behind);
