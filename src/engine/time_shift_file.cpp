@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -101,14 +102,18 @@ void TimeShiftFile::Unlink() {
     if (linked_.exchange(false)) ::unlinkat(folder_->fd(), name_.c_str(), 0);
 }
 
-bool TimeShiftFile::Write(std::uint64_t pos, const std::uint8_t* data, std::size_t size) {
+namespace {
+// Runs `io` (pwrite or pread) over `size` bytes at stream position `pos` of a file that holds the
+// stream's last `capacity` bytes, in the pieces on either side of the file's end.
+template <typename Byte, typename Io>
+bool AroundTheFile(std::uint64_t capacity, std::uint64_t pos, Byte* data, std::size_t size, Io io) {
     while (size > 0) {
-        const std::uint64_t at = pos % capacity_;
+        const std::uint64_t at = pos % capacity;
         const std::size_t n =
-            static_cast<std::size_t>(std::min<std::uint64_t>(size, capacity_ - at));
+            static_cast<std::size_t>(std::min<std::uint64_t>(size, capacity - at));
         std::size_t done = 0;
         while (done < n) {
-            const ssize_t r = ::pwrite(fd_, data + done, n - done, static_cast<off_t>(at + done));
+            const ssize_t r = io(data + done, n - done, static_cast<off_t>(at + done));
             if (r < 0 && errno == EINTR) continue;
             if (r <= 0) return false;
             done += static_cast<std::size_t>(r);
@@ -119,24 +124,18 @@ bool TimeShiftFile::Write(std::uint64_t pos, const std::uint8_t* data, std::size
     }
     return true;
 }
+}  // namespace
+
+bool TimeShiftFile::Write(std::uint64_t pos, const std::uint8_t* data, std::size_t size) {
+    return AroundTheFile(
+        capacity_, pos, data, size,
+        [this](const std::uint8_t* p, std::size_t n, off_t at) { return ::pwrite(fd_, p, n, at); });
+}
 
 bool TimeShiftFile::Read(std::uint64_t pos, std::uint8_t* data, std::size_t size) const {
-    while (size > 0) {
-        const std::uint64_t at = pos % capacity_;
-        const std::size_t n =
-            static_cast<std::size_t>(std::min<std::uint64_t>(size, capacity_ - at));
-        std::size_t done = 0;
-        while (done < n) {
-            const ssize_t r = ::pread(fd_, data + done, n - done, static_cast<off_t>(at + done));
-            if (r < 0 && errno == EINTR) continue;
-            if (r <= 0) return false;
-            done += static_cast<std::size_t>(r);
-        }
-        pos += n;
-        data += n;
-        size -= n;
-    }
-    return true;
+    return AroundTheFile(
+        capacity_, pos, data, size,
+        [this](std::uint8_t* p, std::size_t n, off_t at) { return ::pread(fd_, p, n, at); });
 }
 
 std::string TimeShiftFile::path() const {

@@ -21,16 +21,6 @@
 namespace velmora::test {
 namespace {
 
-std::string Encoded(AudioCodec codec, double seconds, int sample_rate = 44100,
-                    double frequency = BinFrequency(24)) {
-    SineSpec spec;
-    spec.codec = codec;
-    spec.seconds = seconds;
-    spec.sample_rate = sample_rate;
-    spec.frequency = frequency;
-    return EncodeSine(spec);
-}
-
 using engine::FrameFinder;
 using engine::TimeShiftIndex;
 
@@ -69,11 +59,11 @@ void ExpectFrameChain(const std::string& bytes, const Found& f) {
 }
 
 TEST(TimeShiftRules, FramesAndTimesWhateverThePiecesAndCuts) {
-    const std::string mp3 = Encoded(AudioCodec::Mp3, 3.0);
-    const std::string aac = Encoded(AudioCodec::Aac, 3.0);
-    const std::string vorbis = Encoded(AudioCodec::Vorbis, 3.0);
-    const std::string opus = Encoded(AudioCodec::Opus, 3.0);
-    const std::string other_rate = Encoded(AudioCodec::Mp3, 1.0, 22050);
+    const std::string mp3 = EncodedTone(AudioCodec::Mp3, 3.0);
+    const std::string aac = EncodedTone(AudioCodec::Aac, 3.0);
+    const std::string vorbis = EncodedTone(AudioCodec::Vorbis, 3.0);
+    const std::string opus = EncodedTone(AudioCodec::Opus, 3.0);
+    const std::string other_rate = EncodedTone(AudioCodec::Mp3, 1.0, 22050);
     struct Row {
         const char* name;
         std::string bytes;
@@ -210,7 +200,7 @@ TEST_F(TimeShiftFileTest, PrivateFolderLeftoversAndTheFileGoesWithItsRing) {
 
     // A ring whose file is smaller than what goes through it: the oldest bytes are dropped,
     // the reader is sent on, and what it reads there are the stream's bytes.
-    const std::string mp3 = Encoded(AudioCodec::Mp3, 4.0);
+    const std::string mp3 = EncodedTone(AudioCodec::Mp3, 4.0);
     auto file = engine::TimeShiftFile::Create(folder, 20000, &error);
     ASSERT_TRUE(file) << error << " (a taken name is skipped)";
     const std::string path = file->path();
@@ -276,7 +266,7 @@ TEST_F(TimeShiftFileTest, AReaderPassedByTheBoundLandsAMarginAfterTheOldest) {
     std::string error;
     auto folder = engine::TimeShiftFile::OpenFolder(base_, &error);
     ASSERT_TRUE(folder) << error;
-    const std::string piece = Encoded(AudioCodec::Mp3, 2.0);
+    const std::string piece = EncodedTone(AudioCodec::Mp3, 2.0);
     for (const Row& row : {Row{20, 10}, Row{400, 20}}) {
         auto file = engine::TimeShiftFile::Create(folder, 64u << 20, &error);
         ASSERT_TRUE(file) << error;

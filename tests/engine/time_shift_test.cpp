@@ -16,16 +16,6 @@ extern "C" {
 namespace velmora::test {
 namespace {
 
-std::string EncodedTone(AudioCodec codec, double seconds, int sample_rate = 44100,
-                        double frequency = BinFrequency(24)) {
-    SineSpec spec;
-    spec.codec = codec;
-    spec.seconds = seconds;
-    spec.sample_rate = sample_rate;
-    spec.frequency = frequency;
-    return EncodeSine(spec);
-}
-
 // The stereo frames of `bytes` decoded start to end, with no resampling: what the engine's
 // decoder gives at 44.1 kHz.
 std::vector<float> DecodeReference(const std::string& bytes, const std::string& path) {

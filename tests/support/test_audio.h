@@ -43,6 +43,16 @@ struct SineSpec {
 // The encoded bytes; the same spec returns the cached result within a process. Throws
 // std::runtime_error when the codec or muxer is missing or fails.
 std::string EncodeSine(const SineSpec& spec);
+// A tone of the codec with the other fields as they default.
+inline std::string EncodedTone(AudioCodec codec, double seconds, int sample_rate = 44100,
+                               double frequency = BinFrequency(24)) {
+    SineSpec spec;
+    spec.codec = codec;
+    spec.seconds = seconds;
+    spec.sample_rate = sample_rate;
+    spec.frequency = frequency;
+    return EncodeSine(spec);
+}
 
 // A file decoded from start to end as a player would: the seconds of sound and the packets the
 // demuxer or decoder refused (0 for a file cut cleanly).
