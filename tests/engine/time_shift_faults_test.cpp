@@ -58,6 +58,11 @@ class TimeShiftFaultTest : public EngineTest, public ::testing::WithParamInterfa
 
 TEST_P(TimeShiftFaultTest, TheStationPlaysOnOrEndsWithAReason) {
     const FaultCase& c = GetParam();
+    // How soon the live edge brings the next stream header decides whether the decoder opens
+    // there before the bound passes it again: too close a race for the slow race-detector build,
+    // which checks the same path through the row whose station is gone.
+    if (kUnderTsan && c.codec == AudioCodec::Flac && !c.ends)
+        GTEST_SKIP() << "timing-bound under the race detector";
     SineSpec spec;
     spec.codec = c.codec;
     spec.seconds = 2;
