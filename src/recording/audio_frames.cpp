@@ -5,6 +5,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "engine/time_shift_index.h"
+
 namespace velmora {
 
 namespace {
@@ -51,54 +53,19 @@ const char* FormatExtension(StreamFormat format) {
     return "";
 }
 
+// The engine's time-shift buffer reads the same headers: one parser for both.
 std::size_t MpegFrameLength(const std::uint8_t* p, double* seconds) {
-    if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0) return 0;
-    const int version = (p[1] >> 3) & 3;  // 0: 2.5, 2: 2, 3: 1
-    const int layer = (p[1] >> 1) & 3;    // 1: III, 2: II, 3: I
-    const int rate_index = (p[2] >> 4) & 15;
-    const int freq_index = (p[2] >> 2) & 3;
-    const int padding = (p[2] >> 1) & 1;
-    if (version == 1 || layer == 0 || rate_index == 0 || rate_index == 15 || freq_index == 3)
-        return 0;
-    static constexpr int kRates[2][3][15] = {
-        // MPEG 1: layer I, II, III
-        {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
-         {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
-         {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
-        // MPEG 2 and 2.5
-        {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
-         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
-         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
-    static constexpr int kFreqs[3] = {44100, 48000, 32000};
-    const bool mpeg1 = version == 3;
-    const int freq = kFreqs[freq_index] >> (mpeg1 ? 0 : (version == 2 ? 1 : 2));
-    const int layer_index = 3 - layer;  // 0: I, 1: II, 2: III
-    const int bit_rate = kRates[mpeg1 ? 0 : 1][layer_index][rate_index] * 1000;
-    int samples;
-    std::size_t length;
-    if (layer_index == 0) {
-        samples = 384;
-        length = static_cast<std::size_t>((12 * bit_rate / freq + padding) * 4);
-    } else {
-        samples = (layer_index == 2 && !mpeg1) ? 576 : 1152;
-        length = static_cast<std::size_t>(samples / 8 * bit_rate / freq + padding);
-    }
-    *seconds = static_cast<double>(samples) / freq;
-    return length;
+    const engine::FrameHeader h = engine::ParseFrameHeader(p);
+    if (h.bytes == 0 || h.adts) return 0;
+    *seconds = h.seconds;
+    return h.bytes;
 }
 
 std::size_t AdtsFrameLength(const std::uint8_t* p, double* seconds) {
-    if (p[0] != 0xFF || (p[1] & 0xF6) != 0xF0) return 0;
-    static constexpr int kFreqs[13] = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
-                                       22050, 16000, 12000, 11025, 8000,  7350};
-    const int freq_index = (p[2] >> 2) & 15;
-    if (freq_index >= 13) return 0;
-    const std::size_t length = ((p[3] & 3u) << 11) | (p[4] << 3) | (p[5] >> 5);
-    const std::size_t header = (p[1] & 1) ? 7 : 9;
-    if (length <= header) return 0;
-    const int blocks = (p[6] & 3) + 1;
-    *seconds = 1024.0 * blocks / kFreqs[freq_index];
-    return length;
+    const engine::FrameHeader h = engine::ParseFrameHeader(p);
+    if (h.bytes == 0 || !h.adts) return 0;
+    *seconds = h.seconds;
+    return h.bytes;
 }
 
 std::size_t FrameScanner::FrameAt(const std::uint8_t* p, std::size_t avail, double* seconds,
